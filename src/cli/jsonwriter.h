@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace kivotrek {
+
+// A small streaming JSON writer: the command line prints numbers exactly as it wants them
+// (a float's shortest text, for one), which a DOM would turn into doubles.
+class JsonWriter {
+public:
+    JsonWriter& beginObject();
+    JsonWriter& endObject();
+    JsonWriter& beginArray();
+    JsonWriter& endArray();
+    JsonWriter& key(const char* name);
+    JsonWriter& value(const QString& text);
+    JsonWriter& value(long long number);
+    JsonWriter& value(float number); // shortest text that reads back as the same float
+    JsonWriter& null();
+
+    const QByteArray& data() const { return out_; }
+
+private:
+    void separate();
+    QByteArray out_;
+    std::vector<bool> first_; // per open container: nothing written in it yet
+    bool afterKey_ = false;
+};
+
+} // namespace kivotrek

@@ -1,0 +1,58 @@
+#pragma once
+
+// Every text the program shows to the user, spelled once. Texts with a place holder
+// are functions; the rest are constants.
+
+#include <QString>
+
+namespace kivotrek::msg {
+
+// Caption of every message box that names no other caption.
+inline QString title()
+{
+    return QStringLiteral("Kivotrek");
+}
+
+// Hole table check before the preview.
+inline QString diameterMissing(const QString& dcode)
+{
+    return dcode + QStringLiteral("の穴径が未入力です。");
+}
+
+// Gerber readers.
+inline QString negativeCoordinates()
+{
+    return QStringLiteral("ガーバデータ内に－(マイナス）が在ります。このデータは使用できません");
+}
+inline QString stepRepeatOrArc()
+{
+    return QStringLiteral("ステップ＆リピート及び、円弧（ＩＪ）は使用できません。");
+}
+inline QString unsupportedDigits()
+{
+    return QStringLiteral("適用フォーマットではありません。開発者にご連絡下さい");
+}
+inline QString unsupportedFormat()
+{
+    return QStringLiteral("適用フォーマットではありません。274xリーディングで出力して下さい。");
+}
+inline QString lineUnreadable(qint64 lineNo)
+{
+    return QString::number(lineNo)
+        + QStringLiteral("行目のデータを読み込めないため、読み込みを中止しました。");
+}
+inline QString tooManyHoleKinds(qint64 lineNo)
+{
+    return QStringLiteral("穴種が63を超えたため、") + QString::number(lineNo)
+        + QStringLiteral("行目で読み込みを中止しました。");
+}
+inline QString cannotOpen(const QString& path)
+{
+    return path + QStringLiteral("を開けませんでした。");
+}
+inline QString readError(const QString& path)
+{
+    return path + QStringLiteral("の読み込み中にエラーが発生しました。");
+}
+
+} // namespace kivotrek::msg

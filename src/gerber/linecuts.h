@@ -1,0 +1,55 @@
+#pragma once
+
+// The shared way of reading a Gerber line: plain text matching on marker letters. A marker
+// counts at its first occurrence anywhere in the line, case-sensitive, also inside comments
+// and statements. The readers and the drawing all cut lines with these functions and apply
+// their own rule to a fault.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace kivotrek {
+
+inline bool contains(QByteArrayView line, QByteArrayView marker)
+{
+    return line.indexOf(marker) >= 0;
+}
+inline bool contains(QByteArrayView line, char marker)
+{
+    return line.indexOf(marker) >= 0;
+}
+
+// D-code of a tool selection line (G54D10*): from the first "D" up to, not including, the
+// first "*". Nothing when the line has no "D" or its first "*" does not come after it.
+std::optional<QByteArrayView> cutDCode(QByteArrayView line);
+
+// Texts of the X and Y values of a coordinate line. X runs from just after the first "X" to
+// the first "Y", else the first "D", else the first "*"; Y from just after the first "Y" to
+// the first "D", else the first "*". A value the line does not give is absent; one whose end
+// marker comes before its start, or is missing, is a fault.
+struct CoordinateTexts {
+    enum class Cut { Absent, Text, Fault };
+    Cut x = Cut::Absent;
+    Cut y = Cut::Absent;
+    QByteArrayView xText;
+    QByteArrayView yText;
+};
+CoordinateTexts cutCoordinateTexts(QByteArrayView line);
+
+// Current position in file units, carried from line to line.
+struct FilePosition {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// Cuts and converts X then Y. Strict: stops at the first fault and returns false; X may
+// already have been updated when Y fails, as the value is taken as soon as it is converted.
+bool cutCoordinatesStrict(QByteArrayView line, FilePosition& pos);
+
+// Lenient: a value that cannot be cut or converted is left unchanged, the other is still taken.
+void cutCoordinatesLenient(QByteArrayView line, FilePosition& pos);
+
+} // namespace kivotrek

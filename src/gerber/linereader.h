@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <memory>
+
+namespace kivotrek {
+
+// Splits a Gerber file into lines on line feeds only. A carriage return stays in its line;
+// characters after the last line feed are never delivered. Reads through a fixed buffer, so
+// memory grows with the longest line, never with the file.
+class LineReader {
+public:
+    explicit LineReader(QIODevice& device);
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // The next complete line (line feed excluded), or false at the end of the data.
+    bool next(QByteArray& line);
+
+    // 1-based number of the line delivered last.
+    qint64 lineNumber() const { return lineNo_; }
+
+    // True when the end came from a read error rather than the end of the file.
+    bool failed() const { return failed_; }
+
+private:
+    bool refill();
+
+    QIODevice& device_;
+    std::unique_ptr<char[]> buffer_;
+    qint64 pos_ = 0;
+    qint64 len_ = 0;
+    qint64 lineNo_ = 0;
+    bool failed_ = false;
+    bool atEnd_ = false;
+};
+
+} // namespace kivotrek

@@ -1,0 +1,88 @@
+#include "gerber/rs274xreader.h"
+
+#include "common/cp932.h"
+#include "gerber/diameterformat.h"
+#include "gerber/readsession.h"
+
+namespace kivotrek {
+
+float rs274xUnitScale(int decimalDigits)
+{
+    switch (decimalDigits) {
+    case 1: return 5.67f;
+    case 2: return 0.567f;
+    case 3: return 0.0567f;
+    case 4: return 0.00567f;
+    case 5: return 0.000567f;
+    default: return 0.0f;
+    }
+}
+
+void prepareRs274xRead(HoleTable& table, BoardExtent& extent)
+{
+    extent.MaxX = 0;
+    extent.MaxY = 0;
+    table.DataClear();
+}
+
+namespace {
+// The decimal-digit count of a %FSLA statement: the character seven places after the start of
+// "%FSLAX" (the second digit of X24), or the line's seventh character when there is no "%FSLAX".
+int decimalDigits(QByteArrayView line)
+{
+    const qsizetype fs = line.indexOf("%FSLAX");
+    const qsizetype at = fs >= 0 ? fs + 7 : 6;
+    if (at >= line.size())
+        return 0;
+    const char c = line[at];
+    return c >= '0' && c <= '9' ? c - '0' : 0;
+}
+
+// %ADD10C,0.800*%: the D-code between the first "AD" and the first "C", and the five
+// characters from two places after that "C". Nothing for a definition without such a "C".
+void addAperture(QByteArrayView line, DCodeFiller& filler)
+{
+    const qsizetype ad = line.indexOf("AD");
+    const qsizetype c = line.indexOf('C');
+    if (ad < 0 || c < ad + 2)
+        return;
+    const QString dcode = cp932::decode(line.sliced(ad + 2, c - ad - 2));
+    const qsizetype from = std::min(c + 2, line.size());
+    const QString diameter = formatDiameter(line.sliced(from, std::min<qsizetype>(5, line.size() - from)));
+    filler.add(dcode, &diameter); // a 64th kind is dropped, reading goes on
+}
+} // namespace
+
+ReadResult readRs274xGerber(
+    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    prepareRs274xRead(table, extent);
+    ReadSession s(path, extent, sink);
+    if (auto failed = s.open())
+        return *failed;
+
+    DCodeFiller filler(table);
+    while (s.next()) {
+        const QByteArrayView line(s.line);
+        if (contains(line, "%FSLA")) {
+            const float scale = rs274xUnitScale(decimalDigits(line));
+            if (scale > 0.0f)
+                extent.UnitScale = scale;
+            else
+                s.say(msg::unsupportedDigits());
+        }
+        if (contains(line, "%FSNA") || contains(line, "%FSTA"))
+            return s.stop(ReadEnding::Rejected, msg::unsupportedFormat());
+        if (contains(line, 'J'))
+            return s.stop(ReadEnding::Rejected, msg::stepRepeatOrArc());
+        if (contains(line, "%ADD"))
+            addAperture(line, filler);
+        if (!contains(line, "%SR")) {
+            cutCoordinatesLenient(line, s.pos);
+            s.tracker().update(s.pos);
+        }
+    }
+    return s.finish();
+}
+
+} // namespace kivotrek

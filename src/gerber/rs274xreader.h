@@ -1,0 +1,25 @@
+#pragma once
+
+#include "common/messagesink.h"
+#include "gerber/boardextent.h"
+#include "gerber/readresult.h"
+#include "table/holetable.h"
+
+#include <QString>
+
+namespace kivotrek {
+
+// What the RS-274X read does before the file dialog: the extent at 0 and the table cleared.
+// UnitScale keeps its value until a format statement sets it.
+void prepareRs274xRead(HoleTable& table, BoardExtent& extent);
+
+// Reads an RS-274X file: UnitScale from %FSLAX, D-codes and diameters from circular aperture
+// definitions, the extent from coordinates. A fault in a line only skips that step.
+// Runs prepareRs274xRead first.
+ReadResult readRs274xGerber(
+    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+
+// UnitScale for a number of decimal digits 1 to 5 of the format statement; 0 otherwise.
+float rs274xUnitScale(int decimalDigits);
+
+} // namespace kivotrek

@@ -1,0 +1,43 @@
+#include "gerber/standardreader.h"
+
+#include "common/cp932.h"
+#include "gerber/readsession.h"
+
+namespace kivotrek {
+
+void prepareStandardRead(HoleTable& table, BoardExtent& extent)
+{
+    table.DataClear();
+    extent.MaxX = 0;
+    extent.MaxY = 0;
+    extent.UnitScale = kStandardUnitScale;
+}
+
+ReadResult readStandardGerber(
+    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    prepareStandardRead(table, extent);
+    ReadSession s(path, extent, sink);
+    if (auto failed = s.open())
+        return *failed;
+
+    DCodeFiller filler(table);
+    while (s.next()) {
+        const QByteArrayView line(s.line);
+        if (contains(line, 'J'))
+            return s.stop(ReadEnding::Rejected, msg::stepRepeatOrArc());
+        if (contains(line, "G54")) {
+            const auto dcode = cutDCode(line);
+            if (!dcode)
+                return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
+            if (filler.add(cp932::decode(*dcode)) == DCodeFiller::Result::Full)
+                return s.stop(ReadEnding::Fault, msg::tooManyHoleKinds(s.lineNumber()));
+        }
+        if (!cutCoordinatesStrict(line, s.pos))
+            return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
+        s.tracker().update(s.pos);
+    }
+    return s.finish();
+}
+
+} // namespace kivotrek

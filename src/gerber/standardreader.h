@@ -1,0 +1,22 @@
+#pragma once
+
+#include "common/messagesink.h"
+#include "gerber/boardextent.h"
+#include "gerber/readresult.h"
+#include "table/holetable.h"
+
+#include <QString>
+
+namespace kivotrek {
+
+// What the standard (F4.3) read does before the file dialog: the table cleared, the extent
+// at 0, UnitScale 0.0567. A cancelled dialog leaves exactly this.
+void prepareStandardRead(HoleTable& table, BoardExtent& extent);
+
+// Reads a standard Gerber file, F4.3: every "G54" line adds its D-code to the next free row,
+// every coordinate raises the extent, which ends in twips. Runs prepareStandardRead first.
+// Each text for the user goes to the sink in order.
+ReadResult readStandardGerber(
+    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+
+} // namespace kivotrek

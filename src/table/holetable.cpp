@@ -1,0 +1,121 @@
+#include "table/holetable.h"
+
+#include "common/messages.h"
+
+#include <algorithm>
+
+namespace kivotrek {
+
+namespace {
+// Colours by position k = i mod 21 on the row's page; page 1 differs at k = 3.
+constexpr uint32_t kPageColors[HoleTable::kRowsPerPage] = {
+    fillColor(0, 0, 0),
+    fillColor(255, 0, 0),
+    fillColor(0, 0, 255),
+    fillColor(255, 255, 0),
+    fillColor(0, 255, 0),
+    fillColor(255, 0, 255),
+    fillColor(128, 128, 128),
+    fillColor(255, 128, 128),
+    fillColor(128, 128, 255),
+    fillColor(64, 64, 0),
+    fillColor(128, 0, 0),
+    fillColor(0, 0, 192),
+    fillColor(0, 192, 0),
+    fillColor(255, 128, 0),
+    fillColor(0, 192, 192),
+    fillColor(128, 64, 64),
+    fillColor(255, 255, 0),
+    fillColor(64, 64, 64),
+    fillColor(128, 0, 128),
+    fillColor(0, 255, 255),
+    fillColor(0, 0, 64),
+};
+constexpr uint32_t kFirstPageK3 = fillColor(64, 0, 0);
+} // namespace
+
+HoleTable::HoleTable()
+{
+    for (int i = 0; i < kRows; ++i)
+        row(i).color = initialColor(i);
+}
+
+uint32_t HoleTable::initialColor(int i)
+{
+    const int k = i % kRowsPerPage;
+    if (i < kRowsPerPage && k == 3)
+        return kFirstPageK3;
+    return kPageColors[k];
+}
+
+QStringList HoleTable::signChoices()
+{
+    return {QStringLiteral("±"), QStringLiteral("－"), QStringLiteral("＋")};
+}
+
+QStringList HoleTable::valueChoices(int i)
+{
+    QStringList list = {QStringLiteral("0.1"), QStringLiteral("0.05"), QStringLiteral("0.01"),
+        QStringLiteral("0.02"), QStringLiteral("0.03"), QStringLiteral("0.04"), QStringLiteral("0.07"),
+        QStringLiteral("0.08")};
+    if (i < 2 * kRowsPerPage)
+        list << QStringLiteral("0");
+    return list;
+}
+
+QStringList HoleTable::kindChoices()
+{
+    return {QStringLiteral("TH"), QStringLiteral("NTH"), outlineKind()};
+}
+
+QString HoleTable::outlineKind()
+{
+    return QStringLiteral("外形");
+}
+
+void HoleTable::DataClear()
+{
+    for (HoleRow& r : rows_) {
+        r.dcode = QStringLiteral("D");
+        r.diameter.clear();
+    }
+}
+
+bool HoleTable::DataChack(const MessageSink& sink) const
+{
+    bool ok = true;
+    for (const HoleRow& r : rows_) {
+        if (r.diameter.isEmpty() && r.dcode.size() > 1) {
+            if (sink)
+                sink(msg::diameterMissing(r.dcode));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+int HoleTable::rowsWithDiameter() const
+{
+    const auto it =
+        std::find_if(rows_.begin(), rows_.end(), [](const HoleRow& r) { return r.diameter.isEmpty(); });
+    return static_cast<int>(it - rows_.begin());
+}
+
+DCodeFiller::Result DCodeFiller::add(const QString& dcode, const QString* diameter)
+{
+    const int last = std::min(next_, HoleTable::kRows - 1);
+    for (int i = 0; i <= last; ++i) {
+        if (table_.row(i).dcode == dcode)
+            return Result::Present;
+    }
+    if (next_ >= HoleTable::kRows)
+        return Result::Full;
+    HoleRow& r = table_.row(next_);
+    r.dcode = dcode;
+    if (diameter)
+        r.diameter = *diameter;
+    ++next_;
+    return Result::Added;
+}
+
+} // namespace kivotrek

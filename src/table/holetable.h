@@ -1,0 +1,80 @@
+#pragma once
+
+#include "common/messagesink.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+
+namespace kivotrek {
+
+// One hole class: the D-code that draws it and what the legend says about it.
+struct HoleRow {
+    QString dcode = QStringLiteral("D"); // "D" alone marks a free row
+    QString diameter; // free text; consumers use the number at its start
+    QString sign1; // first tolerance: KOUSA(i), KOUSACHI(i)
+    QString tol1;
+    QString sign2; // second tolerance: KOUSA(i+100), KOUSACHI(i+100)
+    QString tol2;
+    QString kind; // "TH", "NTH", "外形" or whatever was typed
+    uint32_t color = 0; // FillColor: 0x00BBGGRR, red in the low byte
+
+    bool isUsed() const { return dcode.size() > 1; }
+};
+
+// Colour value with red in the low byte, as the swatches and the settings file hold it.
+constexpr uint32_t fillColor(int r, int g, int b)
+{
+    return static_cast<uint32_t>(r & 0xFF) | static_cast<uint32_t>(g & 0xFF) << 8
+        | static_cast<uint32_t>(b & 0xFF) << 16;
+}
+
+class HoleTable {
+public:
+    static constexpr int kRows = 63;
+    static constexpr int kRowsPerPage = 21;
+
+    HoleTable(); // start-up state: every row free, initial colours
+
+    HoleRow& row(int i) { return rows_.at(static_cast<size_t>(i)); }
+    const HoleRow& row(int i) const { return rows_.at(static_cast<size_t>(i)); }
+
+    // Clears the D-codes and diameters for a new Gerber file; tolerances, kinds and colours stay.
+    void DataClear();
+
+    // Reports every used row without a diameter, in row order; true when there is none.
+    bool DataChack(const MessageSink& sink) const;
+
+    // Rows counted for the legend strip: the index of the first row with an empty diameter.
+    int rowsWithDiameter() const;
+
+    static uint32_t initialColor(int i);
+    static QStringList signChoices();
+    static QStringList valueChoices(int i); // nine choices on rows 0-41, eight on 42-62
+    static QStringList kindChoices();
+    static QString outlineKind(); // "外形": drawn, never listed in the legend
+
+private:
+    std::array<HoleRow, kRows> rows_;
+};
+
+// Fills D-codes into the table from row 0 up during one read.
+class DCodeFiller {
+public:
+    enum class Result { Present, Added, Full };
+
+    explicit DCodeFiller(HoleTable& table) : table_(table) { }
+
+    // Adds the D-code to the next free row unless a row up to that one already holds it
+    // (exact, case-sensitive). With a diameter the new row takes it too.
+    Result add(const QString& dcode, const QString* diameter = nullptr);
+
+    int nextFree() const { return next_; }
+
+private:
+    HoleTable& table_;
+    int next_ = 0;
+};
+
+} // namespace kivotrek

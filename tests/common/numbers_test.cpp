@@ -1,0 +1,72 @@
+#include "common/numbers.h"
+#include "gerber/boardextent.h"
+
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace kivotrek;
+
+TEST(ParseDecimal, AcceptsTheDecimalGrammar)
+{
+    EXPECT_EQ(parseDecimal("1250"), 1250.0);
+    EXPECT_EQ(parseDecimal("001250"), 1250.0);
+    EXPECT_EQ(parseDecimal("  -300 "), -300.0);
+    EXPECT_EQ(parseDecimal("+7"), 7.0);
+    EXPECT_EQ(parseDecimal("12.5"), 12.5);
+    EXPECT_EQ(parseDecimal(".5"), 0.5);
+    EXPECT_EQ(parseDecimal("5."), 5.0);
+    EXPECT_EQ(parseDecimal("1E3"), 1000.0);
+    EXPECT_EQ(parseDecimal("2.5e-1"), 0.25);
+    EXPECT_EQ(parseDecimal("1e+2"), 100.0);
+}
+
+TEST(ParseDecimal, RefusesEverythingElse)
+{
+    for (const char* bad : {"", " ", "-", "+", ".", "1.2.3", "12a", "0x10", "1e", "1e+", "--1", "1 2", "1,5",
+             "inf", "nan", "1E400", "\r", "5\r", "1\t"})
+        EXPECT_FALSE(parseDecimal(QByteArrayView(bad, qsizetype(strlen(bad))))) << bad;
+}
+
+TEST(ToFileUnits, RoundsDownTowardsMinusInfinity)
+{
+    EXPECT_EQ(toFileUnits("12.7"), 12);
+    EXPECT_EQ(toFileUnits("-12.3"), -13);
+    EXPECT_EQ(toFileUnits("-12"), -12);
+    EXPECT_EQ(toFileUnits("2147483647"), 2147483647);
+    EXPECT_EQ(toFileUnits("2147483647.9"), 2147483647);
+    EXPECT_EQ(toFileUnits("-2147483648"), std::numeric_limits<int32_t>::min());
+    EXPECT_FALSE(toFileUnits("2147483648"));
+    EXPECT_FALSE(toFileUnits("-2147483648.5"));
+}
+
+TEST(RoundHalfEven, HalvesGoToEven)
+{
+    EXPECT_EQ(roundHalfEvenToInt32(283.5), 284);
+    EXPECT_EQ(roundHalfEvenToInt32(282.5), 282);
+    EXPECT_EQ(roundHalfEvenToInt32(-3.5), -4);
+    EXPECT_EQ(roundHalfEvenToInt32(-2.5), -2);
+    EXPECT_EQ(roundHalfEvenToInt32(2.4999), 2);
+    EXPECT_FALSE(roundHalfEvenToInt32(2147483647.5));
+    EXPECT_EQ(roundHalfEvenToInt16(6300.0f), 6300);
+    EXPECT_EQ(roundHalfEvenToInt16(32767.4), 32767);
+    EXPECT_FALSE(roundHalfEvenToInt16(32767.5));
+}
+
+TEST(ExtentConversion, UsesTheSinglePrecisionScale)
+{
+    // 0.0567 as a float is 0.056699998676776886: 5000 units give 283.4999934, not 283.5.
+    BoardExtent e {5000, 100000, kStandardUnitScale};
+    ExtentTracker t(e);
+    t.convertToTwips();
+    EXPECT_EQ(e.MaxX, 283);
+    EXPECT_EQ(e.MaxY, 5670);
+}
+
+TEST(ExtentConversion, SaturatesInsteadOfLeavingFileUnits)
+{
+    BoardExtent e {2000000000, 10, 5.67f};
+    ExtentTracker t(e);
+    t.convertToTwips();
+    EXPECT_EQ(e.MaxX, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(e.MaxY, 57);
+}

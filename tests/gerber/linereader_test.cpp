@@ -1,0 +1,58 @@
+#include "gerber/linereader.h"
+
+#include <QBuffer>
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+
+namespace {
+QList<QByteArray> linesOf(const QByteArray& data)
+{
+    QByteArray copy = data;
+    QBuffer buf(&copy);
+    buf.open(QIODevice::ReadOnly);
+    LineReader r(buf);
+    QList<QByteArray> out;
+    QByteArray line;
+    while (r.next(line))
+        out << line;
+    EXPECT_EQ(r.lineNumber(), out.size());
+    EXPECT_FALSE(r.failed());
+    return out;
+}
+} // namespace
+
+TEST(LineReader, SplitsOnLineFeedOnly)
+{
+    EXPECT_EQ(linesOf("G54D10*\nX1Y2D03*\n"), QList<QByteArray>({"G54D10*", "X1Y2D03*"}));
+    EXPECT_EQ(linesOf("A*\r\nB*\r\n"), QList<QByteArray>({"A*\r", "B*\r"})); // CR stays
+    EXPECT_EQ(linesOf("\n\n"), QList<QByteArray>({"", ""}));
+}
+
+TEST(LineReader, DropsALastLineWithoutLineFeed)
+{
+    EXPECT_EQ(linesOf("G54D10*\nM02*"), QList<QByteArray>({"G54D10*"}));
+    EXPECT_TRUE(linesOf("no line feed at all").isEmpty());
+    EXPECT_TRUE(linesOf("").isEmpty());
+    // Carriage returns alone end no line: the whole file is one line, delivered only with its LF.
+    EXPECT_EQ(linesOf("A*\rB*\rC*\r\n"), QList<QByteArray>({"A*\rB*\rC*\r"}));
+    EXPECT_TRUE(linesOf("A*\rB*\r").isEmpty());
+}
+
+TEST(LineReader, LinesAcrossBufferBoundaries)
+{
+    QByteArray data;
+    QList<QByteArray> expected;
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray l = "X" + QByteArray::number(i * 7) + "Y" + QByteArray::number(i) + "D03*";
+        expected << l;
+        data += l + '\n';
+    }
+    const QByteArray longLine(200000, 'Z'); // longer than the read buffer
+    expected << longLine;
+    data += longLine + '\n';
+    data += '\0';
+    data += "\n";
+    expected << QByteArray(1, '\0');
+    EXPECT_EQ(linesOf(data), expected);
+}

@@ -1,0 +1,109 @@
+// Any input, read by either reader, ends cleanly with a consistent table and extent.
+
+#include "gerber/rs274xreader.h"
+#include "gerber/standardreader.h"
+#include "testutil.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+
+namespace {
+void readBoth(const QString& path)
+{
+    for (int reader = 0; reader < 2; ++reader) {
+        HoleTable table;
+        BoardExtent extent;
+        QStringList messages;
+        const MessageSink sink = [&](const QString& m) { messages << m; };
+        const ReadResult r = reader == 0 ? readStandardGerber(path, table, extent, sink)
+                                         : readRs274xGerber(path, table, extent, sink);
+        ASSERT_NE(r.ending, ReadEnding::Unreadable);
+        ASSERT_GE(extent.MaxX, 0);
+        ASSERT_GE(extent.MaxY, 0);
+        ASSERT_LE(messages.size(), 64); // the digit-count warning can repeat per line
+        bool freeSeen = false;
+        for (int i = 0; i < HoleTable::kRows; ++i) {
+            if (table.row(i).dcode == QStringLiteral("D"))
+                freeSeen = true;
+            else
+                ASSERT_FALSE(freeSeen) << "used rows must have no gap";
+        }
+        if (r.ending == ReadEnding::Complete)
+            ASSERT_FALSE(r.stoppedAtLine);
+        else
+            ASSERT_TRUE(r.stoppedAtLine);
+    }
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return f.readAll();
+}
+} // namespace
+
+TEST(Robustness, EveryPrefixOfValidFiles)
+{
+    test::Scratch s;
+    for (const char* name : {"board_100x80.gbr", "rs274x_basic.gbr", "crlf.gbr"}) {
+        const QByteArray data = fileBytes(test::dataPath(name));
+        for (qsizetype n = 0; n <= data.size(); ++n) {
+            readBoth(s.write(QStringLiteral("prefix.gbr"), data.left(n)));
+            if (HasFatalFailure())
+                return;
+        }
+    }
+}
+
+TEST(Robustness, RandomBytesAndGerberLikeNoise)
+{
+    QRandomGenerator rng(12345);
+    test::Scratch s;
+    const QByteArray alphabet = "XYDGJ0123456789-+.*%ADCFSLNTR,\r\n E";
+    for (int round = 0; round < 300; ++round) {
+        QByteArray data;
+        const int size = rng.bounded(2000);
+        for (int i = 0; i < size; ++i) {
+            if (round % 2)
+                data += char(rng.bounded(256));
+            else
+                data += alphabet.at(rng.bounded(alphabet.size()));
+        }
+        readBoth(s.write(QStringLiteral("noise.gbr"), data));
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+TEST(Robustness, HugeFileWithoutALineFeedReadsNothing)
+{
+    test::Scratch s;
+    const QByteArray chunk(1 << 20, 'X');
+    const QString path = s.path(QStringLiteral("nolf.gbr"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 20; ++i)
+            f.write(chunk);
+    }
+    HoleTable table;
+    BoardExtent extent;
+    const ReadResult r = readStandardGerber(path, table, extent, {});
+    EXPECT_EQ(r.ending, ReadEnding::Complete);
+    EXPECT_EQ(extent.MaxX, 0);
+}
+
+TEST(Robustness, DirectoryIsUnreadable)
+{
+    HoleTable table;
+    BoardExtent extent;
+    QStringList messages;
+    const ReadResult r = readStandardGerber(
+        QString::fromUtf8(KIVOTREK_TEST_DATA), table, extent, [&](const QString& m) { messages << m; });
+    EXPECT_EQ(r.ending, ReadEnding::Unreadable);
+    EXPECT_EQ(messages.size(), 1);
+}

@@ -1,0 +1,111 @@
+#include "table/holetable.h"
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+
+TEST(HoleTable, StartsWithFreeRowsAndPageColours)
+{
+    HoleTable t;
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        EXPECT_EQ(t.row(i).dcode, QStringLiteral("D"));
+        EXPECT_FALSE(t.row(i).isUsed());
+        EXPECT_TRUE(t.row(i).diameter.isEmpty() && t.row(i).sign1.isEmpty() && t.row(i).kind.isEmpty());
+    }
+    EXPECT_EQ(t.row(0).color, fillColor(0, 0, 0));
+    EXPECT_EQ(t.row(1).color, 0x0000FFu); // red in the low byte
+    EXPECT_EQ(t.row(3).color, fillColor(64, 0, 0)); // page 1 differs at k = 3
+    EXPECT_EQ(t.row(24).color, fillColor(255, 255, 0));
+    EXPECT_EQ(t.row(45).color, fillColor(255, 255, 0));
+    EXPECT_EQ(t.row(20).color, fillColor(0, 0, 64));
+    EXPECT_EQ(t.row(41).color, fillColor(0, 0, 64));
+    EXPECT_EQ(t.row(55).color, fillColor(255, 128, 0)); // k = 13
+}
+
+TEST(HoleTable, ChoiceLists)
+{
+    EXPECT_EQ(HoleTable::signChoices(),
+        QStringList({QStringLiteral("±"), QStringLiteral("－"), QStringLiteral("＋")}));
+    EXPECT_EQ(HoleTable::signChoices()[1].at(0).unicode(), 0xFF0D);
+    const QStringList nine = HoleTable::valueChoices(41);
+    ASSERT_EQ(nine.size(), 9);
+    EXPECT_EQ(nine.join(QLatin1Char(' ')), QStringLiteral("0.1 0.05 0.01 0.02 0.03 0.04 0.07 0.08 0"));
+    EXPECT_EQ(HoleTable::valueChoices(0), nine);
+    EXPECT_EQ(HoleTable::valueChoices(42), nine.mid(0, 8));
+    EXPECT_EQ(HoleTable::valueChoices(62).size(), 8);
+    EXPECT_EQ(HoleTable::kindChoices(),
+        QStringList({QStringLiteral("TH"), QStringLiteral("NTH"), QStringLiteral("外形")}));
+}
+
+TEST(HoleTable, DataClearKeepsTolerancesKindsAndColours)
+{
+    HoleTable t;
+    HoleRow& r = t.row(7);
+    r = {QStringLiteral("D17"), QStringLiteral("0.8"), QStringLiteral("±"), QStringLiteral("0.1"),
+        QStringLiteral("－"), QStringLiteral("0.05"), QStringLiteral("NTH"), 0x123456u};
+    t.DataClear();
+    EXPECT_EQ(r.dcode, QStringLiteral("D"));
+    EXPECT_TRUE(r.diameter.isEmpty());
+    EXPECT_EQ(r.sign1 + r.tol1 + r.sign2 + r.tol2 + r.kind, QStringLiteral("±0.1－0.05NTH"));
+    EXPECT_EQ(r.color, 0x123456u);
+}
+
+TEST(HoleTable, DataChackNamesEveryUsedRowWithoutDiameterInOrder)
+{
+    HoleTable t;
+    test::Messages m;
+    EXPECT_TRUE(t.DataChack(m.sink()));
+    t.row(0).dcode = QStringLiteral("D12");
+    t.row(1).dcode = QStringLiteral("D10");
+    t.row(1).diameter = QStringLiteral(" "); // a blank counts as a diameter
+    t.row(2).dcode = QString(); // a cleared D-code is a free row
+    t.row(5).dcode = QStringLiteral("D11");
+    t.row(62).dcode = QStringLiteral("D99");
+    EXPECT_FALSE(t.DataChack(m.sink()));
+    EXPECT_EQ(m.texts,
+        QStringList({QStringLiteral("D12の穴径が未入力です。"), QStringLiteral("D11の穴径が未入力です。"),
+            QStringLiteral("D99の穴径が未入力です。")}));
+}
+
+TEST(HoleTable, RowsWithDiameterStopsAtFirstEmpty)
+{
+    HoleTable t;
+    EXPECT_EQ(t.rowsWithDiameter(), 0);
+    for (int i = 0; i < 4; ++i)
+        t.row(i).diameter = QStringLiteral("1");
+    t.row(9).diameter = QStringLiteral("1");
+    EXPECT_EQ(t.rowsWithDiameter(), 4);
+    for (int i = 0; i < HoleTable::kRows; ++i)
+        t.row(i).diameter = QStringLiteral("1");
+    EXPECT_EQ(t.rowsWithDiameter(), 63);
+}
+
+TEST(DCodeFiller, FillsRowsInOrderOfFirstNaming)
+{
+    HoleTable t;
+    DCodeFiller f(t);
+    EXPECT_EQ(f.add(QStringLiteral("D10")), DCodeFiller::Result::Added);
+    EXPECT_EQ(f.add(QStringLiteral("D11")), DCodeFiller::Result::Added);
+    EXPECT_EQ(f.add(QStringLiteral("D10")), DCodeFiller::Result::Present);
+    EXPECT_EQ(f.add(QStringLiteral("D12")), DCodeFiller::Result::Added);
+    EXPECT_EQ(f.add(QStringLiteral("D")), DCodeFiller::Result::Present); // the free row holds "D"
+    EXPECT_EQ(f.add(QStringLiteral("D010")), DCodeFiller::Result::Added); // not D10
+    EXPECT_EQ(f.add(QStringLiteral("d11")), DCodeFiller::Result::Added); // case-sensitive
+    EXPECT_EQ(t.row(0).dcode + t.row(1).dcode + t.row(2).dcode, QStringLiteral("D10D11D12"));
+    EXPECT_EQ(t.row(5).dcode, QStringLiteral("D"));
+}
+
+TEST(DCodeFiller, SixtyThirdGoesToRow62AndSixtyFourthFindsNoRow)
+{
+    HoleTable t;
+    DCodeFiller f(t);
+    const QString diameter = QStringLiteral("0.80");
+    for (int i = 0; i < 63; ++i)
+        ASSERT_EQ(f.add(QStringLiteral("D%1").arg(10 + i), &diameter), DCodeFiller::Result::Added);
+    EXPECT_EQ(t.row(62).dcode, QStringLiteral("D72"));
+    EXPECT_EQ(t.row(62).diameter, diameter);
+    EXPECT_EQ(f.add(QStringLiteral("D72")), DCodeFiller::Result::Present);
+    EXPECT_EQ(f.add(QStringLiteral("D73")), DCodeFiller::Result::Full);
+    EXPECT_EQ(f.add(QStringLiteral("D")), DCodeFiller::Result::Full); // no free row left to match
+}

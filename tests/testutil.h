@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "common/messagesink.h"
+
+namespace kivotrek::test {
+
+inline QString dataPath(const char* name)
+{
+    return QString::fromUtf8(KIVOTREK_TEST_DATA) + QLatin1Char('/') + QString::fromUtf8(name);
+}
+
+// A scratch folder that holds files written by a test.
+class Scratch {
+public:
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir_.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Records what a command would show in message boxes.
+struct Messages {
+    QStringList texts;
+    MessageSink sink()
+    {
+        return [this](const QString& t) { texts << t; };
+    }
+};
+
+} // namespace kivotrek::test
