@@ -55,4 +55,18 @@ inline QString readError(const QString& path)
     return path + QStringLiteral("の読み込み中にエラーが発生しました。");
 }
 
+// Main window.
+inline QString mainCaption() { return QStringLiteral("穴区分け図"); }
+inline QString gerberFilter() { return QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)|*.gbr"); }
+inline QString closeQuestion() { return QStringLiteral("閉じてもよろしいですか？"); }
+inline QString closeCaption() { return QStringLiteral("Yes NO"); }
+
+// About box.
+inline QString aboutCaption(const QString& title) { return title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"); }
+inline QString versionText(int major, int minor, int revision)
+{
+    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+inline QString sysInfoUnavailable() { return QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"); }
+
 } // namespace kivotrek::msg

@@ -1,0 +1,62 @@
+#include "app/commondialog.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+
+namespace kivotrek {
+
+QStringList CommonDialog::qtFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString desc = parts[i].trimmed();
+        const QString pattern = parts[i + 1].trimmed().replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt takes the patterns from the last parentheses of the text.
+        if (desc.endsWith(QLatin1Char('(') + pattern + QLatin1Char(')')))
+            out << desc;
+        else
+            out << desc + QStringLiteral(" (") + pattern + QLatin1Char(')');
+    }
+    return out;
+}
+
+bool QtCommonDialog::showFile(QWidget* parent, bool save)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // No overwrite question and no default suffix: the name is taken exactly as typed.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    const QStringList filters = qtFilters(Filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    if (!FileName.isEmpty())
+        dialog.selectFile(FileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    FileName = dialog.selectedFiles().constFirst();
+    return !FileName.isEmpty();
+}
+
+bool QtCommonDialog::ShowOpen(QWidget* parent)
+{
+    return showFile(parent, false);
+}
+
+bool QtCommonDialog::ShowSave(QWidget* parent)
+{
+    return showFile(parent, true);
+}
+
+bool QtCommonDialog::ShowColor(QWidget* parent)
+{
+    // Not preset to the row's colour: the dialog opens as the system offers it.
+    QColorDialog dialog(parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    Color = dialog.selectedColor();
+    return Color.isValid();
+}
+
+} // namespace kivotrek

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QWidget;
+
+namespace kivotrek {
+
+// The main window's one shared dialog for opening and saving files, choosing a colour and
+// choosing a printer. What a command sets on it (filter, file name, cancel-is-error, flags)
+// stays for every later command; nothing resets it. Each Show... returns false when the user
+// cancelled; the caller then ends its command.
+class CommonDialog {
+public:
+    virtual ~CommonDialog() = default;
+
+    QString Filter; // "description|pattern" pairs, as "ガーバーﾌｧｲﾙ (*.gbr)|*.gbr"
+    QString FileName; // the name it last held; the next file dialog starts with it
+    bool CancelError = false; // a cancel is reported as a failure
+    QColor Color; // the colour last confirmed
+    int Flags = 0;
+
+    virtual bool ShowOpen(QWidget* parent) = 0;
+    virtual bool ShowSave(QWidget* parent) = 0;
+    virtual bool ShowColor(QWidget* parent) = 0;
+
+    // "desc|pattern|desc|pattern" as Qt name filters.
+    static QStringList qtFilters(const QString& filter);
+};
+
+// The dialogs of the desktop.
+class QtCommonDialog : public CommonDialog {
+public:
+    bool ShowOpen(QWidget* parent) override;
+    bool ShowSave(QWidget* parent) override;
+    bool ShowColor(QWidget* parent) override;
+
+private:
+    bool showFile(QWidget* parent, bool save);
+};
+
+} // namespace kivotrek

@@ -1,0 +1,480 @@
+#include "app/form1.h"
+
+#include "app/colorswatch.h"
+#include "app/frmabout.h"
+#include "app/helpviewer.h"
+#include "app/tabcontrol.h"
+#include "common/messages.h"
+#include "gerber/rs274xreader.h"
+#include "gerber/standardreader.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace kivotrek {
+
+namespace {
+// Client area and places, in twips.
+constexpr int kClientWidth = 11310;
+constexpr int kClientHeight = 4890;
+constexpr int kTopStrip = 120;
+
+const QStringList& sizeChoices()
+{
+    static const QStringList items = {QStringLiteral("自動(A4縦)"), QStringLiteral("自動(A4横)"),
+        QStringLiteral("自動(B4縦)"), QStringLiteral("自動(B4横)"), QStringLiteral("100"),
+        QStringLiteral("110"), QStringLiteral("120"), QStringLiteral("130"), QStringLiteral("140"),
+        QStringLiteral("90"), QStringLiteral("80"), QStringLiteral("70"), QStringLiteral("60"),
+        QStringLiteral("50"), QStringLiteral("40")};
+    return items;
+}
+
+double screenDpi()
+{
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->logicalDotsPerInchX() : 96.0;
+}
+
+QColor menuColor()
+{
+    return QApplication::palette().color(QPalette::Window);
+}
+
+QLabel* label(QWidget* parent, const QString& text, const QRect& geometry)
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(geometry);
+    return l;
+}
+} // namespace
+
+QColor toQColor(uint32_t c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+uint32_t fromQColor(const QColor& c)
+{
+    return fillColor(c.red(), c.green(), c.blue());
+}
+
+Form1::Form1(Form1Setup setup, QWidget* parent)
+    : QMainWindow(parent), tw_(screenDpi()), dialog_(std::move(setup.dialog)),
+      prompts_(std::move(setup.prompts))
+{
+    if (!dialog_)
+        dialog_ = std::make_unique<QtCommonDialog>();
+    if (!prompts_)
+        prompts_ = std::make_unique<QtPrompts>();
+    programFolder_ =
+        setup.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.programFolder;
+
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(msg::mainCaption());
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setAutoFillBackground(true);
+    QPalette pal = client->palette();
+    pal.setColor(QPalette::Window, QColor(192, 255, 192));
+    client->setPalette(pal);
+    client->setFixedSize(tw_.size(kClientWidth, kClientHeight));
+    setCentralWidget(client);
+
+    buildTopStrip(client);
+    SSTab1 =
+        new TabControl({QStringLiteral("1-21"), QStringLiteral("22-42"), QStringLiteral("43-63")}, client);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->setGeometry(tw_.rect(120, 720, 11055, 3615));
+    QPalette pagePalette = SSTab1->palette(); // the pages keep the system colours, not the green
+    pagePalette.setColor(QPalette::Window, menuColor());
+    SSTab1->setPalette(pagePalette);
+    buildRows();
+    buildMenu();
+    refreshTable();
+    setFocusOrder();
+
+    // Fixed single border: the client area plus the menu bar, not resizable.
+    setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        const QRect area = s->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+
+    helpFile_ = QDir(programFolder_).filePath(QStringLiteral("kivotrek-help.html"));
+    loadLogo();
+
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        const int p = SSTab1->pageOf(now);
+        if (p >= 0 && p != SSTab1->currentIndex())
+            SSTab1->setCurrentIndex(p);
+    });
+}
+
+Form1::~Form1()
+{
+    delete about_; // a top-level window of its own; it must not outlive the prompts it uses
+}
+
+void Form1::buildTopStrip(QWidget* client)
+{
+    lbl_name = new QLineEdit(client);
+    lbl_name->setObjectName(QStringLiteral("lbl_name"));
+    lbl_name->setReadOnly(true);
+    lbl_name->setFocusPolicy(Qt::NoFocus);
+    lbl_name->setGeometry(tw_.rect(240, kTopStrip, 4215, 255));
+
+    label(client, QStringLiteral("製品コード"), tw_.rect(4560, kTopStrip, 975, 255))
+        ->setObjectName(QStringLiteral("Label7"));
+    Txt_seihincode = new QLineEdit(client);
+    Txt_seihincode->setObjectName(QStringLiteral("Txt_seihincode"));
+    Txt_seihincode->setGeometry(tw_.rect(5640, kTopStrip, 1575, 270));
+
+    label(client, QStringLiteral("サイズ"), tw_.rect(7800, kTopStrip, 615, 255))
+        ->setObjectName(QStringLiteral("Label5"));
+    Cmb_Parsent = new QComboBox(client);
+    Cmb_Parsent->setObjectName(QStringLiteral("Cmb_Parsent"));
+    Cmb_Parsent->setEditable(true);
+    Cmb_Parsent->setInsertPolicy(QComboBox::NoInsert);
+    Cmb_Parsent->addItems(sizeChoices());
+    Cmb_Parsent->setEditText(sizeChoices().first());
+    Cmb_Parsent->setGeometry(tw_.rect(8400, kTopStrip, 1335, 300));
+
+    QLabel* percent = label(client, QStringLiteral("％"), tw_.rect(9720, kTopStrip, 495, 255));
+    percent->setObjectName(QStringLiteral("Label6"));
+    percent->setAlignment(Qt::AlignCenter);
+}
+
+QComboBox* Form1::makeCombo(QWidget* page, const QStringList& items, const QRect& geometry)
+{
+    auto* c = new QComboBox(page);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->addItems(items);
+    c->setEditText(QString());
+    c->setGeometry(geometry);
+    // The box is narrow; its list opens wide enough to read the choices.
+    c->view()->setMinimumWidth(tw_.px(900));
+    return c;
+}
+
+void Form1::buildRows()
+{
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        const int p = i / HoleTable::kRowsPerPage;
+        const int k = i % HoleTable::kRowsPerPage;
+        const int c = k % 3;
+        const int l = k / 3;
+        const int x0 = 240 + 3600 * c;
+        const int y0 = 960 + 360 * l;
+        QWidget* page = SSTab1->page(p);
+        const auto at = static_cast<size_t>(i);
+
+        auto* d = new QLineEdit(page);
+        d->setObjectName(QStringLiteral("TXT_DCODE_%1").arg(i));
+        d->setGeometry(tw_.rect(x0, y0, 480, 270));
+        d->setReadOnly(true); // filled by the readers and the settings file
+        d->setFocusPolicy(Qt::ClickFocus);
+        QPalette dp = d->palette();
+        dp.setColor(QPalette::Base, menuColor());
+        dp.setColor(QPalette::Text, QColor(0, 0, 192));
+        d->setPalette(dp);
+        d->installEventFilter(this);
+        dcode_[at] = d;
+
+        auto* a = new QLineEdit(page);
+        a->setObjectName(QStringLiteral("TXT_ANAKEI_%1").arg(i));
+        a->setGeometry(tw_.rect(x0 + 480, y0, 495, 300));
+        diameter_[at] = a;
+        connect(a, &QLineEdit::textChanged, this, [this, i](const QString& t) {
+            if (!refreshing_)
+                table_.row(i).diameter = t;
+        });
+
+        sign1_[at] = makeCombo(page, HoleTable::signChoices(), tw_.rect(x0 + 960, y0, 390, 300));
+        tol1_[at] = makeCombo(page, HoleTable::valueChoices(i), tw_.rect(x0 + 1320, y0, 390, 300));
+        sign2_[at] = makeCombo(page, HoleTable::signChoices(), tw_.rect(x0 + 1800, y0, 390, 300));
+        tol2_[at] = makeCombo(page, HoleTable::valueChoices(i), tw_.rect(x0 + 2160, y0, 390, 300));
+        kind_[at] = makeCombo(page, HoleTable::kindChoices(), tw_.rect(x0 + 2640, y0, 615, 300));
+        sign1_[at]->setObjectName(QStringLiteral("KOUSA_%1").arg(i));
+        tol1_[at]->setObjectName(QStringLiteral("KOUSACHI_%1").arg(i));
+        sign2_[at]->setObjectName(QStringLiteral("KOUSA_%1").arg(i + 100));
+        tol2_[at]->setObjectName(QStringLiteral("KOUSACHI_%1").arg(i + 100));
+        kind_[at]->setObjectName(QStringLiteral("THNTH_%1").arg(i));
+        const std::pair<QComboBox*, QString HoleRow::*> fields[] = {{sign1_[at], &HoleRow::sign1},
+            {tol1_[at], &HoleRow::tol1}, {sign2_[at], &HoleRow::sign2}, {tol2_[at], &HoleRow::tol2},
+            {kind_[at], &HoleRow::kind}};
+        for (const auto& [combo, field] : fields) {
+            connect(combo, &QComboBox::editTextChanged, this, [this, i, field = field](const QString& t) {
+                if (!refreshing_)
+                    table_.row(i).*field = t;
+            });
+        }
+
+        auto* s = new ColorSwatch(page);
+        s->setObjectName(QStringLiteral("Shape_Color_%1").arg(i));
+        s->setGeometry(tw_.rect(x0 + 3240, y0 + 120, 135, 135));
+        swatch_[at] = s;
+    }
+
+    // Headings over each of the three columns of every page.
+    for (int p = 0; p < TabControl::kPages; ++p) {
+        for (int c = 0; c < 3; ++c) {
+            const int x0 = 240 + 3600 * c;
+            const int index = 3 * p + c;
+            const struct {
+                const char* name;
+                QString text;
+                int left, width;
+            } headings[] = {{"Label1", QStringLiteral("穴径"), x0 + 480, 615},
+                {"Label2", QStringLiteral("公差"), x0 + 1080, 495},
+                {"Label3", QStringLiteral("公差"), x0 + 1800, 495},
+                {"Label4", QStringLiteral("TH NTH"), x0 + 2640, 735}};
+            for (const auto& h : headings) {
+                QLabel* l = label(SSTab1->page(p), h.text, tw_.rect(h.left, 600, h.width, 255));
+                l->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(h.name)).arg(index));
+                l->setAutoFillBackground(true);
+                QPalette lp = l->palette();
+                lp.setColor(QPalette::Window, menuColor());
+                l->setPalette(lp);
+            }
+        }
+    }
+}
+
+void Form1::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    auto add = [this](auto* where, const char* name, const QString& caption, void (Form1::*slot)()) {
+        QAction* a = where->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    QMenu* f = bar->addMenu(QStringLiteral("ファイル"));
+    f->setObjectName(QStringLiteral("f"));
+    add(f, "filein", QStringLiteral("標準ガーバの読み込み(F4.3)"), &Form1::filein);
+    add(f, "xfilein", QStringLiteral("274xガーバ読み込み"), &Form1::xfilein);
+    add(f, "read", QStringLiteral("前回の設定ファイルの読み込み"), &Form1::readSettings)->setEnabled(false);
+    add(bar, "HYOUJI", QStringLiteral("表示"), &Form1::HYOUJI);
+    add(bar, "print", QStringLiteral("印刷"), &Form1::print);
+    QMenu* h = bar->addMenu(QStringLiteral("ヘルプ"));
+    h->setObjectName(QStringLiteral("h"));
+    add(h, "help", QStringLiteral("バージョン情報"), &Form1::help);
+    add(h, "mnu_help", QStringLiteral("Kivotrek ヘルプ"), &Form1::mnu_help);
+    add(bar, "mnu_save", QStringLiteral("設定ファイルの保存"), &Form1::mnu_save);
+    add(bar, "close", QStringLiteral("閉じる"), &Form1::closeCommand);
+}
+
+QAction* Form1::menuAction(const QString& name) const
+{
+    return findChild<QAction*>(name);
+}
+
+QComboBox* Form1::KOUSA(int index) const
+{
+    return index >= 100 ? sign2_.at(static_cast<size_t>(index - 100)) : sign1_.at(static_cast<size_t>(index));
+}
+
+QComboBox* Form1::KOUSACHI(int index) const
+{
+    return index >= 100 ? tol2_.at(static_cast<size_t>(index - 100)) : tol1_.at(static_cast<size_t>(index));
+}
+
+void Form1::setFocusOrder()
+{
+    // Product code, size choice, then per row: diameter, first sign and value, second sign
+    // and value, kind.
+    QWidget* prev = Txt_seihincode;
+    auto chain = [&prev](QWidget* next) {
+        QWidget::setTabOrder(prev, next);
+        prev = next;
+    };
+    chain(Cmb_Parsent);
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        chain(TXT_ANAKEI(i));
+        chain(KOUSA(i));
+        chain(KOUSACHI(i));
+        chain(KOUSA(i + 100));
+        chain(KOUSACHI(i + 100));
+        chain(THNTH(i));
+    }
+    Txt_seihincode->setFocus();
+}
+
+bool Form1::focusNextPrevChild(bool next)
+{
+    // Rows on hidden pages take part too: the page of the next field is shown first, since
+    // Qt's own chain skips hidden widgets.
+    QList<QWidget*> order = {Txt_seihincode, Cmb_Parsent};
+    for (int i = 0; i < HoleTable::kRows; ++i)
+        order << TXT_ANAKEI(i) << KOUSA(i) << KOUSACHI(i) << KOUSA(i + 100) << KOUSACHI(i + 100) << THNTH(i);
+    QWidget* current = QApplication::focusWidget();
+    int at = -1;
+    for (int k = 0; k < order.size() && at < 0; ++k) {
+        if (order[k] == current || order[k]->isAncestorOf(current))
+            at = k;
+    }
+    if (at < 0)
+        return QMainWindow::focusNextPrevChild(next);
+    QWidget* target = order[(at + (next ? 1 : order.size() - 1)) % order.size()];
+    const int p = SSTab1->pageOf(target);
+    if (p >= 0)
+        SSTab1->setCurrentIndex(p);
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
+void Form1::loadLogo()
+{
+    const QString path = QDir(programFolder_).filePath(QStringLiteral("image.bmp"));
+    if (QFileInfo::exists(path))
+        logo_.load(path); // an unreadable image leaves no logo, silently
+}
+
+void Form1::refreshRow(int i)
+{
+    const bool was = refreshing_;
+    refreshing_ = true;
+    const HoleRow& r = table_.row(i);
+    TXT_DCODE(i)->setText(r.dcode);
+    TXT_ANAKEI(i)->setText(r.diameter);
+    KOUSA(i)->setEditText(r.sign1);
+    KOUSACHI(i)->setEditText(r.tol1);
+    KOUSA(i + 100)->setEditText(r.sign2);
+    KOUSACHI(i + 100)->setEditText(r.tol2);
+    THNTH(i)->setEditText(r.kind);
+    Shape_Color(i)->setFillColor(toQColor(r.color));
+    refreshing_ = was;
+}
+
+void Form1::refreshTable()
+{
+    for (int i = 0; i < HoleTable::kRows; ++i)
+        refreshRow(i);
+    emit tableChanged();
+}
+
+void Form1::showMessage(const QString& text)
+{
+    prompts_->message(this, text, msg::title());
+}
+
+bool Form1::DataChack()
+{
+    return table_.DataChack([this](const QString& text) { showMessage(text); });
+}
+
+void Form1::gerberRead(bool rs274x)
+{
+    if (rs274x)
+        prepareRs274xRead(table_, extent_);
+    else
+        prepareStandardRead(table_, extent_);
+    refreshTable();
+    dialog_->Filter = msg::gerberFilter();
+    if (!dialog_->ShowOpen(this) || dialog_->FileName.isEmpty())
+        return;
+    const QString path = dialog_->FileName;
+    lbl_name->setText(path);
+    menuAction(QStringLiteral("read"))->setEnabled(true);
+    const MessageSink sink = [this](const QString& text) { showMessage(text); };
+    if (rs274x)
+        readRs274xGerber(path, table_, extent_, sink);
+    else
+        readStandardGerber(path, table_, extent_, sink);
+    refreshTable();
+}
+
+void Form1::filein()
+{
+    gerberRead(false);
+}
+
+void Form1::xfilein()
+{
+    gerberRead(true);
+}
+
+void Form1::readSettings()
+{
+}
+
+void Form1::HYOUJI()
+{
+}
+
+void Form1::print()
+{
+}
+
+void Form1::mnu_save()
+{
+}
+
+void Form1::help()
+{
+    if (!about_) {
+        about_ = new frmAbout(*prompts_);
+        about_->setWindowIcon(windowIcon());
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void Form1::mnu_help()
+{
+    if (!helpViewer_) {
+        auto* viewer = new HelpViewer(this);
+        QString error;
+        if (!viewer->load(helpFile_, &error)) {
+            delete viewer;
+            showMessage(error);
+            return;
+        }
+        helpViewer_ = viewer;
+    }
+    helpViewer_->showIndex();
+}
+
+void Form1::closeCommand()
+{
+    if (prompts_->yesNo(this, msg::closeQuestion(), msg::closeCaption()))
+        close();
+}
+
+void Form1::chooseColor(int i)
+{
+    dialog_->CancelError = true;
+    if (!dialog_->ShowColor(this))
+        return;
+    table_.row(i).color = fromQColor(dialog_->Color);
+    refreshRow(i);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        for (int i = 0; i < HoleTable::kRows; ++i) {
+            if (watched == TXT_DCODE(i)) {
+                chooseColor(i);
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace kivotrek

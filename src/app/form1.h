@@ -1,0 +1,122 @@
+#pragma once
+
+#include "app/commondialog.h"
+#include "app/prompts.h"
+#include "app/twips.h"
+#include "gerber/boardextent.h"
+#include "table/holetable.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace kivotrek {
+
+class ColorSwatch;
+class TabControl;
+class HelpViewer;
+class frmAbout;
+
+// What the main window is built with; tests pass scripted dialogs and message boxes and a
+// program folder of their own.
+struct Form1Setup {
+    std::unique_ptr<CommonDialog> dialog; // default: the desktop dialogs
+    std::unique_ptr<Prompts> prompts; // default: message boxes
+    QString programFolder; // default: the folder of the program
+};
+
+// The main window: the hole table on three tab pages, the file path, product code and size
+// choice, and the menu through which every command runs.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(Form1Setup setup = {}, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Application state the commands read and write.
+    HoleTable& table() { return table_; }
+    BoardExtent& extent() { return extent_; }
+    CommonDialog& commonDialog() { return *dialog_; }
+    Prompts& prompts() { return *prompts_; }
+    const QImage& logo() const { return logo_; } // Picture1: image.bmp beside the program
+    QString helpFile() const { return helpFile_; }
+    QString programFolder() const { return programFolder_; }
+
+    // Controls, by their names in the layout.
+    QLineEdit* lbl_name;
+    QLineEdit* Txt_seihincode;
+    QComboBox* Cmb_Parsent;
+    TabControl* SSTab1;
+    QLineEdit* TXT_DCODE(int i) const { return dcode_.at(static_cast<size_t>(i)); }
+    QLineEdit* TXT_ANAKEI(int i) const { return diameter_.at(static_cast<size_t>(i)); }
+    QComboBox* KOUSA(int index) const; // i for the first tolerance, i + 100 for the second
+    QComboBox* KOUSACHI(int index) const;
+    QComboBox* THNTH(int i) const { return kind_.at(static_cast<size_t>(i)); }
+    ColorSwatch* Shape_Color(int i) const { return swatch_.at(static_cast<size_t>(i)); }
+    QAction* menuAction(const QString& name) const; // "filein", "read", "HYOUJI", ...
+
+    const Twips& twips() const { return tw_; }
+
+    // Shows a text in an OK box captioned with the program title.
+    void showMessage(const QString& text);
+    // The table check before a preview: one message per used row without a diameter.
+    bool DataChack();
+
+public slots:
+    void filein();
+    void xfilein();
+    void readSettings(); // "read": 前回の設定ファイルの読み込み
+    void HYOUJI();
+    void print();
+    void help(); // the About box
+    void mnu_help();
+    void mnu_save();
+    void closeCommand(); // "close": asks first
+    void chooseColor(int i);
+    void refreshTable(); // every row's widgets from the table
+    void refreshRow(int i);
+
+signals:
+    void tableChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    void buildTopStrip(QWidget* client);
+    void buildRows();
+    void buildMenu();
+    void setFocusOrder();
+    void loadLogo();
+    void gerberRead(bool rs274x);
+    QComboBox* makeCombo(QWidget* page, const QStringList& items, const QRect& geometry);
+
+    Twips tw_;
+    HoleTable table_;
+    BoardExtent extent_;
+    std::unique_ptr<CommonDialog> dialog_;
+    std::unique_ptr<Prompts> prompts_;
+    QString programFolder_;
+    QString helpFile_;
+    QImage logo_;
+    std::array<QLineEdit*, HoleTable::kRows> dcode_ {};
+    std::array<QLineEdit*, HoleTable::kRows> diameter_ {};
+    std::array<QComboBox*, HoleTable::kRows> sign1_ {}, tol1_ {}, sign2_ {}, tol2_ {}, kind_ {};
+    std::array<ColorSwatch*, HoleTable::kRows> swatch_ {};
+    QPointer<frmAbout> about_;
+    QPointer<HelpViewer> helpViewer_;
+    bool refreshing_ = false;
+};
+
+QColor toQColor(uint32_t fillColor);
+uint32_t fromQColor(const QColor& c);
+
+} // namespace kivotrek

@@ -1,0 +1,153 @@
+#include "app/frmabout.h"
+
+#include "app/prompts.h"
+#include "app/twips.h"
+#include "common/messages.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace kivotrek {
+
+namespace {
+constexpr int kMajor = 3;
+constexpr int kMinor = 0;
+constexpr int kRevision = 1;
+
+Twips screenTwips()
+{
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return Twips(s ? s->logicalDotsPerInchX() : 96.0);
+}
+} // namespace
+
+frmAbout::frmAbout(Prompts& prompts)
+    : QDialog(nullptr,
+        Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+            | Qt::CustomizeWindowHint),
+      prompts_(prompts)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setModal(false);
+    const Twips tw = screenTwips();
+    setFixedSize(tw.size(5850, 4275));
+
+    const QString title = msg::title();
+    setWindowTitle(msg::aboutCaption(title));
+
+    picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setGeometry(tw.rect(240, 240, 540, 540));
+    picIcon->setPixmap(QApplication::windowIcon().pixmap(picIcon->size()));
+
+    auto makeLabel = [&](const char* name, const QString& text, const QRect& r) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QLatin1String(name));
+        l->setGeometry(r);
+        l->setWordWrap(true);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, Qt::black);
+        l->setPalette(p);
+        return l;
+    };
+    lblTitle = makeLabel("lblTitle", title, tw.rect(1050, 240, 3885, 480));
+    QFont big = lblTitle->font();
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+    big.setBold(true);
+    lblTitle->setFont(big);
+    lblVersion =
+        makeLabel("lblVersion", msg::versionText(kMajor, kMinor, kRevision), tw.rect(1080, 960, 3885, 225));
+    lblDescription = makeLabel("lblDescription",
+        QStringLiteral("ガーバーの穴データから穴区分け図を作成し、表示・印刷します。"),
+        tw.rect(1080, 1560, 3885, 570));
+    lblDisclaimer = makeLabel("lblDisclaimer",
+        QStringLiteral("警告: このプログラムは著作権法により保護されています。"
+                       "無断で複製・配布することを禁じます。"),
+        tw.rect(360, 3120, 3870, 825));
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(tw.rect(4260, 3000, 1310, 345));
+    cmdOK->setDefault(true); // Enter; Esc closes the dialog as well
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::close);
+
+    cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    cmdSysInfo->setGeometry(tw.rect(4320, 3600, 1310, 345));
+    cmdSysInfo->setAutoDefault(false);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
+
+    setTabOrder(cmdOK, cmdSysInfo);
+    cmdOK->setFocus();
+}
+
+void frmAbout::paintEvent(QPaintEvent* e)
+{
+    QDialog::paintEvent(e);
+    // The etched rule: a white line above a grey one.
+    const Twips tw = screenTwips();
+    QPainter p(this);
+    p.setPen(QPen(Qt::white, 1));
+    p.drawLine(tw.px(105), tw.px(2460), width() - tw.px(105), tw.px(2460));
+    p.setPen(QPen(QColor(128, 128, 128), 1));
+    p.drawLine(tw.px(105), tw.px(2520), width() - tw.px(105), tw.px(2520));
+}
+
+bool frmAbout::GetKeyValue(
+    const QString& root, const QString& keyName, const QString& valueName, QString* value)
+{
+    value->clear();
+#ifdef Q_OS_WIN
+    QSettings key(root + QLatin1Char('\\') + keyName, QSettings::NativeFormat);
+    const QVariant v = key.value(valueName);
+    if (!v.isValid())
+        return false;
+    *value = v.toString().section(QChar(0), 0, 0);
+    return true;
+#else
+    // No registry here.
+    Q_UNUSED(root);
+    Q_UNUSED(keyName);
+    Q_UNUSED(valueName);
+    return false;
+#endif
+}
+
+QString frmAbout::findSysInfo() const
+{
+    const QString hklm = QStringLiteral("HKEY_LOCAL_MACHINE");
+    QString path;
+    if (GetKeyValue(
+            hklm, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"), &path))
+        return path;
+    if (GetKeyValue(hklm, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"),
+            QStringLiteral("MSINFO"), &path)) {
+        const QString exe = path + QStringLiteral("\\MSINFO32.EXE");
+        if (QFileInfo::exists(exe))
+            return exe;
+    }
+    for (const QString& program : sysInfoPrograms) {
+        const QString found = QStandardPaths::findExecutable(program);
+        if (!found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+void frmAbout::StartSysInfo()
+{
+    const QString tool = findSysInfo();
+    if (tool.isEmpty() || !QProcess::startDetached(tool, {}))
+        prompts_.message(this, msg::sysInfoUnavailable(), msg::title());
+}
+
+} // namespace kivotrek

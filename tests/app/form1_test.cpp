@@ -1,0 +1,264 @@
+#include "app/colorswatch.h"
+#include "app/form1.h"
+#include "app/helpviewer.h"
+#include "app/tabcontrol.h"
+#include "scripted.h"
+#include "testutil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+
+namespace {
+struct Window {
+    test::ScriptedDialog* dialog = new test::ScriptedDialog;
+    test::RecordedPrompts* prompts = new test::RecordedPrompts;
+    std::unique_ptr<Form1> form;
+
+    explicit Window(const QString& programFolder = QString::fromUtf8(KIVOTREK_TEST_DATA))
+    {
+        Form1Setup setup;
+        setup.dialog.reset(dialog);
+        setup.prompts.reset(prompts);
+        setup.programFolder = programFolder;
+        form = std::make_unique<Form1>(std::move(setup));
+    }
+    Form1* operator->() const { return form.get(); }
+};
+
+QStringList captions(const QList<QAction*>& actions)
+{
+    QStringList out;
+    for (const QAction* a : actions)
+        out << a->objectName() + QLatin1Char('=') + a->text();
+    return out;
+}
+} // namespace
+
+TEST(Form1, StartsInItsInitialState)
+{
+    Window w;
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("穴区分け図"));
+    EXPECT_EQ(w->centralWidget()->size(), w->twips().size(11310, 4890));
+    EXPECT_EQ(w->minimumSize(), w->maximumSize()); // fixed border
+    EXPECT_EQ(w->centralWidget()->palette().color(QPalette::Window), QColor(192, 255, 192));
+    EXPECT_TRUE(w->lbl_name->text().isEmpty());
+    EXPECT_TRUE(w->lbl_name->isReadOnly());
+    EXPECT_TRUE(w->Txt_seihincode->text().isEmpty());
+    EXPECT_EQ(w->Cmb_Parsent->currentText(), QStringLiteral("自動(A4縦)"));
+    ASSERT_EQ(w->Cmb_Parsent->count(), 15);
+    EXPECT_EQ(w->Cmb_Parsent->itemText(3), QStringLiteral("自動(B4横)"));
+    EXPECT_EQ(w->Cmb_Parsent->itemText(8), QStringLiteral("140"));
+    EXPECT_EQ(w->Cmb_Parsent->itemText(14), QStringLiteral("40"));
+    EXPECT_FALSE(w->menuAction(QStringLiteral("read"))->isEnabled());
+    EXPECT_EQ(w->SSTab1->currentIndex(), 0);
+    EXPECT_EQ(w->SSTab1->tabText(0) + w->SSTab1->tabText(1) + w->SSTab1->tabText(2),
+        QStringLiteral("1-2122-4243-63"));
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        EXPECT_EQ(w->TXT_DCODE(i)->text(), QStringLiteral("D"));
+        EXPECT_EQ(w->TXT_DCODE(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
+        EXPECT_TRUE(w->TXT_ANAKEI(i)->text().isEmpty());
+        for (QComboBox* c :
+            {w->KOUSA(i), w->KOUSACHI(i), w->KOUSA(i + 100), w->KOUSACHI(i + 100), w->THNTH(i)})
+            EXPECT_TRUE(c->currentText().isEmpty()) << i;
+        EXPECT_EQ(w->KOUSACHI(i + 100)->count(), i < 42 ? 9 : 8);
+        EXPECT_EQ(w->KOUSA(i + 100)->count(), 3);
+        EXPECT_EQ(w->THNTH(i)->itemText(2), QStringLiteral("外形"));
+        EXPECT_EQ(fromQColor(w->Shape_Color(i)->fillColor()), HoleTable::initialColor(i)) << i;
+    }
+    EXPECT_TRUE(w->logo().isNull()); // no image.bmp in that folder
+}
+
+TEST(Form1, MenuBarInOrder)
+{
+    Window w;
+    EXPECT_EQ(captions(w->menuBar()->actions()),
+        QStringList({QStringLiteral("=ファイル"), QStringLiteral("HYOUJI=表示"), QStringLiteral("print=印刷"),
+            QStringLiteral("=ヘルプ"), QStringLiteral("mnu_save=設定ファイルの保存"),
+            QStringLiteral("close=閉じる")}));
+    EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
+        QStringList({QStringLiteral("filein=標準ガーバの読み込み(F4.3)"),
+            QStringLiteral("xfilein=274xガーバ読み込み"),
+            QStringLiteral("read=前回の設定ファイルの読み込み")}));
+    EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
+        QStringList({QStringLiteral("help=バージョン情報"), QStringLiteral("mnu_help=Kivotrek ヘルプ")}));
+    for (QAction* a : w->findChildren<QAction*>())
+        EXPECT_TRUE(a->shortcut().isEmpty());
+}
+
+TEST(Form1, RowsSitOnTheirPagesAtTheirPlaces)
+{
+    Window w;
+    const Twips& tw = w->twips();
+    // Row 20: last on page 1, right column, seventh line. Row 21: first on page 2.
+    EXPECT_EQ(w->SSTab1->pageOf(w->TXT_DCODE(20)), 0);
+    EXPECT_EQ(w->TXT_DCODE(20)->geometry(), tw.rect(240 + 7200, 960 + 2160, 480, 270));
+    EXPECT_EQ(w->Shape_Color(20)->geometry(), tw.rect(240 + 7200 + 3240, 960 + 2160 + 120, 135, 135));
+    EXPECT_EQ(w->SSTab1->pageOf(w->TXT_DCODE(21)), 1);
+    EXPECT_EQ(w->TXT_DCODE(21)->geometry(), tw.rect(240, 960, 480, 270));
+    EXPECT_EQ(w->SSTab1->pageOf(w->THNTH(62)), 2);
+    EXPECT_EQ(w->THNTH(62)->geometry(), tw.rect(240 + 7200 + 2640, 960 + 2160, 615, 300));
+    EXPECT_EQ(w->KOUSACHI(101)->geometry(), tw.rect(240 + 3600 + 2160, 960, 390, 300));
+    EXPECT_EQ(w->SSTab1->geometry(), tw.rect(120, 720, 11055, 3615));
+    EXPECT_EQ(w->Cmb_Parsent->geometry(), tw.rect(8400, 120, 1335, 300));
+}
+
+TEST(Form1, TabWalksTheRowsAndShowsTheirPage)
+{
+    Window w;
+    w->show();
+    QApplication::setActiveWindow(w.form.get());
+    w->Txt_seihincode->setFocus();
+    QList<QWidget*> expected = {w->Cmb_Parsent};
+    for (int i = 0; i < 2; ++i)
+        expected << w->TXT_ANAKEI(i) << w->KOUSA(i) << w->KOUSACHI(i) << w->KOUSA(i + 100)
+                 << w->KOUSACHI(i + 100) << w->THNTH(i);
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* f = QApplication::focusWidget();
+        EXPECT_TRUE(f == next || next->isAncestorOf(f)) << next->objectName().toStdString();
+    }
+    // From the last field of row 20 to row 21 on the second page, and back.
+    w->THNTH(20)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w->TXT_ANAKEI(21));
+    EXPECT_EQ(w->SSTab1->currentIndex(), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_TRUE(w->THNTH(20)->isAncestorOf(QApplication::focusWidget())
+        || QApplication::focusWidget() == w->THNTH(20));
+    EXPECT_EQ(w->SSTab1->currentIndex(), 0);
+}
+
+TEST(Form1, StandardReadThroughTheDialog)
+{
+    Window w;
+    w->table().row(4).kind = QStringLiteral("NTH");
+    w->refreshRow(4);
+    w.dialog->files.push_back(test::dataPath("board_100x80.gbr"));
+    w->menuAction(QStringLiteral("filein"))->trigger();
+    EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("open ガーバーﾌｧｲﾙ (*.gbr)|*.gbr")}));
+    EXPECT_EQ(w->lbl_name->text(), test::dataPath("board_100x80.gbr"));
+    EXPECT_TRUE(w->menuAction(QStringLiteral("read"))->isEnabled());
+    EXPECT_EQ(
+        w->TXT_DCODE(0)->text() + w->TXT_DCODE(1)->text() + w->TXT_DCODE(2)->text() + w->TXT_DCODE(3)->text(),
+        QStringLiteral("D10D11D12D"));
+    EXPECT_EQ(w->extent().MaxX, 5670);
+    EXPECT_EQ(w->THNTH(4)->currentText(), QStringLiteral("NTH")); // kinds stay
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+
+    // A second read that is cancelled: table cleared, path and read entry as they were.
+    w->TXT_ANAKEI(0)->setText(QStringLiteral("0.8"));
+    w->menuAction(QStringLiteral("filein"))->trigger();
+    EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D"));
+    EXPECT_TRUE(w->TXT_ANAKEI(0)->text().isEmpty());
+    EXPECT_EQ(w->lbl_name->text(), test::dataPath("board_100x80.gbr"));
+    EXPECT_EQ(w->extent().MaxX, 0);
+    EXPECT_EQ(w->extent().UnitScale, 0.0567f);
+}
+
+TEST(Form1, Rs274xReadFillsDiametersAndShowsMessages)
+{
+    Window w;
+    w.dialog->files.push_back(test::dataPath("rs274x_basic.gbr"));
+    w->xfilein();
+    EXPECT_EQ(w->TXT_ANAKEI(0)->text(), QStringLiteral("0.80"));
+    EXPECT_EQ(w->table().row(3).diameter, QStringLiteral("0.13"));
+
+    w.dialog->files.push_back(test::dataPath("job_comment.gbr"));
+    w->filein();
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
+    EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D10"));
+}
+
+TEST(Form1, EditsWriteTheTable)
+{
+    Window w;
+    w->TXT_ANAKEI(5)->setText(QStringLiteral("1.2"));
+    w->KOUSA(105)->setEditText(QStringLiteral("＋"));
+    w->KOUSACHI(5)->setCurrentIndex(1);
+    w->THNTH(5)->setEditText(QStringLiteral("外形"));
+    const HoleRow& r = w->table().row(5);
+    EXPECT_EQ(r.diameter, QStringLiteral("1.2"));
+    EXPECT_EQ(r.sign2, QStringLiteral("＋"));
+    EXPECT_EQ(r.tol1, QStringLiteral("0.05"));
+    EXPECT_EQ(r.kind, QStringLiteral("外形"));
+}
+
+TEST(Form1, DoubleClickOnADCodeChoosesTheColour)
+{
+    Window w;
+    w.dialog->colors.push_back(QColor(10, 20, 30));
+    QTest::mouseDClick(w->TXT_DCODE(7), Qt::LeftButton);
+    EXPECT_TRUE(w.dialog->CancelError);
+    EXPECT_EQ(w->table().row(7).color, fillColor(10, 20, 30));
+    EXPECT_EQ(w->Shape_Color(7)->fillColor(), QColor(10, 20, 30));
+
+    w.dialog->colors.push_back(std::nullopt); // cancel
+    w->chooseColor(7);
+    EXPECT_EQ(w->table().row(7).color, fillColor(10, 20, 30));
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+    EXPECT_EQ(w.dialog->shown.size(), 2);
+}
+
+TEST(Form1, CloseAsksFirst)
+{
+    Window w;
+    w->show();
+    w.prompts->answers = {false};
+    w->menuAction(QStringLiteral("close"))->trigger();
+    EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Yes NO? 閉じてもよろしいですか？")}));
+    EXPECT_TRUE(w->isVisible());
+    w.prompts->answers = {true};
+    w->closeCommand();
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST(Form1, FrameCloseDoesNotAsk)
+{
+    Window w;
+    w->show();
+    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+}
+
+TEST(Form1, HelpOpensAtItsIndexOrSaysWhy)
+{
+    test::Scratch empty;
+    Window missing(empty.path(QString()));
+    missing->mnu_help();
+    ASSERT_EQ(missing.prompts->messages.size(), 1);
+    EXPECT_TRUE(
+        missing.prompts->messages[0].endsWith(QStringLiteral("kivotrek-help.htmlを開けませんでした。")));
+
+    test::Scratch folder;
+    QFile help(QStringLiteral(KIVOTREK_SOURCE_DIR "/docs/help/kivotrek-help.html"));
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly));
+    folder.write(QStringLiteral("kivotrek-help.html"), help.readAll());
+    Window w(folder.path(QString()));
+    w->mnu_help();
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+    auto* viewer = w->findChild<HelpViewer*>();
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_TRUE(viewer->browser()->toPlainText().contains(QStringLiteral("穴種表の入力")));
+}
+
+TEST(Form1, LoadsTheLogoBesideTheProgram)
+{
+    test::Scratch folder;
+    QImage img(20, 10, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    ASSERT_TRUE(img.save(folder.path(QStringLiteral("image.bmp")), "BMP"));
+    Window w(folder.path(QString()));
+    EXPECT_EQ(w->logo().size(), QSize(20, 10));
+}

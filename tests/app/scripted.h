@@ -1,0 +1,70 @@
+#pragma once
+
+// Scripted stand-ins for the shared dialog and the message boxes.
+
+#include "app/commondialog.h"
+#include "app/prompts.h"
+
+#include <QStringList>
+#include <deque>
+#include <optional>
+
+namespace kivotrek::test {
+
+struct ScriptedDialog : CommonDialog {
+    // Each Show... takes the next answer: a file name or colour, or nothing for a cancel.
+    std::deque<std::optional<QString>> files;
+    std::deque<std::optional<QColor>> colors;
+    QStringList shown; // "open <filter>", "save <filter>", "color"
+
+    bool ShowOpen(QWidget*) override { return file(QStringLiteral("open ")); }
+    bool ShowSave(QWidget*) override { return file(QStringLiteral("save ")); }
+    bool ShowColor(QWidget*) override
+    {
+        shown << QStringLiteral("color");
+        const auto answer = next(colors);
+        if (!answer)
+            return false;
+        Color = *answer;
+        return true;
+    }
+
+private:
+    bool file(const QString& kind)
+    {
+        shown << kind + Filter;
+        const auto answer = next(files);
+        if (!answer)
+            return false;
+        FileName = *answer;
+        return true;
+    }
+    template <typename T> static std::optional<T> next(std::deque<std::optional<T>>& q)
+    {
+        if (q.empty())
+            return std::nullopt;
+        auto v = q.front();
+        q.pop_front();
+        return v;
+    }
+};
+
+struct RecordedPrompts : Prompts {
+    QStringList messages; // "caption: text"
+    std::deque<bool> answers;
+
+    void message(QWidget*, const QString& text, const QString& caption) override
+    {
+        messages << caption + QStringLiteral(": ") + text;
+    }
+    bool yesNo(QWidget*, const QString& text, const QString& caption) override
+    {
+        messages << caption + QStringLiteral("? ") + text;
+        const bool yes = !answers.empty() && answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return yes;
+    }
+};
+
+} // namespace kivotrek::test
