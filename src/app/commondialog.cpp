@@ -2,6 +2,8 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace kivotrek {
 
@@ -57,6 +59,20 @@ bool QtCommonDialog::ShowColor(QWidget* parent)
         return false;
     Color = dialog.selectedColor();
     return Color.isValid();
+}
+
+} // namespace kivotrek
+
+namespace kivotrek {
+
+bool QtCommonDialog::ShowPrinter(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    if (Flags & kHidePrintToFile)
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace kivotrek

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QWidget;
+class QPrinter;
 
 namespace kivotrek {
 
@@ -24,6 +25,11 @@ public:
     virtual bool ShowOpen(QWidget* parent) = 0;
     virtual bool ShowSave(QWidget* parent) = 0;
     virtual bool ShowColor(QWidget* parent) = 0;
+    // The print dialog: the printer chosen there is set up on the given printer object.
+    virtual bool ShowPrinter(QWidget* parent, QPrinter& printer) = 0;
+
+    // Flags for the print dialog.
+    static constexpr int kHidePrintToFile = 0x100000;
 
     // "desc|pattern|desc|pattern" as Qt name filters.
     static QStringList qtFilters(const QString& filter);
@@ -35,6 +41,7 @@ public:
     bool ShowOpen(QWidget* parent) override;
     bool ShowSave(QWidget* parent) override;
     bool ShowColor(QWidget* parent) override;
+    bool ShowPrinter(QWidget* parent, QPrinter& printer) override;
 
 private:
     bool showFile(QWidget* parent, bool save);

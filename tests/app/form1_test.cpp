@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
 #include <gtest/gtest.h>
@@ -76,6 +77,10 @@ TEST(Form1, StartsInItsInitialState)
         EXPECT_EQ(fromQColor(w->Shape_Color(i)->fillColor()), HoleTable::initialColor(i)) << i;
     }
     EXPECT_TRUE(w->logo().isNull()); // no image.bmp in that folder
+    // Centred on the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE(std::abs(w->x() + w->width() / 2 - screen.center().x()), 1);
+    EXPECT_LE(std::abs(w->y() + w->height() / 2 - screen.center().y()), 1);
 }
 
 TEST(Form1, MenuBarInOrder)

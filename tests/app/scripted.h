@@ -29,6 +29,16 @@ struct ScriptedDialog : CommonDialog {
         return true;
     }
 
+    std::deque<bool> printers; // true: a printer chosen
+    bool ShowPrinter(QWidget*, QPrinter&) override
+    {
+        shown << QStringLiteral("printer");
+        const bool ok = !printers.empty() && printers.front();
+        if (!printers.empty())
+            printers.pop_front();
+        return ok;
+    }
+
 private:
     bool file(const QString& kind)
     {
