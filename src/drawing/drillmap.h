@@ -1,0 +1,64 @@
+#pragma once
+
+// The drill map replay: the Gerber file read again from the start onto a surface. Pen-down
+// moves become lines, flashes become dots, and every "G54" tool selection switches pen width
+// and colour to the matching hole row and draws that row's legend cell. Where things land and
+// how wide the pen is comes from a Layout: one for the preview, one for the printed page.
+
+#include "drawing/surface.h"
+#include "gerber/boardextent.h"
+#include "table/holetable.h"
+
+#include <QString>
+#include <optional>
+#include <utility>
+
+namespace kivotrek {
+
+// The number at the start of a text: optional blanks, sign, digits with one point, exponent.
+// 0 when the text does not start with a number ("1.5*%" gives 1.5, "abc" 0).
+double leadingNumber(const QString& text);
+
+// A swatch colour as drawn: its value written as upper-case hex without leading zeros, padded
+// to six digits; blue is the first two digits, green the next two, red the last two.
+Rgb rowColor(uint32_t fillColor);
+
+// The legend's texts of a row.
+QString toleranceText(const HoleRow& row); // "＋0.1 －0.05 TH"
+
+class Layout {
+public:
+    virtual ~Layout() = default;
+
+    // Reads the surface size and works out the drawing scale; false when the board extent
+    // leaves none (an extent of 0).
+    virtual bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) = 0;
+    float scale() const { return scale_; }
+
+    // Surface point of a replay position; nothing outside the 32-bit range.
+    virtual std::optional<std::pair<int32_t, int32_t>> place(int32_t X, int32_t Y) const = 0;
+    // Pen width for a selected row; nothing when it falls outside 1 to 32767.
+    virtual std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const = 0;
+    // The legend cell of row i; false when it cannot be drawn.
+    virtual bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const = 0;
+
+protected:
+    float scale_ = 0.0f;
+};
+
+struct DrawResult {
+    enum class Ending {
+        Complete, // replayed to the end of the file
+        NoExtent, // no drawing scale: nothing replayed
+        Unreadable, // the file could not be opened or read
+        Stopped, // a line the drawing cannot handle: what came before stays drawn
+    };
+    Ending ending = Ending::Complete;
+    std::optional<qint64> line; // 1-based, for Stopped
+};
+
+// Replays the file onto the surface with a prepared layout.
+DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
+    const Layout& layout, Surface& surface);
+
+} // namespace kivotrek

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "drawing/surface.h"
+
+#include <QImage>
+#include <unordered_map>
+#include <vector>
+
+namespace kivotrek {
+
+// A surface that keeps its picture in a QImage: the preview picture and PNG/BMP output.
+// Pens are device pixels; a dot is drawn from a cached round mask of its width, so a million
+// holes stamp pixels instead of filling a million ellipses.
+class PictureSurface : public Surface {
+public:
+    // Size in twips at a resolution in dots per inch.
+    PictureSurface(int widthTwips, int heightTwips, double dpi = 96.0);
+
+    void Cls() override;
+    float Width() const override { return widthTwips_; }
+    float Height() const override { return heightTwips_; }
+    void PSet(float x, float y, Rgb color) override;
+    void Line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void PaintPicture(const QImage& picture, float x, float y) override;
+    float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
+
+    const QImage& Image() const { return image_; }
+    Rgb BackColor() const { return back_; }
+    void setBackColor(Rgb c) { back_ = c; }
+
+    // Device pixel of a position in twips.
+    double toPixels(float twips) const { return twips * dpi_ / 1440.0; }
+
+protected:
+    void drawText(float x, float y, const QString& text) override;
+    float lineHeight() const override;
+
+private:
+    const std::vector<std::pair<int, int>>& dotMask(int width);
+
+    float widthTwips_;
+    float heightTwips_;
+    double dpi_;
+    QImage image_;
+    Rgb back_ {255, 255, 255};
+    std::unordered_map<int, std::vector<std::pair<int, int>>> masks_;
+};
+
+} // namespace kivotrek

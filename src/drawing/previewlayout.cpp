@@ -1,0 +1,79 @@
+#include "drawing/previewlayout.h"
+
+#include "common/numbers.h"
+
+#include <cmath>
+#include <limits>
+
+namespace kivotrek {
+
+namespace {
+std::optional<int32_t> checked(int64_t v)
+{
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return static_cast<int32_t>(v);
+}
+} // namespace
+
+bool PreviewLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface)
+{
+    const auto h = roundHalfEvenToInt16(surface.Height());
+    if (!h)
+        return false;
+    h_ = *h;
+    const int n = table.rowsWithDiameter();
+    if (extent.MaxX == 0 || extent.MaxY == 0)
+        return false;
+    const float w = surface.Width();
+    const float hs = surface.Height();
+    const float sx = static_cast<float>(static_cast<double>(w) / extent.MaxX);
+    const float sy = static_cast<float>((static_cast<double>(hs) - kLegendPitch * (n / 3)) / extent.MaxY);
+    scale_ = static_cast<float>(0.9 * static_cast<double>(sx <= sy ? sx : sy));
+    return true;
+}
+
+std::optional<std::pair<int32_t, int32_t>> PreviewLayout::place(int32_t X, int32_t Y) const
+{
+    const auto x = checked(int64_t(X) + kOffset);
+    const auto y = checked(int64_t(h_) - Y - kOffset);
+    if (!x || !y)
+        return std::nullopt;
+    return std::make_pair(*x, *y);
+}
+
+std::optional<int16_t> PreviewLayout::penWidth(const HoleRow& row, const Surface&) const
+{
+    const double w = (leadingNumber(row.diameter) + 1.0) * static_cast<double>(scale_) * 3.0;
+    double f = std::floor(w);
+    if (!(f > 0))
+        f += 1;
+    if (!(f >= 1 && f <= 32767))
+        return std::nullopt;
+    return static_cast<int16_t>(f);
+}
+
+bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) const
+{
+    static constexpr int kColumns[3] = {150, 1650, 3150};
+    s.CurrentX = static_cast<float>(kColumns[i % 3]);
+    s.CurrentY = static_cast<float>(kLegendPitch * (i / 3) + 100);
+    s.PSet(s.CurrentX, s.CurrentY, color);
+    s.CurrentX += 200;
+    s.CurrentY -= 70;
+    s.setFontSize(7);
+    s.Print(row.diameter + toleranceText(row));
+    return true;
+}
+
+DrawResult DrawPreview(
+    const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface)
+{
+    surface.Cls();
+    PreviewLayout layout;
+    if (!layout.prepare(table, extent, surface))
+        return {DrawResult::Ending::NoExtent, std::nullopt};
+    return replayDrillMap(path, table, extent, layout, surface);
+}
+
+} // namespace kivotrek

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "drawing/drillmap.h"
+
+namespace kivotrek {
+
+// The on-screen drawing: the board fills at most 90 % of the free space below a legend strip
+// of 200 twips per three rows, its origin 150 twips from the left and bottom edges; pens are
+// three pixels per millimetre of diameter plus one at the drawing scale.
+class PreviewLayout : public Layout {
+public:
+    bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) override;
+    std::optional<std::pair<int32_t, int32_t>> place(int32_t X, int32_t Y) const override;
+    std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const override;
+    bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const override;
+
+    int16_t H() const { return h_; }
+
+    static constexpr int kLegendPitch = 200;
+    static constexpr int kOffset = 150;
+
+private:
+    int16_t h_ = 0;
+};
+
+// The preview picture of the drill map: clears the surface, works out the scale and replays
+// the file. The window shows the surface; nothing here talks to the user.
+DrawResult DrawPreview(
+    const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface);
+
+// Size of the preview picture in twips.
+constexpr int kPreviewWidthTwips = 6855;
+constexpr int kPreviewHeightTwips = 6300;
+
+} // namespace kivotrek

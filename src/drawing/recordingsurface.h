@@ -1,0 +1,79 @@
+#pragma once
+
+#include "drawing/surface.h"
+
+#include <QStringList>
+#include <vector>
+
+namespace kivotrek {
+
+// A surface that notes every operation, for checks of what a drawing does.
+class RecordingSurface : public Surface {
+public:
+    struct Op {
+        enum Kind { Cls, PSet, Line, Text, Picture } kind = Cls;
+        float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        Rgb color {};
+        int16_t width = 0;
+        float fontSize = 0;
+        QString text;
+    };
+
+    RecordingSurface(float width, float height, float pixelSize = 15.0f, float lineHeight = 150.0f)
+        : width_(width), height_(height), pixel_(pixelSize), lineHeight_(lineHeight)
+    {
+    }
+
+    void Cls() override { ops.push_back(op(Op::Cls, 0, 0, 0, 0, {})); }
+    float Width() const override { return width_; }
+    float Height() const override { return height_; }
+    void PSet(float x, float y, Rgb c) override { ops.push_back(op(Op::PSet, x, y, x, y, c)); }
+    void Line(float x1, float y1, float x2, float y2, Rgb c) override
+    {
+        ops.push_back(op(Op::Line, x1, y1, x2, y2, c));
+    }
+    void PaintPicture(const QImage& p, float x, float y) override
+    {
+        ops.push_back(op(Op::Picture, x, y, x + p.width() * pixel_, y + p.height() * pixel_, {}));
+    }
+    float pixelSize() const override { return pixel_; }
+
+    std::vector<Op> ops;
+
+    std::vector<Op> only(Op::Kind k) const
+    {
+        std::vector<Op> out;
+        for (const Op& op : ops) {
+            if (op.kind == k)
+                out.push_back(op);
+        }
+        return out;
+    }
+
+protected:
+    void drawText(float x, float y, const QString& t) override
+    {
+        Op o = op(Op::Text, x, y, x, y, ForeColor());
+        o.text = t;
+        ops.push_back(o);
+    }
+    float lineHeight() const override { return lineHeight_; }
+
+private:
+    Op op(Op::Kind k, float x1, float y1, float x2, float y2, Rgb c) const
+    {
+        Op o;
+        o.kind = k;
+        o.x1 = x1;
+        o.y1 = y1;
+        o.x2 = x2;
+        o.y2 = y2;
+        o.color = c;
+        o.width = DrawWidth();
+        o.fontSize = FontSize();
+        return o;
+    }
+    float width_, height_, pixel_, lineHeight_;
+};
+
+} // namespace kivotrek

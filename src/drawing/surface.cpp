@@ -1,0 +1,35 @@
+#include "drawing/surface.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+
+namespace kivotrek {
+
+QFont drawingFont(float points)
+{
+    // Noto Sans CJK carries the full-width tolerance signs and Japanese product codes.
+    QFont f(QStringLiteral("Noto Sans CJK JP"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(points > 0 ? points : 1.0);
+    return f;
+}
+
+float lineHeightTwips(float points, double dpi)
+{
+    // Measured on a device of the given resolution; cached, texts come in a few sizes only.
+    static QHash<QPair<float, double>, float> cache;
+    const auto key = qMakePair(points, dpi);
+    if (const auto it = cache.constFind(key); it != cache.constEnd())
+        return *it;
+    QImage device(1, 1, QImage::Format_RGB32);
+    const int dpm = static_cast<int>(std::lround(dpi / 0.0254));
+    device.setDotsPerMeterX(dpm);
+    device.setDotsPerMeterY(dpm);
+    const QFontMetricsF fm(drawingFont(points), &device);
+    const float h = static_cast<float>(fm.height() * 1440.0 / dpi);
+    cache.insert(key, h);
+    return h;
+}
+
+} // namespace kivotrek

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <cstdint>
+
+namespace kivotrek {
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+    friend bool operator!=(Rgb a, Rgb b) { return !(a == b); }
+};
+
+// What the drill map is drawn on: the preview picture, a printer page, an SVG document, or a
+// recording for tests. Positions and sizes are twips from the top-left corner, y downwards;
+// pen widths are device pixels; font sizes are points.
+class Surface {
+public:
+    virtual ~Surface() = default;
+
+    virtual void Cls() = 0;
+    virtual float Width() const = 0;
+    virtual float Height() const = 0;
+
+    int16_t DrawWidth() const { return drawWidth_; }
+    void setDrawWidth(int16_t w) { drawWidth_ = w < 1 ? int16_t(1) : w; }
+
+    float CurrentX = 0.0f;
+    float CurrentY = 0.0f;
+
+    // A filled round spot as wide as the pen, centred on (x, y).
+    virtual void PSet(float x, float y, Rgb color) = 0;
+    // A straight segment as thick as the pen, with round ends.
+    virtual void Line(float x1, float y1, float x2, float y2, Rgb color) = 0;
+
+    float FontSize() const { return fontSize_; }
+    void setFontSize(float points) { fontSize_ = points; }
+
+    // Draws the text with its top-left corner at the current position in the fore colour,
+    // then moves to the start of the next text line.
+    void Print(const QString& text)
+    {
+        drawText(CurrentX, CurrentY, text);
+        CurrentX = 0.0f;
+        CurrentY += lineHeight();
+    }
+
+    Rgb ForeColor() const { return foreColor_; }
+    void setForeColor(Rgb c) { foreColor_ = c; }
+
+    // Draws a picture at its own size with its top-left corner at (x, y).
+    virtual void PaintPicture(const QImage& picture, float x, float y) = 0;
+
+    // Size of one device pixel in twips.
+    virtual float pixelSize() const = 0;
+
+protected:
+    virtual void drawText(float x, float y, const QString& text) = 0;
+    virtual float lineHeight() const = 0; // twips, for the current font size
+
+private:
+    int16_t drawWidth_ = 1;
+    float fontSize_ = 9.0f;
+    Rgb foreColor_ {};
+};
+
+// The font of drawn texts, and the height of one of its lines in twips at a resolution.
+QFont drawingFont(float points);
+float lineHeightTwips(float points, double dpi);
+
+} // namespace kivotrek

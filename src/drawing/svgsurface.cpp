@@ -1,0 +1,81 @@
+#include "drawing/svgsurface.h"
+
+#include <QBuffer>
+#include <charconv>
+
+namespace kivotrek {
+
+namespace {
+QByteArray num(double v)
+{
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<float>(v));
+    return QByteArray(buf, static_cast<qsizetype>(r.ptr - buf));
+}
+
+QByteArray hex(Rgb c)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
+    return QByteArray(buf);
+}
+
+QByteArray escaped(const QString& text)
+{
+    return text.toHtmlEscaped().toUtf8();
+}
+} // namespace
+
+SvgSurface::SvgSurface(int widthTwips, int heightTwips, double dpi)
+    : width_(static_cast<float>(widthTwips)), height_(static_cast<float>(heightTwips)), dpi_(dpi)
+{
+}
+
+void SvgSurface::PSet(float x, float y, Rgb color)
+{
+    body_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(DrawWidth() * pixelSize() / 2.0)
+        + "\" fill=\"" + hex(color) + "\"/>\n";
+}
+
+void SvgSurface::Line(float x1, float y1, float x2, float y2, Rgb color)
+{
+    body_ += "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" + num(y2)
+        + "\" stroke=\"" + hex(color) + "\" stroke-width=\"" + num(DrawWidth() * double(pixelSize()))
+        + "\" stroke-linecap=\"round\"/>\n";
+}
+
+void SvgSurface::drawText(float x, float y, const QString& text)
+{
+    body_ += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(FontSize() * 20.0)
+        + "\" fill=\"" + hex(ForeColor()) + "\" dominant-baseline=\"text-before-edge\">" + escaped(text)
+        + "</text>\n";
+}
+
+float SvgSurface::lineHeight() const
+{
+    return lineHeightTwips(FontSize(), dpi_);
+}
+
+void SvgSurface::PaintPicture(const QImage& picture, float x, float y)
+{
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    picture.save(&buf, "PNG");
+    body_ += "<image x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(picture.width() * pixelSize())
+        + "\" height=\"" + num(picture.height() * pixelSize()) + "\" href=\"data:image/png;base64,"
+        + png.toBase64() + "\"/>\n";
+}
+
+QByteArray SvgSurface::document() const
+{
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(width_ / 1440.0) + "in\" height=\""
+        + num(height_ / 1440.0) + "in\" viewBox=\"0 0 " + num(width_) + ' ' + num(height_)
+        + "\" font-family=\"Noto Sans CJK JP, sans-serif\">\n";
+    out += body_;
+    out += "</svg>\n";
+    return out;
+}
+
+} // namespace kivotrek

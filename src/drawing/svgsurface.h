@@ -1,0 +1,39 @@
+#pragma once
+
+#include "drawing/surface.h"
+
+#include <QByteArray>
+
+namespace kivotrek {
+
+// A surface that writes SVG, so that drawings can be checked and used elsewhere: the viewBox is
+// in twips (one user unit is one twip, origin top-left); a dot is a <circle>, a segment a
+// <line> with round caps, a text a <text> at its top-left corner, a picture an <image>; pen
+// sizes are converted from device pixels at the given resolution. Elements come in drawing order.
+class SvgSurface : public Surface {
+public:
+    SvgSurface(int widthTwips, int heightTwips, double dpi = 96.0);
+
+    void Cls() override { body_.clear(); }
+    float Width() const override { return width_; }
+    float Height() const override { return height_; }
+    void PSet(float x, float y, Rgb color) override;
+    void Line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void PaintPicture(const QImage& picture, float x, float y) override;
+    float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
+
+    // The whole document.
+    QByteArray document() const;
+
+protected:
+    void drawText(float x, float y, const QString& text) override;
+    float lineHeight() const override;
+
+private:
+    float width_;
+    float height_;
+    double dpi_;
+    QByteArray body_;
+};
+
+} // namespace kivotrek

@@ -1,0 +1,269 @@
+#include "drawing/previewlayout.h"
+#include "drawing/recordingsurface.h"
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+using Op = RecordingSurface::Op;
+
+namespace {
+// A table with diameters on rows 0..n-1 and the board of 100 x 80 mm read as F4.3.
+struct Board {
+    HoleTable table;
+    BoardExtent extent {5670, 4536, 0.0567f};
+    test::Scratch scratch;
+    RecordingSurface surface {6855, 6300};
+
+    Board(int rowsWithDiameter = 10)
+    {
+        for (int i = 0; i < rowsWithDiameter; ++i) {
+            table.row(i).dcode = QStringLiteral("D%1").arg(10 + i);
+            table.row(i).diameter = QStringLiteral("0.8");
+        }
+    }
+    DrawResult draw(const QByteArray& gerber)
+    {
+        return DrawPreview(scratch.write(QStringLiteral("d.gbr"), gerber), table, extent, surface);
+    }
+    std::vector<Op> dots() const { return surface.only(Op::PSet); }
+    std::vector<Op> lines() const { return surface.only(Op::Line); }
+    std::vector<Op> texts() const { return surface.only(Op::Text); }
+};
+
+constexpr Rgb kBlack {0, 0, 0};
+} // namespace
+
+TEST(PreviewLayout, WorkedExampleOfTheHundredByEightyBoard)
+{
+    Board b(10);
+    b.table.row(1).diameter = QStringLiteral("3.0");
+    PreviewLayout layout;
+    ASSERT_TRUE(layout.prepare(b.table, b.extent, b.surface));
+    EXPECT_EQ(layout.H(), 6300);
+    // sx = 1.20899, sy = 1.25661: the scale is 0.9 sx.
+    EXPECT_NEAR(layout.scale(), 1.08810, 5e-6);
+    EXPECT_EQ(layout.scale(), static_cast<float>(0.9 * double(static_cast<float>(6855.0 / 5670))));
+    EXPECT_EQ(layout.penWidth(b.table.row(0), b.surface), 5); // w = 5.88
+    EXPECT_EQ(layout.penWidth(b.table.row(1), b.surface), 13); // w = 13.06
+
+    ASSERT_EQ(b.draw("G54D10*\nX100000Y80000D03*\n").ending, DrawResult::Ending::Complete);
+    const auto dots = b.dots();
+    ASSERT_EQ(dots.size(), 2u); // the legend dot and the hole
+    EXPECT_EQ(dots[1].x1, 6320.0f);
+    EXPECT_EQ(dots[1].y1, 1214.0f);
+    EXPECT_EQ(dots[1].width, 5);
+    EXPECT_EQ(dots[1].color, kBlack); // row 0's initial colour
+}
+
+TEST(PreviewLayout, PenWidthRule)
+{
+    PreviewLayout layout;
+    HoleTable t;
+    BoardExtent e {6855, 7000, 0.0567f}; // sx = 1, sy ~ 0.9: scale = 0.9 x 0.9
+    RecordingSurface s(6855, 6300);
+    ASSERT_TRUE(layout.prepare(t, e, s));
+    HoleRow row;
+    const auto pen = [&](const char* d, float scale) {
+        // Scale set by a board whose sx gives exactly the wanted scale / 0.9.
+        BoardExtent ext {static_cast<int32_t>(std::lround(6855 / (scale / 0.9))), 1, 0.0567f};
+        PreviewLayout l;
+        EXPECT_TRUE(l.prepare(t, ext, s));
+        row.diameter = QString::fromUtf8(d);
+        return l.penWidth(row, s);
+    };
+    EXPECT_EQ(pen("0.8", 1.0f), 5); // w = 5.4
+    EXPECT_EQ(pen("0", 0.3f), 1); // w = 0.9
+    EXPECT_EQ(pen("abc", 0.3f), 1); // no number: d = 0
+    EXPECT_EQ(pen("1.5*%", 1.0f), 7); // the number at the start: 2.5 x 3
+    EXPECT_EQ(pen("-1", 1.0f), 1); // w = 0
+    EXPECT_FALSE(pen("-2", 1.0f)); // below 1 ends the drawing
+    EXPECT_FALSE(pen("99999", 1.0f)); // above 32767
+}
+
+TEST(PreviewLayout, LegendStripIsFloorOfAThird)
+{
+    for (const auto& [n, strip] : {std::pair {1, 0}, {2, 0}, {3, 200}, {4, 200}, {63, 4200}}) {
+        Board b(n);
+        b.extent = {100, 100, 0.0567f}; // sy decides
+        PreviewLayout layout;
+        ASSERT_TRUE(layout.prepare(b.table, b.extent, b.surface));
+        EXPECT_EQ(
+            layout.scale(), static_cast<float>(0.9 * double(static_cast<float>((6300.0 - strip) / 100))))
+            << n;
+    }
+}
+
+TEST(PreviewLayout, LegendCellsAtTheirRowsPlaces)
+{
+    Board b(63);
+    b.table.row(0).sign1 = QStringLiteral("＋");
+    b.table.row(0).tol1 = QStringLiteral("0.1");
+    b.table.row(0).sign2 = QStringLiteral("－");
+    b.table.row(0).tol2 = QStringLiteral("0.05");
+    b.table.row(0).kind = QStringLiteral("TH");
+    b.table.row(62).color = fillColor(255, 0, 0);
+    ASSERT_EQ(b.draw("G54D72*\nG54D11*\nG54D10*\n").ending, DrawResult::Ending::Complete);
+    const auto dots = b.dots();
+    const auto texts = b.texts();
+    ASSERT_EQ(dots.size(), 3u);
+    ASSERT_EQ(texts.size(), 3u);
+    // Row 62: third column, 21st line at y = 4100.
+    EXPECT_EQ(dots[0].x1, 3150.0f);
+    EXPECT_EQ(dots[0].y1, 4100.0f);
+    EXPECT_EQ(dots[0].color, (Rgb {255, 0, 0}));
+    EXPECT_EQ(texts[0].x1, 3350.0f);
+    EXPECT_EQ(texts[0].y1, 4030.0f);
+    EXPECT_EQ(texts[0].fontSize, 7.0f);
+    EXPECT_EQ(dots[1].x1, 1650.0f); // row 1
+    EXPECT_EQ(dots[1].y1, 100.0f);
+    EXPECT_EQ(texts[2].text, QStringLiteral("0.8＋0.1 －0.05 TH"));
+    EXPECT_EQ(texts[2].x1, 350.0f);
+    EXPECT_EQ(texts[2].y1, 30.0f);
+    EXPECT_EQ(texts[1].text, QStringLiteral("0.8  ")); // no tolerances, no kind
+    // After Print the position is at the start of the next text line.
+    EXPECT_EQ(b.surface.CurrentX, 0.0f);
+    EXPECT_EQ(b.surface.CurrentY, 30.0f + 150.0f);
+}
+
+TEST(DrillMapReplay, PenDownMovesContinueAndFlashesDoNot)
+{
+    Board b(1);
+    b.extent = {5670, 5670, 0.0567f};
+    b.table.row(0).diameter = QStringLiteral("0");
+    ASSERT_EQ(b.draw("G54D10*\nX100Y100D02*\nX200Y100D01*\nX200Y200*\nX300Y300D03*\nX400Y400*\n").ending,
+        DrawResult::Ending::Complete);
+    PreviewLayout layout;
+    ASSERT_TRUE(layout.prepare(b.table, b.extent, b.surface));
+    const auto px = [&](int units) { return std::lround(units * double(0.0567f) * double(layout.scale())); };
+    const auto lines = b.lines();
+    ASSERT_EQ(lines.size(), 2u); // two joined segments, from the new point back to the start
+    EXPECT_EQ(lines[0].x1, float(px(200) + 150));
+    EXPECT_EQ(lines[0].x2, float(px(100) + 150));
+    EXPECT_EQ(lines[1].x2, lines[0].x1);
+    EXPECT_EQ(lines[1].y1, float(6300 - px(200) - 150));
+    EXPECT_EQ(b.dots().size(), 2u); // legend dot and the flash; the move after the flash draws nothing
+}
+
+TEST(DrillMapReplay, DrawsAZeroLengthSegmentForD01WithoutCoordinates)
+{
+    Board b(1);
+    ASSERT_EQ(b.draw("G54D10*\nX1000Y1000D02*\nD01*\n").ending, DrawResult::Ending::Complete);
+    const auto lines = b.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].x1, lines[0].x2);
+    EXPECT_EQ(lines[0].y1, lines[0].y2);
+}
+
+TEST(DrillMapReplay, YAloneKeepsXAndStepRepeatChangesNothing)
+{
+    Board b(1);
+    ASSERT_EQ(b.draw("G54D10*\nX1000Y1000D03*\nY2000D03*\n%SRX3Y2I5.0D01*%\nX5000D03*\n").ending,
+        DrawResult::Ending::Complete);
+    const auto dots = b.dots();
+    ASSERT_EQ(dots.size(), 4u);
+    EXPECT_EQ(dots[2].x1, dots[1].x1);
+    EXPECT_LT(dots[2].y1, dots[1].y1);
+    EXPECT_EQ(dots[3].y1, dots[2].y1); // the %SR line left Y alone
+    EXPECT_TRUE(b.lines().empty());
+}
+
+TEST(DrillMapReplay, BeforeTheFirstToolBlackAndTheSurfacePen)
+{
+    Board b(2);
+    b.surface.setDrawWidth(3);
+    b.table.row(1).color = fillColor(0, 0, 255);
+    ASSERT_EQ(
+        b.draw("X1000Y1000D03*\nD11*\nX2000Y1000D03*\nG54D99*\nX3000Y1000D03*\nG54D11*\nX4000Y1000D03*\n")
+            .ending,
+        DrawResult::Ending::Complete);
+    const auto dots = b.dots();
+    ASSERT_EQ(dots.size(), 5u);
+    // Bare D11* and an unmatched G54 change nothing.
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(dots[k].color, kBlack);
+        EXPECT_EQ(dots[k].width, 3);
+    }
+    EXPECT_EQ(dots[4].color, (Rgb {0, 0, 255}));
+    EXPECT_EQ(dots[4].width, 5);
+}
+
+TEST(DrillMapReplay, DuplicateDCodesTheLastRowWinsBothCellsDrawn)
+{
+    Board b(3);
+    b.table.row(2).dcode = QStringLiteral("D10");
+    b.table.row(2).diameter = QStringLiteral("3.0");
+    b.table.row(2).color = fillColor(0, 255, 0);
+    ASSERT_EQ(b.draw("G54D10*\nX1000Y1000D03*\n").ending, DrawResult::Ending::Complete);
+    const auto dots = b.dots();
+    ASSERT_EQ(dots.size(), 3u);
+    EXPECT_EQ(dots[0].x1, 150.0f); // row 0's cell
+    EXPECT_EQ(dots[1].x1, 3150.0f); // row 2's cell
+    EXPECT_EQ(dots[2].color, (Rgb {0, 255, 0}));
+    EXPECT_EQ(dots[2].width, dots[1].width);
+}
+
+TEST(DrillMapReplay, OutlineRowsAreDrawnButNotListed)
+{
+    Board b(2);
+    b.table.row(0).kind = QStringLiteral("外形");
+    ASSERT_EQ(b.draw("G54D10*\nX0Y0D02*\nX1000Y0D01*\nG54D11*\nX500Y500D03*\n").ending,
+        DrawResult::Ending::Complete);
+    EXPECT_EQ(b.lines().size(), 1u);
+    EXPECT_EQ(b.texts().size(), 1u);
+    EXPECT_EQ(b.dots()[0].x1, 1650.0f); // only row 1's cell
+}
+
+TEST(DrillMapReplay, SwatchColourThroughItsHexText)
+{
+    EXPECT_EQ(rowColor(fillColor(255, 0, 0)), (Rgb {255, 0, 0})); // "FF" padded to "0000FF"
+    EXPECT_EQ(rowColor(0), kBlack);
+    EXPECT_EQ(rowColor(fillColor(1, 2, 3)), (Rgb {1, 2, 3}));
+    EXPECT_EQ(rowColor(0x80000005u), (Rgb {0x05, 0x00, 0x80})); // eight digits: same positions
+    EXPECT_EQ(rowColor(0x1000000u), (Rgb {0x00, 0x00, 0x10}));
+}
+
+TEST(DrillMapReplay, AFaultEndsTheDrawingWhereItIs)
+{
+    Board b(1);
+    const DrawResult r = b.draw("G54D10*\nX1000Y1000D03*\n%ADD11R,1.0X1.0*%\nX2000Y2000D03*\n");
+    EXPECT_EQ(r.ending, DrawResult::Ending::Stopped);
+    EXPECT_EQ(r.line, 3);
+    EXPECT_EQ(b.dots().size(), 2u); // what came before stays
+
+    Board c(1);
+    EXPECT_EQ(c.draw("G54*\n").line, 1);
+    Board d(1);
+    d.table.row(0).diameter = QStringLiteral("-5");
+    EXPECT_EQ(d.draw("G54D10*\n").ending, DrawResult::Ending::Stopped);
+}
+
+TEST(DrillMapReplay, ExtentZeroLeavesTheSurfaceCleared)
+{
+    Board b(1);
+    b.extent = {0, 4536, 0.0567f};
+    EXPECT_EQ(b.draw("G54D10*\nX1000Y1000D03*\n").ending, DrawResult::Ending::NoExtent);
+    ASSERT_EQ(b.surface.ops.size(), 1u);
+    EXPECT_EQ(b.surface.ops[0].kind, Op::Cls);
+}
+
+TEST(DrillMapReplay, LastLineWithoutLineFeedAndMissingFile)
+{
+    Board b(1);
+    EXPECT_EQ(b.draw("G54D10*\nX1000Y1000D03*").ending, DrawResult::Ending::Complete);
+    EXPECT_EQ(b.dots().size(), 1u); // the legend dot only
+    EXPECT_EQ(DrawPreview(QStringLiteral("/nonexistent.gbr"), b.table, b.extent, b.surface).ending,
+        DrawResult::Ending::Unreadable);
+}
+
+TEST(LeadingNumber, NumberAtTheStart)
+{
+    EXPECT_EQ(leadingNumber(QStringLiteral("0.8")), 0.8);
+    EXPECT_EQ(leadingNumber(QStringLiteral(" 1.25*")), 1.25);
+    EXPECT_EQ(leadingNumber(QStringLiteral("-2mm")), -2.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("1e1x")), 10.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("3e")), 3.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral(".5")), 0.5);
+    EXPECT_EQ(leadingNumber(QStringLiteral("")), 0.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("φ0.8")), 0.0);
+}
