@@ -5,6 +5,8 @@
 #include "app/helpviewer.h"
 #include "app/tabcontrol.h"
 #include "common/messages.h"
+#include "drawing/frm_hyouji.h"
+#include "drawing/previewlayout.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
 
@@ -123,7 +125,9 @@ Form1::Form1(Form1Setup setup, QWidget* parent)
 
 Form1::~Form1()
 {
-    delete about_; // a top-level window of its own; it must not outlive the prompts it uses
+    // Top-level windows of their own; they must not outlive the dialog and prompts they use.
+    delete about_;
+    delete preview_;
 }
 
 void Form1::buildTopStrip(QWidget* client)
@@ -412,6 +416,28 @@ void Form1::readSettings()
 
 void Form1::HYOUJI()
 {
+    if (!DataChack())
+        return; // each row without a diameter has been named
+    DrawPreview();
+}
+
+Frm_hyouji* Form1::previewWindow() const
+{
+    return preview_;
+}
+
+void Form1::DrawPreview()
+{
+    if (!preview_) {
+        preview_ = new Frm_hyouji(*dialog_, *prompts_);
+        preview_->setAttribute(Qt::WA_DeleteOnClose);
+        preview_->setWindowIcon(windowIcon());
+    }
+    preview_->show();
+    preview_->raise();
+    // A drawing that stops early keeps what it drew; the preview shows no message.
+    ::kivotrek::DrawPreview(lbl_name->text(), table_, extent_, preview_->surface());
+    preview_->Picture1->update();
 }
 
 void Form1::print()

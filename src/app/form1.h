@@ -23,6 +23,7 @@ class ColorSwatch;
 class TabControl;
 class HelpViewer;
 class frmAbout;
+class Frm_hyouji;
 
 // What the main window is built with; tests pass scripted dialogs and message boxes and a
 // program folder of their own.
@@ -68,6 +69,9 @@ public:
     void showMessage(const QString& text);
     // The table check before a preview: one message per used row without a diameter.
     bool DataChack();
+    // Opens the preview window (or reuses it) and draws the drill map into it.
+    void DrawPreview();
+    Frm_hyouji* previewWindow() const;
 
 public slots:
     void filein();
@@ -112,6 +116,7 @@ private:
     std::array<QComboBox*, HoleTable::kRows> sign1_ {}, tol1_ {}, sign2_ {}, tol2_ {}, kind_ {};
     std::array<ColorSwatch*, HoleTable::kRows> swatch_ {};
     QPointer<frmAbout> about_;
+    QPointer<Frm_hyouji> preview_;
     QPointer<HelpViewer> helpViewer_;
     bool refreshing_ = false;
 };

@@ -3,11 +3,16 @@
 #include <QString>
 #include <QStringList>
 
+namespace kivotrek {
+class HoleTable;
+}
+
 namespace kivotrek::cli {
 
 // Exit statuses of kivotrek-cli.
 enum Exit : int {
     kDone = 0,
+    kIncomplete = 1, // the hole table check failed: nothing written
     kStopped = 2, // read rejected or ended by a fault
     kUnreadable = 3, // a file could not be read
     kUsage = 64, // bad usage
@@ -16,5 +21,24 @@ enum Exit : int {
 int usageError(const QString& text);
 
 int runRead(const QStringList& args);
+int runRender(const QStringList& args);
+
+struct RenderOptions {
+    bool rs274x = false;
+    QString settings;
+    bool preview = false;
+    bool page = false;
+    QString pageSize;
+    int dpi = 600;
+    QString productCode;
+    QString out;
+    QString gerber;
+};
+
+// Returns 0, or the exit status of a usage error (after printing it).
+int parseRenderOptions(const QStringList& args, RenderOptions& o);
+
+// Loads a settings file into the table; returns 0 or the exit status after printing why.
+int loadSettingsInto(const QString& path, HoleTable& table);
 
 } // namespace kivotrek::cli

@@ -2,19 +2,26 @@
 
 #include "cli/clicommon.h"
 
+#include <QGuiApplication>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 namespace kivotrek::cli {
 
 const char* const kUsageText =
     "usage: kivotrek-cli read [--rs274x] GERBER\n"
+    "       kivotrek-cli render [--rs274x] [--settings INI] --preview -o OUT GERBER\n"
     "\n"
     "  read    reads a Gerber file as the program's read commands do (standard F4.3,\n"
     "          or RS-274X with --rs274x) and prints the result as one JSON object.\n"
-    "\n"
-    "exit status: 0 done, 2 read rejected or stopped by a fault, 3 file unreadable,\n"
-    "             64 bad usage\n";
+    "          exit status: 0 complete, 2 rejected or stopped by a fault,\n"
+    "          3 file unreadable, 64 bad usage\n"
+    "  render  reads the file, loads the settings file if given, checks the hole table\n"
+    "          and draws the preview picture into OUT (.bmp, .png or .svg).\n"
+    "          exit status: 0 done, 1 a used row has no diameter (nothing written),\n"
+    "          2 drawing stopped early (what was drawn is written), 3 a file cannot\n"
+    "          be read or written, 64 bad usage\n";
 
 int usageError(const QString& text)
 {
@@ -24,9 +31,20 @@ int usageError(const QString& text)
 
 } // namespace kivotrek::cli
 
+namespace {
+// The command line speaks for itself: Qt's own chatter (a missing runtime folder and the like)
+// stays out of its output; real errors still show.
+void quietQt(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+} // namespace
+
 int main(int argc, char** argv)
 {
     using namespace kivotrek::cli;
+    qInstallMessageHandler(quietQt);
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
@@ -39,5 +57,12 @@ int main(int argc, char** argv)
     }
     if (command == QLatin1String("read"))
         return runRead(args);
+    if (command == QLatin1String("render")) {
+        // Drawing texts needs fonts, hence a GUI application; it never needs a display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return runRender(args);
+    }
     return usageError(QStringLiteral("unknown command: ") + command);
 }

@@ -61,6 +61,11 @@ inline QString gerberFilter() { return QStringLiteral("ガーバーﾌｧｲﾙ 
 inline QString closeQuestion() { return QStringLiteral("閉じてもよろしいですか？"); }
 inline QString closeCaption() { return QStringLiteral("Yes NO"); }
 
+// Preview window.
+inline QString previewCaption() { return QStringLiteral("プレビュー"); }
+inline QString bitmapFilter() { return QStringLiteral("ビットマップファイル (*.bmp)|*.bmp"); }
+inline QString cannotSave(const QString& path) { return path + QStringLiteral("に保存できませんでした。"); }
+
 // About box.
 inline QString aboutCaption(const QString& title) { return title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"); }
 inline QString versionText(int major, int minor, int revision)

@@ -22,11 +22,7 @@ struct ScriptedDialog : CommonDialog {
     bool ShowColor(QWidget*) override
     {
         shown << QStringLiteral("color");
-        const auto answer = next(colors);
-        if (!answer)
-            return false;
-        Color = *answer;
-        return true;
+        return next(colors, Color);
     }
 
     std::deque<bool> printers; // true: a printer chosen
@@ -43,19 +39,18 @@ private:
     bool file(const QString& kind)
     {
         shown << kind + Filter;
-        const auto answer = next(files);
-        if (!answer)
-            return false;
-        FileName = *answer;
-        return true;
+        return next(files, FileName);
     }
-    template <typename T> static std::optional<T> next(std::deque<std::optional<T>>& q)
+    // Takes the next answer; an empty script answers with a cancel.
+    template <typename T> static bool next(std::deque<std::optional<T>>& q, T& out)
     {
         if (q.empty())
-            return std::nullopt;
-        auto v = q.front();
+            return false;
+        const bool given = q.front().has_value();
+        if (given)
+            out = *q.front();
         q.pop_front();
-        return v;
+        return given;
     }
 };
 

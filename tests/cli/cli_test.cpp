@@ -1,9 +1,12 @@
 #include "testutil.h"
 
+#include <QImage>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 using namespace kivotrek;
@@ -97,4 +100,93 @@ TEST(CliRead, UnreadableExitsThreeAndBadUsageSixtyFour)
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_FALSE(r.err.isEmpty());
     }
+}
+
+namespace {
+int countOf(const QByteArray& doc, const char* element)
+{
+    QXmlStreamReader xml(doc);
+    int n = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String(element))
+            ++n;
+    }
+    EXPECT_FALSE(xml.hasError());
+    return n;
+}
+} // namespace
+
+TEST(CliRender, PreviewAsPngBmpAndSvg)
+{
+    test::Scratch dir;
+    const QString gerber = test::dataPath("rs274x_drawable.gbr");
+    const QString png = dir.path(QStringLiteral("p.png"));
+    CliRun r = cli({QStringLiteral("render"), QStringLiteral("--rs274x"), QStringLiteral("--preview"),
+        QStringLiteral("-o"), png, gerber});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+    EXPECT_EQ(QImage(png).size(), QSize(457, 420));
+
+    const QString bmp = dir.path(QStringLiteral("p.bmp"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--rs274x"), QStringLiteral("--preview"),
+        QStringLiteral("-o"), bmp, gerber});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(QImageReader(bmp).format(), QByteArray("bmp"));
+    EXPECT_EQ(
+        QImage(bmp).convertToFormat(QImage::Format_RGB32), QImage(png).convertToFormat(QImage::Format_RGB32));
+
+    const QString svg = dir.path(QStringLiteral("p.svg"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--rs274x"), QStringLiteral("--preview"),
+        QStringLiteral("-o"), svg, gerber});
+    EXPECT_EQ(r.exitCode, 0);
+    QFile f(svg);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray doc = f.readAll();
+    EXPECT_EQ(countOf(doc, "circle"), 4 + 4); // four flashes, four legend dots
+    EXPECT_EQ(countOf(doc, "line"), 4); // the outline
+    EXPECT_EQ(countOf(doc, "text"), 4);
+}
+
+TEST(CliRender, IncompleteTableWritesNothing)
+{
+    test::Scratch dir;
+    const QString out = dir.path(QStringLiteral("p.png"));
+    const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("-o"), out,
+        test::dataPath("board_100x80.gbr")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(r.err),
+        QStringLiteral("D10の穴径が未入力です。\nD11の穴径が未入力です。\nD12の穴径が未入力です。\n"));
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+TEST(CliRender, StoppedDrawingIsWrittenAndNamesTheLine)
+{
+    test::Scratch dir;
+    const QString out = dir.path(QStringLiteral("p.svg"));
+    // Its first line is a comment with an X: the drawing ends there.
+    const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--rs274x"), QStringLiteral("--preview"),
+        QStringLiteral("-o"), out, test::dataPath("rs274x_basic.gbr")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("line 1")) << r.err.constData();
+    EXPECT_TRUE(QFile::exists(out));
+}
+
+TEST(CliRender, BadUsageAndUnreadableFiles)
+{
+    const QString gerber = test::dataPath("rs274x_drawable.gbr");
+    for (const QStringList& args :
+        {QStringList({QStringLiteral("render"), QStringLiteral("-o"), QStringLiteral("/tmp/x.png"), gerber}),
+            QStringList({QStringLiteral("render"), QStringLiteral("--preview"), gerber}),
+            QStringList({QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("-o"),
+                QStringLiteral("/tmp/x.gif"), gerber}),
+            QStringList({QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("-o")})})
+        EXPECT_EQ(cli(args).exitCode, 64) << args.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("-o"),
+                      QStringLiteral("/tmp/x.png"), QStringLiteral("/nonexistent.gbr")})
+                  .exitCode,
+        3);
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--rs274x"), QStringLiteral("--preview"),
+                      QStringLiteral("-o"), QStringLiteral("/nonexistent/dir/x.png"), gerber})
+                  .exitCode,
+        3);
 }

@@ -1,0 +1,76 @@
+#include "drawing/frm_hyouji.h"
+
+#include "app/commondialog.h"
+#include "app/prompts.h"
+#include "app/twips.h"
+#include "common/messages.h"
+#include "drawing/bitmapexport.h"
+#include "drawing/previewlayout.h"
+
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+
+namespace kivotrek {
+
+void PictureBox::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.drawImage(QPoint(0, 0), surface_.Image());
+}
+
+Frm_hyouji::Frm_hyouji(CommonDialog& dialog, Prompts& prompts)
+    : QMainWindow(nullptr),
+      surface_(std::make_unique<PictureSurface>(kPreviewWidthTwips, kPreviewHeightTwips,
+          QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->logicalDotsPerInchX() : 96.0)),
+      dialog_(dialog), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("Frm_hyouji"));
+    setWindowTitle(msg::previewCaption());
+    const Twips tw(surface_->toPixels(1440));
+
+    // The picture takes the system's window colours.
+    const QPalette pal = palette();
+    const QColor back = pal.color(QPalette::Base);
+    const QColor fore = pal.color(QPalette::Text);
+    surface_->setBackColor({uint8_t(back.red()), uint8_t(back.green()), uint8_t(back.blue())});
+    surface_->setForeColor({uint8_t(fore.red()), uint8_t(fore.green()), uint8_t(fore.blue())});
+    surface_->Cls();
+
+    auto* client = new QWidget(this);
+    client->setAutoFillBackground(true);
+    QPalette white = client->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    client->setPalette(white);
+    client->setFixedSize(tw.size(7140, 6585));
+    setCentralWidget(client);
+
+    Picture1 = new PictureBox(*surface_, client);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(QRect(tw.point(120, 120), surface_->Image().size()));
+
+    MNU_CLOSE = menuBar()->addAction(QStringLiteral("閉じる"));
+    MNU_CLOSE->setObjectName(QStringLiteral("MNU_CLOSE"));
+    connect(MNU_CLOSE, &QAction::triggered, this, &QWidget::close);
+    MNU_OUT = menuBar()->addAction(QStringLiteral("BitmapExport"));
+    MNU_OUT->setObjectName(QStringLiteral("MNU_OUT"));
+    connect(MNU_OUT, &QAction::triggered, this, &Frm_hyouji::exportBitmap);
+
+    setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
+}
+
+Frm_hyouji::~Frm_hyouji() = default;
+
+void Frm_hyouji::exportBitmap()
+{
+    dialog_.CancelError = true;
+    dialog_.Filter = msg::bitmapFilter();
+    if (!dialog_.ShowSave(this))
+        return; // a cancel ends the command silently
+    const QString path = dialog_.FileName;
+    if (!saveBitmap(surface_->Image(), path))
+        prompts_.message(this, msg::cannotSave(path), msg::title());
+}
+
+} // namespace kivotrek

@@ -1,0 +1,149 @@
+#include "app/form1.h"
+#include "drawing/frm_hyouji.h"
+#include "scripted.h"
+#include "testutil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QImageReader>
+#include <QLineEdit>
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+
+namespace {
+struct Window {
+    test::ScriptedDialog* dialog = new test::ScriptedDialog;
+    test::RecordedPrompts* prompts = new test::RecordedPrompts;
+    std::unique_ptr<Form1> form;
+
+    Window()
+    {
+        Form1Setup setup;
+        setup.dialog.reset(dialog);
+        setup.prompts.reset(prompts);
+        setup.programFolder = QString::fromUtf8(KIVOTREK_TEST_DATA);
+        form = std::make_unique<Form1>(std::move(setup));
+        // The RS-274X fixture brings its diameters: D10, D11, D12, D14.
+        dialog->files.push_back(test::dataPath("rs274x_drawable.gbr"));
+        form->xfilein();
+    }
+    Form1* operator->() const { return form.get(); }
+};
+
+int inked(const QImage& img)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += img.pixel(x, y) != qRgb(255, 255, 255);
+    return n;
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+} // namespace
+
+TEST(Preview, OpensWithItsLayoutAndRedrawsInPlace)
+{
+    Window w;
+    w->menuAction(QStringLiteral("HYOUJI"))->trigger();
+    Frm_hyouji* p = w->previewWindow();
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(p->isVisible());
+    EXPECT_EQ(p->windowTitle(), QStringLiteral("プレビュー"));
+    EXPECT_EQ(p->centralWidget()->size(), w->twips().size(7140, 6585));
+    EXPECT_EQ(p->Picture1->geometry(), QRect(w->twips().point(120, 120), QSize(457, 420)));
+    EXPECT_EQ(p->MNU_CLOSE->text() + p->MNU_OUT->text(), QStringLiteral("閉じるBitmapExport"));
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+    const QImage first = p->surface().Image().copy();
+    EXPECT_GT(inked(first), 20);
+
+    w->table().row(0).color = fillColor(255, 0, 0);
+    w->HYOUJI();
+    EXPECT_EQ(w->previewWindow(), p); // the same window, cleared and drawn again
+    EXPECT_NE(p->surface().Image(), first);
+    w->table().row(0).color = 0;
+    w->HYOUJI();
+    EXPECT_EQ(p->surface().Image(), first);
+}
+
+TEST(Preview, DataChackFailureLeavesTheOpenPreviewAlone)
+{
+    Window w;
+    w->HYOUJI();
+    Frm_hyouji* p = w->previewWindow();
+    ASSERT_TRUE(p);
+    const QImage before = p->surface().Image().copy();
+    w->TXT_ANAKEI(1)->clear();
+    w->table().row(2).diameter.clear();
+    w->table().row(0).color = fillColor(0, 255, 0);
+    w->HYOUJI();
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: D11の穴径が未入力です。"),
+            QStringLiteral("Kivotrek: D12の穴径が未入力です。")}));
+    EXPECT_EQ(p->surface().Image(), before);
+}
+
+TEST(Preview, NoPreviewWhenTheTableIsIncomplete)
+{
+    Window w;
+    w->TXT_ANAKEI(0)->clear();
+    w->HYOUJI();
+    EXPECT_FALSE(w->previewWindow());
+    EXPECT_EQ(w.prompts->messages.size(), 1);
+}
+
+TEST(Preview, ClosingDiscardsTheWindowAndItsPen)
+{
+    Window w;
+    w->HYOUJI();
+    Frm_hyouji* p = w->previewWindow();
+    ASSERT_TRUE(p);
+    EXPECT_GT(p->surface().DrawWidth(), 1);
+    p->MNU_CLOSE->trigger();
+    flushDeletes();
+    EXPECT_FALSE(w->previewWindow());
+    w->table().row(0).dcode = QStringLiteral("D"); // nothing selects a tool now: pen stays as new
+    w->table().row(1).dcode = QStringLiteral("D");
+    w->table().row(2).dcode = QStringLiteral("D");
+    w->table().row(3).dcode = QStringLiteral("D");
+    w->HYOUJI();
+    ASSERT_TRUE(w->previewWindow());
+    EXPECT_EQ(w->previewWindow()->surface().DrawWidth(), 1);
+}
+
+TEST(Preview, BitmapExport)
+{
+    Window w;
+    w->HYOUJI();
+    Frm_hyouji* p = w->previewWindow();
+    ASSERT_TRUE(p);
+    test::Scratch dir;
+
+    // Cancel: nothing written, nothing said, and cancel-is-error stays set.
+    w.dialog->files.push_back(std::nullopt);
+    p->MNU_OUT->trigger();
+    EXPECT_TRUE(w.dialog->CancelError);
+    EXPECT_EQ(w.dialog->shown.last(), QStringLiteral("save ビットマップファイル (*.bmp)|*.bmp"));
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+
+    const QString path = dir.path(QStringLiteral("drillmap")); // typed without an extension
+    w.dialog->files.push_back(path);
+    p->MNU_OUT->trigger();
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+    ASSERT_TRUE(QFile::exists(path));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bmp")));
+    QImageReader reader(path);
+    EXPECT_EQ(reader.format(), QByteArray("bmp"));
+    EXPECT_EQ(reader.read().convertToFormat(QImage::Format_RGB32), p->surface().Image());
+
+    const QString bad = QStringLiteral("/nonexistent/folder/a.bmp");
+    w.dialog->files.push_back(bad);
+    p->MNU_OUT->trigger();
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: /nonexistent/folder/a.bmpに保存できませんでした。")}));
+}
