@@ -9,6 +9,7 @@
 #include "drawing/previewlayout.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
+#include "settings/settingsfile.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -412,6 +413,14 @@ void Form1::xfilein()
 
 void Form1::readSettings()
 {
+    QString productCode = Txt_seihincode->text();
+    QString error;
+    if (!loadSettings(settingsPath(lbl_name->text()), table_, productCode, &error)) {
+        showMessage(error); // the table stays exactly as it was
+        return;
+    }
+    Txt_seihincode->setText(productCode);
+    refreshTable();
 }
 
 void Form1::HYOUJI()
@@ -446,6 +455,10 @@ void Form1::print()
 
 void Form1::mnu_save()
 {
+    const SaveResult r = Setfilesave(table_, Txt_seihincode->text(), lbl_name->text());
+    if (r.path.isEmpty())
+        return; // no Gerber file chosen yet
+    showMessage(r.ok ? msg::settingsSaved(r.path) : r.error);
 }
 
 void Form1::help()

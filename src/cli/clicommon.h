@@ -22,6 +22,7 @@ int usageError(const QString& text);
 
 int runRead(const QStringList& args);
 int runRender(const QStringList& args);
+int runSettings(const QStringList& args);
 
 struct RenderOptions {
     bool rs274x = false;

@@ -12,6 +12,7 @@ namespace kivotrek::cli {
 const char* const kUsageText =
     "usage: kivotrek-cli read [--rs274x] GERBER\n"
     "       kivotrek-cli render [--rs274x] [--settings INI] --preview -o OUT GERBER\n"
+    "       kivotrek-cli settings show INI\n"
     "\n"
     "  read    reads a Gerber file as the program's read commands do (standard F4.3,\n"
     "          or RS-274X with --rs274x) and prints the result as one JSON object.\n"
@@ -21,7 +22,10 @@ const char* const kUsageText =
     "          and draws the preview picture into OUT (.bmp, .png or .svg).\n"
     "          exit status: 0 done, 1 a used row has no diameter (nothing written),\n"
     "          2 drawing stopped early (what was drawn is written), 3 a file cannot\n"
-    "          be read or written, 64 bad usage\n";
+    "          be read or written, 64 bad usage\n"
+    "  settings show\n"
+    "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
+    "          exit status: 0 done, 3 file unreadable, 64 bad usage\n";
 
 int usageError(const QString& text)
 {
@@ -57,6 +61,8 @@ int main(int argc, char** argv)
     }
     if (command == QLatin1String("read"))
         return runRead(args);
+    if (command == QLatin1String("settings"))
+        return runSettings(args);
     if (command == QLatin1String("render")) {
         // Drawing texts needs fonts, hence a GUI application; it never needs a display.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -44,9 +44,4 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
     return 0;
 }
 
-int loadSettingsInto(const QString&, HoleTable&)
-{
-    return usageError(QStringLiteral("--settings is not available yet"));
-}
-
 } // namespace kivotrek::cli

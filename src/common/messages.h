@@ -66,6 +66,18 @@ inline QString previewCaption() { return QStringLiteral("プレビュー"); }
 inline QString bitmapFilter() { return QStringLiteral("ビットマップファイル (*.bmp)|*.bmp"); }
 inline QString cannotSave(const QString& path) { return path + QStringLiteral("に保存できませんでした。"); }
 
+// Settings file.
+inline QString settingsSaved(const QString& path) { return path + QStringLiteral("に設定ファイルを保存しました。"); }
+inline QString cannotSaveSettings(const QString& path)
+{
+    return QStringLiteral("設定ファイル") + path + QStringLiteral("を保存できませんでした。");
+}
+inline QString cannotReadSettings(const QString& path)
+{
+    return QStringLiteral("設定ファイル") + path + QStringLiteral("を読み込めませんでした。");
+}
+inline QString unsavableText(const QString& text) { return QStringLiteral("保存できない文字が含まれています：") + text; }
+
 // About box.
 inline QString aboutCaption(const QString& title) { return title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"); }
 inline QString versionText(int major, int minor, int revision)

@@ -267,3 +267,44 @@ TEST(Form1, LoadsTheLogoBesideTheProgram)
     Window w(folder.path(QString()));
     EXPECT_EQ(w->logo().size(), QSize(20, 10));
 }
+
+TEST(Form1, SaveAndLoadTheSettingsFile)
+{
+    test::Scratch dir;
+    const QString gerber = dir.write(QStringLiteral("board.gbr"), "G54D10*\nX1000Y1000D03*\nG54D11*\n");
+    Window w;
+    w->mnu_save(); // no Gerber file chosen: nothing written, nothing said
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+
+    w.dialog->files.push_back(gerber);
+    w->filein();
+    w->TXT_ANAKEI(0)->setText(QStringLiteral("0.8"));
+    w->KOUSA(0)->setEditText(QStringLiteral("±"));
+    w->THNTH(1)->setEditText(QStringLiteral("外形"));
+    w->Txt_seihincode->setText(QStringLiteral("KT-001"));
+    w->menuAction(QStringLiteral("mnu_save"))->trigger();
+    const QString ini = dir.path(QStringLiteral("KIVOTREK.INI"));
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: ") + ini + QStringLiteral("に設定ファイルを保存しました。")}));
+
+    // Change everything, then load: the saved table and product code come back.
+    w->TXT_ANAKEI(0)->setText(QStringLiteral("9"));
+    w->THNTH(1)->setEditText(QString());
+    w->Txt_seihincode->setText(QStringLiteral("other"));
+    w->menuAction(QStringLiteral("read"))->trigger();
+    EXPECT_EQ(w->TXT_ANAKEI(0)->text(), QStringLiteral("0.8"));
+    EXPECT_EQ(w->KOUSA(0)->currentText(), QStringLiteral("±"));
+    EXPECT_EQ(w->THNTH(1)->currentText(), QStringLiteral("外形"));
+    EXPECT_EQ(w->Txt_seihincode->text(), QStringLiteral("KT-001"));
+    EXPECT_EQ(w->TXT_DCODE(1)->text(), QStringLiteral("D11"));
+    EXPECT_EQ(w.prompts->messages.size(), 1);
+
+    // A damaged settings file is refused and the table stays as typed.
+    QFile::resize(ini, 100);
+    w->TXT_ANAKEI(0)->setText(QStringLiteral("1.1"));
+    w->readSettings();
+    EXPECT_EQ(w.prompts->messages.last(),
+        QStringLiteral("Kivotrek: 設定ファイル") + ini + QStringLiteral("を読み込めませんでした。"));
+    EXPECT_EQ(w->TXT_ANAKEI(0)->text(), QStringLiteral("1.1"));
+    EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("1.1"));
+}

@@ -190,3 +190,41 @@ TEST(CliRender, BadUsageAndUnreadableFiles)
                   .exitCode,
         3);
 }
+
+TEST(CliSettings, ShowAndRenderWithSettings)
+{
+    const CliRun shown = cli({QStringLiteral("settings"), QStringLiteral("show"),
+        QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI")});
+    EXPECT_EQ(shown.exitCode, 0) << shown.err.constData();
+    const QJsonArray rows = shown.json.value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 63);
+    const QJsonObject row0 = rows[0].toObject();
+    EXPECT_EQ(row0.value(QStringLiteral("dcode")).toString(), QStringLiteral("D10"));
+    EXPECT_EQ(row0.value(QStringLiteral("kind")).toString(), QStringLiteral("外形"));
+    EXPECT_EQ(row0.keys(),
+        QStringList({QStringLiteral("color"), QStringLiteral("dcode"), QStringLiteral("diameter"),
+            QStringLiteral("index"), QStringLiteral("kind"), QStringLiteral("sign1"), QStringLiteral("sign2"),
+            QStringLiteral("tol1"), QStringLiteral("tol2")}));
+    EXPECT_EQ(rows[1].toObject().value(QStringLiteral("color")).toInteger(), 0x0000FF); // red: 0x00BBGGRR
+    EXPECT_FALSE(shown.json.value(QStringLiteral("productCode")).toString().isEmpty());
+
+    test::Scratch dir;
+    const QString out = dir.path(QStringLiteral("board.png"));
+    const CliRun drawn = cli({QStringLiteral("render"), QStringLiteral("--settings"),
+        QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI"), QStringLiteral("--preview"),
+        QStringLiteral("-o"), out, QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")});
+    EXPECT_EQ(drawn.exitCode, 0) << drawn.err.constData();
+    EXPECT_TRUE(QFile::exists(out));
+
+    const CliRun missing =
+        cli({QStringLiteral("settings"), QStringLiteral("show"), QStringLiteral("/nonexistent.ini")});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_EQ(QString::fromUtf8(missing.err).trimmed(),
+        QStringLiteral("設定ファイル/nonexistent.iniを読み込めませんでした。"));
+    EXPECT_EQ(cli({QStringLiteral("settings"), QStringLiteral("list")}).exitCode, 64);
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--settings"), QStringLiteral("/nonexistent.ini"),
+                      QStringLiteral("--preview"), QStringLiteral("-o"), out,
+                      QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")})
+                  .exitCode,
+        3);
+}
