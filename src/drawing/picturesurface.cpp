@@ -92,8 +92,10 @@ void PictureSurface::Line(float x1, float y1, float x2, float y2, Rgb color)
 
 void PictureSurface::PaintPicture(const QImage& picture, float x, float y)
 {
+    const QSizeF size = pictureSizeTwips(picture);
     QPainter p(&image_);
-    p.drawImage(QPointF(toPixels(x), toPixels(y)), picture);
+    p.drawImage(QRectF(toPixels(x), toPixels(y), toPixels(float(size.width())), toPixels(float(size.height()))),
+                picture);
 }
 
 void PictureSurface::drawText(float x, float y, const QString& text)

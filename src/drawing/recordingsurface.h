@@ -34,7 +34,8 @@ public:
     }
     void PaintPicture(const QImage& p, float x, float y) override
     {
-        ops.push_back(op(Op::Picture, x, y, x + p.width() * pixel_, y + p.height() * pixel_, {}));
+        const QSizeF size = pictureSizeTwips(p);
+        ops.push_back(op(Op::Picture, x, y, x + float(size.width()), y + float(size.height()), {}));
     }
     float pixelSize() const override { return pixel_; }
 

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
+#include <cmath>
 
 namespace kivotrek {
 
@@ -13,6 +14,17 @@ QFont drawingFont(float points)
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(points > 0 ? points : 1.0);
     return f;
+}
+
+QSizeF pictureSizeTwips(const QImage& picture)
+{
+    // Whole dots per inch, as pictures name them (3780 dots per metre is 96 dpi).
+    const auto dpi = [](int dotsPerMeter) {
+        const long d = std::lround(dotsPerMeter * 0.0254);
+        return d > 0 ? double(d) : 96.0;
+    };
+    return {picture.width() * 1440.0 / dpi(picture.dotsPerMeterX()),
+            picture.height() * 1440.0 / dpi(picture.dotsPerMeterY())};
 }
 
 float lineHeightTwips(float points, double dpi)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSizeF>
 #include <QString>
 #include <cstdint>
 
@@ -49,7 +50,7 @@ public:
     Rgb ForeColor() const { return foreColor_; }
     void setForeColor(Rgb c) { foreColor_ = c; }
 
-    // Draws a picture at its own size with its top-left corner at (x, y).
+    // Draws a picture at its own (physical) size with its top-left corner at (x, y).
     virtual void PaintPicture(const QImage& picture, float x, float y) = 0;
 
     // Size of one device pixel in twips.
@@ -64,6 +65,9 @@ private:
     float fontSize_ = 9.0f;
     Rgb foreColor_ {};
 };
+
+// A picture's own size in twips, from its resolution (96 dpi when it names none).
+QSizeF pictureSizeTwips(const QImage& picture);
 
 // The font of drawn texts, and the height of one of its lines in twips at a resolution.
 QFont drawingFont(float points);

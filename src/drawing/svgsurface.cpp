@@ -62,9 +62,9 @@ void SvgSurface::PaintPicture(const QImage& picture, float x, float y)
     QBuffer buf(&png);
     buf.open(QIODevice::WriteOnly);
     picture.save(&buf, "PNG");
-    body_ += "<image x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(picture.width() * pixelSize())
-        + "\" height=\"" + num(picture.height() * pixelSize()) + "\" href=\"data:image/png;base64,"
-        + png.toBase64() + "\"/>\n";
+    const QSizeF size = pictureSizeTwips(picture);
+    body_ += "<image x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(size.width()) + "\" height=\""
+        + num(size.height()) + "\" href=\"data:image/png;base64," + png.toBase64() + "\"/>\n";
 }
 
 QByteArray SvgSurface::document() const

@@ -1,0 +1,165 @@
+#include "drawing/pagelayout.h"
+
+#include "common/numbers.h"
+
+#include <cmath>
+#include <limits>
+
+namespace kivotrek {
+
+namespace {
+constexpr int kLegendPitch = 400;
+constexpr int kBottomReserve = 2900;
+constexpr int kLeft = 700;
+constexpr int kBottom = 3000;
+constexpr double kFit = 0.83;
+
+std::optional<int32_t> checked(int64_t v)
+{
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return static_cast<int32_t>(v);
+}
+
+bool isAutomatic(const QString& sizeText) { return sizeText.contains(QStringLiteral("自動")); }
+} // namespace
+
+std::optional<PaperChoice> automaticPaper(const QString& sizeText)
+{
+    if (sizeText == QStringLiteral("自動(A4縦)"))
+        return PaperChoice{9, 1};
+    if (sizeText == QStringLiteral("自動(A4横)"))
+        return PaperChoice{9, 2};
+    if (sizeText == QStringLiteral("自動(B4縦)"))
+        return PaperChoice{12, 1};
+    if (sizeText == QStringLiteral("自動(B4横)"))
+        return PaperChoice{12, 2};
+    return std::nullopt;
+}
+
+bool PageLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface)
+{
+    const auto h = roundHalfEvenToInt16(surface.Height());
+    const auto w = roundHalfEvenToInt16(surface.Width());
+    if (!h || !w)
+        return false;
+    h_ = *h;
+    w_ = *w;
+    m_ = std::min(w_, h_);
+
+    float sx = 0;
+    float sy = 0;
+    if (isAutomatic(sizeText_)) {
+        if (extent.MaxX == 0 || extent.MaxY == 0)
+            return false;
+        const int n = table.rowsWithDiameter();
+        sx = static_cast<float>(static_cast<double>(w_) / extent.MaxX);
+        sy = static_cast<float>((static_cast<double>(h_) - (kLegendPitch * (n / 3) + kBottomReserve)) / extent.MaxY);
+    } else {
+        sx = sy = static_cast<float>(leadingNumber(sizeText_) / 100.0);
+    }
+    scale_ = static_cast<float>(kFit * static_cast<double>(sx <= sy ? sx : sy));
+    return true;
+}
+
+std::optional<std::pair<int32_t, int32_t>> PageLayout::place(int32_t X, int32_t Y) const
+{
+    const auto x = checked(int64_t(X) + kLeft);
+    const auto y = checked(int64_t(h_) - Y - kBottom);
+    if (!x || !y)
+        return std::nullopt;
+    return std::make_pair(*x, *y);
+}
+
+std::optional<int16_t> PageLayout::penWidth(const HoleRow& row, const Surface& surface) const
+{
+    const float P = surface.pixelSize();
+    // The hole's diameter in device pixels; a hole narrower than one device pixel before
+    // scaling prints with a pen of about one pixel at the scale.
+    double p = leadingNumber(row.diameter) * 56.7 / static_cast<double>(P);
+    if (P > static_cast<float>(p))
+        p = static_cast<double>(P / scale_);
+    const double pen = std::floor(static_cast<double>(scale_) * p);
+    if (!(pen <= 32767))
+        return std::nullopt;
+    // A pen below one pixel (very fine printers, very small scales) still draws.
+    int16_t width = pen < 1 ? int16_t(1) : static_cast<int16_t>(pen);
+    if (row.kind == HoleTable::outlineKind())
+        width = 2; // outline rows draw with the outline pen on paper
+    return width;
+}
+
+int32_t PageLayout::dotColumn(int c) const
+{
+    // 2 x m in 32 bits, so sheets wider than 16383 twips keep their third column.
+    switch (c) {
+    case 0: return 300;
+    case 1: return static_cast<int32_t>(std::floor(m_ / 3.0 + 150));
+    default: return static_cast<int32_t>(std::floor(int32_t(2) * m_ / 3.0 + 150));
+    }
+}
+
+int32_t PageLayout::toleranceColumn(int c) const
+{
+    switch (c) {
+    case 0: return 1300;
+    case 1: return static_cast<int32_t>(std::floor(m_ / 3.0 + 1150));
+    default: return static_cast<int32_t>(std::floor(int32_t(2) * m_ / 3.0 + 1150));
+    }
+}
+
+bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) const
+{
+    const int c = i % 3;
+    s.CurrentX = static_cast<float>(dotColumn(c));
+    s.CurrentY = static_cast<float>(kLegendPitch * (i / 3) + 300);
+    s.PSet(s.CurrentX, s.CurrentY, color);
+    s.CurrentX += 300;
+    s.CurrentY -= 200;
+    s.setFontSize(16);
+    s.Print(row.diameter);
+    // Print moved one 16-point line down; the tolerance text is lifted back about level.
+    s.CurrentX = static_cast<float>(toleranceColumn(c));
+    s.setFontSize(12);
+    s.CurrentY -= 350;
+    s.Print(toleranceText(row));
+    return true;
+}
+
+float BasicRandom::next()
+{
+    x_ = (x_ * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFFu;
+    return static_cast<float>(x_) / 16777216.0f;
+}
+
+Rgb paletteColor(int k)
+{
+    static constexpr Rgb kPalette[16] = {
+        {0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128}, {128, 0, 0},   {128, 0, 128},
+        {128, 128, 0},   {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 255, 0},   {0, 255, 255},
+        {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
+    return kPalette[std::clamp(k, 0, 15)];
+}
+
+DrawResult PrintDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
+                        const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
+{
+    PageLayout layout(sizeText);
+    if (!layout.prepare(table, extent, page))
+        return {DrawResult::Ending::NoExtent, std::nullopt};
+    const DrawResult drawn = replayDrillMap(path, table, extent, layout, page);
+    if (drawn.ending != DrawResult::Ending::Complete)
+        return drawn;
+
+    if (!foot.logo.isNull())
+        page.PaintPicture(foot.logo, 100, static_cast<float>(layout.H() - 2500));
+    page.CurrentX = static_cast<float>(layout.m() / 2.0);
+    page.CurrentY = static_cast<float>(layout.H() - 1700);
+    page.setFontSize(25);
+    // Single precision, as the generator's number is one: floor(r x 15).
+    page.setForeColor(paletteColor(static_cast<int>(std::floor(random.next() * 15.0f))));
+    page.Print(foot.productCode);
+    return drawn;
+}
+
+} // namespace kivotrek

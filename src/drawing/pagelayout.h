@@ -1,0 +1,67 @@
+#pragma once
+
+#include "drawing/drillmap.h"
+
+#include <QImage>
+#include <optional>
+
+namespace kivotrek {
+
+// Paper of the four automatic size choices: code 9 A4, 12 JIS B4; orientation 1 portrait,
+// 2 landscape. Nothing for any other text: paper and orientation stay as they are.
+struct PaperChoice {
+    int paper = 9;
+    int orientation = 1;
+};
+std::optional<PaperChoice> automaticPaper(const QString& sizeText);
+
+// The printed page: legend lines of 400 twips from the top, the board at 83 % of the free
+// space (or at a fixed percentage), its origin 700 twips from the left and 3000 above the
+// bottom, pens from the hole's real diameter, the logo and product code at the foot.
+class PageLayout : public Layout {
+public:
+    explicit PageLayout(const QString& sizeText) : sizeText_(sizeText) {}
+
+    bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) override;
+    std::optional<std::pair<int32_t, int32_t>> place(int32_t X, int32_t Y) const override;
+    std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const override;
+    bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const override;
+
+    int16_t H() const { return h_; }
+    int16_t W() const { return w_; }
+    int16_t m() const { return m_; }
+    // Legend dot column and tolerance text column for i mod 3.
+    int32_t dotColumn(int c) const;
+    int32_t toleranceColumn(int c) const;
+
+private:
+    QString sizeText_;
+    int16_t h_ = 0;
+    int16_t w_ = 0;
+    int16_t m_ = 0;
+};
+
+// The generator of the product code's colour: the classic 24-bit BASIC sequence, never
+// seeded, so every run of the program prints the same sequence of colours.
+class BasicRandom {
+public:
+    float next(); // in [0, 1)
+
+private:
+    uint32_t x_ = 0x50000;
+};
+
+// The 16-colour palette; the product code takes one of entries 0 to 14.
+Rgb paletteColor(int k);
+
+struct PageFoot {
+    QImage logo;         // drawn at the lower left when there is one
+    QString productCode; // in large coloured letters
+};
+
+// The printed drill map on a page: the replay with the page layout, then the foot. The caller
+// ends (or, when it did not complete, abandons) the page.
+DrawResult PrintDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
+                        const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
+
+} // namespace kivotrek

@@ -1,0 +1,78 @@
+#include "drawing/pagesurface.h"
+
+#include <QFontMetricsF>
+#include <QPageSize>
+
+namespace kivotrek {
+
+namespace {
+QColor qcolor(Rgb c) { return QColor(c.r, c.g, c.b); }
+} // namespace
+
+PageSurface::PageSurface(QPaintDevice& device, const QSizeF& sheetTwips, double dpi) : sheet_(sheetTwips), dpi_(dpi)
+{
+    if (painter_.begin(&device))
+        painter_.setRenderHint(QPainter::Antialiasing, true);
+}
+
+PageSurface::~PageSurface()
+{
+    if (painter_.isActive())
+        painter_.end();
+}
+
+QSizeF PageSurface::sheetTwips(const QPageLayout& layout)
+{
+    const QRectF points = layout.fullRect(QPageLayout::Point);
+    return {points.width() * 20.0, points.height() * 20.0};
+}
+
+QPageLayout PageSurface::pageLayout(int paperCode, int orientation)
+{
+    const QPageSize size(paperCode == 12 ? QPageSize::JisB4 : QPageSize::A4);
+    return QPageLayout(size, orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+}
+
+void PageSurface::PSet(float x, float y, Rgb color)
+{
+    if (!isActive())
+        return;
+    const double r = DrawWidth() / 2.0;
+    painter_.setPen(Qt::NoPen);
+    painter_.setBrush(qcolor(color));
+    painter_.drawEllipse(QPointF(px(x), px(y)), r, r);
+}
+
+void PageSurface::Line(float x1, float y1, float x2, float y2, Rgb color)
+{
+    if (!isActive())
+        return;
+    QPen pen(qcolor(color), DrawWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter_.setPen(pen);
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawLine(QPointF(px(x1), px(y1)), QPointF(px(x2), px(y2)));
+}
+
+void PageSurface::PaintPicture(const QImage& picture, float x, float y)
+{
+    if (!isActive())
+        return;
+    const QSizeF size = pictureSizeTwips(picture);
+    painter_.drawImage(QRectF(px(x), px(y), px(float(size.width())), px(float(size.height()))), picture);
+}
+
+void PageSurface::drawText(float x, float y, const QString& text)
+{
+    if (!isActive() || text.isEmpty())
+        return;
+    QFont font = drawingFont(FontSize());
+    font.setPixelSize(std::max(1, int(std::lround(FontSize() * dpi_ / 72.0))));
+    painter_.setFont(font);
+    painter_.setPen(qcolor(ForeColor()));
+    const QFontMetricsF fm(font);
+    painter_.drawText(QPointF(px(x), px(y) + fm.ascent()), text);
+}
+
+float PageSurface::lineHeight() const { return lineHeightTwips(FontSize(), dpi_); }
+
+} // namespace kivotrek

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "drawing/surface.h"
+
+#include <QPageLayout>
+#include <QPainter>
+
+class QPagedPaintDevice;
+
+namespace kivotrek {
+
+// A printed page on any paint device (a printer, a PDF writer, an image): positions are twips
+// from the sheet's top-left corner, pens are device pixels of the device's resolution.
+class PageSurface : public Surface {
+public:
+    // The device must already have its paper, orientation and resolution, and draw on the
+    // whole sheet (full page). Nothing is drawn when it cannot be opened (isActive()).
+    PageSurface(QPaintDevice& device, const QSizeF& sheetTwips, double dpi);
+    ~PageSurface() override;
+
+    bool isActive() const { return painter_.isActive(); }
+    // Ends the page and hands it on; false when the device failed.
+    bool end() { return painter_.end(); }
+
+    void Cls() override {}
+    float Width() const override { return float(sheet_.width()); }
+    float Height() const override { return float(sheet_.height()); }
+    void PSet(float x, float y, Rgb color) override;
+    void Line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void PaintPicture(const QImage& picture, float x, float y) override;
+    float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
+
+    // The sheet of a page layout in twips (A4 portrait: 11905.5 x 16837.8, reported 11906 x 16838).
+    static QSizeF sheetTwips(const QPageLayout& layout);
+    // Paper code 9 is A4, 12 JIS B4; orientation 1 portrait, 2 landscape.
+    static QPageLayout pageLayout(int paperCode, int orientation);
+
+protected:
+    void drawText(float x, float y, const QString& text) override;
+    float lineHeight() const override;
+
+private:
+    double px(float twips) const { return twips * dpi_ / 1440.0; }
+
+    QPainter painter_;
+    QSizeF sheet_;
+    double dpi_;
+};
+
+} // namespace kivotrek
