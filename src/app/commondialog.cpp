@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 
 namespace kivotrek {
 
@@ -65,6 +67,18 @@ bool QtCommonDialog::ShowColor(QWidget* parent)
 
 namespace kivotrek {
 
+void QtCommonDialog::setDefaultPrinter(const QPrinter& printer)
+{
+    // The printer confirmed in the dialog becomes the user's default printer, as the print
+    // command expects (it then asks the user to choose the default again). On CUPS systems that
+    // is the user default that lpoptions -d sets.
+    if (printer.outputFormat() != QPrinter::NativeFormat || printer.printerName().isEmpty())
+        return;
+    const QString lpoptions = QStandardPaths::findExecutable(QStringLiteral("lpoptions"));
+    if (!lpoptions.isEmpty())
+        QProcess::execute(lpoptions, {QStringLiteral("-d"), printer.printerName()});
+}
+
 bool QtCommonDialog::ShowPrinter(QWidget* parent, QPrinter& printer)
 {
     QPrintDialog dialog(&printer, parent);
@@ -72,7 +86,10 @@ bool QtCommonDialog::ShowPrinter(QWidget* parent, QPrinter& printer)
         dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    setDefaultPrinter(printer);
+    return true;
 }
 
 } // namespace kivotrek

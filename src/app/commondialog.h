@@ -45,6 +45,7 @@ public:
 
 private:
     bool showFile(QWidget* parent, bool save);
+    static void setDefaultPrinter(const QPrinter& printer);
 };
 
 } // namespace kivotrek

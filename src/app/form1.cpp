@@ -6,6 +6,7 @@
 #include "app/tabcontrol.h"
 #include "common/messages.h"
 #include "drawing/frm_hyouji.h"
+#include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
@@ -22,6 +23,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPrinter>
 #include <QScreen>
 
 namespace kivotrek {
@@ -449,8 +451,62 @@ void Form1::DrawPreview()
     preview_->Picture1->update();
 }
 
+QPrinter& Form1::printer()
+{
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer_->setFullPage(true); // positions are measured from the sheet's corner
+    }
+    return *printer_;
+}
+
 void Form1::print()
 {
+    // Any failure from here on ends the command silently; printing does not check the table.
+    dialog_->CancelError = true;
+    dialog_->Flags |= CommonDialog::kHidePrintToFile;
+    QPrinter& pr = printer();
+    if (!dialog_->ShowPrinter(this, pr))
+        return;
+    if (const auto paper = automaticPaper(Cmb_Parsent->currentText())) {
+        const QPageLayout layout = PageSurface::pageLayout(paper->paper, paper->orientation);
+        if (!pr.setPageSize(layout.pageSize()) || !pr.setPageOrientation(layout.orientation()))
+            return;
+    }
+    PrintDrawing();
+    QCoreApplication::processEvents();
+    showMessage(msg::setDefaultPrinter());
+    dialog_->ShowPrinter(this, pr);
+}
+
+bool Form1::PrintDrawing()
+{
+    QPrinter& pr = printer();
+    pr.setFullPage(true);
+    const QSizeF sheet = PageSurface::sheetTwips(pr.pageLayout());
+    const double dpi = pr.resolution();
+    const QString path = lbl_name->text();
+    const QString size = Cmb_Parsent->currentText();
+    const PageFoot foot{logo_, Txt_seihincode->text()};
+
+    // A drawing that cannot be completed starts no print job at all: try it on a page that
+    // draws nothing first (the colour generator is only taken on the real page).
+    ProbeSurface probe(sheet, dpi);
+    BasicRandom trial = random_;
+    if (::kivotrek::PrintDrawing(path, table_, extent_, size, foot, probe, trial).ending
+        != DrawResult::Ending::Complete)
+        return false;
+
+    PageSurface page(pr, sheet, dpi);
+    if (!page.isActive())
+        return false;
+    const DrawResult r = ::kivotrek::PrintDrawing(path, table_, extent_, size, foot, page, random_);
+    if (r.ending != DrawResult::Ending::Complete) {
+        pr.abort(); // the file changed under us: do not send a partial page
+        page.end();
+        return false;
+    }
+    return page.end();
 }
 
 void Form1::mnu_save()

@@ -3,6 +3,7 @@
 #include "app/commondialog.h"
 #include "app/prompts.h"
 #include "app/twips.h"
+#include "drawing/pagelayout.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
 
@@ -13,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class QPrinter;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -72,6 +74,10 @@ public:
     // Opens the preview window (or reuses it) and draws the drill map into it.
     void DrawPreview();
     Frm_hyouji* previewWindow() const;
+    // Prints the drill map on one page of the printer; false when no page came out.
+    bool PrintDrawing();
+    // The printer the print dialog sets up; it keeps its settings from one print to the next.
+    QPrinter& printer();
 
 public slots:
     void filein();
@@ -117,6 +123,8 @@ private:
     std::array<ColorSwatch*, HoleTable::kRows> swatch_ {};
     QPointer<frmAbout> about_;
     QPointer<Frm_hyouji> preview_;
+    std::unique_ptr<QPrinter> printer_;
+    BasicRandom random_; // the product code's colours, the same sequence every run
     QPointer<HelpViewer> helpViewer_;
     bool refreshing_ = false;
 };

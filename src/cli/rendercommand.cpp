@@ -1,15 +1,22 @@
 #include "cli/clicommon.h"
 #include "drawing/bitmapexport.h"
+#include "drawing/pagelayout.h"
+#include "drawing/pagesurface.h"
 #include "drawing/picturesurface.h"
 #include "drawing/previewlayout.h"
 #include "drawing/svgsurface.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QPdfWriter>
 #include <QSaveFile>
 #include <cstdio>
+#include <cmath>
 #include <memory>
+#include <utility>
 
 namespace kivotrek::cli {
 
@@ -25,6 +32,70 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         return false;
     return f.commit();
+}
+std::pair<DrawResult, bool> drawPreview(const RenderOptions& o, const HoleTable& table, const BoardExtent& extent,
+                                        const QString& suffix)
+{
+    if (suffix == QLatin1String("svg")) {
+        SvgSurface svg(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
+        const DrawResult drawn = DrawPreview(o.gerber, table, extent, svg);
+        return {drawn, writeFile(o.out, svg.document())};
+    }
+    PictureSurface picture(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
+    const DrawResult drawn = DrawPreview(o.gerber, table, extent, picture);
+    return {drawn, savePicture(picture.Image(), o.out, suffix == QLatin1String("png") ? "PNG" : "BMP")};
+}
+
+// The page: the paper of an automatic size choice, else A4 portrait.
+std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const HoleTable& table, const BoardExtent& extent,
+                                     const QString& suffix)
+{
+    const PaperChoice paper = automaticPaper(o.pageSize).value_or(PaperChoice{9, 1});
+    const QPageLayout layout = PageSurface::pageLayout(paper.paper, paper.orientation);
+    const QSizeF sheet = PageSurface::sheetTwips(layout);
+    PageFoot foot;
+    foot.productCode = o.productCode;
+    const QString logo = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("image.bmp"));
+    if (QFileInfo::exists(logo))
+        foot.logo.load(logo);
+    BasicRandom random; // a new run: the first page's colour
+
+    if (suffix == QLatin1String("svg")) {
+        SvgSurface svg(float(sheet.width()), float(sheet.height()), o.dpi);
+        const DrawResult drawn = PrintDrawing(o.gerber, table, extent, o.pageSize, foot, svg, random);
+        return {drawn, writeFile(o.out, svg.document())};
+    }
+    if (suffix == QLatin1String("png")) {
+        QImage image(QSizeF(sheet * o.dpi / 1440.0).toSize(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        const int dpm = static_cast<int>(std::lround(o.dpi / 0.0254));
+        image.setDotsPerMeterX(dpm);
+        image.setDotsPerMeterY(dpm);
+        DrawResult drawn;
+        {
+            PageSurface page(image, sheet, o.dpi);
+            drawn = PrintDrawing(o.gerber, table, extent, o.pageSize, foot, page, random);
+        }
+        return {drawn, savePicture(image, o.out, "PNG")};
+    }
+    // One PDF page, written whole through a temporary file.
+    QSaveFile file(o.out);
+    if (!file.open(QIODevice::WriteOnly))
+        return {{}, false};
+    DrawResult drawn;
+    {
+        QPdfWriter pdf(&file);
+        pdf.setPageLayout(layout);
+        pdf.setResolution(o.dpi);
+        pdf.setCreator(QStringLiteral("Kivotrek"));
+        PageSurface page(pdf, sheet, o.dpi);
+        if (!page.isActive())
+            return {{}, false};
+        drawn = PrintDrawing(o.gerber, table, extent, o.pageSize, foot, page, random);
+        if (!page.end())
+            return {drawn, false};
+    }
+    return {drawn, file.commit()};
 }
 } // namespace
 
@@ -46,31 +117,16 @@ int runRender(const QStringList& args)
         if (const int failed = loadSettingsInto(o.settings, table))
             return failed;
     }
-    if (!o.page && !table.DataChack(toStderr))
+    if (!o.page && !table.DataChack(toStderr)) // printing does not check the table
         return kIncomplete;
 
     const QString suffix = QFileInfo(o.out).suffix().toLower();
-    std::unique_ptr<Surface> surface;
-    PictureSurface* picture = nullptr;
-    SvgSurface* svg = nullptr;
-    if (suffix == QLatin1String("svg")) {
-        svg = new SvgSurface(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
-        surface.reset(svg);
-    } else {
-        picture = new PictureSurface(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
-        surface.reset(picture);
-    }
-    const DrawResult drawn = DrawPreview(o.gerber, table, extent, *surface);
-
-    bool written = false;
-    if (svg)
-        written = writeFile(o.out, svg->document());
-    else
-        written = savePicture(picture->Image(), o.out, suffix == QLatin1String("png") ? "PNG" : "BMP");
-    if (!written) {
+    const auto written = o.page ? drawPage(o, table, extent, suffix) : drawPreview(o, table, extent, suffix);
+    if (!written.second) {
         printErr(QStringLiteral("kivotrek-cli: cannot write ") + o.out);
         return kUnreadable;
     }
+    const DrawResult drawn = written.first;
     switch (drawn.ending) {
     case DrawResult::Ending::Complete: return kDone;
     case DrawResult::Ending::Unreadable:

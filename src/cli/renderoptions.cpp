@@ -18,6 +18,20 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
             o.rs274x = true;
         } else if (a == QLatin1String("--preview")) {
             o.preview = true;
+        } else if (a == QLatin1String("--page")) {
+            o.page = true;
+            if (!value(o.pageSize))
+                return usageError(QStringLiteral("--page needs a size choice, as \"自動(A4縦)\" or \"100\""));
+        } else if (a == QLatin1String("--dpi")) {
+            QString dpi;
+            bool ok = false;
+            if (value(dpi))
+                o.dpi = dpi.toInt(&ok);
+            if (!ok || o.dpi < 72 || o.dpi > 2400)
+                return usageError(QStringLiteral("--dpi needs a resolution from 72 to 2400"));
+        } else if (a == QLatin1String("--product-code")) {
+            if (!value(o.productCode))
+                return usageError(QStringLiteral("--product-code needs a text"));
         } else if (a == QLatin1String("--settings")) {
             if (!value(o.settings))
                 return usageError(QStringLiteral("--settings needs a file"));
@@ -36,11 +50,13 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         return usageError(QStringLiteral("render: no Gerber file given"));
     if (o.out.isEmpty())
         return usageError(QStringLiteral("render: no output file given (-o OUT)"));
-    if (!o.preview)
-        return usageError(QStringLiteral("render: say which drawing: --preview"));
+    if (o.preview == o.page)
+        return usageError(QStringLiteral("render: say which drawing: --preview or --page SIZE"));
     const QString suffix = QFileInfo(o.out).suffix().toLower();
-    if (suffix != QLatin1String("bmp") && suffix != QLatin1String("png") && suffix != QLatin1String("svg"))
-        return usageError(QStringLiteral("render: the output must end in .bmp, .png or .svg"));
+    const QStringList accepted = o.preview ? QStringList{QStringLiteral("bmp"), QStringLiteral("png"), QStringLiteral("svg")}
+                                           : QStringList{QStringLiteral("pdf"), QStringLiteral("png"), QStringLiteral("svg")};
+    if (!accepted.contains(suffix))
+        return usageError(QStringLiteral("render: the output must end in .") + accepted.join(QStringLiteral(", .")));
     return 0;
 }
 

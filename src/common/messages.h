@@ -61,6 +61,9 @@ inline QString gerberFilter() { return QStringLiteral("ガーバーﾌｧｲﾙ 
 inline QString closeQuestion() { return QStringLiteral("閉じてもよろしいですか？"); }
 inline QString closeCaption() { return QStringLiteral("Yes NO"); }
 
+// Printing.
+inline QString setDefaultPrinter() { return QStringLiteral("デフォルトに設定するプリンターをセットしてください。"); }
+
 // Preview window.
 inline QString previewCaption() { return QStringLiteral("プレビュー"); }
 inline QString bitmapFilter() { return QStringLiteral("ビットマップファイル (*.bmp)|*.bmp"); }

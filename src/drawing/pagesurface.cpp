@@ -23,8 +23,9 @@ PageSurface::~PageSurface()
 
 QSizeF PageSurface::sheetTwips(const QPageLayout& layout)
 {
-    const QRectF points = layout.fullRect(QPageLayout::Point);
-    return {points.width() * 20.0, points.height() * 20.0};
+    // From millimetres: page sizes in points are rounded to whole points (A4 would be 595 x 842).
+    const QRectF mm = layout.fullRect(QPageLayout::Millimeter);
+    return {mm.width() * 1440.0 / 25.4, mm.height() * 1440.0 / 25.4};
 }
 
 QPageLayout PageSurface::pageLayout(int paperCode, int orientation)

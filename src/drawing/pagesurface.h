@@ -47,4 +47,27 @@ private:
     double dpi_;
 };
 
+// A page that draws nothing: the same size, pixel and text metrics as a real page, to find out
+// whether a drawing will complete before a print job is started.
+class ProbeSurface : public Surface {
+public:
+    ProbeSurface(const QSizeF& sheetTwips, double dpi) : sheet_(sheetTwips), dpi_(dpi) {}
+
+    void Cls() override {}
+    float Width() const override { return float(sheet_.width()); }
+    float Height() const override { return float(sheet_.height()); }
+    void PSet(float, float, Rgb) override {}
+    void Line(float, float, float, float, Rgb) override {}
+    void PaintPicture(const QImage&, float, float) override {}
+    float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
+
+protected:
+    void drawText(float, float, const QString&) override {}
+    float lineHeight() const override { return lineHeightTwips(FontSize(), dpi_); }
+
+private:
+    QSizeF sheet_;
+    double dpi_;
+};
+
 } // namespace kivotrek

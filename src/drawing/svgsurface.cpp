@@ -26,8 +26,8 @@ QByteArray escaped(const QString& text)
 }
 } // namespace
 
-SvgSurface::SvgSurface(int widthTwips, int heightTwips, double dpi)
-    : width_(static_cast<float>(widthTwips)), height_(static_cast<float>(heightTwips)), dpi_(dpi)
+SvgSurface::SvgSurface(float widthTwips, float heightTwips, double dpi)
+    : width_(widthTwips), height_(heightTwips), dpi_(dpi)
 {
 }
 

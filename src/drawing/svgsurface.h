@@ -12,7 +12,7 @@ namespace kivotrek {
 // sizes are converted from device pixels at the given resolution. Elements come in drawing order.
 class SvgSurface : public Surface {
 public:
-    SvgSurface(int widthTwips, int heightTwips, double dpi = 96.0);
+    SvgSurface(float widthTwips, float heightTwips, double dpi = 96.0);
 
     void Cls() override { body_.clear(); }
     float Width() const override { return width_; }

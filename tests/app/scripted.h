@@ -5,6 +5,7 @@
 #include "app/commondialog.h"
 #include "app/prompts.h"
 
+#include <QPrinter>
 #include <QStringList>
 #include <deque>
 #include <optional>
@@ -25,14 +26,17 @@ struct ScriptedDialog : CommonDialog {
         return next(colors, Color);
     }
 
-    std::deque<bool> printers; // true: a printer chosen
-    bool ShowPrinter(QWidget*, QPrinter&) override
+    // A print dialog answered with a PDF file name prints into that file; nothing is a cancel.
+    std::deque<std::optional<QString>> printers;
+    bool ShowPrinter(QWidget*, QPrinter& printer) override
     {
         shown << QStringLiteral("printer");
-        const bool ok = !printers.empty() && printers.front();
-        if (!printers.empty())
-            printers.pop_front();
-        return ok;
+        QString pdf;
+        if (!next(printers, pdf))
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
     }
 
 private:

@@ -228,3 +228,70 @@ TEST(CliSettings, ShowAndRenderWithSettings)
                   .exitCode,
         3);
 }
+
+TEST(CliRender, PrintedPageAsPdfSvgAndPng)
+{
+    test::Scratch dir;
+    const QString gerber = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr");
+    const QString ini = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI");
+    const QString pdf = dir.path(QStringLiteral("page.pdf"));
+    CliRun r = cli({QStringLiteral("render"), QStringLiteral("--settings"), ini, QStringLiteral("--page"),
+                    QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), pdf, gerber});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    EXPECT_TRUE(bytes.contains("/MediaBox [0 0 595")) << "an A4 page";
+
+    // No table check on paper: the bare board prints with empty diameters.
+    const QString svg = dir.path(QStringLiteral("page.svg"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--product-code"), QStringLiteral("KT-001"), QStringLiteral("--page"),
+             QStringLiteral("自動(B4横)"), QStringLiteral("--dpi"), QStringLiteral("300"), QStringLiteral("-o"), svg, gerber});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    QFile s(svg);
+    ASSERT_TRUE(s.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(s.readAll());
+    QString viewBox;
+    QString lastText;
+    QString lastFill;
+    QString circleRadius;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("svg"))
+            viewBox = xml.attributes().value(QLatin1String("viewBox")).toString();
+        if (xml.name() == QLatin1String("circle") && circleRadius.isEmpty())
+            circleRadius = xml.attributes().value(QLatin1String("r")).toString();
+        if (xml.name() == QLatin1String("text")) {
+            lastFill = xml.attributes().value(QLatin1String("fill")).toString();
+            lastText = xml.readElementText();
+        }
+    }
+    const QStringList box = viewBox.split(QLatin1Char(' '));
+    ASSERT_EQ(box.size(), 4);
+    EXPECT_NEAR(box[2].toDouble(), 364 * 1440 / 25.4, 1); // JIS B4 landscape
+    EXPECT_NEAR(box[3].toDouble(), 257 * 1440 / 25.4, 1);
+    EXPECT_EQ(lastText, QStringLiteral("KT-001"));
+    EXPECT_EQ(lastFill, QStringLiteral("#00ff00")); // palette entry 10: the first page of a run
+    EXPECT_EQ(circleRadius, QStringLiteral("9.6")); // pen floor(P) = 4 pixels of 4.8 twips
+
+    const QString png = dir.path(QStringLiteral("page.png"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("--dpi"),
+             QStringLiteral("72"), QStringLiteral("-o"), png, gerber});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QImage(png).size(), QSize(595, 842)); // other sizes print on A4 portrait
+
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
+                   dir.path(QStringLiteral("x.bmp")), gerber})
+                  .exitCode,
+              64);
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("--dpi"),
+                   QStringLiteral("abc"), QStringLiteral("-o"), pdf, gerber})
+                  .exitCode,
+              64);
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("--page"), QStringLiteral("100"),
+                   QStringLiteral("-o"), pdf, gerber})
+                  .exitCode,
+              64);
+}

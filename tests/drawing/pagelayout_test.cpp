@@ -1,4 +1,6 @@
+#include "common/numbers.h"
 #include "drawing/pagelayout.h"
+#include "drawing/pagesurface.h"
 #include "drawing/recordingsurface.h"
 #include "testutil.h"
 
@@ -141,6 +143,16 @@ TEST(PageLayout, LandscapeAndLargeSheets)
     ASSERT_TRUE(big.prepare(a3.table, a3.extent, a3.surface));
     EXPECT_EQ(big.dotColumn(2), 11375);
     EXPECT_EQ(big.toleranceColumn(2), 12375);
+}
+
+TEST(PageLayout, SheetsMeasuredFromTheirCorner)
+{
+    const QSizeF a4 = PageSurface::sheetTwips(PageSurface::pageLayout(9, 1));
+    EXPECT_EQ(roundHalfEvenToInt16(a4.width()), 11906);
+    EXPECT_EQ(roundHalfEvenToInt16(a4.height()), 16838);
+    const QSizeF b4 = PageSurface::sheetTwips(PageSurface::pageLayout(12, 2));
+    EXPECT_NEAR(b4.width(), 364 * 1440 / 25.4, 0.5); // JIS B4, 257 x 364 mm, landscape
+    EXPECT_NEAR(b4.height(), 257 * 1440 / 25.4, 0.5);
 }
 
 TEST(PageLayout, SizeChoices)
