@@ -487,7 +487,7 @@ bool Form1::PrintDrawing()
     const double dpi = pr.resolution();
     const QString path = lbl_name->text();
     const QString size = Cmb_Parsent->currentText();
-    const PageFoot foot{logo_, Txt_seihincode->text()};
+    const PageFoot foot {logo_, Txt_seihincode->text()};
 
     // A drawing that cannot be completed starts no print job at all: try it on a page that
     // draws nothing first (the colour generator is only taken on the real page).
@@ -497,6 +497,7 @@ bool Form1::PrintDrawing()
         != DrawResult::Ending::Complete)
         return false;
 
+    pr.setDocName(QStringLiteral("Kivotrek - ") + QFileInfo(path).fileName());
     PageSurface page(pr, sheet, dpi);
     if (!page.isActive())
         return false;

@@ -13,8 +13,8 @@
 #include <QFileInfo>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -33,8 +33,8 @@ bool writeFile(const QString& path, const QByteArray& bytes)
         return false;
     return f.commit();
 }
-std::pair<DrawResult, bool> drawPreview(const RenderOptions& o, const HoleTable& table, const BoardExtent& extent,
-                                        const QString& suffix)
+std::pair<DrawResult, bool> drawPreview(
+    const RenderOptions& o, const HoleTable& table, const BoardExtent& extent, const QString& suffix)
 {
     if (suffix == QLatin1String("svg")) {
         SvgSurface svg(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
@@ -47,10 +47,10 @@ std::pair<DrawResult, bool> drawPreview(const RenderOptions& o, const HoleTable&
 }
 
 // The page: the paper of an automatic size choice, else A4 portrait.
-std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const HoleTable& table, const BoardExtent& extent,
-                                     const QString& suffix)
+std::pair<DrawResult, bool> drawPage(
+    const RenderOptions& o, const HoleTable& table, const BoardExtent& extent, const QString& suffix)
 {
-    const PaperChoice paper = automaticPaper(o.pageSize).value_or(PaperChoice{9, 1});
+    const PaperChoice paper = automaticPaper(o.pageSize).value_or(PaperChoice {9, 1});
     const QPageLayout layout = PageSurface::pageLayout(paper.paper, paper.orientation);
     const QSizeF sheet = PageSurface::sheetTwips(layout);
     PageFoot foot;

@@ -53,10 +53,12 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
     if (o.preview == o.page)
         return usageError(QStringLiteral("render: say which drawing: --preview or --page SIZE"));
     const QString suffix = QFileInfo(o.out).suffix().toLower();
-    const QStringList accepted = o.preview ? QStringList{QStringLiteral("bmp"), QStringLiteral("png"), QStringLiteral("svg")}
-                                           : QStringList{QStringLiteral("pdf"), QStringLiteral("png"), QStringLiteral("svg")};
+    const QStringList accepted = o.preview
+        ? QStringList {QStringLiteral("bmp"), QStringLiteral("png"), QStringLiteral("svg")}
+        : QStringList {QStringLiteral("pdf"), QStringLiteral("png"), QStringLiteral("svg")};
     if (!accepted.contains(suffix))
-        return usageError(QStringLiteral("render: the output must end in .") + accepted.join(QStringLiteral(", .")));
+        return usageError(
+            QStringLiteral("render: the output must end in .") + accepted.join(QStringLiteral(", .")));
     return 0;
 }
 

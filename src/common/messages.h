@@ -56,21 +56,48 @@ inline QString readError(const QString& path)
 }
 
 // Main window.
-inline QString mainCaption() { return QStringLiteral("穴区分け図"); }
-inline QString gerberFilter() { return QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)|*.gbr"); }
-inline QString closeQuestion() { return QStringLiteral("閉じてもよろしいですか？"); }
-inline QString closeCaption() { return QStringLiteral("Yes NO"); }
+inline QString mainCaption()
+{
+    return QStringLiteral("穴区分け図");
+}
+inline QString gerberFilter()
+{
+    return QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)|*.gbr");
+}
+inline QString closeQuestion()
+{
+    return QStringLiteral("閉じてもよろしいですか？");
+}
+inline QString closeCaption()
+{
+    return QStringLiteral("Yes NO");
+}
 
 // Printing.
-inline QString setDefaultPrinter() { return QStringLiteral("デフォルトに設定するプリンターをセットしてください。"); }
+inline QString setDefaultPrinter()
+{
+    return QStringLiteral("デフォルトに設定するプリンターをセットしてください。");
+}
 
 // Preview window.
-inline QString previewCaption() { return QStringLiteral("プレビュー"); }
-inline QString bitmapFilter() { return QStringLiteral("ビットマップファイル (*.bmp)|*.bmp"); }
-inline QString cannotSave(const QString& path) { return path + QStringLiteral("に保存できませんでした。"); }
+inline QString previewCaption()
+{
+    return QStringLiteral("プレビュー");
+}
+inline QString bitmapFilter()
+{
+    return QStringLiteral("ビットマップファイル (*.bmp)|*.bmp");
+}
+inline QString cannotSave(const QString& path)
+{
+    return path + QStringLiteral("に保存できませんでした。");
+}
 
 // Settings file.
-inline QString settingsSaved(const QString& path) { return path + QStringLiteral("に設定ファイルを保存しました。"); }
+inline QString settingsSaved(const QString& path)
+{
+    return path + QStringLiteral("に設定ファイルを保存しました。");
+}
 inline QString cannotSaveSettings(const QString& path)
 {
     return QStringLiteral("設定ファイル") + path + QStringLiteral("を保存できませんでした。");
@@ -79,14 +106,23 @@ inline QString cannotReadSettings(const QString& path)
 {
     return QStringLiteral("設定ファイル") + path + QStringLiteral("を読み込めませんでした。");
 }
-inline QString unsavableText(const QString& text) { return QStringLiteral("保存できない文字が含まれています：") + text; }
+inline QString unsavableText(const QString& text)
+{
+    return QStringLiteral("保存できない文字が含まれています：") + text;
+}
 
 // About box.
-inline QString aboutCaption(const QString& title) { return title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"); }
+inline QString aboutCaption(const QString& title)
+{
+    return title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報");
+}
 inline QString versionText(int major, int minor, int revision)
 {
     return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major).arg(minor).arg(revision);
 }
-inline QString sysInfoUnavailable() { return QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"); }
+inline QString sysInfoUnavailable()
+{
+    return QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
+}
 
 } // namespace kivotrek::msg

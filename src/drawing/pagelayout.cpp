@@ -21,19 +21,22 @@ std::optional<int32_t> checked(int64_t v)
     return static_cast<int32_t>(v);
 }
 
-bool isAutomatic(const QString& sizeText) { return sizeText.contains(QStringLiteral("自動")); }
+bool isAutomatic(const QString& sizeText)
+{
+    return sizeText.contains(QStringLiteral("自動"));
+}
 } // namespace
 
 std::optional<PaperChoice> automaticPaper(const QString& sizeText)
 {
     if (sizeText == QStringLiteral("自動(A4縦)"))
-        return PaperChoice{9, 1};
+        return PaperChoice {9, 1};
     if (sizeText == QStringLiteral("自動(A4横)"))
-        return PaperChoice{9, 2};
+        return PaperChoice {9, 2};
     if (sizeText == QStringLiteral("自動(B4縦)"))
-        return PaperChoice{12, 1};
+        return PaperChoice {12, 1};
     if (sizeText == QStringLiteral("自動(B4横)"))
-        return PaperChoice{12, 2};
+        return PaperChoice {12, 2};
     return std::nullopt;
 }
 
@@ -54,7 +57,8 @@ bool PageLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surf
             return false;
         const int n = table.rowsWithDiameter();
         sx = static_cast<float>(static_cast<double>(w_) / extent.MaxX);
-        sy = static_cast<float>((static_cast<double>(h_) - (kLegendPitch * (n / 3) + kBottomReserve)) / extent.MaxY);
+        sy = static_cast<float>(
+            (static_cast<double>(h_) - (kLegendPitch * (n / 3) + kBottomReserve)) / extent.MaxY);
     } else {
         sx = sy = static_cast<float>(leadingNumber(sizeText_) / 100.0);
     }
@@ -134,15 +138,14 @@ float BasicRandom::next()
 
 Rgb paletteColor(int k)
 {
-    static constexpr Rgb kPalette[16] = {
-        {0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128}, {128, 0, 0},   {128, 0, 128},
-        {128, 128, 0},   {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 255, 0},   {0, 255, 255},
-        {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
+    static constexpr Rgb kPalette[16] = {{0, 0, 0}, {0, 0, 128}, {0, 128, 0}, {0, 128, 128}, {128, 0, 0},
+        {128, 0, 128}, {128, 128, 0}, {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 255, 0},
+        {0, 255, 255}, {255, 0, 0}, {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
     return kPalette[std::clamp(k, 0, 15)];
 }
 
 DrawResult PrintDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
-                        const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
+    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
 {
     PageLayout layout(sizeText);
     if (!layout.prepare(table, extent, page))

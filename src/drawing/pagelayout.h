@@ -20,7 +20,7 @@ std::optional<PaperChoice> automaticPaper(const QString& sizeText);
 // bottom, pens from the hole's real diameter, the logo and product code at the foot.
 class PageLayout : public Layout {
 public:
-    explicit PageLayout(const QString& sizeText) : sizeText_(sizeText) {}
+    explicit PageLayout(const QString& sizeText) : sizeText_(sizeText) { }
 
     bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) override;
     std::optional<std::pair<int32_t, int32_t>> place(int32_t X, int32_t Y) const override;
@@ -55,13 +55,13 @@ private:
 Rgb paletteColor(int k);
 
 struct PageFoot {
-    QImage logo;         // drawn at the lower left when there is one
+    QImage logo; // drawn at the lower left when there is one
     QString productCode; // in large coloured letters
 };
 
 // The printed drill map on a page: the replay with the page layout, then the foot. The caller
 // ends (or, when it did not complete, abandons) the page.
 DrawResult PrintDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
-                        const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
+    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
 
 } // namespace kivotrek

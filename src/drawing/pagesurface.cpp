@@ -6,10 +6,14 @@
 namespace kivotrek {
 
 namespace {
-QColor qcolor(Rgb c) { return QColor(c.r, c.g, c.b); }
+QColor qcolor(Rgb c)
+{
+    return QColor(c.r, c.g, c.b);
+}
 } // namespace
 
-PageSurface::PageSurface(QPaintDevice& device, const QSizeF& sheetTwips, double dpi) : sheet_(sheetTwips), dpi_(dpi)
+PageSurface::PageSurface(QPaintDevice& device, const QSizeF& sheetTwips, double dpi)
+    : sheet_(sheetTwips), dpi_(dpi)
 {
     if (painter_.begin(&device))
         painter_.setRenderHint(QPainter::Antialiasing, true);
@@ -31,7 +35,8 @@ QSizeF PageSurface::sheetTwips(const QPageLayout& layout)
 QPageLayout PageSurface::pageLayout(int paperCode, int orientation)
 {
     const QPageSize size(paperCode == 12 ? QPageSize::JisB4 : QPageSize::A4);
-    return QPageLayout(size, orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    return QPageLayout(
+        size, orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
 }
 
 void PageSurface::PSet(float x, float y, Rgb color)
@@ -74,6 +79,9 @@ void PageSurface::drawText(float x, float y, const QString& text)
     painter_.drawText(QPointF(px(x), px(y) + fm.ascent()), text);
 }
 
-float PageSurface::lineHeight() const { return lineHeightTwips(FontSize(), dpi_); }
+float PageSurface::lineHeight() const
+{
+    return lineHeightTwips(FontSize(), dpi_);
+}
 
 } // namespace kivotrek

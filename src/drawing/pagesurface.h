@@ -22,7 +22,7 @@ public:
     // Ends the page and hands it on; false when the device failed.
     bool end() { return painter_.end(); }
 
-    void Cls() override {}
+    void Cls() override { }
     float Width() const override { return float(sheet_.width()); }
     float Height() const override { return float(sheet_.height()); }
     void PSet(float x, float y, Rgb color) override;
@@ -51,18 +51,18 @@ private:
 // whether a drawing will complete before a print job is started.
 class ProbeSurface : public Surface {
 public:
-    ProbeSurface(const QSizeF& sheetTwips, double dpi) : sheet_(sheetTwips), dpi_(dpi) {}
+    ProbeSurface(const QSizeF& sheetTwips, double dpi) : sheet_(sheetTwips), dpi_(dpi) { }
 
-    void Cls() override {}
+    void Cls() override { }
     float Width() const override { return float(sheet_.width()); }
     float Height() const override { return float(sheet_.height()); }
-    void PSet(float, float, Rgb) override {}
-    void Line(float, float, float, float, Rgb) override {}
-    void PaintPicture(const QImage&, float, float) override {}
+    void PSet(float, float, Rgb) override { }
+    void Line(float, float, float, float, Rgb) override { }
+    void PaintPicture(const QImage&, float, float) override { }
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 
 protected:
-    void drawText(float, float, const QString&) override {}
+    void drawText(float, float, const QString&) override { }
     float lineHeight() const override { return lineHeightTwips(FontSize(), dpi_); }
 
 private:

@@ -94,8 +94,9 @@ void PictureSurface::PaintPicture(const QImage& picture, float x, float y)
 {
     const QSizeF size = pictureSizeTwips(picture);
     QPainter p(&image_);
-    p.drawImage(QRectF(toPixels(x), toPixels(y), toPixels(float(size.width())), toPixels(float(size.height()))),
-                picture);
+    p.drawImage(
+        QRectF(toPixels(x), toPixels(y), toPixels(float(size.width())), toPixels(float(size.height()))),
+        picture);
 }
 
 void PictureSurface::drawText(float x, float y, const QString& text)

@@ -24,7 +24,7 @@ QSizeF pictureSizeTwips(const QImage& picture)
         return d > 0 ? double(d) : 96.0;
     };
     return {picture.width() * 1440.0 / dpi(picture.dotsPerMeterX()),
-            picture.height() * 1440.0 / dpi(picture.dotsPerMeterY())};
+        picture.height() * 1440.0 / dpi(picture.dotsPerMeterY())};
 }
 
 float lineHeightTwips(float points, double dpi)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <gtest/gtest.h>
 
 using namespace kivotrek;
@@ -98,4 +99,24 @@ TEST(PrintCommand, NothingReadNothingPrintedButTheQuestionStays)
     EXPECT_FALSE(QFile::exists(pdf)); // no print job was started
     EXPECT_EQ(w.prompts->messages, QStringList({kAskDefault}));
     EXPECT_EQ(w.dialog->shown.size(), 2);
+}
+
+TEST(PrintCommand, ThroughACupsPdfQueueWhenThereIsOne)
+{
+    // Only a CUPS-PDF queue: a test must never put paper through a real printer.
+    QString queue;
+    for (const QPrinterInfo& info : QPrinterInfo::availablePrinters()) {
+        if (info.makeAndModel().contains(QStringLiteral("CUPS-PDF"), Qt::CaseInsensitive))
+            queue = info.printerName();
+    }
+    if (queue.isEmpty())
+        GTEST_SKIP() << "no CUPS-PDF printer queue here";
+    Window w;
+    w.readBoard();
+    w->Txt_seihincode->setText(QStringLiteral("CUPS テスト"));
+    QPrinter& pr = w->printer();
+    pr.setOutputFormat(QPrinter::NativeFormat);
+    pr.setPrinterName(queue);
+    pr.setDocName(QStringLiteral("kivotrek-cups-test"));
+    EXPECT_TRUE(w->PrintDrawing());
 }

@@ -236,7 +236,7 @@ TEST(CliRender, PrintedPageAsPdfSvgAndPng)
     const QString ini = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI");
     const QString pdf = dir.path(QStringLiteral("page.pdf"));
     CliRun r = cli({QStringLiteral("render"), QStringLiteral("--settings"), ini, QStringLiteral("--page"),
-                    QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), pdf, gerber});
+        QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), pdf, gerber});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     QFile f(pdf);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -246,8 +246,9 @@ TEST(CliRender, PrintedPageAsPdfSvgAndPng)
 
     // No table check on paper: the bare board prints with empty diameters.
     const QString svg = dir.path(QStringLiteral("page.svg"));
-    r = cli({QStringLiteral("render"), QStringLiteral("--product-code"), QStringLiteral("KT-001"), QStringLiteral("--page"),
-             QStringLiteral("自動(B4横)"), QStringLiteral("--dpi"), QStringLiteral("300"), QStringLiteral("-o"), svg, gerber});
+    r = cli({QStringLiteral("render"), QStringLiteral("--product-code"), QStringLiteral("KT-001"),
+        QStringLiteral("--page"), QStringLiteral("自動(B4横)"), QStringLiteral("--dpi"),
+        QStringLiteral("300"), QStringLiteral("-o"), svg, gerber});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     QFile s(svg);
     ASSERT_TRUE(s.open(QIODevice::ReadOnly));
@@ -277,21 +278,21 @@ TEST(CliRender, PrintedPageAsPdfSvgAndPng)
     EXPECT_EQ(circleRadius, QStringLiteral("9.6")); // pen floor(P) = 4 pixels of 4.8 twips
 
     const QString png = dir.path(QStringLiteral("page.png"));
-    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("--dpi"),
-             QStringLiteral("72"), QStringLiteral("-o"), png, gerber});
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"),
+        QStringLiteral("--dpi"), QStringLiteral("72"), QStringLiteral("-o"), png, gerber});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(QImage(png).size(), QSize(595, 842)); // other sizes print on A4 portrait
 
-    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
-                   dir.path(QStringLiteral("x.bmp")), gerber})
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"),
+                      QStringLiteral("-o"), dir.path(QStringLiteral("x.bmp")), gerber})
                   .exitCode,
-              64);
-    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("--dpi"),
-                   QStringLiteral("abc"), QStringLiteral("-o"), pdf, gerber})
+        64);
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"),
+                      QStringLiteral("--dpi"), QStringLiteral("abc"), QStringLiteral("-o"), pdf, gerber})
                   .exitCode,
-              64);
-    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("--page"), QStringLiteral("100"),
-                   QStringLiteral("-o"), pdf, gerber})
+        64);
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("--page"),
+                      QStringLiteral("100"), QStringLiteral("-o"), pdf, gerber})
                   .exitCode,
-              64);
+        64);
 }

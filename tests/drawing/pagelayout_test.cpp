@@ -15,7 +15,7 @@ constexpr float kA4W = 11906, kA4H = 16838;
 // Board 100 x 50 mm read as F4.3; seven rows with a diameter; a page at 600 dpi (P = 2.4).
 struct Page {
     HoleTable table;
-    BoardExtent extent{5670, 2835, 0.0567f};
+    BoardExtent extent {5670, 2835, 0.0567f};
     test::Scratch scratch;
     RecordingSurface surface;
     BasicRandom random;
@@ -30,7 +30,8 @@ struct Page {
     }
     DrawResult print(const QByteArray& gerber, const QString& size = QStringLiteral("自動(A4縦)"))
     {
-        return PrintDrawing(scratch.write(QStringLiteral("p.gbr"), gerber), table, extent, size, foot, surface, random);
+        return PrintDrawing(
+            scratch.write(QStringLiteral("p.gbr"), gerber), table, extent, size, foot, surface, random);
     }
     std::vector<Op> of(Op::Kind k) const { return surface.only(k); }
 };
@@ -184,7 +185,7 @@ TEST(PrintDrawing, OutlineTwiceSelectedAndTheFoot)
     p.foot.productCode = QStringLiteral("KT-001");
     p.foot.logo = QImage(96, 48, QImage::Format_RGB32); // 96 dpi: one inch by half an inch
     ASSERT_EQ(p.print("G54D10*\nX0Y0D02*\nX100000Y0D01*\nG54D11*\nX1000Y1000D03*\nG54D11*\n").ending,
-              DrawResult::Ending::Complete);
+        DrawResult::Ending::Complete);
     const auto lines = p.of(Op::Line);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].width, 2); // the outline pen
@@ -202,7 +203,7 @@ TEST(PrintDrawing, OutlineTwiceSelectedAndTheFoot)
     EXPECT_EQ(code.x1, 5953.0f);
     EXPECT_EQ(code.y1, kA4H - 1700);
     EXPECT_EQ(code.fontSize, 25.0f);
-    EXPECT_EQ(code.color, (Rgb{0, 255, 0})); // palette entry 10 on the first page of a run
+    EXPECT_EQ(code.color, (Rgb {0, 255, 0})); // palette entry 10 on the first page of a run
     EXPECT_EQ(p.surface.ops.back().kind, Op::Text); // the foot comes last
 }
 
@@ -218,7 +219,7 @@ TEST(PrintDrawing, ColourSequenceAndFailures)
     p.foot.productCode = QString(); // an empty product code: nothing but the logo
     ASSERT_EQ(p.print("G54D10*\n").ending, DrawResult::Ending::Complete);
     ASSERT_EQ(p.print("G54D10*\n").ending, DrawResult::Ending::Complete);
-    EXPECT_EQ(p.of(Op::Text).back().color, (Rgb{128, 128, 128})); // second page: entry 8
+    EXPECT_EQ(p.of(Op::Text).back().color, (Rgb {128, 128, 128})); // second page: entry 8
     EXPECT_TRUE(p.of(Op::Text).back().text.isEmpty());
 
     // A fault: nothing more is drawn, no foot.
