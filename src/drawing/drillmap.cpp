@@ -178,12 +178,18 @@ private:
 } // namespace
 
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
-    const Layout& layout, Surface& surface)
+                          const Layout& layout, Surface& surface)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {DrawResult::Ending::Unreadable, std::nullopt};
-    LineReader reader(file);
+    return replayDrillMap(file, table, extent, layout, surface);
+}
+
+DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const BoardExtent& extent,
+                          const Layout& layout, Surface& surface)
+{
+    LineReader reader(device);
     Replay replay(table, extent, layout, surface);
     QByteArray line;
     while (reader.next(line)) {

@@ -9,6 +9,7 @@
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
 
+#include <QIODevice>
 #include <QString>
 #include <optional>
 #include <utility>
@@ -60,5 +61,8 @@ struct DrawResult {
 // Replays the file onto the surface with a prepared layout.
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const Layout& layout, Surface& surface);
+// The same from an open device.
+DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const BoardExtent& extent,
+                          const Layout& layout, Surface& surface);
 
 } // namespace kivotrek

@@ -1,7 +1,7 @@
 #pragma once
 
-// The frame both readers share: open, line by line, and the ways out. Every way out closes
-// the file and leaves MaxX and MaxY in twips.
+// The frame both readers share: line by line from an open device, and the ways out. Every way
+// out closes the device and leaves MaxX and MaxY in twips.
 
 #include "common/messages.h"
 #include "common/messagesink.h"
@@ -10,36 +10,24 @@
 #include "gerber/readresult.h"
 
 #include <QFile>
-#include <optional>
+#include <functional>
 
 namespace kivotrek {
 
 class ReadSession {
 public:
-    ReadSession(const QString& path, BoardExtent& extent, const MessageSink& sink)
-        : path_(path), file_(path), tracker_(extent), sink_(sink)
+    ReadSession(QIODevice& device, const QString& name, BoardExtent& extent, const MessageSink& sink)
+        : device_(device), name_(name), reader_(device), tracker_(extent), sink_(sink)
     {
     }
 
-    // Nothing when the file opened; otherwise the read is over.
-    std::optional<ReadResult> open()
-    {
-        if (file_.open(QIODevice::ReadOnly)) {
-            reader_.emplace(file_);
-            return std::nullopt;
-        }
-        tracker_.convertToTwips();
-        say(msg::cannotOpen(path_));
-        return ReadResult {ReadEnding::Unreadable, std::nullopt};
-    }
-
-    bool next() { return reader_->next(line); }
-    qint64 lineNumber() const { return reader_->lineNumber(); }
+    bool next() { return reader_.next(line); }
+    qint64 lineNumber() const { return reader_.lineNumber(); }
 
     // Ends the read early at the current line with a message.
     ReadResult stop(ReadEnding ending, const QString& message)
     {
-        file_.close();
+        device_.close();
         tracker_.convertToTwips();
         say(message);
         return {ending, lineNumber()};
@@ -48,10 +36,10 @@ public:
     // The end of the file: the negative-value warning, then the extent in twips.
     ReadResult finish()
     {
-        file_.close();
-        if (reader_->failed()) {
+        device_.close();
+        if (reader_.failed()) {
             tracker_.convertToTwips();
-            say(msg::readError(path_));
+            say(msg::readError(name_));
             return {ReadEnding::Unreadable, std::nullopt};
         }
         if (tracker_.sawNegative())
@@ -71,11 +59,25 @@ public:
     ExtentTracker& tracker() { return tracker_; }
 
 private:
-    QString path_;
-    QFile file_;
+    QIODevice& device_;
+    QString name_;
+    LineReader reader_;
     ExtentTracker tracker_;
     const MessageSink& sink_;
-    std::optional<LineReader> reader_;
 };
+
+// Opens the file and runs a device read on it; a file that cannot be opened is said so.
+inline ReadResult readFile(const QString& path, BoardExtent& extent, const MessageSink& sink,
+                           const std::function<ReadResult(QIODevice&)>& read)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ExtentTracker(extent).convertToTwips();
+        if (sink)
+            sink(msg::cannotOpen(path));
+        return {ReadEnding::Unreadable, std::nullopt};
+    }
+    return read(file);
+}
 
 } // namespace kivotrek

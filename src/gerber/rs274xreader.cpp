@@ -53,13 +53,16 @@ void addAperture(QByteArrayView line, DCodeFiller& filler)
 }
 } // namespace
 
-ReadResult readRs274xGerber(
-    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+ReadResult readRs274xGerber(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     prepareRs274xRead(table, extent);
-    ReadSession s(path, extent, sink);
-    if (auto failed = s.open())
-        return *failed;
+    return readFile(path, extent, sink, [&](QIODevice& file) { return readRs274xGerber(file, path, table, extent, sink); });
+}
+
+ReadResult readRs274xGerber(
+    QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    ReadSession s(device, name, extent, sink);
 
     DCodeFiller filler(table);
     while (s.next()) {

@@ -5,6 +5,7 @@
 #include "gerber/readresult.h"
 #include "table/holetable.h"
 
+#include <QIODevice>
 #include <QString>
 
 namespace kivotrek {
@@ -18,6 +19,10 @@ void prepareRs274xRead(HoleTable& table, BoardExtent& extent);
 // Runs prepareRs274xRead first.
 ReadResult readRs274xGerber(
     const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+
+// The same read from an open device, after the prepare step; name is what messages call it.
+ReadResult readRs274xGerber(
+    QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
 // UnitScale for a number of decimal digits 1 to 5 of the format statement; 0 otherwise.
 float rs274xUnitScale(int decimalDigits);

@@ -13,13 +13,16 @@ void prepareStandardRead(HoleTable& table, BoardExtent& extent)
     extent.UnitScale = kStandardUnitScale;
 }
 
-ReadResult readStandardGerber(
-    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+ReadResult readStandardGerber(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     prepareStandardRead(table, extent);
-    ReadSession s(path, extent, sink);
-    if (auto failed = s.open())
-        return *failed;
+    return readFile(path, extent, sink, [&](QIODevice& file) { return readStandardGerber(file, path, table, extent, sink); });
+}
+
+ReadResult readStandardGerber(
+    QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    ReadSession s(device, name, extent, sink);
 
     DCodeFiller filler(table);
     while (s.next()) {

@@ -5,6 +5,7 @@
 #include "gerber/readresult.h"
 #include "table/holetable.h"
 
+#include <QIODevice>
 #include <QString>
 
 namespace kivotrek {
@@ -18,5 +19,9 @@ void prepareStandardRead(HoleTable& table, BoardExtent& extent);
 // Each text for the user goes to the sink in order.
 ReadResult readStandardGerber(
     const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+
+// The same read from an open device, after the prepare step; name is what messages call it.
+ReadResult readStandardGerber(
+    QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
 } // namespace kivotrek
