@@ -136,6 +136,21 @@ std::optional<int16_t> roundHalfEvenToInt16(double value)
 
 std::optional<int32_t> toFileUnits(QByteArrayView text)
 {
+    // Most coordinates are a plain whole number: take it directly.
+    const char* p = text.data();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    const bool negative = n > 0 && p[0] == '-';
+    if (n > 0 && (p[0] == '-' || p[0] == '+'))
+        i = 1;
+    if (n - i >= 1 && n - i <= 9) {
+        int32_t v = 0;
+        qsizetype j = i;
+        for (; j < n && isDigit(p[j]); ++j)
+            v = v * 10 + (p[j] - '0');
+        if (j == n)
+            return negative ? -v : v;
+    }
     const auto v = parseDecimal(text);
     if (!v)
         return std::nullopt;

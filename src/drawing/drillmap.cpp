@@ -82,24 +82,25 @@ public:
     }
 
     // One line; false when the drawing must end here.
-    bool line(QByteArrayView l)
+    bool line(QByteArrayView text)
     {
-        if (contains(l, "%SR"))
+        const LineMarks l(text);
+        if (l.contains("%SR"))
             return true;
-        if (contains(l, "D01")) {
+        if (l.contains("D01")) {
             pen_ = true;
             seg_ = cur_;
         }
-        if (contains(l, "D02"))
+        if (l.contains("D02"))
             pen_ = false;
-        if (contains(l, "G54")) {
+        if (l.contains("G54")) {
             pen_ = false;
             if (!selectTool(l))
                 return false;
         }
-        if ((contains(l, 'X') || contains(l, 'Y')) && !coordinates(l))
+        if ((l.has('X') || l.has('Y')) && !coordinates(l))
             return false;
-        if (contains(l, "D03")) {
+        if (l.contains("D03")) {
             pen_ = false;
             const auto p = layout_.place(cur_.x, cur_.y);
             if (!p)
@@ -114,13 +115,13 @@ public:
             s_.Line(float(a->first), float(a->second), float(b->first), float(b->second), color_);
             seg_ = cur_;
         }
-        if (contains(l, "D02"))
+        if (l.contains("D02"))
             pen_ = false;
         return true;
     }
 
 private:
-    bool selectTool(QByteArrayView l)
+    bool selectTool(const LineMarks& l)
     {
         const auto cut = cutDCode(l);
         if (!cut)
@@ -160,7 +161,7 @@ private:
         return true;
     }
 
-    bool coordinates(QByteArrayView l)
+    bool coordinates(const LineMarks& l)
     {
         const CoordinateTexts t = cutCoordinateTexts(l);
         return convert(t.x, t.xText, cur_.x) && convert(t.y, t.yText, cur_.y);
@@ -191,7 +192,7 @@ DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const Board
 {
     LineReader reader(device);
     Replay replay(table, extent, layout, surface);
-    QByteArray line;
+    QByteArrayView line;
     while (reader.next(line)) {
         if (!replay.line(line))
             return {DrawResult::Ending::Stopped, reader.lineNumber()};

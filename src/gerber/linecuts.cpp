@@ -4,24 +4,38 @@
 
 namespace kivotrek {
 
-std::optional<QByteArrayView> cutDCode(QByteArrayView line)
+LineMarks::LineMarks(QByteArrayView line) : line_(line)
 {
-    const qsizetype d = line.indexOf('D');
-    const qsizetype star = line.indexOf('*');
-    if (d < 0 || star <= d)
-        return std::nullopt;
-    return line.sliced(d, star - d);
+    for (qsizetype& p : pos_)
+        p = -1;
+    const char* data = line.data();
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const int k = slot(data[i]);
+        if (k >= 0 && pos_[k] < 0)
+            pos_[k] = i;
+    }
 }
 
-CoordinateTexts cutCoordinateTexts(QByteArrayView line)
+std::optional<QByteArrayView> cutDCode(const LineMarks& m)
+{
+    const qsizetype d = m.first('D');
+    const qsizetype star = m.first('*');
+    if (d < 0 || star <= d)
+        return std::nullopt;
+    return m.line().sliced(d, star - d);
+}
+
+CoordinateTexts cutCoordinateTexts(const LineMarks& m)
 {
     CoordinateTexts out;
-    const qsizetype x = line.indexOf('X');
-    const qsizetype y = line.indexOf('Y');
+    const qsizetype x = m.first('X');
+    const qsizetype y = m.first('Y');
     if (x < 0 && y < 0)
         return out;
-    const qsizetype d = line.indexOf('D');
-    const qsizetype star = line.indexOf('*');
+    const qsizetype d = m.first('D');
+    const qsizetype star = m.first('*');
+    const QByteArrayView line = m.line();
 
     auto cut = [&](qsizetype start, qsizetype end, CoordinateTexts::Cut& kind, QByteArrayView& text) {
         if (end < 0 || end < start) {
@@ -54,13 +68,13 @@ bool takeValue(CoordinateTexts::Cut kind, QByteArrayView text, int32_t& coordina
 }
 } // namespace
 
-bool cutCoordinatesStrict(QByteArrayView line, FilePosition& pos)
+bool cutCoordinatesStrict(const LineMarks& line, FilePosition& pos)
 {
     const CoordinateTexts t = cutCoordinateTexts(line);
     return takeValue(t.x, t.xText, pos.x) && takeValue(t.y, t.yText, pos.y);
 }
 
-void cutCoordinatesLenient(QByteArrayView line, FilePosition& pos)
+void cutCoordinatesLenient(const LineMarks& line, FilePosition& pos)
 {
     const CoordinateTexts t = cutCoordinateTexts(line);
     takeValue(t.x, t.xText, pos.x);

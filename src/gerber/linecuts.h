@@ -22,9 +22,49 @@ inline bool contains(QByteArrayView line, char marker)
     return line.indexOf(marker) >= 0;
 }
 
+// The first positions of the marker letters J, X, Y, D, G, "*" and "%" in a line, found in one
+// pass, so that a line is scanned once however many markers are looked for.
+class LineMarks {
+public:
+    explicit LineMarks(QByteArrayView line);
+
+    // -1 when the letter is not in the line; for other letters the line is searched.
+    qsizetype first(char c) const
+    {
+        const int k = slot(c);
+        return k >= 0 ? pos_[k] : line_.indexOf(c);
+    }
+    bool has(char c) const { return first(c) >= 0; }
+    // A longer marker is looked for only from the first position of its first letter.
+    bool contains(QByteArrayView marker) const
+    {
+        const qsizetype from = first(marker.front());
+        return from >= 0 && line_.indexOf(marker, from) >= 0;
+    }
+    QByteArrayView line() const { return line_; }
+
+private:
+    static int slot(char c)
+    {
+        switch (c) {
+        case 'J': return 0;
+        case 'X': return 1;
+        case 'Y': return 2;
+        case 'D': return 3;
+        case 'G': return 4;
+        case '*': return 5;
+        case '%': return 6;
+        default: return -1;
+        }
+    }
+    QByteArrayView line_;
+    qsizetype pos_[7];
+};
+
 // D-code of a tool selection line (G54D10*): from the first "D" up to, not including, the
 // first "*". Nothing when the line has no "D" or its first "*" does not come after it.
-std::optional<QByteArrayView> cutDCode(QByteArrayView line);
+std::optional<QByteArrayView> cutDCode(const LineMarks& line);
+inline std::optional<QByteArrayView> cutDCode(QByteArrayView line) { return cutDCode(LineMarks(line)); }
 
 // Texts of the X and Y values of a coordinate line. X runs from just after the first "X" to
 // the first "Y", else the first "D", else the first "*"; Y from just after the first "Y" to
@@ -37,7 +77,7 @@ struct CoordinateTexts {
     QByteArrayView xText;
     QByteArrayView yText;
 };
-CoordinateTexts cutCoordinateTexts(QByteArrayView line);
+CoordinateTexts cutCoordinateTexts(const LineMarks& line);
 
 // Current position in file units, carried from line to line.
 struct FilePosition {
@@ -47,9 +87,14 @@ struct FilePosition {
 
 // Cuts and converts X then Y. Strict: stops at the first fault and returns false; X may
 // already have been updated when Y fails, as the value is taken as soon as it is converted.
-bool cutCoordinatesStrict(QByteArrayView line, FilePosition& pos);
+bool cutCoordinatesStrict(const LineMarks& line, FilePosition& pos);
+inline bool cutCoordinatesStrict(QByteArrayView line, FilePosition& pos)
+{
+    return cutCoordinatesStrict(LineMarks(line), pos);
+}
 
 // Lenient: a value that cannot be cut or converted is left unchanged, the other is still taken.
-void cutCoordinatesLenient(QByteArrayView line, FilePosition& pos);
+void cutCoordinatesLenient(const LineMarks& line, FilePosition& pos);
+inline void cutCoordinatesLenient(QByteArrayView line, FilePosition& pos) { cutCoordinatesLenient(LineMarks(line), pos); }
 
 } // namespace kivotrek

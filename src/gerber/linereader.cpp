@@ -8,9 +8,7 @@ namespace {
 constexpr qint64 kBufferSize = 64 * 1024;
 }
 
-LineReader::LineReader(QIODevice& device) : device_(device), buffer_(new char[kBufferSize])
-{
-}
+LineReader::LineReader(QIODevice& device) : device_(device), buffer_(new char[kBufferSize]) {}
 
 LineReader::~LineReader() = default;
 
@@ -29,9 +27,9 @@ bool LineReader::refill()
     return true;
 }
 
-bool LineReader::next(QByteArray& line)
+bool LineReader::next(QByteArrayView& line)
 {
-    line.resize(0); // keeps the capacity for the next line
+    carry_.resize(0); // keeps the capacity for the next long line
     for (;;) {
         if (pos_ >= len_ && !refill())
             return false; // a last line without line feed is dropped
@@ -40,14 +38,28 @@ bool LineReader::next(QByteArray& line)
         const void* nl = std::memchr(start, '\n', avail);
         if (nl) {
             const qint64 n = static_cast<const char*>(nl) - start;
-            line.append(start, n);
             pos_ += n + 1;
             ++lineNo_;
+            if (carry_.isEmpty()) {
+                line = QByteArrayView(start, n); // the whole line lies in the buffer
+            } else {
+                carry_.append(start, n);
+                line = carry_;
+            }
             return true;
         }
-        line.append(start, static_cast<qsizetype>(avail));
+        carry_.append(start, static_cast<qsizetype>(avail));
         pos_ = len_;
     }
+}
+
+bool LineReader::next(QByteArray& line)
+{
+    QByteArrayView view;
+    if (!next(view))
+        return false;
+    line = view.toByteArray();
+    return true;
 }
 
 } // namespace kivotrek

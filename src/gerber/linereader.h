@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QIODevice>
 #include <memory>
 
@@ -16,7 +17,11 @@ public:
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    // The next complete line (line feed excluded), or false at the end of the data.
+    // The next complete line (line feed excluded), or false at the end of the data. The view
+    // stays valid until the next call.
+    bool next(QByteArrayView& line);
+
+    // Same, copied.
     bool next(QByteArray& line);
 
     // 1-based number of the line delivered last.
@@ -30,6 +35,7 @@ private:
 
     QIODevice& device_;
     std::unique_ptr<char[]> buffer_;
+    QByteArray carry_; // a line that runs across buffer refills
     qint64 pos_ = 0;
     qint64 len_ = 0;
     qint64 lineNo_ = 0;

@@ -54,7 +54,7 @@ public:
             sink_(text);
     }
 
-    QByteArray line;
+    QByteArrayView line;
     FilePosition pos;
     ExtentTracker& tracker() { return tracker_; }
 

@@ -66,21 +66,21 @@ ReadResult readRs274xGerber(
 
     DCodeFiller filler(table);
     while (s.next()) {
-        const QByteArrayView line(s.line);
-        if (contains(line, "%FSLA")) {
-            const float scale = rs274xUnitScale(decimalDigits(line));
+        const LineMarks line(s.line);
+        if (line.contains("%FSLA")) {
+            const float scale = rs274xUnitScale(decimalDigits(s.line));
             if (scale > 0.0f)
                 extent.UnitScale = scale;
             else
                 s.say(msg::unsupportedDigits());
         }
-        if (contains(line, "%FSNA") || contains(line, "%FSTA"))
+        if (line.contains("%FSNA") || line.contains("%FSTA"))
             return s.stop(ReadEnding::Rejected, msg::unsupportedFormat());
-        if (contains(line, 'J'))
+        if (line.has('J'))
             return s.stop(ReadEnding::Rejected, msg::stepRepeatOrArc());
-        if (contains(line, "%ADD"))
-            addAperture(line, filler);
-        if (!contains(line, "%SR")) {
+        if (line.contains("%ADD"))
+            addAperture(s.line, filler);
+        if (!line.contains("%SR")) {
             cutCoordinatesLenient(line, s.pos);
             s.tracker().update(s.pos);
         }

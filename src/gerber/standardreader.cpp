@@ -26,10 +26,10 @@ ReadResult readStandardGerber(
 
     DCodeFiller filler(table);
     while (s.next()) {
-        const QByteArrayView line(s.line);
-        if (contains(line, 'J'))
+        const LineMarks line(s.line);
+        if (line.has('J'))
             return s.stop(ReadEnding::Rejected, msg::stepRepeatOrArc());
-        if (contains(line, "G54")) {
+        if (line.contains("G54")) {
             const auto dcode = cutDCode(line);
             if (!dcode)
                 return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));

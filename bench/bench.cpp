@@ -1,0 +1,127 @@
+// kivotrek-bench: timings of the core on generated boards (best of several runs).
+
+#include "boardgenerator.h"
+#include "drawing/pagelayout.h"
+#include "drawing/pagesurface.h"
+#include "drawing/picturesurface.h"
+#include "drawing/previewlayout.h"
+#include "drawing/svgsurface.h"
+#include "gerber/rs274xreader.h"
+#include "gerber/standardreader.h"
+#include "settings/settingsfile.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+
+using namespace kivotrek;
+
+namespace {
+double best(int runs, const std::function<void()>& work)
+{
+    double fastest = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        fastest = std::min(fastest, t.nsecsElapsed() / 1e9);
+    }
+    return fastest;
+}
+
+struct Board {
+    QString path;
+    double megabytes = 0;
+    HoleTable table;
+    BoardExtent extent;
+};
+
+Board board(const QTemporaryDir& dir, const char* name, int flashes, bool rs274x)
+{
+    Board b;
+    b.path = dir.filePath(QString::fromLatin1(name));
+    if (rs274x) {
+        bench::writeRs274xBoard(b.path, flashes);
+        readRs274xGerber(b.path, b.table, b.extent, {});
+    } else {
+        bench::writeStandardBoard(b.path, flashes);
+        readStandardGerber(b.path, b.table, b.extent, {});
+        for (int i = 0; i < 11; ++i)
+            b.table.row(i).diameter = QString::number(0.3 + 0.2 * i);
+    }
+    b.megabytes = QFileInfo(b.path).size() / 1e6;
+    return b;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    const int runs = quick ? 1 : 3;
+    QTemporaryDir dir;
+
+    const Board std1m = board(dir, "standard-1m.gbr", quick ? 100000 : 1000000, false);
+    const Board std200k = board(dir, "standard-200k.gbr", 200000, false);
+    const Board rs200k = board(dir, "rs274x-200k.gbr", 200000, true);
+
+    std::printf("%-44s %10s\n", "measure", "result");
+    const auto row = [](const char* what, double value, const char* unit) {
+        std::printf("%-44s %10.3f %s\n", what, value, unit);
+    };
+    for (const Board* b : {&std1m, &std200k}) {
+        const double t = best(runs, [&] {
+            HoleTable table;
+            BoardExtent extent;
+            readStandardGerber(b->path, table, extent, {});
+        });
+        row(qPrintable(QStringLiteral("standard read, %1 MB").arg(b->megabytes, 0, 'f', 1)), b->megabytes / t, "MB/s");
+    }
+    {
+        const double t = best(runs, [&] {
+            HoleTable table;
+            BoardExtent extent;
+            readRs274xGerber(rs200k.path, table, extent, {});
+        });
+        row(qPrintable(QStringLiteral("RS-274X read, %1 MB").arg(rs200k.megabytes, 0, 'f', 1)), rs200k.megabytes / t,
+            "MB/s");
+    }
+    for (const Board* b : {&std1m, &rs200k}) {
+        const double t = best(runs, [&] {
+            PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
+            DrawPreview(b->path, b->table, b->extent, s);
+        });
+        row(qPrintable(QFileInfo(b->path).fileName() + QStringLiteral(": preview picture")), t, "s");
+    }
+    {
+        const double t = best(runs, [&] {
+            SvgSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
+            DrawPreview(rs200k.path, rs200k.table, rs200k.extent, s);
+            (void)s.document();
+        });
+        row("rs274x-200k.gbr: preview SVG", t, "s");
+    }
+    {
+        const double t = best(runs, [&] {
+            QByteArray pdf;
+            QBuffer out(&pdf);
+            out.open(QIODevice::WriteOnly);
+            QPdfWriter writer(&out);
+            const QPageLayout layout = PageSurface::pageLayout(9, 1);
+            writer.setPageLayout(layout);
+            writer.setResolution(600);
+            PageSurface page(writer, PageSurface::sheetTwips(layout), 600);
+            BasicRandom random;
+            PrintDrawing(rs200k.path, rs200k.table, rs200k.extent, QStringLiteral("自動(A4縦)"), {}, page, random);
+            page.end();
+        });
+        row("rs274x-200k.gbr: printed page, 600 dpi PDF", t, "s");
+    }
+    return 0;
+}

@@ -1,0 +1,95 @@
+#include "boardgenerator.h"
+
+#include "settings/settingsfile.h"
+
+#include <QFile>
+
+namespace kivotrek::bench {
+
+namespace {
+constexpr int kTools = 10;
+constexpr int kWidth = 300000; // 300 x 200 mm in 0.001 mm
+constexpr int kHeight = 200000;
+
+// A small linear congruential generator: the same board every time.
+struct Lcg {
+    uint64_t x = 12345;
+    int below(int n)
+    {
+        x = x * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<int>((x >> 33) % static_cast<uint64_t>(n));
+    }
+};
+
+bool writeBody(QFile& f, int flashes)
+{
+    QByteArray out;
+    out.reserve(1 << 20);
+    auto flush = [&]() {
+        const bool ok = f.write(out) == out.size();
+        out.clear();
+        return ok;
+    };
+    // The outline with the first tool, then the holes of each tool.
+    out += "G54D10*\nX0Y0D02*\nX" + QByteArray::number(kWidth) + "Y0D01*\nX" + QByteArray::number(kWidth) + "Y"
+        + QByteArray::number(kHeight) + "D01*\nX0Y" + QByteArray::number(kHeight) + "D01*\nX0Y0D01*\n";
+    Lcg rng;
+    for (int t = 0; t < kTools; ++t) {
+        out += "G54D" + QByteArray::number(11 + t) + "*\n";
+        const int count = flashes / kTools + (t < flashes % kTools ? 1 : 0);
+        for (int i = 0; i < count; ++i) {
+            out += 'X';
+            out += QByteArray::number(1000 + rng.below(kWidth - 2000));
+            out += 'Y';
+            out += QByteArray::number(1000 + rng.below(kHeight - 2000));
+            out += "D03*\n";
+            if (out.size() > (1 << 20) - 64 && !flush())
+                return false;
+        }
+    }
+    out += "M02*\n";
+    return flush();
+}
+
+QString diameter(int tool) { return QString::number(0.3 + 0.2 * tool, 'f', 2); }
+} // namespace
+
+bool writeStandardBoard(const QString& path, int flashes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write("G04 benchmark board, F4.3*\nG90*\n");
+    return writeBody(f, flashes);
+}
+
+bool writeRs274xBoard(const QString& path, int flashes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray head = "G04 benchmark board, 274x format*\n%FSLAX23Y23*%\n%MOMM*%\n%ADD10C,0.200*%\n";
+    for (int t = 0; t < kTools; ++t)
+        head += "%ADD" + QByteArray::number(11 + t) + "C," + diameter(t).toLatin1() + "0*%\n";
+    f.write(head);
+    return writeBody(f, flashes);
+}
+
+bool writeBoardSettings(const QString& gerberPath)
+{
+    HoleTable table;
+    table.row(0).dcode = QStringLiteral("D10");
+    table.row(0).diameter = QStringLiteral("0.20");
+    table.row(0).kind = HoleTable::outlineKind();
+    for (int t = 0; t < kTools; ++t) {
+        HoleRow& r = table.row(1 + t);
+        r.dcode = QStringLiteral("D%1").arg(11 + t);
+        r.diameter = diameter(t);
+        r.sign1 = QStringLiteral("±");
+        r.tol1 = QStringLiteral("0.05");
+        r.kind = t < 8 ? QStringLiteral("TH") : QStringLiteral("NTH");
+    }
+    return Setfilesave(table, QStringLiteral("BENCH-01"), gerberPath).ok;
+}
+
+} // namespace kivotrek::bench

@@ -1,0 +1,16 @@
+#pragma once
+
+// Large, realistic drill files for benchmarks: flashes spread over ten tools, an outline, in
+// standard F4.3 or RS-274X (circular apertures, G54 tool selections). Deterministic.
+
+#include <QString>
+
+namespace kivotrek::bench {
+
+// Writes the file.
+bool writeStandardBoard(const QString& path, int flashes);
+bool writeRs274xBoard(const QString& path, int flashes);
+// Writes KIVOTREK.INI beside a generated board: its D-codes with diameters, tolerances, kinds.
+bool writeBoardSettings(const QString& gerberPath);
+
+} // namespace kivotrek::bench

@@ -1,0 +1,28 @@
+// kivotrek-makegerber: writes the large benchmark boards.
+//   kivotrek-makegerber standard|rs274x FLASHES OUT [--settings]
+
+#include "boardgenerator.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList a = QCoreApplication::arguments();
+    bool ok = false;
+    const int flashes = a.value(2).toInt(&ok);
+    if (a.size() < 4 || !ok || flashes < 0 || (a[1] != QLatin1String("standard") && a[1] != QLatin1String("rs274x"))) {
+        std::fputs("usage: kivotrek-makegerber standard|rs274x FLASHES OUT [--settings]\n", stderr);
+        return 64;
+    }
+    using namespace kivotrek::bench;
+    const bool written = a[1] == QLatin1String("standard") ? writeStandardBoard(a[3], flashes)
+                                                           : writeRs274xBoard(a[3], flashes);
+    if (!written || (a.contains(QStringLiteral("--settings")) && !writeBoardSettings(a[3]))) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(a[3]));
+        return 3;
+    }
+    return 0;
+}
