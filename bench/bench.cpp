@@ -81,7 +81,8 @@ int main(int argc, char** argv)
             BoardExtent extent;
             readStandardGerber(b->path, table, extent, {});
         });
-        row(qPrintable(QStringLiteral("standard read, %1 MB").arg(b->megabytes, 0, 'f', 1)), b->megabytes / t, "MB/s");
+        row(qPrintable(QStringLiteral("standard read, %1 MB").arg(b->megabytes, 0, 'f', 1)), b->megabytes / t,
+            "MB/s");
     }
     {
         const double t = best(runs, [&] {
@@ -89,8 +90,8 @@ int main(int argc, char** argv)
             BoardExtent extent;
             readRs274xGerber(rs200k.path, table, extent, {});
         });
-        row(qPrintable(QStringLiteral("RS-274X read, %1 MB").arg(rs200k.megabytes, 0, 'f', 1)), rs200k.megabytes / t,
-            "MB/s");
+        row(qPrintable(QStringLiteral("RS-274X read, %1 MB").arg(rs200k.megabytes, 0, 'f', 1)),
+            rs200k.megabytes / t, "MB/s");
     }
     for (const Board* b : {&std1m, &rs200k}) {
         const double t = best(runs, [&] {
@@ -118,7 +119,8 @@ int main(int argc, char** argv)
             writer.setResolution(600);
             PageSurface page(writer, PageSurface::sheetTwips(layout), 600);
             BasicRandom random;
-            PrintDrawing(rs200k.path, rs200k.table, rs200k.extent, QStringLiteral("自動(A4縦)"), {}, page, random);
+            PrintDrawing(
+                rs200k.path, rs200k.table, rs200k.extent, QStringLiteral("自動(A4縦)"), {}, page, random);
             page.end();
         });
         row("rs274x-200k.gbr: printed page, 600 dpi PDF", t, "s");

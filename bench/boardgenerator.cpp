@@ -31,8 +31,8 @@ bool writeBody(QFile& f, int flashes)
         return ok;
     };
     // The outline with the first tool, then the holes of each tool.
-    out += "G54D10*\nX0Y0D02*\nX" + QByteArray::number(kWidth) + "Y0D01*\nX" + QByteArray::number(kWidth) + "Y"
-        + QByteArray::number(kHeight) + "D01*\nX0Y" + QByteArray::number(kHeight) + "D01*\nX0Y0D01*\n";
+    out += "G54D10*\nX0Y0D02*\nX" + QByteArray::number(kWidth) + "Y0D01*\nX" + QByteArray::number(kWidth)
+        + "Y" + QByteArray::number(kHeight) + "D01*\nX0Y" + QByteArray::number(kHeight) + "D01*\nX0Y0D01*\n";
     Lcg rng;
     for (int t = 0; t < kTools; ++t) {
         out += "G54D" + QByteArray::number(11 + t) + "*\n";
@@ -51,7 +51,10 @@ bool writeBody(QFile& f, int flashes)
     return flush();
 }
 
-QString diameter(int tool) { return QString::number(0.3 + 0.2 * tool, 'f', 2); }
+QString diameter(int tool)
+{
+    return QString::number(0.3 + 0.2 * tool, 'f', 2);
+}
 } // namespace
 
 bool writeStandardBoard(const QString& path, int flashes)

@@ -13,7 +13,8 @@ int main(int argc, char** argv)
     const QStringList a = QCoreApplication::arguments();
     bool ok = false;
     const int flashes = a.value(2).toInt(&ok);
-    if (a.size() < 4 || !ok || flashes < 0 || (a[1] != QLatin1String("standard") && a[1] != QLatin1String("rs274x"))) {
+    if (a.size() < 4 || !ok || flashes < 0
+        || (a[1] != QLatin1String("standard") && a[1] != QLatin1String("rs274x"))) {
         std::fputs("usage: kivotrek-makegerber standard|rs274x FLASHES OUT [--settings]\n", stderr);
         return 64;
     }

@@ -21,7 +21,7 @@ enum Exit : int {
 int usageError(const QString& text);
 
 int runRead(const QStringList& args);
-int runRender(const QStringList& args);
+int runRender(const QStringList& args, int& argc, char** argv);
 int runSettings(const QStringList& args);
 
 struct RenderOptions {

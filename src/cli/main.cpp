@@ -2,7 +2,6 @@
 
 #include "cli/clicommon.h"
 
-#include <QGuiApplication>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -67,12 +66,7 @@ int main(int argc, char** argv)
         return runRead(args);
     if (command == QLatin1String("settings"))
         return runSettings(args);
-    if (command == QLatin1String("render")) {
-        // Drawing texts needs fonts, hence a GUI application; it never needs a display.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        QGuiApplication app(argc, argv);
-        return runRender(args);
-    }
+    if (command == QLatin1String("render"))
+        return runRender(args, argc, argv);
     return usageError(QStringLiteral("unknown command: ") + command);
 }

@@ -11,11 +11,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <utility>
 
 namespace kivotrek::cli {
@@ -97,26 +100,52 @@ std::pair<DrawResult, bool> drawPage(
     }
     return {drawn, file.commit()};
 }
+// A thread that is joined on every way out.
+class JoiningThread {
+public:
+    template <typename F> explicit JoiningThread(F f) : t_(std::move(f)) { }
+    ~JoiningThread() { join(); }
+    void join()
+    {
+        if (t_.joinable())
+            t_.join();
+    }
+
+private:
+    std::thread t_;
+};
 } // namespace
 
-int runRender(const QStringList& args)
+int runRender(const QStringList& args, int& argc, char** argv)
 {
     RenderOptions o;
     if (const int bad = parseRenderOptions(args, o))
         return bad;
 
-    // The program's start-up state, the read the menu command would run, then the settings.
+    // The read the menu command would run, from the program's start-up state, then the
+    // settings: core work without windows or fonts, done while the GUI application and its
+    // font database start up on this thread (text may be drawn on images from any thread).
     HoleTable table;
     BoardExtent extent;
     const MessageSink toStderr = [](const QString& m) { printErr(m); };
-    const ReadResult read = o.rs274x ? readRs274xGerber(o.gerber, table, extent, toStderr)
-                                     : readStandardGerber(o.gerber, table, extent, toStderr);
-    if (read.ending == ReadEnding::Unreadable)
-        return kUnreadable;
-    if (!o.settings.isEmpty()) {
-        if (const int failed = loadSettingsInto(o.settings, table))
-            return failed;
-    }
+    int inputFailure = 0;
+    JoiningThread inputs([&] {
+        const ReadResult read = o.rs274x ? readRs274xGerber(o.gerber, table, extent, toStderr)
+                                         : readStandardGerber(o.gerber, table, extent, toStderr);
+        if (read.ending == ReadEnding::Unreadable)
+            inputFailure = kUnreadable;
+        else if (!o.settings.isEmpty())
+            inputFailure = loadSettingsInto(o.settings, table);
+    });
+    // Drawing texts needs fonts, hence a GUI application; it never needs a display. The
+    // minimal platform starts faster than the offscreen one and draws the same pixels.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "minimal");
+    QGuiApplication app(argc, argv);
+    QFontMetricsF(drawingFont(7)).height();
+    inputs.join();
+    if (inputFailure)
+        return inputFailure;
     if (!o.page && !table.DataChack(toStderr)) // printing does not check the table
         return kIncomplete;
 

@@ -74,6 +74,24 @@ struct Point {
     int32_t y = 0;
 };
 
+// Which of the draw, move and flash codes a line holds, found in one pass over its D's.
+struct DCodes {
+    bool d01 = false, d02 = false, d03 = false;
+    explicit DCodes(const LineMarks& l)
+    {
+        const QByteArrayView line = l.line();
+        const char* p = line.data();
+        const qsizetype n = line.size();
+        for (qsizetype i = l.first('D'); i >= 0 && i + 2 < n; ++i) {
+            if (p[i] != 'D' || p[i + 1] != '0')
+                continue;
+            d01 |= p[i + 2] == '1';
+            d02 |= p[i + 2] == '2';
+            d03 |= p[i + 2] == '3';
+        }
+    }
+};
+
 class Replay {
 public:
     Replay(const HoleTable& table, const BoardExtent& extent, const Layout& layout, Surface& surface)
@@ -87,11 +105,12 @@ public:
         const LineMarks l(text);
         if (l.contains("%SR"))
             return true;
-        if (l.contains("D01")) {
+        const DCodes d(l);
+        if (d.d01) {
             pen_ = true;
             seg_ = cur_;
         }
-        if (l.contains("D02"))
+        if (d.d02)
             pen_ = false;
         if (l.contains("G54")) {
             pen_ = false;
@@ -100,7 +119,7 @@ public:
         }
         if ((l.has('X') || l.has('Y')) && !coordinates(l))
             return false;
-        if (l.contains("D03")) {
+        if (d.d03) {
             pen_ = false;
             const auto p = layout_.place(cur_.x, cur_.y);
             if (!p)
@@ -115,7 +134,7 @@ public:
             s_.Line(float(a->first), float(a->second), float(b->first), float(b->second), color_);
             seg_ = cur_;
         }
-        if (l.contains("D02"))
+        if (d.d02)
             pen_ = false;
         return true;
     }
@@ -179,7 +198,7 @@ private:
 } // namespace
 
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
-                          const Layout& layout, Surface& surface)
+    const Layout& layout, Surface& surface)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -188,7 +207,7 @@ DrawResult replayDrillMap(const QString& path, const HoleTable& table, const Boa
 }
 
 DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const BoardExtent& extent,
-                          const Layout& layout, Surface& surface)
+    const Layout& layout, Surface& surface)
 {
     LineReader reader(device);
     Replay replay(table, extent, layout, surface);

@@ -63,6 +63,6 @@ DrawResult replayDrillMap(const QString& path, const HoleTable& table, const Boa
     const Layout& layout, Surface& surface);
 // The same from an open device.
 DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const BoardExtent& extent,
-                          const Layout& layout, Surface& surface);
+    const Layout& layout, Surface& surface);
 
 } // namespace kivotrek

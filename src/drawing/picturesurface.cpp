@@ -1,6 +1,7 @@
 #include "drawing/picturesurface.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace kivotrek {
@@ -30,28 +31,40 @@ void PictureSurface::Cls()
     CurrentY = 0.0f;
 }
 
-const std::vector<std::pair<int, int>>& PictureSurface::dotMask(int width)
+const std::vector<PictureSurface::Run>& PictureSurface::dotMask(int width)
 {
+    if (lastMask_ && lastMaskWidth_ == width)
+        return *lastMask_; // dots come in runs of one tool
+    lastMaskWidth_ = width;
     auto it = masks_.find(width);
-    if (it != masks_.end())
-        return it->second;
-    // Pixels whose centres lie within the dot. An odd width is centred on a pixel, an even one
-    // on a pixel corner; offsets are from the pixel that holds the dot's centre.
-    std::vector<std::pair<int, int>> mask;
-    const double r = width / 2.0;
-    const double c = (width % 2) ? 0.5 : 0.0; // dot centre within the centre pixel
-    const int reach = width / 2 + 1;
-    for (int dy = -reach; dy <= reach; ++dy) {
-        for (int dx = -reach; dx <= reach; ++dx) {
-            const double ex = dx + 0.5 - c;
-            const double ey = dy + 0.5 - c;
-            if (ex * ex + ey * ey <= r * r + 1e-9)
-                mask.emplace_back(dx, dy);
+    if (it == masks_.end()) {
+        // Pixels whose centres lie within the dot. An odd width is centred on a pixel, an even
+        // one on a pixel corner; offsets are from the pixel that holds the dot's centre.
+        std::vector<Run> runs;
+        const double r = width / 2.0;
+        const double c = (width % 2) ? 0.5 : 0.0; // dot centre within the centre pixel
+        const int reach = width / 2 + 1;
+        for (int dy = -reach; dy <= reach; ++dy) {
+            int from = 0;
+            int length = 0;
+            for (int dx = -reach; dx <= reach; ++dx) {
+                const double ex = dx + 0.5 - c;
+                const double ey = dy + 0.5 - c;
+                if (ex * ex + ey * ey <= r * r + 1e-9) {
+                    if (length == 0)
+                        from = dx;
+                    ++length;
+                }
+            }
+            if (length > 0)
+                runs.push_back({dy, from, length});
         }
+        if (runs.empty())
+            runs.push_back({0, 0, 1});
+        it = masks_.emplace(width, std::move(runs)).first;
     }
-    if (mask.empty())
-        mask.emplace_back(0, 0);
-    return masks_.emplace(width, std::move(mask)).first->second;
+    lastMask_ = &it->second;
+    return it->second;
 }
 
 void PictureSurface::PSet(float x, float y, Rgb color)
@@ -69,11 +82,17 @@ void PictureSurface::PSet(float x, float y, Rgb color)
     const QRgb value = qRgb(color.r, color.g, color.b);
     const int iw = image_.width();
     const int ih = image_.height();
-    for (const auto& [dx, dy] : dotMask(w)) {
-        const int X = cx + dx;
-        const int Y = cy + dy;
-        if (X >= 0 && Y >= 0 && X < iw && Y < ih)
-            reinterpret_cast<QRgb*>(image_.scanLine(Y))[X] = value;
+    uchar* bits = image_.bits(); // once per dot: detaching is checked once
+    const qsizetype stride = image_.bytesPerLine();
+    for (const Run& run : dotMask(w)) {
+        const int Y = cy + run.dy;
+        if (Y < 0 || Y >= ih)
+            continue;
+        const int x0 = std::max(cx + run.dx, 0);
+        const int x1 = std::min(cx + run.dx + run.length, iw);
+        if (x0 < x1)
+            std::fill(reinterpret_cast<QRgb*>(bits + Y * stride) + x0,
+                reinterpret_cast<QRgb*>(bits + Y * stride) + x1, value);
     }
 }
 

@@ -36,14 +36,20 @@ protected:
     float lineHeight() const override;
 
 private:
-    const std::vector<std::pair<int, int>>& dotMask(int width);
+    // A dot as horizontal runs of pixels: row offset, first column offset, length.
+    struct Run {
+        int dy, dx, length;
+    };
+    const std::vector<Run>& dotMask(int width);
 
     float widthTwips_;
     float heightTwips_;
     double dpi_;
     QImage image_;
     Rgb back_ {255, 255, 255};
-    std::unordered_map<int, std::vector<std::pair<int, int>>> masks_;
+    std::unordered_map<int, std::vector<Run>> masks_;
+    int lastMaskWidth_ = 0;
+    const std::vector<Run>* lastMask_ = nullptr;
 };
 
 } // namespace kivotrek

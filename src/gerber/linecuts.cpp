@@ -2,19 +2,104 @@
 
 #include "common/numbers.h"
 
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kivotrek {
+
+namespace {
+struct SlotTable {
+    signed char slot[256] = {};
+    constexpr SlotTable()
+    {
+        const char letters[] = {'J', 'X', 'Y', 'D', 'G', '*', '%'};
+        for (int k = 0; k < 7; ++k)
+            slot[static_cast<unsigned char>(letters[k])] = static_cast<signed char>(k + 1);
+    }
+};
+constexpr SlotTable kSlots;
+} // namespace
+
+const signed char LineMarks::kSlot[256] = {
+#define K(c) kSlots.slot[c]
+#define R16(b)                                                                                               \
+    K(b), K(b + 1), K(b + 2), K(b + 3), K(b + 4), K(b + 5), K(b + 6), K(b + 7), K(b + 8), K(b + 9),          \
+        K(b + 10), K(b + 11), K(b + 12), K(b + 13), K(b + 14), K(b + 15)
+    R16(0),
+    R16(16),
+    R16(32),
+    R16(48),
+    R16(64),
+    R16(80),
+    R16(96),
+    R16(112),
+    R16(128),
+    R16(144),
+    R16(160),
+    R16(176),
+    R16(192),
+    R16(208),
+    R16(224),
+    R16(240),
+#undef R16
+#undef K
+};
 
 LineMarks::LineMarks(QByteArrayView line) : line_(line)
 {
     for (qsizetype& p : pos_)
         p = -1;
-    const char* data = line.data();
+    const auto* data = reinterpret_cast<const unsigned char*>(line.data());
     const qsizetype n = line.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const int k = slot(data[i]);
-        if (k >= 0 && pos_[k] < 0)
-            pos_[k] = i;
+    int missing = 7;
+    const auto note = [&](qsizetype i) {
+        const int k = kSlot[data[i]];
+        if (k > 0 && pos_[k - 1] < 0) {
+            pos_[k - 1] = i;
+            --missing;
+        }
+    };
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: only letters (0x40 and up), "*" and "%" can be markers, and
+    // the digits that fill most of a line are passed over at once.
+    const __m128i below = _mm_set1_epi8(0x3F);
+    const __m128i star = _mm_set1_epi8('*');
+    const __m128i percent = _mm_set1_epi8('%');
+    for (; i + 16 <= n && missing > 0; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        // Signed compare: bytes of 0x80 and up count as below, and are no markers either.
+        const __m128i hit = _mm_or_si128(
+            _mm_cmpgt_epi8(v, below), _mm_or_si128(_mm_cmpeq_epi8(v, star), _mm_cmpeq_epi8(v, percent)));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        while (mask) {
+            note(i + __builtin_ctz(mask));
+            mask &= mask - 1;
+        }
     }
+#endif
+    for (; i < n && missing > 0; ++i)
+        note(i);
+}
+
+qsizetype LineMarks::find(QByteArrayView marker, qsizetype from) const
+{
+    const qsizetype m = marker.size();
+    const char* data = line_.data();
+    const char* want = marker.data();
+    const qsizetype last = line_.size() - m;
+    for (qsizetype i = from; i <= last; ++i) {
+        if (data[i] != want[0])
+            continue;
+        qsizetype k = 1;
+        while (k < m && data[i + k] == want[k])
+            ++k;
+        if (k == m)
+            return i;
+    }
+    return -1;
 }
 
 std::optional<QByteArrayView> cutDCode(const LineMarks& m)

@@ -31,32 +31,23 @@ public:
     // -1 when the letter is not in the line; for other letters the line is searched.
     qsizetype first(char c) const
     {
-        const int k = slot(c);
-        return k >= 0 ? pos_[k] : line_.indexOf(c);
+        const int k = kSlot[static_cast<unsigned char>(c)];
+        return k > 0 ? pos_[k - 1] : line_.indexOf(c);
     }
     bool has(char c) const { return first(c) >= 0; }
     // A longer marker is looked for only from the first position of its first letter.
     bool contains(QByteArrayView marker) const
     {
         const qsizetype from = first(marker.front());
-        return from >= 0 && line_.indexOf(marker, from) >= 0;
+        return from >= 0 && find(marker, from) >= 0;
     }
     QByteArrayView line() const { return line_; }
 
 private:
-    static int slot(char c)
-    {
-        switch (c) {
-        case 'J': return 0;
-        case 'X': return 1;
-        case 'Y': return 2;
-        case 'D': return 3;
-        case 'G': return 4;
-        case '*': return 5;
-        case '%': return 6;
-        default: return -1;
-        }
-    }
+    // Short markers in short lines: a plain search beats the general one.
+    qsizetype find(QByteArrayView marker, qsizetype from) const;
+
+    static const signed char kSlot[256]; // 1 + the index of a tracked letter, else 0
     QByteArrayView line_;
     qsizetype pos_[7];
 };
@@ -64,7 +55,10 @@ private:
 // D-code of a tool selection line (G54D10*): from the first "D" up to, not including, the
 // first "*". Nothing when the line has no "D" or its first "*" does not come after it.
 std::optional<QByteArrayView> cutDCode(const LineMarks& line);
-inline std::optional<QByteArrayView> cutDCode(QByteArrayView line) { return cutDCode(LineMarks(line)); }
+inline std::optional<QByteArrayView> cutDCode(QByteArrayView line)
+{
+    return cutDCode(LineMarks(line));
+}
 
 // Texts of the X and Y values of a coordinate line. X runs from just after the first "X" to
 // the first "Y", else the first "D", else the first "*"; Y from just after the first "Y" to
@@ -95,6 +89,9 @@ inline bool cutCoordinatesStrict(QByteArrayView line, FilePosition& pos)
 
 // Lenient: a value that cannot be cut or converted is left unchanged, the other is still taken.
 void cutCoordinatesLenient(const LineMarks& line, FilePosition& pos);
-inline void cutCoordinatesLenient(QByteArrayView line, FilePosition& pos) { cutCoordinatesLenient(LineMarks(line), pos); }
+inline void cutCoordinatesLenient(QByteArrayView line, FilePosition& pos)
+{
+    cutCoordinatesLenient(LineMarks(line), pos);
+}
 
 } // namespace kivotrek

@@ -8,7 +8,9 @@ namespace {
 constexpr qint64 kBufferSize = 64 * 1024;
 }
 
-LineReader::LineReader(QIODevice& device) : device_(device), buffer_(new char[kBufferSize]) {}
+LineReader::LineReader(QIODevice& device) : device_(device), buffer_(new char[kBufferSize])
+{
+}
 
 LineReader::~LineReader() = default;
 
@@ -29,7 +31,8 @@ bool LineReader::refill()
 
 bool LineReader::next(QByteArrayView& line)
 {
-    carry_.resize(0); // keeps the capacity for the next long line
+    if (!carry_.isEmpty())
+        carry_.resize(0); // keeps the capacity for the next long line
     for (;;) {
         if (pos_ >= len_ && !refill())
             return false; // a last line without line feed is dropped

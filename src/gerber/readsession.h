@@ -68,7 +68,7 @@ private:
 
 // Opens the file and runs a device read on it; a file that cannot be opened is said so.
 inline ReadResult readFile(const QString& path, BoardExtent& extent, const MessageSink& sink,
-                           const std::function<ReadResult(QIODevice&)>& read)
+    const std::function<ReadResult(QIODevice&)>& read)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

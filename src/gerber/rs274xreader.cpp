@@ -53,10 +53,12 @@ void addAperture(QByteArrayView line, DCodeFiller& filler)
 }
 } // namespace
 
-ReadResult readRs274xGerber(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+ReadResult readRs274xGerber(
+    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     prepareRs274xRead(table, extent);
-    return readFile(path, extent, sink, [&](QIODevice& file) { return readRs274xGerber(file, path, table, extent, sink); });
+    return readFile(path, extent, sink,
+        [&](QIODevice& file) { return readRs274xGerber(file, path, table, extent, sink); });
 }
 
 ReadResult readRs274xGerber(

@@ -13,10 +13,12 @@ void prepareStandardRead(HoleTable& table, BoardExtent& extent)
     extent.UnitScale = kStandardUnitScale;
 }
 
-ReadResult readStandardGerber(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+ReadResult readStandardGerber(
+    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     prepareStandardRead(table, extent);
-    return readFile(path, extent, sink, [&](QIODevice& file) { return readStandardGerber(file, path, table, extent, sink); });
+    return readFile(path, extent, sink,
+        [&](QIODevice& file) { return readStandardGerber(file, path, table, extent, sink); });
 }
 
 ReadResult readStandardGerber(

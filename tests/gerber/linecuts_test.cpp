@@ -72,3 +72,25 @@ TEST(CoordinateCut, LenientKeepsTheValueThatFails)
     EXPECT_EQ(pos.x, 100);
     EXPECT_EQ(pos.y, 300);
 }
+
+TEST(LineMarks, FindsTheSameFirstPositionsAsASearch)
+{
+    // Lines of every length around the 16-byte steps, with markers, digits and high bytes.
+    const QByteArray alphabet =
+        QByteArray("XYDGJ*%0123456789-+.,ABC\r ") + char(0x81) + char(0xFF) + char(0x40) + char(0x3F);
+    uint32_t seed = 7;
+    for (int round = 0; round < 5000; ++round) {
+        seed = seed * 1103515245u + 12345u;
+        const int length = int(seed >> 16) % 70;
+        QByteArray line;
+        for (int i = 0; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            line += alphabet.at(int(seed >> 16) % alphabet.size());
+        }
+        const LineMarks marks(line);
+        for (char c : {'J', 'X', 'Y', 'D', 'G', '*', '%', 'A', '0'})
+            ASSERT_EQ(marks.first(c), line.indexOf(c)) << line.toStdString() << " " << c;
+        for (const char* m : {"G54", "D01", "D03", "%SR", "%FSLA", "%ADD"})
+            ASSERT_EQ(marks.contains(m), line.contains(m)) << line.toStdString() << " " << m;
+    }
+}

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Times Kivotrek's preview render against gerbv's PNG export of the same RS-274X drill file
+# (200,000 flashes), side by side, and prints the median of each and their ratio; then the
+# SVG export of both, once. Usage: bench/compare-gerbv.sh [RUNS]   (default 7)
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+RUNS=${1:-7}
+
+if ! command -v gerbv >/dev/null 2>&1; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq gerbv
+fi
+if [ ! -x "$BUILD_DIR/src/kivotrek-cli" ] || [ ! -x "$BUILD_DIR/bench/kivotrek-makegerber" ]; then
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DKIVOTREK_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$BUILD_DIR" -j "$(nproc)" >/dev/null
+fi
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+BOARD=$WORK/board.gbr
+"$BUILD_DIR/bench/kivotrek-makegerber" rs274x 200000 "$BOARD" --settings
+echo "board: $(du -h "$BOARD" | cut -f1), 200,000 flashes, RS-274X"
+
+CLI="$BUILD_DIR/src/kivotrek-cli"
+kivotrek_png() { "$CLI" render --rs274x --settings "$WORK/KIVOTREK.INI" --preview -o "$WORK/k.png" "$BOARD"; }
+gerbv_png() { gerbv -x png -w 457x420 -o "$WORK/g.png" "$BOARD" 2>/dev/null; }
+
+# Seconds of one run of a function, to the millisecond.
+seconds() {
+    local t0 t1
+    t0=$(date +%s%N)
+    "$@" >/dev/null
+    t1=$(date +%s%N)
+    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f\n", (b - a) / 1e9 }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
+median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+
+k_times=()
+g_times=()
+for ((i = 0; i < RUNS; i++)); do # interleaved, so both see the same machine
+    k_times+=("$(seconds kivotrek_png)")
+    g_times+=("$(seconds gerbv_png)")
+done
+k=$(printf '%s\n' "${k_times[@]}" | median)
+g=$(printf '%s\n' "${g_times[@]}" | median)
+echo "PNG 457x420, median of $RUNS: kivotrek-cli ${k}s, gerbv ${g}s, gerbv/kivotrek = $(ratio "$g" "$k")x"
+
+ks=$(seconds "$CLI" render --rs274x --settings "$WORK/KIVOTREK.INI" --preview -o "$WORK/k.svg" "$BOARD")
+echo "SVG: kivotrek-cli ${ks}s"
+if gs=$(TIMEFORMAT=%R; { time timeout 1800 gerbv -x svg -o "$WORK/g.svg" "$BOARD" 2>/dev/null >/dev/null; } 2>&1); then
+    echo "SVG: gerbv ${gs}s, gerbv/kivotrek = $(ratio "$gs" "$ks")x"
+else
+    echo "SVG: gerbv did not finish within 30 minutes"
+fi
