@@ -119,7 +119,7 @@ Form1::Form1(Form1Setup setup, QWidget* parent)
     helpFile_ = QDir(programFolder_).filePath(QStringLiteral("kivotrek-help.html"));
     loadLogo();
 
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    focusFollower_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         const int p = SSTab1->pageOf(now);
         if (p >= 0 && p != SSTab1->currentIndex())
             SSTab1->setCurrentIndex(p);
@@ -128,6 +128,8 @@ Form1::Form1(Form1Setup setup, QWidget* parent)
 
 Form1::~Form1()
 {
+    // Focus moves while the widgets are torn down; by then this is no Form1 any more.
+    disconnect(focusFollower_);
     // Top-level windows of their own; they must not outlive the dialog and prompts they use.
     delete about_;
     delete preview_;

@@ -127,6 +127,7 @@ private:
     BasicRandom random_; // the product code's colours, the same sequence every run
     QPointer<HelpViewer> helpViewer_;
     bool refreshing_ = false;
+    QMetaObject::Connection focusFollower_; // shows the page of the focused field
 };
 
 QColor toQColor(uint32_t fillColor);

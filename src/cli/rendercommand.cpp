@@ -15,10 +15,10 @@
 #include <QGuiApplication>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QThread>
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <thread>
 #include <utility>
 
 namespace kivotrek::cli {
@@ -100,19 +100,16 @@ std::pair<DrawResult, bool> drawPage(
     }
     return {drawn, file.commit()};
 }
-// A thread that is joined on every way out.
+// A thread that is joined on every way out. A QThread, not a std::thread: Qt keeps data for
+// every thread that uses its objects, and cleans it up only for threads of its own.
 class JoiningThread {
 public:
-    template <typename F> explicit JoiningThread(F f) : t_(std::move(f)) { }
+    template <typename F> explicit JoiningThread(F f) : t_(QThread::create(std::move(f))) { t_->start(); }
     ~JoiningThread() { join(); }
-    void join()
-    {
-        if (t_.joinable())
-            t_.join();
-    }
+    void join() { t_->wait(); }
 
 private:
-    std::thread t_;
+    std::unique_ptr<QThread> t_;
 };
 } // namespace
 

@@ -1,0 +1,28 @@
+// Any bytes, read as an RS-274X file: the read ends cleanly with a consistent table.
+
+#include "gerber/rs274xreader.h"
+
+#include <QBuffer>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace kivotrek;
+    QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QBuffer file(&bytes);
+    file.open(QIODevice::ReadOnly);
+    HoleTable table;
+    BoardExtent extent;
+    prepareRs274xRead(table, extent);
+    const ReadResult r = readRs274xGerber(file, QStringLiteral("fuzz.gbr"), table, extent, {});
+    bool freeSeen = false;
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        if (table.row(i).dcode == QStringLiteral("D"))
+            freeSeen = true;
+        else if (freeSeen)
+            std::abort(); // used rows must have no gap
+    }
+    if (extent.MaxX < 0 || extent.MaxY < 0 || file.isOpen() || r.ending == ReadEnding::Fault)
+        std::abort();
+    return 0;
+}

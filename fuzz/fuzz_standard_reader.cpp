@@ -1,0 +1,24 @@
+// Any bytes, read as a standard Gerber file: the read ends cleanly with a consistent table.
+
+#include "gerber/standardreader.h"
+
+#include <QBuffer>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace kivotrek;
+    QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QBuffer file(&bytes);
+    file.open(QIODevice::ReadOnly);
+    HoleTable table;
+    BoardExtent extent;
+    prepareStandardRead(table, extent);
+    int messages = 0;
+    const ReadResult r = readStandardGerber(
+        file, QStringLiteral("fuzz.gbr"), table, extent, [&](const QString&) { ++messages; });
+    if (extent.MaxX < 0 || extent.MaxY < 0 || messages > 1 || file.isOpen()
+        || (r.ending == ReadEnding::Complete) == r.stoppedAtLine.has_value())
+        std::abort();
+    return 0;
+}
