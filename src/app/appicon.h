@@ -4,7 +4,7 @@
 
 namespace kivotrek {
 
-// The program's icon: a board with coloured drill dots.
+// The program's icon (data/icons/kivotrek.svg): a board with coloured drill dots.
 QIcon appIcon();
 
 } // namespace kivotrek

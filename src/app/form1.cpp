@@ -8,6 +8,7 @@
 #include "drawing/frm_hyouji.h"
 #include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"
+#include "gerber/formatsniffer.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
 #include "settings/settingsfile.h"
@@ -394,7 +395,11 @@ void Form1::gerberRead(bool rs274x)
     dialog_->Filter = msg::gerberFilter();
     if (!dialog_->ShowOpen(this) || dialog_->FileName.isEmpty())
         return;
-    const QString path = dialog_->FileName;
+    readChosenFile(rs274x, dialog_->FileName);
+}
+
+void Form1::readChosenFile(bool rs274x, const QString& path)
+{
     lbl_name->setText(path);
     menuAction(QStringLiteral("read"))->setEnabled(true);
     const MessageSink sink = [this](const QString& text) { showMessage(text); };
@@ -403,6 +408,19 @@ void Form1::gerberRead(bool rs274x)
     else
         readStandardGerber(path, table_, extent_, sink);
     refreshTable();
+}
+
+void Form1::openFile(const QString& path)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const bool rs274x = looksLikeRs274x(full);
+    if (rs274x)
+        prepareRs274xRead(table_, extent_);
+    else
+        prepareStandardRead(table_, extent_);
+    dialog_->Filter = msg::gerberFilter();
+    dialog_->FileName = full; // as the dialog would have left it
+    readChosenFile(rs274x, full);
 }
 
 void Form1::filein()

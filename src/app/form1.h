@@ -90,6 +90,9 @@ public slots:
     void mnu_save();
     void closeCommand(); // "close": asks first
     void chooseColor(int i);
+    // Reads a file named on the command line as the matching read command would after its
+    // dialog: RS-274X when a format statement comes in its first lines, standard otherwise.
+    void openFile(const QString& path);
     void refreshTable(); // every row's widgets from the table
     void refreshRow(int i);
 
@@ -107,6 +110,7 @@ private:
     void setFocusOrder();
     void loadLogo();
     void gerberRead(bool rs274x);
+    void readChosenFile(bool rs274x, const QString& path);
     QComboBox* makeCombo(QWidget* page, const QStringList& items, const QRect& geometry);
 
     Twips tw_;

@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 
 int main(int argc, char** argv)
 {
@@ -26,5 +28,12 @@ int main(int argc, char** argv)
 
     kivotrek::Form1 window;
     window.show();
+    // A Gerber file named on the command line (as a file manager passes it) is read at once,
+    // once the window is up to show what the read has to say.
+    const QStringList args = QApplication::arguments().mid(1);
+    const auto file = std::find_if(
+        args.begin(), args.end(), [](const QString& a) { return !a.startsWith(QLatin1Char('-')); });
+    if (file != args.end())
+        QTimer::singleShot(0, &window, [&window, path = *file] { window.openFile(path); });
     return app.exec();
 }

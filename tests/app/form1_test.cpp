@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/helpviewer.h"
 #include "app/tabcontrol.h"
+#include "gerber/formatsniffer.h"
 #include "scripted.h"
 #include "testutil.h"
 
@@ -307,4 +308,25 @@ TEST(Form1, SaveAndLoadTheSettingsFile)
         QStringLiteral("Kivotrek: 設定ファイル") + ini + QStringLiteral("を読み込めませんでした。"));
     EXPECT_EQ(w->TXT_ANAKEI(0)->text(), QStringLiteral("1.1"));
     EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("1.1"));
+}
+
+TEST(Form1, OpensAFileNamedOnTheCommandLineWithTheRightReader)
+{
+    EXPECT_TRUE(looksLikeRs274x(test::dataPath("rs274x_drawable.gbr")));
+    EXPECT_FALSE(looksLikeRs274x(test::dataPath("board_100x80.gbr")));
+    EXPECT_FALSE(looksLikeRs274x(QStringLiteral("/nonexistent.gbr")));
+
+    Window w;
+    w->openFile(test::dataPath("rs274x_drawable.gbr"));
+    EXPECT_EQ(w->lbl_name->text(), test::dataPath("rs274x_drawable.gbr"));
+    EXPECT_TRUE(w->menuAction(QStringLiteral("read"))->isEnabled());
+    EXPECT_EQ(w->TXT_ANAKEI(1)->text(), QStringLiteral("1.00")); // diameters: the RS-274X reader
+    EXPECT_EQ(w.dialog->FileName, test::dataPath("rs274x_drawable.gbr"));
+    EXPECT_TRUE(w.dialog->shown.isEmpty());
+
+    w->openFile(test::dataPath("job_comment.gbr"));
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
+    EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D10"));
+    EXPECT_TRUE(w->TXT_ANAKEI(1)->text().isEmpty()); // cleared for the new file
 }

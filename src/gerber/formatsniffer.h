@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace kivotrek {
+
+// Whether a Gerber file is RS-274X: a format statement (%FS) in its first lines (the first
+// 100 lines or 64 KiB). A file that cannot be read counts as standard; the reader says why.
+bool looksLikeRs274x(const QString& path);
+
+} // namespace kivotrek
