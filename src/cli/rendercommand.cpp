@@ -134,10 +134,11 @@ int runRender(const QStringList& args, int& argc, char** argv)
         else if (!o.settings.isEmpty())
             inputFailure = loadSettingsInto(o.settings, table);
     });
-    // Drawing texts needs fonts, hence a GUI application; it never needs a display. The
-    // minimal platform starts faster than the offscreen one and draws the same pixels.
+    // Drawing texts needs fonts, hence a GUI application; it never needs a display. (The
+    // minimal platform would start faster, but its fonts are not the system's: PDF pages lose
+    // their text.)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "minimal");
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QFontMetricsF(drawingFont(7)).height();
     inputs.join();

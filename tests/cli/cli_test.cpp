@@ -22,6 +22,10 @@ struct CliRun {
 CliRun cli(const QStringList& args)
 {
     QProcess p;
+    // The command line chooses its own platform, as it does for users.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
     p.start(QString::fromUtf8(KIVOTREK_CLI), args);
     EXPECT_TRUE(p.waitForFinished(30000));
     CliRun r;
@@ -243,6 +247,7 @@ TEST(CliRender, PrintedPageAsPdfSvgAndPng)
     const QByteArray bytes = f.readAll();
     EXPECT_TRUE(bytes.startsWith("%PDF-"));
     EXPECT_TRUE(bytes.contains("/MediaBox [0 0 595")) << "an A4 page";
+    EXPECT_TRUE(bytes.contains("/FontDescriptor")) << "the legend's text is text, in an embedded font";
 
     // No table check on paper: the bare board prints with empty diameters.
     const QString svg = dir.path(QStringLiteral("page.svg"));
