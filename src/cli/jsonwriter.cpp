@@ -101,6 +101,13 @@ JsonWriter& JsonWriter::value(float number)
     return *this;
 }
 
+void JsonWriter::print() const
+{
+    std::fwrite(out_.constData(), 1, static_cast<size_t>(out_.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 JsonWriter& JsonWriter::null()
 {
     separate();

@@ -21,6 +21,8 @@ public:
     JsonWriter& null();
 
     const QByteArray& data() const { return out_; }
+    // Writes the document and a line feed to standard output.
+    void print() const;
 
 private:
     void separate();

@@ -76,10 +76,7 @@ int runRead(const QStringList& args)
     json.endArray();
     json.endObject();
 
-    QByteArray out = json.data();
-    out.append('\n');
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
-    std::fflush(stdout);
+    json.print();
 
     switch (r.ending) {
     case ReadEnding::Complete: return kDone;

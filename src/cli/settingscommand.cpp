@@ -49,9 +49,7 @@ int runSettings(const QStringList& args)
     }
     json.endArray();
     json.endObject();
-    QByteArray out = json.data();
-    out.append('\n');
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+    json.print();
     return kDone;
 }
 

@@ -21,21 +21,7 @@
 using namespace kivotrek;
 
 namespace {
-struct Window {
-    test::ScriptedDialog* dialog = new test::ScriptedDialog;
-    test::RecordedPrompts* prompts = new test::RecordedPrompts;
-    std::unique_ptr<Form1> form;
-
-    explicit Window(const QString& programFolder = QString::fromUtf8(KIVOTREK_TEST_DATA))
-    {
-        Form1Setup setup;
-        setup.dialog.reset(dialog);
-        setup.prompts.reset(prompts);
-        setup.programFolder = programFolder;
-        form = std::make_unique<Form1>(std::move(setup));
-    }
-    Form1* operator->() const { return form.get(); }
-};
+using Window = test::TestWindow;
 
 QStringList captions(const QList<QAction*>& actions)
 {

@@ -13,23 +13,9 @@
 using namespace kivotrek;
 
 namespace {
-struct Window {
-    test::ScriptedDialog* dialog = new test::ScriptedDialog;
-    test::RecordedPrompts* prompts = new test::RecordedPrompts;
-    std::unique_ptr<Form1> form;
-
-    Window()
-    {
-        Form1Setup setup;
-        setup.dialog.reset(dialog);
-        setup.prompts.reset(prompts);
-        setup.programFolder = QString::fromUtf8(KIVOTREK_TEST_DATA);
-        form = std::make_unique<Form1>(std::move(setup));
-        // The RS-274X fixture brings its diameters: D10, D11, D12, D14.
-        dialog->files.push_back(test::dataPath("rs274x_drawable.gbr"));
-        form->xfilein();
-    }
-    Form1* operator->() const { return form.get(); }
+// The RS-274X fixture brings its diameters: D10, D11, D12, D14.
+struct Window : test::TestWindow {
+    Window() { read("rs274x_drawable.gbr", true); }
 };
 
 int inked(const QImage& img)

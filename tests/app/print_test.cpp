@@ -13,27 +13,9 @@
 using namespace kivotrek;
 
 namespace {
-struct Window {
-    test::ScriptedDialog* dialog = new test::ScriptedDialog;
-    test::RecordedPrompts* prompts = new test::RecordedPrompts;
-    std::unique_ptr<Form1> form;
+struct Window : test::TestWindow {
     test::Scratch dir;
-
-    Window()
-    {
-        Form1Setup setup;
-        setup.dialog.reset(dialog);
-        setup.prompts.reset(prompts);
-        setup.programFolder = QString::fromUtf8(KIVOTREK_TEST_DATA);
-        form = std::make_unique<Form1>(std::move(setup));
-    }
-    void readBoard()
-    {
-        dialog->files.push_back(test::dataPath("board_100x80.gbr"));
-        form->filein(); // no diameters: printing does not check the table
-        dialog->shown.clear();
-    }
-    Form1* operator->() const { return form.get(); }
+    void readBoard() { read("board_100x80.gbr"); } // no diameters: printing does not check the table
 };
 
 QByteArray head(const QString& path)

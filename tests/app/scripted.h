@@ -3,11 +3,13 @@
 // Scripted stand-ins for the shared dialog and the message boxes.
 
 #include "app/commondialog.h"
+#include "app/form1.h"
 #include "app/prompts.h"
 
 #include <QPrinter>
 #include <QStringList>
 #include <deque>
+#include <memory>
 #include <optional>
 
 namespace kivotrek::test {
@@ -74,6 +76,32 @@ struct RecordedPrompts : Prompts {
             answers.pop_front();
         return yes;
     }
+};
+
+// A main window with scripted dialogs and recorded message boxes; the program folder is the
+// test data folder unless a test names another.
+struct TestWindow {
+    ScriptedDialog* dialog = new ScriptedDialog;
+    RecordedPrompts* prompts = new RecordedPrompts;
+    std::unique_ptr<Form1> form;
+
+    explicit TestWindow(const QString& programFolder = QString::fromUtf8(KIVOTREK_TEST_DATA))
+    {
+        Form1Setup setup;
+        setup.dialog.reset(dialog);
+        setup.prompts.reset(prompts);
+        setup.programFolder = programFolder;
+        form = std::make_unique<Form1>(std::move(setup));
+    }
+    // Reads a fixture through the dialog, standard or RS-274X, and forgets the dialog shown.
+    void read(const char* fixture, bool rs274x = false)
+    {
+        dialog->files.push_back(
+            QString::fromUtf8(KIVOTREK_TEST_DATA) + QLatin1Char('/') + QString::fromUtf8(fixture));
+        rs274x ? form->xfilein() : form->filein();
+        dialog->shown.clear();
+    }
+    Form1* operator->() const { return form.get(); }
 };
 
 } // namespace kivotrek::test
