@@ -2,6 +2,7 @@
 #include "testutil.h"
 
 #include <QFile>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace kivotrek;
@@ -222,4 +223,18 @@ TEST(SettingsFile, UnwritableTextsAndPlacesAreRefused)
     r = Setfilesave(HoleTable(), QString(), QString());
     EXPECT_TRUE(r.path.isEmpty());
     EXPECT_FALSE(r.ok);
+}
+
+TEST(SettingsFile, ReadOnlyFolderIsRefused)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    test::Scratch dir;
+    const QString ini = dir.write(QStringLiteral("KIVOTREK.INI"), "old");
+    QFile::setPermissions(dir.path(QString()), QFile::ReadOwner | QFile::ExeOwner);
+    const SaveResult r = Setfilesave(HoleTable(), QString(), dir.path(QStringLiteral("top.gbr")));
+    QFile::setPermissions(dir.path(QString()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。"));
+    EXPECT_EQ(readAll(ini), QByteArray("old"));
 }
