@@ -6,6 +6,7 @@
 #include "gerber/linereader.h"
 
 #include <QFile>
+#include <limits>
 
 namespace kivotrek {
 
@@ -60,6 +61,18 @@ Rgb rowColor(uint32_t fillColor)
     c.g = byte(2);
     c.r = byte(static_cast<int>(hex.size()) - 2);
     return c;
+}
+
+std::optional<std::pair<int32_t, int32_t>> Layout::placeAbove(
+    int32_t X, int32_t Y, int left, int32_t H, int bottom)
+{
+    const int64_t x = int64_t(X) + left;
+    const int64_t y = int64_t(H) - Y - bottom;
+    constexpr int64_t lo = std::numeric_limits<int32_t>::min();
+    constexpr int64_t hi = std::numeric_limits<int32_t>::max();
+    if (x < lo || x > hi || y < lo || y > hi)
+        return std::nullopt;
+    return std::make_pair(static_cast<int32_t>(x), static_cast<int32_t>(y));
 }
 
 QString toleranceText(const HoleRow& row)

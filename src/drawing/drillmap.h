@@ -44,6 +44,10 @@ public:
     virtual bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const = 0;
 
 protected:
+    // x = X + left, y = H - Y - bottom, in 32-bit integers: board y grows upwards, surface y down.
+    static std::optional<std::pair<int32_t, int32_t>> placeAbove(
+        int32_t X, int32_t Y, int left, int32_t H, int bottom);
+
     float scale_ = 0.0f;
 };
 

@@ -14,13 +14,6 @@ constexpr int kLeft = 700;
 constexpr int kBottom = 3000;
 constexpr double kFit = 0.83;
 
-std::optional<int32_t> checked(int64_t v)
-{
-    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return static_cast<int32_t>(v);
-}
-
 bool isAutomatic(const QString& sizeText)
 {
     return sizeText.contains(QStringLiteral("自動"));
@@ -68,11 +61,7 @@ bool PageLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surf
 
 std::optional<std::pair<int32_t, int32_t>> PageLayout::place(int32_t X, int32_t Y) const
 {
-    const auto x = checked(int64_t(X) + kLeft);
-    const auto y = checked(int64_t(h_) - Y - kBottom);
-    if (!x || !y)
-        return std::nullopt;
-    return std::make_pair(*x, *y);
+    return placeAbove(X, Y, kLeft, h_, kBottom);
 }
 
 std::optional<int16_t> PageLayout::penWidth(const HoleRow& row, const Surface& surface) const

@@ -7,15 +7,6 @@
 
 namespace kivotrek {
 
-namespace {
-std::optional<int32_t> checked(int64_t v)
-{
-    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return static_cast<int32_t>(v);
-}
-} // namespace
-
 bool PreviewLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface)
 {
     const auto h = roundHalfEvenToInt16(surface.Height());
@@ -35,11 +26,7 @@ bool PreviewLayout::prepare(const HoleTable& table, const BoardExtent& extent, S
 
 std::optional<std::pair<int32_t, int32_t>> PreviewLayout::place(int32_t X, int32_t Y) const
 {
-    const auto x = checked(int64_t(X) + kOffset);
-    const auto y = checked(int64_t(h_) - Y - kOffset);
-    if (!x || !y)
-        return std::nullopt;
-    return std::make_pair(*x, *y);
+    return placeAbove(X, Y, kOffset, h_, kOffset);
 }
 
 std::optional<int16_t> PreviewLayout::penWidth(const HoleRow& row, const Surface&) const
