@@ -175,22 +175,20 @@ private:
         return true;
     }
 
+    // A cut value in surface units: file units x UnitScale x drawing scale, rounded half to even.
     bool convert(CoordinateTexts::Cut kind, QByteArrayView text, int32_t& out) const
     {
-        if (kind == CoordinateTexts::Cut::Absent)
-            return true;
-        if (kind == CoordinateTexts::Cut::Fault)
+        std::optional<int32_t> units;
+        if (!cutValue(kind, text, units))
             return false;
-        const auto units = toFileUnits(text);
         if (!units)
-            return false;
+            return true; // not given: the previous value stays
         const double product = static_cast<double>(*units) * static_cast<double>(extent_.UnitScale)
             * static_cast<double>(layout_.scale());
         const auto v = roundHalfEvenToInt32(product);
-        if (!v)
-            return false;
-        out = *v;
-        return true;
+        if (v)
+            out = *v;
+        return v.has_value();
     }
 
     bool coordinates(const LineMarks& l)

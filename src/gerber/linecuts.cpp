@@ -138,17 +138,14 @@ CoordinateTexts cutCoordinateTexts(const LineMarks& m)
 }
 
 namespace {
-// Converts one cut value; Absent leaves the coordinate alone.
+// Takes one cut value; a value the line does not give leaves the coordinate alone.
 bool takeValue(CoordinateTexts::Cut kind, QByteArrayView text, int32_t& coordinate)
 {
-    if (kind == CoordinateTexts::Cut::Absent)
-        return true;
-    if (kind == CoordinateTexts::Cut::Fault)
+    std::optional<int32_t> v;
+    if (!cutValue(kind, text, v))
         return false;
-    const auto v = toFileUnits(text);
-    if (!v)
-        return false;
-    coordinate = *v;
+    if (v)
+        coordinate = *v;
     return true;
 }
 } // namespace

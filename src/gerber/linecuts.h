@@ -5,6 +5,8 @@
 // and statements. The readers and the drawing all cut lines with these functions and apply
 // their own rule to a fault.
 
+#include "common/numbers.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -72,6 +74,19 @@ struct CoordinateTexts {
     QByteArrayView yText;
 };
 CoordinateTexts cutCoordinateTexts(const LineMarks& line);
+
+// The file units of one cut value: false for a fault; otherwise value holds the number, or
+// nothing when the line does not give this value.
+inline bool cutValue(CoordinateTexts::Cut kind, QByteArrayView text, std::optional<int32_t>& value)
+{
+    value.reset();
+    if (kind == CoordinateTexts::Cut::Absent)
+        return true;
+    if (kind == CoordinateTexts::Cut::Fault)
+        return false;
+    value = toFileUnits(text);
+    return value.has_value();
+}
 
 // Current position in file units, carried from line to line.
 struct FilePosition {
