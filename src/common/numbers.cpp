@@ -2,16 +2,11 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <string>
 
 namespace kivotrek {
 
 namespace {
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 bool isBlank(char c)
 {
     return c == ' ';
@@ -86,68 +81,6 @@ std::optional<double> parseDecimal(QByteArrayView text)
     if (ec != std::errc() || ptr != clean.data() + clean.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
-}
-
-std::optional<int32_t> floorToInt32(double value)
-{
-    if (!std::isfinite(value))
-        return std::nullopt;
-    const double f = std::floor(value);
-    if (f < static_cast<double>(std::numeric_limits<int32_t>::min())
-        || f > static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::nullopt;
-    return static_cast<int32_t>(f);
-}
-
-namespace {
-std::optional<double> roundHalfEven(double value)
-{
-    if (!std::isfinite(value))
-        return std::nullopt;
-    // The program never leaves the default rounding mode, round to nearest with ties to even,
-    // which is the rule wanted here; nearbyint applies it in one instruction.
-    return std::nearbyint(value);
-}
-} // namespace
-
-std::optional<int32_t> roundHalfEvenToInt32(double value)
-{
-    const auto r = roundHalfEven(value);
-    if (!r || *r < static_cast<double>(std::numeric_limits<int32_t>::min())
-        || *r > static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::nullopt;
-    return static_cast<int32_t>(*r);
-}
-
-std::optional<int16_t> roundHalfEvenToInt16(double value)
-{
-    const auto r = roundHalfEven(value);
-    if (!r || *r < std::numeric_limits<int16_t>::min() || *r > std::numeric_limits<int16_t>::max())
-        return std::nullopt;
-    return static_cast<int16_t>(*r);
-}
-
-std::optional<int32_t> toFileUnits(QByteArrayView text)
-{
-    // Most coordinates are a plain whole number: take it directly.
-    const char* p = text.data();
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    const bool negative = n > 0 && p[0] == '-';
-    if (n > 0 && (p[0] == '-' || p[0] == '+'))
-        i = 1;
-    if (n - i >= 1 && n - i <= 9) {
-        int32_t v = 0;
-        qsizetype j = i;
-        for (; j < n && isDigit(p[j]); ++j)
-            v = v * 10 + (p[j] - '0');
-        if (j == n)
-            return negative ? -v : v;
-    }
-    const auto v = parseDecimal(text);
-    if (!v)
-        return std::nullopt;
-    return floorToInt32(*v);
 }
 
 } // namespace kivotrek

@@ -21,10 +21,11 @@ QImage exactPalette(const QImage& picture)
     QRgb last = 0;
     uchar lastIndex = 0;
     bool haveLast = false;
+    const int width = picture.width();
     for (int y = 0; y < picture.height(); ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
         uchar* out = indexed.scanLine(y);
-        for (int x = 0; x < picture.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const QRgb c = in[x];
             if (!haveLast || c != last) {
                 auto it = index.constFind(c);

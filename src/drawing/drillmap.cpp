@@ -63,18 +63,6 @@ Rgb rowColor(uint32_t fillColor)
     return c;
 }
 
-std::optional<std::pair<int32_t, int32_t>> Layout::placeAbove(
-    int32_t X, int32_t Y, int left, int32_t H, int bottom)
-{
-    const int64_t x = int64_t(X) + left;
-    const int64_t y = int64_t(H) - Y - bottom;
-    constexpr int64_t lo = std::numeric_limits<int32_t>::min();
-    constexpr int64_t hi = std::numeric_limits<int32_t>::max();
-    if (x < lo || x > hi || y < lo || y > hi)
-        return std::nullopt;
-    return std::make_pair(static_cast<int32_t>(x), static_cast<int32_t>(y));
-}
-
 QString toleranceText(const HoleRow& row)
 {
     return row.sign1 + row.tol1 + QLatin1Char(' ') + row.sign2 + row.tol2 + QLatin1Char(' ') + row.kind;

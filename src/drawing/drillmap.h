@@ -11,6 +11,7 @@
 
 #include <QIODevice>
 #include <QString>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -36,19 +37,39 @@ public:
     virtual bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) = 0;
     float scale() const { return scale_; }
 
-    // Surface point of a replay position; nothing outside the 32-bit range.
-    virtual std::optional<std::pair<int32_t, int32_t>> place(int32_t X, int32_t Y) const = 0;
+    // Surface point of a replay position: x = X + left, y = H - Y - bottom, in 32-bit integers
+    // (board y grows upwards, surface y down); nothing outside the 32-bit range. Inline: it
+    // runs for every hole.
+    std::optional<std::pair<int32_t, int32_t>> place(int32_t X, int32_t Y) const
+    {
+        const int64_t x = int64_t(X) + left_;
+        const int64_t y = int64_t(height_) - Y - bottom_;
+        constexpr int64_t lo = std::numeric_limits<int32_t>::min();
+        constexpr int64_t hi = std::numeric_limits<int32_t>::max();
+        if (x < lo || x > hi || y < lo || y > hi)
+            return std::nullopt;
+        return std::make_pair(static_cast<int32_t>(x), static_cast<int32_t>(y));
+    }
     // Pen width for a selected row; nothing when it falls outside 1 to 32767.
     virtual std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const = 0;
     // The legend cell of row i; false when it cannot be drawn.
     virtual bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const = 0;
 
 protected:
-    // x = X + left, y = H - Y - bottom, in 32-bit integers: board y grows upwards, surface y down.
-    static std::optional<std::pair<int32_t, int32_t>> placeAbove(
-        int32_t X, int32_t Y, int left, int32_t H, int bottom);
+    // Where place() puts the board: set by prepare().
+    void setPlacement(int left, int32_t H, int bottom)
+    {
+        left_ = left;
+        height_ = H;
+        bottom_ = bottom;
+    }
 
     float scale_ = 0.0f;
+
+private:
+    int left_ = 0;
+    int32_t height_ = 0;
+    int bottom_ = 0;
 };
 
 struct DrawResult {

@@ -42,6 +42,7 @@ bool PageLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surf
     h_ = *h;
     w_ = *w;
     m_ = std::min(w_, h_);
+    setPlacement(kLeft, h_, kBottom);
 
     float sx = 0;
     float sy = 0;
@@ -57,11 +58,6 @@ bool PageLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surf
     }
     scale_ = static_cast<float>(kFit * static_cast<double>(sx <= sy ? sx : sy));
     return true;
-}
-
-std::optional<std::pair<int32_t, int32_t>> PageLayout::place(int32_t X, int32_t Y) const
-{
-    return placeAbove(X, Y, kLeft, h_, kBottom);
 }
 
 std::optional<int16_t> PageLayout::penWidth(const HoleRow& row, const Surface& surface) const

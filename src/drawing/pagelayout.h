@@ -23,7 +23,6 @@ public:
     explicit PageLayout(const QString& sizeText) : sizeText_(sizeText) { }
 
     bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) override;
-    std::optional<std::pair<int32_t, int32_t>> place(int32_t X, int32_t Y) const override;
     std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const override;
     bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const override;
 

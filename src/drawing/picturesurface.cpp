@@ -21,6 +21,9 @@ PictureSurface::PictureSurface(int widthTwips, int heightTwips, double dpi)
     const int dpm = static_cast<int>(std::lround(dpi / 0.0254));
     image_.setDotsPerMeterX(dpm);
     image_.setDotsPerMeterY(dpm);
+    width_ = image_.width();
+    height_ = image_.height();
+    bytesPerLine_ = image_.bytesPerLine();
     Cls();
 }
 
@@ -80,10 +83,10 @@ void PictureSurface::PSet(float x, float y, Rgb color)
     const int cx = static_cast<int>(fx);
     const int cy = static_cast<int>(fy);
     const QRgb value = qRgb(color.r, color.g, color.b);
-    const int iw = image_.width();
-    const int ih = image_.height();
+    const int iw = width_;
+    const int ih = height_;
     uchar* bits = image_.bits(); // once per dot: detaching is checked once
-    const qsizetype stride = image_.bytesPerLine();
+    const qsizetype stride = bytesPerLine_;
     for (const Run& run : dotMask(w)) {
         const int Y = cy + run.dy;
         if (Y < 0 || Y >= ih)

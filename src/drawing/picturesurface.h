@@ -46,6 +46,9 @@ private:
     float heightTwips_;
     double dpi_;
     QImage image_;
+    int width_ = 0; // the picture's pixels and row length, read for every dot
+    int height_ = 0;
+    qsizetype bytesPerLine_ = 0;
     Rgb back_ {255, 255, 255};
     std::unordered_map<int, std::vector<Run>> masks_;
     int lastMaskWidth_ = 0;

@@ -13,6 +13,7 @@ bool PreviewLayout::prepare(const HoleTable& table, const BoardExtent& extent, S
     if (!h)
         return false;
     h_ = *h;
+    setPlacement(kOffset, h_, kOffset);
     const int n = table.rowsWithDiameter();
     if (extent.MaxX == 0 || extent.MaxY == 0)
         return false;
@@ -22,11 +23,6 @@ bool PreviewLayout::prepare(const HoleTable& table, const BoardExtent& extent, S
     const float sy = static_cast<float>((static_cast<double>(hs) - kLegendPitch * (n / 3)) / extent.MaxY);
     scale_ = static_cast<float>(0.9 * static_cast<double>(sx <= sy ? sx : sy));
     return true;
-}
-
-std::optional<std::pair<int32_t, int32_t>> PreviewLayout::place(int32_t X, int32_t Y) const
-{
-    return placeAbove(X, Y, kOffset, h_, kOffset);
 }
 
 std::optional<int16_t> PreviewLayout::penWidth(const HoleRow& row, const Surface&) const

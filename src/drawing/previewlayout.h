@@ -10,7 +10,6 @@ namespace kivotrek {
 class PreviewLayout : public Layout {
 public:
     bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) override;
-    std::optional<std::pair<int32_t, int32_t>> place(int32_t X, int32_t Y) const override;
     std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const override;
     bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const override;
 

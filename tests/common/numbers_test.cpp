@@ -50,6 +50,14 @@ TEST(RoundHalfEven, HalvesGoToEven)
     EXPECT_EQ(roundHalfEvenToInt16(6300.0f), 6300);
     EXPECT_EQ(roundHalfEvenToInt16(32767.4), 32767);
     EXPECT_FALSE(roundHalfEvenToInt16(32767.5));
+    // The lower ends: a half that rounds to the even limit still fits.
+    EXPECT_EQ(roundHalfEvenToInt32(-2147483648.5), std::numeric_limits<int32_t>::min());
+    EXPECT_FALSE(roundHalfEvenToInt32(-2147483649.5));
+    EXPECT_EQ(roundHalfEvenToInt16(-32768.5), -32768);
+    EXPECT_FALSE(roundHalfEvenToInt16(-32769.5));
+    EXPECT_FALSE(roundHalfEvenToInt32(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_FALSE(roundHalfEvenToInt32(-std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(roundHalfEvenToInt16(std::numeric_limits<double>::quiet_NaN()));
 }
 
 TEST(ExtentConversion, UsesTheSinglePrecisionScale)
