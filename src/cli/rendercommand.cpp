@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QSemaphore>
 #include <QThread>
 #include <cmath>
 #include <cstdio>
@@ -36,19 +37,6 @@ bool writeFile(const QString& path, const QByteArray& bytes)
         return false;
     return f.commit();
 }
-std::pair<DrawResult, bool> drawPreview(
-    const RenderOptions& o, const HoleTable& table, const BoardExtent& extent, const QString& suffix)
-{
-    if (suffix == QLatin1String("svg")) {
-        SvgSurface svg(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
-        const DrawResult drawn = DrawPreview(o.gerber, table, extent, svg);
-        return {drawn, writeFile(o.out, svg.document())};
-    }
-    PictureSurface picture(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
-    const DrawResult drawn = DrawPreview(o.gerber, table, extent, picture);
-    return {drawn, savePicture(picture.Image(), o.out, suffix == QLatin1String("png") ? "PNG" : "BMP")};
-}
-
 // The page: the paper of an automatic size choice, else A4 portrait.
 std::pair<DrawResult, bool> drawPage(
     const RenderOptions& o, const HoleTable& table, const BoardExtent& extent, const QString& suffix)
@@ -100,6 +88,7 @@ std::pair<DrawResult, bool> drawPage(
     }
     return {drawn, file.commit()};
 }
+
 // A thread that is joined on every way out. A QThread, not a std::thread: Qt keeps data for
 // every thread that uses its objects, and cleans it up only for threads of its own.
 class JoiningThread {
@@ -111,6 +100,27 @@ public:
 private:
     std::unique_ptr<QThread> t_;
 };
+
+// The preview picture, or its SVG twin, by the suffix of the output.
+struct PreviewTarget {
+    std::unique_ptr<PictureSurface> picture;
+    std::unique_ptr<SvgSurface> svg;
+    Surface& surface() { return svg ? static_cast<Surface&>(*svg) : static_cast<Surface&>(*picture); }
+
+    explicit PreviewTarget(const QString& suffix)
+    {
+        if (suffix == QLatin1String("svg"))
+            svg = std::make_unique<SvgSurface>(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
+        else
+            picture = std::make_unique<PictureSurface>(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
+    }
+    bool save(const QString& path, const QString& suffix) const
+    {
+        if (svg)
+            return writeFile(path, svg->document());
+        return savePicture(picture->Image(), path, suffix == QLatin1String("png") ? "PNG" : "BMP");
+    }
+};
 } // namespace
 
 int runRender(const QStringList& args, int& argc, char** argv)
@@ -118,14 +128,22 @@ int runRender(const QStringList& args, int& argc, char** argv)
     RenderOptions o;
     if (const int bad = parseRenderOptions(args, o))
         return bad;
+    const QString suffix = QFileInfo(o.out).suffix().toLower();
 
     // The read the menu command would run, from the program's start-up state, then the
-    // settings: core work without windows or fonts, done while the GUI application and its
-    // font database start up on this thread (text may be drawn on images from any thread).
+    // settings, the table check and, for a preview, the cutting of the file's lines for the
+    // drawing: core work without windows or fonts, done on a worker while the GUI application
+    // and its font database start up on this thread, which then draws what the worker cuts.
+    // (Text may be drawn on images from any thread, but only once the GUI application exists.)
     HoleTable table;
     BoardExtent extent;
     const MessageSink toStderr = [](const QString& m) { printErr(m); };
     int inputFailure = 0;
+    std::unique_ptr<PreviewTarget> preview;
+    PreviewLayout previewLayout;
+    bool scaled = false;
+    ReplayPipe pipe;
+    QSemaphore inputsReady;
     JoiningThread inputs([&] {
         const ReadResult read = o.rs274x ? readRs274xGerber(o.gerber, table, extent, toStderr)
                                          : readStandardGerber(o.gerber, table, extent, toStderr);
@@ -133,6 +151,17 @@ int runRender(const QStringList& args, int& argc, char** argv)
             inputFailure = kUnreadable;
         else if (!o.settings.isEmpty())
             inputFailure = loadSettingsInto(o.settings, table);
+        if (!inputFailure && !o.page) { // printing does not check the table
+            if (!table.DataChack(toStderr))
+                inputFailure = kIncomplete;
+        }
+        if (!inputFailure && !o.page) {
+            preview = std::make_unique<PreviewTarget>(suffix);
+            scaled = preparePreview(table, extent, preview->surface(), previewLayout);
+        }
+        inputsReady.release();
+        if (scaled)
+            pipe.cut(o.gerber, extent, previewLayout);
     });
     // Drawing texts needs fonts, hence a GUI application; it never needs a display. (The
     // minimal platform would start faster, but its fonts are not the system's: PDF pages lose
@@ -144,14 +173,21 @@ int runRender(const QStringList& args, int& argc, char** argv)
     // for a plugin that might handle them instead loads every installed one (about 3 ms).
     QCoreApplication::setLibraryPaths({});
     QFontMetricsF(drawingFont(7)).height();
-    inputs.join();
+    inputsReady.acquire();
     if (inputFailure)
         return inputFailure;
-    if (!o.page && !table.DataChack(toStderr)) // printing does not check the table
-        return kIncomplete;
 
-    const QString suffix = QFileInfo(o.out).suffix().toLower();
-    const auto written = o.page ? drawPage(o, table, extent, suffix) : drawPreview(o, table, extent, suffix);
+    std::pair<DrawResult, bool> written;
+    if (o.page) {
+        inputs.join();
+        written = drawPage(o, table, extent, suffix);
+    } else {
+        // No scale: the cleared picture is written, as the preview window would show it.
+        written.first = scaled ? pipe.draw(table, previewLayout, preview->surface())
+                               : DrawResult {DrawResult::Ending::NoExtent, std::nullopt};
+        inputs.join();
+        written.second = preview->save(o.out, suffix);
+    }
     if (!written.second) {
         printErr(QStringLiteral("kivotrek-cli: cannot write ") + o.out);
         return kUnreadable;

@@ -6,7 +6,11 @@
 #include "gerber/linereader.h"
 
 #include <QFile>
+#include <condition_variable>
+#include <deque>
 #include <limits>
+#include <mutex>
+#include <vector>
 
 namespace kivotrek {
 
@@ -93,34 +97,114 @@ struct DCodes {
     }
 };
 
-class Replay {
+// One line as the drawing takes it: the codes it holds and its coordinates already in surface
+// units. Cutting a line needs only the extent and the scale, so it can run ahead of the
+// drawing, on another thread.
+struct Step {
+    enum Flag : uint16_t {
+        StepRepeat = 1, // "%SR": the line changes nothing
+        D01 = 2,
+        D02 = 4,
+        D03 = 8,
+        Tool = 16, // "G54": a tool selection, its D-code kept beside the step
+        NoDCode = 32, // a tool selection without a D-code: the drawing ends
+        BadCoordinates = 64, // a value that cannot be cut or converted: the drawing ends
+        HasX = 128,
+        HasY = 256,
+    };
+    uint16_t flags = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    bool has(Flag f) const { return (flags & f) != 0; }
+};
+
+class Cutter {
 public:
-    Replay(const HoleTable& table, const BoardExtent& extent, const Layout& layout, Surface& surface)
-        : table_(table), extent_(extent), layout_(layout), s_(surface)
+    Cutter(const BoardExtent& extent, const Layout& layout)
+        : unitScale_(static_cast<double>(extent.UnitScale)), scale_(static_cast<double>(layout.scale()))
     {
     }
 
-    // One line; false when the drawing must end here.
-    bool line(QByteArrayView text)
+    // The step of one line; a tool selection's D-code goes to dcode.
+    Step cut(QByteArrayView text, QString& dcode) const
     {
+        Step s;
         const LineMarks l(text);
-        if (l.contains("%SR"))
-            return true;
+        if (l.contains("%SR")) {
+            s.flags = Step::StepRepeat;
+            return s;
+        }
         const DCodes d(l);
-        if (d.d01) {
+        s.flags = (d.d01 ? Step::D01 : 0) | (d.d02 ? Step::D02 : 0) | (d.d03 ? Step::D03 : 0);
+        if (l.contains("G54")) {
+            s.flags |= Step::Tool;
+            const auto cut = cutDCode(l);
+            if (!cut) {
+                s.flags |= Step::NoDCode;
+                return s;
+            }
+            dcode = cp932::decode(*cut);
+        }
+        if (l.has('X') || l.has('Y')) {
+            const CoordinateTexts t = cutCoordinateTexts(l);
+            if (!convert(t.x, t.xText, Step::HasX, s.x, s) || !convert(t.y, t.yText, Step::HasY, s.y, s))
+                s.flags |= Step::BadCoordinates;
+        }
+        return s;
+    }
+
+private:
+    // A cut value in surface units: file units x UnitScale x drawing scale, rounded half to even.
+    bool convert(CoordinateTexts::Cut kind, QByteArrayView text, Step::Flag given, int32_t& out, Step& s) const
+    {
+        std::optional<int32_t> units;
+        if (!cutValue(kind, text, units))
+            return false;
+        if (!units)
+            return true; // not given: the previous value stays
+        const auto v = roundHalfEvenToInt32(static_cast<double>(*units) * unitScale_ * scale_);
+        if (!v)
+            return false;
+        out = *v;
+        s.flags |= given;
+        return true;
+    }
+
+    double unitScale_;
+    double scale_;
+};
+
+// Draws the steps, in order, carrying the pen, the position and the colour between lines.
+class Replay {
+public:
+    Replay(const HoleTable& table, const Layout& layout, Surface& surface)
+        : table_(table), layout_(layout), s_(surface)
+    {
+    }
+
+    // One step; false when the drawing must end here.
+    bool draw(const Step& step, const QString& dcode)
+    {
+        if (step.has(Step::StepRepeat))
+            return true;
+        if (step.has(Step::D01)) {
             pen_ = true;
             seg_ = cur_;
         }
-        if (d.d02)
+        if (step.has(Step::D02))
             pen_ = false;
-        if (l.contains("G54")) {
+        if (step.has(Step::Tool)) {
             pen_ = false;
-            if (!selectTool(l))
+            if (step.has(Step::NoDCode) || !selectTool(dcode))
                 return false;
         }
-        if ((l.has('X') || l.has('Y')) && !coordinates(l))
+        if (step.has(Step::BadCoordinates))
             return false;
-        if (d.d03) {
+        if (step.has(Step::HasX))
+            cur_.x = step.x;
+        if (step.has(Step::HasY))
+            cur_.y = step.y;
+        if (step.has(Step::D03)) {
             pen_ = false;
             const auto p = layout_.place(cur_.x, cur_.y);
             if (!p)
@@ -135,18 +219,14 @@ public:
             s_.Line(float(a->first), float(a->second), float(b->first), float(b->second), color_);
             seg_ = cur_;
         }
-        if (d.d02)
+        if (step.has(Step::D02))
             pen_ = false;
         return true;
     }
 
 private:
-    bool selectTool(const LineMarks& l)
+    bool selectTool(const QString& dcode)
     {
-        const auto cut = cutDCode(l);
-        if (!cut)
-            return false;
-        const QString dcode = cp932::decode(*cut);
         // Every matching row applies, in order: with duplicates the last one's pen and colour stay.
         for (int i = 0; i < HoleTable::kRows; ++i) {
             const HoleRow& row = table_.row(i);
@@ -163,36 +243,23 @@ private:
         return true;
     }
 
-    // A cut value in surface units: file units x UnitScale x drawing scale, rounded half to even.
-    bool convert(CoordinateTexts::Cut kind, QByteArrayView text, int32_t& out) const
-    {
-        std::optional<int32_t> units;
-        if (!cutValue(kind, text, units))
-            return false;
-        if (!units)
-            return true; // not given: the previous value stays
-        const double product = static_cast<double>(*units) * static_cast<double>(extent_.UnitScale)
-            * static_cast<double>(layout_.scale());
-        const auto v = roundHalfEvenToInt32(product);
-        if (v)
-            out = *v;
-        return v.has_value();
-    }
-
-    bool coordinates(const LineMarks& l)
-    {
-        const CoordinateTexts t = cutCoordinateTexts(l);
-        return convert(t.x, t.xText, cur_.x) && convert(t.y, t.yText, cur_.y);
-    }
-
     const HoleTable& table_;
-    const BoardExtent& extent_;
     const Layout& layout_;
     Surface& s_;
     Point cur_;
     Point seg_;
     bool pen_ = false;
     Rgb color_ {0, 0, 0};
+};
+
+// A run of consecutive lines' steps, passed from the cutting thread to the drawing one.
+struct Batch {
+    static constexpr size_t kLines = 4096;
+    qint64 firstLine = 1;
+    std::vector<Step> steps;
+    std::vector<QString> dcodes; // of the tool selections, in order
+    bool last = false; // nothing follows
+    bool unreadable = false; // with last: the file could not be opened or read to its end
 };
 } // namespace
 
@@ -209,15 +276,125 @@ DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const Board
     const Layout& layout, Surface& surface)
 {
     LineReader reader(device);
-    Replay replay(table, extent, layout, surface);
+    const Cutter cutter(extent, layout);
+    Replay replay(table, layout, surface);
     QByteArrayView line;
+    QString dcode;
     while (reader.next(line)) {
-        if (!replay.line(line))
+        if (!replay.draw(cutter.cut(line, dcode), dcode))
             return {DrawResult::Ending::Stopped, reader.lineNumber()};
     }
     if (reader.failed())
         return {DrawResult::Ending::Unreadable, std::nullopt};
     return {DrawResult::Ending::Complete, std::nullopt};
+}
+
+struct ReplayPipe::Queue {
+    static constexpr size_t kMaxBatches = 8; // about 100 KB cut ahead at most
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Batch> batches;
+    bool closed = false;
+
+    // False when the pipe was closed meanwhile.
+    bool push(Batch&& batch)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return closed || batches.size() < kMaxBatches; });
+        if (closed)
+            return false;
+        batches.push_back(std::move(batch));
+        changed.notify_all();
+        return true;
+    }
+    std::optional<Batch> pop()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return closed || !batches.empty(); });
+        if (batches.empty())
+            return std::nullopt;
+        Batch b = std::move(batches.front());
+        batches.pop_front();
+        changed.notify_all();
+        return b;
+    }
+};
+
+ReplayPipe::ReplayPipe() : queue_(std::make_unique<Queue>()) { }
+
+ReplayPipe::~ReplayPipe() = default;
+
+void ReplayPipe::close()
+{
+    const std::lock_guard<std::mutex> lock(queue_->mutex);
+    queue_->closed = true;
+    queue_->changed.notify_all();
+}
+
+void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layout& layout)
+{
+    Batch batch;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        batch.last = batch.unreadable = true;
+        queue_->push(std::move(batch));
+        return;
+    }
+    LineReader reader(file);
+    const Cutter cutter(extent, layout);
+    QByteArrayView line;
+    QString dcode;
+    batch.steps.reserve(Batch::kLines);
+    while (reader.next(line)) {
+        if (batch.steps.empty())
+            batch.firstLine = reader.lineNumber();
+        const Step step = cutter.cut(line, dcode);
+        batch.steps.push_back(step);
+        if (step.has(Step::Tool) && !step.has(Step::NoDCode))
+            batch.dcodes.push_back(dcode);
+        if (step.has(Step::NoDCode) || step.has(Step::BadCoordinates)) {
+            batch.last = true; // the drawing ends here at the latest
+            queue_->push(std::move(batch));
+            return;
+        }
+        if (batch.steps.size() == Batch::kLines) {
+            if (!queue_->push(std::move(batch)))
+                return;
+            batch = Batch();
+            batch.steps.reserve(Batch::kLines);
+        }
+    }
+    batch.last = true;
+    batch.unreadable = reader.failed();
+    queue_->push(std::move(batch));
+}
+
+DrawResult ReplayPipe::draw(const HoleTable& table, const Layout& layout, Surface& surface)
+{
+    Replay replay(table, layout, surface);
+    DrawResult result {DrawResult::Ending::Unreadable, std::nullopt}; // if the pipe closes early
+    while (const std::optional<Batch> batch = queue_->pop()) {
+        size_t tool = 0;
+        const QString none;
+        bool stopped = false;
+        for (size_t i = 0; i < batch->steps.size() && !stopped; ++i) {
+            const Step& step = batch->steps[i];
+            const bool named = step.has(Step::Tool) && !step.has(Step::NoDCode);
+            if (!replay.draw(step, named ? batch->dcodes[tool++] : none)) {
+                result = {DrawResult::Ending::Stopped, batch->firstLine + static_cast<qint64>(i)};
+                stopped = true;
+            }
+        }
+        if (stopped)
+            break;
+        if (batch->last) {
+            result = {batch->unreadable ? DrawResult::Ending::Unreadable : DrawResult::Ending::Complete, std::nullopt};
+            break;
+        }
+    }
+    close(); // the cutting side stops too when the drawing ended early
+    return result;
 }
 
 } // namespace kivotrek

@@ -12,6 +12,7 @@
 #include <QIODevice>
 #include <QString>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -89,5 +90,30 @@ DrawResult replayDrillMap(const QString& path, const HoleTable& table, const Boa
 // The same from an open device.
 DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const BoardExtent& extent,
     const Layout& layout, Surface& surface);
+
+// The same replay in two stages for two threads: cut() reads the file and cuts its lines,
+// the larger part of the work, while draw() draws each batch of lines as it comes. The
+// drawing and the result are replayDrillMap's. Memory stays bounded: cut() waits while the
+// drawing is behind. draw() may start before or after cut(); it closes the pipe when it
+// returns, so cut() never waits for a drawing that has ended.
+class ReplayPipe {
+public:
+    ReplayPipe();
+    ~ReplayPipe();
+    ReplayPipe(const ReplayPipe&) = delete;
+    ReplayPipe& operator=(const ReplayPipe&) = delete;
+
+    // Cuts the file with the extent and the prepared layout's scale, until its end, a line the
+    // drawing cannot take, or close().
+    void cut(const QString& path, const BoardExtent& extent, const Layout& layout);
+    // Draws what cut() delivers with the same prepared layout.
+    DrawResult draw(const HoleTable& table, const Layout& layout, Surface& surface);
+    // Ends both sides: cut() stops at its next batch; a draw() still waiting returns Unreadable.
+    void close();
+
+private:
+    struct Queue;
+    std::unique_ptr<Queue> queue_;
+};
 
 } // namespace kivotrek

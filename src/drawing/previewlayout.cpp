@@ -49,12 +49,17 @@ bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s)
     return true;
 }
 
+bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& surface, PreviewLayout& layout)
+{
+    surface.Cls();
+    return layout.prepare(table, extent, surface);
+}
+
 DrawResult DrawPreview(
     const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface)
 {
-    surface.Cls();
     PreviewLayout layout;
-    if (!layout.prepare(table, extent, surface))
+    if (!preparePreview(table, extent, surface, layout))
         return {DrawResult::Ending::NoExtent, std::nullopt};
     return replayDrillMap(path, table, extent, layout, surface);
 }

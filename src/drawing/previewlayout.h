@@ -22,6 +22,10 @@ private:
     int16_t h_ = 0;
 };
 
+// The start of a preview: clears the surface and prepares the layout on it; false when the
+// board extent leaves no scale (nothing is to be replayed then).
+bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& surface, PreviewLayout& layout);
+
 // The preview picture of the drill map: clears the surface, works out the scale and replays
 // the file. The window shows the surface; nothing here talks to the user.
 DrawResult DrawPreview(

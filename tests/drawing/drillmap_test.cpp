@@ -2,7 +2,9 @@
 #include "drawing/recordingsurface.h"
 #include "testutil.h"
 
+#include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace kivotrek;
 using Op = RecordingSurface::Op;
@@ -254,6 +256,99 @@ TEST(DrillMapReplay, LastLineWithoutLineFeedAndMissingFile)
     EXPECT_EQ(b.dots().size(), 1u); // the legend dot only
     EXPECT_EQ(DrawPreview(QStringLiteral("/nonexistent.gbr"), b.table, b.extent, b.surface).ending,
         DrawResult::Ending::Unreadable);
+}
+
+namespace {
+bool sameOp(const Op& a, const Op& b)
+{
+    return a.kind == b.kind && a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2 && a.color == b.color
+        && a.width == b.width && a.fontSize == b.fontSize && a.text == b.text;
+}
+
+// The file drawn through a ReplayPipe, cut on a thread of its own, onto a fresh surface.
+DrawResult drawThroughPipe(const QString& path, const Board& b, RecordingSurface& surface)
+{
+    PreviewLayout layout;
+    if (!preparePreview(b.table, b.extent, surface, layout))
+        return {DrawResult::Ending::NoExtent, std::nullopt};
+    ReplayPipe pipe;
+    std::unique_ptr<QThread> cutter(QThread::create([&] { pipe.cut(path, b.extent, layout); }));
+    cutter->start();
+    const DrawResult r = pipe.draw(b.table, layout, surface);
+    EXPECT_TRUE(cutter->wait(10000)); // the cutting side ends however the drawing ended
+    return r;
+}
+
+// Draws the file both ways and expects the same operations and the same result.
+void expectSameThroughPipe(Board& b, const QByteArray& gerber, DrawResult::Ending ending)
+{
+    const QString path = b.scratch.write(QStringLiteral("p.gbr"), gerber);
+    RecordingSurface replayed(6855, 6300);
+    const DrawResult direct = DrawPreview(path, b.table, b.extent, replayed);
+    RecordingSurface piped(6855, 6300);
+    const DrawResult throughPipe = drawThroughPipe(path, b, piped);
+    EXPECT_EQ(direct.ending, ending) << gerber.left(60).constData();
+    EXPECT_EQ(throughPipe.ending, direct.ending) << gerber.left(60).constData();
+    EXPECT_EQ(throughPipe.line, direct.line) << gerber.left(60).constData();
+    ASSERT_EQ(piped.ops.size(), replayed.ops.size()) << gerber.left(60).constData();
+    for (size_t i = 0; i < piped.ops.size(); ++i)
+        ASSERT_TRUE(sameOp(piped.ops[i], replayed.ops[i])) << "operation " << i;
+}
+} // namespace
+
+TEST(ReplayPipe, DrawsWhatTheReplayDraws)
+{
+    using E = DrawResult::Ending;
+    Board b(3);
+    b.table.row(2).kind = QStringLiteral("外形");
+    expectSameThroughPipe(b, "G54D10*\nX100Y100D02*\nX200Y100D01*\nX200Y200*\nX300Y300D03*\nX400Y400*\n", E::Complete);
+    expectSameThroughPipe(b, "G54D10*\nX1000Y1000D02*\nD01*\nY2000D03*\n%SRX3Y2I5.0D01*%\nX5000D03*\n", E::Complete);
+    expectSameThroughPipe(b, "X1000Y1000D03*\nG54D99*\nG54D12*\nX0Y0D02*\nX900Y0D01*\nG54D11*\nX5D03*", E::Complete);
+    expectSameThroughPipe(b, "G54D10*\nX1000Y1000D03*\n%ADD11R,1.0X1.0*%\nX2000Y2000D03*\n", E::Stopped);
+    expectSameThroughPipe(b, "G54D10*\nX1000Y1000D03*\nG54*\nX2000Y2000D03*\n", E::Stopped);
+    expectSameThroughPipe(b, "G54D10*\nX99999999999Y1000D03*\nX1D03*\n", E::Stopped);
+    // A tool selection that draws its legend cell, then stops at its own coordinates.
+    expectSameThroughPipe(b, "G54D11X1.5.5Y10D03*\nX1D03*\n", E::Stopped);
+    b.table.row(1).diameter = QStringLiteral("-5"); // a pen the drawing cannot take
+    expectSameThroughPipe(b, "G54D10*\nX1000Y1000D03*\nG54D11*\nX2000Y2000D03*\n", E::Stopped);
+}
+
+TEST(ReplayPipe, ManyBatchesAndEndsOnEitherSide)
+{
+    using E = DrawResult::Ending;
+    QByteArray flashes;
+    for (int i = 0; i < 12000; ++i)
+        flashes += "X" + QByteArray::number(i % 5000) + "Y" + QByteArray::number(i % 4000) + "D03*\n";
+    Board b(2);
+    expectSameThroughPipe(b, "G54D10*\n" + flashes + "G54D11*\n" + flashes, E::Complete);
+    // A fault far into the file, after several batches.
+    expectSameThroughPipe(b, "G54D10*\n" + flashes + "X1.2.3D03*\n" + flashes, E::Stopped);
+    // The drawing ends first while the cutting side has much more to deliver: it must stop too.
+    b.table.row(1).diameter = QStringLiteral("-5");
+    expectSameThroughPipe(b, "G54D10*\n" + flashes + "G54D11*\n" + flashes + flashes + flashes, E::Stopped);
+}
+
+TEST(ReplayPipe, MissingFileAndClosingBeforeTheDrawing)
+{
+    Board b(1);
+    RecordingSurface surface(6855, 6300);
+    const DrawResult r = drawThroughPipe(QStringLiteral("/nonexistent.gbr"), b, surface);
+    EXPECT_EQ(r.ending, DrawResult::Ending::Unreadable);
+    ASSERT_EQ(surface.ops.size(), 1u); // the clearing only
+    EXPECT_EQ(surface.ops[0].kind, Op::Cls);
+
+    // Closed before anything is drawn: cut() returns at once and draw() draws nothing.
+    ReplayPipe pipe;
+    PreviewLayout layout;
+    ASSERT_TRUE(preparePreview(b.table, b.extent, surface, layout));
+    pipe.close();
+    QByteArray many;
+    for (int i = 0; i < 100000; ++i)
+        many += "X1Y1D03*\n";
+    pipe.cut(b.scratch.write(QStringLiteral("m.gbr"), many), b.extent, layout);
+    surface.ops.clear();
+    EXPECT_EQ(pipe.draw(b.table, layout, surface).ending, DrawResult::Ending::Unreadable);
+    EXPECT_TRUE(surface.ops.empty());
 }
 
 TEST(LeadingNumber, NumberAtTheStart)
