@@ -3,35 +3,78 @@
 #include <QHash>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <cstdint>
+#include <optional>
 
 namespace kivotrek {
 
 namespace {
-// A drill map has few colours: with 256 or fewer a PNG holds it exactly as a palette image,
-// which is a quarter of the data to compress. Otherwise the picture is written as it is.
-QImage exactPalette(const QImage& picture)
+// CRC-32 of PNG chunks (ISO 3309, reflected polynomial 0xEDB88320).
+struct CrcTable {
+    uint32_t entry[256] = {};
+    constexpr CrcTable()
+    {
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            entry[n] = c;
+        }
+    }
+};
+constexpr CrcTable kCrc;
+
+uint32_t crc32(const char* data, qsizetype size, uint32_t crc = 0)
+{
+    crc = ~crc;
+    for (qsizetype i = 0; i < size; ++i)
+        crc = kCrc.entry[(crc ^ static_cast<uint8_t>(data[i])) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+void appendBigEndian(QByteArray& out, uint32_t v)
+{
+    const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    out.append(bytes, 4);
+}
+
+void appendChunk(QByteArray& out, const char type[4], const QByteArray& data)
+{
+    appendBigEndian(out, static_cast<uint32_t>(data.size()));
+    const qsizetype start = out.size();
+    out.append(type, 4);
+    out.append(data);
+    appendBigEndian(out, crc32(out.constData() + start, out.size() - start));
+}
+
+// A drill map has few colours: with 256 or fewer the PNG holds it exactly as an 8-bit palette
+// image, a quarter of the data to compress. Written here rather than through QImageWriter:
+// rows unfiltered and zlib at level 1, for drill maps are mostly runs of one colour, and the
+// indices are made and written in one pass. Nothing when the picture has more colours.
+std::optional<QByteArray> palettePng(const QImage& picture)
 {
     if (picture.format() != QImage::Format_RGB32 || picture.isNull())
-        return picture;
-    QImage indexed(picture.size(), QImage::Format_Indexed8);
-    indexed.setDotsPerMeterX(picture.dotsPerMeterX());
-    indexed.setDotsPerMeterY(picture.dotsPerMeterY());
+        return std::nullopt;
+    const int width = picture.width();
+    const int height = picture.height();
+    // Rows of a filter byte (0, none) and the colour indices.
+    QByteArray rows(qsizetype(height) * (width + 1), Qt::Uninitialized);
     QList<QRgb> colors;
     QHash<QRgb, uchar> index;
     QRgb last = 0;
     uchar lastIndex = 0;
     bool haveLast = false;
-    const int width = picture.width();
-    for (int y = 0; y < picture.height(); ++y) {
+    char* out = rows.data();
+    for (int y = 0; y < height; ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        uchar* out = indexed.scanLine(y);
+        *out++ = 0;
         for (int x = 0; x < width; ++x) {
             const QRgb c = in[x];
             if (!haveLast || c != last) {
                 auto it = index.constFind(c);
                 if (it == index.constEnd()) {
                     if (colors.size() == 256)
-                        return picture;
+                        return std::nullopt;
                     it = index.insert(c, static_cast<uchar>(colors.size()));
                     colors.append(c);
                 }
@@ -39,11 +82,37 @@ QImage exactPalette(const QImage& picture)
                 lastIndex = *it;
                 haveLast = true;
             }
-            out[x] = lastIndex;
+            *out++ = static_cast<char>(lastIndex);
         }
     }
-    indexed.setColorTable(colors);
-    return indexed;
+    // qCompress gives a zlib stream after four bytes of length: the stream is IDAT's data.
+    const QByteArray compressed = qCompress(rows, 1);
+    if (compressed.size() <= 4)
+        return std::nullopt;
+
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    QByteArray header;
+    appendBigEndian(header, static_cast<uint32_t>(width));
+    appendBigEndian(header, static_cast<uint32_t>(height));
+    header.append("\x08\x03\x00\x00\x00", 5); // 8 bits, palette, deflate, no filter set, no interlace
+    appendChunk(png, "IHDR", header);
+    QByteArray palette;
+    for (const QRgb c : colors) {
+        palette.append(char(qRed(c)));
+        palette.append(char(qGreen(c)));
+        palette.append(char(qBlue(c)));
+    }
+    appendChunk(png, "PLTE", palette);
+    if (picture.dotsPerMeterX() > 0 && picture.dotsPerMeterY() > 0) {
+        QByteArray physical;
+        appendBigEndian(physical, static_cast<uint32_t>(picture.dotsPerMeterX()));
+        appendBigEndian(physical, static_cast<uint32_t>(picture.dotsPerMeterY()));
+        physical.append('\x01'); // per metre
+        appendChunk(png, "pHYs", physical);
+    }
+    appendChunk(png, "IDAT", compressed.sliced(4));
+    appendChunk(png, "IEND", QByteArray());
+    return png;
 }
 } // namespace
 
@@ -54,11 +123,19 @@ bool savePicture(const QImage& picture, const QString& path, const char* format)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    QImageWriter writer(&file, format);
     const bool png = qstrcmp(format, "PNG") == 0;
+    const std::optional<QByteArray> palette = png ? palettePng(picture) : std::nullopt;
+    if (palette) {
+        if (file.write(*palette) != palette->size()) {
+            file.cancelWriting();
+            return false;
+        }
+        return file.commit();
+    }
+    QImageWriter writer(&file, format);
     if (png)
         writer.setQuality(80); // zlib level 1: drill maps are mostly white, so little is lost by going fast
-    if (!writer.write(png ? exactPalette(picture) : picture)) {
+    if (!writer.write(picture)) {
         file.cancelWriting();
         return false;
     }

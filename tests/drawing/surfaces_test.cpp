@@ -3,6 +3,7 @@
 #include "drawing/svgsurface.h"
 #include "testutil.h"
 
+#include <QFile>
 #include <QImageReader>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -88,6 +89,44 @@ TEST(BitmapExport, WritesABmpUnderExactlyTheName)
     // Replacing an existing file; an unwritable place fails.
     ASSERT_TRUE(saveBitmap(s.Image(), path));
     EXPECT_FALSE(saveBitmap(s.Image(), QStringLiteral("/nonexistent/dir/x.bmp")));
+}
+
+TEST(BitmapExport, PngIsAnExactPaletteImageUpTo256Colours)
+{
+    PictureSurface s(6855, 6300, 96);
+    s.setDrawWidth(9);
+    s.PSet(3000, 3000, {12, 34, 56});
+    s.PSet(100, 100, {255, 0, 0}); // cut by the picture's corner
+    test::Scratch dir;
+    const QString path = dir.path(QStringLiteral("drawing.png"));
+    ASSERT_TRUE(savePicture(s.Image(), path, "PNG"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    ASSERT_GT(bytes.size(), 33 + 12);
+    EXPECT_EQ(bytes.left(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(bytes.mid(12, 4), QByteArray("IHDR"));
+    EXPECT_EQ(bytes.at(24), 8); // bit depth
+    EXPECT_EQ(bytes.at(25), 3); // palette
+    EXPECT_EQ(bytes.right(12), QByteArray("\0\0\0\0IEND\xAE\x42\x60\x82", 12)); // IEND and its CRC
+
+    QImageReader reader(path);
+    const QImage back = reader.read();
+    ASSERT_FALSE(back.isNull()) << reader.errorString().toStdString(); // the reader checks every CRC
+    EXPECT_EQ(back.colorCount(), 3);
+    EXPECT_EQ(back.dotsPerMeterX(), 3780); // 96 dpi
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), s.Image());
+
+    // More colours than a palette holds: written in full colour, still exact.
+    QImage gradient(300, 2, QImage::Format_RGB32);
+    for (int x = 0; x < 300; ++x) {
+        gradient.setPixel(x, 0, qRgb(x % 256, x / 256, 7));
+        gradient.setPixel(x, 1, qRgb(0, 0, 0));
+    }
+    ASSERT_TRUE(savePicture(gradient, path, "PNG"));
+    const QImage many(path);
+    EXPECT_EQ(many.convertToFormat(QImage::Format_RGB32), gradient);
+    EXPECT_FALSE(savePicture(gradient, QStringLiteral("/nonexistent/dir/x.png"), "PNG"));
 }
 
 TEST(SvgSurface, MapsOperationsToElementsInTwips)
