@@ -290,34 +290,58 @@ DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const Board
 }
 
 struct ReplayPipe::Queue {
-    static constexpr size_t kMaxBatches = 8; // about 100 KB cut ahead at most
+    static constexpr size_t kMaxBatches = 8; // about 400 KB cut ahead at most
 
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Batch> batches;
+    std::vector<Batch> spare; // drawn batches, kept for their memory
+    int waiting = 0; // threads waiting for a change
     bool closed = false;
 
-    // False when the pipe was closed meanwhile.
-    bool push(Batch&& batch)
+    // Queues the batch and gives back an empty one in its place; false when the pipe was closed.
+    bool push(Batch& batch)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return closed || batches.size() < kMaxBatches; });
+        waitUntil(lock, [this] { return closed || batches.size() < kMaxBatches; });
         if (closed)
             return false;
         batches.push_back(std::move(batch));
-        changed.notify_all();
+        batch = Batch();
+        if (!spare.empty()) {
+            batch = std::move(spare.back());
+            spare.pop_back();
+        }
+        if (waiting > 0)
+            changed.notify_all();
         return true;
     }
-    std::optional<Batch> pop()
+    // The next batch in place of the drawn one; false when none will come.
+    bool pop(Batch& batch)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return closed || !batches.empty(); });
+        if (batch.steps.capacity() > 0) {
+            batch.steps.clear();
+            batch.dcodes.clear();
+            batch.last = batch.unreadable = false;
+            spare.push_back(std::move(batch));
+        }
+        waitUntil(lock, [this] { return closed || !batches.empty(); });
         if (batches.empty())
-            return std::nullopt;
-        Batch b = std::move(batches.front());
+            return false;
+        batch = std::move(batches.front());
         batches.pop_front();
-        changed.notify_all();
-        return b;
+        if (waiting > 0)
+            changed.notify_all();
+        return true;
+    }
+    template <typename Ready> void waitUntil(std::unique_lock<std::mutex>& lock, Ready ready)
+    {
+        if (ready())
+            return;
+        ++waiting;
+        changed.wait(lock, ready);
+        --waiting;
     }
 };
 
@@ -338,7 +362,7 @@ void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layou
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         batch.last = batch.unreadable = true;
-        queue_->push(std::move(batch));
+        queue_->push(batch);
         return;
     }
     LineReader reader(file);
@@ -355,41 +379,41 @@ void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layou
             batch.dcodes.push_back(dcode);
         if (step.has(Step::NoDCode) || step.has(Step::BadCoordinates)) {
             batch.last = true; // the drawing ends here at the latest
-            queue_->push(std::move(batch));
+            queue_->push(batch);
             return;
         }
         if (batch.steps.size() == Batch::kLines) {
-            if (!queue_->push(std::move(batch)))
+            if (!queue_->push(batch))
                 return;
-            batch = Batch();
             batch.steps.reserve(Batch::kLines);
         }
     }
     batch.last = true;
     batch.unreadable = reader.failed();
-    queue_->push(std::move(batch));
+    queue_->push(batch);
 }
 
 DrawResult ReplayPipe::draw(const HoleTable& table, const Layout& layout, Surface& surface)
 {
     Replay replay(table, layout, surface);
     DrawResult result {DrawResult::Ending::Unreadable, std::nullopt}; // if the pipe closes early
-    while (const std::optional<Batch> batch = queue_->pop()) {
+    const QString none;
+    Batch batch;
+    while (queue_->pop(batch)) {
         size_t tool = 0;
-        const QString none;
         bool stopped = false;
-        for (size_t i = 0; i < batch->steps.size() && !stopped; ++i) {
-            const Step& step = batch->steps[i];
+        for (size_t i = 0; i < batch.steps.size() && !stopped; ++i) {
+            const Step& step = batch.steps[i];
             const bool named = step.has(Step::Tool) && !step.has(Step::NoDCode);
-            if (!replay.draw(step, named ? batch->dcodes[tool++] : none)) {
-                result = {DrawResult::Ending::Stopped, batch->firstLine + static_cast<qint64>(i)};
+            if (!replay.draw(step, named ? batch.dcodes[tool++] : none)) {
+                result = {DrawResult::Ending::Stopped, batch.firstLine + static_cast<qint64>(i)};
                 stopped = true;
             }
         }
         if (stopped)
             break;
-        if (batch->last) {
-            result = {batch->unreadable ? DrawResult::Ending::Unreadable : DrawResult::Ending::Complete, std::nullopt};
+        if (batch.last) {
+            result = {batch.unreadable ? DrawResult::Ending::Unreadable : DrawResult::Ending::Complete, std::nullopt};
             break;
         }
     }
