@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace kivotrek::cli {
@@ -29,6 +30,17 @@ const char* const kUsageText =
     "  settings show\n"
     "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
     "          exit status: 0 done, 3 file unreadable, 64 bad usage\n";
+
+int finish(int status)
+{
+#if defined(KIVOTREK_FULL_TEARDOWN)
+    return status;
+#else
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+#endif
+}
 
 int usageError(const QString& text)
 {

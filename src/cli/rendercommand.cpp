@@ -190,22 +190,22 @@ int runRender(const QStringList& args, int& argc, char** argv)
     }
     if (!written.second) {
         printErr(QStringLiteral("kivotrek-cli: cannot write ") + o.out);
-        return kUnreadable;
+        return finish(kUnreadable);
     }
     const DrawResult drawn = written.first;
     switch (drawn.ending) {
-    case DrawResult::Ending::Complete: return kDone;
+    case DrawResult::Ending::Complete: return finish(kDone);
     case DrawResult::Ending::Unreadable:
         printErr(QStringLiteral("kivotrek-cli: cannot read ") + o.gerber);
-        return kUnreadable;
+        return finish(kUnreadable);
     case DrawResult::Ending::NoExtent:
         printErr(QStringLiteral("kivotrek-cli: drawing stopped: the board extent is 0, nothing drawn"));
-        return kStopped;
+        return finish(kStopped);
     case DrawResult::Ending::Stopped:
         printErr(QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(drawn.line.value_or(0)));
-        return kStopped;
+        return finish(kStopped);
     }
-    return kStopped;
+    return finish(kStopped);
 }
 
 } // namespace kivotrek::cli
