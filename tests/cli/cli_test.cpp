@@ -1,3 +1,7 @@
+#include "drawing/picturesurface.h"
+#include "drawing/previewlayout.h"
+#include "gerber/standardreader.h"
+#include "settings/settingsfile.h"
 #include "testutil.h"
 
 #include <QImage>
@@ -149,6 +153,42 @@ TEST(CliRender, PreviewAsPngBmpAndSvg)
     EXPECT_EQ(countOf(doc, "circle"), 4 + 4); // four flashes, four legend dots
     EXPECT_EQ(countOf(doc, "line"), 4); // the outline
     EXPECT_EQ(countOf(doc, "text"), 4);
+}
+
+TEST(CliRender, LongFilePreviewEqualsTheInProcessDrawing)
+{
+    // Many batches of cut lines through the command line's two threads, then its PNG and BMP
+    // writers: the same pixels as one thread drawing the same file.
+    QByteArray gerber = "G90*\nG54D10*\nX0Y0D02*\nX100000Y0D01*\nX100000Y80000D01*\nX0Y80000D01*\nX0Y0D01*\n";
+    for (int tool = 11; tool <= 13; ++tool) {
+        gerber += "G54D" + QByteArray::number(tool) + "*\n";
+        for (int i = 0; i < 6000; ++i)
+            gerber += "X" + QByteArray::number((i * 37 + tool * 1000) % 100000) + "Y"
+                + QByteArray::number((i * 53 + tool * 700) % 80000) + "D03*\n";
+    }
+    gerber += "M02*\n";
+    test::Scratch dir;
+    const QString path = dir.write(QStringLiteral("long.gbr"), gerber);
+    HoleTable table;
+    BoardExtent extent;
+    ASSERT_EQ(readStandardGerber(path, table, extent, [](const QString&) {}).ending, ReadEnding::Complete);
+    const char* diameters[] = {"0", "0.8", "1.2", "3.0"};
+    for (int i = 0; i < 4; ++i) {
+        table.row(i).diameter = QString::fromLatin1(diameters[i]);
+        table.row(i).color = fillColor(40 * i, 255 - 50 * i, 90);
+    }
+    table.row(0).kind = HoleTable::outlineKind();
+    ASSERT_TRUE(Setfilesave(table, QString(), path).ok);
+
+    PictureSurface expected(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
+    ASSERT_EQ(DrawPreview(path, table, extent, expected).ending, DrawResult::Ending::Complete);
+    for (const char* suffix : {"png", "bmp"}) {
+        const QString out = dir.path(QStringLiteral("p.") + QLatin1String(suffix));
+        const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--settings"), settingsPath(path),
+            QStringLiteral("--preview"), QStringLiteral("-o"), out, path});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(QImage(out).convertToFormat(QImage::Format_RGB32), expected.Image()) << suffix;
+    }
 }
 
 TEST(CliRender, IncompleteTableWritesNothing)
