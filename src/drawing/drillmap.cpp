@@ -254,7 +254,7 @@ private:
 
 // A run of consecutive lines' steps, passed from the cutting thread to the drawing one.
 struct Batch {
-    static constexpr size_t kLines = 4096;
+    static constexpr size_t kLines = 8192;
     qint64 firstLine = 1;
     std::vector<Step> steps;
     std::vector<QString> dcodes; // of the tool selections, in order
@@ -290,7 +290,7 @@ DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const Board
 }
 
 struct ReplayPipe::Queue {
-    static constexpr size_t kMaxBatches = 8; // about 400 KB cut ahead at most
+    static constexpr size_t kMaxBatches = 4; // about 400 KB cut ahead at most
 
     std::mutex mutex;
     std::condition_variable changed;
