@@ -39,6 +39,45 @@ TEST(ToFileUnits, RoundsDownTowardsMinusInfinity)
     EXPECT_FALSE(toFileUnits("-2147483648.5"));
 }
 
+TEST(ToFileUnits, TheWholeNumberShortcutAgreesWithTheRule)
+{
+    // The definition: parseDecimal, then floorToInt32.
+    const auto rule = [](const QByteArray& t) -> std::optional<int32_t> {
+        const auto v = parseDecimal(t);
+        return v ? floorToInt32(*v) : std::nullopt;
+    };
+    EXPECT_EQ(toFileUnits("0"), 0);
+    EXPECT_EQ(toFileUnits("12345678"), 12345678);
+    EXPECT_EQ(toFileUnits("999999999"), 999999999);
+    EXPECT_EQ(toFileUnits("-000000001"), -1);
+    EXPECT_EQ(toFileUnits("+90817263"), 90817263);
+    // Every byte in every place of numbers of one to nine digits, with and without a sign.
+    for (const QByteArray& sign : {QByteArray(), QByteArray("-"), QByteArray("+")}) {
+        for (int length = 1; length <= 9; ++length) {
+            const QByteArray base = sign + QByteArray("908172635").left(length);
+            for (int at = int(sign.size()); at < base.size(); ++at) {
+                for (int byte = 0; byte < 256; ++byte) {
+                    QByteArray t = base;
+                    t[at] = char(byte);
+                    ASSERT_EQ(toFileUnits(t), rule(t)) << t.toHex().constData();
+                }
+            }
+        }
+    }
+    // Random texts of digits and the other characters of a number.
+    uint32_t seed = 12345;
+    const char alphabet[] = "0123456789012345678901234567890123456789+-. e:/";
+    for (int k = 0; k < 200000; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        QByteArray t;
+        for (int n = int(seed >> 28); n > 0; --n) {
+            seed = seed * 1103515245u + 12345u;
+            t += alphabet[(seed >> 16) % (sizeof(alphabet) - 1)];
+        }
+        ASSERT_EQ(toFileUnits(t), rule(t)) << t.constData();
+    }
+}
+
 TEST(RoundHalfEven, HalvesGoToEven)
 {
     EXPECT_EQ(roundHalfEvenToInt32(283.5), 284);
