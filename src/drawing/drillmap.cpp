@@ -116,6 +116,8 @@ struct Step {
     int32_t x = 0;
     int32_t y = 0;
     bool has(Flag f) const { return (flags & f) != 0; }
+    // A tool selection whose D-code was cut: its D-code is kept beside the step.
+    bool namesTool() const { return has(Tool) && !has(NoDCode); }
 };
 
 class Cutter {
@@ -375,7 +377,7 @@ void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layou
             batch.firstLine = reader.lineNumber();
         const Step step = cutter.cut(line, dcode);
         batch.steps.push_back(step);
-        if (step.has(Step::Tool) && !step.has(Step::NoDCode))
+        if (step.namesTool())
             batch.dcodes.push_back(dcode);
         if (step.has(Step::NoDCode) || step.has(Step::BadCoordinates)) {
             batch.last = true; // the drawing ends here at the latest
@@ -404,8 +406,7 @@ DrawResult ReplayPipe::draw(const HoleTable& table, const Layout& layout, Surfac
         bool stopped = false;
         for (size_t i = 0; i < batch.steps.size() && !stopped; ++i) {
             const Step& step = batch.steps[i];
-            const bool named = step.has(Step::Tool) && !step.has(Step::NoDCode);
-            if (!replay.draw(step, named ? batch.dcodes[tool++] : none)) {
+            if (!replay.draw(step, step.namesTool() ? batch.dcodes[tool++] : none)) {
                 result = {DrawResult::Ending::Stopped, batch.firstLine + static_cast<qint64>(i)};
                 stopped = true;
             }
