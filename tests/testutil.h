@@ -16,6 +16,13 @@ inline QString dataPath(const char* name)
     return QString::fromUtf8(KIVOTREK_TEST_DATA) + QLatin1Char('/') + QString::fromUtf8(name);
 }
 
+// The whole content of a file; empty when it cannot be read.
+inline QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // A scratch folder that holds files written by a test.
 class Scratch {
 public:

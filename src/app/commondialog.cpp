@@ -30,8 +30,9 @@ bool QtCommonDialog::showFile(QWidget* parent, bool save)
     QFileDialog dialog(parent);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    // No overwrite question and no default suffix: the name is taken exactly as typed.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // No default suffix: the name is taken exactly as typed. The desktop's question before
+    // replacing a file only where the command asks for it.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(save && (Flags & kOverwritePrompt)));
     const QStringList filters = qtFilters(Filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);

@@ -30,6 +30,8 @@ public:
 
     // Flags for the print dialog.
     static constexpr int kHidePrintToFile = 0x100000;
+    // Flag for the save dialog: ask before replacing an existing file.
+    static constexpr int kOverwritePrompt = 0x2;
 
     // "desc|pattern|desc|pattern" as Qt name filters.
     static QStringList qtFilters(const QString& filter);

@@ -4,6 +4,7 @@
 #include "app/frmabout.h"
 #include "app/helpviewer.h"
 #include "app/tabcontrol.h"
+#include "app/windowplacement.h"
 #include "common/messages.h"
 #include "drawing/frm_hyouji.h"
 #include "drawing/pagesurface.h"
@@ -34,16 +35,6 @@ namespace {
 constexpr int kClientWidth = 11310;
 constexpr int kClientHeight = 4890;
 constexpr int kTopStrip = 120;
-
-const QStringList& sizeChoices()
-{
-    static const QStringList items = {QStringLiteral("自動(A4縦)"), QStringLiteral("自動(A4横)"),
-        QStringLiteral("自動(B4縦)"), QStringLiteral("自動(B4横)"), QStringLiteral("100"),
-        QStringLiteral("110"), QStringLiteral("120"), QStringLiteral("130"), QStringLiteral("140"),
-        QStringLiteral("90"), QStringLiteral("80"), QStringLiteral("70"), QStringLiteral("60"),
-        QStringLiteral("50"), QStringLiteral("40")};
-    return items;
-}
 
 double screenDpi()
 {
@@ -387,14 +378,14 @@ bool Form1::DataChack()
 
 void Form1::gerberRead(bool rs274x)
 {
+    dialog_->Filter = msg::gerberFilter();
+    if (!dialog_->ShowOpen(this) || dialog_->FileName.isEmpty())
+        return; // a cancelled read changes nothing: the table stays for the file it belongs to
     if (rs274x)
         prepareRs274xRead(table_, extent_);
     else
         prepareStandardRead(table_, extent_);
     refreshTable();
-    dialog_->Filter = msg::gerberFilter();
-    if (!dialog_->ShowOpen(this) || dialog_->FileName.isEmpty())
-        return;
     readChosenFile(rs274x, dialog_->FileName);
 }
 
@@ -463,12 +454,18 @@ void Form1::DrawPreview()
         preview_ = new Frm_hyouji(*dialog_, *prompts_);
         preview_->setAttribute(Qt::WA_DeleteOnClose);
         preview_->setWindowIcon(windowIcon());
+        moveBeside(preview_, this);
     }
     preview_->show();
     preview_->raise();
-    // A drawing that stops early keeps what it drew; the preview shows no message.
-    ::kivotrek::DrawPreview(lbl_name->text(), table_, extent_, preview_->surface());
+    const QString path = lbl_name->text();
+    preview_->setDrawnFile(path);
+    // A drawing that stops early keeps what it drew, and the user is told why it stopped.
+    const DrawResult drawn = ::kivotrek::DrawPreview(path, table_, extent_, preview_->surface());
     preview_->Picture1->update();
+    const QString problem = drawingProblem(drawn, path);
+    if (!problem.isEmpty())
+        prompts_->message(preview_, problem, msg::title());
 }
 
 QPrinter& Form1::printer()
@@ -485,22 +482,43 @@ void Form1::print()
     // Any failure from here on ends the command silently; printing does not check the table.
     dialog_->CancelError = true;
     dialog_->Flags |= CommonDialog::kHidePrintToFile;
+    // A size that gives no scale would print the legend without the board.
+    const QString size = Cmb_Parsent->currentText();
+    if (!sizeTextHasScale(size)) {
+        showMessage(msg::sizeNotANumber(size));
+        return;
+    }
     QPrinter& pr = printer();
     if (!dialog_->ShowPrinter(this, pr))
         return;
+    // Without any printer Qt falls back to a PDF output with no file name.
+    const bool native = pr.outputFormat() == QPrinter::NativeFormat;
+    if (native ? pr.printerName().isEmpty() || !pr.isValid() : pr.outputFileName().isEmpty()) {
+        showMessage(msg::noPrinter());
+        return;
+    }
     if (const auto paper = automaticPaper(Cmb_Parsent->currentText())) {
         const QPageLayout layout = PageSurface::pageLayout(paper->paper, paper->orientation);
         if (!pr.setPageSize(layout.pageSize()) || !pr.setPageOrientation(layout.orientation()))
             return;
     }
-    PrintDrawing();
+    QString problem;
+    if (!PrintDrawing(&problem)) {
+        showMessage(problem); // nothing was printed: no question about the default printer
+        return;
+    }
     QCoreApplication::processEvents();
     showMessage(msg::setDefaultPrinter());
     dialog_->ShowPrinter(this, pr);
 }
 
-bool Form1::PrintDrawing()
+bool Form1::PrintDrawing(QString* problem)
 {
+    const auto fail = [problem](const QString& why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
     QPrinter& pr = printer();
     pr.setFullPage(true);
     const QSizeF sheet = PageSurface::sheetTwips(pr.pageLayout());
@@ -513,21 +531,22 @@ bool Form1::PrintDrawing()
     // draws nothing first (the colour generator is only taken on the real page).
     ProbeSurface probe(sheet, dpi);
     BasicRandom trial = random_;
-    if (::kivotrek::PrintDrawing(path, table_, extent_, size, foot, probe, trial).ending
-        != DrawResult::Ending::Complete)
-        return false;
+    const DrawResult tried = ::kivotrek::PrintDrawing(path, table_, extent_, size, foot, probe, trial);
+    if (tried.ending != DrawResult::Ending::Complete)
+        return fail(drawingProblem(tried, path));
 
     pr.setDocName(QStringLiteral("Kivotrek - ") + QFileInfo(path).fileName());
+    const QString printerName = pr.outputFormat() == QPrinter::PdfFormat ? pr.outputFileName() : pr.printerName();
     PageSurface page(pr, sheet, dpi);
     if (!page.isActive())
-        return false;
+        return fail(msg::cannotStartPrinting(printerName));
     const DrawResult r = ::kivotrek::PrintDrawing(path, table_, extent_, size, foot, page, random_);
     if (r.ending != DrawResult::Ending::Complete) {
         pr.abort(); // the file changed under us: do not send a partial page
         page.end();
-        return false;
+        return fail(drawingProblem(r, path));
     }
-    return page.end();
+    return page.end() || fail(msg::cannotStartPrinting(printerName));
 }
 
 void Form1::mnu_save()
@@ -544,6 +563,7 @@ void Form1::help()
         about_ = new frmAbout(*prompts_);
         about_->setWindowIcon(windowIcon());
         about_->setAttribute(Qt::WA_DeleteOnClose);
+        moveBeside(about_, this);
     }
     about_->show();
     about_->raise();
@@ -561,6 +581,7 @@ void Form1::mnu_help()
             return;
         }
         helpViewer_ = viewer;
+        moveBeside(viewer, this);
     }
     helpViewer_->showIndex();
 }

@@ -74,8 +74,9 @@ public:
     // Opens the preview window (or reuses it) and draws the drill map into it.
     void DrawPreview();
     Frm_hyouji* previewWindow() const;
-    // Prints the drill map on one page of the printer; false when no page came out.
-    bool PrintDrawing();
+    // Prints the drill map on one page of the printer; false when no page came out, with the
+    // reason for the user in problem.
+    bool PrintDrawing(QString* problem = nullptr);
     // The printer the print dialog sets up; it keeps its settings from one print to the next.
     QPrinter& printer();
 

@@ -31,7 +31,8 @@ struct RenderOptions {
     bool page = false;
     QString pageSize;
     int dpi = 600;
-    QString productCode;
+    QString productCode; // from --product-code, else from the settings file
+    bool productCodeGiven = false; // --product-code wins over the settings file
     QString out;
     QString gerber;
 };
@@ -39,8 +40,9 @@ struct RenderOptions {
 // Returns 0, or the exit status of a usage error (after printing it).
 int parseRenderOptions(const QStringList& args, RenderOptions& o);
 
-// Loads a settings file into the table; returns 0 or the exit status after printing why.
-int loadSettingsInto(const QString& path, HoleTable& table);
+// Loads a settings file into the table and the product code; returns 0 or the exit status
+// after printing why.
+int loadSettingsInto(const QString& path, HoleTable& table, QString& productCode);
 
 // Ends the process with the exit status once every output is written and closed, without
 // tearing down the GUI application, Qt and the libraries: the system frees all of it faster

@@ -24,10 +24,13 @@ int runRead(const QStringList& args)
 {
     bool rs274x = false;
     QString path;
+    bool optionsEnded = false; // after "--" every argument is a file
     for (const QString& a : args) {
-        if (a == QLatin1String("--rs274x"))
+        if (!optionsEnded && a == QLatin1String("--"))
+            optionsEnded = true;
+        else if (!optionsEnded && a == QLatin1String("--rs274x"))
             rs274x = true;
-        else if (a.startsWith(QLatin1Char('-')) && a.size() > 1)
+        else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1)
             return usageError(QStringLiteral("unknown option: ") + a);
         else if (path.isEmpty())
             path = a;

@@ -1,4 +1,5 @@
 #include "cli/clicommon.h"
+#include "common/fileio.h"
 #include "drawing/bitmapexport.h"
 #include "drawing/pagelayout.h"
 #include "drawing/pagesurface.h"
@@ -30,13 +31,6 @@ void printErr(const QString& text)
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return false;
-    return f.commit();
-}
 // The page: the paper of an automatic size choice, else A4 portrait.
 std::pair<DrawResult, bool> drawPage(
     const RenderOptions& o, const HoleTable& table, const BoardExtent& extent, const QString& suffix)
@@ -54,7 +48,7 @@ std::pair<DrawResult, bool> drawPage(
     if (suffix == QLatin1String("svg")) {
         SvgSurface svg(float(sheet.width()), float(sheet.height()), o.dpi);
         const DrawResult drawn = PrintDrawing(o.gerber, table, extent, o.pageSize, foot, svg, random);
-        return {drawn, writeFile(o.out, svg.document())};
+        return {drawn, writeWholeFile(o.out, svg.document())};
     }
     if (suffix == QLatin1String("png")) {
         QImage image(QSizeF(sheet * o.dpi / 1440.0).toSize(), QImage::Format_RGB32);
@@ -86,7 +80,7 @@ std::pair<DrawResult, bool> drawPage(
         if (!page.end())
             return {drawn, false};
     }
-    return {drawn, file.commit()};
+    return {drawn, commitWhole(file)};
 }
 
 // A thread that is joined on every way out. A QThread, not a std::thread: Qt keeps data for
@@ -117,7 +111,7 @@ struct PreviewTarget {
     bool save(const QString& path, const QString& suffix) const
     {
         if (svg)
-            return writeFile(path, svg->document());
+            return writeWholeFile(path, svg->document());
         return savePicture(picture->Image(), path, suffix == QLatin1String("png") ? "PNG" : "BMP");
     }
 };
@@ -149,8 +143,12 @@ int runRender(const QStringList& args, int& argc, char** argv)
                                          : readStandardGerber(o.gerber, table, extent, toStderr);
         if (read.ending == ReadEnding::Unreadable)
             inputFailure = kUnreadable;
-        else if (!o.settings.isEmpty())
-            inputFailure = loadSettingsInto(o.settings, table);
+        else if (!o.settings.isEmpty()) {
+            QString productCode;
+            inputFailure = loadSettingsInto(o.settings, table, productCode);
+            if (!o.productCodeGiven)
+                o.productCode = productCode; // as the load command fills the product code box
+        }
         if (!inputFailure && !o.page) { // printing does not check the table
             if (!table.DataChack(toStderr))
                 inputFailure = kIncomplete;

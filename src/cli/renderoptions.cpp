@@ -1,13 +1,23 @@
 #include "cli/clicommon.h"
 
+#include "drawing/pagelayout.h"
+
 #include <QFileInfo>
+#include <cmath>
 
 namespace kivotrek::cli {
 
 int parseRenderOptions(const QStringList& args, RenderOptions& o)
 {
+    bool optionsEnded = false; // after "--" every argument is a file
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
+        if (optionsEnded) {
+            if (!o.gerber.isEmpty())
+                return usageError(QStringLiteral("more than one Gerber file given"));
+            o.gerber = a;
+            continue;
+        }
         const auto value = [&](QString& into) {
             if (i + 1 >= args.size())
                 return false;
@@ -32,13 +42,16 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         } else if (a == QLatin1String("--product-code")) {
             if (!value(o.productCode))
                 return usageError(QStringLiteral("--product-code needs a text"));
+            o.productCodeGiven = true;
         } else if (a == QLatin1String("--settings")) {
             if (!value(o.settings))
                 return usageError(QStringLiteral("--settings needs a file"));
         } else if (a == QLatin1String("-o")) {
             if (!value(o.out))
                 return usageError(QStringLiteral("-o needs a file"));
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+        } else if (a == QLatin1String("--") && !optionsEnded) {
+            optionsEnded = true;
+        } else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             return usageError(QStringLiteral("unknown option: ") + a);
         } else if (o.gerber.isEmpty()) {
             o.gerber = a;
@@ -52,6 +65,13 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         return usageError(QStringLiteral("render: no output file given (-o OUT)"));
     if (o.preview == o.page)
         return usageError(QStringLiteral("render: say which drawing: --preview or --page SIZE"));
+    if (o.page && !sizeChoices().contains(o.pageSize)) {
+        bool number = false;
+        const double percent = o.pageSize.trimmed().toDouble(&number);
+        if (!number || !(percent > 0) || !std::isfinite(percent))
+            return usageError(QStringLiteral("--page needs a size choice (\"自動(A4縦)\" ... \"40\") or a percentage above 0, not \"")
+                + o.pageSize + QLatin1Char('"'));
+    }
     const QString suffix = QFileInfo(o.out).suffix().toLower();
     const QStringList accepted = o.preview
         ? QStringList {QStringLiteral("bmp"), QStringLiteral("png"), QStringLiteral("svg")}

@@ -6,9 +6,8 @@
 
 namespace kivotrek::cli {
 
-int loadSettingsInto(const QString& path, HoleTable& table)
+int loadSettingsInto(const QString& path, HoleTable& table, QString& productCode)
 {
-    QString productCode;
     QString error;
     if (!loadSettings(path, table, productCode, &error)) {
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());

@@ -4,6 +4,7 @@
 // are functions; the rest are constants.
 
 #include <QString>
+#include <QStringList>
 
 namespace kivotrek::msg {
 
@@ -54,15 +55,25 @@ inline QString readError(const QString& path)
 {
     return path + QStringLiteral("の読み込み中にエラーが発生しました。");
 }
+// A pipe, a device or a folder: read twice (scale, then drawing), it cannot serve.
+inline QString notARegularFile(const QString& path)
+{
+    return path + QStringLiteral("は通常のファイルではないため、読み込めません。");
+}
 
 // Main window.
 inline QString mainCaption()
 {
     return QStringLiteral("穴区分け図");
 }
+// The first filter stays the default; the common extensions of Gerber files and every file
+// follow it.
 inline QString gerberFilter()
 {
-    return QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)|*.gbr");
+    return QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)|*.gbr|"
+                          "ガーバーﾌｧｲﾙ (*.gbr *.gbx *.ger *.pho *.art *.gtl *.gbl *.gto *.gbo *.gts *.gbs *.gko *.gm1)|"
+                          "*.gbr;*.gbx;*.ger;*.pho;*.art;*.gtl;*.gbl;*.gto;*.gbo;*.gts;*.gbs;*.gko;*.gm1|"
+                          "すべてのファイル (*)|*");
 }
 inline QString closeQuestion()
 {
@@ -78,6 +89,34 @@ inline QString setDefaultPrinter()
 {
     return QStringLiteral("デフォルトに設定するプリンターをセットしてください。");
 }
+inline QString noPrinter()
+{
+    return QStringLiteral("印刷できるプリンターがありません。プリンターを設定してから印刷して下さい。");
+}
+inline QString cannotStartPrinting(const QString& printer)
+{
+    return QStringLiteral("プリンター") + printer + QStringLiteral("で印刷を開始できませんでした。");
+}
+inline QString sizeNotANumber(const QString& size)
+{
+    return QStringLiteral("サイズ「") + size
+        + QStringLiteral("」は数値ではありません。自動(A4縦)などを選ぶか、倍率を数値で入力して下さい。");
+}
+
+// Drawing, on screen and on paper.
+inline QString drawingStopped(qint64 lineNo)
+{
+    return QString::number(lineNo)
+        + QStringLiteral("行目のデータを描画できないため、描画を中止しました。");
+}
+inline QString noFileRead()
+{
+    return QStringLiteral("ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。");
+}
+inline QString nothingToDraw(const QString& path)
+{
+    return path + QStringLiteral("には描画できる座標がありません。ガーバーファイルか確認して下さい。");
+}
 
 // Preview window.
 inline QString previewCaption()
@@ -87,6 +126,10 @@ inline QString previewCaption()
 inline QString bitmapFilter()
 {
     return QStringLiteral("ビットマップファイル (*.bmp)|*.bmp");
+}
+inline QString cannotOverwriteDrawnFile(const QString& path)
+{
+    return path + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。");
 }
 inline QString cannotSave(const QString& path)
 {
@@ -106,9 +149,17 @@ inline QString cannotReadSettings(const QString& path)
 {
     return QStringLiteral("設定ファイル") + path + QStringLiteral("を読み込めませんでした。");
 }
-inline QString unsavableText(const QString& text)
+// Each character that code page 932 cannot hold, quoted once.
+inline QString unsavableText(const QStringList& characters)
 {
-    return QStringLiteral("保存できない文字が含まれています：") + text;
+    QString quoted;
+    for (const QString& c : characters)
+        quoted += QStringLiteral("「") + c + QStringLiteral("」");
+    return QStringLiteral("保存できない文字が含まれています：") + quoted;
+}
+inline QString textTooLong()
+{
+    return QStringLiteral("65535バイトを超える文字列は保存できません。");
 }
 
 // About box.

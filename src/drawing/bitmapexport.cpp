@@ -1,5 +1,7 @@
 #include "drawing/bitmapexport.h"
 
+#include "common/fileio.h"
+
 #include <QHash>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -130,7 +132,7 @@ bool savePicture(const QImage& picture, const QString& path, const char* format)
             file.cancelWriting();
             return false;
         }
-        return file.commit();
+        return commitWhole(file);
     }
     QImageWriter writer(&file, format);
     if (png)
@@ -139,7 +141,7 @@ bool savePicture(const QImage& picture, const QString& path, const char* format)
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return commitWhole(file);
 }
 
 bool saveBitmap(const QImage& picture, const QString& path)

@@ -1,11 +1,15 @@
 #include "drawing/drillmap.h"
 
+#include "common/fileio.h"
+#include "common/messages.h"
+
 #include "common/cp932.h"
 #include "common/numbers.h"
 #include "gerber/linecuts.h"
 #include "gerber/linereader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <condition_variable>
 #include <deque>
 #include <limits>
@@ -262,14 +266,32 @@ struct Batch {
     std::vector<QString> dcodes; // of the tool selections, in order
     bool last = false; // nothing follows
     bool unreadable = false; // with last: the file could not be opened or read to its end
+    qint64 stoppedAt = 0; // with last: a line the reading could not take (too long), else 0
 };
 } // namespace
+
+QString drawingProblem(const DrawResult& result, const QString& path)
+{
+    switch (result.ending) {
+    case DrawResult::Ending::Complete: return QString();
+    case DrawResult::Ending::Stopped: return msg::drawingStopped(result.line.value_or(0));
+    case DrawResult::Ending::NoExtent:
+        return path.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(path);
+    case DrawResult::Ending::Unreadable:
+        if (path.isEmpty())
+            return msg::noFileRead();
+        if (!QFileInfo::exists(path))
+            return msg::cannotOpen(path);
+        return isRegularFile(path) ? msg::readError(path) : msg::notARegularFile(path);
+    }
+    return QString();
+}
 
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const Layout& layout, Surface& surface)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
         return {DrawResult::Ending::Unreadable, std::nullopt};
     return replayDrillMap(file, table, extent, layout, surface);
 }
@@ -286,6 +308,8 @@ DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const Board
         if (!replay.draw(cutter.cut(line, dcode), dcode))
             return {DrawResult::Ending::Stopped, reader.lineNumber()};
     }
+    if (reader.tooLong())
+        return {DrawResult::Ending::Stopped, reader.lineNumber() + 1};
     if (reader.failed())
         return {DrawResult::Ending::Unreadable, std::nullopt};
     return {DrawResult::Ending::Complete, std::nullopt};
@@ -326,6 +350,7 @@ struct ReplayPipe::Queue {
             batch.steps.clear();
             batch.dcodes.clear();
             batch.last = batch.unreadable = false;
+            batch.stoppedAt = 0;
             spare.push_back(std::move(batch));
         }
         waitUntil(lock, [this] { return closed || !batches.empty(); });
@@ -362,7 +387,7 @@ void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layou
 {
     Batch batch;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly)) {
         batch.last = batch.unreadable = true;
         queue_->push(batch);
         return;
@@ -392,6 +417,8 @@ void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layou
     }
     batch.last = true;
     batch.unreadable = reader.failed();
+    if (reader.tooLong())
+        batch.stoppedAt = reader.lineNumber() + 1;
     queue_->push(batch);
 }
 
@@ -413,6 +440,10 @@ DrawResult ReplayPipe::draw(const HoleTable& table, const Layout& layout, Surfac
         }
         if (stopped)
             break;
+        if (batch.last && batch.stoppedAt > 0) {
+            result = {DrawResult::Ending::Stopped, batch.stoppedAt};
+            break;
+        }
         if (batch.last) {
             result = {batch.unreadable ? DrawResult::Ending::Unreadable : DrawResult::Ending::Complete, std::nullopt};
             break;

@@ -84,6 +84,10 @@ struct DrawResult {
     std::optional<qint64> line; // 1-based, for Stopped
 };
 
+// What the user is told of a drawing of the file that did not complete: why nothing or only
+// part was drawn. Empty for a complete drawing.
+QString drawingProblem(const DrawResult& result, const QString& path);
+
 // Replays the file onto the surface with a prepared layout.
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const Layout& layout, Surface& surface);

@@ -3,10 +3,13 @@
 #include "app/commondialog.h"
 #include "app/prompts.h"
 #include "app/twips.h"
+#include "common/fileio.h"
 #include "common/messages.h"
 #include "drawing/bitmapexport.h"
 #include "drawing/previewlayout.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPainter>
@@ -66,9 +69,19 @@ void Frm_hyouji::exportBitmap()
 {
     dialog_.CancelError = true;
     dialog_.Filter = msg::bitmapFilter();
+    if (!drawnFile_.isEmpty()) {
+        // The drawn file's own name would replace the drill data with a picture at one Enter.
+        const QFileInfo drawn(drawnFile_);
+        dialog_.FileName = drawn.dir().filePath(drawn.completeBaseName() + QStringLiteral(".bmp"));
+    }
+    dialog_.Flags |= CommonDialog::kOverwritePrompt;
     if (!dialog_.ShowSave(this))
         return; // a cancel ends the command silently
     const QString path = dialog_.FileName;
+    if (!drawnFile_.isEmpty() && isSameFile(path, drawnFile_)) {
+        prompts_.message(this, msg::cannotOverwriteDrawnFile(path), msg::title());
+        return;
+    }
     if (!saveBitmap(surface_->Image(), path))
         prompts_.message(this, msg::cannotSave(path), msg::title());
 }

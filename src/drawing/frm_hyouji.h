@@ -35,6 +35,9 @@ public:
     ~Frm_hyouji() override;
 
     PictureSurface& surface() { return *surface_; }
+    // The file the picture is drawn from: BitmapExport offers its name with .bmp and never
+    // writes over it.
+    void setDrawnFile(const QString& path) { drawnFile_ = path; }
     PictureBox* Picture1;
     QAction* MNU_CLOSE;
     QAction* MNU_OUT;
@@ -44,6 +47,7 @@ public slots:
 
 private:
     std::unique_ptr<PictureSurface> surface_;
+    QString drawnFile_;
     CommonDialog& dialog_;
     Prompts& prompts_;
 };

@@ -20,6 +20,21 @@ bool isAutomatic(const QString& sizeText)
 }
 } // namespace
 
+const QStringList& sizeChoices()
+{
+    static const QStringList items = {QStringLiteral("自動(A4縦)"), QStringLiteral("自動(A4横)"),
+        QStringLiteral("自動(B4縦)"), QStringLiteral("自動(B4横)"), QStringLiteral("100"),
+        QStringLiteral("110"), QStringLiteral("120"), QStringLiteral("130"), QStringLiteral("140"),
+        QStringLiteral("90"), QStringLiteral("80"), QStringLiteral("70"), QStringLiteral("60"),
+        QStringLiteral("50"), QStringLiteral("40")};
+    return items;
+}
+
+bool sizeTextHasScale(const QString& sizeText)
+{
+    return isAutomatic(sizeText) || leadingNumber(sizeText) > 0;
+}
+
 std::optional<PaperChoice> automaticPaper(const QString& sizeText)
 {
     if (sizeText == QStringLiteral("自動(A4縦)"))

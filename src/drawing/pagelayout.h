@@ -3,6 +3,7 @@
 #include "drawing/drillmap.h"
 
 #include <QImage>
+#include <QStringList>
 #include <optional>
 
 namespace kivotrek {
@@ -14,6 +15,13 @@ struct PaperChoice {
     int orientation = 1;
 };
 std::optional<PaperChoice> automaticPaper(const QString& sizeText);
+
+// The list of the size choice, in order: the four automatic items, then percentages.
+const QStringList& sizeChoices();
+
+// True when the size text gives the board a scale: an automatic item, or a text that starts
+// with a number above 0 (a percentage). Anything else would print a legend without a board.
+bool sizeTextHasScale(const QString& sizeText);
 
 // The printed page: legend lines of 400 twips from the top, the board at 83 % of the free
 // space (or at a fixed percentage), its origin 700 twips from the left and 3000 above the

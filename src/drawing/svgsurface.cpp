@@ -22,7 +22,24 @@ QByteArray hex(Rgb c)
 
 QByteArray escaped(const QString& text)
 {
-    return text.toHtmlEscaped().toUtf8();
+    // XML 1.0 carries tab, line feed, carriage return and characters from U+0020 up, less
+    // lone surrogates and U+FFFE/U+FFFF: anything else (a control byte in an aperture text or a
+    // product code) becomes U+FFFD, so that the document stays well-formed.
+    QString clean;
+    clean.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            clean += text[i];
+            clean += text[++i];
+        } else if ((c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || QChar::isSurrogate(c) || c == 0xFFFE
+            || c == 0xFFFF) {
+            clean += QChar(QChar::ReplacementCharacter);
+        } else {
+            clean += text[i];
+        }
+    }
+    return clean.toHtmlEscaped().toUtf8();
 }
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "gerber/formatsniffer.h"
 
+#include "common/fileio.h"
+
 #include <QFile>
 
 namespace kivotrek {
@@ -7,7 +9,7 @@ namespace kivotrek {
 bool looksLikeRs274x(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray head = file.read(64 * 1024);
     qsizetype end = 0;

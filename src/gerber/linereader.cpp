@@ -8,7 +8,8 @@ namespace {
 constexpr qint64 kBufferSize = 64 * 1024;
 }
 
-LineReader::LineReader(QIODevice& device) : device_(device), buffer_(new char[kBufferSize])
+LineReader::LineReader(QIODevice& device, qint64 maxLineLength)
+    : device_(device), buffer_(new char[kBufferSize]), maxLineLength_(maxLineLength)
 {
 }
 
@@ -50,6 +51,11 @@ bool LineReader::next(QByteArrayView& line)
                 line = carry_;
             }
             return true;
+        }
+        if (carry_.size() + qint64(avail) > maxLineLength_) {
+            tooLong_ = atEnd_ = true;
+            carry_ = QByteArray(); // its memory goes back at once
+            return false;
         }
         carry_.append(start, static_cast<qsizetype>(avail));
         pos_ = len_;

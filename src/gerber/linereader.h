@@ -9,10 +9,13 @@ namespace kivotrek {
 
 // Splits a Gerber file into lines on line feeds only. A carriage return stays in its line;
 // characters after the last line feed are never delivered. Reads through a fixed buffer, so
-// memory grows with the longest line, never with the file.
+// memory grows with the longest line, never with the file, and a line longer than the cap (far
+// beyond any real Gerber line) ends the reading there.
 class LineReader {
 public:
-    explicit LineReader(QIODevice& device);
+    static constexpr qint64 kMaxLineLength = 64 * 1024 * 1024;
+
+    explicit LineReader(QIODevice& device, qint64 maxLineLength = kMaxLineLength);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -30,6 +33,9 @@ public:
     // True when the end came from a read error rather than the end of the file.
     bool failed() const { return failed_; }
 
+    // True when the end came from a line longer than the cap; it is line lineNumber() + 1.
+    bool tooLong() const { return tooLong_; }
+
 private:
     bool refill();
 
@@ -39,7 +45,9 @@ private:
     qint64 pos_ = 0;
     qint64 len_ = 0;
     qint64 lineNo_ = 0;
+    qint64 maxLineLength_;
     bool failed_ = false;
+    bool tooLong_ = false;
     bool atEnd_ = false;
 };
 

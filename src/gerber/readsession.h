@@ -5,11 +5,13 @@
 
 #include "common/messages.h"
 #include "common/messagesink.h"
+#include "common/fileio.h"
 #include "gerber/boardextent.h"
 #include "gerber/linereader.h"
 #include "gerber/readresult.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <functional>
 
 namespace kivotrek {
@@ -25,17 +27,16 @@ public:
     qint64 lineNumber() const { return reader_.lineNumber(); }
 
     // Ends the read early at the current line with a message.
-    ReadResult stop(ReadEnding ending, const QString& message)
-    {
-        device_.close();
-        tracker_.convertToTwips();
-        say(message);
-        return {ending, lineNumber()};
-    }
+    ReadResult stop(ReadEnding ending, const QString& message) { return stopAt(ending, message, lineNumber()); }
 
-    // The end of the file: the negative-value warning, then the extent in twips.
+    // The end of the file: the negative-value warning, then the extent in twips. A line beyond
+    // the line reader's cap ends the read as a line that cannot be read.
     ReadResult finish()
     {
+        if (reader_.tooLong()) {
+            const qint64 line = lineNumber() + 1;
+            return stopAt(ReadEnding::Fault, msg::lineUnreadable(line), line);
+        }
         device_.close();
         if (reader_.failed()) {
             tracker_.convertToTwips();
@@ -59,6 +60,14 @@ public:
     ExtentTracker& tracker() { return tracker_; }
 
 private:
+    ReadResult stopAt(ReadEnding ending, const QString& message, qint64 line)
+    {
+        device_.close();
+        tracker_.convertToTwips();
+        say(message);
+        return {ending, line};
+    }
+
     QIODevice& device_;
     QString name_;
     LineReader reader_;
@@ -70,11 +79,13 @@ private:
 inline ReadResult readFile(const QString& path, BoardExtent& extent, const MessageSink& sink,
     const std::function<ReadResult(QIODevice&)>& read)
 {
+    // A pipe or a device would block or be read only once (the drawing reads the file again).
+    const bool regular = isRegularFile(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!regular || !file.open(QIODevice::ReadOnly)) {
         ExtentTracker(extent).convertToTwips();
         if (sink)
-            sink(msg::cannotOpen(path));
+            sink(regular || !QFileInfo::exists(path) ? msg::cannotOpen(path) : msg::notARegularFile(path));
         return {ReadEnding::Unreadable, std::nullopt};
     }
     return read(file);

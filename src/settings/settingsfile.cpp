@@ -3,9 +3,9 @@
 #include "common/cp932.h"
 #include "common/messages.h"
 #include "common/numbers.h"
+#include "common/fileio.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 namespace kivotrek {
@@ -161,12 +161,12 @@ SaveResult Setfilesave(const HoleTable& table, const QString& productCode, const
     QString bad;
     const auto bytes = encodeSettings(settingsValues(table, productCode), &bad);
     if (!bytes) {
-        r.error = msg::unsavableText(bad);
+        const QStringList characters = cp932::unencodable(bad);
+        r.error = characters.isEmpty() ? msg::textTooLong() : msg::unsavableText(characters);
         return r;
     }
     // A whole new file renamed over the old one: a failure never leaves a damaged file.
-    QSaveFile file(r.path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit()) {
+    if (!writeWholeFile(r.path, *bytes)) {
         r.error = msg::cannotSaveSettings(r.path);
         return r;
     }
@@ -178,7 +178,7 @@ bool loadSettings(const QString& path, HoleTable& table, QString& productCode, Q
 {
     QFile file(path);
     std::optional<SettingsValues> values;
-    if (file.open(QIODevice::ReadOnly))
+    if (isRegularFile(path) && file.open(QIODevice::ReadOnly))
         values = decodeSettings(file.read(kMaxSettingsRead));
     file.close();
     if (!values) {

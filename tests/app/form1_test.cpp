@@ -137,7 +137,13 @@ TEST(Form1, StandardReadThroughTheDialog)
     w->refreshRow(4);
     w.dialog->files.push_back(test::dataPath("board_100x80.gbr"));
     w->menuAction(QStringLiteral("filein"))->trigger();
-    EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("open ガーバーﾌｧｲﾙ (*.gbr)|*.gbr")}));
+    ASSERT_EQ(w.dialog->shown.size(), 1);
+    // The first filter stays the default; the common Gerber names and every file follow.
+    EXPECT_EQ(CommonDialog::qtFilters(w.dialog->Filter),
+        QStringList({QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)"),
+            QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr *.gbx *.ger *.pho *.art *.gtl *.gbl *.gto *.gbo *.gts *.gbs "
+                           "*.gko *.gm1)"),
+            QStringLiteral("すべてのファイル (*)")}));
     EXPECT_EQ(w->lbl_name->text(), test::dataPath("board_100x80.gbr"));
     EXPECT_TRUE(w->menuAction(QStringLiteral("read"))->isEnabled());
     EXPECT_EQ(
@@ -147,14 +153,17 @@ TEST(Form1, StandardReadThroughTheDialog)
     EXPECT_EQ(w->THNTH(4)->currentText(), QStringLiteral("NTH")); // kinds stay
     EXPECT_TRUE(w.prompts->messages.isEmpty());
 
-    // A second read that is cancelled: table cleared, path and read entry as they were.
+    // A second read whose dialog is cancelled changes nothing: a following save would otherwise
+    // write an empty table over the board's settings file.
     w->TXT_ANAKEI(0)->setText(QStringLiteral("0.8"));
-    w->menuAction(QStringLiteral("filein"))->trigger();
-    EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D"));
-    EXPECT_TRUE(w->TXT_ANAKEI(0)->text().isEmpty());
-    EXPECT_EQ(w->lbl_name->text(), test::dataPath("board_100x80.gbr"));
-    EXPECT_EQ(w->extent().MaxX, 0);
-    EXPECT_EQ(w->extent().UnitScale, 0.0567f);
+    for (const char* command : {"filein", "xfilein"}) {
+        w->menuAction(QLatin1String(command))->trigger();
+        EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D10")) << command;
+        EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("0.8")) << command;
+        EXPECT_EQ(w->lbl_name->text(), test::dataPath("board_100x80.gbr"));
+        EXPECT_EQ(w->extent().MaxX, 5670);
+        EXPECT_EQ(w->extent().UnitScale, 0.0567f);
+    }
 }
 
 TEST(Form1, Rs274xReadFillsDiametersAndShowsMessages)

@@ -133,3 +133,67 @@ TEST(Preview, BitmapExport)
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: /nonexistent/folder/a.bmpに保存できませんでした。")}));
 }
+
+TEST(Preview, BitmapExportOffersAPictureNameAndNeverTheDrillFile)
+{
+    test::Scratch dir;
+    const QString gerber =
+        dir.write(QStringLiteral("board.gbr"), test::readAll(test::dataPath("rs274x_drawable.gbr")));
+    test::TestWindow w;
+    w.dialog->files.push_back(gerber);
+    w->xfilein();
+    w->HYOUJI();
+    Frm_hyouji* p = w->previewWindow();
+    ASSERT_TRUE(p);
+
+    // Pressing Enter in the dialog takes the offered name: board.bmp beside board.gbr, with the
+    // desktop's question before replacing a file.
+    w.dialog->FileName = gerber; // as the read left it
+    w.dialog->files.push_back(std::nullopt);
+    p->MNU_OUT->trigger();
+    EXPECT_EQ(w.dialog->FileName, dir.path(QStringLiteral("board.bmp")));
+    EXPECT_TRUE(w.dialog->Flags & CommonDialog::kOverwritePrompt);
+
+    // The drawn file itself, by its name or through a link, is refused and stays as it was.
+    const QByteArray before = test::readAll(gerber);
+    const QString link = dir.path(QStringLiteral("link.gbr"));
+    ASSERT_TRUE(QFile::link(gerber, link));
+    for (const QString& target : {gerber, link}) {
+        w.prompts->messages.clear();
+        w.dialog->files.push_back(target);
+        p->MNU_OUT->trigger();
+        EXPECT_EQ(w.prompts->messages,
+            QStringList({QStringLiteral("Kivotrek: ") + target
+                + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。")}));
+        EXPECT_EQ(test::readAll(gerber), before);
+    }
+}
+
+TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
+{
+    test::Scratch dir;
+    // An aperture macro line stops the drawing at line 4, after the first flash.
+    const QString gerber = dir.write(QStringLiteral("macro.gbr"),
+        "%FSLAX24Y24*%\n%ADD10C,0.800*%\nG54D10*\nX10000Y10000D03*\n%AMOC8*5,1,8,0,0,1.08239X$1,22.5*%\nX20000Y20000D03*\nM02*\n");
+    test::TestWindow w;
+    w.dialog->files.push_back(gerber);
+    w->xfilein();
+    w.prompts->messages.clear();
+    w->HYOUJI();
+    ASSERT_TRUE(w->previewWindow());
+    ASSERT_FALSE(w.prompts->messages.isEmpty());
+    EXPECT_TRUE(w.prompts->messages.first().endsWith(QStringLiteral("行目のデータを描画できないため、描画を中止しました。")))
+        << w.prompts->messages.first().toStdString();
+    EXPECT_EQ(w.prompts->messages.size(), 1);
+    EXPECT_GT(inked(w->previewWindow()->surface().Image()), 0); // the first flash stays drawn
+
+    // A file without coordinates: extent 0, a blank picture and the reason.
+    const QString blank = dir.write(QStringLiteral("blank.gbr"), "BM\x01\x02\n\n");
+    w.dialog->files.push_back(blank);
+    w->filein();
+    w.prompts->messages.clear();
+    w->HYOUJI();
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: ") + blank
+            + QStringLiteral("には描画できる座標がありません。ガーバーファイルか確認して下さい。")}));
+}

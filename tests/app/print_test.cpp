@@ -71,16 +71,78 @@ TEST(PrintCommand, PaperAndOrientationOnlyForTheAutomaticItems)
     EXPECT_EQ(head(w.dir.path(QStringLiteral("fixed.pdf"))), QByteArray("%PDF-"));
 }
 
-TEST(PrintCommand, NothingReadNothingPrintedButTheQuestionStays)
+TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
+{
+    // Nothing read yet.
+    {
+        Window w;
+        const QString pdf = w.dir.path(QStringLiteral("none.pdf"));
+        w.dialog->printers = {pdf, std::nullopt};
+        w->print();
+        EXPECT_FALSE(QFile::exists(pdf)); // no print job was started
+        EXPECT_EQ(w.prompts->messages,
+            QStringList({QStringLiteral("Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")}));
+        EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("printer")}));
+        QString why;
+        EXPECT_FALSE(w->PrintDrawing(&why));
+        EXPECT_EQ(QStringLiteral("Kivotrek: ") + why, w.prompts->messages.first());
+    }
+    // A file without coordinates (a picture read as Gerber): its extent is 0.
+    {
+        Window w;
+        const QString picture = w.dir.write(QStringLiteral("photo.gbr"), "BM\x01\x02\n\n");
+        w.dialog->files.push_back(picture);
+        w->filein();
+        w.prompts->messages.clear();
+        w.dialog->printers = {w.dir.path(QStringLiteral("photo.pdf"))};
+        w->print();
+        EXPECT_EQ(w.prompts->messages,
+            QStringList({QStringLiteral("Kivotrek: ") + picture
+                + QStringLiteral("には描画できる座標がありません。ガーバーファイルか確認して下さい。")}));
+    }
+    // No printer at all on the system.
+    {
+        Window w;
+        w.readBoard();
+        w.dialog->printers = {QString(), std::nullopt};
+        w->print();
+        EXPECT_EQ(w.prompts->messages,
+            QStringList({QStringLiteral("Kivotrek: 印刷できるプリンターがありません。プリンターを設定してから印刷して下さい。")}));
+        EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("printer")}));
+    }
+    // A PDF that cannot be written: the painter does not start.
+    {
+        Window w;
+        w.readBoard();
+        const QString pdf = QStringLiteral("/nonexistent/folder/page.pdf");
+        w.dialog->printers = {pdf, std::nullopt};
+        w->print();
+        EXPECT_EQ(w.prompts->messages,
+            QStringList({QStringLiteral("Kivotrek: プリンター") + pdf + QStringLiteral("で印刷を開始できませんでした。")}));
+    }
+}
+
+TEST(PrintCommand, ASizeThatIsNoNumberIsRefusedBeforeTheDialog)
 {
     Window w;
-    const QString pdf = w.dir.path(QStringLiteral("none.pdf"));
+    w.readBoard();
+    for (const QString& size : {QStringLiteral("abc"), QStringLiteral("0"), QString()}) {
+        w.prompts->messages.clear();
+        w->Cmb_Parsent->setEditText(size);
+        w->print();
+        EXPECT_EQ(w.prompts->messages,
+            QStringList({QStringLiteral("Kivotrek: サイズ「") + size
+                + QStringLiteral("」は数値ではありません。自動(A4縦)などを選ぶか、倍率を数値で入力して下さい。")}));
+        EXPECT_TRUE(w.dialog->shown.isEmpty());
+    }
+    // A number with a tail prints at that percentage, as before.
+    w->Cmb_Parsent->setEditText(QStringLiteral("50%"));
+    const QString pdf = w.dir.path(QStringLiteral("half.pdf"));
     w.dialog->printers = {pdf, std::nullopt};
+    w.prompts->messages.clear();
     w->print();
-    EXPECT_FALSE(w->PrintDrawing());
-    EXPECT_FALSE(QFile::exists(pdf)); // no print job was started
+    EXPECT_EQ(head(pdf), QByteArray("%PDF-"));
     EXPECT_EQ(w.prompts->messages, QStringList({kAskDefault}));
-    EXPECT_EQ(w.dialog->shown.size(), 2);
 }
 
 TEST(PrintCommand, ThroughACupsPdfQueueWhenThereIsOne)

@@ -28,7 +28,8 @@ struct ScriptedDialog : CommonDialog {
         return next(colors, Color);
     }
 
-    // A print dialog answered with a PDF file name prints into that file; nothing is a cancel.
+    // A print dialog answered with a PDF file name prints into that file, with an empty name
+    // on a system without printers; nothing is a cancel.
     std::deque<std::optional<QString>> printers;
     bool ShowPrinter(QWidget*, QPrinter& printer) override
     {
@@ -36,6 +37,11 @@ struct ScriptedDialog : CommonDialog {
         QString pdf;
         if (!next(printers, pdf))
             return false;
+        if (pdf.isEmpty()) { // a system without any printer
+            printer.setOutputFormat(QPrinter::NativeFormat);
+            printer.setPrinterName(QString());
+            return true;
+        }
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
         return true;

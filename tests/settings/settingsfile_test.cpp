@@ -212,7 +212,15 @@ TEST(SettingsFile, UnwritableTextsAndPlacesAreRefused)
     t.row(4).diameter = QStringLiteral("0.8€");
     SaveResult r = Setfilesave(t, QString(), gerber);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, QStringLiteral("保存できない文字が含まれています：0.8€"));
+    EXPECT_EQ(r.error, QStringLiteral("保存できない文字が含まれています：「€」"));
+    EXPECT_EQ(readAll(ini), QByteArray("old"));
+
+    // Only the characters that cannot be saved are quoted, each once; one outside the BMP whole.
+    r = Setfilesave(t, QStringLiteral("KT-€01 基板 😀 €"), gerber);
+    EXPECT_EQ(r.error, QStringLiteral("保存できない文字が含まれています：「€」「😀」"));
+    t.row(4).diameter = QString(40000, QChar(0x3042)); // 80000 bytes: no record holds it
+    r = Setfilesave(t, QString(), gerber);
+    EXPECT_EQ(r.error, QStringLiteral("65535バイトを超える文字列は保存できません。"));
     EXPECT_EQ(readAll(ini), QByteArray("old"));
 
     r = Setfilesave(HoleTable(), QString(), QStringLiteral("/nonexistent/folder/top.gbr"));
