@@ -30,6 +30,14 @@ bool LineReader::refill()
     return true;
 }
 
+bool LineReader::endTooLong()
+{
+    tooLong_ = atEnd_ = true;
+    pos_ = len_;
+    carry_ = QByteArray(); // its memory goes back at once
+    return false;
+}
+
 bool LineReader::next(QByteArrayView& line)
 {
     if (!carry_.isEmpty())
@@ -42,6 +50,8 @@ bool LineReader::next(QByteArrayView& line)
         const void* nl = std::memchr(start, '\n', avail);
         if (nl) {
             const qint64 n = static_cast<const char*>(nl) - start;
+            if (carry_.size() + n > maxLineLength_)
+                return endTooLong();
             pos_ += n + 1;
             ++lineNo_;
             if (carry_.isEmpty()) {
@@ -52,11 +62,8 @@ bool LineReader::next(QByteArrayView& line)
             }
             return true;
         }
-        if (carry_.size() + qint64(avail) > maxLineLength_) {
-            tooLong_ = atEnd_ = true;
-            carry_ = QByteArray(); // its memory goes back at once
-            return false;
-        }
+        if (carry_.size() + qint64(avail) > maxLineLength_)
+            return endTooLong();
         carry_.append(start, static_cast<qsizetype>(avail));
         pos_ = len_;
     }

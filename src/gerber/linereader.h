@@ -38,6 +38,7 @@ public:
 
 private:
     bool refill();
+    bool endTooLong();
 
     QIODevice& device_;
     std::unique_ptr<char[]> buffer_;

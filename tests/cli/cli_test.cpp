@@ -4,6 +4,7 @@
 #include "settings/settingsfile.h"
 #include "testutil.h"
 
+#include <QDir>
 #include <QImage>
 #include <QImageReader>
 #include <QJsonArray>
@@ -340,4 +341,113 @@ TEST(CliRender, PrintedPageAsPdfSvgAndPng)
                       QStringLiteral("100"), QStringLiteral("-o"), pdf, gerber})
                   .exitCode,
         64);
+}
+
+namespace {
+// The texts of an SVG document, in order; fails the test when it is not well-formed XML.
+QStringList svgTexts(const QString& path)
+{
+    QXmlStreamReader xml(test::readAll(path));
+    QStringList texts;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text"))
+            texts << xml.readElementText();
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    return texts;
+}
+} // namespace
+
+TEST(CliRender, SettingsCarryTheProductCodeAndTheOptionWins)
+{
+    test::Scratch dir;
+    const QString gerber = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr");
+    const QString ini = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI");
+    HoleTable table;
+    QString stored;
+    ASSERT_TRUE(loadSettings(ini, table, stored, nullptr));
+    ASSERT_FALSE(stored.isEmpty());
+    const QString svg = dir.path(QStringLiteral("page.svg"));
+    CliRun r = cli({QStringLiteral("render"), QStringLiteral("--settings"), ini, QStringLiteral("--page"),
+        QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), svg, gerber});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(svgTexts(svg).last(), stored);
+    r = cli({QStringLiteral("render"), QStringLiteral("--settings"), ini, QStringLiteral("--product-code"),
+        QStringLiteral("KT-9"), QStringLiteral("--page"), QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), svg,
+        gerber});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(svgTexts(svg).last(), QStringLiteral("KT-9"));
+
+    // A control character in a text cannot go into XML: the document stays well-formed.
+    r = cli({QStringLiteral("render"), QStringLiteral("--product-code"), QStringLiteral("A\x01"
+                                                                                       "B&<"),
+        QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"), svg, gerber});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(svgTexts(svg).last(), QStringLiteral("A\uFFFDB&<"));
+}
+
+TEST(CliRender, PageSizesPipesDashDashAndEndlessLines)
+{
+    test::Scratch dir;
+    const QString gerber = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr");
+    const QString pdf = dir.path(QStringLiteral("page.pdf"));
+    // Neither a size choice nor a number: bad usage, nothing written.
+    for (const char* size : {"abc", "0", "-5", "自動", "nan"}) {
+        const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--page"), QString::fromUtf8(size),
+            QStringLiteral("-o"), pdf, gerber});
+        EXPECT_EQ(r.exitCode, 64) << size;
+        EXPECT_TRUE(r.err.contains("--page needs a size choice")) << r.err.constData();
+    }
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("75.5"),
+                      QStringLiteral("--dpi"), QStringLiteral("72"), QStringLiteral("-o"), pdf, gerber})
+                  .exitCode,
+        0);
+
+    // "--" ends the options: a file whose name starts with a dash.
+    const QString dashed = dir.write(QStringLiteral("-board.gbr"), test::readAll(gerber));
+    QDir::setCurrent(dir.path(QString()));
+    CliRun r = cli({QStringLiteral("read"), QStringLiteral("--"), QStringLiteral("-board.gbr")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.json.value(QStringLiteral("path")).toString(), QStringLiteral("-board.gbr"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("--dpi"),
+        QStringLiteral("72"), QStringLiteral("-o"), pdf, QStringLiteral("--"), QStringLiteral("-board.gbr")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("-board.gbr")}).exitCode, 64);
+
+    // A pipe is read once only: refused with a message, for it could not be drawn.
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.setStandardInputFile(gerber);
+    p.setStandardInputFile(QString()); // a pipe, not the file
+    p.start(QString::fromUtf8(KIVOTREK_CLI),
+        {QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("-o"),
+            dir.path(QStringLiteral("p.png")), QStringLiteral("/dev/stdin")});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write(test::readAll(gerber));
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 3);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("は通常のファイルではないため、読み込めません。")));
+    EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("p.png"))));
+
+    // A line without end: the read and the drawing stop there, in bounded memory.
+    const QString endless = dir.path(QStringLiteral("endless.gbr"));
+    {
+        QFile f(endless);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("G54D10*\nX1000Y1000D03*\n");
+        const QByteArray chunk(1 << 20, 'X');
+        for (int i = 0; i < 65; ++i)
+            f.write(chunk);
+    }
+    r = cli({QStringLiteral("read"), endless});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.json.value(QStringLiteral("stoppedAtLine")).toInt(), 3);
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("--dpi"),
+        QStringLiteral("72"), QStringLiteral("-o"), pdf, endless});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("drawing stopped at line 3")) << r.err.constData();
 }

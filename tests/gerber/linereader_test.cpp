@@ -56,3 +56,18 @@ TEST(LineReader, LinesAcrossBufferBoundaries)
     expected << QByteArray(1, '\0');
     EXPECT_EQ(linesOf(data), expected);
 }
+
+TEST(LineReader, ALineBeyondTheCapEndsTheReading)
+{
+    QByteArray data = "G54D10*\nX1Y1D03*\n" + QByteArray(100, 'X') + "\nX2Y2D03*\n";
+    QBuffer buf(&data);
+    buf.open(QIODevice::ReadOnly);
+    LineReader r(buf, 64);
+    QByteArray line;
+    EXPECT_TRUE(r.next(line));
+    EXPECT_TRUE(r.next(line));
+    EXPECT_FALSE(r.next(line)); // line 3 is longer than 64 bytes
+    EXPECT_TRUE(r.tooLong());
+    EXPECT_EQ(r.lineNumber(), 2);
+    EXPECT_FALSE(r.next(line)); // and nothing after it
+}

@@ -1,5 +1,6 @@
 // Any input, read by either reader, ends cleanly with a consistent table and extent.
 
+#include "gerber/formatsniffer.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
 #include "testutil.h"
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace kivotrek;
 
@@ -106,4 +108,48 @@ TEST(Robustness, DirectoryIsUnreadable)
         QString::fromUtf8(KIVOTREK_TEST_DATA), table, extent, [&](const QString& m) { messages << m; });
     EXPECT_EQ(r.ending, ReadEnding::Unreadable);
     EXPECT_EQ(messages.size(), 1);
+}
+
+TEST(Robustness, ALineThatNeverEndsStopsEveryReaderAndTheDrawing)
+{
+    // Beyond the 64 MiB cap: the read ends there with the fault message instead of buffering
+    // the whole file (or /dev/zero for ever).
+    test::Scratch s;
+    const QString path = s.path(QStringLiteral("endless.gbr"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("G54D10*\nX1000Y1000D03*\n");
+        const QByteArray chunk(1 << 20, 'X');
+        for (int i = 0; i < 65; ++i)
+            f.write(chunk);
+        f.write("\nX2000Y2000D03*\n");
+    }
+    for (const bool rs274x : {false, true}) {
+        HoleTable table;
+        BoardExtent extent;
+        QStringList messages;
+        const MessageSink sink = [&](const QString& m) { messages << m; };
+        const ReadResult r = rs274x ? readRs274xGerber(path, table, extent, sink)
+                                    : readStandardGerber(path, table, extent, sink);
+        EXPECT_EQ(r.ending, ReadEnding::Fault) << rs274x;
+        EXPECT_EQ(r.stoppedAtLine, 3);
+        EXPECT_EQ(messages, QStringList({QStringLiteral("3行目のデータを読み込めないため、読み込みを中止しました。")}));
+    }
+}
+
+TEST(Robustness, PipesAndDevicesAreRefusedByName)
+{
+    test::Scratch s;
+    const QString fifo = s.path(QStringLiteral("pipe.gbr"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0); // no writer: opening it would block
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        HoleTable table;
+        BoardExtent extent;
+        QStringList messages;
+        const ReadResult r = readStandardGerber(path, table, extent, [&](const QString& m) { messages << m; });
+        EXPECT_EQ(r.ending, ReadEnding::Unreadable);
+        EXPECT_EQ(messages, QStringList({path + QStringLiteral("は通常のファイルではないため、読み込めません。")}));
+        EXPECT_FALSE(looksLikeRs274x(path));
+    }
 }

@@ -1,0 +1,112 @@
+#include "common/fileio.h"
+#include "drawing/bitmapexport.h"
+#include "settings/settingsfile.h"
+#include "testutil.h"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kivotrek;
+
+namespace {
+// A tiny tmpfs, filled up to its last byte but for a few: every write site must fail there
+// loudly and leave the old file as it was. Needs root; skipped elsewhere.
+class FullDisk : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "mounting a small tmpfs needs root";
+        root_ = scratch_.path(QStringLiteral("full"));
+        QDir().mkpath(root_);
+        if (QProcess::execute(QStringLiteral("mount"),
+                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=64k"),
+                    QStringLiteral("tmpfs"), root_})
+            != 0)
+            GTEST_SKIP() << "cannot mount a tmpfs here";
+        mounted_ = true;
+    }
+    void TearDown() override
+    {
+        if (mounted_)
+            QProcess::execute(QStringLiteral("umount"), {root_});
+    }
+    QString path(const QString& name) const { return root_ + QLatin1Char('/') + name; }
+    // Fills the filesystem but for the given number of bytes.
+    void fill(qint64 leave)
+    {
+        QFile filler(path(QStringLiteral("filler")));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size()) { }
+        filler.close();
+        if (leave > 0)
+            filler.resize(filler.size() - leave);
+    }
+    test::Scratch scratch_;
+    QString root_;
+    bool mounted_ = false;
+};
+} // namespace
+
+TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
+{
+    const QString ini = path(QStringLiteral("KIVOTREK.INI"));
+    const QString picture = path(QStringLiteral("map.bmp"));
+    const QString png = path(QStringLiteral("map.png"));
+    const QString svg = path(QStringLiteral("map.svg"));
+    for (const QString& p : {ini, picture, png, svg})
+        ASSERT_TRUE(writeWholeFile(p, "old"));
+    // 40 KB as BMP; as PNG, with a colour per pixel, no smaller than 30 KB.
+    QImage image(100, 100, QImage::Format_RGB32);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            image.setPixel(x, y, qRgb(x * 2, y * 2, (x * y) % 256));
+    HoleTable table; // about 8 KB in the settings file
+    for (int i = 0; i < HoleTable::kRows; ++i)
+        table.row(i).diameter = QString(100, QLatin1Char('1'));
+
+    for (const qint64 leave : {0, 4096}) { // nothing left, and one page: less than any of these files
+        SCOPED_TRACE(leave);
+        fill(leave);
+        const SaveResult saved = Setfilesave(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr")));
+        EXPECT_FALSE(saved.ok);
+        EXPECT_EQ(saved.error, QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。"));
+        EXPECT_FALSE(saveBitmap(image, picture));
+        EXPECT_FALSE(savePicture(image, png, "PNG"));
+        EXPECT_FALSE(writeWholeFile(svg, QByteArray(16 * 1024, 'y')));
+        for (const QString& p : {ini, picture, png, svg})
+            EXPECT_EQ(test::readAll(p), QByteArray("old")) << p.toStdString();
+        // No temporary file is left behind either.
+        EXPECT_EQ(QDir(root_).entryList(QDir::Files | QDir::Hidden).size(), 5);
+        QFile::remove(path(QStringLiteral("filler")));
+    }
+    // With room again, the same saves go through.
+    EXPECT_TRUE(saveBitmap(image, picture));
+    EXPECT_EQ(test::readAll(picture).left(2), QByteArray("BM"));
+    EXPECT_TRUE(Setfilesave(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr"))).ok);
+}
+
+TEST(FileNames, SameFileAndRegularFile)
+{
+    test::Scratch dir;
+    const QString a = dir.write(QStringLiteral("a.gbr"), "X0Y0D03*\n");
+    const QString b = dir.write(QStringLiteral("b.gbr"), "X0Y0D03*\n");
+    const QString hard = dir.path(QStringLiteral("hard.gbr"));
+    ASSERT_EQ(::link(QFile::encodeName(a).constData(), QFile::encodeName(hard).constData()), 0);
+    EXPECT_TRUE(isSameFile(a, hard));
+    EXPECT_TRUE(isSameFile(a, dir.path(QStringLiteral("./a.gbr"))));
+    EXPECT_FALSE(isSameFile(a, b)); // the same bytes are not the same file
+    EXPECT_FALSE(isSameFile(a, dir.path(QStringLiteral("missing.gbr"))));
+
+    EXPECT_TRUE(isRegularFile(a));
+    EXPECT_FALSE(isRegularFile(dir.path(QString())));
+    EXPECT_FALSE(isRegularFile(QStringLiteral("/dev/null")));
+    const QString fifo = dir.path(QStringLiteral("pipe.gbr"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(isRegularFile(fifo));
+}
