@@ -3,6 +3,7 @@
 #include "app/colorswatch.h"
 #include "app/frmabout.h"
 #include "app/helpviewer.h"
+#include "app/tablelayout.h"
 #include "app/tabcontrol.h"
 #include "app/windowplacement.h"
 #include "common/messages.h"
@@ -22,7 +23,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPrinter>
@@ -32,8 +32,6 @@ namespace kivotrek {
 
 namespace {
 // Client area and places, in twips.
-constexpr int kClientWidth = 11310;
-constexpr int kClientHeight = 4890;
 constexpr int kTopStrip = 120;
 
 double screenDpi()
@@ -85,14 +83,16 @@ Form1::Form1(Form1Setup setup, QWidget* parent)
     QPalette pal = client->palette();
     pal.setColor(QPalette::Window, QColor(192, 255, 192));
     client->setPalette(pal);
-    client->setFixedSize(tw_.size(kClientWidth, kClientHeight));
+    layout_ = std::make_unique<TableLayout>(
+        tw_, HoleTable::signChoices(), HoleTable::valueChoices(0), HoleTable::kindChoices());
+    client->setFixedSize(layout_->client());
     setCentralWidget(client);
 
     buildTopStrip(client);
     SSTab1 =
         new TabControl({QStringLiteral("1-21"), QStringLiteral("22-42"), QStringLiteral("43-63")}, client);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->setGeometry(tw_.rect(120, 720, 11055, 3615));
+    SSTab1->setGeometry(layout_->tabControl());
     QPalette pagePalette = SSTab1->palette(); // the pages keep the system colours, not the green
     pagePalette.setColor(QPalette::Window, menuColor());
     SSTab1->setPalette(pagePalette);
@@ -133,13 +133,13 @@ void Form1::buildTopStrip(QWidget* client)
     lbl_name->setObjectName(QStringLiteral("lbl_name"));
     lbl_name->setReadOnly(true);
     lbl_name->setFocusPolicy(Qt::NoFocus);
-    lbl_name->setGeometry(tw_.rect(240, kTopStrip, 4215, 255));
+    lbl_name->setGeometry(tw_.px(240), tw_.px(kTopStrip), tw_.px(4215), layout_->boxHeight());
 
     label(client, QStringLiteral("製品コード"), tw_.rect(4560, kTopStrip, 975, 255))
         ->setObjectName(QStringLiteral("Label7"));
     Txt_seihincode = new QLineEdit(client);
     Txt_seihincode->setObjectName(QStringLiteral("Txt_seihincode"));
-    Txt_seihincode->setGeometry(tw_.rect(5640, kTopStrip, 1575, 270));
+    Txt_seihincode->setGeometry(tw_.px(5640), tw_.px(kTopStrip), tw_.px(1575), layout_->boxHeight());
 
     label(client, QStringLiteral("サイズ"), tw_.rect(7800, kTopStrip, 615, 255))
         ->setObjectName(QStringLiteral("Label5"));
@@ -149,7 +149,7 @@ void Form1::buildTopStrip(QWidget* client)
     Cmb_Parsent->setInsertPolicy(QComboBox::NoInsert);
     Cmb_Parsent->addItems(sizeChoices());
     Cmb_Parsent->setEditText(sizeChoices().first());
-    Cmb_Parsent->setGeometry(tw_.rect(8400, kTopStrip, 1335, 300));
+    Cmb_Parsent->setGeometry(tw_.px(8400), tw_.px(kTopStrip), tw_.px(1335), layout_->boxHeight());
 
     QLabel* percent = label(client, QStringLiteral("％"), tw_.rect(9720, kTopStrip, 495, 255));
     percent->setObjectName(QStringLiteral("Label6"));
@@ -164,8 +164,6 @@ QComboBox* Form1::makeCombo(QWidget* page, const QStringList& items, const QRect
     c->addItems(items);
     c->setEditText(QString());
     c->setGeometry(geometry);
-    // The box is narrow; its list opens wide enough to read the choices.
-    c->view()->setMinimumWidth(tw_.px(900));
     return c;
 }
 
@@ -173,17 +171,13 @@ void Form1::buildRows()
 {
     for (int i = 0; i < HoleTable::kRows; ++i) {
         const int p = i / HoleTable::kRowsPerPage;
-        const int k = i % HoleTable::kRowsPerPage;
-        const int c = k % 3;
-        const int l = k / 3;
-        const int x0 = 240 + 3600 * c;
-        const int y0 = 960 + 360 * l;
+        const auto at_ = [this, i](TableLayout::Field f) { return layout_->field(i, f); };
         QWidget* page = SSTab1->page(p);
         const auto at = static_cast<size_t>(i);
 
         auto* d = new QLineEdit(page);
         d->setObjectName(QStringLiteral("TXT_DCODE_%1").arg(i));
-        d->setGeometry(tw_.rect(x0, y0, 480, 270));
+        d->setGeometry(at_(TableLayout::DCode));
         d->setReadOnly(true); // filled by the readers and the settings file
         d->setFocusPolicy(Qt::ClickFocus);
         QPalette dp = d->palette();
@@ -195,18 +189,18 @@ void Form1::buildRows()
 
         auto* a = new QLineEdit(page);
         a->setObjectName(QStringLiteral("TXT_ANAKEI_%1").arg(i));
-        a->setGeometry(tw_.rect(x0 + 480, y0, 495, 300));
+        a->setGeometry(at_(TableLayout::Diameter));
         diameter_[at] = a;
         connect(a, &QLineEdit::textChanged, this, [this, i](const QString& t) {
             if (!refreshing_)
                 table_.row(i).diameter = t;
         });
 
-        sign1_[at] = makeCombo(page, HoleTable::signChoices(), tw_.rect(x0 + 960, y0, 390, 300));
-        tol1_[at] = makeCombo(page, HoleTable::valueChoices(i), tw_.rect(x0 + 1320, y0, 390, 300));
-        sign2_[at] = makeCombo(page, HoleTable::signChoices(), tw_.rect(x0 + 1800, y0, 390, 300));
-        tol2_[at] = makeCombo(page, HoleTable::valueChoices(i), tw_.rect(x0 + 2160, y0, 390, 300));
-        kind_[at] = makeCombo(page, HoleTable::kindChoices(), tw_.rect(x0 + 2640, y0, 615, 300));
+        sign1_[at] = makeCombo(page, HoleTable::signChoices(), at_(TableLayout::Sign1));
+        tol1_[at] = makeCombo(page, HoleTable::valueChoices(i), at_(TableLayout::Value1));
+        sign2_[at] = makeCombo(page, HoleTable::signChoices(), at_(TableLayout::Sign2));
+        tol2_[at] = makeCombo(page, HoleTable::valueChoices(i), at_(TableLayout::Value2));
+        kind_[at] = makeCombo(page, HoleTable::kindChoices(), at_(TableLayout::Kind));
         sign1_[at]->setObjectName(QStringLiteral("KOUSA_%1").arg(i));
         tol1_[at]->setObjectName(QStringLiteral("KOUSACHI_%1").arg(i));
         sign2_[at]->setObjectName(QStringLiteral("KOUSA_%1").arg(i + 100));
@@ -224,25 +218,25 @@ void Form1::buildRows()
 
         auto* s = new ColorSwatch(page);
         s->setObjectName(QStringLiteral("Shape_Color_%1").arg(i));
-        s->setGeometry(tw_.rect(x0 + 3240, y0 + 120, 135, 135));
+        s->setGeometry(at_(TableLayout::Swatch));
         swatch_[at] = s;
     }
 
     // Headings over each of the three columns of every page.
     for (int p = 0; p < TabControl::kPages; ++p) {
         for (int c = 0; c < 3; ++c) {
-            const int x0 = 240 + 3600 * c;
             const int index = 3 * p + c;
             const struct {
                 const char* name;
                 QString text;
-                int left, width;
-            } headings[] = {{"Label1", QStringLiteral("穴径"), x0 + 480, 615},
-                {"Label2", QStringLiteral("公差"), x0 + 1080, 495},
-                {"Label3", QStringLiteral("公差"), x0 + 1800, 495},
-                {"Label4", QStringLiteral("TH NTH"), x0 + 2640, 735}};
+                QRect place;
+            } headings[] = {{"Label1", QStringLiteral("穴径"), layout_->diameterHeading(c)},
+                {"Label2", QStringLiteral("公差"), layout_->toleranceHeading(c, 0)},
+                {"Label3", QStringLiteral("公差"), layout_->toleranceHeading(c, 1)},
+                {"Label4", QStringLiteral("TH NTH"), layout_->kindHeading(c)}};
             for (const auto& h : headings) {
-                QLabel* l = label(SSTab1->page(p), h.text, tw_.rect(h.left, 600, h.width, 255));
+                QLabel* l = label(SSTab1->page(p), h.text, h.place);
+                l->setAlignment(Qt::AlignCenter);
                 l->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(h.name)).arg(index));
                 l->setAutoFillBackground(true);
                 QPalette lp = l->palette();
@@ -356,6 +350,10 @@ void Form1::refreshRow(int i)
     KOUSACHI(i + 100)->setEditText(r.tol2);
     THNTH(i)->setEditText(r.kind);
     Shape_Color(i)->setFillColor(toQColor(r.color));
+    // Every box shows the start of its text.
+    for (QComboBox* c : {KOUSA(i), KOUSACHI(i), KOUSA(i + 100), KOUSACHI(i + 100), THNTH(i)})
+        c->lineEdit()->setCursorPosition(0);
+    TXT_ANAKEI(i)->setCursorPosition(0);
     refreshing_ = was;
 }
 
@@ -392,6 +390,7 @@ void Form1::gerberRead(bool rs274x)
 void Form1::readChosenFile(bool rs274x, const QString& path)
 {
     lbl_name->setText(path);
+    lbl_name->setCursorPosition(0); // the start of a long path: its folder
     menuAction(QStringLiteral("read"))->setEnabled(true);
     const MessageSink sink = [this](const QString& text) { showMessage(text); };
     if (rs274x)
@@ -433,6 +432,7 @@ void Form1::readSettings()
         return;
     }
     Txt_seihincode->setText(productCode);
+    Txt_seihincode->setCursorPosition(0);
     refreshTable();
 }
 

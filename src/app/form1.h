@@ -23,6 +23,7 @@ namespace kivotrek {
 
 class ColorSwatch;
 class TabControl;
+class TableLayout;
 class HelpViewer;
 class frmAbout;
 class Frm_hyouji;
@@ -115,6 +116,7 @@ private:
     QComboBox* makeCombo(QWidget* page, const QStringList& items, const QRect& geometry);
 
     Twips tw_;
+    std::unique_ptr<TableLayout> layout_;
     HoleTable table_;
     BoardExtent extent_;
     std::unique_ptr<CommonDialog> dialog_;
