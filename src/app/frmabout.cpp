@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <algorithm>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -70,7 +71,7 @@ frmAbout::frmAbout(Prompts& prompts)
         QStringLiteral("ガーバーの穴データから穴区分け図を作成し、表示・印刷します。"),
         tw.rect(1080, 1560, 3885, 570));
     lblDisclaimer = makeLabel("lblDisclaimer",
-        QStringLiteral("警告: このプログラムは著作権法により保護されています。"
+        QStringLiteral("警告: このプログラムは著作権法により保護されています。\n"
                        "無断で複製・配布することを禁じます。"),
         tw.rect(360, 3120, 3870, 825));
 
@@ -85,6 +86,25 @@ frmAbout::frmAbout(Prompts& prompts)
     cmdSysInfo->setGeometry(tw.rect(4320, 3600, 1310, 345));
     cmdSysInfo->setAutoDefault(false);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
+
+    // The texts keep their lines: where the font needs more room than the design gives, the
+    // labels widen, the buttons move right and the box grows, rather than a line breaking
+    // inside a word or leaving a lone 「す。」 beside the OK button.
+    int extra = 0;
+    for (QLabel* l : {lblTitle, lblVersion, lblDescription, lblDisclaimer}) {
+        const QFontMetrics fm(l->font());
+        for (const QString& line : l->text().split(QLatin1Char('\n')))
+            extra = std::max(extra, fm.horizontalAdvance(line) + 4 - l->width());
+    }
+    if (extra > 0) {
+        setFixedSize(width() + extra, height());
+        for (QLabel* l : {lblTitle, lblVersion, lblDescription, lblDisclaimer})
+            l->resize(l->width() + extra, l->height());
+        cmdOK->move(cmdOK->x() + extra, cmdOK->y());
+        cmdSysInfo->move(cmdSysInfo->x() + extra, cmdSysInfo->y());
+    }
+    for (QLabel* l : {lblTitle, lblVersion, lblDescription, lblDisclaimer})
+        l->resize(l->width(), std::max(l->height(), l->heightForWidth(l->width())));
 
     setTabOrder(cmdOK, cmdSysInfo);
     cmdOK->setFocus();

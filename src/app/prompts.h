@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QString>
 
 class QWidget;
@@ -15,6 +16,10 @@ public:
     // Yes and No, no icon; true for Yes.
     virtual bool yesNo(QWidget* parent, const QString& text, const QString& caption) = 0;
 };
+
+// The text with line breaks where a line would pass maxWidth: after 。 or 、, a blank or a "/".
+// A piece wider than maxWidth on its own keeps its line.
+QString breakLines(const QString& text, const QFontMetrics& fm, int maxWidth);
 
 class QtPrompts : public Prompts {
 public:

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/frmabout.h"
+#include "app/prompts.h"
 #include "scripted.h"
 
 #include <QAction>
@@ -62,4 +63,39 @@ TEST(frmAbout, OneModelessBoxAtATime)
         visible += qobject_cast<frmAbout*>(top) && top->isVisible();
     EXPECT_EQ(visible, 1);
     EXPECT_TRUE(w.isEnabled()); // the main window stays usable
+}
+
+TEST(frmAbout, EachTextKeepsItsLinesClearOfTheButtons)
+{
+    test::RecordedPrompts prompts;
+    frmAbout box(prompts);
+    for (QLabel* l : {box.lblTitle, box.lblVersion, box.lblDescription, box.lblDisclaimer}) {
+        const QFontMetrics fm(l->font());
+        const QStringList lines = l->text().split(QLatin1Char('\n'));
+        for (const QString& line : lines)
+            EXPECT_LE(fm.horizontalAdvance(line), l->width()) << line.toStdString(); // never wrapped
+        EXPECT_GE(l->height(), fm.height() * int(lines.size())) << l->objectName().toStdString();
+        EXPECT_LE(l->geometry().right(), box.width());
+    }
+    // The disclaimer ends left of the OK button: no lone 「す。」 touches it.
+    EXPECT_LT(box.lblDisclaimer->geometry().right(), box.cmdOK->x());
+    EXPECT_TRUE(box.lblDisclaimer->text().endsWith(QStringLiteral("ています。\n無断で複製・配布することを禁じます。")));
+}
+
+TEST(MessageBoxes, LinesBreakAfterPunctuationNeverInsideAWord)
+{
+    const QFontMetrics fm(QApplication::font());
+    const QString text = QStringLiteral("/home/user/boards/2026/board-A/top.gbrには描画できる座標がありません。"
+                                        "ガーバーファイルか確認して下さい。");
+    const int width = fm.horizontalAdvance(QStringLiteral("ガーバーファイルか確認して下さい。")) + 2;
+    const QString broken = breakLines(text, fm, width);
+    EXPECT_EQ(QString(broken).remove(QLatin1Char('\n')), text);
+    for (const QString& line : broken.split(QLatin1Char('\n'))) {
+        EXPECT_FALSE(line.isEmpty());
+        EXPECT_TRUE(line.endsWith(QChar(0x3002)) || line.endsWith(QLatin1Char('/')) || line == broken.split(QLatin1Char('\n')).last())
+            << line.toStdString();
+    }
+    EXPECT_TRUE(broken.endsWith(QStringLiteral("\nガーバーファイルか確認して下さい。")));
+    // A short text stays on one line.
+    EXPECT_EQ(breakLines(QStringLiteral("閉じてもよろしいですか？"), fm, 800), QStringLiteral("閉じてもよろしいですか？"));
 }
