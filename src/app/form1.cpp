@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -96,10 +97,12 @@ Form1::Form1(Form1Setup setup, QWidget* parent)
     QPalette pagePalette = SSTab1->palette(); // the pages keep the system colours, not the green
     pagePalette.setColor(QPalette::Window, menuColor());
     SSTab1->setPalette(pagePalette);
-    buildRows();
+    // The first page now; the others when they are first shown or reached, which keeps two
+    // thirds of the table's widgets out of the start-up.
+    connect(SSTab1, &TabControl::aboutToShow, this, [this](int p) { buildPage(p); });
+    buildPage(0);
     buildMenu();
-    refreshTable();
-    setFocusOrder();
+    Txt_seihincode->setFocus();
 
     // Fixed single border: the client area plus the menu bar, not resizable.
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
@@ -159,18 +162,30 @@ void Form1::buildTopStrip(QWidget* client)
 QComboBox* Form1::makeCombo(QWidget* page, const QStringList& items, const QRect& geometry)
 {
     auto* c = new QComboBox(page);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
     c->addItems(items);
+    // Editable through a line edit of our own: setEditable() would also make the list's popup,
+    // and a completer over the list at once. The popup comes when it first opens, the
+    // completer's list when the box first takes the focus (eventFilter): together most of the
+    // cost of a box, 315 of them.
+    auto* edit = new QLineEdit(c);
+    auto* completer = new QCompleter(edit);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setCompletionMode(QCompleter::InlineCompletion);
+    edit->setCompleter(completer);
+    edit->installEventFilter(this);
+    c->setLineEdit(edit);
+    c->setInsertPolicy(QComboBox::NoInsert);
     c->setEditText(QString());
     c->setGeometry(geometry);
     return c;
 }
 
-void Form1::buildRows()
+void Form1::buildPage(int p)
 {
-    for (int i = 0; i < HoleTable::kRows; ++i) {
-        const int p = i / HoleTable::kRowsPerPage;
+    if (built_.at(static_cast<size_t>(p)))
+        return;
+    built_[static_cast<size_t>(p)] = true;
+    for (int i = p * HoleTable::kRowsPerPage; i < (p + 1) * HoleTable::kRowsPerPage; ++i) {
         const auto at_ = [this, i](TableLayout::Field f) { return layout_->field(i, f); };
         QWidget* page = SSTab1->page(p);
         const auto at = static_cast<size_t>(i);
@@ -222,8 +237,8 @@ void Form1::buildRows()
         swatch_[at] = s;
     }
 
-    // Headings over each of the three columns of every page.
-    for (int p = 0; p < TabControl::kPages; ++p) {
+    // Headings over each of the three columns of the page.
+    {
         for (int c = 0; c < 3; ++c) {
             const int index = 3 * p + c;
             const struct {
@@ -242,8 +257,28 @@ void Form1::buildRows()
                 QPalette lp = l->palette();
                 lp.setColor(QPalette::Window, menuColor());
                 l->setPalette(lp);
+                l->show();
             }
         }
+    }
+
+    // The page's fields in the Tab order, after those of the page before, and their values.
+    const int first = p * HoleTable::kRowsPerPage;
+    QWidget* prev = p == 0 ? static_cast<QWidget*>(Cmb_Parsent) : (built_[size_t(p - 1)] ? kind_[size_t(first - 1)] : nullptr);
+    for (int i = first; i < first + HoleTable::kRowsPerPage; ++i) {
+        const auto at = static_cast<size_t>(i);
+        for (QWidget* w : {static_cast<QWidget*>(diameter_[at]), static_cast<QWidget*>(sign1_[at]),
+                 static_cast<QWidget*>(tol1_[at]), static_cast<QWidget*>(sign2_[at]),
+                 static_cast<QWidget*>(tol2_[at]), static_cast<QWidget*>(kind_[at])}) {
+            if (prev)
+                QWidget::setTabOrder(prev, w);
+            prev = w;
+        }
+        refreshRow(i);
+    }
+    for (QObject* child : SSTab1->page(p)->children()) {
+        if (auto* w = qobject_cast<QWidget*>(child))
+            w->show(); // children made after their page was shown
     }
 }
 
@@ -276,53 +311,79 @@ QAction* Form1::menuAction(const QString& name) const
     return findChild<QAction*>(name);
 }
 
+template <typename W> W* Form1::rowWidget(const std::array<W*, HoleTable::kRows>& widgets, int i) const
+{
+    const_cast<Form1*>(this)->buildPage(i / HoleTable::kRowsPerPage);
+    return widgets.at(static_cast<size_t>(i));
+}
+
+QLineEdit* Form1::TXT_DCODE(int i) const
+{
+    return rowWidget(dcode_, i);
+}
+
+QLineEdit* Form1::TXT_ANAKEI(int i) const
+{
+    return rowWidget(diameter_, i);
+}
+
 QComboBox* Form1::KOUSA(int index) const
 {
-    return index >= 100 ? sign2_.at(static_cast<size_t>(index - 100)) : sign1_.at(static_cast<size_t>(index));
+    return index >= 100 ? rowWidget(sign2_, index - 100) : rowWidget(sign1_, index);
 }
 
 QComboBox* Form1::KOUSACHI(int index) const
 {
-    return index >= 100 ? tol2_.at(static_cast<size_t>(index - 100)) : tol1_.at(static_cast<size_t>(index));
+    return index >= 100 ? rowWidget(tol2_, index - 100) : rowWidget(tol1_, index);
 }
 
-void Form1::setFocusOrder()
+QComboBox* Form1::THNTH(int i) const
 {
-    // Product code, size choice, then per row: diameter, first sign and value, second sign
-    // and value, kind.
-    QWidget* prev = Txt_seihincode;
-    auto chain = [&prev](QWidget* next) {
-        QWidget::setTabOrder(prev, next);
-        prev = next;
-    };
-    chain(Cmb_Parsent);
-    for (int i = 0; i < HoleTable::kRows; ++i) {
-        chain(TXT_ANAKEI(i));
-        chain(KOUSA(i));
-        chain(KOUSACHI(i));
-        chain(KOUSA(i + 100));
-        chain(KOUSACHI(i + 100));
-        chain(THNTH(i));
-    }
-    Txt_seihincode->setFocus();
+    return rowWidget(kind_, i);
+}
+
+ColorSwatch* Form1::Shape_Color(int i) const
+{
+    return rowWidget(swatch_, i);
 }
 
 bool Form1::focusNextPrevChild(bool next)
 {
     // Rows on hidden pages take part too: the page of the next field is shown first, since
-    // Qt's own chain skips hidden widgets.
-    QList<QWidget*> order = {Txt_seihincode, Cmb_Parsent};
-    for (int i = 0; i < HoleTable::kRows; ++i)
-        order << TXT_ANAKEI(i) << KOUSA(i) << KOUSACHI(i) << KOUSA(i + 100) << KOUSACHI(i + 100) << THNTH(i);
+    // Qt's own chain skips hidden widgets. The order: product code, size choice, then per row
+    // diameter, first sign and value, second sign and value, kind.
+    constexpr int kFieldsPerRow = 6;
+    constexpr int kOrder = 2 + kFieldsPerRow * HoleTable::kRows;
+    const auto fieldAt = [this](int k) -> QWidget* {
+        if (k == 0)
+            return Txt_seihincode;
+        if (k == 1)
+            return Cmb_Parsent;
+        const int i = (k - 2) / kFieldsPerRow;
+        switch ((k - 2) % kFieldsPerRow) {
+        case 0: return TXT_ANAKEI(i);
+        case 1: return KOUSA(i);
+        case 2: return KOUSACHI(i);
+        case 3: return KOUSA(i + 100);
+        case 4: return KOUSACHI(i + 100);
+        default: return THNTH(i);
+        }
+    };
     QWidget* current = QApplication::focusWidget();
-    int at = -1;
-    for (int k = 0; k < order.size() && at < 0; ++k) {
-        if (order[k] == current || order[k]->isAncestorOf(current))
-            at = k;
+    const auto holds = [current](const QWidget* w) { return w && (w == current || w->isAncestorOf(current)); };
+    int at = holds(Txt_seihincode) ? 0 : holds(Cmb_Parsent) ? 1 : -1;
+    const int page = SSTab1->pageOf(current);
+    for (int i = page * HoleTable::kRowsPerPage; page >= 0 && at < 0 && i < (page + 1) * HoleTable::kRowsPerPage; ++i) {
+        const auto r = static_cast<size_t>(i);
+        const QWidget* fields[kFieldsPerRow] = {diameter_[r], sign1_[r], tol1_[r], sign2_[r], tol2_[r], kind_[r]};
+        for (int f = 0; f < kFieldsPerRow && at < 0; ++f) {
+            if (holds(fields[f]))
+                at = 2 + kFieldsPerRow * i + f;
+        }
     }
     if (at < 0)
         return QMainWindow::focusNextPrevChild(next);
-    QWidget* target = order[(at + (next ? 1 : order.size() - 1)) % order.size()];
+    QWidget* target = fieldAt((at + (next ? 1 : kOrder - 1)) % kOrder);
     const int p = SSTab1->pageOf(target);
     if (p >= 0)
         SSTab1->setCurrentIndex(p);
@@ -339,28 +400,33 @@ void Form1::loadLogo()
 
 void Form1::refreshRow(int i)
 {
+    if (!built_.at(static_cast<size_t>(i / HoleTable::kRowsPerPage)))
+        return; // the page shows the table when it is built
     const bool was = refreshing_;
     refreshing_ = true;
     const HoleRow& r = table_.row(i);
-    TXT_DCODE(i)->setText(r.dcode);
-    TXT_ANAKEI(i)->setText(r.diameter);
-    KOUSA(i)->setEditText(r.sign1);
-    KOUSACHI(i)->setEditText(r.tol1);
-    KOUSA(i + 100)->setEditText(r.sign2);
-    KOUSACHI(i + 100)->setEditText(r.tol2);
-    THNTH(i)->setEditText(r.kind);
+    // Only what changed: each new text is laid out again, 147 boxes a page. Every box shows
+    // the start of its text.
+    const auto show = [](QLineEdit* edit, const QString& text) {
+        if (edit->text() != text)
+            edit->setText(text);
+        edit->setCursorPosition(0);
+    };
+    show(TXT_DCODE(i), r.dcode);
+    show(TXT_ANAKEI(i), r.diameter);
+    show(KOUSA(i)->lineEdit(), r.sign1);
+    show(KOUSACHI(i)->lineEdit(), r.tol1);
+    show(KOUSA(i + 100)->lineEdit(), r.sign2);
+    show(KOUSACHI(i + 100)->lineEdit(), r.tol2);
+    show(THNTH(i)->lineEdit(), r.kind);
     Shape_Color(i)->setFillColor(toQColor(r.color));
-    // Every box shows the start of its text.
-    for (QComboBox* c : {KOUSA(i), KOUSACHI(i), KOUSA(i + 100), KOUSACHI(i + 100), THNTH(i)})
-        c->lineEdit()->setCursorPosition(0);
-    TXT_ANAKEI(i)->setCursorPosition(0);
     refreshing_ = was;
 }
 
 void Form1::refreshTable()
 {
     for (int i = 0; i < HoleTable::kRows; ++i)
-        refreshRow(i);
+        refreshRow(i); // rows of pages not built yet are skipped
     emit tableChanged();
 }
 
@@ -603,9 +669,15 @@ void Form1::chooseColor(int i)
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::FocusIn) {
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        auto* combo = edit ? qobject_cast<QComboBox*>(edit->parentWidget()) : nullptr;
+        if (combo && edit->completer() && !edit->completer()->model())
+            edit->completer()->setModel(combo->model());
+    }
     if (event->type() == QEvent::MouseButtonDblClick) {
         for (int i = 0; i < HoleTable::kRows; ++i) {
-            if (watched == TXT_DCODE(i)) {
+            if (watched == dcode_[static_cast<size_t>(i)]) {
                 chooseColor(i);
                 return true;
             }

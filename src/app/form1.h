@@ -58,12 +58,13 @@ public:
     QLineEdit* Txt_seihincode;
     QComboBox* Cmb_Parsent;
     TabControl* SSTab1;
-    QLineEdit* TXT_DCODE(int i) const { return dcode_.at(static_cast<size_t>(i)); }
-    QLineEdit* TXT_ANAKEI(int i) const { return diameter_.at(static_cast<size_t>(i)); }
+    // The fields of row i; a page's fields are made when it is first shown or asked for.
+    QLineEdit* TXT_DCODE(int i) const;
+    QLineEdit* TXT_ANAKEI(int i) const;
     QComboBox* KOUSA(int index) const; // i for the first tolerance, i + 100 for the second
     QComboBox* KOUSACHI(int index) const;
-    QComboBox* THNTH(int i) const { return kind_.at(static_cast<size_t>(i)); }
-    ColorSwatch* Shape_Color(int i) const { return swatch_.at(static_cast<size_t>(i)); }
+    QComboBox* THNTH(int i) const;
+    ColorSwatch* Shape_Color(int i) const;
     QAction* menuAction(const QString& name) const; // "filein", "read", "HYOUJI", ...
 
     const Twips& twips() const { return tw_; }
@@ -107,9 +108,9 @@ protected:
 
 private:
     void buildTopStrip(QWidget* client);
-    void buildRows();
+    void buildPage(int p);
+    template <typename W> W* rowWidget(const std::array<W*, HoleTable::kRows>& widgets, int i) const;
     void buildMenu();
-    void setFocusOrder();
     void loadLogo();
     void gerberRead(bool rs274x);
     void readChosenFile(bool rs274x, const QString& path);
@@ -128,6 +129,7 @@ private:
     std::array<QLineEdit*, HoleTable::kRows> diameter_ {};
     std::array<QComboBox*, HoleTable::kRows> sign1_ {}, tol1_ {}, sign2_ {}, tol2_ {}, kind_ {};
     std::array<ColorSwatch*, HoleTable::kRows> swatch_ {};
+    std::array<bool, 3> built_ {}; // the table's pages whose fields exist
     QPointer<frmAbout> about_;
     QPointer<Frm_hyouji> preview_;
     std::unique_ptr<QPrinter> printer_;

@@ -14,7 +14,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kivotrek"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.1"));
-    QApplication::setWindowIcon(kivotrek::appIcon());
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
     QFont font(QStringLiteral("Noto Sans CJK JP"));
@@ -28,6 +27,9 @@ int main(int argc, char** argv)
 
     kivotrek::Form1 window;
     window.show();
+    // The icon's seven sizes (and the icon engines Qt looks for) once the window is up: the
+    // window manager takes an icon given after the window is mapped as well.
+    QTimer::singleShot(0, &window, [] { QApplication::setWindowIcon(kivotrek::appIcon()); });
     // A Gerber file named on the command line (as a file manager passes it) is read at once,
     // once the window is up to show what the read has to say.
     const QStringList args = QApplication::arguments().mid(1);

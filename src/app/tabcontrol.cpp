@@ -48,6 +48,7 @@ void TabControl::setCurrentIndex(int p)
 {
     if (p < 0 || p >= kPages)
         return;
+    emit aboutToShow(p);
     if (bar_->currentIndex() != p)
         bar_->setCurrentIndex(p); // comes back here through currentChanged
     for (int i = 0; i < kPages; ++i)

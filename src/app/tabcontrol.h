@@ -25,6 +25,10 @@ public:
 public slots:
     void setCurrentIndex(int p);
 
+signals:
+    // Before page p is shown, each time: its content can still be made.
+    void aboutToShow(int p);
+
 protected:
     void resizeEvent(QResizeEvent* e) override;
 

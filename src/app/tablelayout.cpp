@@ -38,7 +38,7 @@ TableLayout::TableLayout(const Twips& tw, const QStringList& signs, const QStrin
     const QFontMetrics fm(QApplication::font());
     // What the style keeps of an editable combo box for its frame and arrow.
     ProbeCombo probe;
-    probe.setEditable(true);
+    probe.setLineEdit(new QLineEdit(&probe)); // editable, as the table's boxes are made
     probe.resize(200, probe.sizeHint().height());
     QStyleOptionComboBox option;
     probe.initStyleOption(&option);
