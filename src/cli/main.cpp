@@ -1,6 +1,7 @@
 // kivotrek-cli: the batch front end over the same core as the desktop program.
 
 #include "cli/clicommon.h"
+#include "cli/rawpaths.h"
 
 #include <QStringList>
 #include <cstdio>
@@ -66,7 +67,7 @@ int main(int argc, char** argv)
     qInstallMessageHandler(quietQt);
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << argumentText(argv[i]);
     if (args.isEmpty())
         return usageError(QStringLiteral("no command given"));
     const QString command = args.takeFirst();

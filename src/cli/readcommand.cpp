@@ -1,4 +1,5 @@
 #include "cli/clicommon.h"
+#include "cli/rawpaths.h"
 #include "cli/jsonwriter.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
@@ -46,7 +47,8 @@ int runRead(const QStringList& args)
     QStringList messages;
     const MessageSink sink = [&messages](const QString& m) { messages << m; };
     const ReadResult r =
-        rs274x ? readRs274xGerber(path, table, extent, sink) : readStandardGerber(path, table, extent, sink);
+        rs274x ? readRs274xGerber(readablePath(path), table, extent, sink)
+               : readStandardGerber(readablePath(path), table, extent, sink);
 
     JsonWriter json;
     json.beginObject();

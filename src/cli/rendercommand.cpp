@@ -1,4 +1,5 @@
 #include "cli/clicommon.h"
+#include "cli/rawpaths.h"
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
 #include "drawing/pagelayout.h"
@@ -123,6 +124,14 @@ int runRender(const QStringList& args, int& argc, char** argv)
     if (const int bad = parseRenderOptions(args, o))
         return bad;
     const QString suffix = QFileInfo(o.out).suffix().toLower();
+    // Names that are no UTF-8 are reached through descriptors; messages keep the names given.
+    const QString shownGerber = o.gerber;
+    const QString shownOut = o.out;
+    o.gerber = readablePath(o.gerber);
+    if (!o.settings.isEmpty())
+        o.settings = readablePath(o.settings);
+    OutputPath output(o.out);
+    o.out = output.writePath();
 
     // The read the menu command would run, from the program's start-up state, then the
     // settings, the table check and, for a preview, the cutting of the file's lines for the
@@ -186,15 +195,15 @@ int runRender(const QStringList& args, int& argc, char** argv)
         inputs.join();
         written.second = preview->save(o.out, suffix);
     }
-    if (!written.second) {
-        printErr(QStringLiteral("kivotrek-cli: cannot write ") + o.out);
+    if (!written.second || !output.finish()) {
+        printErr(QStringLiteral("kivotrek-cli: cannot write ") + shownOut);
         return finish(kUnreadable);
     }
     const DrawResult drawn = written.first;
     switch (drawn.ending) {
     case DrawResult::Ending::Complete: return finish(kDone);
     case DrawResult::Ending::Unreadable:
-        printErr(QStringLiteral("kivotrek-cli: cannot read ") + o.gerber);
+        printErr(QStringLiteral("kivotrek-cli: cannot read ") + shownGerber);
         return finish(kUnreadable);
     case DrawResult::Ending::NoExtent:
         printErr(QStringLiteral("kivotrek-cli: drawing stopped: the board extent is 0, nothing drawn"));

@@ -1,4 +1,5 @@
 #include "cli/clicommon.h"
+#include "cli/rawpaths.h"
 #include "cli/jsonwriter.h"
 #include "settings/settingsfile.h"
 
@@ -9,7 +10,7 @@ namespace kivotrek::cli {
 int loadSettingsInto(const QString& path, HoleTable& table, QString& productCode)
 {
     QString error;
-    if (!loadSettings(path, table, productCode, &error)) {
+    if (!loadSettings(readablePath(path), table, productCode, &error)) {
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         return kUnreadable;
     }
@@ -24,7 +25,7 @@ int runSettings(const QStringList& args)
     HoleTable table;
     QString productCode;
     QString error;
-    if (!loadSettings(path, table, productCode, &error)) {
+    if (!loadSettings(readablePath(path), table, productCode, &error)) {
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         return kUnreadable;
     }

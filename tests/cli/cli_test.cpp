@@ -13,6 +13,10 @@
 #include <QProcess>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <tuple>
 
 using namespace kivotrek;
 
@@ -450,4 +454,57 @@ TEST(CliRender, PageSizesPipesDashDashAndEndlessLines)
         QStringLiteral("72"), QStringLiteral("-o"), pdf, endless});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("drawing stopped at line 3")) << r.err.constData();
+}
+
+TEST(CliRender, NamesThatAreNoUtf8StayTheirBytes)
+{
+    // A Shift-JIS name from an old archive: b<0x83 0x8A>.gbr, written and read by its bytes.
+    test::Scratch dir;
+    const QByteArray folder = QFile::encodeName(dir.path(QString()));
+    const QByteArray input = folder + "/b\x83\x8a.gbr";
+    const QByteArray output = folder + "/o\x83\x8a.png";
+    {
+        QFile source(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr"));
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        FILE* f = std::fopen(input.constData(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
+        std::fclose(f);
+    }
+    // The shell passes the bytes as they are; QProcess would pass UTF-8.
+    const auto run = [](const QByteArray& script) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("CLI"), QString::fromUtf8(KIVOTREK_CLI));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromLatin1(script)});
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return std::make_pair(p.exitCode(), p.readAllStandardOutput());
+    };
+    const QByteArray folderArg = "'" + folder + "'";
+    auto [status, out] = run("\"$CLI\" read \"$(printf '%s/b\\203\\212.gbr' " + folderArg + ")\"");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(out.contains("\"ending\":\"complete\"")) << out.constData();
+    std::tie(status, out) = run("\"$CLI\" render --preview -o \"$(printf '%s/o\\203\\212.png' " + folderArg
+        + ")\" \"$(printf '%s/b\\203\\212.gbr' " + folderArg + ")\"");
+    EXPECT_EQ(status, 1); // no diameters: the table check, nothing written
+    std::tie(status, out) = run("\"$CLI\" render --page 100 --dpi 72 -o \"$(printf '%s/o\\203\\212.png' "
+        + folderArg + ")\" \"$(printf '%s/b\\203\\212.gbr' " + folderArg + ")\"");
+    EXPECT_EQ(status, 0);
+    struct stat st {};
+    EXPECT_EQ(::stat(output.constData(), &st), 0) << "the output has the name's own bytes";
+    EXPECT_GT(st.st_size, 0);
+    // No temporary file is left beside them (Qt cannot list such names: readdir can).
+    QList<QByteArray> names;
+    if (DIR* d = ::opendir(folder.constData())) {
+        while (const dirent* e = ::readdir(d)) {
+            if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
+                names << QByteArray(e->d_name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, QList<QByteArray>({"b\x83\x8a.gbr", "o\x83\x8a.png"}));
 }
