@@ -16,6 +16,7 @@
 #include "settings/settingsfile.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
@@ -132,31 +133,46 @@ Form1::~Form1()
 
 void Form1::buildTopStrip(QWidget* client)
 {
+    // Where the table made the window wider than designed, the path and the product code get
+    // the room, half each; the size choice keeps its width at the right.
+    const int extra = std::max(0, layout_->client().width() - tw_.px(11310));
+    const int toPath = extra / 2;
+    const int top = tw_.px(kTopStrip);
+    const int h = layout_->boxHeight();
+    const auto place = [&](QWidget* w, int leftTwips, int widthTwips, int shift, int grow) {
+        w->setGeometry(tw_.px(leftTwips) + shift, top, tw_.px(widthTwips) + grow, h);
+    };
+
     lbl_name = new QLineEdit(client);
     lbl_name->setObjectName(QStringLiteral("lbl_name"));
     lbl_name->setReadOnly(true);
     lbl_name->setFocusPolicy(Qt::NoFocus);
-    lbl_name->setGeometry(tw_.px(240), tw_.px(kTopStrip), tw_.px(4215), layout_->boxHeight());
+    place(lbl_name, 240, 4215, 0, toPath);
 
-    label(client, QStringLiteral("製品コード"), tw_.rect(4560, kTopStrip, 975, 255))
-        ->setObjectName(QStringLiteral("Label7"));
+    QLabel* code = label(client, QStringLiteral("製品コード"), QRect());
+    code->setObjectName(QStringLiteral("Label7"));
+    place(code, 4560, 975, toPath, 0);
     Txt_seihincode = new QLineEdit(client);
     Txt_seihincode->setObjectName(QStringLiteral("Txt_seihincode"));
-    Txt_seihincode->setGeometry(tw_.px(5640), tw_.px(kTopStrip), tw_.px(1575), layout_->boxHeight());
+    place(Txt_seihincode, 5640, 1575, toPath, extra - toPath);
 
-    label(client, QStringLiteral("サイズ"), tw_.rect(7800, kTopStrip, 615, 255))
-        ->setObjectName(QStringLiteral("Label5"));
+    QLabel* size = label(client, QStringLiteral("サイズ"), QRect());
+    size->setObjectName(QStringLiteral("Label5"));
+    place(size, 7800, 615, extra, 0);
     Cmb_Parsent = new QComboBox(client);
     Cmb_Parsent->setObjectName(QStringLiteral("Cmb_Parsent"));
     Cmb_Parsent->setEditable(true);
     Cmb_Parsent->setInsertPolicy(QComboBox::NoInsert);
     Cmb_Parsent->addItems(sizeChoices());
     Cmb_Parsent->setEditText(sizeChoices().first());
-    Cmb_Parsent->setGeometry(tw_.px(8400), tw_.px(kTopStrip), tw_.px(1335), layout_->boxHeight());
+    place(Cmb_Parsent, 8400, 1335, extra, 0);
 
-    QLabel* percent = label(client, QStringLiteral("％"), tw_.rect(9720, kTopStrip, 495, 255));
+    QLabel* percent = label(client, QStringLiteral("％"), QRect());
     percent->setObjectName(QStringLiteral("Label6"));
     percent->setAlignment(Qt::AlignCenter);
+    place(percent, 9720, 495, extra, 0);
+    for (QLabel* l : {code, size})
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 QComboBox* Form1::makeCombo(QWidget* page, const QStringList& items, const QRect& geometry)

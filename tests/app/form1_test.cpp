@@ -112,8 +112,14 @@ TEST(Form1, RowsSitOnTheirPagesAtTheirPlaces)
     EXPECT_EQ(w->SSTab1->pos(), tw.point(120, 720));
     EXPECT_GE(w->SSTab1->width(), tw.px(11055));
     EXPECT_GE(w->SSTab1->height(), tw.px(3615));
-    EXPECT_EQ(w->Cmb_Parsent->pos(), tw.point(8400, 120));
+    // The top strip in its order; the path and product code take the room a wider table gives.
+    EXPECT_EQ(w->lbl_name->pos(), tw.point(240, 120));
+    EXPECT_GE(w->lbl_name->width(), tw.px(4215));
+    EXPECT_LT(w->lbl_name->geometry().right(), w->Txt_seihincode->x());
+    EXPECT_GE(w->Txt_seihincode->width(), tw.px(1575));
+    EXPECT_LT(w->Txt_seihincode->geometry().right(), w->Cmb_Parsent->x());
     EXPECT_EQ(w->Cmb_Parsent->width(), tw.px(1335));
+    EXPECT_LE(w->Cmb_Parsent->geometry().right(), w->centralWidget()->width());
 }
 
 TEST(Form1, TabWalksTheRowsAndShowsTheirPage)

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots again: the desktop program under Xvfb on the sample board,
+# driven with xdotool, each window captured with ImageMagick's import; the printed page from
+# kivotrek-cli. Needs xvfb, xdotool and imagemagick. Usage: docs/screenshots/take.sh [BUILD_DIR]
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD=${1:-$ROOT/build}
+OUT=$ROOT/docs/screenshots
+APP=$BUILD/src/kivotrek
+
+number=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true; pkill -f "$APP" 2>/dev/null || true; rm -f "$number"' EXIT
+for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.05; done
+export DISPLAY=:$(tr -d '\n' <"$number")
+
+cd "$ROOT/examples"
+[ -e "$BUILD/src/image.bmp" ] || cp image.bmp "$BUILD/src/image.bmp"
+
+window() { # the id of the visible window with this title
+    local id=""
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [ -n "$id" ] && break
+        sleep 0.1
+    done
+    echo "$id"
+}
+click() { # window-relative x, y
+    local x y
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+    sleep 0.6
+}
+shot() { import -window "$1" "$OUT/$2"; echo "wrote $2"; }
+
+"$APP" >/dev/null 2>&1 &
+main=$(window "穴区分け図")
+sleep 0.5
+shot "$main" 01-start.png
+kill %2 2>/dev/null || pkill -f "$APP"
+sleep 0.5
+
+"$APP" board.gbr >/dev/null 2>&1 &
+main=$(window "穴区分け図")
+sleep 0.8
+shot "$main" 02-read.png
+# ファイル → 前回の設定ファイルの読み込み (the third entry)
+click "$main" 30 10
+click "$main" 110 82
+shot "$main" 03-settings.png
+# 表示
+click "$main" 80 10
+preview=$(window "プレビュー")
+sleep 0.5
+shot "$preview" 04-preview.png
+# ヘルプ → バージョン情報
+click "$main" 160 10
+click "$main" 190 34
+about=$(window "Kivotrekのﾊﾞｰｼﾞｮﾝ情報")
+sleep 0.5
+shot "$about" 06-about.png
+
+"$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
+echo "wrote 05-page.png"
