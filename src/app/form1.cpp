@@ -188,8 +188,8 @@ QComboBox* Form1::makeCombo(QWidget* page, const QStringList& items, const QRect
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setCompletionMode(QCompleter::InlineCompletion);
     edit->setCompleter(completer);
-    edit->installEventFilter(this);
     c->setLineEdit(edit);
+    c->installEventFilter(this); // the box takes the focus for its line edit
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setEditText(QString());
     c->setGeometry(geometry);
@@ -686,10 +686,10 @@ void Form1::chooseColor(int i)
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn) {
-        auto* edit = qobject_cast<QLineEdit*>(watched);
-        auto* combo = edit ? qobject_cast<QComboBox*>(edit->parentWidget()) : nullptr;
-        if (combo && edit->completer() && !edit->completer()->model())
-            edit->completer()->setModel(combo->model());
+        auto* combo = qobject_cast<QComboBox*>(watched);
+        QCompleter* completer = combo && combo->lineEdit() ? combo->lineEdit()->completer() : nullptr;
+        if (completer && !completer->model())
+            completer->setModel(combo->model());
     }
     if (event->type() == QEvent::MouseButtonDblClick) {
         for (int i = 0; i < HoleTable::kRows; ++i) {

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -342,4 +343,22 @@ TEST(Form1, OpensAFileNamedOnTheCommandLineWithTheRightReader)
         QStringList({QStringLiteral("Kivotrek: ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
     EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D10"));
     EXPECT_TRUE(w->TXT_ANAKEI(1)->text().isEmpty()); // cleared for the new file
+}
+
+TEST(Form1, TableBoxesCompleteFromTheirListAndWriteTheTable)
+{
+    Window w;
+    w->show();
+    QApplication::setActiveWindow(w.form.get());
+    // A box on the third page, reached by its row: the page is there when asked for.
+    QComboBox* kind = w->THNTH(50);
+    w->SSTab1->setCurrentIndex(2);
+    kind->lineEdit()->setFocus();
+    ASSERT_TRUE(kind->lineEdit()->completer());
+    EXPECT_EQ(kind->lineEdit()->completer()->model(), kind->model()) << "the list, once focused";
+    QTest::keyClicks(kind->lineEdit(), QStringLiteral("N"));
+    EXPECT_EQ(kind->currentText(), QStringLiteral("NTH")); // the list's completion, inline
+    EXPECT_EQ(w->table().row(50).kind, QStringLiteral("NTH"));
+    kind->setCurrentIndex(2); // picked from the list
+    EXPECT_EQ(w->table().row(50).kind, QStringLiteral("外形"));
 }
