@@ -85,6 +85,20 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
         EXPECT_EQ(QDir(root_).entryList(QDir::Files | QDir::Hidden).size(), 5);
         QFile::remove(path(QStringLiteral("filler")));
     }
+    // The batch command says so by name, exits 3 and leaves the old drawing.
+    const QString svgOut = path(QStringLiteral("page.svg"));
+    ASSERT_TRUE(writeWholeFile(svgOut, "old"));
+    fill(0);
+    QProcess cli;
+    cli.start(QString::fromUtf8(KIVOTREK_CLI),
+        {QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"), svgOut,
+            QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 3);
+    EXPECT_TRUE(cli.readAllStandardError().contains("cannot write " + QFile::encodeName(svgOut)));
+    EXPECT_EQ(test::readAll(svgOut), QByteArray("old"));
+    QFile::remove(path(QStringLiteral("filler")));
+
     // With room again, the same saves go through.
     EXPECT_TRUE(saveBitmap(image, picture));
     EXPECT_EQ(test::readAll(picture).left(2), QByteArray("BM"));
