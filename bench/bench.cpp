@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     for (const Board* b : {&std1m, &rs200k}) {
         const double t = best(runs, [&] {
             PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
-            DrawPreview(b->path, b->table, b->extent, s);
+            drawPreview(b->path, b->table, b->extent, s);
         });
         row(qPrintable(QFileInfo(b->path).fileName() + QStringLiteral(": preview picture")), t, "s");
         // The same with the lines cut on a second thread, as kivotrek-cli draws it.
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
     {
         const double t = best(runs, [&] {
             SvgSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
-            DrawPreview(rs200k.path, rs200k.table, rs200k.extent, s);
+            drawPreview(rs200k.path, rs200k.table, rs200k.extent, s);
             (void)s.document();
         });
         row("rs274x-200k.gbr: preview SVG", t, "s");
@@ -133,7 +133,7 @@ int main(int argc, char** argv)
             writer.setResolution(600);
             PageSurface page(writer, PageSurface::sheetTwips(layout), 600);
             BasicRandom random;
-            PrintDrawing(
+            printDrawing(
                 rs200k.path, rs200k.table, rs200k.extent, QStringLiteral("自動(A4縦)"), {}, page, random);
             page.end();
         });

@@ -92,7 +92,7 @@ bool writeBoardSettings(const QString& gerberPath)
         r.tol1 = QStringLiteral("0.05");
         r.kind = t < 8 ? QStringLiteral("TH") : QStringLiteral("NTH");
     }
-    return Setfilesave(table, QStringLiteral("BENCH-01"), gerberPath).ok;
+    return saveSettingsFile(table, QStringLiteral("BENCH-01"), gerberPath).ok;
 }
 
 } // namespace kivotrek::bench

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         else if (freeSeen)
             std::abort(); // used rows must have no gap
     }
-    if (extent.MaxX < 0 || extent.MaxY < 0 || file.isOpen() || r.ending == ReadEnding::Fault)
+    if (extent.maxX < 0 || extent.maxY < 0 || file.isOpen() || r.ending == ReadEnding::Fault)
         std::abort();
     return 0;
 }

@@ -32,36 +32,36 @@ bool QtCommonDialog::showFile(QWidget* parent, bool save)
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // No default suffix: the name is taken exactly as typed. The desktop's question before
     // replacing a file only where the command asks for it.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(save && (Flags & kOverwritePrompt)));
-    const QStringList filters = qtFilters(Filter);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(save && (flags & kOverwritePrompt)));
+    const QStringList filters = qtFilters(filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
-    if (!FileName.isEmpty())
-        dialog.selectFile(FileName);
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    FileName = dialog.selectedFiles().constFirst();
-    return !FileName.isEmpty();
+    fileName = dialog.selectedFiles().constFirst();
+    return !fileName.isEmpty();
 }
 
-bool QtCommonDialog::ShowOpen(QWidget* parent)
+bool QtCommonDialog::showOpen(QWidget* parent)
 {
     return showFile(parent, false);
 }
 
-bool QtCommonDialog::ShowSave(QWidget* parent)
+bool QtCommonDialog::showSave(QWidget* parent)
 {
     return showFile(parent, true);
 }
 
-bool QtCommonDialog::ShowColor(QWidget* parent)
+bool QtCommonDialog::showColor(QWidget* parent)
 {
     // Not preset to the row's colour: the dialog opens as the system offers it.
     QColorDialog dialog(parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    Color = dialog.selectedColor();
-    return Color.isValid();
+    color = dialog.selectedColor();
+    return color.isValid();
 }
 
 } // namespace kivotrek
@@ -80,10 +80,10 @@ void QtCommonDialog::setDefaultPrinter(const QPrinter& printer)
         QProcess::execute(lpoptions, {QStringLiteral("-d"), printer.printerName()});
 }
 
-bool QtCommonDialog::ShowPrinter(QWidget* parent, QPrinter& printer)
+bool QtCommonDialog::showPrinter(QWidget* parent, QPrinter& printer)
 {
     QPrintDialog dialog(&printer, parent);
-    if (Flags & kHidePrintToFile)
+    if (flags & kHidePrintToFile)
         dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);

@@ -16,17 +16,17 @@ class CommonDialog {
 public:
     virtual ~CommonDialog() = default;
 
-    QString Filter; // "description|pattern" pairs, as "ガーバーﾌｧｲﾙ (*.gbr)|*.gbr"
-    QString FileName; // the name it last held; the next file dialog starts with it
-    bool CancelError = false; // a cancel is reported as a failure
-    QColor Color; // the colour last confirmed
-    int Flags = 0;
+    QString filter; // "description|pattern" pairs, as "ガーバーﾌｧｲﾙ (*.gbr)|*.gbr"
+    QString fileName; // the name it last held; the next file dialog starts with it
+    bool cancelError = false; // a cancel is reported as a failure
+    QColor color; // the colour last confirmed
+    int flags = 0;
 
-    virtual bool ShowOpen(QWidget* parent) = 0;
-    virtual bool ShowSave(QWidget* parent) = 0;
-    virtual bool ShowColor(QWidget* parent) = 0;
+    virtual bool showOpen(QWidget* parent) = 0;
+    virtual bool showSave(QWidget* parent) = 0;
+    virtual bool showColor(QWidget* parent) = 0;
     // The print dialog: the printer chosen there is set up on the given printer object.
-    virtual bool ShowPrinter(QWidget* parent, QPrinter& printer) = 0;
+    virtual bool showPrinter(QWidget* parent, QPrinter& printer) = 0;
 
     // Flags for the print dialog.
     static constexpr int kHidePrintToFile = 0x100000;
@@ -40,10 +40,10 @@ public:
 // The dialogs of the desktop.
 class QtCommonDialog : public CommonDialog {
 public:
-    bool ShowOpen(QWidget* parent) override;
-    bool ShowSave(QWidget* parent) override;
-    bool ShowColor(QWidget* parent) override;
-    bool ShowPrinter(QWidget* parent, QPrinter& printer) override;
+    bool showOpen(QWidget* parent) override;
+    bool showSave(QWidget* parent) override;
+    bool showColor(QWidget* parent) override;
+    bool showPrinter(QWidget* parent, QPrinter& printer) override;
 
 private:
     bool showFile(QWidget* parent, bool save);

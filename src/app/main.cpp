@@ -1,5 +1,5 @@
 #include "app/appicon.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
 #include <QApplication>
 #include <QFont>
@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtJapanese);
 
-    kivotrek::Form1 window;
+    kivotrek::MainWindow window;
     window.show();
     // The icon's seven sizes (and the icon engines Qt looks for) once the window is up: the
     // window manager takes an icon given after the window is mapped as well.

@@ -10,7 +10,7 @@ TabControl::TabControl(const QStringList& captions, QWidget* parent)
 {
     for (int p = 0; p < kPages; ++p) {
         QWidget* page = new QWidget(this);
-        page->setObjectName(QStringLiteral("SSTab1_page%1").arg(p));
+        page->setObjectName(QStringLiteral("tableTabs_page%1").arg(p));
         auto* panel = new QFrame(page);
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setAutoFillBackground(true);

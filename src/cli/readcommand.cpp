@@ -64,9 +64,9 @@ int runRead(const QStringList& args)
     for (const QString& m : messages)
         json.value(m);
     json.endArray();
-    json.key("unitScale").value(extent.UnitScale);
-    json.key("maxX").value(static_cast<long long>(extent.MaxX));
-    json.key("maxY").value(static_cast<long long>(extent.MaxY));
+    json.key("unitScale").value(extent.unitScale);
+    json.key("maxX").value(static_cast<long long>(extent.maxX));
+    json.key("maxY").value(static_cast<long long>(extent.maxY));
     json.key("rows").beginArray();
     for (int i = 0; i < HoleTable::kRows; ++i) {
         const HoleRow& row = table.row(i);

@@ -48,7 +48,7 @@ std::pair<DrawResult, bool> drawPage(
 
     if (suffix == QLatin1String("svg")) {
         SvgSurface svg(float(sheet.width()), float(sheet.height()), o.dpi);
-        const DrawResult drawn = PrintDrawing(o.gerber, table, extent, o.pageSize, foot, svg, random);
+        const DrawResult drawn = printDrawing(o.gerber, table, extent, o.pageSize, foot, svg, random);
         return {drawn, writeWholeFile(o.out, svg.document())};
     }
     if (suffix == QLatin1String("png")) {
@@ -60,7 +60,7 @@ std::pair<DrawResult, bool> drawPage(
         DrawResult drawn;
         {
             PageSurface page(image, sheet, o.dpi);
-            drawn = PrintDrawing(o.gerber, table, extent, o.pageSize, foot, page, random);
+            drawn = printDrawing(o.gerber, table, extent, o.pageSize, foot, page, random);
         }
         return {drawn, savePicture(image, o.out, "PNG")};
     }
@@ -77,7 +77,7 @@ std::pair<DrawResult, bool> drawPage(
         PageSurface page(pdf, sheet, o.dpi);
         if (!page.isActive())
             return {{}, false};
-        drawn = PrintDrawing(o.gerber, table, extent, o.pageSize, foot, page, random);
+        drawn = printDrawing(o.gerber, table, extent, o.pageSize, foot, page, random);
         if (!page.end())
             return {drawn, false};
     }
@@ -113,7 +113,7 @@ struct PreviewTarget {
     {
         if (svg)
             return writeWholeFile(path, svg->document());
-        return savePicture(picture->Image(), path, suffix == QLatin1String("png") ? "PNG" : "BMP");
+        return savePicture(picture->image(), path, suffix == QLatin1String("png") ? "PNG" : "BMP");
     }
 };
 } // namespace
@@ -159,7 +159,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
                 o.productCode = productCode; // as the load command fills the product code box
         }
         if (!inputFailure && !o.page) { // printing does not check the table
-            if (!table.DataChack(toStderr))
+            if (!table.check(toStderr))
                 inputFailure = kIncomplete;
         }
         if (!inputFailure && !o.page) {

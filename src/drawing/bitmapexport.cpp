@@ -7,33 +7,11 @@
 #include <QSaveFile>
 #include <cstdint>
 #include <optional>
+#include <zlib.h>
 
 namespace kivotrek {
 
 namespace {
-// CRC-32 of PNG chunks (ISO 3309, reflected polynomial 0xEDB88320).
-struct CrcTable {
-    uint32_t entry[256] = {};
-    constexpr CrcTable()
-    {
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            entry[n] = c;
-        }
-    }
-};
-constexpr CrcTable kCrc;
-
-uint32_t crc32(const char* data, qsizetype size, uint32_t crc = 0)
-{
-    crc = ~crc;
-    for (qsizetype i = 0; i < size; ++i)
-        crc = kCrc.entry[(crc ^ static_cast<uint8_t>(data[i])) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
 void appendBigEndian(QByteArray& out, uint32_t v)
 {
     const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
@@ -46,7 +24,9 @@ void appendChunk(QByteArray& out, const char type[4], const QByteArray& data)
     const qsizetype start = out.size();
     out.append(type, 4);
     out.append(data);
-    appendBigEndian(out, crc32(out.constData() + start, out.size() - start));
+    // The chunk's CRC-32 covers its type and data (zlib's crc32 is the one PNG names).
+    const auto* bytes = reinterpret_cast<const Bytef*>(out.constData() + start);
+    appendBigEndian(out, static_cast<uint32_t>(::crc32(::crc32(0L, Z_NULL, 0), bytes, uInt(out.size() - start))));
 }
 
 // A drill map has few colours: with 256 or fewer the PNG holds it exactly as an 8-bit palette
@@ -87,10 +67,14 @@ std::optional<QByteArray> palettePng(const QImage& picture)
             *out++ = static_cast<char>(lastIndex);
         }
     }
-    // qCompress gives a zlib stream after four bytes of length: the stream is IDAT's data.
-    const QByteArray compressed = qCompress(rows, 1);
-    if (compressed.size() <= 4)
+    // IDAT's data is one zlib stream, at level 1.
+    uLongf size = ::compressBound(uLong(rows.size()));
+    QByteArray compressed(qsizetype(size), Qt::Uninitialized);
+    if (::compress2(reinterpret_cast<Bytef*>(compressed.data()), &size, reinterpret_cast<const Bytef*>(rows.constData()),
+            uLong(rows.size()), 1)
+        != Z_OK)
         return std::nullopt;
+    compressed.resize(qsizetype(size));
 
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
     QByteArray header;
@@ -112,7 +96,7 @@ std::optional<QByteArray> palettePng(const QImage& picture)
         physical.append('\x01'); // per metre
         appendChunk(png, "pHYs", physical);
     }
-    appendChunk(png, "IDAT", compressed.sliced(4));
+    appendChunk(png, "IDAT", compressed);
     appendChunk(png, "IEND", QByteArray());
     return png;
 }

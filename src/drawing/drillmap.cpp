@@ -127,7 +127,7 @@ struct Step {
 class Cutter {
 public:
     Cutter(const BoardExtent& extent, const Layout& layout)
-        : unitScale_(static_cast<double>(extent.UnitScale)), scale_(static_cast<double>(layout.scale()))
+        : unitScale_(static_cast<double>(extent.unitScale)), scale_(static_cast<double>(layout.scale()))
     {
     }
 
@@ -160,7 +160,7 @@ public:
     }
 
 private:
-    // A cut value in surface units: file units x UnitScale x drawing scale, rounded half to even.
+    // A cut value in surface units: file units x unitScale x drawing scale, rounded half to even.
     bool convert(CoordinateTexts::Cut kind, QByteArrayView text, Step::Flag given, int32_t& out, Step& s) const
     {
         std::optional<int32_t> units;
@@ -215,14 +215,14 @@ public:
             const auto p = layout_.place(cur_.x, cur_.y);
             if (!p)
                 return false;
-            s_.PSet(float(p->first), float(p->second), color_);
+            s_.dot(float(p->first), float(p->second), color_);
         }
         if (pen_) {
             const auto a = layout_.place(cur_.x, cur_.y);
             const auto b = layout_.place(seg_.x, seg_.y);
             if (!a || !b)
                 return false;
-            s_.Line(float(a->first), float(a->second), float(b->first), float(b->second), color_);
+            s_.line(float(a->first), float(a->second), float(b->first), float(b->second), color_);
             seg_ = cur_;
         }
         if (step.has(Step::D02))
@@ -241,7 +241,7 @@ private:
             const auto width = layout_.penWidth(row, s_);
             if (!width)
                 return false;
-            s_.setDrawWidth(*width);
+            s_.setPenWidth(*width);
             color_ = rowColor(row.color);
             if (row.kind != HoleTable::outlineKind() && !layout_.legendCell(i, row, color_, s_))
                 return false;

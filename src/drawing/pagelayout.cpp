@@ -50,8 +50,8 @@ std::optional<PaperChoice> automaticPaper(const QString& sizeText)
 
 bool PageLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface)
 {
-    const auto h = roundHalfEvenToInt16(surface.Height());
-    const auto w = roundHalfEvenToInt16(surface.Width());
+    const auto h = roundHalfEvenToInt16(surface.height());
+    const auto w = roundHalfEvenToInt16(surface.width());
     if (!h || !w)
         return false;
     h_ = *h;
@@ -62,12 +62,12 @@ bool PageLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surf
     float sx = 0;
     float sy = 0;
     if (isAutomatic(sizeText_)) {
-        if (extent.MaxX == 0 || extent.MaxY == 0)
+        if (extent.maxX == 0 || extent.maxY == 0)
             return false;
         const int n = table.rowsWithDiameter();
-        sx = static_cast<float>(static_cast<double>(w_) / extent.MaxX);
+        sx = static_cast<float>(static_cast<double>(w_) / extent.maxX);
         sy = static_cast<float>(
-            (static_cast<double>(h_) - (kLegendPitch * (n / 3) + kBottomReserve)) / extent.MaxY);
+            (static_cast<double>(h_) - (kLegendPitch * (n / 3) + kBottomReserve)) / extent.maxY);
     } else {
         sx = sy = static_cast<float>(leadingNumber(sizeText_) / 100.0);
     }
@@ -115,18 +115,18 @@ int32_t PageLayout::toleranceColumn(int c) const
 bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) const
 {
     const int c = i % 3;
-    s.CurrentX = static_cast<float>(dotColumn(c));
-    s.CurrentY = static_cast<float>(kLegendPitch * (i / 3) + 300);
-    s.PSet(s.CurrentX, s.CurrentY, color);
-    s.CurrentX += 300;
-    s.CurrentY -= 200;
+    s.cursor.x = static_cast<float>(dotColumn(c));
+    s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 300);
+    s.dot(s.cursor.x, s.cursor.y, color);
+    s.cursor.x += 300;
+    s.cursor.y -= 200;
     s.setFontSize(16);
-    s.Print(row.diameter);
+    s.printLine(row.diameter);
     // Print moved one 16-point line down; the tolerance text is lifted back about level.
-    s.CurrentX = static_cast<float>(toleranceColumn(c));
+    s.cursor.x = static_cast<float>(toleranceColumn(c));
     s.setFontSize(12);
-    s.CurrentY -= 350;
-    s.Print(toleranceText(row));
+    s.cursor.y -= 350;
+    s.printLine(toleranceText(row));
     return true;
 }
 
@@ -144,7 +144,7 @@ Rgb paletteColor(int k)
     return kPalette[std::clamp(k, 0, 15)];
 }
 
-DrawResult PrintDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
+DrawResult printDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
 {
     PageLayout layout(sizeText);
@@ -155,13 +155,13 @@ DrawResult PrintDrawing(const QString& path, const HoleTable& table, const Board
         return drawn;
 
     if (!foot.logo.isNull())
-        page.PaintPicture(foot.logo, 100, static_cast<float>(layout.H() - 2500));
-    page.CurrentX = static_cast<float>(layout.m() / 2.0);
-    page.CurrentY = static_cast<float>(layout.H() - 1700);
+        page.drawImage(foot.logo, 100, static_cast<float>(layout.height() - 2500));
+    page.cursor.x = static_cast<float>(layout.shortSide() / 2.0);
+    page.cursor.y = static_cast<float>(layout.height() - 1700);
     page.setFontSize(25);
     // Single precision, as the generator's number is one: floor(r x 15).
     page.setForeColor(paletteColor(static_cast<int>(std::floor(random.next() * 15.0f))));
-    page.Print(foot.productCode);
+    page.printLine(foot.productCode);
     return drawn;
 }
 

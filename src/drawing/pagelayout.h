@@ -34,9 +34,10 @@ public:
     std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const override;
     bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const override;
 
-    int16_t H() const { return h_; }
-    int16_t W() const { return w_; }
-    int16_t m() const { return m_; }
+    // The sheet in twips, as 16-bit values, and the shorter of its two sides.
+    int16_t height() const { return h_; }
+    int16_t width() const { return w_; }
+    int16_t shortSide() const { return m_; }
     // Legend dot column and tolerance text column for i mod 3.
     int32_t dotColumn(int c) const;
     int32_t toleranceColumn(int c) const;
@@ -68,7 +69,7 @@ struct PageFoot {
 
 // The printed drill map on a page: the replay with the page layout, then the foot. The caller
 // ends (or, when it did not complete, abandons) the page.
-DrawResult PrintDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
+DrawResult printDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
 
 } // namespace kivotrek

@@ -39,27 +39,27 @@ QPageLayout PageSurface::pageLayout(int paperCode, int orientation)
         size, orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
 }
 
-void PageSurface::PSet(float x, float y, Rgb color)
+void PageSurface::dot(float x, float y, Rgb color)
 {
     if (!isActive())
         return;
-    const double r = DrawWidth() / 2.0;
+    const double r = penWidth() / 2.0;
     painter_.setPen(Qt::NoPen);
     painter_.setBrush(qcolor(color));
     painter_.drawEllipse(QPointF(px(x), px(y)), r, r);
 }
 
-void PageSurface::Line(float x1, float y1, float x2, float y2, Rgb color)
+void PageSurface::line(float x1, float y1, float x2, float y2, Rgb color)
 {
     if (!isActive())
         return;
-    QPen pen(qcolor(color), DrawWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    QPen pen(qcolor(color), penWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);
     painter_.drawLine(QPointF(px(x1), px(y1)), QPointF(px(x2), px(y2)));
 }
 
-void PageSurface::PaintPicture(const QImage& picture, float x, float y)
+void PageSurface::drawImage(const QImage& picture, float x, float y)
 {
     if (!isActive())
         return;
@@ -71,17 +71,17 @@ void PageSurface::drawText(float x, float y, const QString& text)
 {
     if (!isActive() || text.isEmpty())
         return;
-    QFont font = drawingFont(FontSize());
-    font.setPixelSize(std::max(1, int(std::lround(FontSize() * dpi_ / 72.0))));
+    QFont font = drawingFont(fontSize());
+    font.setPixelSize(std::max(1, int(std::lround(fontSize() * dpi_ / 72.0))));
     painter_.setFont(font);
-    painter_.setPen(qcolor(ForeColor()));
+    painter_.setPen(qcolor(foreColor()));
     const QFontMetricsF fm(font);
     painter_.drawText(QPointF(px(x), px(y) + fm.ascent()), text);
 }
 
 float PageSurface::lineHeight() const
 {
-    return lineHeightTwips(FontSize(), dpi_);
+    return lineHeightTwips(fontSize(), dpi_);
 }
 
 } // namespace kivotrek

@@ -22,12 +22,12 @@ public:
     // Ends the page and hands it on; false when the device failed.
     bool end() { return painter_.end(); }
 
-    void Cls() override { }
-    float Width() const override { return float(sheet_.width()); }
-    float Height() const override { return float(sheet_.height()); }
-    void PSet(float x, float y, Rgb color) override;
-    void Line(float x1, float y1, float x2, float y2, Rgb color) override;
-    void PaintPicture(const QImage& picture, float x, float y) override;
+    void clear() override { }
+    float width() const override { return float(sheet_.width()); }
+    float height() const override { return float(sheet_.height()); }
+    void dot(float x, float y, Rgb color) override;
+    void line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void drawImage(const QImage& picture, float x, float y) override;
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 
     // The sheet of a page layout in twips (A4 portrait: 11905.5 x 16837.8, reported 11906 x 16838).
@@ -53,17 +53,17 @@ class ProbeSurface : public Surface {
 public:
     ProbeSurface(const QSizeF& sheetTwips, double dpi) : sheet_(sheetTwips), dpi_(dpi) { }
 
-    void Cls() override { }
-    float Width() const override { return float(sheet_.width()); }
-    float Height() const override { return float(sheet_.height()); }
-    void PSet(float, float, Rgb) override { }
-    void Line(float, float, float, float, Rgb) override { }
-    void PaintPicture(const QImage&, float, float) override { }
+    void clear() override { }
+    float width() const override { return float(sheet_.width()); }
+    float height() const override { return float(sheet_.height()); }
+    void dot(float, float, Rgb) override { }
+    void line(float, float, float, float, Rgb) override { }
+    void drawImage(const QImage&, float, float) override { }
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 
 protected:
     void drawText(float, float, const QString&) override { }
-    float lineHeight() const override { return lineHeightTwips(FontSize(), dpi_); }
+    float lineHeight() const override { return lineHeightTwips(fontSize(), dpi_); }
 
 private:
     QSizeF sheet_;

@@ -24,14 +24,14 @@ PictureSurface::PictureSurface(int widthTwips, int heightTwips, double dpi)
     width_ = image_.width();
     height_ = image_.height();
     bytesPerLine_ = image_.bytesPerLine();
-    Cls();
+    clear();
 }
 
-void PictureSurface::Cls()
+void PictureSurface::clear()
 {
     image_.fill(qcolor(back_));
-    CurrentX = 0.0f;
-    CurrentY = 0.0f;
+    cursor.x = 0.0f;
+    cursor.y = 0.0f;
 }
 
 const std::vector<PictureSurface::Run>& PictureSurface::dotMask(int width)
@@ -70,9 +70,9 @@ const std::vector<PictureSurface::Run>& PictureSurface::dotMask(int width)
     return it->second;
 }
 
-void PictureSurface::PSet(float x, float y, Rgb color)
+void PictureSurface::dot(float x, float y, Rgb color)
 {
-    const int w = DrawWidth();
+    const int w = penWidth();
     const double px = toPixels(x);
     const double py = toPixels(y);
     // Odd widths centre on the pixel holding the point; even ones on its nearest corner.
@@ -99,20 +99,20 @@ void PictureSurface::PSet(float x, float y, Rgb color)
     }
 }
 
-void PictureSurface::Line(float x1, float y1, float x2, float y2, Rgb color)
+void PictureSurface::line(float x1, float y1, float x2, float y2, Rgb color)
 {
     if (x1 == x2 && y1 == y2) {
-        PSet(x1, y1, color); // a segment of zero length still marks its point
+        dot(x1, y1, color); // a segment of zero length still marks its point
         return;
     }
     QPainter p(&image_);
-    QPen pen(qcolor(color), DrawWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    QPen pen(qcolor(color), penWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     pen.setCosmetic(true);
     p.setPen(pen);
     p.drawLine(QPointF(toPixels(x1), toPixels(y1)), QPointF(toPixels(x2), toPixels(y2)));
 }
 
-void PictureSurface::PaintPicture(const QImage& picture, float x, float y)
+void PictureSurface::drawImage(const QImage& picture, float x, float y)
 {
     const QSizeF size = pictureSizeTwips(picture);
     QPainter p(&image_);
@@ -124,15 +124,15 @@ void PictureSurface::PaintPicture(const QImage& picture, float x, float y)
 void PictureSurface::drawText(float x, float y, const QString& text)
 {
     QPainter p(&image_);
-    p.setFont(drawingFont(FontSize()));
-    p.setPen(qcolor(ForeColor()));
+    p.setFont(drawingFont(fontSize()));
+    p.setPen(qcolor(foreColor()));
     const QFontMetricsF fm(p.font(), &image_);
     p.drawText(QPointF(toPixels(x), toPixels(y) + fm.ascent()), text);
 }
 
 float PictureSurface::lineHeight() const
 {
-    return lineHeightTwips(FontSize(), dpi_);
+    return lineHeightTwips(fontSize(), dpi_);
 }
 
 } // namespace kivotrek

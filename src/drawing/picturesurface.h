@@ -16,16 +16,16 @@ public:
     // Size in twips at a resolution in dots per inch.
     PictureSurface(int widthTwips, int heightTwips, double dpi = 96.0);
 
-    void Cls() override;
-    float Width() const override { return widthTwips_; }
-    float Height() const override { return heightTwips_; }
-    void PSet(float x, float y, Rgb color) override;
-    void Line(float x1, float y1, float x2, float y2, Rgb color) override;
-    void PaintPicture(const QImage& picture, float x, float y) override;
+    void clear() override;
+    float width() const override { return widthTwips_; }
+    float height() const override { return heightTwips_; }
+    void dot(float x, float y, Rgb color) override;
+    void line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void drawImage(const QImage& picture, float x, float y) override;
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 
-    const QImage& Image() const { return image_; }
-    Rgb BackColor() const { return back_; }
+    const QImage& image() const { return image_; }
+    Rgb backColor() const { return back_; }
     void setBackColor(Rgb c) { back_ = c; }
 
     // Device pixel of a position in twips.

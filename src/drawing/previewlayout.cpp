@@ -9,18 +9,18 @@ namespace kivotrek {
 
 bool PreviewLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface)
 {
-    const auto h = roundHalfEvenToInt16(surface.Height());
+    const auto h = roundHalfEvenToInt16(surface.height());
     if (!h)
         return false;
     h_ = *h;
     setPlacement(kOffset, h_, kOffset);
     const int n = table.rowsWithDiameter();
-    if (extent.MaxX == 0 || extent.MaxY == 0)
+    if (extent.maxX == 0 || extent.maxY == 0)
         return false;
-    const float w = surface.Width();
-    const float hs = surface.Height();
-    const float sx = static_cast<float>(static_cast<double>(w) / extent.MaxX);
-    const float sy = static_cast<float>((static_cast<double>(hs) - kLegendPitch * (n / 3)) / extent.MaxY);
+    const float w = surface.width();
+    const float hs = surface.height();
+    const float sx = static_cast<float>(static_cast<double>(w) / extent.maxX);
+    const float sy = static_cast<float>((static_cast<double>(hs) - kLegendPitch * (n / 3)) / extent.maxY);
     scale_ = static_cast<float>(0.9 * static_cast<double>(sx <= sy ? sx : sy));
     return true;
 }
@@ -39,23 +39,23 @@ std::optional<int16_t> PreviewLayout::penWidth(const HoleRow& row, const Surface
 bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) const
 {
     static constexpr int kColumns[3] = {150, 1650, 3150};
-    s.CurrentX = static_cast<float>(kColumns[i % 3]);
-    s.CurrentY = static_cast<float>(kLegendPitch * (i / 3) + 100);
-    s.PSet(s.CurrentX, s.CurrentY, color);
-    s.CurrentX += 200;
-    s.CurrentY -= 70;
+    s.cursor.x = static_cast<float>(kColumns[i % 3]);
+    s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 100);
+    s.dot(s.cursor.x, s.cursor.y, color);
+    s.cursor.x += 200;
+    s.cursor.y -= 70;
     s.setFontSize(7);
-    s.Print(row.diameter + toleranceText(row));
+    s.printLine(row.diameter + toleranceText(row));
     return true;
 }
 
 bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& surface, PreviewLayout& layout)
 {
-    surface.Cls();
+    surface.clear();
     return layout.prepare(table, extent, surface);
 }
 
-DrawResult DrawPreview(
+DrawResult drawPreview(
     const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface)
 {
     PreviewLayout layout;

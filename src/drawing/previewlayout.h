@@ -13,7 +13,7 @@ public:
     std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const override;
     bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const override;
 
-    int16_t H() const { return h_; }
+    int16_t height() const { return h_; }
 
     static constexpr int kLegendPitch = 200;
     static constexpr int kOffset = 150;
@@ -28,7 +28,7 @@ bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& 
 
 // The preview picture of the drill map: clears the surface, works out the scale and replays
 // the file. The window shows the surface; nothing here talks to the user.
-DrawResult DrawPreview(
+DrawResult drawPreview(
     const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface);
 
 // Size of the preview picture in twips.

@@ -11,7 +11,7 @@ namespace kivotrek {
 class RecordingSurface : public Surface {
 public:
     struct Op {
-        enum Kind { Cls, PSet, Line, Text, Picture } kind = Cls;
+        enum Kind { Clear, Dot, Line, Text, Image } kind = Clear;
         float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
         Rgb color {};
         int16_t width = 0;
@@ -24,18 +24,18 @@ public:
     {
     }
 
-    void Cls() override { ops.push_back(op(Op::Cls, 0, 0, 0, 0, {})); }
-    float Width() const override { return width_; }
-    float Height() const override { return height_; }
-    void PSet(float x, float y, Rgb c) override { ops.push_back(op(Op::PSet, x, y, x, y, c)); }
-    void Line(float x1, float y1, float x2, float y2, Rgb c) override
+    void clear() override { ops.push_back(op(Op::Clear, 0, 0, 0, 0, {})); }
+    float width() const override { return width_; }
+    float height() const override { return height_; }
+    void dot(float x, float y, Rgb c) override { ops.push_back(op(Op::Dot, x, y, x, y, c)); }
+    void line(float x1, float y1, float x2, float y2, Rgb c) override
     {
         ops.push_back(op(Op::Line, x1, y1, x2, y2, c));
     }
-    void PaintPicture(const QImage& p, float x, float y) override
+    void drawImage(const QImage& p, float x, float y) override
     {
         const QSizeF size = pictureSizeTwips(p);
-        ops.push_back(op(Op::Picture, x, y, x + float(size.width()), y + float(size.height()), {}));
+        ops.push_back(op(Op::Image, x, y, x + float(size.width()), y + float(size.height()), {}));
     }
     float pixelSize() const override { return pixel_; }
 
@@ -54,7 +54,7 @@ public:
 protected:
     void drawText(float x, float y, const QString& t) override
     {
-        Op o = op(Op::Text, x, y, x, y, ForeColor());
+        Op o = op(Op::Text, x, y, x, y, foreColor());
         o.text = t;
         ops.push_back(o);
     }
@@ -70,8 +70,8 @@ private:
         o.x2 = x2;
         o.y2 = y2;
         o.color = c;
-        o.width = DrawWidth();
-        o.fontSize = FontSize();
+        o.width = penWidth();
+        o.fontSize = fontSize();
         return o;
     }
     float width_, height_, pixel_, lineHeight_;

@@ -20,38 +20,41 @@ class Surface {
 public:
     virtual ~Surface() = default;
 
-    virtual void Cls() = 0;
-    virtual float Width() const = 0;
-    virtual float Height() const = 0;
+    virtual void clear() = 0;
+    virtual float width() const = 0;
+    virtual float height() const = 0;
 
-    int16_t DrawWidth() const { return drawWidth_; }
-    void setDrawWidth(int16_t w) { drawWidth_ = w < 1 ? int16_t(1) : w; }
+    int16_t penWidth() const { return penWidth_; }
+    void setPenWidth(int16_t w) { penWidth_ = w < 1 ? int16_t(1) : w; }
 
-    float CurrentX = 0.0f;
-    float CurrentY = 0.0f;
+    // Where the next printLine starts: the top-left corner of its text, in twips.
+    struct Cursor {
+        float x = 0.0f;
+        float y = 0.0f;
+    } cursor;
 
     // A filled round spot as wide as the pen, centred on (x, y).
-    virtual void PSet(float x, float y, Rgb color) = 0;
+    virtual void dot(float x, float y, Rgb color) = 0;
     // A straight segment as thick as the pen, with round ends.
-    virtual void Line(float x1, float y1, float x2, float y2, Rgb color) = 0;
+    virtual void line(float x1, float y1, float x2, float y2, Rgb color) = 0;
 
-    float FontSize() const { return fontSize_; }
+    float fontSize() const { return fontSize_; }
     void setFontSize(float points) { fontSize_ = points; }
 
     // Draws the text with its top-left corner at the current position in the fore colour,
     // then moves to the start of the next text line.
-    void Print(const QString& text)
+    void printLine(const QString& text)
     {
-        drawText(CurrentX, CurrentY, text);
-        CurrentX = 0.0f;
-        CurrentY += lineHeight();
+        drawText(cursor.x, cursor.y, text);
+        cursor.x = 0.0f;
+        cursor.y += lineHeight();
     }
 
-    Rgb ForeColor() const { return foreColor_; }
+    Rgb foreColor() const { return foreColor_; }
     void setForeColor(Rgb c) { foreColor_ = c; }
 
     // Draws a picture at its own (physical) size with its top-left corner at (x, y).
-    virtual void PaintPicture(const QImage& picture, float x, float y) = 0;
+    virtual void drawImage(const QImage& picture, float x, float y) = 0;
 
     // Size of one device pixel in twips.
     virtual float pixelSize() const = 0;
@@ -61,7 +64,7 @@ protected:
     virtual float lineHeight() const = 0; // twips, for the current font size
 
 private:
-    int16_t drawWidth_ = 1;
+    int16_t penWidth_ = 1;
     float fontSize_ = 9.0f;
     Rgb foreColor_ {};
 };

@@ -48,32 +48,32 @@ SvgSurface::SvgSurface(float widthTwips, float heightTwips, double dpi)
 {
 }
 
-void SvgSurface::PSet(float x, float y, Rgb color)
+void SvgSurface::dot(float x, float y, Rgb color)
 {
-    body_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(DrawWidth() * pixelSize() / 2.0)
+    body_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(penWidth() * pixelSize() / 2.0)
         + "\" fill=\"" + hex(color) + "\"/>\n";
 }
 
-void SvgSurface::Line(float x1, float y1, float x2, float y2, Rgb color)
+void SvgSurface::line(float x1, float y1, float x2, float y2, Rgb color)
 {
     body_ += "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" + num(y2)
-        + "\" stroke=\"" + hex(color) + "\" stroke-width=\"" + num(DrawWidth() * double(pixelSize()))
+        + "\" stroke=\"" + hex(color) + "\" stroke-width=\"" + num(penWidth() * double(pixelSize()))
         + "\" stroke-linecap=\"round\"/>\n";
 }
 
 void SvgSurface::drawText(float x, float y, const QString& text)
 {
-    body_ += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(FontSize() * 20.0)
-        + "\" fill=\"" + hex(ForeColor()) + "\" dominant-baseline=\"text-before-edge\">" + escaped(text)
+    body_ += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(fontSize() * 20.0)
+        + "\" fill=\"" + hex(foreColor()) + "\" dominant-baseline=\"text-before-edge\">" + escaped(text)
         + "</text>\n";
 }
 
 float SvgSurface::lineHeight() const
 {
-    return lineHeightTwips(FontSize(), dpi_);
+    return lineHeightTwips(fontSize(), dpi_);
 }
 
-void SvgSurface::PaintPicture(const QImage& picture, float x, float y)
+void SvgSurface::drawImage(const QImage& picture, float x, float y)
 {
     QByteArray png;
     QBuffer buf(&png);

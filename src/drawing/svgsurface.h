@@ -14,12 +14,12 @@ class SvgSurface : public Surface {
 public:
     SvgSurface(float widthTwips, float heightTwips, double dpi = 96.0);
 
-    void Cls() override { body_.clear(); }
-    float Width() const override { return width_; }
-    float Height() const override { return height_; }
-    void PSet(float x, float y, Rgb color) override;
-    void Line(float x1, float y1, float x2, float y2, Rgb color) override;
-    void PaintPicture(const QImage& picture, float x, float y) override;
+    void clear() override { body_.clear(); }
+    float width() const override { return width_; }
+    float height() const override { return height_; }
+    void dot(float x, float y, Rgb color) override;
+    void line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void drawImage(const QImage& picture, float x, float y) override;
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 
     // The whole document.

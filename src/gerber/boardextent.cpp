@@ -8,10 +8,10 @@ namespace kivotrek {
 
 void ExtentTracker::update(const FilePosition& pos)
 {
-    if (pos.x > extent_.MaxX)
-        extent_.MaxX = pos.x;
-    if (pos.y > extent_.MaxY)
-        extent_.MaxY = pos.y;
+    if (pos.x > extent_.maxX)
+        extent_.maxX = pos.x;
+    if (pos.y > extent_.maxY)
+        extent_.maxY = pos.y;
     if (pos.x < 0 || pos.y < 0)
         negative_ = true;
 }
@@ -28,8 +28,8 @@ int32_t toTwips(float scale, int32_t units)
 
 void ExtentTracker::convertToTwips()
 {
-    extent_.MaxX = toTwips(extent_.UnitScale, extent_.MaxX);
-    extent_.MaxY = toTwips(extent_.UnitScale, extent_.MaxY);
+    extent_.maxX = toTwips(extent_.unitScale, extent_.maxX);
+    extent_.maxY = toTwips(extent_.unitScale, extent_.maxY);
 }
 
 } // namespace kivotrek

@@ -1,7 +1,7 @@
 #pragma once
 
 // The frame both readers share: line by line from an open device, and the ways out. Every way
-// out closes the device and leaves MaxX and MaxY in twips.
+// out closes the device and leaves maxX and maxY in twips.
 
 #include "common/messages.h"
 #include "common/messagesink.h"

@@ -20,9 +20,9 @@ float rs274xUnitScale(int decimalDigits)
 
 void prepareRs274xRead(HoleTable& table, BoardExtent& extent)
 {
-    extent.MaxX = 0;
-    extent.MaxY = 0;
-    table.DataClear();
+    extent.maxX = 0;
+    extent.maxY = 0;
+    table.clear();
 }
 
 namespace {
@@ -72,7 +72,7 @@ ReadResult readRs274xGerber(
         if (line.contains("%FSLA")) {
             const float scale = rs274xUnitScale(decimalDigits(s.line));
             if (scale > 0.0f)
-                extent.UnitScale = scale;
+                extent.unitScale = scale;
             else
                 s.say(msg::unsupportedDigits());
         }

@@ -11,10 +11,10 @@
 namespace kivotrek {
 
 // What the RS-274X read does before the file dialog: the extent at 0 and the table cleared.
-// UnitScale keeps its value until a format statement sets it.
+// unitScale keeps its value until a format statement sets it.
 void prepareRs274xRead(HoleTable& table, BoardExtent& extent);
 
-// Reads an RS-274X file: UnitScale from %FSLAX, D-codes and diameters from circular aperture
+// Reads an RS-274X file: unitScale from %FSLAX, D-codes and diameters from circular aperture
 // definitions, the extent from coordinates. A fault in a line only skips that step.
 // Runs prepareRs274xRead first.
 ReadResult readRs274xGerber(
@@ -24,7 +24,7 @@ ReadResult readRs274xGerber(
 ReadResult readRs274xGerber(
     QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
-// UnitScale for a number of decimal digits 1 to 5 of the format statement; 0 otherwise.
+// unitScale for a number of decimal digits 1 to 5 of the format statement; 0 otherwise.
 float rs274xUnitScale(int decimalDigits);
 
 } // namespace kivotrek

@@ -7,10 +7,10 @@ namespace kivotrek {
 
 void prepareStandardRead(HoleTable& table, BoardExtent& extent)
 {
-    table.DataClear();
-    extent.MaxX = 0;
-    extent.MaxY = 0;
-    extent.UnitScale = kStandardUnitScale;
+    table.clear();
+    extent.maxX = 0;
+    extent.maxY = 0;
+    extent.unitScale = kStandardUnitScale;
 }
 
 ReadResult readStandardGerber(

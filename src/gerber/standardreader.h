@@ -11,7 +11,7 @@
 namespace kivotrek {
 
 // What the standard (F4.3) read does before the file dialog: the table cleared, the extent
-// at 0, UnitScale 0.0567. A cancelled dialog leaves exactly this.
+// at 0, unitScale 0.0567. A cancelled dialog leaves exactly this.
 void prepareStandardRead(HoleTable& table, BoardExtent& extent);
 
 // Reads a standard Gerber file, F4.3: every "G54" line adds its D-code to the next free row,

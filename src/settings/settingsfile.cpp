@@ -152,7 +152,7 @@ QString settingsPath(const QString& gerberPath)
     return path.left(cut + 1) + name;
 }
 
-SaveResult Setfilesave(const HoleTable& table, const QString& productCode, const QString& gerberPath)
+SaveResult saveSettingsFile(const HoleTable& table, const QString& productCode, const QString& gerberPath)
 {
     SaveResult r;
     if (gerberPath.isEmpty())

@@ -57,7 +57,7 @@ struct SaveResult {
 };
 
 // Writes the settings file beside the Gerber file, whole or not at all.
-SaveResult Setfilesave(const HoleTable& table, const QString& productCode, const QString& gerberPath);
+SaveResult saveSettingsFile(const HoleTable& table, const QString& productCode, const QString& gerberPath);
 
 // Reads a settings file into the table and product code. When the file is missing, cannot be
 // read or is not a complete settings file, nothing changes and *error says so.

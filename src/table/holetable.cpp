@@ -73,7 +73,7 @@ QString HoleTable::outlineKind()
     return QStringLiteral("外形");
 }
 
-void HoleTable::DataClear()
+void HoleTable::clear()
 {
     for (HoleRow& r : rows_) {
         r.dcode = QStringLiteral("D");
@@ -81,7 +81,7 @@ void HoleTable::DataClear()
     }
 }
 
-bool HoleTable::DataChack(const MessageSink& sink) const
+bool HoleTable::check(const MessageSink& sink) const
 {
     bool ok = true;
     for (const HoleRow& r : rows_) {

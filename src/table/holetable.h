@@ -13,9 +13,9 @@ namespace kivotrek {
 struct HoleRow {
     QString dcode = QStringLiteral("D"); // "D" alone marks a free row
     QString diameter; // free text; consumers use the number at its start
-    QString sign1; // first tolerance: KOUSA(i), KOUSACHI(i)
+    QString sign1; // first tolerance: its sign and value
     QString tol1;
-    QString sign2; // second tolerance: KOUSA(i+100), KOUSACHI(i+100)
+    QString sign2; // second tolerance: its sign and value
     QString tol2;
     QString kind; // "TH", "NTH", "外形" or whatever was typed
     uint32_t color = 0; // FillColor: 0x00BBGGRR, red in the low byte
@@ -41,10 +41,10 @@ public:
     const HoleRow& row(int i) const { return rows_.at(static_cast<size_t>(i)); }
 
     // Clears the D-codes and diameters for a new Gerber file; tolerances, kinds and colours stay.
-    void DataClear();
+    void clear();
 
     // Reports every used row without a diameter, in row order; true when there is none.
-    bool DataChack(const MessageSink& sink) const;
+    bool check(const MessageSink& sink) const;
 
     // Rows counted for the legend strip: the index of the first row with an empty diameter.
     int rowsWithDiameter() const;

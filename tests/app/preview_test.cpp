@@ -1,5 +1,5 @@
-#include "app/form1.h"
-#include "drawing/frm_hyouji.h"
+#include "app/mainwindow.h"
+#include "app/previewwindow.h"
 #include "scripted.h"
 #include "testutil.h"
 
@@ -36,49 +36,49 @@ void flushDeletes()
 TEST(Preview, OpensWithItsLayoutAndRedrawsInPlace)
 {
     Window w;
-    w->menuAction(QStringLiteral("HYOUJI"))->trigger();
-    Frm_hyouji* p = w->previewWindow();
+    w->menuAction(QStringLiteral("showPreview"))->trigger();
+    PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
     EXPECT_TRUE(p->isVisible());
     EXPECT_EQ(p->windowTitle(), QStringLiteral("プレビュー"));
     EXPECT_EQ(p->centralWidget()->size(), w->twips().size(7140, 6585));
-    EXPECT_EQ(p->Picture1->geometry(), QRect(w->twips().point(120, 120), QSize(457, 420)));
-    EXPECT_EQ(p->MNU_CLOSE->text() + p->MNU_OUT->text(), QStringLiteral("閉じるBitmapExport"));
+    EXPECT_EQ(p->pictureBox->geometry(), QRect(w->twips().point(120, 120), QSize(457, 420)));
+    EXPECT_EQ(p->closeAction->text() + p->exportAction->text(), QStringLiteral("閉じるBitmapExport"));
     EXPECT_TRUE(w.prompts->messages.isEmpty());
-    const QImage first = p->surface().Image().copy();
+    const QImage first = p->surface().image().copy();
     EXPECT_GT(inked(first), 20);
 
     w->table().row(0).color = fillColor(255, 0, 0);
-    w->HYOUJI();
+    w->showPreview();
     EXPECT_EQ(w->previewWindow(), p); // the same window, cleared and drawn again
-    EXPECT_NE(p->surface().Image(), first);
+    EXPECT_NE(p->surface().image(), first);
     w->table().row(0).color = 0;
-    w->HYOUJI();
-    EXPECT_EQ(p->surface().Image(), first);
+    w->showPreview();
+    EXPECT_EQ(p->surface().image(), first);
 }
 
-TEST(Preview, DataChackFailureLeavesTheOpenPreviewAlone)
+TEST(Preview, AFailedTableCheckLeavesTheOpenPreviewAlone)
 {
     Window w;
-    w->HYOUJI();
-    Frm_hyouji* p = w->previewWindow();
+    w->showPreview();
+    PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
-    const QImage before = p->surface().Image().copy();
-    w->TXT_ANAKEI(1)->clear();
+    const QImage before = p->surface().image().copy();
+    w->diameterEdit(1)->clear();
     w->table().row(2).diameter.clear();
     w->table().row(0).color = fillColor(0, 255, 0);
-    w->HYOUJI();
+    w->showPreview();
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: D11の穴径が未入力です。"),
             QStringLiteral("Kivotrek: D12の穴径が未入力です。")}));
-    EXPECT_EQ(p->surface().Image(), before);
+    EXPECT_EQ(p->surface().image(), before);
 }
 
 TEST(Preview, NoPreviewWhenTheTableIsIncomplete)
 {
     Window w;
-    w->TXT_ANAKEI(0)->clear();
-    w->HYOUJI();
+    w->diameterEdit(0)->clear();
+    w->showPreview();
     EXPECT_FALSE(w->previewWindow());
     EXPECT_EQ(w.prompts->messages.size(), 1);
 }
@@ -86,50 +86,50 @@ TEST(Preview, NoPreviewWhenTheTableIsIncomplete)
 TEST(Preview, ClosingDiscardsTheWindowAndItsPen)
 {
     Window w;
-    w->HYOUJI();
-    Frm_hyouji* p = w->previewWindow();
+    w->showPreview();
+    PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
-    EXPECT_GT(p->surface().DrawWidth(), 1);
-    p->MNU_CLOSE->trigger();
+    EXPECT_GT(p->surface().penWidth(), 1);
+    p->closeAction->trigger();
     flushDeletes();
     EXPECT_FALSE(w->previewWindow());
     w->table().row(0).dcode = QStringLiteral("D"); // nothing selects a tool now: pen stays as new
     w->table().row(1).dcode = QStringLiteral("D");
     w->table().row(2).dcode = QStringLiteral("D");
     w->table().row(3).dcode = QStringLiteral("D");
-    w->HYOUJI();
+    w->showPreview();
     ASSERT_TRUE(w->previewWindow());
-    EXPECT_EQ(w->previewWindow()->surface().DrawWidth(), 1);
+    EXPECT_EQ(w->previewWindow()->surface().penWidth(), 1);
 }
 
 TEST(Preview, BitmapExport)
 {
     Window w;
-    w->HYOUJI();
-    Frm_hyouji* p = w->previewWindow();
+    w->showPreview();
+    PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
     test::Scratch dir;
 
     // Cancel: nothing written, nothing said, and cancel-is-error stays set.
     w.dialog->files.push_back(std::nullopt);
-    p->MNU_OUT->trigger();
-    EXPECT_TRUE(w.dialog->CancelError);
+    p->exportAction->trigger();
+    EXPECT_TRUE(w.dialog->cancelError);
     EXPECT_EQ(w.dialog->shown.last(), QStringLiteral("save ビットマップファイル (*.bmp)|*.bmp"));
     EXPECT_TRUE(w.prompts->messages.isEmpty());
 
     const QString path = dir.path(QStringLiteral("drillmap")); // typed without an extension
     w.dialog->files.push_back(path);
-    p->MNU_OUT->trigger();
+    p->exportAction->trigger();
     EXPECT_TRUE(w.prompts->messages.isEmpty());
     ASSERT_TRUE(QFile::exists(path));
     EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bmp")));
     QImageReader reader(path);
     EXPECT_EQ(reader.format(), QByteArray("bmp"));
-    EXPECT_EQ(reader.read().convertToFormat(QImage::Format_RGB32), p->surface().Image());
+    EXPECT_EQ(reader.read().convertToFormat(QImage::Format_RGB32), p->surface().image());
 
     const QString bad = QStringLiteral("/nonexistent/folder/a.bmp");
     w.dialog->files.push_back(bad);
-    p->MNU_OUT->trigger();
+    p->exportAction->trigger();
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: /nonexistent/folder/a.bmpに保存できませんでした。")}));
 }
@@ -141,18 +141,18 @@ TEST(Preview, BitmapExportOffersAPictureNameAndNeverTheDrillFile)
         dir.write(QStringLiteral("board.gbr"), test::readAll(test::dataPath("rs274x_drawable.gbr")));
     test::TestWindow w;
     w.dialog->files.push_back(gerber);
-    w->xfilein();
-    w->HYOUJI();
-    Frm_hyouji* p = w->previewWindow();
+    w->readRs274x();
+    w->showPreview();
+    PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
 
     // Pressing Enter in the dialog takes the offered name: board.bmp beside board.gbr, with the
     // desktop's question before replacing a file.
-    w.dialog->FileName = gerber; // as the read left it
+    w.dialog->fileName = gerber; // as the read left it
     w.dialog->files.push_back(std::nullopt);
-    p->MNU_OUT->trigger();
-    EXPECT_EQ(w.dialog->FileName, dir.path(QStringLiteral("board.bmp")));
-    EXPECT_TRUE(w.dialog->Flags & CommonDialog::kOverwritePrompt);
+    p->exportAction->trigger();
+    EXPECT_EQ(w.dialog->fileName, dir.path(QStringLiteral("board.bmp")));
+    EXPECT_TRUE(w.dialog->flags & CommonDialog::kOverwritePrompt);
 
     // The drawn file itself, by its name or through a link, is refused and stays as it was.
     const QByteArray before = test::readAll(gerber);
@@ -161,7 +161,7 @@ TEST(Preview, BitmapExportOffersAPictureNameAndNeverTheDrillFile)
     for (const QString& target : {gerber, link}) {
         w.prompts->messages.clear();
         w.dialog->files.push_back(target);
-        p->MNU_OUT->trigger();
+        p->exportAction->trigger();
         EXPECT_EQ(w.prompts->messages,
             QStringList({QStringLiteral("Kivotrek: ") + target
                 + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。")}));
@@ -177,22 +177,22 @@ TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
         "%FSLAX24Y24*%\n%ADD10C,0.800*%\nG54D10*\nX10000Y10000D03*\n%AMOC8*5,1,8,0,0,1.08239X$1,22.5*%\nX20000Y20000D03*\nM02*\n");
     test::TestWindow w;
     w.dialog->files.push_back(gerber);
-    w->xfilein();
+    w->readRs274x();
     w.prompts->messages.clear();
-    w->HYOUJI();
+    w->showPreview();
     ASSERT_TRUE(w->previewWindow());
     ASSERT_FALSE(w.prompts->messages.isEmpty());
     EXPECT_TRUE(w.prompts->messages.first().endsWith(QStringLiteral("行目のデータを描画できないため、描画を中止しました。")))
         << w.prompts->messages.first().toStdString();
     EXPECT_EQ(w.prompts->messages.size(), 1);
-    EXPECT_GT(inked(w->previewWindow()->surface().Image()), 0); // the first flash stays drawn
+    EXPECT_GT(inked(w->previewWindow()->surface().image()), 0); // the first flash stays drawn
 
     // A file without coordinates: extent 0, a blank picture and the reason.
     const QString blank = dir.write(QStringLiteral("blank.gbr"), "BM\x01\x02\n\n");
     w.dialog->files.push_back(blank);
-    w->filein();
+    w->readStandardGerber();
     w.prompts->messages.clear();
-    w->HYOUJI();
+    w->showPreview();
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ") + blank
             + QStringLiteral("には描画できる座標がありません。ガーバーファイルか確認して下さい。")}));

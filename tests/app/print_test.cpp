@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "scripted.h"
 #include "testutil.h"
 
@@ -31,15 +31,15 @@ TEST(PrintCommand, PrintsOnePageThenAsksForTheDefaultPrinter)
 {
     Window w;
     w.readBoard();
-    w->Txt_seihincode->setText(QStringLiteral("KT-001"));
+    w->productCodeEdit->setText(QStringLiteral("KT-001"));
     const QString pdf = w.dir.path(QStringLiteral("page.pdf"));
     w.dialog->printers = {pdf, std::nullopt};
     w->menuAction(QStringLiteral("print"))->trigger();
     EXPECT_EQ(head(pdf), QByteArray("%PDF-"));
     EXPECT_EQ(w.prompts->messages, QStringList({kAskDefault}));
     EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("printer"), QStringLiteral("printer")}));
-    EXPECT_TRUE(w.dialog->CancelError);
-    EXPECT_TRUE(w.dialog->Flags & CommonDialog::kHidePrintToFile);
+    EXPECT_TRUE(w.dialog->cancelError);
+    EXPECT_TRUE(w.dialog->flags & CommonDialog::kHidePrintToFile);
     EXPECT_EQ(w->printer().pageLayout().pageSize().id(), QPageSize::A4);
     EXPECT_EQ(w->printer().pageLayout().orientation(), QPageLayout::Portrait);
 }
@@ -58,13 +58,13 @@ TEST(PrintCommand, PaperAndOrientationOnlyForTheAutomaticItems)
 {
     Window w;
     w.readBoard();
-    w->Cmb_Parsent->setEditText(QStringLiteral("自動(B4横)"));
+    w->sizeChoice->setEditText(QStringLiteral("自動(B4横)"));
     w.dialog->printers = {w.dir.path(QStringLiteral("b4.pdf")), std::nullopt};
     w->print();
     EXPECT_EQ(w->printer().pageLayout().pageSize().id(), QPageSize::JisB4);
     EXPECT_EQ(w->printer().pageLayout().orientation(), QPageLayout::Landscape);
 
-    w->Cmb_Parsent->setEditText(QStringLiteral("100")); // as the print dialog left it
+    w->sizeChoice->setEditText(QStringLiteral("100")); // as the print dialog left it
     w.dialog->printers = {w.dir.path(QStringLiteral("fixed.pdf")), std::nullopt};
     w->print();
     EXPECT_EQ(w->printer().pageLayout().pageSize().id(), QPageSize::JisB4);
@@ -84,7 +84,7 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
             QStringList({QStringLiteral("Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")}));
         EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("printer")}));
         QString why;
-        EXPECT_FALSE(w->PrintDrawing(&why));
+        EXPECT_FALSE(w->printDrawing(&why));
         EXPECT_EQ(QStringLiteral("Kivotrek: ") + why, w.prompts->messages.first());
     }
     // A file without coordinates (a picture read as Gerber): its extent is 0.
@@ -92,7 +92,7 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
         Window w;
         const QString picture = w.dir.write(QStringLiteral("photo.gbr"), "BM\x01\x02\n\n");
         w.dialog->files.push_back(picture);
-        w->filein();
+        w->readStandardGerber();
         w.prompts->messages.clear();
         w.dialog->printers = {w.dir.path(QStringLiteral("photo.pdf"))};
         w->print();
@@ -128,7 +128,7 @@ TEST(PrintCommand, ASizeThatIsNoNumberIsRefusedBeforeTheDialog)
     w.readBoard();
     for (const QString& size : {QStringLiteral("abc"), QStringLiteral("0"), QString()}) {
         w.prompts->messages.clear();
-        w->Cmb_Parsent->setEditText(size);
+        w->sizeChoice->setEditText(size);
         w->print();
         EXPECT_EQ(w.prompts->messages,
             QStringList({QStringLiteral("Kivotrek: サイズ「") + size
@@ -136,7 +136,7 @@ TEST(PrintCommand, ASizeThatIsNoNumberIsRefusedBeforeTheDialog)
         EXPECT_TRUE(w.dialog->shown.isEmpty());
     }
     // A number with a tail prints at that percentage, as before.
-    w->Cmb_Parsent->setEditText(QStringLiteral("50%"));
+    w->sizeChoice->setEditText(QStringLiteral("50%"));
     const QString pdf = w.dir.path(QStringLiteral("half.pdf"));
     w.dialog->printers = {pdf, std::nullopt};
     w.prompts->messages.clear();
@@ -157,10 +157,10 @@ TEST(PrintCommand, ThroughACupsPdfQueueWhenThereIsOne)
         GTEST_SKIP() << "no CUPS-PDF printer queue here";
     Window w;
     w.readBoard();
-    w->Txt_seihincode->setText(QStringLiteral("CUPS テスト"));
+    w->productCodeEdit->setText(QStringLiteral("CUPS テスト"));
     QPrinter& pr = w->printer();
     pr.setOutputFormat(QPrinter::NativeFormat);
     pr.setPrinterName(queue);
     pr.setDocName(QStringLiteral("kivotrek-cups-test"));
-    EXPECT_TRUE(w->PrintDrawing());
+    EXPECT_TRUE(w->printDrawing());
 }

@@ -3,7 +3,7 @@
 // Scripted stand-ins for the shared dialog and the message boxes.
 
 #include "app/commondialog.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/prompts.h"
 
 #include <QPrinter>
@@ -20,18 +20,18 @@ struct ScriptedDialog : CommonDialog {
     std::deque<std::optional<QColor>> colors;
     QStringList shown; // "open <filter>", "save <filter>", "color"
 
-    bool ShowOpen(QWidget*) override { return file(QStringLiteral("open ")); }
-    bool ShowSave(QWidget*) override { return file(QStringLiteral("save ")); }
-    bool ShowColor(QWidget*) override
+    bool showOpen(QWidget*) override { return file(QStringLiteral("open ")); }
+    bool showSave(QWidget*) override { return file(QStringLiteral("save ")); }
+    bool showColor(QWidget*) override
     {
         shown << QStringLiteral("color");
-        return next(colors, Color);
+        return next(colors, color);
     }
 
     // A print dialog answered with a PDF file name prints into that file, with an empty name
     // on a system without printers; nothing is a cancel.
     std::deque<std::optional<QString>> printers;
-    bool ShowPrinter(QWidget*, QPrinter& printer) override
+    bool showPrinter(QWidget*, QPrinter& printer) override
     {
         shown << QStringLiteral("printer");
         QString pdf;
@@ -50,8 +50,8 @@ struct ScriptedDialog : CommonDialog {
 private:
     bool file(const QString& kind)
     {
-        shown << kind + Filter;
-        return next(files, FileName);
+        shown << kind + filter;
+        return next(files, fileName);
     }
     // Takes the next answer; an empty script answers with a cancel.
     template <typename T> static bool next(std::deque<std::optional<T>>& q, T& out)
@@ -89,25 +89,25 @@ struct RecordedPrompts : Prompts {
 struct TestWindow {
     ScriptedDialog* dialog = new ScriptedDialog;
     RecordedPrompts* prompts = new RecordedPrompts;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 
     explicit TestWindow(const QString& programFolder = QString::fromUtf8(KIVOTREK_TEST_DATA))
     {
-        Form1Setup setup;
+        MainWindowSetup setup;
         setup.dialog.reset(dialog);
         setup.prompts.reset(prompts);
         setup.programFolder = programFolder;
-        form = std::make_unique<Form1>(std::move(setup));
+        form = std::make_unique<MainWindow>(std::move(setup));
     }
     // Reads a fixture through the dialog, standard or RS-274X, and forgets the dialog shown.
     void read(const char* fixture, bool rs274x = false)
     {
         dialog->files.push_back(
             QString::fromUtf8(KIVOTREK_TEST_DATA) + QLatin1Char('/') + QString::fromUtf8(fixture));
-        rs274x ? form->xfilein() : form->filein();
+        rs274x ? form->readRs274x() : form->readStandardGerber();
         dialog->shown.clear();
     }
-    Form1* operator->() const { return form.get(); }
+    MainWindow* operator->() const { return form.get(); }
 };
 
 } // namespace kivotrek::test

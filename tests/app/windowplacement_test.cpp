@@ -1,5 +1,5 @@
 #include "app/windowplacement.h"
-#include "drawing/frm_hyouji.h"
+#include "app/previewwindow.h"
 #include "scripted.h"
 
 #include <QGuiApplication>
@@ -37,8 +37,8 @@ TEST(WindowPlacement, ThePreviewOpensOnTheScreenAwayFromTheMenuBar)
     test::TestWindow w;
     w.read("rs274x_drawable.gbr", true);
     w->show();
-    w->HYOUJI();
-    Frm_hyouji* p = w->previewWindow();
+    w->showPreview();
+    PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
     const QRect available = w->screen()->availableGeometry();
     EXPECT_TRUE(available.contains(p->geometry())) << p->x() << "," << p->y();

@@ -183,16 +183,16 @@ TEST(CliRender, LongFilePreviewEqualsTheInProcessDrawing)
         table.row(i).color = fillColor(40 * i, 255 - 50 * i, 90);
     }
     table.row(0).kind = HoleTable::outlineKind();
-    ASSERT_TRUE(Setfilesave(table, QString(), path).ok);
+    ASSERT_TRUE(saveSettingsFile(table, QString(), path).ok);
 
     PictureSurface expected(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
-    ASSERT_EQ(DrawPreview(path, table, extent, expected).ending, DrawResult::Ending::Complete);
+    ASSERT_EQ(drawPreview(path, table, extent, expected).ending, DrawResult::Ending::Complete);
     for (const char* suffix : {"png", "bmp"}) {
         const QString out = dir.path(QStringLiteral("p.") + QLatin1String(suffix));
         const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--settings"), settingsPath(path),
             QStringLiteral("--preview"), QStringLiteral("-o"), out, path});
         ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-        EXPECT_EQ(QImage(out).convertToFormat(QImage::Format_RGB32), expected.Image()) << suffix;
+        EXPECT_EQ(QImage(out).convertToFormat(QImage::Format_RGB32), expected.image()) << suffix;
     }
 }
 

@@ -73,7 +73,7 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
     for (const qint64 leave : {0, 4096}) { // nothing left, and one page: less than any of these files
         SCOPED_TRACE(leave);
         fill(leave);
-        const SaveResult saved = Setfilesave(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr")));
+        const SaveResult saved = saveSettingsFile(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr")));
         EXPECT_FALSE(saved.ok);
         EXPECT_EQ(saved.error, QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。"));
         EXPECT_FALSE(saveBitmap(image, picture));
@@ -102,7 +102,7 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
     // With room again, the same saves go through.
     EXPECT_TRUE(saveBitmap(image, picture));
     EXPECT_EQ(test::readAll(picture).left(2), QByteArray("BM"));
-    EXPECT_TRUE(Setfilesave(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr"))).ok);
+    EXPECT_TRUE(saveSettingsFile(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr"))).ok);
 }
 
 TEST(FileNames, SameFileAndRegularFile)

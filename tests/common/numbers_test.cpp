@@ -105,8 +105,8 @@ TEST(ExtentConversion, UsesTheSinglePrecisionScale)
     BoardExtent e {5000, 100000, kStandardUnitScale};
     ExtentTracker t(e);
     t.convertToTwips();
-    EXPECT_EQ(e.MaxX, 283);
-    EXPECT_EQ(e.MaxY, 5670);
+    EXPECT_EQ(e.maxX, 283);
+    EXPECT_EQ(e.maxY, 5670);
 }
 
 TEST(ExtentConversion, SaturatesInsteadOfLeavingFileUnits)
@@ -114,6 +114,6 @@ TEST(ExtentConversion, SaturatesInsteadOfLeavingFileUnits)
     BoardExtent e {2000000000, 10, 5.67f};
     ExtentTracker t(e);
     t.convertToTwips();
-    EXPECT_EQ(e.MaxX, std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(e.MaxY, 57);
+    EXPECT_EQ(e.maxX, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(e.maxY, 57);
 }

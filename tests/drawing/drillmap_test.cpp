@@ -26,9 +26,9 @@ struct Board {
     }
     DrawResult draw(const QByteArray& gerber)
     {
-        return DrawPreview(scratch.write(QStringLiteral("d.gbr"), gerber), table, extent, surface);
+        return drawPreview(scratch.write(QStringLiteral("d.gbr"), gerber), table, extent, surface);
     }
-    std::vector<Op> dots() const { return surface.only(Op::PSet); }
+    std::vector<Op> dots() const { return surface.only(Op::Dot); }
     std::vector<Op> lines() const { return surface.only(Op::Line); }
     std::vector<Op> texts() const { return surface.only(Op::Text); }
 };
@@ -42,7 +42,7 @@ TEST(PreviewLayout, WorkedExampleOfTheHundredByEightyBoard)
     b.table.row(1).diameter = QStringLiteral("3.0");
     PreviewLayout layout;
     ASSERT_TRUE(layout.prepare(b.table, b.extent, b.surface));
-    EXPECT_EQ(layout.H(), 6300);
+    EXPECT_EQ(layout.height(), 6300);
     // sx = 1.20899, sy = 1.25661: the scale is 0.9 sx.
     EXPECT_NEAR(layout.scale(), 1.08810, 5e-6);
     EXPECT_EQ(layout.scale(), static_cast<float>(0.9 * double(static_cast<float>(6855.0 / 5670))));
@@ -124,8 +124,8 @@ TEST(PreviewLayout, LegendCellsAtTheirRowsPlaces)
     EXPECT_EQ(texts[2].y1, 30.0f);
     EXPECT_EQ(texts[1].text, QStringLiteral("0.8  ")); // no tolerances, no kind
     // After Print the position is at the start of the next text line.
-    EXPECT_EQ(b.surface.CurrentX, 0.0f);
-    EXPECT_EQ(b.surface.CurrentY, 30.0f + 150.0f);
+    EXPECT_EQ(b.surface.cursor.x, 0.0f);
+    EXPECT_EQ(b.surface.cursor.y, 30.0f + 150.0f);
 }
 
 TEST(DrillMapReplay, PenDownMovesContinueAndFlashesDoNot)
@@ -173,7 +173,7 @@ TEST(DrillMapReplay, YAloneKeepsXAndStepRepeatChangesNothing)
 TEST(DrillMapReplay, BeforeTheFirstToolBlackAndTheSurfacePen)
 {
     Board b(2);
-    b.surface.setDrawWidth(3);
+    b.surface.setPenWidth(3);
     b.table.row(1).color = fillColor(0, 0, 255);
     ASSERT_EQ(
         b.draw("X1000Y1000D03*\nD11*\nX2000Y1000D03*\nG54D99*\nX3000Y1000D03*\nG54D11*\nX4000Y1000D03*\n")
@@ -246,7 +246,7 @@ TEST(DrillMapReplay, ExtentZeroLeavesTheSurfaceCleared)
     b.extent = {0, 4536, 0.0567f};
     EXPECT_EQ(b.draw("G54D10*\nX1000Y1000D03*\n").ending, DrawResult::Ending::NoExtent);
     ASSERT_EQ(b.surface.ops.size(), 1u);
-    EXPECT_EQ(b.surface.ops[0].kind, Op::Cls);
+    EXPECT_EQ(b.surface.ops[0].kind, Op::Clear);
 }
 
 TEST(DrillMapReplay, LastLineWithoutLineFeedAndMissingFile)
@@ -254,7 +254,7 @@ TEST(DrillMapReplay, LastLineWithoutLineFeedAndMissingFile)
     Board b(1);
     EXPECT_EQ(b.draw("G54D10*\nX1000Y1000D03*").ending, DrawResult::Ending::Complete);
     EXPECT_EQ(b.dots().size(), 1u); // the legend dot only
-    EXPECT_EQ(DrawPreview(QStringLiteral("/nonexistent.gbr"), b.table, b.extent, b.surface).ending,
+    EXPECT_EQ(drawPreview(QStringLiteral("/nonexistent.gbr"), b.table, b.extent, b.surface).ending,
         DrawResult::Ending::Unreadable);
 }
 
@@ -284,7 +284,7 @@ void expectSameThroughPipe(Board& b, const QByteArray& gerber, DrawResult::Endin
 {
     const QString path = b.scratch.write(QStringLiteral("p.gbr"), gerber);
     RecordingSurface replayed(6855, 6300);
-    const DrawResult direct = DrawPreview(path, b.table, b.extent, replayed);
+    const DrawResult direct = drawPreview(path, b.table, b.extent, replayed);
     RecordingSurface piped(6855, 6300);
     const DrawResult throughPipe = drawThroughPipe(path, b, piped);
     EXPECT_EQ(direct.ending, ending) << gerber.left(60).constData();
@@ -335,7 +335,7 @@ TEST(ReplayPipe, MissingFileAndClosingBeforeTheDrawing)
     const DrawResult r = drawThroughPipe(QStringLiteral("/nonexistent.gbr"), b, surface);
     EXPECT_EQ(r.ending, DrawResult::Ending::Unreadable);
     ASSERT_EQ(surface.ops.size(), 1u); // the clearing only
-    EXPECT_EQ(surface.ops[0].kind, Op::Cls);
+    EXPECT_EQ(surface.ops[0].kind, Op::Clear);
 
     // Closed before anything is drawn: cut() returns at once and draw() draws nothing.
     ReplayPipe pipe;

@@ -30,7 +30,7 @@ struct Page {
     }
     DrawResult print(const QByteArray& gerber, const QString& size = QStringLiteral("自動(A4縦)"))
     {
-        return PrintDrawing(
+        return printDrawing(
             scratch.write(QStringLiteral("p.gbr"), gerber), table, extent, size, foot, surface, random);
     }
     std::vector<Op> of(Op::Kind k) const { return surface.only(k); }
@@ -42,13 +42,13 @@ TEST(PageLayout, WorkedExampleOnA4Portrait)
     Page p;
     PageLayout layout(QStringLiteral("自動(A4縦)"));
     ASSERT_TRUE(layout.prepare(p.table, p.extent, p.surface));
-    EXPECT_EQ(layout.W(), 11906);
-    EXPECT_EQ(layout.H(), 16838);
-    EXPECT_EQ(layout.m(), 11906);
+    EXPECT_EQ(layout.width(), 11906);
+    EXPECT_EQ(layout.height(), 16838);
+    EXPECT_EQ(layout.shortSide(), 11906);
     // sx = 2.09982, sy = 4.63422: the scale is 0.83 sx.
     EXPECT_NEAR(layout.scale(), 1.74285, 5e-6);
     ASSERT_EQ(p.print("G54D10*\nX100000Y0D03*\n").ending, DrawResult::Ending::Complete);
-    const auto dots = p.of(Op::PSet);
+    const auto dots = p.of(Op::Dot);
     ASSERT_EQ(dots.size(), 2u);
     EXPECT_EQ(dots[1].x1, 10582.0f);
     EXPECT_EQ(dots[1].y1, kA4H - 3000);
@@ -109,7 +109,7 @@ TEST(PageLayout, LegendPlacesOnA4)
     row.tol2 = QStringLiteral("0.05");
     row.kind = QStringLiteral("TH");
     ASSERT_TRUE(layout.legendCell(61, row, {1, 2, 3}, p.surface));
-    const auto dots = p.of(Op::PSet);
+    const auto dots = p.of(Op::Dot);
     const auto texts = p.of(Op::Text);
     ASSERT_EQ(dots.size(), 1u);
     ASSERT_EQ(texts.size(), 2u);
@@ -135,7 +135,7 @@ TEST(PageLayout, LandscapeAndLargeSheets)
     Page landscape(kA4H, kA4W);
     PageLayout layout(QStringLiteral("自動(A4横)"));
     ASSERT_TRUE(layout.prepare(landscape.table, landscape.extent, landscape.surface));
-    EXPECT_EQ(layout.m(), 11906); // the page's height
+    EXPECT_EQ(layout.shortSide(), 11906); // the page's height
     EXPECT_EQ(layout.dotColumn(2), 8087);
 
     // A3 landscape: the shorter side is 16838, so 2 x m needs more than 16 bits.
@@ -178,7 +178,7 @@ TEST(PageLayout, SizeChoices)
     EXPECT_EQ(fixed.scale(), static_cast<float>(0.83 * double(0.5f)));
 }
 
-TEST(PrintDrawing, OutlineTwiceSelectedAndTheFoot)
+TEST(printDrawing, OutlineTwiceSelectedAndTheFoot)
 {
     Page p;
     p.table.row(0).kind = QStringLiteral("外形");
@@ -189,11 +189,11 @@ TEST(PrintDrawing, OutlineTwiceSelectedAndTheFoot)
     const auto lines = p.of(Op::Line);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].width, 2); // the outline pen
-    const auto dots = p.of(Op::PSet);
+    const auto dots = p.of(Op::Dot);
     ASSERT_EQ(dots.size(), 3u); // D11's cell twice at one place, and the hole
     EXPECT_EQ(dots[0].x1, dots[2].x1);
     EXPECT_EQ(dots[0].x1, 4118.0f);
-    const auto pictures = p.of(Op::Picture);
+    const auto pictures = p.of(Op::Image);
     ASSERT_EQ(pictures.size(), 1u);
     EXPECT_EQ(pictures[0].x1, 100.0f);
     EXPECT_EQ(pictures[0].y1, kA4H - 2500);
@@ -207,7 +207,7 @@ TEST(PrintDrawing, OutlineTwiceSelectedAndTheFoot)
     EXPECT_EQ(p.surface.ops.back().kind, Op::Text); // the foot comes last
 }
 
-TEST(PrintDrawing, ColourSequenceAndFailures)
+TEST(printDrawing, ColourSequenceAndFailures)
 {
     BasicRandom r;
     const float first = r.next();

@@ -24,82 +24,82 @@ int countColor(const QImage& img, QRgb c)
 TEST(PictureSurface, PreviewSizeAndRoundDots)
 {
     PictureSurface s(6855, 6300, 96);
-    EXPECT_EQ(s.Image().size(), QSize(457, 420));
-    EXPECT_EQ(s.Width(), 6855.0f);
+    EXPECT_EQ(s.image().size(), QSize(457, 420));
+    EXPECT_EQ(s.width(), 6855.0f);
     EXPECT_EQ(s.pixelSize(), 15.0f);
-    EXPECT_EQ(countColor(s.Image(), qRgb(255, 255, 255)), 457 * 420);
+    EXPECT_EQ(countColor(s.image(), qRgb(255, 255, 255)), 457 * 420);
 
-    s.PSet(6320, 1214, {255, 0, 0}); // pixel (421.3, 80.9)
-    EXPECT_EQ(s.Image().pixel(421, 80), qRgb(255, 0, 0));
-    EXPECT_EQ(countColor(s.Image(), qRgb(255, 0, 0)), 1);
+    s.dot(6320, 1214, {255, 0, 0}); // pixel (421.3, 80.9)
+    EXPECT_EQ(s.image().pixel(421, 80), qRgb(255, 0, 0));
+    EXPECT_EQ(countColor(s.image(), qRgb(255, 0, 0)), 1);
 
-    s.setDrawWidth(5);
-    s.PSet(1507.5f, 1507.5f, {0, 0, 255}); // centre of pixel (100, 100)
+    s.setPenWidth(5);
+    s.dot(1507.5f, 1507.5f, {0, 0, 255}); // centre of pixel (100, 100)
     const QRgb blue = qRgb(0, 0, 255);
     int across = 0;
     for (int x = 90; x < 110; ++x)
-        across += s.Image().pixel(x, 100) == blue;
+        across += s.image().pixel(x, 100) == blue;
     EXPECT_EQ(across, 5);
-    EXPECT_EQ(s.Image().pixel(98, 98), qRgb(255, 255, 255)); // corner of the square is not in the disc
-    EXPECT_EQ(s.Image().pixel(99, 99), blue);
-    EXPECT_EQ(countColor(s.Image(), blue), 21);
+    EXPECT_EQ(s.image().pixel(98, 98), qRgb(255, 255, 255)); // corner of the square is not in the disc
+    EXPECT_EQ(s.image().pixel(99, 99), blue);
+    EXPECT_EQ(countColor(s.image(), blue), 21);
 
-    s.setDrawWidth(4); // even widths centre on a pixel corner
-    s.PSet(3000, 3000, {0, 255, 0});
-    EXPECT_EQ(countColor(s.Image(), qRgb(0, 255, 0)), 12);
+    s.setPenWidth(4); // even widths centre on a pixel corner
+    s.dot(3000, 3000, {0, 255, 0});
+    EXPECT_EQ(countColor(s.image(), qRgb(0, 255, 0)), 12);
 
-    s.Cls();
-    EXPECT_EQ(countColor(s.Image(), qRgb(255, 255, 255)), 457 * 420);
-    EXPECT_EQ(s.DrawWidth(), 4); // the pen stays from one drawing to the next
+    s.clear();
+    EXPECT_EQ(countColor(s.image(), qRgb(255, 255, 255)), 457 * 420);
+    EXPECT_EQ(s.penWidth(), 4); // the pen stays from one drawing to the next
 }
 
 TEST(PictureSurface, LinesAndText)
 {
     PictureSurface s(6855, 6300, 96);
-    s.setDrawWidth(3);
-    s.Line(150, 3000, 6150, 3000, {0, 0, 0});
-    EXPECT_EQ(s.Image().pixel(200, 200), qRgb(0, 0, 0));
-    EXPECT_EQ(s.Image().pixel(200, 196), qRgb(255, 255, 255));
-    s.CurrentX = 150;
-    s.CurrentY = 30;
+    s.setPenWidth(3);
+    s.line(150, 3000, 6150, 3000, {0, 0, 0});
+    EXPECT_EQ(s.image().pixel(200, 200), qRgb(0, 0, 0));
+    EXPECT_EQ(s.image().pixel(200, 196), qRgb(255, 255, 255));
+    s.cursor.x = 150;
+    s.cursor.y = 30;
     s.setFontSize(7);
-    s.Print(QStringLiteral("0.8＋0.1 －0.05 TH"));
-    EXPECT_EQ(s.CurrentX, 0.0f);
-    EXPECT_NEAR(s.CurrentY, 30 + 7 * 20 * 1.2, 7 * 20 * 0.4); // one line of 7-point text, in twips
+    s.printLine(QStringLiteral("0.8＋0.1 －0.05 TH"));
+    EXPECT_EQ(s.cursor.x, 0.0f);
+    EXPECT_NEAR(s.cursor.y, 30 + 7 * 20 * 1.2, 7 * 20 * 0.4); // one line of 7-point text, in twips
     int ink = 0;
     for (int y = 2; y < 14; ++y)
         for (int x = 10; x < 120; ++x)
-            ink += qGray(s.Image().pixel(x, y)) < 128;
+            ink += qGray(s.image().pixel(x, y)) < 128;
     EXPECT_GT(ink, 40);
 }
 
 TEST(BitmapExport, WritesABmpUnderExactlyTheName)
 {
     PictureSurface s(6855, 6300, 96);
-    s.setDrawWidth(7);
-    s.PSet(3000, 3000, {12, 34, 56});
+    s.setPenWidth(7);
+    s.dot(3000, 3000, {12, 34, 56});
     test::Scratch dir;
     const QString path = dir.path(QStringLiteral("drawing")); // no extension added
-    ASSERT_TRUE(saveBitmap(s.Image(), path));
+    ASSERT_TRUE(saveBitmap(s.image(), path));
     QImageReader reader(path);
     EXPECT_EQ(reader.format(), QByteArray("bmp"));
     const QImage back = reader.read();
     ASSERT_EQ(back.size(), QSize(457, 420));
-    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), s.Image());
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), s.image());
     // Replacing an existing file; an unwritable place fails.
-    ASSERT_TRUE(saveBitmap(s.Image(), path));
-    EXPECT_FALSE(saveBitmap(s.Image(), QStringLiteral("/nonexistent/dir/x.bmp")));
+    ASSERT_TRUE(saveBitmap(s.image(), path));
+    EXPECT_FALSE(saveBitmap(s.image(), QStringLiteral("/nonexistent/dir/x.bmp")));
 }
 
 TEST(BitmapExport, PngIsAnExactPaletteImageUpTo256Colours)
 {
     PictureSurface s(6855, 6300, 96);
-    s.setDrawWidth(9);
-    s.PSet(3000, 3000, {12, 34, 56});
-    s.PSet(100, 100, {255, 0, 0}); // cut by the picture's corner
+    s.setPenWidth(9);
+    s.dot(3000, 3000, {12, 34, 56});
+    s.dot(100, 100, {255, 0, 0}); // cut by the picture's corner
     test::Scratch dir;
     const QString path = dir.path(QStringLiteral("drawing.png"));
-    ASSERT_TRUE(savePicture(s.Image(), path, "PNG"));
+    ASSERT_TRUE(savePicture(s.image(), path, "PNG"));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
@@ -115,7 +115,7 @@ TEST(BitmapExport, PngIsAnExactPaletteImageUpTo256Colours)
     ASSERT_FALSE(back.isNull()) << reader.errorString().toStdString(); // the reader checks every CRC
     EXPECT_EQ(back.colorCount(), 3);
     EXPECT_EQ(back.dotsPerMeterX(), 3780); // 96 dpi
-    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), s.Image());
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), s.image());
 
     // More colours than a palette holds: written in full colour, still exact.
     QImage gradient(300, 2, QImage::Format_RGB32);
@@ -132,14 +132,14 @@ TEST(BitmapExport, PngIsAnExactPaletteImageUpTo256Colours)
 TEST(SvgSurface, MapsOperationsToElementsInTwips)
 {
     SvgSurface s(6855, 6300, 96);
-    s.setDrawWidth(5);
-    s.PSet(6320, 1214, {255, 0, 0});
-    s.setDrawWidth(2);
-    s.Line(150, 6150, 6320, 6150, {0, 0, 255});
-    s.CurrentX = 350;
-    s.CurrentY = 30;
+    s.setPenWidth(5);
+    s.dot(6320, 1214, {255, 0, 0});
+    s.setPenWidth(2);
+    s.line(150, 6150, 6320, 6150, {0, 0, 255});
+    s.cursor.x = 350;
+    s.cursor.y = 30;
     s.setFontSize(7);
-    s.Print(QStringLiteral("0.8 <TH> & 外形"));
+    s.printLine(QStringLiteral("0.8 <TH> & 外形"));
     QXmlStreamReader xml(s.document());
     QStringList seen;
     while (!xml.atEnd()) {
@@ -173,6 +173,6 @@ TEST(SvgSurface, MapsOperationsToElementsInTwips)
     EXPECT_EQ(seen,
         QStringList({QStringLiteral("svg"), QStringLiteral("circle"), QStringLiteral("line"),
             QStringLiteral("text")}));
-    s.Cls();
+    s.clear();
     EXPECT_FALSE(s.document().contains("<circle"));
 }

@@ -23,8 +23,8 @@ void readBoth(const QString& path)
         const ReadResult r = reader == 0 ? readStandardGerber(path, table, extent, sink)
                                          : readRs274xGerber(path, table, extent, sink);
         ASSERT_NE(r.ending, ReadEnding::Unreadable);
-        ASSERT_GE(extent.MaxX, 0);
-        ASSERT_GE(extent.MaxY, 0);
+        ASSERT_GE(extent.maxX, 0);
+        ASSERT_GE(extent.maxY, 0);
         ASSERT_LE(messages.size(), 64); // the digit-count warning can repeat per line
         bool freeSeen = false;
         for (int i = 0; i < HoleTable::kRows; ++i) {
@@ -96,7 +96,7 @@ TEST(Robustness, HugeFileWithoutALineFeedReadsNothing)
     BoardExtent extent;
     const ReadResult r = readStandardGerber(path, table, extent, {});
     EXPECT_EQ(r.ending, ReadEnding::Complete);
-    EXPECT_EQ(extent.MaxX, 0);
+    EXPECT_EQ(extent.maxX, 0);
 }
 
 TEST(Robustness, DirectoryIsUnreadable)

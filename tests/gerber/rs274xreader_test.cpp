@@ -15,7 +15,7 @@ struct Read {
 
     explicit Read(const QString& path, float scaleBefore = 0.0f)
     {
-        extent.UnitScale = scaleBefore;
+        extent.unitScale = scaleBefore;
         result = readRs274xGerber(path, table, extent, messages.sink());
     }
     QStringList rows() const
@@ -59,24 +59,24 @@ TEST(Rs274xReader, FormatApertureAndStepRepeatLines)
     Read r(test::dataPath("rs274x_basic.gbr"));
     EXPECT_EQ(r.result.ending, ReadEnding::Complete);
     EXPECT_TRUE(r.messages.texts.isEmpty());
-    EXPECT_EQ(r.extent.UnitScale, 0.00567f);
+    EXPECT_EQ(r.extent.unitScale, 0.00567f);
     // D10 defined twice keeps its first diameter; rectangles and obrounds add no rows.
     EXPECT_EQ(r.rows(),
         QStringList({QStringLiteral("D10=0.80"), QStringLiteral("D11=1.25"), QStringLiteral("D12=1.5*%"),
             QStringLiteral("D14=0.13")}));
     // X1000000 Y800000 at 0.0001 mm; the %SR line's X2Y3 changes nothing.
-    EXPECT_EQ(r.extent.MaxX, 5670);
-    EXPECT_EQ(r.extent.MaxY, 4536);
+    EXPECT_EQ(r.extent.maxX, 5670);
+    EXPECT_EQ(r.extent.maxY, 4536);
 }
 
 TEST(Rs274xReader, DecimalDigitTable)
 {
-    EXPECT_EQ(Read(rs("%FSLAX21Y21*%\nX10Y10D03*\n")).extent.UnitScale, 5.67f);
-    EXPECT_EQ(Read(rs("%FSLAX22Y22*%\n")).extent.UnitScale, 0.567f);
-    EXPECT_EQ(Read(rs("%FSLAX23Y23*%\n")).extent.UnitScale, 0.0567f);
-    EXPECT_EQ(Read(rs("%FSLAX25Y25*%\n")).extent.UnitScale, 0.000567f);
+    EXPECT_EQ(Read(rs("%FSLAX21Y21*%\nX10Y10D03*\n")).extent.unitScale, 5.67f);
+    EXPECT_EQ(Read(rs("%FSLAX22Y22*%\n")).extent.unitScale, 0.567f);
+    EXPECT_EQ(Read(rs("%FSLAX23Y23*%\n")).extent.unitScale, 0.0567f);
+    EXPECT_EQ(Read(rs("%FSLAX25Y25*%\n")).extent.unitScale, 0.000567f);
     // The format line is a coordinate line too: X = 21 at 5.67 is 119 twips.
-    EXPECT_EQ(Read(rs("%FSLAX21Y21*%\n")).extent.MaxX, 119);
+    EXPECT_EQ(Read(rs("%FSLAX21Y21*%\n")).extent.maxX, 119);
 }
 
 TEST(Rs274xReader, UnusableDigitCountWarnsAndKeepsTheScale)
@@ -87,20 +87,20 @@ TEST(Rs274xReader, UnusableDigitCountWarnsAndKeepsTheScale)
         EXPECT_EQ(r.messages.texts,
             QStringList({QStringLiteral("適用フォーマットではありません。開発者にご連絡下さい")}))
             << line;
-        EXPECT_EQ(r.extent.UnitScale, 0.0567f) << line;
+        EXPECT_EQ(r.extent.unitScale, 0.0567f) << line;
     }
     // Without "%FSLAX" the line's seventh character counts: "G%FSLA4*" has 4 there.
-    EXPECT_EQ(Read(rs("G%FSLA4*\n")).extent.UnitScale, 0.00567f);
+    EXPECT_EQ(Read(rs("G%FSLA4*\n")).extent.unitScale, 0.00567f);
 }
 
 TEST(Rs274xReader, ScaleIsNotResetWithoutAFormatStatement)
 {
     Read r(rs("%ADD10C,0.5*%\nX100000Y100000D03*\n"), 0.0567f);
-    EXPECT_EQ(r.extent.UnitScale, 0.0567f);
-    EXPECT_EQ(r.extent.MaxX, 5670);
+    EXPECT_EQ(r.extent.unitScale, 0.0567f);
+    EXPECT_EQ(r.extent.maxX, 5670);
     Read zero(rs("X100000Y100000D03*\n"));
-    EXPECT_EQ(zero.extent.UnitScale, 0.0f);
-    EXPECT_EQ(zero.extent.MaxX, 0);
+    EXPECT_EQ(zero.extent.unitScale, 0.0f);
+    EXPECT_EQ(zero.extent.maxX, 0);
 }
 
 TEST(Rs274xReader, RejectedFormatsAndArcsEndTheRead)
@@ -114,7 +114,7 @@ TEST(Rs274xReader, RejectedFormatsAndArcsEndTheRead)
             QStringList(
                 {QStringLiteral("適用フォーマットではありません。274xリーディングで出力して下さい。")}));
         EXPECT_EQ(r.rows(), QStringList({QStringLiteral("D10=0.8*%")}));
-        EXPECT_EQ(r.extent.MaxX, 2835); // converted on the way out
+        EXPECT_EQ(r.extent.maxX, 2835); // converted on the way out
     }
     Read arc(rs("%FSLAX23Y23*%\n%SRX2Y2I10.0J10.0*%\n"));
     EXPECT_EQ(arc.result.ending, ReadEnding::Rejected);
@@ -126,8 +126,8 @@ TEST(Rs274xReader, FaultsInALineOnlySkipThatStep)
 {
     Read r(rs("%FSLAX23Y23*%\nX5000Y1000D03*\nXabcY2000D03*\nX3000Y*\nG54D10*\nD11*\nX6000Y\n"));
     EXPECT_EQ(r.result.ending, ReadEnding::Complete);
-    EXPECT_EQ(r.extent.MaxX, 340); // X6000 was taken although its Y could not be
-    EXPECT_EQ(r.extent.MaxY, 113);
+    EXPECT_EQ(r.extent.maxX, 340); // X6000 was taken although its Y could not be
+    EXPECT_EQ(r.extent.maxY, 113);
     EXPECT_TRUE(r.rows().isEmpty()); // tool selections play no part
 }
 
@@ -142,7 +142,7 @@ TEST(Rs274xReader, MoreThanSixtyThreeKindsAreDropped)
     EXPECT_TRUE(r.messages.texts.isEmpty());
     EXPECT_EQ(r.rows().size(), 63);
     EXPECT_EQ(r.table.row(62).dcode, QStringLiteral("D72"));
-    EXPECT_EQ(r.extent.MaxX, 57);
+    EXPECT_EQ(r.extent.maxX, 57);
 }
 
 TEST(Rs274xReader, NegativeCoordinatesAndUnreadableFile)

@@ -29,9 +29,9 @@ TEST(StandardReader, BoardOf100By80Millimetres)
     EXPECT_EQ(r.result.ending, ReadEnding::Complete);
     EXPECT_FALSE(r.result.stoppedAtLine);
     EXPECT_TRUE(r.messages.texts.isEmpty());
-    EXPECT_EQ(r.extent.MaxX, 5670);
-    EXPECT_EQ(r.extent.MaxY, 4536);
-    EXPECT_EQ(r.extent.UnitScale, 0.0567f);
+    EXPECT_EQ(r.extent.maxX, 5670);
+    EXPECT_EQ(r.extent.maxY, 4536);
+    EXPECT_EQ(r.extent.unitScale, 0.0567f);
     EXPECT_EQ(r.dcodes(), QStringList({QStringLiteral("D10"), QStringLiteral("D11"), QStringLiteral("D12")}));
     EXPECT_EQ(r.table.row(3).dcode, QStringLiteral("D"));
     EXPECT_TRUE(r.table.row(0).diameter.isEmpty());
@@ -41,8 +41,8 @@ TEST(StandardReader, CrLfReadsLikeLf)
 {
     Read r(test::dataPath("crlf.gbr"));
     EXPECT_EQ(r.result.ending, ReadEnding::Complete);
-    EXPECT_EQ(r.extent.MaxX, 5670);
-    EXPECT_EQ(r.extent.MaxY, 4536);
+    EXPECT_EQ(r.extent.maxX, 5670);
+    EXPECT_EQ(r.extent.maxY, 4536);
     EXPECT_EQ(r.dcodes(), QStringList({QStringLiteral("D10"), QStringLiteral("D11")}));
 }
 
@@ -60,8 +60,8 @@ TEST(StandardReader, LastLineWithoutLineFeedIsNotRead)
 {
     Read r(test::dataPath("no_final_lf.gbr"));
     EXPECT_EQ(r.result.ending, ReadEnding::Complete);
-    EXPECT_EQ(r.extent.MaxX, 283); // 5000 units: 283.49999 stays below the half
-    EXPECT_EQ(r.extent.MaxY, 227);
+    EXPECT_EQ(r.extent.maxX, 283); // 5000 units: 283.49999 stays below the half
+    EXPECT_EQ(r.extent.maxY, 227);
 }
 
 TEST(StandardReader, AJAnywhereRejectsTheFile)
@@ -73,8 +73,8 @@ TEST(StandardReader, AJAnywhereRejectsTheFile)
         QStringList({QStringLiteral("ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
     EXPECT_EQ(r.dcodes(), QStringList({QStringLiteral("D10")}));
     // The extent read so far is still converted, so the drawing never sees file units.
-    EXPECT_EQ(r.extent.MaxX, 57);
-    EXPECT_EQ(r.extent.MaxY, 57);
+    EXPECT_EQ(r.extent.maxX, 57);
+    EXPECT_EQ(r.extent.maxY, 57);
 }
 
 TEST(StandardReader, ArcWithIButNoJPasses)
@@ -82,7 +82,7 @@ TEST(StandardReader, ArcWithIButNoJPasses)
     test::Scratch s;
     Read r(s.write(QStringLiteral("i.gbr"), "G54D10*\nG02I500X1000Y1000D01*\nM02*\n"));
     EXPECT_EQ(r.result.ending, ReadEnding::Complete);
-    EXPECT_EQ(r.extent.MaxX, 57);
+    EXPECT_EQ(r.extent.maxX, 57);
 }
 
 TEST(StandardReader, NegativeCoordinatesWarnOnceAtTheEnd)
@@ -91,16 +91,16 @@ TEST(StandardReader, NegativeCoordinatesWarnOnceAtTheEnd)
     EXPECT_EQ(r.result.ending, ReadEnding::Complete);
     EXPECT_EQ(r.messages.texts,
         QStringList({QStringLiteral("ガーバデータ内に－(マイナス）が在ります。このデータは使用できません")}));
-    EXPECT_EQ(r.extent.MaxX, 283); // X-100 does not lower it
-    EXPECT_EQ(r.extent.MaxY, 283);
+    EXPECT_EQ(r.extent.maxX, 283); // X-100 does not lower it
+    EXPECT_EQ(r.extent.maxY, 283);
 }
 
 TEST(StandardReader, AllNegativeKeepsZeroExtent)
 {
     test::Scratch s;
     Read r(s.write(QStringLiteral("n.gbr"), "G54D10*\nX-5Y-5D03*\nX-7Y-1D03*\nM02*\n"));
-    EXPECT_EQ(r.extent.MaxX, 0);
-    EXPECT_EQ(r.extent.MaxY, 0);
+    EXPECT_EQ(r.extent.maxX, 0);
+    EXPECT_EQ(r.extent.maxY, 0);
     EXPECT_EQ(r.messages.texts.size(), 1);
 }
 
@@ -112,7 +112,7 @@ TEST(StandardReader, FaultStopsWithTheLineNumber)
     EXPECT_EQ(r.messages.texts,
         QStringList({QStringLiteral("3行目のデータを読み込めないため、読み込みを中止しました。")}));
     EXPECT_EQ(r.dcodes(), QStringList({QStringLiteral("D10")}));
-    EXPECT_EQ(r.extent.MaxX, 283);
+    EXPECT_EQ(r.extent.maxX, 283);
 }
 
 TEST(StandardReader, NegativeWarningIsOnlyForACompleteRead)
@@ -140,7 +140,7 @@ TEST(StandardReader, SixtyThreeKindsFitTheSixtyFourthStops)
     EXPECT_EQ(over.messages.texts,
         QStringList({QStringLiteral("穴種が63を超えたため、127行目で読み込みを中止しました。")}));
     EXPECT_EQ(over.dcodes().size(), 63);
-    EXPECT_EQ(over.extent.MaxX, 4); // 62 units: the 5000 after the stop never counted
+    EXPECT_EQ(over.extent.maxX, 4); // 62 units: the 5000 after the stop never counted
 }
 
 TEST(StandardReader, BareDCodeSelectsNothing)
@@ -163,8 +163,8 @@ TEST(StandardReader, UnopenableFileSaysSoAndLeavesAClearedTable)
     EXPECT_EQ(m.texts, QStringList({QStringLiteral("/nonexistent/board.gbrを開けませんでした。")}));
     EXPECT_EQ(table.row(0).dcode, QStringLiteral("D"));
     EXPECT_TRUE(table.row(0).diameter.isEmpty());
-    EXPECT_EQ(extent.MaxX, 0);
-    EXPECT_EQ(extent.UnitScale, 0.0567f);
+    EXPECT_EQ(extent.maxX, 0);
+    EXPECT_EQ(extent.unitScale, 0.0567f);
 }
 
 TEST(StandardReader, PrepareIsWhatACancelledDialogLeaves)
@@ -176,7 +176,7 @@ TEST(StandardReader, PrepareIsWhatACancelledDialogLeaves)
     prepareStandardRead(table, extent);
     EXPECT_EQ(table.row(2).dcode, QStringLiteral("D"));
     EXPECT_EQ(table.row(2).kind, QStringLiteral("TH"));
-    EXPECT_EQ(extent.MaxX, 0);
-    EXPECT_EQ(extent.MaxY, 0);
-    EXPECT_EQ(extent.UnitScale, 0.0567f);
+    EXPECT_EQ(extent.maxX, 0);
+    EXPECT_EQ(extent.maxY, 0);
+    EXPECT_EQ(extent.unitScale, 0.0567f);
 }

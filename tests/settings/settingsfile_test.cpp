@@ -144,7 +144,7 @@ TEST(SettingsFile, SaveRightAfterAStandardRead)
     HoleTable t;
     t.row(0).dcode = QStringLiteral("D10");
     test::Scratch dir;
-    const SaveResult r = Setfilesave(t, QString(), dir.path(QStringLiteral("board.gbr")));
+    const SaveResult r = saveSettingsFile(t, QString(), dir.path(QStringLiteral("board.gbr")));
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     EXPECT_EQ(r.path, dir.path(QStringLiteral("KIVOTREK.INI")));
     const QByteArray file = readAll(r.path);
@@ -167,7 +167,7 @@ TEST(SettingsFile, SaveThenLoadRestoresEverythingAndLongerOldFilesAreReplaced)
             QStringLiteral("±"), QStringLiteral("0.05"), QStringLiteral("＋"), QStringLiteral("0.1"),
             i % 2 ? QStringLiteral("NTH") : QStringLiteral("TH"), fillColor(i, 2 * i, 3 * i)};
     }
-    ASSERT_TRUE(Setfilesave(t, QStringLiteral("ABC-123"), gerber).ok);
+    ASSERT_TRUE(saveSettingsFile(t, QStringLiteral("ABC-123"), gerber).ok);
     HoleTable loaded;
     QString product;
     QString error;
@@ -210,25 +210,25 @@ TEST(SettingsFile, UnwritableTextsAndPlacesAreRefused)
     const QString ini = dir.write(QStringLiteral("KIVOTREK.INI"), "old");
     HoleTable t;
     t.row(4).diameter = QStringLiteral("0.8€");
-    SaveResult r = Setfilesave(t, QString(), gerber);
+    SaveResult r = saveSettingsFile(t, QString(), gerber);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, QStringLiteral("保存できない文字が含まれています：「€」"));
     EXPECT_EQ(readAll(ini), QByteArray("old"));
 
     // Only the characters that cannot be saved are quoted, each once; one outside the BMP whole.
-    r = Setfilesave(t, QStringLiteral("KT-€01 基板 😀 €"), gerber);
+    r = saveSettingsFile(t, QStringLiteral("KT-€01 基板 😀 €"), gerber);
     EXPECT_EQ(r.error, QStringLiteral("保存できない文字が含まれています：「€」「😀」"));
     t.row(4).diameter = QString(40000, QChar(0x3042)); // 80000 bytes: no record holds it
-    r = Setfilesave(t, QString(), gerber);
+    r = saveSettingsFile(t, QString(), gerber);
     EXPECT_EQ(r.error, QStringLiteral("65535バイトを超える文字列は保存できません。"));
     EXPECT_EQ(readAll(ini), QByteArray("old"));
 
-    r = Setfilesave(HoleTable(), QString(), QStringLiteral("/nonexistent/folder/top.gbr"));
+    r = saveSettingsFile(HoleTable(), QString(), QStringLiteral("/nonexistent/folder/top.gbr"));
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(
         r.error, QStringLiteral("設定ファイル/nonexistent/folder/KIVOTREK.INIを保存できませんでした。"));
 
-    r = Setfilesave(HoleTable(), QString(), QString());
+    r = saveSettingsFile(HoleTable(), QString(), QString());
     EXPECT_TRUE(r.path.isEmpty());
     EXPECT_FALSE(r.ok);
 }
@@ -240,7 +240,7 @@ TEST(SettingsFile, ReadOnlyFolderIsRefused)
     test::Scratch dir;
     const QString ini = dir.write(QStringLiteral("KIVOTREK.INI"), "old");
     QFile::setPermissions(dir.path(QString()), QFile::ReadOwner | QFile::ExeOwner);
-    const SaveResult r = Setfilesave(HoleTable(), QString(), dir.path(QStringLiteral("top.gbr")));
+    const SaveResult r = saveSettingsFile(HoleTable(), QString(), dir.path(QStringLiteral("top.gbr")));
     QFile::setPermissions(dir.path(QString()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。"));

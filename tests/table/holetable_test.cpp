@@ -44,25 +44,25 @@ TEST(HoleTable, DataClearKeepsTolerancesKindsAndColours)
     HoleRow& r = t.row(7);
     r = {QStringLiteral("D17"), QStringLiteral("0.8"), QStringLiteral("±"), QStringLiteral("0.1"),
         QStringLiteral("－"), QStringLiteral("0.05"), QStringLiteral("NTH"), 0x123456u};
-    t.DataClear();
+    t.clear();
     EXPECT_EQ(r.dcode, QStringLiteral("D"));
     EXPECT_TRUE(r.diameter.isEmpty());
     EXPECT_EQ(r.sign1 + r.tol1 + r.sign2 + r.tol2 + r.kind, QStringLiteral("±0.1－0.05NTH"));
     EXPECT_EQ(r.color, 0x123456u);
 }
 
-TEST(HoleTable, DataChackNamesEveryUsedRowWithoutDiameterInOrder)
+TEST(HoleTable, CheckNamesEveryUsedRowWithoutDiameterInOrder)
 {
     HoleTable t;
     test::Messages m;
-    EXPECT_TRUE(t.DataChack(m.sink()));
+    EXPECT_TRUE(t.check(m.sink()));
     t.row(0).dcode = QStringLiteral("D12");
     t.row(1).dcode = QStringLiteral("D10");
     t.row(1).diameter = QStringLiteral(" "); // a blank counts as a diameter
     t.row(2).dcode = QString(); // a cleared D-code is a free row
     t.row(5).dcode = QStringLiteral("D11");
     t.row(62).dcode = QStringLiteral("D99");
-    EXPECT_FALSE(t.DataChack(m.sink()));
+    EXPECT_FALSE(t.check(m.sink()));
     EXPECT_EQ(m.texts,
         QStringList({QStringLiteral("D12の穴径が未入力です。"), QStringLiteral("D11の穴径が未入力です。"),
             QStringLiteral("D99の穴径が未入力です。")}));

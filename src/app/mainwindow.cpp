@@ -1,13 +1,13 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
 #include "app/colorswatch.h"
-#include "app/frmabout.h"
+#include "app/aboutbox.h"
 #include "app/helpviewer.h"
 #include "app/tablelayout.h"
 #include "app/tabcontrol.h"
 #include "app/windowplacement.h"
 #include "common/messages.h"
-#include "drawing/frm_hyouji.h"
+#include "app/previewwindow.h"
 #include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"
 #include "gerber/formatsniffer.h"
@@ -65,7 +65,7 @@ uint32_t fromQColor(const QColor& c)
     return fillColor(c.red(), c.green(), c.blue());
 }
 
-Form1::Form1(Form1Setup setup, QWidget* parent)
+MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     : QMainWindow(parent), tw_(screenDpi()), dialog_(std::move(setup.dialog)),
       prompts_(std::move(setup.prompts))
 {
@@ -76,7 +76,7 @@ Form1::Form1(Form1Setup setup, QWidget* parent)
     programFolder_ =
         setup.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.programFolder;
 
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(msg::mainCaption());
 
     auto* client = new QWidget(this);
@@ -91,19 +91,19 @@ Form1::Form1(Form1Setup setup, QWidget* parent)
     setCentralWidget(client);
 
     buildTopStrip(client);
-    SSTab1 =
+    tableTabs =
         new TabControl({QStringLiteral("1-21"), QStringLiteral("22-42"), QStringLiteral("43-63")}, client);
-    SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->setGeometry(layout_->tabControl());
-    QPalette pagePalette = SSTab1->palette(); // the pages keep the system colours, not the green
+    tableTabs->setObjectName(QStringLiteral("tableTabs"));
+    tableTabs->setGeometry(layout_->tabControl());
+    QPalette pagePalette = tableTabs->palette(); // the pages keep the system colours, not the green
     pagePalette.setColor(QPalette::Window, menuColor());
-    SSTab1->setPalette(pagePalette);
+    tableTabs->setPalette(pagePalette);
     // The first page now; the others when they are first shown or reached, which keeps two
     // thirds of the table's widgets out of the start-up.
-    connect(SSTab1, &TabControl::aboutToShow, this, [this](int p) { buildPage(p); });
+    connect(tableTabs, &TabControl::aboutToShow, this, [this](int p) { buildPage(p); });
     buildPage(0);
     buildMenu();
-    Txt_seihincode->setFocus();
+    productCodeEdit->setFocus();
 
     // Fixed single border: the client area plus the menu bar, not resizable.
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
@@ -116,22 +116,22 @@ Form1::Form1(Form1Setup setup, QWidget* parent)
     loadLogo();
 
     focusFollower_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        const int p = SSTab1->pageOf(now);
-        if (p >= 0 && p != SSTab1->currentIndex())
-            SSTab1->setCurrentIndex(p);
+        const int p = tableTabs->pageOf(now);
+        if (p >= 0 && p != tableTabs->currentIndex())
+            tableTabs->setCurrentIndex(p);
     });
 }
 
-Form1::~Form1()
+MainWindow::~MainWindow()
 {
-    // Focus moves while the widgets are torn down; by then this is no Form1 any more.
+    // Focus moves while the widgets are torn down; by then this is no MainWindow any more.
     disconnect(focusFollower_);
     // Top-level windows of their own; they must not outlive the dialog and prompts they use.
     delete about_;
     delete preview_;
 }
 
-void Form1::buildTopStrip(QWidget* client)
+void MainWindow::buildTopStrip(QWidget* client)
 {
     // Where the table made the window wider than designed, the path and the product code get
     // the room, half each; the size choice keeps its width at the right.
@@ -143,39 +143,39 @@ void Form1::buildTopStrip(QWidget* client)
         w->setGeometry(tw_.px(leftTwips) + shift, top, tw_.px(widthTwips) + grow, h);
     };
 
-    lbl_name = new QLineEdit(client);
-    lbl_name->setObjectName(QStringLiteral("lbl_name"));
-    lbl_name->setReadOnly(true);
-    lbl_name->setFocusPolicy(Qt::NoFocus);
-    place(lbl_name, 240, 4215, 0, toPath);
+    pathEdit = new QLineEdit(client);
+    pathEdit->setObjectName(QStringLiteral("pathEdit"));
+    pathEdit->setReadOnly(true);
+    pathEdit->setFocusPolicy(Qt::NoFocus);
+    place(pathEdit, 240, 4215, 0, toPath);
 
     QLabel* code = label(client, QStringLiteral("製品コード"), QRect());
-    code->setObjectName(QStringLiteral("Label7"));
+    code->setObjectName(QStringLiteral("productCodeLabel"));
     place(code, 4560, 975, toPath, 0);
-    Txt_seihincode = new QLineEdit(client);
-    Txt_seihincode->setObjectName(QStringLiteral("Txt_seihincode"));
-    place(Txt_seihincode, 5640, 1575, toPath, extra - toPath);
+    productCodeEdit = new QLineEdit(client);
+    productCodeEdit->setObjectName(QStringLiteral("productCodeEdit"));
+    place(productCodeEdit, 5640, 1575, toPath, extra - toPath);
 
     QLabel* size = label(client, QStringLiteral("サイズ"), QRect());
-    size->setObjectName(QStringLiteral("Label5"));
+    size->setObjectName(QStringLiteral("sizeLabel"));
     place(size, 7800, 615, extra, 0);
-    Cmb_Parsent = new QComboBox(client);
-    Cmb_Parsent->setObjectName(QStringLiteral("Cmb_Parsent"));
-    Cmb_Parsent->setEditable(true);
-    Cmb_Parsent->setInsertPolicy(QComboBox::NoInsert);
-    Cmb_Parsent->addItems(sizeChoices());
-    Cmb_Parsent->setEditText(sizeChoices().first());
-    place(Cmb_Parsent, 8400, 1335, extra, 0);
+    sizeChoice = new QComboBox(client);
+    sizeChoice->setObjectName(QStringLiteral("sizeChoice"));
+    sizeChoice->setEditable(true);
+    sizeChoice->setInsertPolicy(QComboBox::NoInsert);
+    sizeChoice->addItems(sizeChoices());
+    sizeChoice->setEditText(sizeChoices().first());
+    place(sizeChoice, 8400, 1335, extra, 0);
 
     QLabel* percent = label(client, QStringLiteral("％"), QRect());
-    percent->setObjectName(QStringLiteral("Label6"));
+    percent->setObjectName(QStringLiteral("percentLabel"));
     percent->setAlignment(Qt::AlignCenter);
     place(percent, 9720, 495, extra, 0);
     for (QLabel* l : {code, size})
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-QComboBox* Form1::makeCombo(QWidget* page, const QStringList& items, const QRect& geometry)
+QComboBox* MainWindow::makeCombo(QWidget* page, const QStringList& items, const QRect& geometry)
 {
     auto* c = new QComboBox(page);
     c->addItems(items);
@@ -196,18 +196,18 @@ QComboBox* Form1::makeCombo(QWidget* page, const QStringList& items, const QRect
     return c;
 }
 
-void Form1::buildPage(int p)
+void MainWindow::buildPage(int p)
 {
     if (built_.at(static_cast<size_t>(p)))
         return;
     built_[static_cast<size_t>(p)] = true;
     for (int i = p * HoleTable::kRowsPerPage; i < (p + 1) * HoleTable::kRowsPerPage; ++i) {
         const auto at_ = [this, i](TableLayout::Field f) { return layout_->field(i, f); };
-        QWidget* page = SSTab1->page(p);
+        QWidget* page = tableTabs->page(p);
         const auto at = static_cast<size_t>(i);
 
         auto* d = new QLineEdit(page);
-        d->setObjectName(QStringLiteral("TXT_DCODE_%1").arg(i));
+        d->setObjectName(QStringLiteral("dcodeEdit_%1").arg(i));
         d->setGeometry(at_(TableLayout::DCode));
         d->setReadOnly(true); // filled by the readers and the settings file
         d->setFocusPolicy(Qt::ClickFocus);
@@ -219,7 +219,7 @@ void Form1::buildPage(int p)
         dcode_[at] = d;
 
         auto* a = new QLineEdit(page);
-        a->setObjectName(QStringLiteral("TXT_ANAKEI_%1").arg(i));
+        a->setObjectName(QStringLiteral("diameterEdit_%1").arg(i));
         a->setGeometry(at_(TableLayout::Diameter));
         diameter_[at] = a;
         connect(a, &QLineEdit::textChanged, this, [this, i](const QString& t) {
@@ -232,11 +232,11 @@ void Form1::buildPage(int p)
         sign2_[at] = makeCombo(page, HoleTable::signChoices(), at_(TableLayout::Sign2));
         tol2_[at] = makeCombo(page, HoleTable::valueChoices(i), at_(TableLayout::Value2));
         kind_[at] = makeCombo(page, HoleTable::kindChoices(), at_(TableLayout::Kind));
-        sign1_[at]->setObjectName(QStringLiteral("KOUSA_%1").arg(i));
-        tol1_[at]->setObjectName(QStringLiteral("KOUSACHI_%1").arg(i));
-        sign2_[at]->setObjectName(QStringLiteral("KOUSA_%1").arg(i + 100));
-        tol2_[at]->setObjectName(QStringLiteral("KOUSACHI_%1").arg(i + 100));
-        kind_[at]->setObjectName(QStringLiteral("THNTH_%1").arg(i));
+        sign1_[at]->setObjectName(QStringLiteral("toleranceSign_%1_0").arg(i));
+        tol1_[at]->setObjectName(QStringLiteral("toleranceValue_%1_0").arg(i));
+        sign2_[at]->setObjectName(QStringLiteral("toleranceSign_%1_1").arg(i));
+        tol2_[at]->setObjectName(QStringLiteral("toleranceValue_%1_1").arg(i));
+        kind_[at]->setObjectName(QStringLiteral("kindBox_%1").arg(i));
         const std::pair<QComboBox*, QString HoleRow::*> fields[] = {{sign1_[at], &HoleRow::sign1},
             {tol1_[at], &HoleRow::tol1}, {sign2_[at], &HoleRow::sign2}, {tol2_[at], &HoleRow::tol2},
             {kind_[at], &HoleRow::kind}};
@@ -248,7 +248,7 @@ void Form1::buildPage(int p)
         }
 
         auto* s = new ColorSwatch(page);
-        s->setObjectName(QStringLiteral("Shape_Color_%1").arg(i));
+        s->setObjectName(QStringLiteral("swatch_%1").arg(i));
         s->setGeometry(at_(TableLayout::Swatch));
         swatch_[at] = s;
     }
@@ -261,12 +261,12 @@ void Form1::buildPage(int p)
                 const char* name;
                 QString text;
                 QRect place;
-            } headings[] = {{"Label1", QStringLiteral("穴径"), layout_->diameterHeading(c)},
-                {"Label2", QStringLiteral("公差"), layout_->toleranceHeading(c, 0)},
-                {"Label3", QStringLiteral("公差"), layout_->toleranceHeading(c, 1)},
-                {"Label4", QStringLiteral("TH NTH"), layout_->kindHeading(c)}};
+            } headings[] = {{"diameterHeading", QStringLiteral("穴径"), layout_->diameterHeading(c)},
+                {"toleranceHeading0", QStringLiteral("公差"), layout_->toleranceHeading(c, 0)},
+                {"toleranceHeading1", QStringLiteral("公差"), layout_->toleranceHeading(c, 1)},
+                {"kindHeading", QStringLiteral("TH NTH"), layout_->kindHeading(c)}};
             for (const auto& h : headings) {
-                QLabel* l = label(SSTab1->page(p), h.text, h.place);
+                QLabel* l = label(tableTabs->page(p), h.text, h.place);
                 l->setAlignment(Qt::AlignCenter);
                 l->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(h.name)).arg(index));
                 l->setAutoFillBackground(true);
@@ -280,7 +280,7 @@ void Form1::buildPage(int p)
 
     // The page's fields in the Tab order, after those of the page before, and their values.
     const int first = p * HoleTable::kRowsPerPage;
-    QWidget* prev = p == 0 ? static_cast<QWidget*>(Cmb_Parsent) : (built_[size_t(p - 1)] ? kind_[size_t(first - 1)] : nullptr);
+    QWidget* prev = p == 0 ? static_cast<QWidget*>(sizeChoice) : (built_[size_t(p - 1)] ? kind_[size_t(first - 1)] : nullptr);
     for (int i = first; i < first + HoleTable::kRowsPerPage; ++i) {
         const auto at = static_cast<size_t>(i);
         for (QWidget* w : {static_cast<QWidget*>(diameter_[at]), static_cast<QWidget*>(sign1_[at]),
@@ -292,78 +292,78 @@ void Form1::buildPage(int p)
         }
         refreshRow(i);
     }
-    for (QObject* child : SSTab1->page(p)->children()) {
+    for (QObject* child : tableTabs->page(p)->children()) {
         if (auto* w = qobject_cast<QWidget*>(child))
             w->show(); // children made after their page was shown
     }
 }
 
-void Form1::buildMenu()
+void MainWindow::buildMenu()
 {
     QMenuBar* bar = menuBar();
-    auto add = [this](auto* where, const char* name, const QString& caption, void (Form1::*slot)()) {
+    auto add = [this](auto* where, const char* name, const QString& caption, void (MainWindow::*slot)()) {
         QAction* a = where->addAction(caption);
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
     QMenu* f = bar->addMenu(QStringLiteral("ファイル"));
-    f->setObjectName(QStringLiteral("f"));
-    add(f, "filein", QStringLiteral("標準ガーバの読み込み(F4.3)"), &Form1::filein);
-    add(f, "xfilein", QStringLiteral("274xガーバ読み込み"), &Form1::xfilein);
-    add(f, "read", QStringLiteral("前回の設定ファイルの読み込み"), &Form1::readSettings)->setEnabled(false);
-    add(bar, "HYOUJI", QStringLiteral("表示"), &Form1::HYOUJI);
-    add(bar, "print", QStringLiteral("印刷"), &Form1::print);
+    f->setObjectName(QStringLiteral("fileMenu"));
+    add(f, "readStandardGerber", QStringLiteral("標準ガーバの読み込み(F4.3)"), &MainWindow::readStandardGerber);
+    add(f, "readRs274x", QStringLiteral("274xガーバ読み込み"), &MainWindow::readRs274x);
+    add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings)->setEnabled(false);
+    add(bar, "showPreview", QStringLiteral("表示"), &MainWindow::showPreview);
+    add(bar, "print", QStringLiteral("印刷"), &MainWindow::print);
     QMenu* h = bar->addMenu(QStringLiteral("ヘルプ"));
-    h->setObjectName(QStringLiteral("h"));
-    add(h, "help", QStringLiteral("バージョン情報"), &Form1::help);
-    add(h, "mnu_help", QStringLiteral("Kivotrek ヘルプ"), &Form1::mnu_help);
-    add(bar, "mnu_save", QStringLiteral("設定ファイルの保存"), &Form1::mnu_save);
-    add(bar, "close", QStringLiteral("閉じる"), &Form1::closeCommand);
+    h->setObjectName(QStringLiteral("helpMenu"));
+    add(h, "showAbout", QStringLiteral("バージョン情報"), &MainWindow::showAbout);
+    add(h, "showHelp", QStringLiteral("Kivotrek ヘルプ"), &MainWindow::showHelp);
+    add(bar, "saveSettings", QStringLiteral("設定ファイルの保存"), &MainWindow::saveSettings);
+    add(bar, "close", QStringLiteral("閉じる"), &MainWindow::closeCommand);
 }
 
-QAction* Form1::menuAction(const QString& name) const
+QAction* MainWindow::menuAction(const QString& name) const
 {
     return findChild<QAction*>(name);
 }
 
-template <typename W> W* Form1::rowWidget(const std::array<W*, HoleTable::kRows>& widgets, int i) const
+template <typename W> W* MainWindow::rowWidget(const std::array<W*, HoleTable::kRows>& widgets, int i) const
 {
-    const_cast<Form1*>(this)->buildPage(i / HoleTable::kRowsPerPage);
+    const_cast<MainWindow*>(this)->buildPage(i / HoleTable::kRowsPerPage);
     return widgets.at(static_cast<size_t>(i));
 }
 
-QLineEdit* Form1::TXT_DCODE(int i) const
+QLineEdit* MainWindow::dcodeEdit(int i) const
 {
     return rowWidget(dcode_, i);
 }
 
-QLineEdit* Form1::TXT_ANAKEI(int i) const
+QLineEdit* MainWindow::diameterEdit(int i) const
 {
     return rowWidget(diameter_, i);
 }
 
-QComboBox* Form1::KOUSA(int index) const
+QComboBox* MainWindow::toleranceSign(int i, int which) const
 {
-    return index >= 100 ? rowWidget(sign2_, index - 100) : rowWidget(sign1_, index);
+    return which == 0 ? rowWidget(sign1_, i) : rowWidget(sign2_, i);
 }
 
-QComboBox* Form1::KOUSACHI(int index) const
+QComboBox* MainWindow::toleranceValue(int i, int which) const
 {
-    return index >= 100 ? rowWidget(tol2_, index - 100) : rowWidget(tol1_, index);
+    return which == 0 ? rowWidget(tol1_, i) : rowWidget(tol2_, i);
 }
 
-QComboBox* Form1::THNTH(int i) const
+QComboBox* MainWindow::kindBox(int i) const
 {
     return rowWidget(kind_, i);
 }
 
-ColorSwatch* Form1::Shape_Color(int i) const
+ColorSwatch* MainWindow::swatch(int i) const
 {
     return rowWidget(swatch_, i);
 }
 
-bool Form1::focusNextPrevChild(bool next)
+bool MainWindow::focusNextPrevChild(bool next)
 {
     // Rows on hidden pages take part too: the page of the next field is shown first, since
     // Qt's own chain skips hidden widgets. The order: product code, size choice, then per row
@@ -372,23 +372,23 @@ bool Form1::focusNextPrevChild(bool next)
     constexpr int kOrder = 2 + kFieldsPerRow * HoleTable::kRows;
     const auto fieldAt = [this](int k) -> QWidget* {
         if (k == 0)
-            return Txt_seihincode;
+            return productCodeEdit;
         if (k == 1)
-            return Cmb_Parsent;
+            return sizeChoice;
         const int i = (k - 2) / kFieldsPerRow;
         switch ((k - 2) % kFieldsPerRow) {
-        case 0: return TXT_ANAKEI(i);
-        case 1: return KOUSA(i);
-        case 2: return KOUSACHI(i);
-        case 3: return KOUSA(i + 100);
-        case 4: return KOUSACHI(i + 100);
-        default: return THNTH(i);
+        case 0: return diameterEdit(i);
+        case 1: return toleranceSign(i, 0);
+        case 2: return toleranceValue(i, 0);
+        case 3: return toleranceSign(i, 1);
+        case 4: return toleranceValue(i, 1);
+        default: return kindBox(i);
         }
     };
     QWidget* current = QApplication::focusWidget();
     const auto holds = [current](const QWidget* w) { return w && (w == current || w->isAncestorOf(current)); };
-    int at = holds(Txt_seihincode) ? 0 : holds(Cmb_Parsent) ? 1 : -1;
-    const int page = SSTab1->pageOf(current);
+    int at = holds(productCodeEdit) ? 0 : holds(sizeChoice) ? 1 : -1;
+    const int page = tableTabs->pageOf(current);
     for (int i = page * HoleTable::kRowsPerPage; page >= 0 && at < 0 && i < (page + 1) * HoleTable::kRowsPerPage; ++i) {
         const auto r = static_cast<size_t>(i);
         const QWidget* fields[kFieldsPerRow] = {diameter_[r], sign1_[r], tol1_[r], sign2_[r], tol2_[r], kind_[r]};
@@ -400,21 +400,21 @@ bool Form1::focusNextPrevChild(bool next)
     if (at < 0)
         return QMainWindow::focusNextPrevChild(next);
     QWidget* target = fieldAt((at + (next ? 1 : kOrder - 1)) % kOrder);
-    const int p = SSTab1->pageOf(target);
+    const int p = tableTabs->pageOf(target);
     if (p >= 0)
-        SSTab1->setCurrentIndex(p);
+        tableTabs->setCurrentIndex(p);
     target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
 }
 
-void Form1::loadLogo()
+void MainWindow::loadLogo()
 {
     const QString path = QDir(programFolder_).filePath(QStringLiteral("image.bmp"));
     if (QFileInfo::exists(path))
         logo_.load(path); // an unreadable image leaves no logo, silently
 }
 
-void Form1::refreshRow(int i)
+void MainWindow::refreshRow(int i)
 {
     if (!built_.at(static_cast<size_t>(i / HoleTable::kRowsPerPage)))
         return; // the page shows the table when it is built
@@ -428,61 +428,61 @@ void Form1::refreshRow(int i)
             edit->setText(text);
         edit->setCursorPosition(0);
     };
-    show(TXT_DCODE(i), r.dcode);
-    show(TXT_ANAKEI(i), r.diameter);
-    show(KOUSA(i)->lineEdit(), r.sign1);
-    show(KOUSACHI(i)->lineEdit(), r.tol1);
-    show(KOUSA(i + 100)->lineEdit(), r.sign2);
-    show(KOUSACHI(i + 100)->lineEdit(), r.tol2);
-    show(THNTH(i)->lineEdit(), r.kind);
-    Shape_Color(i)->setFillColor(toQColor(r.color));
+    show(dcodeEdit(i), r.dcode);
+    show(diameterEdit(i), r.diameter);
+    show(toleranceSign(i, 0)->lineEdit(), r.sign1);
+    show(toleranceValue(i, 0)->lineEdit(), r.tol1);
+    show(toleranceSign(i, 1)->lineEdit(), r.sign2);
+    show(toleranceValue(i, 1)->lineEdit(), r.tol2);
+    show(kindBox(i)->lineEdit(), r.kind);
+    swatch(i)->setFillColor(toQColor(r.color));
     refreshing_ = was;
 }
 
-void Form1::refreshTable()
+void MainWindow::refreshTable()
 {
     for (int i = 0; i < HoleTable::kRows; ++i)
         refreshRow(i); // rows of pages not built yet are skipped
     emit tableChanged();
 }
 
-void Form1::showMessage(const QString& text)
+void MainWindow::showMessage(const QString& text)
 {
     prompts_->message(this, text, msg::title());
 }
 
-bool Form1::DataChack()
+bool MainWindow::checkTable()
 {
-    return table_.DataChack([this](const QString& text) { showMessage(text); });
+    return table_.check([this](const QString& text) { showMessage(text); });
 }
 
-void Form1::gerberRead(bool rs274x)
+void MainWindow::gerberRead(bool rs274x)
 {
-    dialog_->Filter = msg::gerberFilter();
-    if (!dialog_->ShowOpen(this) || dialog_->FileName.isEmpty())
+    dialog_->filter = msg::gerberFilter();
+    if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
         return; // a cancelled read changes nothing: the table stays for the file it belongs to
     if (rs274x)
         prepareRs274xRead(table_, extent_);
     else
         prepareStandardRead(table_, extent_);
     refreshTable();
-    readChosenFile(rs274x, dialog_->FileName);
+    readChosenFile(rs274x, dialog_->fileName);
 }
 
-void Form1::readChosenFile(bool rs274x, const QString& path)
+void MainWindow::readChosenFile(bool rs274x, const QString& path)
 {
-    lbl_name->setText(path);
-    lbl_name->setCursorPosition(0); // the start of a long path: its folder
-    menuAction(QStringLiteral("read"))->setEnabled(true);
+    pathEdit->setText(path);
+    pathEdit->setCursorPosition(0); // the start of a long path: its folder
+    menuAction(QStringLiteral("readSettings"))->setEnabled(true);
     const MessageSink sink = [this](const QString& text) { showMessage(text); };
     if (rs274x)
         readRs274xGerber(path, table_, extent_, sink);
     else
-        readStandardGerber(path, table_, extent_, sink);
+        ::kivotrek::readStandardGerber(path, table_, extent_, sink);
     refreshTable();
 }
 
-void Form1::openFile(const QString& path)
+void MainWindow::openFile(const QString& path)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
     const bool rs274x = looksLikeRs274x(full);
@@ -490,67 +490,67 @@ void Form1::openFile(const QString& path)
         prepareRs274xRead(table_, extent_);
     else
         prepareStandardRead(table_, extent_);
-    dialog_->Filter = msg::gerberFilter();
-    dialog_->FileName = full; // as the dialog would have left it
+    dialog_->filter = msg::gerberFilter();
+    dialog_->fileName = full; // as the dialog would have left it
     readChosenFile(rs274x, full);
 }
 
-void Form1::filein()
+void MainWindow::readStandardGerber()
 {
     gerberRead(false);
 }
 
-void Form1::xfilein()
+void MainWindow::readRs274x()
 {
     gerberRead(true);
 }
 
-void Form1::readSettings()
+void MainWindow::readSettings()
 {
-    QString productCode = Txt_seihincode->text();
+    QString productCode = productCodeEdit->text();
     QString error;
-    if (!loadSettings(settingsPath(lbl_name->text()), table_, productCode, &error)) {
+    if (!loadSettings(settingsPath(pathEdit->text()), table_, productCode, &error)) {
         showMessage(error); // the table stays exactly as it was
         return;
     }
-    Txt_seihincode->setText(productCode);
-    Txt_seihincode->setCursorPosition(0);
+    productCodeEdit->setText(productCode);
+    productCodeEdit->setCursorPosition(0);
     refreshTable();
 }
 
-void Form1::HYOUJI()
+void MainWindow::showPreview()
 {
-    if (!DataChack())
+    if (!checkTable())
         return; // each row without a diameter has been named
-    DrawPreview();
+    drawPreview();
 }
 
-Frm_hyouji* Form1::previewWindow() const
+PreviewWindow* MainWindow::previewWindow() const
 {
     return preview_;
 }
 
-void Form1::DrawPreview()
+void MainWindow::drawPreview()
 {
     if (!preview_) {
-        preview_ = new Frm_hyouji(*dialog_, *prompts_);
+        preview_ = new PreviewWindow(*dialog_, *prompts_);
         preview_->setAttribute(Qt::WA_DeleteOnClose);
         preview_->setWindowIcon(windowIcon());
         moveBeside(preview_, this);
     }
     preview_->show();
     preview_->raise();
-    const QString path = lbl_name->text();
+    const QString path = pathEdit->text();
     preview_->setDrawnFile(path);
     // A drawing that stops early keeps what it drew, and the user is told why it stopped.
-    const DrawResult drawn = ::kivotrek::DrawPreview(path, table_, extent_, preview_->surface());
-    preview_->Picture1->update();
+    const DrawResult drawn = ::kivotrek::drawPreview(path, table_, extent_, preview_->surface());
+    preview_->pictureBox->update();
     const QString problem = drawingProblem(drawn, path);
     if (!problem.isEmpty())
         prompts_->message(preview_, problem, msg::title());
 }
 
-QPrinter& Form1::printer()
+QPrinter& MainWindow::printer()
 {
     if (!printer_) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -559,19 +559,19 @@ QPrinter& Form1::printer()
     return *printer_;
 }
 
-void Form1::print()
+void MainWindow::print()
 {
     // Any failure from here on ends the command silently; printing does not check the table.
-    dialog_->CancelError = true;
-    dialog_->Flags |= CommonDialog::kHidePrintToFile;
+    dialog_->cancelError = true;
+    dialog_->flags |= CommonDialog::kHidePrintToFile;
     // A size that gives no scale would print the legend without the board.
-    const QString size = Cmb_Parsent->currentText();
+    const QString size = sizeChoice->currentText();
     if (!sizeTextHasScale(size)) {
         showMessage(msg::sizeNotANumber(size));
         return;
     }
     QPrinter& pr = printer();
-    if (!dialog_->ShowPrinter(this, pr))
+    if (!dialog_->showPrinter(this, pr))
         return;
     // Without any printer Qt falls back to a PDF output with no file name.
     const bool native = pr.outputFormat() == QPrinter::NativeFormat;
@@ -579,22 +579,22 @@ void Form1::print()
         showMessage(msg::noPrinter());
         return;
     }
-    if (const auto paper = automaticPaper(Cmb_Parsent->currentText())) {
+    if (const auto paper = automaticPaper(sizeChoice->currentText())) {
         const QPageLayout layout = PageSurface::pageLayout(paper->paper, paper->orientation);
         if (!pr.setPageSize(layout.pageSize()) || !pr.setPageOrientation(layout.orientation()))
             return;
     }
     QString problem;
-    if (!PrintDrawing(&problem)) {
+    if (!printDrawing(&problem)) {
         showMessage(problem); // nothing was printed: no question about the default printer
         return;
     }
     QCoreApplication::processEvents();
     showMessage(msg::setDefaultPrinter());
-    dialog_->ShowPrinter(this, pr);
+    dialog_->showPrinter(this, pr);
 }
 
-bool Form1::PrintDrawing(QString* problem)
+bool MainWindow::printDrawing(QString* problem)
 {
     const auto fail = [problem](const QString& why) {
         if (problem)
@@ -605,15 +605,15 @@ bool Form1::PrintDrawing(QString* problem)
     pr.setFullPage(true);
     const QSizeF sheet = PageSurface::sheetTwips(pr.pageLayout());
     const double dpi = pr.resolution();
-    const QString path = lbl_name->text();
-    const QString size = Cmb_Parsent->currentText();
-    const PageFoot foot {logo_, Txt_seihincode->text()};
+    const QString path = pathEdit->text();
+    const QString size = sizeChoice->currentText();
+    const PageFoot foot {logo_, productCodeEdit->text()};
 
     // A drawing that cannot be completed starts no print job at all: try it on a page that
     // draws nothing first (the colour generator is only taken on the real page).
     ProbeSurface probe(sheet, dpi);
     BasicRandom trial = random_;
-    const DrawResult tried = ::kivotrek::PrintDrawing(path, table_, extent_, size, foot, probe, trial);
+    const DrawResult tried = ::kivotrek::printDrawing(path, table_, extent_, size, foot, probe, trial);
     if (tried.ending != DrawResult::Ending::Complete)
         return fail(drawingProblem(tried, path));
 
@@ -622,7 +622,7 @@ bool Form1::PrintDrawing(QString* problem)
     PageSurface page(pr, sheet, dpi);
     if (!page.isActive())
         return fail(msg::cannotStartPrinting(printerName));
-    const DrawResult r = ::kivotrek::PrintDrawing(path, table_, extent_, size, foot, page, random_);
+    const DrawResult r = ::kivotrek::printDrawing(path, table_, extent_, size, foot, page, random_);
     if (r.ending != DrawResult::Ending::Complete) {
         pr.abort(); // the file changed under us: do not send a partial page
         page.end();
@@ -631,18 +631,18 @@ bool Form1::PrintDrawing(QString* problem)
     return page.end() || fail(msg::cannotStartPrinting(printerName));
 }
 
-void Form1::mnu_save()
+void MainWindow::saveSettings()
 {
-    const SaveResult r = Setfilesave(table_, Txt_seihincode->text(), lbl_name->text());
+    const SaveResult r = saveSettingsFile(table_, productCodeEdit->text(), pathEdit->text());
     if (r.path.isEmpty())
         return; // no Gerber file chosen yet
     showMessage(r.ok ? msg::settingsSaved(r.path) : r.error);
 }
 
-void Form1::help()
+void MainWindow::showAbout()
 {
     if (!about_) {
-        about_ = new frmAbout(*prompts_);
+        about_ = new AboutBox(*prompts_);
         about_->setWindowIcon(windowIcon());
         about_->setAttribute(Qt::WA_DeleteOnClose);
         moveBeside(about_, this);
@@ -652,7 +652,7 @@ void Form1::help()
     about_->activateWindow();
 }
 
-void Form1::mnu_help()
+void MainWindow::showHelp()
 {
     if (!helpViewer_) {
         auto* viewer = new HelpViewer(this);
@@ -668,22 +668,22 @@ void Form1::mnu_help()
     helpViewer_->showIndex();
 }
 
-void Form1::closeCommand()
+void MainWindow::closeCommand()
 {
     if (prompts_->yesNo(this, msg::closeQuestion(), msg::closeCaption()))
         close();
 }
 
-void Form1::chooseColor(int i)
+void MainWindow::chooseColor(int i)
 {
-    dialog_->CancelError = true;
-    if (!dialog_->ShowColor(this))
+    dialog_->cancelError = true;
+    if (!dialog_->showColor(this))
         return;
-    table_.row(i).color = fromQColor(dialog_->Color);
+    table_.row(i).color = fromQColor(dialog_->color);
     refreshRow(i);
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn) {
         auto* combo = qobject_cast<QComboBox*>(watched);

@@ -25,12 +25,12 @@ class ColorSwatch;
 class TabControl;
 class TableLayout;
 class HelpViewer;
-class frmAbout;
-class Frm_hyouji;
+class AboutBox;
+class PreviewWindow;
 
 // What the main window is built with; tests pass scripted dialogs and message boxes and a
 // program folder of their own.
-struct Form1Setup {
+struct MainWindowSetup {
     std::unique_ptr<CommonDialog> dialog; // default: the desktop dialogs
     std::unique_ptr<Prompts> prompts; // default: message boxes
     QString programFolder; // default: the folder of the program
@@ -38,59 +38,60 @@ struct Form1Setup {
 
 // The main window: the hole table on three tab pages, the file path, product code and size
 // choice, and the menu through which every command runs.
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Form1(Form1Setup setup = {}, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(MainWindowSetup setup = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Application state the commands read and write.
     HoleTable& table() { return table_; }
     BoardExtent& extent() { return extent_; }
     CommonDialog& commonDialog() { return *dialog_; }
     Prompts& prompts() { return *prompts_; }
-    const QImage& logo() const { return logo_; } // Picture1: image.bmp beside the program
+    const QImage& logo() const { return logo_; } // pictureBox: image.bmp beside the program
     QString helpFile() const { return helpFile_; }
     QString programFolder() const { return programFolder_; }
 
     // Controls, by their names in the layout.
-    QLineEdit* lbl_name;
-    QLineEdit* Txt_seihincode;
-    QComboBox* Cmb_Parsent;
-    TabControl* SSTab1;
+    QLineEdit* pathEdit;
+    QLineEdit* productCodeEdit;
+    QComboBox* sizeChoice;
+    TabControl* tableTabs;
     // The fields of row i; a page's fields are made when it is first shown or asked for.
-    QLineEdit* TXT_DCODE(int i) const;
-    QLineEdit* TXT_ANAKEI(int i) const;
-    QComboBox* KOUSA(int index) const; // i for the first tolerance, i + 100 for the second
-    QComboBox* KOUSACHI(int index) const;
-    QComboBox* THNTH(int i) const;
-    ColorSwatch* Shape_Color(int i) const;
-    QAction* menuAction(const QString& name) const; // "filein", "read", "HYOUJI", ...
+    QLineEdit* dcodeEdit(int i) const;
+    QLineEdit* diameterEdit(int i) const;
+    // The sign and the value of row i's first (which 0) or second (which 1) tolerance.
+    QComboBox* toleranceSign(int i, int which) const;
+    QComboBox* toleranceValue(int i, int which) const;
+    QComboBox* kindBox(int i) const;
+    ColorSwatch* swatch(int i) const;
+    QAction* menuAction(const QString& name) const; // by object name: "readStandardGerber", ...
 
     const Twips& twips() const { return tw_; }
 
     // Shows a text in an OK box captioned with the program title.
     void showMessage(const QString& text);
     // The table check before a preview: one message per used row without a diameter.
-    bool DataChack();
+    bool checkTable();
     // Opens the preview window (or reuses it) and draws the drill map into it.
-    void DrawPreview();
-    Frm_hyouji* previewWindow() const;
+    void drawPreview();
+    PreviewWindow* previewWindow() const;
     // Prints the drill map on one page of the printer; false when no page came out, with the
     // reason for the user in problem.
-    bool PrintDrawing(QString* problem = nullptr);
+    bool printDrawing(QString* problem = nullptr);
     // The printer the print dialog sets up; it keeps its settings from one print to the next.
     QPrinter& printer();
 
 public slots:
-    void filein();
-    void xfilein();
+    void readStandardGerber();
+    void readRs274x();
     void readSettings(); // "read": 前回の設定ファイルの読み込み
-    void HYOUJI();
+    void showPreview();
     void print();
-    void help(); // the About box
-    void mnu_help();
-    void mnu_save();
+    void showAbout();
+    void showHelp();
+    void saveSettings();
     void closeCommand(); // "close": asks first
     void chooseColor(int i);
     // Reads a file named on the command line as the matching read command would after its
@@ -130,8 +131,8 @@ private:
     std::array<QComboBox*, HoleTable::kRows> sign1_ {}, tol1_ {}, sign2_ {}, tol2_ {}, kind_ {};
     std::array<ColorSwatch*, HoleTable::kRows> swatch_ {};
     std::array<bool, 3> built_ {}; // the table's pages whose fields exist
-    QPointer<frmAbout> about_;
-    QPointer<Frm_hyouji> preview_;
+    QPointer<AboutBox> about_;
+    QPointer<PreviewWindow> preview_;
     std::unique_ptr<QPrinter> printer_;
     BasicRandom random_; // the product code's colours, the same sequence every run
     QPointer<HelpViewer> helpViewer_;

@@ -1,5 +1,5 @@
 #include "app/colorswatch.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/helpviewer.h"
 #include "app/tabcontrol.h"
 #include "gerber/formatsniffer.h"
@@ -33,7 +33,7 @@ QStringList captions(const QList<QAction*>& actions)
 }
 } // namespace
 
-TEST(Form1, StartsInItsInitialState)
+TEST(MainWindow, StartsInItsInitialState)
 {
     Window w;
     EXPECT_EQ(w->windowTitle(), QStringLiteral("穴区分け図"));
@@ -41,29 +41,29 @@ TEST(Form1, StartsInItsInitialState)
     EXPECT_GE(w->centralWidget()->height(), w->twips().px(4890));
     EXPECT_EQ(w->minimumSize(), w->maximumSize()); // fixed border
     EXPECT_EQ(w->centralWidget()->palette().color(QPalette::Window), QColor(192, 255, 192));
-    EXPECT_TRUE(w->lbl_name->text().isEmpty());
-    EXPECT_TRUE(w->lbl_name->isReadOnly());
-    EXPECT_TRUE(w->Txt_seihincode->text().isEmpty());
-    EXPECT_EQ(w->Cmb_Parsent->currentText(), QStringLiteral("自動(A4縦)"));
-    ASSERT_EQ(w->Cmb_Parsent->count(), 15);
-    EXPECT_EQ(w->Cmb_Parsent->itemText(3), QStringLiteral("自動(B4横)"));
-    EXPECT_EQ(w->Cmb_Parsent->itemText(8), QStringLiteral("140"));
-    EXPECT_EQ(w->Cmb_Parsent->itemText(14), QStringLiteral("40"));
-    EXPECT_FALSE(w->menuAction(QStringLiteral("read"))->isEnabled());
-    EXPECT_EQ(w->SSTab1->currentIndex(), 0);
-    EXPECT_EQ(w->SSTab1->tabText(0) + w->SSTab1->tabText(1) + w->SSTab1->tabText(2),
+    EXPECT_TRUE(w->pathEdit->text().isEmpty());
+    EXPECT_TRUE(w->pathEdit->isReadOnly());
+    EXPECT_TRUE(w->productCodeEdit->text().isEmpty());
+    EXPECT_EQ(w->sizeChoice->currentText(), QStringLiteral("自動(A4縦)"));
+    ASSERT_EQ(w->sizeChoice->count(), 15);
+    EXPECT_EQ(w->sizeChoice->itemText(3), QStringLiteral("自動(B4横)"));
+    EXPECT_EQ(w->sizeChoice->itemText(8), QStringLiteral("140"));
+    EXPECT_EQ(w->sizeChoice->itemText(14), QStringLiteral("40"));
+    EXPECT_FALSE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
+    EXPECT_EQ(w->tableTabs->currentIndex(), 0);
+    EXPECT_EQ(w->tableTabs->tabText(0) + w->tableTabs->tabText(1) + w->tableTabs->tabText(2),
         QStringLiteral("1-2122-4243-63"));
     for (int i = 0; i < HoleTable::kRows; ++i) {
-        EXPECT_EQ(w->TXT_DCODE(i)->text(), QStringLiteral("D"));
-        EXPECT_EQ(w->TXT_DCODE(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
-        EXPECT_TRUE(w->TXT_ANAKEI(i)->text().isEmpty());
+        EXPECT_EQ(w->dcodeEdit(i)->text(), QStringLiteral("D"));
+        EXPECT_EQ(w->dcodeEdit(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
+        EXPECT_TRUE(w->diameterEdit(i)->text().isEmpty());
         for (QComboBox* c :
-            {w->KOUSA(i), w->KOUSACHI(i), w->KOUSA(i + 100), w->KOUSACHI(i + 100), w->THNTH(i)})
+            {w->toleranceSign(i, 0), w->toleranceValue(i, 0), w->toleranceSign(i, 1), w->toleranceValue(i, 1), w->kindBox(i)})
             EXPECT_TRUE(c->currentText().isEmpty()) << i;
-        EXPECT_EQ(w->KOUSACHI(i + 100)->count(), i < 42 ? 9 : 8);
-        EXPECT_EQ(w->KOUSA(i + 100)->count(), 3);
-        EXPECT_EQ(w->THNTH(i)->itemText(2), QStringLiteral("外形"));
-        EXPECT_EQ(fromQColor(w->Shape_Color(i)->fillColor()), HoleTable::initialColor(i)) << i;
+        EXPECT_EQ(w->toleranceValue(i, 1)->count(), i < 42 ? 9 : 8);
+        EXPECT_EQ(w->toleranceSign(i, 1)->count(), 3);
+        EXPECT_EQ(w->kindBox(i)->itemText(2), QStringLiteral("外形"));
+        EXPECT_EQ(fromQColor(w->swatch(i)->fillColor()), HoleTable::initialColor(i)) << i;
     }
     EXPECT_TRUE(w->logo().isNull()); // no image.bmp in that folder
     // Centred on the screen.
@@ -72,141 +72,141 @@ TEST(Form1, StartsInItsInitialState)
     EXPECT_LE(std::abs(w->y() + w->height() / 2 - screen.center().y()), 1);
 }
 
-TEST(Form1, MenuBarInOrder)
+TEST(MainWindow, MenuBarInOrder)
 {
     Window w;
     EXPECT_EQ(captions(w->menuBar()->actions()),
-        QStringList({QStringLiteral("=ファイル"), QStringLiteral("HYOUJI=表示"), QStringLiteral("print=印刷"),
-            QStringLiteral("=ヘルプ"), QStringLiteral("mnu_save=設定ファイルの保存"),
+        QStringList({QStringLiteral("=ファイル"), QStringLiteral("showPreview=表示"), QStringLiteral("print=印刷"),
+            QStringLiteral("=ヘルプ"), QStringLiteral("saveSettings=設定ファイルの保存"),
             QStringLiteral("close=閉じる")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
-        QStringList({QStringLiteral("filein=標準ガーバの読み込み(F4.3)"),
-            QStringLiteral("xfilein=274xガーバ読み込み"),
-            QStringLiteral("read=前回の設定ファイルの読み込み")}));
+        QStringList({QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)"),
+            QStringLiteral("readRs274x=274xガーバ読み込み"),
+            QStringLiteral("readSettings=前回の設定ファイルの読み込み")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
-        QStringList({QStringLiteral("help=バージョン情報"), QStringLiteral("mnu_help=Kivotrek ヘルプ")}));
+        QStringList({QStringLiteral("showAbout=バージョン情報"), QStringLiteral("showHelp=Kivotrek ヘルプ")}));
     for (QAction* a : w->findChildren<QAction*>())
         EXPECT_TRUE(a->shortcut().isEmpty());
 }
 
-TEST(Form1, RowsSitOnTheirPagesAtTheirPlaces)
+TEST(MainWindow, RowsSitOnTheirPagesAtTheirPlaces)
 {
     Window w;
     const Twips& tw = w->twips();
     // Row 20: last on page 1, right column, seventh line. Row 21: first on page 2, where row 0
     // is on page 1. Three rows to a line, seven lines, as designed; each field at least as large
     // as the design's and wider where its longest value needs it.
-    EXPECT_EQ(w->SSTab1->pageOf(w->TXT_DCODE(20)), 0);
-    EXPECT_EQ(w->TXT_DCODE(20)->x(), w->TXT_DCODE(2)->x());
-    EXPECT_EQ(w->TXT_DCODE(20)->y(), w->TXT_DCODE(18)->y());
-    EXPECT_GT(w->TXT_DCODE(20)->y(), w->TXT_DCODE(17)->y());
-    EXPECT_GT(w->TXT_DCODE(2)->x(), w->Shape_Color(1)->x());
-    EXPECT_EQ(w->SSTab1->pageOf(w->TXT_DCODE(21)), 1);
-    EXPECT_EQ(w->TXT_DCODE(21)->geometry(), w->TXT_DCODE(0)->geometry());
-    EXPECT_EQ(w->SSTab1->pageOf(w->THNTH(62)), 2);
-    EXPECT_EQ(w->THNTH(62)->geometry(), w->THNTH(20)->geometry());
-    EXPECT_EQ(w->TXT_DCODE(0)->pos(), tw.point(240, 960));
-    EXPECT_GE(w->TXT_ANAKEI(0)->width(), tw.px(495));
-    EXPECT_GE(w->KOUSACHI(101)->width(), tw.px(390));
-    EXPECT_GE(w->THNTH(0)->width(), tw.px(615));
-    EXPECT_GE(w->THNTH(0)->height(), tw.px(300));
-    EXPECT_EQ(w->SSTab1->pos(), tw.point(120, 720));
-    EXPECT_GE(w->SSTab1->width(), tw.px(11055));
-    EXPECT_GE(w->SSTab1->height(), tw.px(3615));
+    EXPECT_EQ(w->tableTabs->pageOf(w->dcodeEdit(20)), 0);
+    EXPECT_EQ(w->dcodeEdit(20)->x(), w->dcodeEdit(2)->x());
+    EXPECT_EQ(w->dcodeEdit(20)->y(), w->dcodeEdit(18)->y());
+    EXPECT_GT(w->dcodeEdit(20)->y(), w->dcodeEdit(17)->y());
+    EXPECT_GT(w->dcodeEdit(2)->x(), w->swatch(1)->x());
+    EXPECT_EQ(w->tableTabs->pageOf(w->dcodeEdit(21)), 1);
+    EXPECT_EQ(w->dcodeEdit(21)->geometry(), w->dcodeEdit(0)->geometry());
+    EXPECT_EQ(w->tableTabs->pageOf(w->kindBox(62)), 2);
+    EXPECT_EQ(w->kindBox(62)->geometry(), w->kindBox(20)->geometry());
+    EXPECT_EQ(w->dcodeEdit(0)->pos(), tw.point(240, 960));
+    EXPECT_GE(w->diameterEdit(0)->width(), tw.px(495));
+    EXPECT_GE(w->toleranceValue(1, 1)->width(), tw.px(390));
+    EXPECT_GE(w->kindBox(0)->width(), tw.px(615));
+    EXPECT_GE(w->kindBox(0)->height(), tw.px(300));
+    EXPECT_EQ(w->tableTabs->pos(), tw.point(120, 720));
+    EXPECT_GE(w->tableTabs->width(), tw.px(11055));
+    EXPECT_GE(w->tableTabs->height(), tw.px(3615));
     // The top strip in its order; the path and product code take the room a wider table gives.
-    EXPECT_EQ(w->lbl_name->pos(), tw.point(240, 120));
-    EXPECT_GE(w->lbl_name->width(), tw.px(4215));
-    EXPECT_LT(w->lbl_name->geometry().right(), w->Txt_seihincode->x());
-    EXPECT_GE(w->Txt_seihincode->width(), tw.px(1575));
-    EXPECT_LT(w->Txt_seihincode->geometry().right(), w->Cmb_Parsent->x());
-    EXPECT_EQ(w->Cmb_Parsent->width(), tw.px(1335));
-    EXPECT_LE(w->Cmb_Parsent->geometry().right(), w->centralWidget()->width());
+    EXPECT_EQ(w->pathEdit->pos(), tw.point(240, 120));
+    EXPECT_GE(w->pathEdit->width(), tw.px(4215));
+    EXPECT_LT(w->pathEdit->geometry().right(), w->productCodeEdit->x());
+    EXPECT_GE(w->productCodeEdit->width(), tw.px(1575));
+    EXPECT_LT(w->productCodeEdit->geometry().right(), w->sizeChoice->x());
+    EXPECT_EQ(w->sizeChoice->width(), tw.px(1335));
+    EXPECT_LE(w->sizeChoice->geometry().right(), w->centralWidget()->width());
 }
 
-TEST(Form1, TabWalksTheRowsAndShowsTheirPage)
+TEST(MainWindow, TabWalksTheRowsAndShowsTheirPage)
 {
     Window w;
     w->show();
     QApplication::setActiveWindow(w.form.get());
-    w->Txt_seihincode->setFocus();
-    QList<QWidget*> expected = {w->Cmb_Parsent};
+    w->productCodeEdit->setFocus();
+    QList<QWidget*> expected = {w->sizeChoice};
     for (int i = 0; i < 2; ++i)
-        expected << w->TXT_ANAKEI(i) << w->KOUSA(i) << w->KOUSACHI(i) << w->KOUSA(i + 100)
-                 << w->KOUSACHI(i + 100) << w->THNTH(i);
+        expected << w->diameterEdit(i) << w->toleranceSign(i, 0) << w->toleranceValue(i, 0) << w->toleranceSign(i, 1)
+                 << w->toleranceValue(i, 1) << w->kindBox(i);
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* f = QApplication::focusWidget();
         EXPECT_TRUE(f == next || next->isAncestorOf(f)) << next->objectName().toStdString();
     }
     // From the last field of row 20 to row 21 on the second page, and back.
-    w->THNTH(20)->setFocus();
+    w->kindBox(20)->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), w->TXT_ANAKEI(21));
-    EXPECT_EQ(w->SSTab1->currentIndex(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), w->diameterEdit(21));
+    EXPECT_EQ(w->tableTabs->currentIndex(), 1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    EXPECT_TRUE(w->THNTH(20)->isAncestorOf(QApplication::focusWidget())
-        || QApplication::focusWidget() == w->THNTH(20));
-    EXPECT_EQ(w->SSTab1->currentIndex(), 0);
+    EXPECT_TRUE(w->kindBox(20)->isAncestorOf(QApplication::focusWidget())
+        || QApplication::focusWidget() == w->kindBox(20));
+    EXPECT_EQ(w->tableTabs->currentIndex(), 0);
 }
 
-TEST(Form1, StandardReadThroughTheDialog)
+TEST(MainWindow, StandardReadThroughTheDialog)
 {
     Window w;
     w->table().row(4).kind = QStringLiteral("NTH");
     w->refreshRow(4);
     w.dialog->files.push_back(test::dataPath("board_100x80.gbr"));
-    w->menuAction(QStringLiteral("filein"))->trigger();
+    w->menuAction(QStringLiteral("readStandardGerber"))->trigger();
     ASSERT_EQ(w.dialog->shown.size(), 1);
     // The first filter stays the default; the common Gerber names and every file follow.
-    EXPECT_EQ(CommonDialog::qtFilters(w.dialog->Filter),
+    EXPECT_EQ(CommonDialog::qtFilters(w.dialog->filter),
         QStringList({QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)"),
             QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr *.gbx *.ger *.pho *.art *.gtl *.gbl *.gto *.gbo *.gts *.gbs "
                            "*.gko *.gm1)"),
             QStringLiteral("すべてのファイル (*)")}));
-    EXPECT_EQ(w->lbl_name->text(), test::dataPath("board_100x80.gbr"));
-    EXPECT_TRUE(w->menuAction(QStringLiteral("read"))->isEnabled());
+    EXPECT_EQ(w->pathEdit->text(), test::dataPath("board_100x80.gbr"));
+    EXPECT_TRUE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
     EXPECT_EQ(
-        w->TXT_DCODE(0)->text() + w->TXT_DCODE(1)->text() + w->TXT_DCODE(2)->text() + w->TXT_DCODE(3)->text(),
+        w->dcodeEdit(0)->text() + w->dcodeEdit(1)->text() + w->dcodeEdit(2)->text() + w->dcodeEdit(3)->text(),
         QStringLiteral("D10D11D12D"));
-    EXPECT_EQ(w->extent().MaxX, 5670);
-    EXPECT_EQ(w->THNTH(4)->currentText(), QStringLiteral("NTH")); // kinds stay
+    EXPECT_EQ(w->extent().maxX, 5670);
+    EXPECT_EQ(w->kindBox(4)->currentText(), QStringLiteral("NTH")); // kinds stay
     EXPECT_TRUE(w.prompts->messages.isEmpty());
 
     // A second read whose dialog is cancelled changes nothing: a following save would otherwise
     // write an empty table over the board's settings file.
-    w->TXT_ANAKEI(0)->setText(QStringLiteral("0.8"));
-    for (const char* command : {"filein", "xfilein"}) {
+    w->diameterEdit(0)->setText(QStringLiteral("0.8"));
+    for (const char* command : {"readStandardGerber", "readRs274x"}) {
         w->menuAction(QLatin1String(command))->trigger();
-        EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D10")) << command;
+        EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10")) << command;
         EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("0.8")) << command;
-        EXPECT_EQ(w->lbl_name->text(), test::dataPath("board_100x80.gbr"));
-        EXPECT_EQ(w->extent().MaxX, 5670);
-        EXPECT_EQ(w->extent().UnitScale, 0.0567f);
+        EXPECT_EQ(w->pathEdit->text(), test::dataPath("board_100x80.gbr"));
+        EXPECT_EQ(w->extent().maxX, 5670);
+        EXPECT_EQ(w->extent().unitScale, 0.0567f);
     }
 }
 
-TEST(Form1, Rs274xReadFillsDiametersAndShowsMessages)
+TEST(MainWindow, Rs274xReadFillsDiametersAndShowsMessages)
 {
     Window w;
     w.dialog->files.push_back(test::dataPath("rs274x_basic.gbr"));
-    w->xfilein();
-    EXPECT_EQ(w->TXT_ANAKEI(0)->text(), QStringLiteral("0.80"));
+    w->readRs274x();
+    EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("0.80"));
     EXPECT_EQ(w->table().row(3).diameter, QStringLiteral("0.13"));
 
     w.dialog->files.push_back(test::dataPath("job_comment.gbr"));
-    w->filein();
+    w->readStandardGerber();
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
-    EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D10"));
+    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
 }
 
-TEST(Form1, EditsWriteTheTable)
+TEST(MainWindow, EditsWriteTheTable)
 {
     Window w;
-    w->TXT_ANAKEI(5)->setText(QStringLiteral("1.2"));
-    w->KOUSA(105)->setEditText(QStringLiteral("＋"));
-    w->KOUSACHI(5)->setCurrentIndex(1);
-    w->THNTH(5)->setEditText(QStringLiteral("外形"));
+    w->diameterEdit(5)->setText(QStringLiteral("1.2"));
+    w->toleranceSign(5, 1)->setEditText(QStringLiteral("＋"));
+    w->toleranceValue(5, 0)->setCurrentIndex(1);
+    w->kindBox(5)->setEditText(QStringLiteral("外形"));
     const HoleRow& r = w->table().row(5);
     EXPECT_EQ(r.diameter, QStringLiteral("1.2"));
     EXPECT_EQ(r.sign2, QStringLiteral("＋"));
@@ -214,14 +214,14 @@ TEST(Form1, EditsWriteTheTable)
     EXPECT_EQ(r.kind, QStringLiteral("外形"));
 }
 
-TEST(Form1, DoubleClickOnADCodeChoosesTheColour)
+TEST(MainWindow, DoubleClickOnADCodeChoosesTheColour)
 {
     Window w;
     w.dialog->colors.push_back(QColor(10, 20, 30));
-    QTest::mouseDClick(w->TXT_DCODE(7), Qt::LeftButton);
-    EXPECT_TRUE(w.dialog->CancelError);
+    QTest::mouseDClick(w->dcodeEdit(7), Qt::LeftButton);
+    EXPECT_TRUE(w.dialog->cancelError);
     EXPECT_EQ(w->table().row(7).color, fillColor(10, 20, 30));
-    EXPECT_EQ(w->Shape_Color(7)->fillColor(), QColor(10, 20, 30));
+    EXPECT_EQ(w->swatch(7)->fillColor(), QColor(10, 20, 30));
 
     w.dialog->colors.push_back(std::nullopt); // cancel
     w->chooseColor(7);
@@ -230,7 +230,7 @@ TEST(Form1, DoubleClickOnADCodeChoosesTheColour)
     EXPECT_EQ(w.dialog->shown.size(), 2);
 }
 
-TEST(Form1, CloseAsksFirst)
+TEST(MainWindow, CloseAsksFirst)
 {
     Window w;
     w->show();
@@ -243,7 +243,7 @@ TEST(Form1, CloseAsksFirst)
     EXPECT_FALSE(w->isVisible());
 }
 
-TEST(Form1, FrameCloseDoesNotAsk)
+TEST(MainWindow, FrameCloseDoesNotAsk)
 {
     Window w;
     w->show();
@@ -251,11 +251,11 @@ TEST(Form1, FrameCloseDoesNotAsk)
     EXPECT_TRUE(w.prompts->messages.isEmpty());
 }
 
-TEST(Form1, HelpOpensAtItsIndexOrSaysWhy)
+TEST(MainWindow, HelpOpensAtItsIndexOrSaysWhy)
 {
     test::Scratch empty;
     Window missing(empty.path(QString()));
-    missing->mnu_help();
+    missing->showHelp();
     ASSERT_EQ(missing.prompts->messages.size(), 1);
     EXPECT_TRUE(
         missing.prompts->messages[0].endsWith(QStringLiteral("kivotrek-help.htmlを開けませんでした。")));
@@ -265,7 +265,7 @@ TEST(Form1, HelpOpensAtItsIndexOrSaysWhy)
     ASSERT_TRUE(help.open(QIODevice::ReadOnly));
     folder.write(QStringLiteral("kivotrek-help.html"), help.readAll());
     Window w(folder.path(QString()));
-    w->mnu_help();
+    w->showHelp();
     EXPECT_TRUE(w.prompts->messages.isEmpty());
     auto* viewer = w->findChild<HelpViewer*>();
     ASSERT_TRUE(viewer);
@@ -273,7 +273,7 @@ TEST(Form1, HelpOpensAtItsIndexOrSaysWhy)
     EXPECT_TRUE(viewer->browser()->toPlainText().contains(QStringLiteral("穴種表の入力")));
 }
 
-TEST(Form1, LoadsTheLogoBesideTheProgram)
+TEST(MainWindow, LoadsTheLogoBesideTheProgram)
 {
     test::Scratch folder;
     QImage img(20, 10, QImage::Format_RGB32);
@@ -283,48 +283,48 @@ TEST(Form1, LoadsTheLogoBesideTheProgram)
     EXPECT_EQ(w->logo().size(), QSize(20, 10));
 }
 
-TEST(Form1, SaveAndLoadTheSettingsFile)
+TEST(MainWindow, SaveAndLoadTheSettingsFile)
 {
     test::Scratch dir;
     const QString gerber = dir.write(QStringLiteral("board.gbr"), "G54D10*\nX1000Y1000D03*\nG54D11*\n");
     Window w;
-    w->mnu_save(); // no Gerber file chosen: nothing written, nothing said
+    w->saveSettings(); // no Gerber file chosen: nothing written, nothing said
     EXPECT_TRUE(w.prompts->messages.isEmpty());
 
     w.dialog->files.push_back(gerber);
-    w->filein();
-    w->TXT_ANAKEI(0)->setText(QStringLiteral("0.8"));
-    w->KOUSA(0)->setEditText(QStringLiteral("±"));
-    w->THNTH(1)->setEditText(QStringLiteral("外形"));
-    w->Txt_seihincode->setText(QStringLiteral("KT-001"));
-    w->menuAction(QStringLiteral("mnu_save"))->trigger();
+    w->readStandardGerber();
+    w->diameterEdit(0)->setText(QStringLiteral("0.8"));
+    w->toleranceSign(0, 0)->setEditText(QStringLiteral("±"));
+    w->kindBox(1)->setEditText(QStringLiteral("外形"));
+    w->productCodeEdit->setText(QStringLiteral("KT-001"));
+    w->menuAction(QStringLiteral("saveSettings"))->trigger();
     const QString ini = dir.path(QStringLiteral("KIVOTREK.INI"));
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ") + ini + QStringLiteral("に設定ファイルを保存しました。")}));
 
     // Change everything, then load: the saved table and product code come back.
-    w->TXT_ANAKEI(0)->setText(QStringLiteral("9"));
-    w->THNTH(1)->setEditText(QString());
-    w->Txt_seihincode->setText(QStringLiteral("other"));
-    w->menuAction(QStringLiteral("read"))->trigger();
-    EXPECT_EQ(w->TXT_ANAKEI(0)->text(), QStringLiteral("0.8"));
-    EXPECT_EQ(w->KOUSA(0)->currentText(), QStringLiteral("±"));
-    EXPECT_EQ(w->THNTH(1)->currentText(), QStringLiteral("外形"));
-    EXPECT_EQ(w->Txt_seihincode->text(), QStringLiteral("KT-001"));
-    EXPECT_EQ(w->TXT_DCODE(1)->text(), QStringLiteral("D11"));
+    w->diameterEdit(0)->setText(QStringLiteral("9"));
+    w->kindBox(1)->setEditText(QString());
+    w->productCodeEdit->setText(QStringLiteral("other"));
+    w->menuAction(QStringLiteral("readSettings"))->trigger();
+    EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("0.8"));
+    EXPECT_EQ(w->toleranceSign(0, 0)->currentText(), QStringLiteral("±"));
+    EXPECT_EQ(w->kindBox(1)->currentText(), QStringLiteral("外形"));
+    EXPECT_EQ(w->productCodeEdit->text(), QStringLiteral("KT-001"));
+    EXPECT_EQ(w->dcodeEdit(1)->text(), QStringLiteral("D11"));
     EXPECT_EQ(w.prompts->messages.size(), 1);
 
     // A damaged settings file is refused and the table stays as typed.
     QFile::resize(ini, 100);
-    w->TXT_ANAKEI(0)->setText(QStringLiteral("1.1"));
+    w->diameterEdit(0)->setText(QStringLiteral("1.1"));
     w->readSettings();
     EXPECT_EQ(w.prompts->messages.last(),
         QStringLiteral("Kivotrek: 設定ファイル") + ini + QStringLiteral("を読み込めませんでした。"));
-    EXPECT_EQ(w->TXT_ANAKEI(0)->text(), QStringLiteral("1.1"));
+    EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("1.1"));
     EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("1.1"));
 }
 
-TEST(Form1, OpensAFileNamedOnTheCommandLineWithTheRightReader)
+TEST(MainWindow, OpensAFileNamedOnTheCommandLineWithTheRightReader)
 {
     EXPECT_TRUE(looksLikeRs274x(test::dataPath("rs274x_drawable.gbr")));
     EXPECT_FALSE(looksLikeRs274x(test::dataPath("board_100x80.gbr")));
@@ -332,27 +332,27 @@ TEST(Form1, OpensAFileNamedOnTheCommandLineWithTheRightReader)
 
     Window w;
     w->openFile(test::dataPath("rs274x_drawable.gbr"));
-    EXPECT_EQ(w->lbl_name->text(), test::dataPath("rs274x_drawable.gbr"));
-    EXPECT_TRUE(w->menuAction(QStringLiteral("read"))->isEnabled());
-    EXPECT_EQ(w->TXT_ANAKEI(1)->text(), QStringLiteral("1.00")); // diameters: the RS-274X reader
-    EXPECT_EQ(w.dialog->FileName, test::dataPath("rs274x_drawable.gbr"));
+    EXPECT_EQ(w->pathEdit->text(), test::dataPath("rs274x_drawable.gbr"));
+    EXPECT_TRUE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
+    EXPECT_EQ(w->diameterEdit(1)->text(), QStringLiteral("1.00")); // diameters: the RS-274X reader
+    EXPECT_EQ(w.dialog->fileName, test::dataPath("rs274x_drawable.gbr"));
     EXPECT_TRUE(w.dialog->shown.isEmpty());
 
     w->openFile(test::dataPath("job_comment.gbr"));
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
-    EXPECT_EQ(w->TXT_DCODE(0)->text(), QStringLiteral("D10"));
-    EXPECT_TRUE(w->TXT_ANAKEI(1)->text().isEmpty()); // cleared for the new file
+    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
+    EXPECT_TRUE(w->diameterEdit(1)->text().isEmpty()); // cleared for the new file
 }
 
-TEST(Form1, TableBoxesCompleteFromTheirListAndWriteTheTable)
+TEST(MainWindow, TableBoxesCompleteFromTheirListAndWriteTheTable)
 {
     Window w;
     w->show();
     QApplication::setActiveWindow(w.form.get());
     // A box on the third page, reached by its row: the page is there when asked for.
-    QComboBox* kind = w->THNTH(50);
-    w->SSTab1->setCurrentIndex(2);
+    QComboBox* kind = w->kindBox(50);
+    w->tableTabs->setCurrentIndex(2);
     kind->lineEdit()->setFocus();
     ASSERT_TRUE(kind->lineEdit()->completer());
     EXPECT_EQ(kind->lineEdit()->completer()->model(), kind->model()) << "the list, once focused";

@@ -25,25 +25,25 @@ private:
     PictureSurface& surface_;
 };
 
-// The preview window: the drill map in Picture1, and two commands, 閉じる and BitmapExport.
+// The preview window: the drill map in pictureBox, and two commands, 閉じる and BitmapExport.
 // It has no parent window, so closing the main window leaves it open; closing it discards
 // the picture.
-class Frm_hyouji : public QMainWindow {
+class PreviewWindow : public QMainWindow {
     Q_OBJECT
 public:
-    Frm_hyouji(CommonDialog& dialog, Prompts& prompts);
-    ~Frm_hyouji() override;
+    PreviewWindow(CommonDialog& dialog, Prompts& prompts);
+    ~PreviewWindow() override;
 
     PictureSurface& surface() { return *surface_; }
     // The file the picture is drawn from: BitmapExport offers its name with .bmp and never
     // writes over it.
     void setDrawnFile(const QString& path) { drawnFile_ = path; }
-    PictureBox* Picture1;
-    QAction* MNU_CLOSE;
-    QAction* MNU_OUT;
+    PictureBox* pictureBox;
+    QAction* closeAction;
+    QAction* exportAction;
 
 public slots:
-    void exportBitmap(); // MNU_OUT
+    void exportBitmap(); // exportAction
 
 private:
     std::unique_ptr<PictureSurface> surface_;

@@ -1,4 +1,4 @@
-#include "drawing/frm_hyouji.h"
+#include "app/previewwindow.h"
 
 #include "app/commondialog.h"
 #include "app/prompts.h"
@@ -20,16 +20,16 @@ namespace kivotrek {
 void PictureBox::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.drawImage(QPoint(0, 0), surface_.Image());
+    p.drawImage(QPoint(0, 0), surface_.image());
 }
 
-Frm_hyouji::Frm_hyouji(CommonDialog& dialog, Prompts& prompts)
+PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     : QMainWindow(nullptr),
       surface_(std::make_unique<PictureSurface>(kPreviewWidthTwips, kPreviewHeightTwips,
           QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->logicalDotsPerInchX() : 96.0)),
       dialog_(dialog), prompts_(prompts)
 {
-    setObjectName(QStringLiteral("Frm_hyouji"));
+    setObjectName(QStringLiteral("PreviewWindow"));
     setWindowTitle(msg::previewCaption());
     const Twips tw(surface_->toPixels(1440));
 
@@ -39,7 +39,7 @@ Frm_hyouji::Frm_hyouji(CommonDialog& dialog, Prompts& prompts)
     const QColor fore = pal.color(QPalette::Text);
     surface_->setBackColor({uint8_t(back.red()), uint8_t(back.green()), uint8_t(back.blue())});
     surface_->setForeColor({uint8_t(fore.red()), uint8_t(fore.green()), uint8_t(fore.blue())});
-    surface_->Cls();
+    surface_->clear();
 
     auto* client = new QWidget(this);
     client->setAutoFillBackground(true);
@@ -49,40 +49,40 @@ Frm_hyouji::Frm_hyouji(CommonDialog& dialog, Prompts& prompts)
     client->setFixedSize(tw.size(7140, 6585));
     setCentralWidget(client);
 
-    Picture1 = new PictureBox(*surface_, client);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(QRect(tw.point(120, 120), surface_->Image().size()));
+    pictureBox = new PictureBox(*surface_, client);
+    pictureBox->setObjectName(QStringLiteral("pictureBox"));
+    pictureBox->setGeometry(QRect(tw.point(120, 120), surface_->image().size()));
 
-    MNU_CLOSE = menuBar()->addAction(QStringLiteral("閉じる"));
-    MNU_CLOSE->setObjectName(QStringLiteral("MNU_CLOSE"));
-    connect(MNU_CLOSE, &QAction::triggered, this, &QWidget::close);
-    MNU_OUT = menuBar()->addAction(QStringLiteral("BitmapExport"));
-    MNU_OUT->setObjectName(QStringLiteral("MNU_OUT"));
-    connect(MNU_OUT, &QAction::triggered, this, &Frm_hyouji::exportBitmap);
+    closeAction = menuBar()->addAction(QStringLiteral("閉じる"));
+    closeAction->setObjectName(QStringLiteral("closeAction"));
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    exportAction = menuBar()->addAction(QStringLiteral("BitmapExport"));
+    exportAction->setObjectName(QStringLiteral("exportAction"));
+    connect(exportAction, &QAction::triggered, this, &PreviewWindow::exportBitmap);
 
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
 }
 
-Frm_hyouji::~Frm_hyouji() = default;
+PreviewWindow::~PreviewWindow() = default;
 
-void Frm_hyouji::exportBitmap()
+void PreviewWindow::exportBitmap()
 {
-    dialog_.CancelError = true;
-    dialog_.Filter = msg::bitmapFilter();
+    dialog_.cancelError = true;
+    dialog_.filter = msg::bitmapFilter();
     if (!drawnFile_.isEmpty()) {
         // The drawn file's own name would replace the drill data with a picture at one Enter.
         const QFileInfo drawn(drawnFile_);
-        dialog_.FileName = drawn.dir().filePath(drawn.completeBaseName() + QStringLiteral(".bmp"));
+        dialog_.fileName = drawn.dir().filePath(drawn.completeBaseName() + QStringLiteral(".bmp"));
     }
-    dialog_.Flags |= CommonDialog::kOverwritePrompt;
-    if (!dialog_.ShowSave(this))
+    dialog_.flags |= CommonDialog::kOverwritePrompt;
+    if (!dialog_.showSave(this))
         return; // a cancel ends the command silently
-    const QString path = dialog_.FileName;
+    const QString path = dialog_.fileName;
     if (!drawnFile_.isEmpty() && isSameFile(path, drawnFile_)) {
         prompts_.message(this, msg::cannotOverwriteDrawnFile(path), msg::title());
         return;
     }
-    if (!saveBitmap(surface_->Image(), path))
+    if (!saveBitmap(surface_->image(), path))
         prompts_.message(this, msg::cannotSave(path), msg::title());
 }
 

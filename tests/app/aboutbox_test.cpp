@@ -1,5 +1,5 @@
-#include "app/form1.h"
-#include "app/frmabout.h"
+#include "app/mainwindow.h"
+#include "app/aboutbox.h"
 #include "app/prompts.h"
 #include "scripted.h"
 
@@ -12,64 +12,64 @@
 
 using namespace kivotrek;
 
-TEST(frmAbout, CaptionVersionAndButtons)
+TEST(AboutBox, CaptionVersionAndButtons)
 {
     test::RecordedPrompts prompts;
-    frmAbout about(prompts);
+    AboutBox about(prompts);
     EXPECT_EQ(about.windowTitle(), QStringLiteral("Kivotrekのﾊﾞｰｼﾞｮﾝ情報"));
-    EXPECT_EQ(about.lblTitle->text(), QStringLiteral("Kivotrek"));
-    EXPECT_EQ(about.lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 3.0.1"));
-    EXPECT_EQ(about.cmdOK->text(), QStringLiteral("OK"));
-    EXPECT_EQ(about.cmdSysInfo->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)..."));
-    EXPECT_TRUE(about.cmdOK->isDefault());
+    EXPECT_EQ(about.titleLabel->text(), QStringLiteral("Kivotrek"));
+    EXPECT_EQ(about.versionLabel->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 3.0.1"));
+    EXPECT_EQ(about.okButton->text(), QStringLiteral("OK"));
+    EXPECT_EQ(about.systemInfoButton->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)..."));
+    EXPECT_TRUE(about.okButton->isDefault());
     EXPECT_FALSE(about.isModal());
     EXPECT_EQ(about.minimumSize(), about.maximumSize());
 }
 
-TEST(frmAbout, EscapeClosesLikeOk)
+TEST(AboutBox, EscapeClosesLikeOk)
 {
     test::RecordedPrompts prompts;
-    frmAbout about(prompts);
+    AboutBox about(prompts);
     about.show();
     QTest::keyClick(&about, Qt::Key_Escape);
     EXPECT_FALSE(about.isVisible());
     about.show();
-    about.cmdOK->click();
+    about.okButton->click();
     EXPECT_FALSE(about.isVisible());
 }
 
-TEST(frmAbout, NoSystemInformationToolSaysSo)
+TEST(AboutBox, NoSystemInformationToolSaysSo)
 {
     test::RecordedPrompts prompts;
-    frmAbout about(prompts);
+    AboutBox about(prompts);
     about.sysInfoPrograms = {QStringLiteral("kivotrek-no-such-program")};
-    about.cmdSysInfo->click();
+    about.systemInfoButton->click();
     EXPECT_EQ(
         prompts.messages, QStringList({QStringLiteral("Kivotrek: 現時点ではｼｽﾃﾑ情報を使用できません")}));
     QString value = QStringLiteral("x");
-    EXPECT_FALSE(frmAbout::GetKeyValue(
+    EXPECT_FALSE(AboutBox::registryValue(
         QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("PATH"), &value));
     EXPECT_TRUE(value.isEmpty());
 }
 
-TEST(frmAbout, OneModelessBoxAtATime)
+TEST(AboutBox, OneModelessBoxAtATime)
 {
-    Form1 w;
+    MainWindow w;
     w.show();
-    w.menuAction(QStringLiteral("help"))->trigger();
-    w.menuAction(QStringLiteral("help"))->trigger();
+    w.menuAction(QStringLiteral("showAbout"))->trigger();
+    w.menuAction(QStringLiteral("showAbout"))->trigger();
     int visible = 0;
     for (QWidget* top : QApplication::topLevelWidgets())
-        visible += qobject_cast<frmAbout*>(top) && top->isVisible();
+        visible += qobject_cast<AboutBox*>(top) && top->isVisible();
     EXPECT_EQ(visible, 1);
     EXPECT_TRUE(w.isEnabled()); // the main window stays usable
 }
 
-TEST(frmAbout, EachTextKeepsItsLinesClearOfTheButtons)
+TEST(AboutBox, EachTextKeepsItsLinesClearOfTheButtons)
 {
     test::RecordedPrompts prompts;
-    frmAbout box(prompts);
-    for (QLabel* l : {box.lblTitle, box.lblVersion, box.lblDescription, box.lblDisclaimer}) {
+    AboutBox box(prompts);
+    for (QLabel* l : {box.titleLabel, box.versionLabel, box.descriptionLabel, box.disclaimerLabel}) {
         const QFontMetrics fm(l->font());
         const QStringList lines = l->text().split(QLatin1Char('\n'));
         for (const QString& line : lines)
@@ -78,8 +78,8 @@ TEST(frmAbout, EachTextKeepsItsLinesClearOfTheButtons)
         EXPECT_LE(l->geometry().right(), box.width());
     }
     // The disclaimer ends left of the OK button: no lone 「す。」 touches it.
-    EXPECT_LT(box.lblDisclaimer->geometry().right(), box.cmdOK->x());
-    EXPECT_TRUE(box.lblDisclaimer->text().endsWith(QStringLiteral("ています。\n無断で複製・配布することを禁じます。")));
+    EXPECT_LT(box.disclaimerLabel->geometry().right(), box.okButton->x());
+    EXPECT_TRUE(box.disclaimerLabel->text().endsWith(QStringLiteral("ています。\n無断で複製・配布することを禁じます。")));
 }
 
 TEST(MessageBoxes, LinesBreakAfterPunctuationNeverInsideAWord)

@@ -1,4 +1,4 @@
-#include "app/frmabout.h"
+#include "app/aboutbox.h"
 
 #include "app/prompts.h"
 #include "app/twips.h"
@@ -30,13 +30,13 @@ Twips screenTwips()
 }
 } // namespace
 
-frmAbout::frmAbout(Prompts& prompts)
+AboutBox::AboutBox(Prompts& prompts)
     : QDialog(nullptr,
         Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
             | Qt::CustomizeWindowHint),
       prompts_(prompts)
 {
-    setObjectName(QStringLiteral("frmAbout"));
+    setObjectName(QStringLiteral("AboutBox"));
     setModal(false);
     const Twips tw = screenTwips();
     setFixedSize(tw.size(5850, 4275));
@@ -44,10 +44,10 @@ frmAbout::frmAbout(Prompts& prompts)
     const QString title = msg::title();
     setWindowTitle(msg::aboutCaption(title));
 
-    picIcon = new QLabel(this);
-    picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setGeometry(tw.rect(240, 240, 540, 540));
-    picIcon->setPixmap(QApplication::windowIcon().pixmap(picIcon->size()));
+    iconLabel = new QLabel(this);
+    iconLabel->setObjectName(QStringLiteral("iconLabel"));
+    iconLabel->setGeometry(tw.rect(240, 240, 540, 540));
+    iconLabel->setPixmap(QApplication::windowIcon().pixmap(iconLabel->size()));
 
     auto makeLabel = [&](const char* name, const QString& text, const QRect& r) {
         auto* l = new QLabel(text, this);
@@ -60,57 +60,57 @@ frmAbout::frmAbout(Prompts& prompts)
         l->setPalette(p);
         return l;
     };
-    lblTitle = makeLabel("lblTitle", title, tw.rect(1050, 240, 3885, 480));
-    QFont big = lblTitle->font();
+    titleLabel = makeLabel("titleLabel", title, tw.rect(1050, 240, 3885, 480));
+    QFont big = titleLabel->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     big.setBold(true);
-    lblTitle->setFont(big);
-    lblVersion =
-        makeLabel("lblVersion", msg::versionText(kMajor, kMinor, kRevision), tw.rect(1080, 960, 3885, 225));
-    lblDescription = makeLabel("lblDescription",
+    titleLabel->setFont(big);
+    versionLabel =
+        makeLabel("versionLabel", msg::versionText(kMajor, kMinor, kRevision), tw.rect(1080, 960, 3885, 225));
+    descriptionLabel = makeLabel("descriptionLabel",
         QStringLiteral("ガーバーの穴データから穴区分け図を作成し、表示・印刷します。"),
         tw.rect(1080, 1560, 3885, 570));
-    lblDisclaimer = makeLabel("lblDisclaimer",
+    disclaimerLabel = makeLabel("disclaimerLabel",
         QStringLiteral("警告: このプログラムは著作権法により保護されています。\n"
                        "無断で複製・配布することを禁じます。"),
         tw.rect(360, 3120, 3870, 825));
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(tw.rect(4260, 3000, 1310, 345));
-    cmdOK->setDefault(true); // Enter; Esc closes the dialog as well
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::close);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setGeometry(tw.rect(4260, 3000, 1310, 345));
+    okButton->setDefault(true); // Enter; Esc closes the dialog as well
+    connect(okButton, &QPushButton::clicked, this, &QDialog::close);
 
-    cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
-    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(tw.rect(4320, 3600, 1310, 345));
-    cmdSysInfo->setAutoDefault(false);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
+    systemInfoButton = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
+    systemInfoButton->setObjectName(QStringLiteral("systemInfoButton"));
+    systemInfoButton->setGeometry(tw.rect(4320, 3600, 1310, 345));
+    systemInfoButton->setAutoDefault(false);
+    connect(systemInfoButton, &QPushButton::clicked, this, &AboutBox::startSystemInfo);
 
     // The texts keep their lines: where the font needs more room than the design gives, the
     // labels widen, the buttons move right and the box grows, rather than a line breaking
     // inside a word or leaving a lone 「す。」 beside the OK button.
     int extra = 0;
-    for (QLabel* l : {lblTitle, lblVersion, lblDescription, lblDisclaimer}) {
+    for (QLabel* l : {titleLabel, versionLabel, descriptionLabel, disclaimerLabel}) {
         const QFontMetrics fm(l->font());
         for (const QString& line : l->text().split(QLatin1Char('\n')))
             extra = std::max(extra, fm.horizontalAdvance(line) + 4 - l->width());
     }
     if (extra > 0) {
         setFixedSize(width() + extra, height());
-        for (QLabel* l : {lblTitle, lblVersion, lblDescription, lblDisclaimer})
+        for (QLabel* l : {titleLabel, versionLabel, descriptionLabel, disclaimerLabel})
             l->resize(l->width() + extra, l->height());
-        cmdOK->move(cmdOK->x() + extra, cmdOK->y());
-        cmdSysInfo->move(cmdSysInfo->x() + extra, cmdSysInfo->y());
+        okButton->move(okButton->x() + extra, okButton->y());
+        systemInfoButton->move(systemInfoButton->x() + extra, systemInfoButton->y());
     }
-    for (QLabel* l : {lblTitle, lblVersion, lblDescription, lblDisclaimer})
+    for (QLabel* l : {titleLabel, versionLabel, descriptionLabel, disclaimerLabel})
         l->resize(l->width(), std::max(l->height(), l->heightForWidth(l->width())));
 
-    setTabOrder(cmdOK, cmdSysInfo);
-    cmdOK->setFocus();
+    setTabOrder(okButton, systemInfoButton);
+    okButton->setFocus();
 }
 
-void frmAbout::paintEvent(QPaintEvent* e)
+void AboutBox::paintEvent(QPaintEvent* e)
 {
     QDialog::paintEvent(e);
     // The etched rule: a white line above a grey one.
@@ -122,7 +122,7 @@ void frmAbout::paintEvent(QPaintEvent* e)
     p.drawLine(tw.px(105), tw.px(2520), width() - tw.px(105), tw.px(2520));
 }
 
-bool frmAbout::GetKeyValue(
+bool AboutBox::registryValue(
     const QString& root, const QString& keyName, const QString& valueName, QString* value)
 {
     value->clear();
@@ -142,14 +142,14 @@ bool frmAbout::GetKeyValue(
 #endif
 }
 
-QString frmAbout::findSysInfo() const
+QString AboutBox::findSysInfo() const
 {
     const QString hklm = QStringLiteral("HKEY_LOCAL_MACHINE");
     QString path;
-    if (GetKeyValue(
+    if (registryValue(
             hklm, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"), &path))
         return path;
-    if (GetKeyValue(hklm, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"),
+    if (registryValue(hklm, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"),
             QStringLiteral("MSINFO"), &path)) {
         const QString exe = path + QStringLiteral("\\MSINFO32.EXE");
         if (QFileInfo::exists(exe))
@@ -163,7 +163,7 @@ QString frmAbout::findSysInfo() const
     return {};
 }
 
-void frmAbout::StartSysInfo()
+void AboutBox::startSystemInfo()
 {
     const QString tool = findSysInfo();
     if (tool.isEmpty() || !QProcess::startDetached(tool, {}))
