@@ -8,13 +8,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <algorithm>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace kivotrek {
 

@@ -1,13 +1,13 @@
 #include "app/mainwindow.h"
 
-#include "app/colorswatch.h"
 #include "app/aboutbox.h"
+#include "app/colorswatch.h"
 #include "app/helpviewer.h"
-#include "app/tablelayout.h"
+#include "app/previewwindow.h"
 #include "app/tabcontrol.h"
+#include "app/tablelayout.h"
 #include "app/windowplacement.h"
 #include "common/messages.h"
-#include "app/previewwindow.h"
 #include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"
 #include "gerber/formatsniffer.h"
@@ -16,7 +16,6 @@
 #include "settings/settingsfile.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
@@ -29,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QScreen>
+#include <algorithm>
 
 namespace kivotrek {
 
@@ -280,7 +280,8 @@ void MainWindow::buildPage(int p)
 
     // The page's fields in the Tab order, after those of the page before, and their values.
     const int first = p * HoleTable::kRowsPerPage;
-    QWidget* prev = p == 0 ? static_cast<QWidget*>(sizeChoice) : (built_[size_t(p - 1)] ? kind_[size_t(first - 1)] : nullptr);
+    QWidget* prev = p == 0 ? static_cast<QWidget*>(sizeChoice)
+                           : (built_[size_t(p - 1)] ? kind_[size_t(first - 1)] : nullptr);
     for (int i = first; i < first + HoleTable::kRowsPerPage; ++i) {
         const auto at = static_cast<size_t>(i);
         for (QWidget* w : {static_cast<QWidget*>(diameter_[at]), static_cast<QWidget*>(sign1_[at]),
@@ -309,9 +310,11 @@ void MainWindow::buildMenu()
     };
     QMenu* f = bar->addMenu(QStringLiteral("ファイル"));
     f->setObjectName(QStringLiteral("fileMenu"));
-    add(f, "readStandardGerber", QStringLiteral("標準ガーバの読み込み(F4.3)"), &MainWindow::readStandardGerber);
+    add(f, "readStandardGerber", QStringLiteral("標準ガーバの読み込み(F4.3)"),
+        &MainWindow::readStandardGerber);
     add(f, "readRs274x", QStringLiteral("274xガーバ読み込み"), &MainWindow::readRs274x);
-    add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings)->setEnabled(false);
+    add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings)
+        ->setEnabled(false);
     add(bar, "showPreview", QStringLiteral("表示"), &MainWindow::showPreview);
     add(bar, "print", QStringLiteral("印刷"), &MainWindow::print);
     QMenu* h = bar->addMenu(QStringLiteral("ヘルプ"));
@@ -386,12 +389,15 @@ bool MainWindow::focusNextPrevChild(bool next)
         }
     };
     QWidget* current = QApplication::focusWidget();
-    const auto holds = [current](const QWidget* w) { return w && (w == current || w->isAncestorOf(current)); };
+    const auto holds = [current](
+                           const QWidget* w) { return w && (w == current || w->isAncestorOf(current)); };
     int at = holds(productCodeEdit) ? 0 : holds(sizeChoice) ? 1 : -1;
     const int page = tableTabs->pageOf(current);
-    for (int i = page * HoleTable::kRowsPerPage; page >= 0 && at < 0 && i < (page + 1) * HoleTable::kRowsPerPage; ++i) {
+    for (int i = page * HoleTable::kRowsPerPage;
+         page >= 0 && at < 0 && i < (page + 1) * HoleTable::kRowsPerPage; ++i) {
         const auto r = static_cast<size_t>(i);
-        const QWidget* fields[kFieldsPerRow] = {diameter_[r], sign1_[r], tol1_[r], sign2_[r], tol2_[r], kind_[r]};
+        const QWidget* fields[kFieldsPerRow] = {
+            diameter_[r], sign1_[r], tol1_[r], sign2_[r], tol2_[r], kind_[r]};
         for (int f = 0; f < kFieldsPerRow && at < 0; ++f) {
             if (holds(fields[f]))
                 at = 2 + kFieldsPerRow * i + f;
@@ -618,7 +624,8 @@ bool MainWindow::printDrawing(QString* problem)
         return fail(drawingProblem(tried, path));
 
     pr.setDocName(QStringLiteral("Kivotrek - ") + QFileInfo(path).fileName());
-    const QString printerName = pr.outputFormat() == QPrinter::PdfFormat ? pr.outputFileName() : pr.printerName();
+    const QString printerName =
+        pr.outputFormat() == QPrinter::PdfFormat ? pr.outputFileName() : pr.printerName();
     PageSurface page(pr, sheet, dpi);
     if (!page.isActive())
         return fail(msg::cannotStartPrinting(printerName));

@@ -26,7 +26,8 @@ QString breakLines(const QString& text, const QFontMetrics& fm, int maxWidth)
     QString out;
     QString line;
     for (const QString& p : pieces) {
-        if (!line.isEmpty() && fm.horizontalAdvance(line + p) > maxWidth && !line.endsWith(QLatin1Char('\n'))) {
+        if (!line.isEmpty() && fm.horizontalAdvance(line + p) > maxWidth
+            && !line.endsWith(QLatin1Char('\n'))) {
             out += line + QLatin1Char('\n');
             line.clear();
         }

@@ -19,7 +19,8 @@ struct ProbeCombo : QComboBox {
 // side, one for the cursor, and its frame.
 int lineEditOverhead(const QLineEdit& edit)
 {
-    const int frame = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &edit) : 0;
+    const int frame =
+        edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &edit) : 0;
     return 2 * 2 + 1 + 2 * frame;
 }
 
@@ -32,7 +33,8 @@ int widest(const QFontMetrics& fm, const QStringList& texts)
 }
 } // namespace
 
-TableLayout::TableLayout(const Twips& tw, const QStringList& signs, const QStringList& values, const QStringList& kinds)
+TableLayout::TableLayout(
+    const Twips& tw, const QStringList& signs, const QStringList& values, const QStringList& kinds)
     : tw_(tw)
 {
     const QFontMetrics fm(QApplication::font());
@@ -42,7 +44,8 @@ TableLayout::TableLayout(const Twips& tw, const QStringList& signs, const QStrin
     probe.resize(200, probe.sizeHint().height());
     QStyleOptionComboBox option;
     probe.initStyleOption(&option);
-    const QRect edit = probe.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &probe);
+    const QRect edit =
+        probe.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &probe);
     const int comboOverhead = 200 - edit.width() + lineEditOverhead(*probe.lineEdit());
     const QLineEdit box;
     const int boxOverhead = lineEditOverhead(box);
@@ -104,7 +107,8 @@ QRect TableLayout::toleranceHeading(int c, int which) const
 {
     const Field sign = which == 0 ? Sign1 : Sign2;
     const Field value = which == 0 ? Value1 : Value2;
-    return {columnLeft(c) + left_[sign], headingTop_, left_[value] + width_[value] - left_[sign], headingHeight_};
+    return {
+        columnLeft(c) + left_[sign], headingTop_, left_[value] + width_[value] - left_[sign], headingHeight_};
 }
 
 QRect TableLayout::kindHeading(int c) const
@@ -122,7 +126,8 @@ QRect TableLayout::tabControl() const
 QSize TableLayout::client() const
 {
     const QRect tab = tabControl();
-    return {std::max(tw_.px(11310), tab.right() + 1 + tw_.px(135)), std::max(tw_.px(4890), tab.bottom() + 1 + tw_.px(555))};
+    return {std::max(tw_.px(11310), tab.right() + 1 + tw_.px(135)),
+        std::max(tw_.px(4890), tab.bottom() + 1 + tw_.px(555))};
 }
 
 } // namespace kivotrek

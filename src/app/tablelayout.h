@@ -18,7 +18,8 @@ public:
     enum Field { DCode, Diameter, Sign1, Value1, Sign2, Value2, Kind, Swatch, kFields };
 
     // Measures the texts with the widgets' font and style.
-    TableLayout(const Twips& tw, const QStringList& signs, const QStringList& values, const QStringList& kinds);
+    TableLayout(
+        const Twips& tw, const QStringList& signs, const QStringList& values, const QStringList& kinds);
 
     // Field f of row i, in its tab page.
     QRect field(int i, Field f) const;

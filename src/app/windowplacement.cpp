@@ -33,7 +33,8 @@ QRect placeBeside(const QSize& frame, const QRect& anchor, const QRect& availabl
     }
     // Side by side in one direction only, shifted into the screen along the other.
     for (const QRect& c : {candidates[0], candidates[1]}) {
-        if (c.left() >= available.left() && c.right() <= available.right() && frame.height() <= available.height())
+        if (c.left() >= available.left() && c.right() <= available.right()
+            && frame.height() <= available.height())
             return clampInto(c, available);
     }
     return clampInto(QRect(anchor.topLeft() + QPoint(kCascade, kCascade), frame), available);

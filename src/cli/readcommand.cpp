@@ -1,6 +1,6 @@
 #include "cli/clicommon.h"
-#include "cli/rawpaths.h"
 #include "cli/jsonwriter.h"
+#include "cli/rawpaths.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
 
@@ -46,9 +46,8 @@ int runRead(const QStringList& args)
     BoardExtent extent;
     QStringList messages;
     const MessageSink sink = [&messages](const QString& m) { messages << m; };
-    const ReadResult r =
-        rs274x ? readRs274xGerber(readablePath(path), table, extent, sink)
-               : readStandardGerber(readablePath(path), table, extent, sink);
+    const ReadResult r = rs274x ? readRs274xGerber(readablePath(path), table, extent, sink)
+                                : readStandardGerber(readablePath(path), table, extent, sink);
 
     JsonWriter json;
     json.beginObject();

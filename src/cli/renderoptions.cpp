@@ -69,7 +69,9 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         bool number = false;
         const double percent = o.pageSize.trimmed().toDouble(&number);
         if (!number || !(percent > 0) || !std::isfinite(percent))
-            return usageError(QStringLiteral("--page needs a size choice (\"自動(A4縦)\" ... \"40\") or a percentage above 0, not \"")
+            return usageError(
+                QStringLiteral(
+                    "--page needs a size choice (\"自動(A4縦)\" ... \"40\") or a percentage above 0, not \"")
                 + o.pageSize + QLatin1Char('"'));
     }
     const QString suffix = QFileInfo(o.out).suffix().toLower();

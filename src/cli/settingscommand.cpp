@@ -1,6 +1,6 @@
 #include "cli/clicommon.h"
-#include "cli/rawpaths.h"
 #include "cli/jsonwriter.h"
+#include "cli/rawpaths.h"
 #include "settings/settingsfile.h"
 
 #include <cstdio>

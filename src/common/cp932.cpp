@@ -48,7 +48,8 @@ QStringList unencodable(const QString& text)
 {
     QStringList out;
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const qsizetype n =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
         const QString c = text.mid(i, n);
         if (!encode(c) && !out.contains(c))
             out << c;

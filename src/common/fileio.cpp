@@ -30,10 +30,11 @@ bool isRegularFile(const QString& path)
 
 bool isSameFile(const QString& a, const QString& b)
 {
-    struct stat sa {};
-    struct stat sb {};
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
-        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    struct stat sa { };
+    struct stat sb { };
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0
+        && ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino;
 }
 
 bool writeWholeFile(const QString& path, const QByteArray& bytes)

@@ -70,10 +70,11 @@ inline QString mainCaption()
 // follow it.
 inline QString gerberFilter()
 {
-    return QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)|*.gbr|"
-                          "ガーバーﾌｧｲﾙ (*.gbr *.gbx *.ger *.pho *.art *.gtl *.gbl *.gto *.gbo *.gts *.gbs *.gko *.gm1)|"
-                          "*.gbr;*.gbx;*.ger;*.pho;*.art;*.gtl;*.gbl;*.gto;*.gbo;*.gts;*.gbs;*.gko;*.gm1|"
-                          "すべてのファイル (*)|*");
+    return QStringLiteral(
+        "ガーバーﾌｧｲﾙ (*.gbr)|*.gbr|"
+        "ガーバーﾌｧｲﾙ (*.gbr *.gbx *.ger *.pho *.art *.gtl *.gbl *.gto *.gbo *.gts *.gbs *.gko *.gm1)|"
+        "*.gbr;*.gbx;*.ger;*.pho;*.art;*.gtl;*.gbl;*.gto;*.gbo;*.gts;*.gbs;*.gko;*.gm1|"
+        "すべてのファイル (*)|*");
 }
 inline QString closeQuestion()
 {
@@ -106,8 +107,7 @@ inline QString sizeNotANumber(const QString& size)
 // Drawing, on screen and on paper.
 inline QString drawingStopped(qint64 lineNo)
 {
-    return QString::number(lineNo)
-        + QStringLiteral("行目のデータを描画できないため、描画を中止しました。");
+    return QString::number(lineNo) + QStringLiteral("行目のデータを描画できないため、描画を中止しました。");
 }
 inline QString noFileRead()
 {

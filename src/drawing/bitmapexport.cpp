@@ -26,7 +26,8 @@ void appendChunk(QByteArray& out, const char type[4], const QByteArray& data)
     out.append(data);
     // The chunk's CRC-32 covers its type and data (zlib's crc32 is the one PNG names).
     const auto* bytes = reinterpret_cast<const Bytef*>(out.constData() + start);
-    appendBigEndian(out, static_cast<uint32_t>(::crc32(::crc32(0L, Z_NULL, 0), bytes, uInt(out.size() - start))));
+    appendBigEndian(
+        out, static_cast<uint32_t>(::crc32(::crc32(0L, Z_NULL, 0), bytes, uInt(out.size() - start))));
 }
 
 // A drill map has few colours: with 256 or fewer the PNG holds it exactly as an 8-bit palette
@@ -70,8 +71,8 @@ std::optional<QByteArray> palettePng(const QImage& picture)
     // IDAT's data is one zlib stream, at level 1.
     uLongf size = ::compressBound(uLong(rows.size()));
     QByteArray compressed(qsizetype(size), Qt::Uninitialized);
-    if (::compress2(reinterpret_cast<Bytef*>(compressed.data()), &size, reinterpret_cast<const Bytef*>(rows.constData()),
-            uLong(rows.size()), 1)
+    if (::compress2(reinterpret_cast<Bytef*>(compressed.data()), &size,
+            reinterpret_cast<const Bytef*>(rows.constData()), uLong(rows.size()), 1)
         != Z_OK)
         return std::nullopt;
     compressed.resize(qsizetype(size));

@@ -275,8 +275,7 @@ QString drawingProblem(const DrawResult& result, const QString& path)
     switch (result.ending) {
     case DrawResult::Ending::Complete: return QString();
     case DrawResult::Ending::Stopped: return msg::drawingStopped(result.line.value_or(0));
-    case DrawResult::Ending::NoExtent:
-        return path.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(path);
+    case DrawResult::Ending::NoExtent: return path.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(path);
     case DrawResult::Ending::Unreadable:
         if (path.isEmpty())
             return msg::noFileRead();

@@ -3,9 +3,9 @@
 // The frame both readers share: line by line from an open device, and the ways out. Every way
 // out closes the device and leaves maxX and maxY in twips.
 
+#include "common/fileio.h"
 #include "common/messages.h"
 #include "common/messagesink.h"
-#include "common/fileio.h"
 #include "gerber/boardextent.h"
 #include "gerber/linereader.h"
 #include "gerber/readresult.h"
@@ -27,7 +27,10 @@ public:
     qint64 lineNumber() const { return reader_.lineNumber(); }
 
     // Ends the read early at the current line with a message.
-    ReadResult stop(ReadEnding ending, const QString& message) { return stopAt(ending, message, lineNumber()); }
+    ReadResult stop(ReadEnding ending, const QString& message)
+    {
+        return stopAt(ending, message, lineNumber());
+    }
 
     // The end of the file: the negative-value warning, then the extent in twips. A line beyond
     // the line reader's cap ends the read as a line that cannot be read.

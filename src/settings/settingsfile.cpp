@@ -1,9 +1,9 @@
 #include "settings/settingsfile.h"
 
 #include "common/cp932.h"
+#include "common/fileio.h"
 #include "common/messages.h"
 #include "common/numbers.h"
-#include "common/fileio.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,5 +1,5 @@
-#include "app/mainwindow.h"
 #include "app/aboutbox.h"
+#include "app/mainwindow.h"
 #include "app/prompts.h"
 #include "scripted.h"
 
@@ -79,23 +79,27 @@ TEST(AboutBox, EachTextKeepsItsLinesClearOfTheButtons)
     }
     // The disclaimer ends left of the OK button: no lone 「す。」 touches it.
     EXPECT_LT(box.disclaimerLabel->geometry().right(), box.okButton->x());
-    EXPECT_TRUE(box.disclaimerLabel->text().endsWith(QStringLiteral("ています。\n無断で複製・配布することを禁じます。")));
+    EXPECT_TRUE(box.disclaimerLabel->text().endsWith(
+        QStringLiteral("ています。\n無断で複製・配布することを禁じます。")));
 }
 
 TEST(MessageBoxes, LinesBreakAfterPunctuationNeverInsideAWord)
 {
     const QFontMetrics fm(QApplication::font());
-    const QString text = QStringLiteral("/home/user/boards/2026/board-A/top.gbrには描画できる座標がありません。"
-                                        "ガーバーファイルか確認して下さい。");
+    const QString text =
+        QStringLiteral("/home/user/boards/2026/board-A/top.gbrには描画できる座標がありません。"
+                       "ガーバーファイルか確認して下さい。");
     const int width = fm.horizontalAdvance(QStringLiteral("ガーバーファイルか確認して下さい。")) + 2;
     const QString broken = breakLines(text, fm, width);
     EXPECT_EQ(QString(broken).remove(QLatin1Char('\n')), text);
     for (const QString& line : broken.split(QLatin1Char('\n'))) {
         EXPECT_FALSE(line.isEmpty());
-        EXPECT_TRUE(line.endsWith(QChar(0x3002)) || line.endsWith(QLatin1Char('/')) || line == broken.split(QLatin1Char('\n')).last())
+        EXPECT_TRUE(line.endsWith(QChar(0x3002)) || line.endsWith(QLatin1Char('/'))
+            || line == broken.split(QLatin1Char('\n')).last())
             << line.toStdString();
     }
     EXPECT_TRUE(broken.endsWith(QStringLiteral("\nガーバーファイルか確認して下さい。")));
     // A short text stays on one line.
-    EXPECT_EQ(breakLines(QStringLiteral("閉じてもよろしいですか？"), fm, 800), QStringLiteral("閉じてもよろしいですか？"));
+    EXPECT_EQ(breakLines(QStringLiteral("閉じてもよろしいですか？"), fm, 800),
+        QStringLiteral("閉じてもよろしいですか？"));
 }

@@ -1,6 +1,6 @@
 #include "app/colorswatch.h"
-#include "app/mainwindow.h"
 #include "app/helpviewer.h"
+#include "app/mainwindow.h"
 #include "app/tabcontrol.h"
 #include "gerber/formatsniffer.h"
 #include "scripted.h"
@@ -57,8 +57,8 @@ TEST(MainWindow, StartsInItsInitialState)
         EXPECT_EQ(w->dcodeEdit(i)->text(), QStringLiteral("D"));
         EXPECT_EQ(w->dcodeEdit(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
         EXPECT_TRUE(w->diameterEdit(i)->text().isEmpty());
-        for (QComboBox* c :
-            {w->toleranceSign(i, 0), w->toleranceValue(i, 0), w->toleranceSign(i, 1), w->toleranceValue(i, 1), w->kindBox(i)})
+        for (QComboBox* c : {w->toleranceSign(i, 0), w->toleranceValue(i, 0), w->toleranceSign(i, 1),
+                 w->toleranceValue(i, 1), w->kindBox(i)})
             EXPECT_TRUE(c->currentText().isEmpty()) << i;
         EXPECT_EQ(w->toleranceValue(i, 1)->count(), i < 42 ? 9 : 8);
         EXPECT_EQ(w->toleranceSign(i, 1)->count(), 3);
@@ -76,15 +76,16 @@ TEST(MainWindow, MenuBarInOrder)
 {
     Window w;
     EXPECT_EQ(captions(w->menuBar()->actions()),
-        QStringList({QStringLiteral("=ファイル"), QStringLiteral("showPreview=表示"), QStringLiteral("print=印刷"),
-            QStringLiteral("=ヘルプ"), QStringLiteral("saveSettings=設定ファイルの保存"),
-            QStringLiteral("close=閉じる")}));
+        QStringList({QStringLiteral("=ファイル"), QStringLiteral("showPreview=表示"),
+            QStringLiteral("print=印刷"), QStringLiteral("=ヘルプ"),
+            QStringLiteral("saveSettings=設定ファイルの保存"), QStringLiteral("close=閉じる")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
         QStringList({QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)"),
             QStringLiteral("readRs274x=274xガーバ読み込み"),
             QStringLiteral("readSettings=前回の設定ファイルの読み込み")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
-        QStringList({QStringLiteral("showAbout=バージョン情報"), QStringLiteral("showHelp=Kivotrek ヘルプ")}));
+        QStringList(
+            {QStringLiteral("showAbout=バージョン情報"), QStringLiteral("showHelp=Kivotrek ヘルプ")}));
     for (QAction* a : w->findChildren<QAction*>())
         EXPECT_TRUE(a->shortcut().isEmpty());
 }
@@ -131,8 +132,8 @@ TEST(MainWindow, TabWalksTheRowsAndShowsTheirPage)
     w->productCodeEdit->setFocus();
     QList<QWidget*> expected = {w->sizeChoice};
     for (int i = 0; i < 2; ++i)
-        expected << w->diameterEdit(i) << w->toleranceSign(i, 0) << w->toleranceValue(i, 0) << w->toleranceSign(i, 1)
-                 << w->toleranceValue(i, 1) << w->kindBox(i);
+        expected << w->diameterEdit(i) << w->toleranceSign(i, 0) << w->toleranceValue(i, 0)
+                 << w->toleranceSign(i, 1) << w->toleranceValue(i, 1) << w->kindBox(i);
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* f = QApplication::focusWidget();

@@ -174,7 +174,8 @@ TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
     test::Scratch dir;
     // An aperture macro line stops the drawing at line 4, after the first flash.
     const QString gerber = dir.write(QStringLiteral("macro.gbr"),
-        "%FSLAX24Y24*%\n%ADD10C,0.800*%\nG54D10*\nX10000Y10000D03*\n%AMOC8*5,1,8,0,0,1.08239X$1,22.5*%\nX20000Y20000D03*\nM02*\n");
+        "%FSLAX24Y24*%\n%ADD10C,0.800*%\nG54D10*\nX10000Y10000D03*\n%AMOC8*5,1,8,0,0,1.08239X$1,22.5*%"
+        "\nX20000Y20000D03*\nM02*\n");
     test::TestWindow w;
     w.dialog->files.push_back(gerber);
     w->readRs274x();
@@ -182,7 +183,8 @@ TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
     w->showPreview();
     ASSERT_TRUE(w->previewWindow());
     ASSERT_FALSE(w.prompts->messages.isEmpty());
-    EXPECT_TRUE(w.prompts->messages.first().endsWith(QStringLiteral("行目のデータを描画できないため、描画を中止しました。")))
+    EXPECT_TRUE(w.prompts->messages.first().endsWith(
+        QStringLiteral("行目のデータを描画できないため、描画を中止しました。")))
         << w.prompts->messages.first().toStdString();
     EXPECT_EQ(w.prompts->messages.size(), 1);
     EXPECT_GT(inked(w->previewWindow()->surface().image()), 0); // the first flash stays drawn

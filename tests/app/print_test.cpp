@@ -81,7 +81,8 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
         w->print();
         EXPECT_FALSE(QFile::exists(pdf)); // no print job was started
         EXPECT_EQ(w.prompts->messages,
-            QStringList({QStringLiteral("Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")}));
+            QStringList({QStringLiteral(
+                "Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")}));
         EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("printer")}));
         QString why;
         EXPECT_FALSE(w->printDrawing(&why));
@@ -107,7 +108,8 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
         w.dialog->printers = {QString(), std::nullopt};
         w->print();
         EXPECT_EQ(w.prompts->messages,
-            QStringList({QStringLiteral("Kivotrek: 印刷できるプリンターがありません。プリンターを設定してから印刷して下さい。")}));
+            QStringList({QStringLiteral(
+                "Kivotrek: 印刷できるプリンターがありません。プリンターを設定してから印刷して下さい。")}));
         EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("printer")}));
     }
     // A PDF that cannot be written: the painter does not start.
@@ -118,7 +120,8 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
         w.dialog->printers = {pdf, std::nullopt};
         w->print();
         EXPECT_EQ(w.prompts->messages,
-            QStringList({QStringLiteral("Kivotrek: プリンター") + pdf + QStringLiteral("で印刷を開始できませんでした。")}));
+            QStringList({QStringLiteral("Kivotrek: プリンター") + pdf
+                + QStringLiteral("で印刷を開始できませんでした。")}));
     }
 }
 
@@ -132,7 +135,8 @@ TEST(PrintCommand, ASizeThatIsNoNumberIsRefusedBeforeTheDialog)
         w->print();
         EXPECT_EQ(w.prompts->messages,
             QStringList({QStringLiteral("Kivotrek: サイズ「") + size
-                + QStringLiteral("」は数値ではありません。自動(A4縦)などを選ぶか、倍率を数値で入力して下さい。")}));
+                + QStringLiteral(
+                    "」は数値ではありません。自動(A4縦)などを選ぶか、倍率を数値で入力して下さい。")}));
         EXPECT_TRUE(w.dialog->shown.isEmpty());
     }
     // A number with a tail prints at that percentage, as before.

@@ -66,7 +66,8 @@ void checkWindow()
     w->show();
     // Rows 0 and 62: the value lists differ ("0" only on the first two pages).
     for (const int i : {0, 62}) {
-        for (QComboBox* c : {w->toleranceSign(i, 0), w->toleranceValue(i, 0), w->toleranceSign(i, 1), w->toleranceValue(i, 1), w->kindBox(i)}) {
+        for (QComboBox* c : {w->toleranceSign(i, 0), w->toleranceValue(i, 0), w->toleranceSign(i, 1),
+                 w->toleranceValue(i, 1), w->kindBox(i)}) {
             for (int k = 0; k < c->count(); ++k) {
                 c->setCurrentIndex(k); // as picked from the list
                 expectReadable(c->lineEdit(), c->itemText(k));

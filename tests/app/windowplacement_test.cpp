@@ -1,5 +1,5 @@
-#include "app/windowplacement.h"
 #include "app/previewwindow.h"
+#include "app/windowplacement.h"
 #include "scripted.h"
 
 #include <QGuiApplication>

@@ -12,9 +12,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QXmlStreamReader>
-#include <gtest/gtest.h>
 #include <cstdio>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -377,14 +377,15 @@ TEST(CliRender, SettingsCarryTheProductCodeAndTheOptionWins)
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(svgTexts(svg).last(), stored);
     r = cli({QStringLiteral("render"), QStringLiteral("--settings"), ini, QStringLiteral("--product-code"),
-        QStringLiteral("KT-9"), QStringLiteral("--page"), QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), svg,
-        gerber});
+        QStringLiteral("KT-9"), QStringLiteral("--page"), QStringLiteral("自動(A4縦)"), QStringLiteral("-o"),
+        svg, gerber});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(svgTexts(svg).last(), QStringLiteral("KT-9"));
 
     // A control character in a text cannot go into XML: the document stays well-formed.
-    r = cli({QStringLiteral("render"), QStringLiteral("--product-code"), QStringLiteral("A\x01"
-                                                                                       "B&<"),
+    r = cli({QStringLiteral("render"), QStringLiteral("--product-code"),
+        QStringLiteral("A\x01"
+                       "B&<"),
         QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"), svg, gerber});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(svgTexts(svg).last(), QStringLiteral("A\uFFFDB&<"));
@@ -414,8 +415,9 @@ TEST(CliRender, PageSizesPipesDashDashAndEndlessLines)
     CliRun r = cli({QStringLiteral("read"), QStringLiteral("--"), QStringLiteral("-board.gbr")});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.json.value(QStringLiteral("path")).toString(), QStringLiteral("-board.gbr"));
-    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("--dpi"),
-        QStringLiteral("72"), QStringLiteral("-o"), pdf, QStringLiteral("--"), QStringLiteral("-board.gbr")});
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"),
+        QStringLiteral("--dpi"), QStringLiteral("72"), QStringLiteral("-o"), pdf, QStringLiteral("--"),
+        QStringLiteral("-board.gbr")});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("-board.gbr")}).exitCode, 64);
 
@@ -434,7 +436,8 @@ TEST(CliRender, PageSizesPipesDashDashAndEndlessLines)
     p.closeWriteChannel();
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 3);
-    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("は通常のファイルではないため、読み込めません。")));
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                    .contains(QStringLiteral("は通常のファイルではないため、読み込めません。")));
     EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("p.png"))));
 
     // A line without end: the read and the drawing stop there, in bounded memory.
@@ -450,8 +453,8 @@ TEST(CliRender, PageSizesPipesDashDashAndEndlessLines)
     r = cli({QStringLiteral("read"), endless});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.json.value(QStringLiteral("stoppedAtLine")).toInt(), 3);
-    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("--dpi"),
-        QStringLiteral("72"), QStringLiteral("-o"), pdf, endless});
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"),
+        QStringLiteral("--dpi"), QStringLiteral("72"), QStringLiteral("-o"), pdf, endless});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("drawing stopped at line 3")) << r.err.constData();
 }
@@ -493,7 +496,7 @@ TEST(CliRender, NamesThatAreNoUtf8StayTheirBytes)
     std::tie(status, out) = run("\"$CLI\" render --page 100 --dpi 72 -o \"$(printf '%s/o\\203\\212.png' "
         + folderArg + ")\" \"$(printf '%s/b\\203\\212.gbr' " + folderArg + ")\"");
     EXPECT_EQ(status, 0);
-    struct stat st {};
+    struct stat st { };
     EXPECT_EQ(::stat(output.constData(), &st), 0) << "the output has the name's own bytes";
     EXPECT_GT(st.st_size, 0);
     // No temporary file is left beside them (Qt cannot list such names: readdir can).

@@ -24,8 +24,8 @@ protected:
         root_ = scratch_.path(QStringLiteral("full"));
         QDir().mkpath(root_);
         if (QProcess::execute(QStringLiteral("mount"),
-                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=64k"),
-                    QStringLiteral("tmpfs"), root_})
+                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                    QStringLiteral("size=64k"), QStringLiteral("tmpfs"), root_})
             != 0)
             GTEST_SKIP() << "cannot mount a tmpfs here";
         mounted_ = true;
@@ -73,9 +73,11 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
     for (const qint64 leave : {0, 4096}) { // nothing left, and one page: less than any of these files
         SCOPED_TRACE(leave);
         fill(leave);
-        const SaveResult saved = saveSettingsFile(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr")));
+        const SaveResult saved =
+            saveSettingsFile(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr")));
         EXPECT_FALSE(saved.ok);
-        EXPECT_EQ(saved.error, QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。"));
+        EXPECT_EQ(
+            saved.error, QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。"));
         EXPECT_FALSE(saveBitmap(image, picture));
         EXPECT_FALSE(savePicture(image, png, "PNG"));
         EXPECT_FALSE(writeWholeFile(svg, QByteArray(16 * 1024, 'y')));
@@ -91,8 +93,8 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
     fill(0);
     QProcess cli;
     cli.start(QString::fromUtf8(KIVOTREK_CLI),
-        {QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"), svgOut,
-            QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")});
+        {QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
+            svgOut, QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")});
     ASSERT_TRUE(cli.waitForFinished(30000));
     EXPECT_EQ(cli.exitCode(), 3);
     EXPECT_TRUE(cli.readAllStandardError().contains("cannot write " + QFile::encodeName(svgOut)));

@@ -134,7 +134,8 @@ TEST(Robustness, ALineThatNeverEndsStopsEveryReaderAndTheDrawing)
                                     : readStandardGerber(path, table, extent, sink);
         EXPECT_EQ(r.ending, ReadEnding::Fault) << rs274x;
         EXPECT_EQ(r.stoppedAtLine, 3);
-        EXPECT_EQ(messages, QStringList({QStringLiteral("3行目のデータを読み込めないため、読み込みを中止しました。")}));
+        EXPECT_EQ(messages,
+            QStringList({QStringLiteral("3行目のデータを読み込めないため、読み込みを中止しました。")}));
     }
 }
 
@@ -147,9 +148,11 @@ TEST(Robustness, PipesAndDevicesAreRefusedByName)
         HoleTable table;
         BoardExtent extent;
         QStringList messages;
-        const ReadResult r = readStandardGerber(path, table, extent, [&](const QString& m) { messages << m; });
+        const ReadResult r =
+            readStandardGerber(path, table, extent, [&](const QString& m) { messages << m; });
         EXPECT_EQ(r.ending, ReadEnding::Unreadable);
-        EXPECT_EQ(messages, QStringList({path + QStringLiteral("は通常のファイルではないため、読み込めません。")}));
+        EXPECT_EQ(
+            messages, QStringList({path + QStringLiteral("は通常のファイルではないため、読み込めません。")}));
         EXPECT_FALSE(looksLikeRs274x(path));
     }
 }
