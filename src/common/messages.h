@@ -61,6 +61,22 @@ inline QString notARegularFile(const QString& path)
     return path + QStringLiteral("は通常のファイルではないため、読み込めません。");
 }
 
+// Excellon reader.
+inline QString binaryDrillFile(const QString& path)
+{
+    return path + QStringLiteral("はバイナリ形式のため、Excellonドリルファイルとして読み込めません。");
+}
+inline QString linesSkipped(qint64 count, qint64 firstLine)
+{
+    return QStringLiteral("読み込めない行が%1行あったため、読み飛ばしました（最初は%2行目）。")
+        .arg(count)
+        .arg(firstLine);
+}
+inline QString noHoles(const QString& path)
+{
+    return path + QStringLiteral("には穴がありません。");
+}
+
 // Main window.
 inline QString mainCaption()
 {

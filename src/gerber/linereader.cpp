@@ -43,8 +43,15 @@ bool LineReader::next(QByteArrayView& line)
     if (!carry_.isEmpty())
         carry_.resize(0); // keeps the capacity for the next long line
     for (;;) {
-        if (pos_ >= len_ && !refill())
-            return false; // a last line without line feed is dropped
+        if (pos_ >= len_ && !refill()) {
+            // A last line without line feed: Gerber readers drop it, others may take it.
+            if (!keepLastLine_ || carry_.isEmpty() || failed_ || tooLong_)
+                return false;
+            ++lineNo_;
+            line = carry_;
+            keepLastLine_ = false; // delivered once
+            return true;
+        }
         const char* start = buffer_.get() + pos_;
         const auto avail = static_cast<size_t>(len_ - pos_);
         const void* nl = std::memchr(start, '\n', avail);

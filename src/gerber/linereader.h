@@ -27,6 +27,10 @@ public:
     // Same, copied.
     bool next(QByteArray& line);
 
+    // Also delivers characters after the last line feed as a last line (Gerber readers drop
+    // them; the Excellon reader takes them).
+    void keepUnterminatedLastLine() { keepLastLine_ = true; }
+
     // 1-based number of the line delivered last.
     qint64 lineNumber() const { return lineNo_; }
 
@@ -49,6 +53,7 @@ private:
     qint64 maxLineLength_;
     bool failed_ = false;
     bool tooLong_ = false;
+    bool keepLastLine_ = false;
     bool atEnd_ = false;
 };
 
