@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "cli/readers.h"
+
 namespace kivotrek {
 class HoleTable;
 }
@@ -23,9 +25,10 @@ int usageError(const QString& text);
 int runRead(const QStringList& args);
 int runRender(const QStringList& args, int& argc, char** argv);
 int runSettings(const QStringList& args);
+int runHoles(const QStringList& args);
 
 struct RenderOptions {
-    bool rs274x = false;
+    ReaderChoice reader;
     QString settings;
     bool preview = false;
     bool page = false;

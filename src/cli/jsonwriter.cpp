@@ -101,6 +101,17 @@ JsonWriter& JsonWriter::value(float number)
     return *this;
 }
 
+JsonWriter& JsonWriter::value(double number)
+{
+    if (!std::isfinite(number))
+        return null();
+    separate();
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, number);
+    out_.append(buf, r.ptr - buf);
+    return *this;
+}
+
 void JsonWriter::print() const
 {
     std::fwrite(out_.constData(), 1, static_cast<size_t>(out_.size()), stdout);

@@ -18,6 +18,7 @@ public:
     JsonWriter& value(const QString& text);
     JsonWriter& value(long long number);
     JsonWriter& value(float number); // shortest text that reads back as the same float
+    JsonWriter& value(double number); // shortest text that reads back as the same double
     JsonWriter& null();
 
     const QByteArray& data() const { return out_; }

@@ -11,26 +11,34 @@
 namespace kivotrek::cli {
 
 const char* const kUsageText =
-    "usage: kivotrek-cli read [--rs274x] GERBER\n"
-    "       kivotrek-cli render [--rs274x] [--settings INI] --preview -o OUT GERBER\n"
-    "       kivotrek-cli render [--rs274x] [--settings INI] [--product-code TEXT]\n"
-    "                           --page SIZE [--dpi N] -o OUT GERBER\n"
+    "usage: kivotrek-cli read [READER] FILE\n"
+    "       kivotrek-cli holes [READER] [--csv] FILE\n"
+    "       kivotrek-cli render [READER] [--settings INI] --preview -o OUT FILE\n"
+    "       kivotrek-cli render [READER] [--settings INI] [--product-code TEXT]\n"
+    "                           --page SIZE [--dpi N] -o OUT FILE\n"
     "       kivotrek-cli settings show INI\n"
     "\n"
-    "  read    reads a Gerber file as the program's read commands do (standard F4.3,\n"
-    "          or RS-274X with --rs274x) and prints the result as one JSON object.\n"
+    "  READER  --standard (standard Gerber F4.3, the default), --rs274x, --excellon\n"
+    "          (an Excellon drill file), or --auto (as the desktop program chooses for\n"
+    "          a file it is given: Excellon, RS-274X or standard by its first lines)\n"
+    "  read    reads a file as the program's read commands do and prints the result as\n"
+    "          one JSON object.\n"
     "          exit status: 0 complete, 2 rejected or stopped by a fault,\n"
     "          3 file unreadable, 64 bad usage\n"
+    "  holes   lists every hole and slot in millimetres (file coordinates, y up) as\n"
+    "          JSON, or as CSV with --csv. exit status as for read\n"
     "  render  reads the file, loads the settings file if given, checks the hole table\n"
     "          and draws the preview picture into OUT (.bmp, .png or .svg); with --page\n"
-    "          SIZE (a size choice: \"自動(A4縦)\" ... \"40\") the printed page instead, at N\n"
-    "          dots per inch (600), into OUT (.pdf, .svg or .png), without the table check.\n"
+    "          SIZE (a size choice: \"自動(A4縦)\" ... \"40\", or a percentage) the printed\n"
+    "          page instead, at N dots per inch (600), into OUT (.pdf, .svg or .png),\n"
+    "          without the table check.\n"
     "          exit status: 0 done, 1 a used row has no diameter (nothing written),\n"
     "          2 drawing stopped early (what was drawn is written), 3 a file cannot\n"
     "          be read or written, 64 bad usage\n"
     "  settings show\n"
     "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
-    "          exit status: 0 done, 3 file unreadable, 64 bad usage\n";
+    "          exit status: 0 done, 3 file unreadable, 64 bad usage\n"
+    "  --      ends the options\n";
 
 int finish(int status)
 {
@@ -79,6 +87,8 @@ int main(int argc, char** argv)
         return runRead(args);
     if (command == QLatin1String("settings"))
         return runSettings(args);
+    if (command == QLatin1String("holes"))
+        return runHoles(args);
     if (command == QLatin1String("render"))
         return runRender(args, argc, argv);
     return usageError(QStringLiteral("unknown command: ") + command);

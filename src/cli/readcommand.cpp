@@ -1,59 +1,47 @@
 #include "cli/clicommon.h"
 #include "cli/jsonwriter.h"
 #include "cli/rawpaths.h"
-#include "gerber/rs274xreader.h"
-#include "gerber/standardreader.h"
+#include "cli/readers.h"
 
 #include <cstdio>
 
 namespace kivotrek::cli {
 
-namespace {
-const char* endingName(ReadEnding e)
-{
-    switch (e) {
-    case ReadEnding::Complete: return "complete";
-    case ReadEnding::Rejected: return "rejected";
-    case ReadEnding::Fault: return "fault";
-    case ReadEnding::Unreadable: return "unreadable";
-    }
-    return "fault";
-}
-} // namespace
-
 int runRead(const QStringList& args)
 {
-    bool rs274x = false;
+    ReaderChoice choice;
     QString path;
     bool optionsEnded = false; // after "--" every argument is a file
     for (const QString& a : args) {
         if (!optionsEnded && a == QLatin1String("--"))
             optionsEnded = true;
-        else if (!optionsEnded && a == QLatin1String("--rs274x"))
-            rs274x = true;
+        else if (!optionsEnded && choice.take(a))
+            continue;
         else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1)
             return usageError(QStringLiteral("unknown option: ") + a);
         else if (path.isEmpty())
             path = a;
         else
-            return usageError(QStringLiteral("more than one Gerber file given"));
+            return usageError(QStringLiteral("more than one file given"));
     }
+    if (choice.given > 1)
+        return usageError(QStringLiteral("read: give one reader: --standard, --rs274x, --excellon or --auto"));
     if (path.isEmpty())
-        return usageError(QStringLiteral("read: no Gerber file given"));
+        return usageError(QStringLiteral("read: no file given"));
 
     // The program's start-up state, then the read the menu command would run.
     HoleTable table;
     BoardExtent extent;
     QStringList messages;
     const MessageSink sink = [&messages](const QString& m) { messages << m; };
-    const ReadResult r = rs274x ? readRs274xGerber(readablePath(path), table, extent, sink)
-                                : readStandardGerber(readablePath(path), table, extent, sink);
+    const QString readable = readablePath(path);
+    const ReadOutcome r = readFile(choice.resolve(readable), readable, table, extent, sink);
 
     JsonWriter json;
     json.beginObject();
     json.key("path").value(path);
-    json.key("reader").value(QString::fromLatin1(rs274x ? "rs274x" : "standard"));
-    json.key("ending").value(QString::fromLatin1(endingName(r.ending)));
+    json.key("reader").value(QString::fromLatin1(readerName(r.reader)));
+    json.key("ending").value(QString::fromLatin1(r.ending));
     json.key("stoppedAtLine");
     if (r.stoppedAtLine)
         json.value(static_cast<long long>(*r.stoppedAtLine));
@@ -75,18 +63,22 @@ int runRead(const QStringList& args)
         json.key("index").value(static_cast<long long>(i));
         json.key("dcode").value(row.dcode);
         json.key("diameter").value(row.diameter);
+        if (r.drill) // the plating an Excellon file gives ("TH", "NTH" or "")
+            json.key("kind").value(size_t(i) < r.drill->tools.size() ? r.drill->tools[size_t(i)].kind : QString());
         json.endObject();
     }
     json.endArray();
-    json.endObject();
-
-    json.print();
-
-    switch (r.ending) {
-    case ReadEnding::Complete: return kDone;
-    case ReadEnding::Unreadable: return kUnreadable;
-    default: return kStopped;
+    if (r.drill) {
+        json.key("skippedLines").value(static_cast<long long>(r.drill->skippedLines));
+        json.key("firstSkippedLine");
+        if (r.drill->firstSkippedLine)
+            json.value(static_cast<long long>(*r.drill->firstSkippedLine));
+        else
+            json.null();
     }
+    json.endObject();
+    json.print();
+    return r.status;
 }
 
 } // namespace kivotrek::cli

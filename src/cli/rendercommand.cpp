@@ -7,8 +7,6 @@
 #include "drawing/picturesurface.h"
 #include "drawing/previewlayout.h"
 #include "drawing/svgsurface.h"
-#include "gerber/rs274xreader.h"
-#include "gerber/standardreader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,8 +31,8 @@ void printErr(const QString& text)
 }
 
 // The page: the paper of an automatic size choice, else A4 portrait.
-std::pair<DrawResult, bool> drawPage(
-    const RenderOptions& o, const HoleTable& table, const BoardExtent& extent, const QString& suffix)
+std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const DrillSource& source, const HoleTable& table,
+    const BoardExtent& extent, const QString& suffix)
 {
     const PaperChoice paper = automaticPaper(o.pageSize).value_or(PaperChoice {9, 1});
     const QPageLayout layout = PageSurface::pageLayout(paper.paper, paper.orientation);
@@ -48,7 +46,7 @@ std::pair<DrawResult, bool> drawPage(
 
     if (suffix == QLatin1String("svg")) {
         SvgSurface svg(float(sheet.width()), float(sheet.height()), o.dpi);
-        const DrawResult drawn = printDrawing(o.gerber, table, extent, o.pageSize, foot, svg, random);
+        const DrawResult drawn = printDrawing(source, table, extent, o.pageSize, foot, svg, random);
         return {drawn, writeWholeFile(o.out, svg.document())};
     }
     if (suffix == QLatin1String("png")) {
@@ -60,7 +58,7 @@ std::pair<DrawResult, bool> drawPage(
         DrawResult drawn;
         {
             PageSurface page(image, sheet, o.dpi);
-            drawn = printDrawing(o.gerber, table, extent, o.pageSize, foot, page, random);
+            drawn = printDrawing(source, table, extent, o.pageSize, foot, page, random);
         }
         return {drawn, savePicture(image, o.out, "PNG")};
     }
@@ -77,7 +75,7 @@ std::pair<DrawResult, bool> drawPage(
         PageSurface page(pdf, sheet, o.dpi);
         if (!page.isActive())
             return {{}, false};
-        drawn = printDrawing(o.gerber, table, extent, o.pageSize, foot, page, random);
+        drawn = printDrawing(source, table, extent, o.pageSize, foot, page, random);
         if (!page.end())
             return {drawn, false};
     }
@@ -146,11 +144,15 @@ int runRender(const QStringList& args, int& argc, char** argv)
     PreviewLayout previewLayout;
     bool scaled = false;
     ReplayPipe pipe;
+    const ReaderKind reader = o.reader.resolve(o.gerber);
+    const DrillSource source {o.gerber, reader == ReaderKind::Excellon ? DrillFormat::Excellon : DrillFormat::Gerber};
+    std::optional<ExcellonDrill> drill; // an Excellon file is read once, whole
+    DrillFrame frame;
     QSemaphore inputsReady;
     JoiningThread inputs([&] {
-        const ReadResult read = o.rs274x ? readRs274xGerber(o.gerber, table, extent, toStderr)
-                                         : readStandardGerber(o.gerber, table, extent, toStderr);
-        if (read.ending == ReadEnding::Unreadable)
+        ReadOutcome read = readFile(reader, o.gerber, table, extent, toStderr);
+        drill = std::move(read.drill);
+        if (read.status == kUnreadable)
             inputFailure = kUnreadable;
         else if (!o.settings.isEmpty()) {
             QString productCode;
@@ -164,10 +166,15 @@ int runRender(const QStringList& args, int& argc, char** argv)
         }
         if (!inputFailure && !o.page) {
             preview = std::make_unique<PreviewTarget>(suffix);
-            scaled = preparePreview(table, extent, preview->surface(), previewLayout);
+            if (drill) {
+                frame = drillFrame(*drill);
+                scaled = preparePreview(table, frame.extent, preview->surface(), previewLayout);
+            } else {
+                scaled = preparePreview(table, extent, preview->surface(), previewLayout);
+            }
         }
         inputsReady.release();
-        if (scaled)
+        if (scaled && !drill)
             pipe.cut(o.gerber, extent, previewLayout);
     });
     // Drawing texts needs fonts, hence a GUI application; it never needs a display. (The
@@ -187,11 +194,15 @@ int runRender(const QStringList& args, int& argc, char** argv)
     std::pair<DrawResult, bool> written;
     if (o.page) {
         inputs.join();
-        written = drawPage(o, table, extent, suffix);
+        written = drawPage(o, source, table, extent, suffix);
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
-        written.first = scaled ? pipe.draw(table, previewLayout, preview->surface())
-                               : DrawResult {DrawResult::Ending::NoExtent, std::nullopt};
+        if (!scaled)
+            written.first = DrawResult {DrawResult::Ending::NoExtent, std::nullopt};
+        else if (drill)
+            written.first = replayExcellon(*drill, frame, table, previewLayout, preview->surface());
+        else
+            written.first = pipe.draw(table, previewLayout, preview->surface());
         inputs.join();
         written.second = preview->save(o.out, suffix);
     }
@@ -209,7 +220,8 @@ int runRender(const QStringList& args, int& argc, char** argv)
         printErr(QStringLiteral("kivotrek-cli: drawing stopped: the board extent is 0, nothing drawn"));
         return finish(kStopped);
     case DrawResult::Ending::Stopped:
-        printErr(QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(drawn.line.value_or(0)));
+        printErr(drawn.line ? QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(*drawn.line)
+                            : QStringLiteral("kivotrek-cli: drawing stopped: a hole or slot cannot be drawn"));
         return finish(kStopped);
     }
     return finish(kStopped);

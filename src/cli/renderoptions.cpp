@@ -24,8 +24,8 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
             into = args[++i];
             return true;
         };
-        if (a == QLatin1String("--rs274x")) {
-            o.rs274x = true;
+        if (o.reader.take(a)) {
+            continue;
         } else if (a == QLatin1String("--preview")) {
             o.preview = true;
         } else if (a == QLatin1String("--page")) {
@@ -59,8 +59,10 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
             return usageError(QStringLiteral("more than one Gerber file given"));
         }
     }
+    if (o.reader.given > 1)
+        return usageError(QStringLiteral("render: give one reader: --standard, --rs274x, --excellon or --auto"));
     if (o.gerber.isEmpty())
-        return usageError(QStringLiteral("render: no Gerber file given"));
+        return usageError(QStringLiteral("render: no file given"));
     if (o.out.isEmpty())
         return usageError(QStringLiteral("render: no output file given (-o OUT)"));
     if (o.preview == o.page)

@@ -125,6 +125,10 @@ inline QString drawingStopped(qint64 lineNo)
 {
     return QString::number(lineNo) + QStringLiteral("行目のデータを描画できないため、描画を中止しました。");
 }
+inline QString drawingStoppedSomewhere()
+{
+    return QStringLiteral("描画できないデータがあったため、描画を中止しました。");
+}
 inline QString noFileRead()
 {
     return QStringLiteral("ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。");

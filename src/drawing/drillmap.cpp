@@ -130,6 +130,8 @@ public:
         : unitScale_(static_cast<double>(extent.unitScale)), scale_(static_cast<double>(layout.scale()))
     {
     }
+    // Coordinates in the file's own units.
+    Cutter() : unitScale_(1.0), scale_(1.0) { }
 
     // The step of one line; a tool selection's D-code goes to dcode.
     Step cut(QByteArrayView text, QString& dcode) const
@@ -274,7 +276,8 @@ QString drawingProblem(const DrawResult& result, const QString& path)
 {
     switch (result.ending) {
     case DrawResult::Ending::Complete: return QString();
-    case DrawResult::Ending::Stopped: return msg::drawingStopped(result.line.value_or(0));
+    case DrawResult::Ending::Stopped:
+        return result.line ? msg::drawingStopped(*result.line) : msg::drawingStoppedSomewhere();
     case DrawResult::Ending::NoExtent: return path.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(path);
     case DrawResult::Ending::Unreadable:
         if (path.isEmpty())
@@ -284,6 +287,137 @@ QString drawingProblem(const DrawResult& result, const QString& path)
         return isRegularFile(path) ? msg::readError(path) : msg::notARegularFile(path);
     }
     return QString();
+}
+
+DrawResult replayExcellon(const ExcellonDrill& drill, const DrillFrame& frame, const HoleTable& table,
+    const Layout& layout, Surface& surface)
+{
+    // Drawing units are micrometres at 0.0567 twips, then the layout's scale, as a cut Gerber
+    // coordinate is converted.
+    const double scale = static_cast<double>(frame.extent.unitScale) * static_cast<double>(layout.scale());
+    const auto at = [scale](std::optional<int32_t> units) -> std::optional<int32_t> {
+        if (!units)
+            return std::nullopt;
+        return roundHalfEvenToInt32(static_cast<double>(*units) * scale);
+    };
+    const auto step = [&](uint16_t code, double x, double y, Step& s) {
+        const auto sx = at(frame.unitsX(x));
+        const auto sy = at(frame.unitsY(y));
+        if (!sx || !sy)
+            return false;
+        s.flags = code | Step::HasX | Step::HasY;
+        s.x = *sx;
+        s.y = *sy;
+        return true;
+    };
+    // Holes and slots by tool, each in file order.
+    const size_t tools = drill.tools.size();
+    std::vector<std::vector<size_t>> holes(tools);
+    std::vector<std::vector<size_t>> cuts(tools); // the slots
+    for (size_t i = 0; i < drill.holes.size(); ++i)
+        holes[size_t(drill.holes[i].tool)].push_back(i);
+    for (size_t i = 0; i < drill.slotHoles.size(); ++i)
+        cuts[size_t(drill.slotHoles[i].tool)].push_back(i);
+
+    Replay replay(table, layout, surface);
+    const DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt};
+    for (size_t t = 0; t < tools; ++t) {
+        if (holes[t].empty() && cuts[t].empty())
+            continue;
+        Step select;
+        select.flags = Step::Tool;
+        if (!replay.draw(select, drill.tools[t].code))
+            return stopped;
+        Step s;
+        for (size_t i : holes[t]) {
+            const DrillHit& h = drill.holes[i];
+            if (!step(Step::D03, h.x, h.y, s) || !replay.draw(s, QString()))
+                return stopped;
+        }
+        for (size_t i : cuts[t]) {
+            const DrillSlot& sl = drill.slotHoles[i];
+            if (!step(Step::D02, sl.x1, sl.y1, s) || !replay.draw(s, QString()))
+                return stopped;
+            if (!step(Step::D01, sl.x2, sl.y2, s) || !replay.draw(s, QString()))
+                return stopped;
+        }
+    }
+    return {DrawResult::Ending::Complete, std::nullopt};
+}
+
+DrawResult listMarks(const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out)
+{
+    QFile file(path);
+    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
+        return {DrawResult::Ending::Unreadable, std::nullopt};
+    LineReader reader(file);
+    const Cutter cutter;
+    QByteArrayView line;
+    QString dcode;
+    Point cur;
+    Point seg;
+    bool pen = false;
+    int row = -1;
+    while (reader.next(line)) {
+        // The drawing's own rules (Replay::draw), without a surface.
+        const Step step = cutter.cut(line, dcode);
+        if (step.has(Step::StepRepeat))
+            continue;
+        if (step.has(Step::D01)) {
+            pen = true;
+            seg = cur;
+        }
+        if (step.has(Step::D02))
+            pen = false;
+        if (step.has(Step::Tool)) {
+            pen = false;
+            if (step.has(Step::NoDCode))
+                return {DrawResult::Ending::Stopped, reader.lineNumber()};
+            for (int i = 0; i < HoleTable::kRows; ++i) {
+                if (table.row(i).dcode == dcode)
+                    row = i; // with duplicates the last one's pen stays
+            }
+        }
+        if (step.has(Step::BadCoordinates))
+            return {DrawResult::Ending::Stopped, reader.lineNumber()};
+        if (step.has(Step::HasX))
+            cur.x = step.x;
+        if (step.has(Step::HasY))
+            cur.y = step.y;
+        if (step.has(Step::D03)) {
+            pen = false;
+            if (row >= 0)
+                out({false, row, cur.x, cur.y, cur.x, cur.y});
+        }
+        if (pen) {
+            if (row >= 0)
+                out({true, row, seg.x, seg.y, cur.x, cur.y});
+            seg = cur;
+        }
+    }
+    if (reader.tooLong())
+        return {DrawResult::Ending::Stopped, reader.lineNumber() + 1};
+    if (reader.failed())
+        return {DrawResult::Ending::Unreadable, std::nullopt};
+    return {DrawResult::Ending::Complete, std::nullopt};
+}
+
+DrawResult drawSource(
+    const DrillSource& source, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface)
+{
+    if (source.format == DrillFormat::Gerber) {
+        if (!layout.prepare(table, extent, surface))
+            return {DrawResult::Ending::NoExtent, std::nullopt};
+        return replayDrillMap(source.path, table, extent, layout, surface);
+    }
+    // Read again, as a Gerber file is replayed again: the drawing shows the file as it is now.
+    const ExcellonDrill drill = readExcellon(source.path, {});
+    if (drill.ending == ExcellonDrill::Ending::Unreadable)
+        return {DrawResult::Ending::Unreadable, std::nullopt};
+    const DrillFrame frame = drillFrame(drill);
+    if (!layout.prepare(table, frame.extent, surface))
+        return {DrawResult::Ending::NoExtent, std::nullopt};
+    return replayExcellon(drill, frame, table, layout, surface);
 }
 
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,

@@ -6,11 +6,13 @@
 // how wide the pen is comes from a Layout: one for the preview, one for the printed page.
 
 #include "drawing/surface.h"
+#include "excellon/drillframe.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
 
 #include <QIODevice>
 #include <QString>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -84,6 +86,30 @@ struct DrawResult {
     std::optional<qint64> line; // 1-based, for Stopped
 };
 
+// How a drill file's holes are drawn: a Gerber file (standard or RS-274X) is replayed line by
+// line; an Excellon file is read whole and drawn tool by tool in the frame of its holes.
+enum class DrillFormat { Gerber, Excellon };
+
+struct DrillSource {
+    QString path;
+    DrillFormat format = DrillFormat::Gerber;
+};
+
+// Prepares the layout on the surface and draws the source: a Gerber file with the extent its
+// read measured, an Excellon file read again, in the frame of its holes.
+DrawResult drawSource(
+    const DrillSource& source, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface);
+
+// A hole (a flash) or a slot (a pen-down move) of a Gerber file as the drawing sees it: the row
+// its tool selection chose and the positions in the file's units.
+struct DrillMark {
+    bool slot = false;
+    int row = 0;
+    int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+// Every mark of the file while a row is selected, in file order, until the drawing would stop.
+DrawResult listMarks(const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out);
+
 // What the user is told of a drawing of the file that did not complete: why nothing or only
 // part was drawn. Empty for a complete drawing.
 QString drawingProblem(const DrawResult& result, const QString& path);
@@ -91,6 +117,11 @@ QString drawingProblem(const DrawResult& result, const QString& path);
 // Replays the file onto the surface with a prepared layout.
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const Layout& layout, Surface& surface);
+// The holes of an Excellon file as dots and its slots as round-ended lines, as wide as the
+// row's pen, tool by tool in the order of the rows, placed by the frame.
+DrawResult replayExcellon(const ExcellonDrill& drill, const DrillFrame& frame, const HoleTable& table,
+    const Layout& layout, Surface& surface);
+
 // The same from an open device.
 DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const BoardExtent& extent,
     const Layout& layout, Surface& surface);

@@ -147,10 +147,14 @@ Rgb paletteColor(int k)
 DrawResult printDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
 {
+    return printDrawing(DrillSource {path, DrillFormat::Gerber}, table, extent, sizeText, foot, page, random);
+}
+
+DrawResult printDrawing(const DrillSource& source, const HoleTable& table, const BoardExtent& extent,
+    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
+{
     PageLayout layout(sizeText);
-    if (!layout.prepare(table, extent, page))
-        return {DrawResult::Ending::NoExtent, std::nullopt};
-    const DrawResult drawn = replayDrillMap(path, table, extent, layout, page);
+    const DrawResult drawn = drawSource(source, table, extent, layout, page);
     if (drawn.ending != DrawResult::Ending::Complete)
         return drawn;
 

@@ -58,10 +58,14 @@ bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& 
 DrawResult drawPreview(
     const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface)
 {
+    return drawPreview(DrillSource {path, DrillFormat::Gerber}, table, extent, surface);
+}
+
+DrawResult drawPreview(const DrillSource& source, const HoleTable& table, const BoardExtent& extent, Surface& surface)
+{
+    surface.clear();
     PreviewLayout layout;
-    if (!preparePreview(table, extent, surface, layout))
-        return {DrawResult::Ending::NoExtent, std::nullopt};
-    return replayDrillMap(path, table, extent, layout, surface);
+    return drawSource(source, table, extent, layout, surface);
 }
 
 } // namespace kivotrek

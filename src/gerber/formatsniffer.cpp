@@ -1,6 +1,7 @@
 #include "gerber/formatsniffer.h"
 
 #include "common/fileio.h"
+#include "excellon/excellonreader.h"
 
 #include <QFile>
 
@@ -18,6 +19,13 @@ bool looksLikeRs274x(const QString& path)
         end = nl < 0 ? head.size() : nl + 1;
     }
     return QByteArrayView(head).first(end).indexOf("%FS") >= 0;
+}
+
+ReaderKind detectReader(const QString& path)
+{
+    if (looksLikeExcellon(path))
+        return ReaderKind::Excellon;
+    return looksLikeRs274x(path) ? ReaderKind::Rs274x : ReaderKind::Standard;
 }
 
 } // namespace kivotrek

@@ -1,0 +1,83 @@
+#include "cli/readers.h"
+
+#include "cli/clicommon.h"
+#include "excellon/drillframe.h"
+#include "gerber/rs274xreader.h"
+#include "gerber/standardreader.h"
+
+namespace kivotrek::cli {
+
+bool ReaderChoice::take(const QString& a)
+{
+    if (a == QLatin1String("--standard"))
+        kind = ReaderKind::Standard;
+    else if (a == QLatin1String("--rs274x"))
+        kind = ReaderKind::Rs274x;
+    else if (a == QLatin1String("--excellon"))
+        kind = ReaderKind::Excellon;
+    else if (a == QLatin1String("--auto"))
+        automatic = true;
+    else
+        return false;
+    ++given;
+    return true;
+}
+
+ReaderKind ReaderChoice::resolve(const QString& path) const
+{
+    return automatic ? detectReader(path) : kind;
+}
+
+const char* readerName(ReaderKind kind)
+{
+    switch (kind) {
+    case ReaderKind::Standard: return "standard";
+    case ReaderKind::Rs274x: return "rs274x";
+    case ReaderKind::Excellon: return "excellon";
+    }
+    return "standard";
+}
+
+ReadOutcome readFile(
+    ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    ReadOutcome o;
+    o.reader = reader;
+    if (reader == ReaderKind::Excellon) {
+        o.drill = readExcellonInto(path, table, extent, sink);
+        switch (o.drill->ending) {
+        case ExcellonDrill::Ending::Complete: break;
+        case ExcellonDrill::Ending::TooManyTools:
+            o.ending = "fault";
+            o.stoppedAtLine = o.drill->stoppedAtLine;
+            o.status = kStopped;
+            break;
+        case ExcellonDrill::Ending::Unreadable:
+            o.ending = "unreadable";
+            o.status = kUnreadable;
+            break;
+        }
+        return o;
+    }
+    const ReadResult r = reader == ReaderKind::Rs274x ? readRs274xGerber(path, table, extent, sink)
+                                                      : readStandardGerber(path, table, extent, sink);
+    o.stoppedAtLine = r.stoppedAtLine;
+    switch (r.ending) {
+    case ReadEnding::Complete: break;
+    case ReadEnding::Rejected:
+        o.ending = "rejected";
+        o.status = kStopped;
+        break;
+    case ReadEnding::Fault:
+        o.ending = "fault";
+        o.status = kStopped;
+        break;
+    case ReadEnding::Unreadable:
+        o.ending = "unreadable";
+        o.status = kUnreadable;
+        break;
+    }
+    return o;
+}
+
+} // namespace kivotrek::cli

@@ -1,0 +1,100 @@
+#include "excellon/drillframe.h"
+
+#include "common/numbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace kivotrek {
+
+namespace {
+std::optional<int32_t> micrometres(double millimetres)
+{
+    return roundHalfEvenToInt32(millimetres * 1000.0);
+}
+
+int32_t twips(double millimetres)
+{
+    const auto units = micrometres(millimetres);
+    if (!units)
+        return std::numeric_limits<int32_t>::max();
+    const double t = static_cast<double>(kStandardUnitScale) * static_cast<double>(*units);
+    return roundHalfEvenToInt32(t).value_or(std::numeric_limits<int32_t>::max());
+}
+} // namespace
+
+std::optional<int32_t> DrillFrame::unitsX(double millimetres) const
+{
+    return micrometres(millimetres - left);
+}
+
+std::optional<int32_t> DrillFrame::unitsY(double millimetres) const
+{
+    return micrometres(millimetres - bottom);
+}
+
+DrillFrame drillFrame(const ExcellonDrill& drill)
+{
+    DrillFrame f;
+    f.extent.unitScale = kStandardUnitScale;
+    if (drill.holes.empty() && drill.slotHoles.empty())
+        return f;
+    double minX = std::numeric_limits<double>::infinity();
+    double minY = minX;
+    double maxX = -minX;
+    double maxY = -minX;
+    const auto take = [&](double x, double y) {
+        minX = std::min(minX, x);
+        minY = std::min(minY, y);
+        maxX = std::max(maxX, x);
+        maxY = std::max(maxY, y);
+    };
+    for (const DrillHit& h : drill.holes)
+        take(h.x, h.y);
+    for (const DrillSlot& s : drill.slotHoles) {
+        take(s.x1, s.y1);
+        take(s.x2, s.y2);
+    }
+    double radius = 0;
+    for (const ExcellonTool& t : drill.tools)
+        radius = std::max(radius, t.diameter.value_or(0) / 2);
+    f.left = minX - radius;
+    f.bottom = minY - radius;
+    f.extent.maxX = twips(maxX + radius - f.left);
+    f.extent.maxY = twips(maxY + radius - f.bottom);
+    return f;
+}
+
+void prepareExcellonRead(HoleTable& table, BoardExtent& extent)
+{
+    table.clear();
+    extent = BoardExtent {0, 0, kStandardUnitScale};
+}
+
+ExcellonDrill readExcellonInto(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    prepareExcellonRead(table, extent);
+    ExcellonDrill drill = readExcellon(path, sink);
+    for (size_t i = 0; i < drill.tools.size() && i < size_t(HoleTable::kRows); ++i) {
+        const ExcellonTool& t = drill.tools[i];
+        HoleRow& row = table.row(int(i));
+        row.dcode = t.code;
+        if (t.diameter)
+            row.diameter = diameterText(*t.diameter);
+        if (!t.kind.isEmpty())
+            row.kind = t.kind;
+        if (!t.sign1.isEmpty()) {
+            row.sign1 = t.sign1;
+            row.tol1 = t.tol1;
+        }
+        if (!t.sign2.isEmpty()) {
+            row.sign2 = t.sign2;
+            row.tol2 = t.tol2;
+        }
+    }
+    extent = drillFrame(drill).extent;
+    return drill;
+}
+
+} // namespace kivotrek

@@ -1,0 +1,39 @@
+#pragma once
+
+// Where an Excellon board lands on the drawing and how its tools become hole rows.
+
+#include "common/messagesink.h"
+#include "excellon/excellonreader.h"
+#include "gerber/boardextent.h"
+#include "table/holetable.h"
+
+#include <optional>
+
+namespace kivotrek {
+
+// Excellon has no outline and its coordinates are often negative (KiCad writes y < 0): the
+// drawing takes the bounding box of all holes and slots, grown by the largest radius, puts its
+// lower-left corner at the drawing's origin and fits the box. Drawing units are micrometres,
+// 0.0567 twips each, as a standard file's.
+struct DrillFrame {
+    double left = 0; // millimetres: the box's lower-left corner in the file
+    double bottom = 0;
+    BoardExtent extent; // the box in twips; 0 by 0 when there is no hole
+
+    // A position of the file in drawing units (micrometres from the box's corner); nothing
+    // beyond 32 bits.
+    std::optional<int32_t> unitsX(double millimetres) const;
+    std::optional<int32_t> unitsY(double millimetres) const;
+};
+
+DrillFrame drillFrame(const ExcellonDrill& drill);
+
+// Clears the D-codes and diameters, as every read does.
+void prepareExcellonRead(HoleTable& table, BoardExtent& extent);
+
+// The read command: a hole row per tool, in order, with the tool as the file writes it, its
+// diameter, and the plating and tolerances the file gives (what the file does not say stays
+// as it was); the extent becomes the frame of the holes.
+ExcellonDrill readExcellonInto(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+
+} // namespace kivotrek
