@@ -6,8 +6,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include "common/messagesink.h"
+
+// Test failures show texts as text.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace kivotrek::test {
 

@@ -10,6 +10,7 @@
 #include "common/messages.h"
 #include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"
+#include "excellon/drillframe.h"
 #include "gerber/formatsniffer.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
@@ -313,6 +314,7 @@ void MainWindow::buildMenu()
     add(f, "readStandardGerber", QStringLiteral("標準ガーバの読み込み(F4.3)"),
         &MainWindow::readStandardGerber);
     add(f, "readRs274x", QStringLiteral("274xガーバ読み込み"), &MainWindow::readRs274x);
+    add(f, "readExcellon", QStringLiteral("Excellonドリルの読み込み"), &MainWindow::readExcellon);
     add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings)
         ->setEnabled(false);
     add(bar, "showPreview", QStringLiteral("表示"), &MainWindow::showPreview);
@@ -462,53 +464,70 @@ bool MainWindow::checkTable()
     return table_.check([this](const QString& text) { showMessage(text); });
 }
 
-void MainWindow::gerberRead(bool rs274x)
+namespace {
+void prepareRead(ReaderKind reader, HoleTable& table, BoardExtent& extent)
 {
-    dialog_->filter = msg::gerberFilter();
-    if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
-        return; // a cancelled read changes nothing: the table stays for the file it belongs to
-    if (rs274x)
-        prepareRs274xRead(table_, extent_);
-    else
-        prepareStandardRead(table_, extent_);
-    refreshTable();
-    readChosenFile(rs274x, dialog_->fileName);
+    switch (reader) {
+    case ReaderKind::Standard: prepareStandardRead(table, extent); break;
+    case ReaderKind::Rs274x: prepareRs274xRead(table, extent); break;
+    case ReaderKind::Excellon: prepareExcellonRead(table, extent); break;
+    }
 }
 
-void MainWindow::readChosenFile(bool rs274x, const QString& path)
+QString readerFilter(ReaderKind reader)
+{
+    return reader == ReaderKind::Excellon ? msg::drillFilter() : msg::gerberFilter();
+}
+} // namespace
+
+void MainWindow::readCommand(ReaderKind reader)
+{
+    dialog_->filter = readerFilter(reader);
+    if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
+        return; // a cancelled read changes nothing: the table stays for the file it belongs to
+    prepareRead(reader, table_, extent_);
+    refreshTable();
+    readChosenFile(reader, dialog_->fileName);
+}
+
+void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
 {
     pathEdit->setText(path);
     pathEdit->setCursorPosition(0); // the start of a long path: its folder
     menuAction(QStringLiteral("readSettings"))->setEnabled(true);
     const MessageSink sink = [this](const QString& text) { showMessage(text); };
-    if (rs274x)
-        readRs274xGerber(path, table_, extent_, sink);
-    else
-        ::kivotrek::readStandardGerber(path, table_, extent_, sink);
+    format_ = reader == ReaderKind::Excellon ? DrillFormat::Excellon : DrillFormat::Gerber;
+    switch (reader) {
+    case ReaderKind::Standard: ::kivotrek::readStandardGerber(path, table_, extent_, sink); break;
+    case ReaderKind::Rs274x: readRs274xGerber(path, table_, extent_, sink); break;
+    case ReaderKind::Excellon: readExcellonInto(path, table_, extent_, sink); break;
+    }
     refreshTable();
 }
 
 void MainWindow::openFile(const QString& path)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
-    const bool rs274x = looksLikeRs274x(full);
-    if (rs274x)
-        prepareRs274xRead(table_, extent_);
-    else
-        prepareStandardRead(table_, extent_);
-    dialog_->filter = msg::gerberFilter();
+    const ReaderKind reader = detectReader(full);
+    prepareRead(reader, table_, extent_);
+    dialog_->filter = readerFilter(reader);
     dialog_->fileName = full; // as the dialog would have left it
-    readChosenFile(rs274x, full);
+    readChosenFile(reader, full);
 }
 
 void MainWindow::readStandardGerber()
 {
-    gerberRead(false);
+    readCommand(ReaderKind::Standard);
 }
 
 void MainWindow::readRs274x()
 {
-    gerberRead(true);
+    readCommand(ReaderKind::Rs274x);
+}
+
+void MainWindow::readExcellon()
+{
+    readCommand(ReaderKind::Excellon);
 }
 
 void MainWindow::readSettings()
@@ -549,7 +568,7 @@ void MainWindow::drawPreview()
     const QString path = pathEdit->text();
     preview_->setDrawnFile(path);
     // A drawing that stops early keeps what it drew, and the user is told why it stopped.
-    const DrawResult drawn = ::kivotrek::drawPreview(path, table_, extent_, preview_->surface());
+    const DrawResult drawn = ::kivotrek::drawPreview(DrillSource {path, format_}, table_, extent_, preview_->surface());
     preview_->pictureBox->update();
     const QString problem = drawingProblem(drawn, path);
     if (!problem.isEmpty())
@@ -619,7 +638,8 @@ bool MainWindow::printDrawing(QString* problem)
     // draws nothing first (the colour generator is only taken on the real page).
     ProbeSurface probe(sheet, dpi);
     BasicRandom trial = random_;
-    const DrawResult tried = ::kivotrek::printDrawing(path, table_, extent_, size, foot, probe, trial);
+    const DrillSource source {path, format_};
+    const DrawResult tried = ::kivotrek::printDrawing(source, table_, extent_, size, foot, probe, trial);
     if (tried.ending != DrawResult::Ending::Complete)
         return fail(drawingProblem(tried, path));
 
@@ -629,7 +649,7 @@ bool MainWindow::printDrawing(QString* problem)
     PageSurface page(pr, sheet, dpi);
     if (!page.isActive())
         return fail(msg::cannotStartPrinting(printerName));
-    const DrawResult r = ::kivotrek::printDrawing(path, table_, extent_, size, foot, page, random_);
+    const DrawResult r = ::kivotrek::printDrawing(source, table_, extent_, size, foot, page, random_);
     if (r.ending != DrawResult::Ending::Complete) {
         pr.abort(); // the file changed under us: do not send a partial page
         page.end();

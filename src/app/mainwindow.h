@@ -4,7 +4,9 @@
 #include "app/prompts.h"
 #include "app/twips.h"
 #include "drawing/pagelayout.h"
+#include "drawing/drillmap.h"
 #include "gerber/boardextent.h"
+#include "gerber/formatsniffer.h"
 #include "table/holetable.h"
 
 #include <QImage>
@@ -86,6 +88,7 @@ public:
 public slots:
     void readStandardGerber();
     void readRs274x();
+    void readExcellon(); // Excellonドリルの読み込み
     void readSettings(); // "read": 前回の設定ファイルの読み込み
     void showPreview();
     void print();
@@ -113,13 +116,14 @@ private:
     template <typename W> W* rowWidget(const std::array<W*, HoleTable::kRows>& widgets, int i) const;
     void buildMenu();
     void loadLogo();
-    void gerberRead(bool rs274x);
-    void readChosenFile(bool rs274x, const QString& path);
+    void readCommand(ReaderKind reader);
+    void readChosenFile(ReaderKind reader, const QString& path);
     QComboBox* makeCombo(QWidget* page, const QStringList& items, const QRect& geometry);
 
     Twips tw_;
     std::unique_ptr<TableLayout> layout_;
     HoleTable table_;
+    DrillFormat format_ = DrillFormat::Gerber; // how the file read last is drawn
     BoardExtent extent_;
     std::unique_ptr<CommonDialog> dialog_;
     std::unique_ptr<Prompts> prompts_;

@@ -92,6 +92,12 @@ inline QString gerberFilter()
         "*.gbr;*.gbx;*.ger;*.pho;*.art;*.gtl;*.gbl;*.gto;*.gbo;*.gts;*.gbs;*.gko;*.gm1|"
         "すべてのファイル (*)|*");
 }
+inline QString drillFilter()
+{
+    return QStringLiteral("ドリルファイル (*.drl *.xln *.txt *.drd *.exc *.nc *.cnc *.ncd *.tap)|"
+                          "*.drl;*.xln;*.txt;*.drd;*.exc;*.nc;*.cnc;*.ncd;*.tap|"
+                          "すべてのファイル (*)|*");
+}
 inline QString closeQuestion()
 {
     return QStringLiteral("閉じてもよろしいですか？");

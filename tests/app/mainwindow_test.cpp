@@ -81,7 +81,7 @@ TEST(MainWindow, MenuBarInOrder)
             QStringLiteral("saveSettings=設定ファイルの保存"), QStringLiteral("close=閉じる")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
         QStringList({QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)"),
-            QStringLiteral("readRs274x=274xガーバ読み込み"),
+            QStringLiteral("readRs274x=274xガーバ読み込み"), QStringLiteral("readExcellon=Excellonドリルの読み込み"),
             QStringLiteral("readSettings=前回の設定ファイルの読み込み")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
         QStringList(
@@ -362,4 +362,36 @@ TEST(MainWindow, TableBoxesCompleteFromTheirListAndWriteTheTable)
     EXPECT_EQ(w->table().row(50).kind, QStringLiteral("NTH"));
     kind->setCurrentIndex(2); // picked from the list
     EXPECT_EQ(w->table().row(50).kind, QStringLiteral("外形"));
+}
+
+TEST(MainWindow, ExcellonReadThroughTheDialogDrawsInTheFrameOfItsHoles)
+{
+    Window w;
+    const QString pth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl");
+    w.dialog->files.push_back(pth);
+    w->menuAction(QStringLiteral("readExcellon"))->trigger();
+    EXPECT_EQ(CommonDialog::qtFilters(w.dialog->filter),
+        QStringList({QStringLiteral("ドリルファイル (*.drl *.xln *.txt *.drd *.exc *.nc *.cnc *.ncd *.tap)"),
+            QStringLiteral("すべてのファイル (*)")}));
+    EXPECT_EQ(w->pathEdit->text(), pth);
+    EXPECT_TRUE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
+    EXPECT_EQ(w->dcodeEdit(0)->text() + w->dcodeEdit(8)->text(), QStringLiteral("T1T9"));
+    EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("0.30"));
+    EXPECT_EQ(w->kindBox(3)->currentText(), QStringLiteral("TH")); // from the file's attributes
+    EXPECT_EQ(w->dcodeEdit(9)->text(), QStringLiteral("D"));
+    EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_GT(w->extent().maxX, 0);
+
+    // The preview draws the holes, with no message, though every y is below 0.
+    w->showPreview();
+    ASSERT_TRUE(w->previewWindow());
+    EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+
+    // A file given to the program is read by the reader its first lines call for.
+    w->openFile(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl"));
+    EXPECT_EQ(w->dcodeEdit(0)->text() + w->dcodeEdit(2)->text(), QStringLiteral("T1T3"));
+    EXPECT_EQ(w->kindBox(1)->currentText(), QStringLiteral("NTH"));
+    w->openFile(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-274x.gbr"));
+    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
+    EXPECT_FALSE(w->diameterEdit(0)->text().isEmpty()); // RS-274X brings its diameters
 }

@@ -511,3 +511,55 @@ TEST(CliRender, NamesThatAreNoUtf8StayTheirBytes)
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, QList<QByteArray>({"b\x83\x8a.gbr", "o\x83\x8a.png"}));
 }
+
+TEST(CliExcellon, ReadHolesAndRender)
+{
+    const QString pth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl");
+    CliRun r = cli({QStringLiteral("read"), QStringLiteral("--auto"), pth});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.json.value(QStringLiteral("reader")).toString(), QStringLiteral("excellon"));
+    EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("complete"));
+    EXPECT_EQ(r.json.value(QStringLiteral("skippedLines")).toInt(), 0);
+    EXPECT_TRUE(r.json.value(QStringLiteral("firstSkippedLine")).isNull());
+    const QJsonArray rows = r.json.value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 9);
+    EXPECT_EQ(rows[0].toObject(),
+        QJsonObject({{QStringLiteral("index"), 0}, {QStringLiteral("dcode"), QStringLiteral("T1")},
+            {QStringLiteral("diameter"), QStringLiteral("0.30")}, {QStringLiteral("kind"), QStringLiteral("TH")}}));
+
+    // A line no rule reads is skipped and named; the rest is kept.
+    test::Scratch dir;
+    const QString odd = dir.write(QStringLiteral("odd.drl"), "M48\nMETRIC\nT1C0.8\n%\nT1\nX1.0Y1.0\n?!\nX2.0Y2.0\nM30\n");
+    r = cli({QStringLiteral("read"), QStringLiteral("--excellon"), odd});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.json.value(QStringLiteral("skippedLines")).toInt(), 1);
+    EXPECT_EQ(r.json.value(QStringLiteral("firstSkippedLine")).toInt(), 7);
+
+    r = cli({QStringLiteral("holes"), QStringLiteral("--excellon"), odd});
+    EXPECT_EQ(r.exitCode, 0);
+    const QJsonArray holes = r.json.value(QStringLiteral("holes")).toArray();
+    ASSERT_EQ(holes.size(), 2);
+    EXPECT_EQ(holes[1].toObject(),
+        QJsonObject({{QStringLiteral("row"), 0}, {QStringLiteral("code"), QStringLiteral("T1")},
+            {QStringLiteral("diameter"), 0.8}, {QStringLiteral("x"), 2.0}, {QStringLiteral("y"), 2.0}}));
+    EXPECT_TRUE(r.json.value(QStringLiteral("slots")).toArray().isEmpty());
+    r = cli({QStringLiteral("holes"), QStringLiteral("--csv"), QStringLiteral("--auto"), odd});
+    EXPECT_EQ(r.out, QByteArray("type,row,code,diameter,x,y,x2,y2\nhole,0,T1,0.8,1,1,,\nhole,0,T1,0.8,2,2,,\n"));
+
+    // A Gerber file's holes as the drawing sees them, in millimetres: flashes and pen-down moves.
+    r = cli({QStringLiteral("holes"), test::dataPath("rs274x_drawable.gbr"), QStringLiteral("--rs274x")});
+    EXPECT_EQ(r.exitCode, 0);
+    const QJsonArray gerberHoles = r.json.value(QStringLiteral("holes")).toArray();
+    ASSERT_EQ(gerberHoles.size(), 4);
+    EXPECT_EQ(gerberHoles[0].toObject().value(QStringLiteral("x")).toDouble(), 10.0);
+    EXPECT_EQ(gerberHoles[0].toObject().value(QStringLiteral("diameter")).toDouble(), 1.0);
+    EXPECT_EQ(r.json.value(QStringLiteral("slots")).toArray().size(), 4); // the outline's four sides
+
+    // Drawn with its own rows; two readers at once is bad usage.
+    const QString png = dir.path(QStringLiteral("pth.png"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--preview"), QStringLiteral("-o"),
+        png, pth});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_FALSE(QImage(png).isNull());
+    EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("--excellon"), QStringLiteral("--rs274x"), pth}).exitCode, 64);
+}
