@@ -17,6 +17,8 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThread>
+#include "excellon/drillframe.h"
+
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -113,6 +115,21 @@ int main(int argc, char** argv)
             cutter->wait();
         });
         row(qPrintable(QFileInfo(b->path).fileName() + QStringLiteral(": preview, two threads")), piped, "s");
+    }
+    {
+        const QString drl = dir.filePath(QStringLiteral("excellon-200k.drl"));
+        bench::writeExcellonBoard(drl, 200000);
+        const double megabytes = QFileInfo(drl).size() / 1e6;
+        const double t = best(runs, [&] { readExcellon(drl, {}); });
+        row(qPrintable(QStringLiteral("Excellon read, %1 MB").arg(megabytes, 0, 'f', 1)), megabytes / t, "MB/s");
+        HoleTable table;
+        BoardExtent extent;
+        readExcellonInto(drl, table, extent, {});
+        const double drawn = best(runs, [&] {
+            PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
+            drawPreview(DrillSource {drl, DrillFormat::Excellon}, table, extent, s);
+        });
+        row("excellon-200k.drl: preview picture (read and draw)", drawn, "s");
     }
     {
         const double t = best(runs, [&] {

@@ -78,6 +78,39 @@ bool writeRs274xBoard(const QString& path, int flashes)
     return writeBody(f, flashes);
 }
 
+bool writeExcellonBoard(const QString& path, int hits)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    // As KiCad writes it: metric, decimal, y below 0, a plated file.
+    QByteArray out = "M48\n; DRILL file {benchmark board}\n; FORMAT={-:-/ absolute / metric / decimal}\n"
+                     "; #@! TF.FileFunction,Plated,1,2,PTH\nFMAT,2\nMETRIC\n";
+    for (int t = 0; t < kTools; ++t)
+        out += "T" + QByteArray::number(t + 1) + "C" + diameter(t).toLatin1() + "0\n";
+    out += "%\nG90\nG05\n";
+    Lcg rng;
+    const auto mm = [](int micrometres) {
+        QByteArray text = QByteArray::number(micrometres / 1000) + '.';
+        const QByteArray fraction = QByteArray::number(micrometres % 1000);
+        return text + QByteArray(3 - fraction.size(), '0') + fraction;
+    };
+    for (int t = 0; t < kTools; ++t) {
+        out += "T" + QByteArray::number(t + 1) + "\n";
+        const int count = hits / kTools + (t < hits % kTools ? 1 : 0);
+        for (int i = 0; i < count; ++i) {
+            out += "X" + mm(1000 + rng.below(kWidth - 2000)) + "Y-" + mm(1000 + rng.below(kHeight - 2000)) + "\n";
+            if (out.size() > (1 << 20) - 64) {
+                if (f.write(out) != out.size())
+                    return false;
+                out.clear();
+            }
+        }
+    }
+    out += "T0\nM30\n";
+    return f.write(out) == out.size();
+}
+
 bool writeBoardSettings(const QString& gerberPath)
 {
     HoleTable table;

@@ -10,6 +10,8 @@ namespace kivotrek::bench {
 // Writes the file.
 bool writeStandardBoard(const QString& path, int flashes);
 bool writeRs274xBoard(const QString& path, int flashes);
+// The same holes as an Excellon drill file, as KiCad writes one (metric, decimal, y below 0).
+bool writeExcellonBoard(const QString& path, int hits);
 // Writes KIVOTREK.INI beside a generated board: its D-codes with diameters, tolerances, kinds.
 bool writeBoardSettings(const QString& gerberPath);
 

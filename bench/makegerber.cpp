@@ -1,5 +1,5 @@
 // kivotrek-makegerber: writes the large benchmark boards.
-//   kivotrek-makegerber standard|rs274x FLASHES OUT [--settings]
+//   kivotrek-makegerber standard|rs274x|excellon FLASHES OUT [--settings]
 
 #include "boardgenerator.h"
 
@@ -14,14 +14,17 @@ int main(int argc, char** argv)
     bool ok = false;
     const int flashes = a.value(2).toInt(&ok);
     if (a.size() < 4 || !ok || flashes < 0
-        || (a[1] != QLatin1String("standard") && a[1] != QLatin1String("rs274x"))) {
-        std::fputs("usage: kivotrek-makegerber standard|rs274x FLASHES OUT [--settings]\n", stderr);
+        || (a[1] != QLatin1String("standard") && a[1] != QLatin1String("rs274x")
+            && a[1] != QLatin1String("excellon"))) {
+        std::fputs("usage: kivotrek-makegerber standard|rs274x|excellon FLASHES OUT [--settings]\n", stderr);
         return 64;
     }
     using namespace kivotrek::bench;
     const bool written = a[1] == QLatin1String("standard") ? writeStandardBoard(a[3], flashes)
-                                                           : writeRs274xBoard(a[3], flashes);
-    if (!written || (a.contains(QStringLiteral("--settings")) && !writeBoardSettings(a[3]))) {
+        : a[1] == QLatin1String("rs274x")                  ? writeRs274xBoard(a[3], flashes)
+                                                           : writeExcellonBoard(a[3], flashes);
+    const bool settings = a.contains(QStringLiteral("--settings")) && a[1] != QLatin1String("excellon");
+    if (!written || (settings && !writeBoardSettings(a[3]))) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(a[3]));
         return 3;
     }

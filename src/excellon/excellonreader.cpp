@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <array>
 #include <cmath>
 #include <unordered_map>
 
@@ -33,47 +34,121 @@ QString toleranceText(double millimetres)
     return text;
 }
 
-// One letter and the number text after it, as Excellon words are written: "X-12.5", "T01", "C0.8".
-struct Word {
-    char letter = 0;
-    QByteArray value;
+// A number as written: sign, digits, at most one point. Its digits as a whole number and how
+// many of them follow the point. No member initializers: a line's words are made for every hole.
+struct Digits {
+    bool negative;
+    bool sign; // written with + or -
+    bool point;
+    int64_t mantissa;
+    int count; // digits in all; 0: no number
+    int decimals; // digits after the point
 };
 
-// The words of a line; nothing when a character fits no word (the line cannot be read).
-std::optional<std::vector<Word>> wordsOf(QByteArrayView line)
+// One letter and the number after it, as Excellon words are written: "X-12.5", "T01", "C0.8".
+struct Word {
+    char letter;
+    const char* text; // the number's text, in the line being read
+    int size;
+    Digits digits;
+    QByteArrayView value() const { return QByteArrayView(text, size); }
+};
+
+struct Words {
+    static constexpr int kMax = 16;
+    std::array<Word, kMax> items;
+    int count = 0;
+    const Word* begin() const { return items.data(); }
+    const Word* end() const { return items.data() + count; }
+    const Word& front() const { return items[0]; }
+};
+
+// The words of a line, their numbers read in the same pass; false when a character fits no
+// word (the line cannot be read as it is).
+bool wordsOf(QByteArrayView line, Words& words)
 {
-    std::vector<Word> words;
+    words.count = 0;
+    const char* p = line.data();
+    const qsizetype n = line.size();
     qsizetype i = 0;
-    while (i < line.size()) {
-        const char c = line[i];
-        if (c < 'A' || c > 'Z')
-            return std::nullopt;
-        Word w;
+    while (i < n) {
+        const char c = p[i];
+        if (c < 'A' || c > 'Z' || words.count == Words::kMax)
+            return false;
+        Word& w = words.items[size_t(words.count++)];
         w.letter = c;
         ++i;
-        const qsizetype start = i;
-        if (i < line.size() && (line[i] == '+' || line[i] == '-'))
+        w.text = p + i;
+        Digits& d = w.digits;
+        d.negative = d.sign = d.point = false;
+        d.mantissa = 0;
+        d.count = d.decimals = 0;
+        if (i < n && (p[i] == '+' || p[i] == '-')) {
+            d.sign = true;
+            d.negative = p[i] == '-';
             ++i;
-        while (i < line.size() && ((line[i] >= '0' && line[i] <= '9') || line[i] == '.'))
-            ++i;
-        w.value = line.sliced(start, i - start).toByteArray();
-        words.push_back(std::move(w));
+        }
+        // The whole part, then the fraction: tight loops, for every coordinate of the file.
+        const char* q = p + i;
+        const char* const e = p + n;
+        const char* const first = q;
+        uint64_t m = 0; // unsigned: a number too long to be one wraps before it is refused
+        while (q < e && static_cast<unsigned char>(*q - '0') < 10)
+            m = m * 10 + uint64_t(*q++ - '0');
+        int count = int(q - first);
+        if (q < e && *q == '.') {
+            d.point = true;
+            const char* const fraction = ++q;
+            while (q < e && static_cast<unsigned char>(*q - '0') < 10)
+                m = m * 10 + uint64_t(*q++ - '0');
+            d.decimals = int(q - fraction);
+            count += d.decimals;
+        }
+        if (count > 18)
+            return false; // beyond 64 bits: no coordinate has so many digits
+        d.mantissa = int64_t(m);
+        d.count = count;
+        i = q - p;
+        w.size = int(p + i - w.text);
     }
-    return words;
+    return true;
+}
+
+// A whole number of digits ("01", "85"); nothing for anything else.
+std::optional<int> wholeNumber(const Digits& d)
+{
+    if (d.count == 0 || d.count > 9 || d.point || d.sign)
+        return std::nullopt;
+    return int(d.mantissa);
+}
+std::optional<int> wholeNumber(QByteArrayView digits)
+{
+    Words words;
+    const QByteArray word = "N" + digits.toByteArray();
+    if (!wordsOf(word, words) || words.count != 1 || words.front().size != digits.size())
+        return std::nullopt;
+    return wholeNumber(words.front().digits);
+}
+
+// mantissa x 10^exponent, correctly rounded: both factors are exact doubles.
+double scaled(int64_t mantissa, int exponent)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12,
+        1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double m = static_cast<double>(mantissa);
+    if (exponent >= 0)
+        return exponent <= 22 ? m * kPowers[exponent] : m * std::pow(10.0, exponent);
+    return -exponent <= 22 ? m / kPowers[-exponent] : m / std::pow(10.0, -exponent);
 }
 
 // Tool numbers: "01" and "1" are one tool.
-std::optional<int> toolNumber(const QByteArray& digits)
+std::optional<int> toolNumber(QByteArrayView digits)
 {
-    if (digits.isEmpty())
-        return std::nullopt;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    }
-    bool ok = false;
-    const int n = digits.toInt(&ok);
-    return ok ? std::optional<int>(n) : std::nullopt;
+    return wholeNumber(digits);
+}
+std::optional<int> toolNumber(const Word& w)
+{
+    return wholeNumber(w.digits);
 }
 
 class Reader {
@@ -89,14 +164,14 @@ private:
     enum class Zeros { Unknown, Leading, Trailing }; // the zeros that are kept
 
     void comment(const QString& text);
-    bool keyword(const QByteArray& line);
-    bool words(const std::vector<Word>& words, qint64 lineNo, bool& stop);
-    std::optional<double> coordinate(const QByteArray& text);
-    std::optional<double> size(const QByteArray& text) const;
+    bool keyword(QByteArrayView line);
+    bool words(const Words& words, qint64 lineNo, bool& stop);
+    std::optional<double> coordinate(const Word& w);
+    std::optional<double> size(const Word& w) const;
     double toMillimetres(double v) const { return units() == Units::Inch ? v * kMillimetresPerInch : v; }
     Units units() const { return units_ != Units::Unknown ? units_ : commentUnits_ != Units::Unknown ? commentUnits_ : Units::Inch; }
     // The tool's index, made on its first appearance; nothing past the 63rd.
-    std::optional<int> tool(int number, const QByteArray& code, qint64 lineNo);
+    std::optional<int> tool(int number, QByteArrayView code, qint64 lineNo);
     void skip(qint64 lineNo);
     bool move(const Word* x, const Word* y, double& nx, double& ny);
 
@@ -130,7 +205,7 @@ void Reader::skip(qint64 lineNo)
         out_.firstSkippedLine = lineNo;
 }
 
-std::optional<int> Reader::tool(int number, const QByteArray& code, qint64 lineNo)
+std::optional<int> Reader::tool(int number, QByteArrayView code, qint64 lineNo)
 {
     const auto it = toolIndex_.find(number);
     if (it != toolIndex_.end())
@@ -142,7 +217,7 @@ std::optional<int> Reader::tool(int number, const QByteArray& code, qint64 lineN
     }
     ExcellonTool t;
     t.number = number;
-    t.code = QStringLiteral("T") + QString::fromLatin1(code);
+    t.code = QStringLiteral("T") + QString::fromLatin1(code.toByteArray());
     out_.tools.push_back(t);
     const int index = int(out_.tools.size()) - 1;
     toolIndex_.emplace(number, index);
@@ -252,7 +327,7 @@ void Reader::comment(const QString& text)
     }
 }
 
-bool Reader::keyword(const QByteArray& line)
+bool Reader::keyword(QByteArrayView line)
 {
     // Header and parameter lines: words of letters, maybe with a comma and values.
     const auto startsWord = [&line](const char* word) {
@@ -269,7 +344,7 @@ bool Reader::keyword(const QByteArray& line)
     }
     if (startsWord("METRIC") || startsWord("INCH")) {
         units_ = line.startsWith("METRIC") ? Units::Metric : Units::Inch;
-        for (const QByteArray& part : line.split(',').mid(1)) {
+        for (const QByteArray& part : line.toByteArray().split(',').mid(1)) {
             const QByteArray p = part.trimmed();
             if (p == "LZ")
                 zeros_ = Zeros::Leading;
@@ -294,57 +369,42 @@ bool Reader::keyword(const QByteArray& line)
     // Header parameters: VER,1  FMAT,2  ICI,OFF  ATC,ON  DETECT,ON  OM48  TCST,OFF ...
     static const QRegularExpression parameter(QStringLiteral("^[A-Z][A-Z0-9]*[A-Z]+[0-9]*(\\s*[,=].*)?$"));
     if (line.size() >= 2 && line[0] >= 'A' && line[0] <= 'Z' && line[1] >= 'A' && line[1] <= 'Z'
-        && parameter.match(QString::fromLatin1(line)).hasMatch())
+        && parameter.match(QString::fromLatin1(line.toByteArray())).hasMatch())
         return true;
     return false;
 }
 
-std::optional<double> Reader::coordinate(const QByteArray& text)
+std::optional<double> Reader::coordinate(const Word& w)
 {
-    if (text.isEmpty())
-        return std::nullopt;
-    const bool negative = text.startsWith('-');
-    const QByteArray digits = (text.startsWith('-') || text.startsWith('+')) ? text.mid(1) : text;
-    if (digits.isEmpty())
+    const Digits* d = &w.digits;
+    if (d->count == 0 || w.size != d->count + int(d->point) + int(d->sign))
         return std::nullopt;
     double value = 0;
-    if (digits.contains('.') || decimalComment_ || sawPoint_) {
+    if (d->point || decimalComment_ || sawPoint_) {
         // A decimal file writes whole numbers without a point ("X100Y-50"): they are whole units.
-        bool ok = false;
-        value = digits.toDouble(&ok);
-        if (!ok)
-            return std::nullopt;
-        if (digits.contains('.'))
+        value = scaled(d->mantissa, -d->decimals);
+        if (d->point)
             sawPoint_ = true;
     } else {
         // Implied decimals: the template, else the format comment, else the usual defaults.
-        const auto digitsOf = [this]() -> std::pair<int, int> {
-            if (template_)
-                return *template_;
-            if (commentFormat_)
-                return *commentFormat_;
-            return units() == Units::Metric ? std::make_pair(3, 3) : std::make_pair(2, 4);
-        };
-        const auto [integer, decimals] = digitsOf();
-        bool ok = false;
-        const double whole = digits.toDouble(&ok);
-        if (!ok)
-            return std::nullopt;
-        if (zeros_ == Zeros::Leading) // read from the left: the missing digits are trailing zeros
-            value = whole * std::pow(10.0, double(integer + decimals - int(digits.size()))) / std::pow(10.0, double(decimals));
-        else
-            value = whole / std::pow(10.0, double(decimals));
+        const std::pair<int, int> format = template_ ? *template_
+            : commentFormat_                         ? *commentFormat_
+            : units() == Units::Metric               ? std::make_pair(3, 3)
+                                                     : std::make_pair(2, 4);
+        const auto [integer, decimals] = format;
+        // Leading zeros kept: read from the left, the missing digits are trailing zeros.
+        const int exponent = zeros_ == Zeros::Leading ? integer + decimals - d->count - decimals : -decimals;
+        value = scaled(d->mantissa, exponent);
     }
-    return toMillimetres(negative ? -value : value);
+    return toMillimetres(d->negative ? -value : value);
 }
 
-std::optional<double> Reader::size(const QByteArray& text) const
+std::optional<double> Reader::size(const Word& w) const
 {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok || !(v >= 0) || !std::isfinite(v))
+    const Digits* d = &w.digits;
+    if (d->count == 0 || d->negative)
         return std::nullopt;
-    return toMillimetres(v);
+    return toMillimetres(scaled(d->mantissa, -d->decimals));
 }
 
 bool Reader::move(const Word* x, const Word* y, double& nx, double& ny)
@@ -352,13 +412,13 @@ bool Reader::move(const Word* x, const Word* y, double& nx, double& ny)
     nx = x_;
     ny = y_;
     if (x) {
-        const auto v = coordinate(x->value);
+        const auto v = coordinate(*x);
         if (!v)
             return false;
         nx = incremental_ ? x_ + *v : offsetX_ + *v;
     }
     if (y) {
-        const auto v = coordinate(y->value);
+        const auto v = coordinate(*y);
         if (!v)
             return false;
         ny = incremental_ ? y_ + *v : offsetY_ + *v;
@@ -366,11 +426,11 @@ bool Reader::move(const Word* x, const Word* y, double& nx, double& ny)
     return true;
 }
 
-bool Reader::words(const std::vector<Word>& words, qint64 lineNo, bool& stop)
+bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
 {
     // Tool lines: T01, T1C0.8, T01F00S00C0.03150, T1C.015F095S3.
     if (words.front().letter == 'T') {
-        const auto number = toolNumber(words.front().value);
+        const auto number = toolNumber(words.front());
         if (!number)
             return false;
         const Word* c = nullptr;
@@ -385,14 +445,14 @@ bool Reader::words(const std::vector<Word>& words, qint64 lineNo, bool& stop)
             current_ = -1; // T0 unloads
             return true;
         }
-        const auto index = tool(*number, words.front().value, lineNo);
+        const auto index = tool(*number, words.front().value(), lineNo);
         if (!index) {
             stop = true;
             return true;
         }
         ExcellonTool& t = out_.tools[size_t(*index)];
         if (c) {
-            const auto d = size(c->value);
+            const auto d = size(*c);
             if (!d)
                 return false;
             t.diameter = *d;
@@ -418,10 +478,10 @@ bool Reader::words(const std::vector<Word>& words, qint64 lineNo, bool& stop)
         case 'Y': (slot ? y2 : y) = &w; break;
         case 'R': repeat = &w; break;
         case 'G': {
-            bool ok = false;
-            const int code = w.value.toInt(&ok);
-            if (!ok)
+            const auto parsed = wholeNumber(w.digits);
+            if (!parsed)
                 return false;
+            const int code = *parsed;
             if (code == 85)
                 slot = true;
             else
@@ -429,10 +489,10 @@ bool Reader::words(const std::vector<Word>& words, qint64 lineNo, bool& stop)
             break;
         }
         case 'M': {
-            bool ok = false;
-            const int code = w.value.toInt(&ok);
-            if (!ok)
+            const auto parsed = wholeNumber(w.digits);
+            if (!parsed)
                 return false;
+            const int code = *parsed;
             switch (code) {
             case 30:
             case 0: ended_ = true; break; // end of program
@@ -463,8 +523,8 @@ bool Reader::words(const std::vector<Word>& words, qint64 lineNo, bool& stop)
             routMotion_ = 1;
             break;
         case 93: { // zero set: later absolute coordinates are from here
-            offsetX_ = x ? coordinate(x->value).value_or(0) : 0;
-            offsetY_ = y ? coordinate(y->value).value_or(0) : 0;
+            offsetX_ = x ? coordinate(*x).value_or(0) : 0;
+            offsetY_ = y ? coordinate(*y).value_or(0) : 0;
             return true;
         }
         case 40:
@@ -502,12 +562,12 @@ bool Reader::words(const std::vector<Word>& words, qint64 lineNo, bool& stop)
         return true;
     }
     if (repeat) { // R<n>X<dx>Y<dy>: n more holes, each moved by (dx, dy) from the one before
-        bool ok = false;
-        const int n = repeat->value.toInt(&ok);
-        if (!ok || n < 0)
+        const auto count = wholeNumber(repeat->digits);
+        if (!count)
             return false;
-        const double dx = x ? coordinate(x->value).value_or(0) : 0;
-        const double dy = y ? coordinate(y->value).value_or(0) : 0;
+        const int n = *count;
+        const double dx = x ? coordinate(*x).value_or(0) : 0;
+        const double dy = y ? coordinate(*y).value_or(0) : 0;
         for (int k = 0; k < n; ++k) {
             x_ += dx;
             y_ += dy;
@@ -527,33 +587,43 @@ bool Reader::line(QByteArrayView raw, qint64 lineNo)
 {
     if (ended_)
         return true;
-    QByteArray text = raw.toByteArray();
-    while (!text.isEmpty() && (text.endsWith('\r') || text.endsWith(' ') || text.endsWith('\t')))
-        text.chop(1);
-    text = text.trimmed();
+    QByteArrayView text = raw.trimmed(); // blanks, tabs and a carriage return
     if (text.isEmpty())
         return true;
-    if (text.startsWith(';')) {
-        comment(QString::fromLatin1(text.mid(1)));
+    if (text.front() == ';') {
+        comment(QString::fromLatin1(text.sliced(1).toByteArray()));
         return true;
     }
-    // "( ... )" comments inside a line.
-    for (qsizetype open = text.indexOf('('); open >= 0; open = text.indexOf('(')) {
-        const qsizetype close = text.indexOf(')', open);
-        text.remove(open, close < 0 ? text.size() - open : close - open + 1);
-    }
-    text = text.trimmed().toUpper();
-    if (text.isEmpty())
-        return true;
-    if (keyword(text))
-        return true;
-    const auto parsed = wordsOf(text);
-    if (!parsed || parsed->empty()) {
-        skip(lineNo);
-        return true;
+    // Most lines are plain upper-case words, read where they lie; a line with "( ... )" comments
+    // or lower-case letters is read again from a cleaned copy.
+    Words parsed;
+    QByteArray cleaned;
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool coordinates = text.front() == 'X' || text.front() == 'Y'; // most lines: no keyword
+        if (!coordinates && keyword(text))
+            return true;
+        if (wordsOf(text, parsed) && parsed.count > 0)
+            break;
+        if (pass == 1) {
+            skip(lineNo);
+            return true;
+        }
+        cleaned = text.toByteArray();
+        for (qsizetype open = cleaned.indexOf('('); open >= 0; open = cleaned.indexOf('(')) {
+            const qsizetype close = cleaned.indexOf(')', open);
+            cleaned.remove(open, close < 0 ? cleaned.size() - open : close - open + 1);
+        }
+        cleaned = cleaned.trimmed().toUpper();
+        if (cleaned.isEmpty())
+            return true;
+        if (cleaned == text) {
+            skip(lineNo);
+            return true;
+        }
+        text = cleaned;
     }
     bool stop = false;
-    if (!words(*parsed, lineNo, stop))
+    if (!words(parsed, lineNo, stop))
         skip(lineNo);
     return !stop;
 }
