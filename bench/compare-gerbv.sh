@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times Kivotrek's preview render against gerbv's PNG export of the same RS-274X drill file
 # (200,000 flashes), side by side, and prints the median of each and their ratio; then the
-# SVG export of both, once. Usage: bench/compare-gerbv.sh [RUNS]   (default 7)
+# SVG export of both, once; then the PNG export of the same holes as an Excellon drill file.
+# Usage: bench/compare-gerbv.sh [RUNS]   (default 7)
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
@@ -51,6 +52,26 @@ echo "PNG 457x420, median of $RUNS: kivotrek-cli ${k}s, gerbv ${g}s, gerbv/kivot
 # Each pair of runs side by side gives a ratio; their median is the least moved by a run that
 # happened to meet a busy moment of the machine.
 echo "PNG 457x420, median of the $RUNS ratios of runs side by side: $(printf '%s\n' "${ratios[@]}" | median)x" \
+    "(each: ${ratios[*]})"
+
+# The same holes as an Excellon drill file, as KiCad writes one.
+DRILL=$WORK/board.drl
+"$BUILD_DIR/bench/kivotrek-makegerber" excellon 200000 "$DRILL"
+echo "board: $(du -h "$DRILL" | cut -f1), 200,000 hits, Excellon"
+kivotrek_drl() { "$CLI" render --excellon --preview -o "$WORK/kd.png" "$DRILL"; }
+gerbv_drl() { gerbv -x png -w 457x420 -o "$WORK/gd.png" "$DRILL" 2>/dev/null; }
+k_times=()
+g_times=()
+ratios=()
+for ((i = 0; i < RUNS; i++)); do
+    k_times+=("$(seconds kivotrek_drl)")
+    g_times+=("$(seconds gerbv_drl)")
+    ratios+=("$(ratio "${g_times[i]}" "${k_times[i]}")")
+done
+k=$(printf '%s\n' "${k_times[@]}" | median)
+g=$(printf '%s\n' "${g_times[@]}" | median)
+echo "Excellon PNG 457x420, median of $RUNS: kivotrek-cli ${k}s, gerbv ${g}s, gerbv/kivotrek = $(ratio "$g" "$k")x"
+echo "Excellon PNG 457x420, median of the $RUNS ratios of runs side by side: $(printf '%s\n' "${ratios[@]}" | median)x" \
     "(each: ${ratios[*]})"
 
 ks=$(seconds "$CLI" render --rs274x --settings "$WORK/KIVOTREK.INI" --preview -o "$WORK/k.svg" "$BOARD")

@@ -310,37 +310,28 @@ DrawResult replayExcellon(const ExcellonDrill& drill, const DrillFrame& frame, c
         s.y = *sy;
         return true;
     };
-    // Holes and slots by tool, each in file order.
-    const size_t tools = drill.tools.size();
-    std::vector<std::vector<size_t>> holes(tools);
-    std::vector<std::vector<size_t>> cuts(tools); // the slots
-    for (size_t i = 0; i < drill.holes.size(); ++i)
-        holes[size_t(drill.holes[i].tool)].push_back(i);
-    for (size_t i = 0; i < drill.slotHoles.size(); ++i)
-        cuts[size_t(drill.slotHoles[i].tool)].push_back(i);
-
+    // Holes, then slots, in file order; a tool is selected where it changes, as a Gerber file's
+    // replay selects it (drill files keep a tool's holes together, so that is once a tool).
     Replay replay(table, layout, surface);
     const DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt};
-    for (size_t t = 0; t < tools; ++t) {
-        if (holes[t].empty() && cuts[t].empty())
-            continue;
-        Step select;
-        select.flags = Step::Tool;
-        if (!replay.draw(select, drill.tools[t].code))
-            return stopped;
+    int selected = -1;
+    const auto select = [&](int tool) {
+        if (tool == selected)
+            return true;
+        selected = tool;
         Step s;
-        for (size_t i : holes[t]) {
-            const DrillHit& h = drill.holes[i];
-            if (!step(Step::D03, h.x, h.y, s) || !replay.draw(s, QString()))
-                return stopped;
-        }
-        for (size_t i : cuts[t]) {
-            const DrillSlot& sl = drill.slotHoles[i];
-            if (!step(Step::D02, sl.x1, sl.y1, s) || !replay.draw(s, QString()))
-                return stopped;
-            if (!step(Step::D01, sl.x2, sl.y2, s) || !replay.draw(s, QString()))
-                return stopped;
-        }
+        s.flags = Step::Tool;
+        return replay.draw(s, drill.tools[size_t(tool)].code);
+    };
+    Step s;
+    for (const DrillHit& h : drill.holes) {
+        if (!select(h.tool) || !step(Step::D03, h.x, h.y, s) || !replay.draw(s, QString()))
+            return stopped;
+    }
+    for (const DrillSlot& sl : drill.slotHoles) {
+        if (!select(sl.tool) || !step(Step::D02, sl.x1, sl.y1, s) || !replay.draw(s, QString())
+            || !step(Step::D01, sl.x2, sl.y2, s) || !replay.draw(s, QString()))
+            return stopped;
     }
     return {DrawResult::Ending::Complete, std::nullopt};
 }

@@ -118,7 +118,7 @@ QString drawingProblem(const DrawResult& result, const QString& path);
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const Layout& layout, Surface& surface);
 // The holes of an Excellon file as dots and its slots as round-ended lines, as wide as the
-// row's pen, tool by tool in the order of the rows, placed by the frame.
+// row's pen, in file order (holes, then slots), placed by the frame.
 DrawResult replayExcellon(const ExcellonDrill& drill, const DrillFrame& frame, const HoleTable& table,
     const Layout& layout, Surface& surface);
 
