@@ -24,6 +24,7 @@ window() { # the id of the visible window with this title
         id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [ -n "$id" ] && break
         sleep 0.1
     done
+    [ -n "$id" ] || { echo "no window \"$1\"" >&2; exit 1; }
     echo "$id"
 }
 click() { # window-relative x, y
@@ -45,9 +46,9 @@ sleep 0.5
 main=$(window "穴区分け図")
 sleep 0.8
 shot "$main" 02-read.png
-# ファイル → 前回の設定ファイルの読み込み (the third entry)
+# ファイル → 前回の設定ファイルの読み込み (the fourth entry)
 click "$main" 30 10
-click "$main" 110 82
+click "$main" 110 106
 shot "$main" 03-settings.png
 # 表示
 click "$main" 80 10
@@ -60,6 +61,18 @@ click "$main" 190 34
 about=$(window "Kivotrekのﾊﾞｰｼﾞｮﾝ情報")
 sleep 0.5
 shot "$about" 06-about.png
+
+pkill -f "$APP" 2>/dev/null || true
+sleep 0.5
+# An Excellon drill file as KiCad writes it, given to the program: read by its first lines.
+"$APP" board-PTH.drl >/dev/null 2>&1 &
+main=$(window "穴区分け図")
+sleep 0.8
+shot "$main" 07-excellon.png
+click "$main" 80 10
+preview=$(window "プレビュー")
+sleep 0.5
+shot "$preview" 08-excellon-preview.png
 
 "$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
 echo "wrote 05-page.png"
