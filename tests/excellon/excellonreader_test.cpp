@@ -224,3 +224,14 @@ TEST(Excellon, DetectionByTheFirstLines)
     EXPECT_FALSE(looksLikeExcellon(dir.write(QStringLiteral("c.gbr"), "%FSLAX24Y24*%\n%MOMM*%\n")));
     EXPECT_FALSE(looksLikeExcellon(dir.write(QStringLiteral("d.gbr"), "G54D10*\nX1000Y1000D03*\n")));
 }
+
+TEST(Excellon, HeaderEndsProgramEndsAndLowerCase)
+{
+    // M95 ends the header as % does; M00 ends the program as M30 does; FMAT and other header
+    // parameters are read without a skip; lower-case letters and "( ... )" comments are read.
+    Read r = read("M48\nVER,1\nFMAT,1\nICI,OFF\nmetric,tz\nT1C0.5 (via)\nM95\nt1\nx1.0y1.0\nX2.0Y2.0 (last)\nM00\nX3.0Y3.0\n");
+    EXPECT_EQ(r.drill.skippedLines, 0);
+    ASSERT_EQ(r.drill.holes.size(), 2u);
+    expectHole(r.drill.holes[0], 0, 1.0, 1.0);
+    EXPECT_DOUBLE_EQ(*r.drill.tools[0].diameter, 0.5);
+}
