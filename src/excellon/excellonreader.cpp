@@ -562,8 +562,11 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         return true;
     }
     if (repeat) { // R<n>X<dx>Y<dy>: n more holes, each moved by (dx, dy) from the one before
+        // Real files repeat a hole a few hundred times at most; a count in the millions is no
+        // repeat but damage, and would fill the memory with holes.
+        constexpr int kMaxRepeat = 10000;
         const auto count = wholeNumber(repeat->digits);
-        if (!count)
+        if (!count || *count > kMaxRepeat)
             return false;
         const int n = *count;
         const double dx = x ? coordinate(*x).value_or(0) : 0;

@@ -141,6 +141,11 @@ TEST(Excellon, IncrementalOffsetsRepeatsAndSlots)
     expectHole(r.drill.holes[4], 0, 1.5, 1.0);
     expectHole(r.drill.holes[6], 0, 2.5, 1.0);
     expectHole(r.drill.holes[7], 1, 20.0, 20.0); // after M30 nothing more
+
+    // A repeat count in the millions is damage, not a repeat: the line is skipped.
+    const Read damaged = read("M48\nMETRIC\nT1C1.0\n%\nT1\nX1.0Y1.0\nR129012904X1.0\nR3X1.0\nM30\n");
+    EXPECT_EQ(damaged.drill.holes.size(), 4u);
+    EXPECT_EQ(damaged.drill.skippedLines, 1);
     ASSERT_EQ(r.drill.slotHoles.size(), 3u);
     const DrillSlot& g85 = r.drill.slotHoles[0];
     EXPECT_EQ(g85.tool, 1);
