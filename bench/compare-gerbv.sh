@@ -38,21 +38,23 @@ seconds() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 
-k_times=()
-g_times=()
-ratios=()
-for ((i = 0; i < RUNS; i++)); do # interleaved, so both see the same machine
-    k_times+=("$(seconds kivotrek_png)")
-    g_times+=("$(seconds gerbv_png)")
-    ratios+=("$(ratio "${g_times[i]}" "${k_times[i]}")")
-done
-k=$(printf '%s\n' "${k_times[@]}" | median)
-g=$(printf '%s\n' "${g_times[@]}" | median)
-echo "PNG 457x420, median of $RUNS: kivotrek-cli ${k}s, gerbv ${g}s, gerbv/kivotrek = $(ratio "$g" "$k")x"
-# Each pair of runs side by side gives a ratio; their median is the least moved by a run that
-# happened to meet a busy moment of the machine.
-echo "PNG 457x420, median of the $RUNS ratios of runs side by side: $(printf '%s\n' "${ratios[@]}" | median)x" \
-    "(each: ${ratios[*]})"
+# Times both commands RUNS times, interleaved so that both see the same machine, and prints the
+# medians and their ratio. Each pair of runs side by side also gives a ratio; their median is the
+# least moved by a run that happened to meet a busy moment of the machine.
+compare() { # label, kivotrek's function, gerbv's function
+    local k_times=() g_times=() ratios=() i k g
+    for ((i = 0; i < RUNS; i++)); do
+        k_times+=("$(seconds "$2")")
+        g_times+=("$(seconds "$3")")
+        ratios+=("$(ratio "${g_times[i]}" "${k_times[i]}")")
+    done
+    k=$(printf '%s\n' "${k_times[@]}" | median)
+    g=$(printf '%s\n' "${g_times[@]}" | median)
+    echo "$1, median of $RUNS: kivotrek-cli ${k}s, gerbv ${g}s, gerbv/kivotrek = $(ratio "$g" "$k")x"
+    echo "$1, median of the $RUNS ratios of runs side by side: $(printf '%s\n' "${ratios[@]}" | median)x" \
+        "(each: ${ratios[*]})"
+}
+compare "PNG 457x420" kivotrek_png gerbv_png
 
 # The same holes as an Excellon drill file, as KiCad writes one.
 DRILL=$WORK/board.drl
@@ -60,19 +62,7 @@ DRILL=$WORK/board.drl
 echo "board: $(du -h "$DRILL" | cut -f1), 200,000 hits, Excellon"
 kivotrek_drl() { "$CLI" render --excellon --preview -o "$WORK/kd.png" "$DRILL"; }
 gerbv_drl() { gerbv -x png -w 457x420 -o "$WORK/gd.png" "$DRILL" 2>/dev/null; }
-k_times=()
-g_times=()
-ratios=()
-for ((i = 0; i < RUNS; i++)); do
-    k_times+=("$(seconds kivotrek_drl)")
-    g_times+=("$(seconds gerbv_drl)")
-    ratios+=("$(ratio "${g_times[i]}" "${k_times[i]}")")
-done
-k=$(printf '%s\n' "${k_times[@]}" | median)
-g=$(printf '%s\n' "${g_times[@]}" | median)
-echo "Excellon PNG 457x420, median of $RUNS: kivotrek-cli ${k}s, gerbv ${g}s, gerbv/kivotrek = $(ratio "$g" "$k")x"
-echo "Excellon PNG 457x420, median of the $RUNS ratios of runs side by side: $(printf '%s\n' "${ratios[@]}" | median)x" \
-    "(each: ${ratios[*]})"
+compare "Excellon PNG 457x420" kivotrek_drl gerbv_drl
 
 ks=$(seconds "$CLI" render --rs274x --settings "$WORK/KIVOTREK.INI" --preview -o "$WORK/k.svg" "$BOARD")
 echo "SVG: kivotrek-cli ${ks}s"

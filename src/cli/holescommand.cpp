@@ -53,25 +53,14 @@ int runHoles(const QStringList& args)
     ReaderChoice choice;
     bool csv = false;
     QString path;
-    bool optionsEnded = false;
-    for (const QString& a : args) {
-        if (!optionsEnded && a == QLatin1String("--"))
-            optionsEnded = true;
-        else if (!optionsEnded && choice.take(a))
-            continue;
-        else if (!optionsEnded && a == QLatin1String("--csv"))
-            csv = true;
-        else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1)
-            return usageError(QStringLiteral("unknown option: ") + a);
-        else if (path.isEmpty())
-            path = a;
-        else
-            return usageError(QStringLiteral("more than one file given"));
-    }
-    if (choice.given > 1)
-        return usageError(QStringLiteral("holes: give one reader: --standard, --rs274x, --excellon or --auto"));
-    if (path.isEmpty())
-        return usageError(QStringLiteral("holes: no file given"));
+    const auto csvFlag = [&csv](const QString& a) {
+        if (a != QLatin1String("--csv"))
+            return false;
+        csv = true;
+        return true;
+    };
+    if (const int bad = parseFileArguments("holes", args, choice, path, csvFlag))
+        return bad;
 
     HoleTable table;
     BoardExtent extent;

@@ -92,16 +92,15 @@ JsonWriter& JsonWriter::value(long long number)
 
 JsonWriter& JsonWriter::value(float number)
 {
-    if (!std::isfinite(number))
-        return null();
-    separate();
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, number);
-    out_.append(buf, r.ptr - buf);
-    return *this;
+    return shortest(number);
 }
 
 JsonWriter& JsonWriter::value(double number)
+{
+    return shortest(number);
+}
+
+template <typename Number> JsonWriter& JsonWriter::shortest(Number number)
 {
     if (!std::isfinite(number))
         return null();

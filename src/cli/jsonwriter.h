@@ -27,6 +27,8 @@ public:
 
 private:
     void separate();
+    // The shortest text that reads back as the same number.
+    template <typename Number> JsonWriter& shortest(Number number);
     QByteArray out_;
     std::vector<bool> first_; // per open container: nothing written in it yet
     bool afterKey_ = false;

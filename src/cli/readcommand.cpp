@@ -11,23 +11,8 @@ int runRead(const QStringList& args)
 {
     ReaderChoice choice;
     QString path;
-    bool optionsEnded = false; // after "--" every argument is a file
-    for (const QString& a : args) {
-        if (!optionsEnded && a == QLatin1String("--"))
-            optionsEnded = true;
-        else if (!optionsEnded && choice.take(a))
-            continue;
-        else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1)
-            return usageError(QStringLiteral("unknown option: ") + a);
-        else if (path.isEmpty())
-            path = a;
-        else
-            return usageError(QStringLiteral("more than one file given"));
-    }
-    if (choice.given > 1)
-        return usageError(QStringLiteral("read: give one reader: --standard, --rs274x, --excellon or --auto"));
-    if (path.isEmpty())
-        return usageError(QStringLiteral("read: no file given"));
+    if (const int bad = parseFileArguments("read", args, choice, path))
+        return bad;
 
     // The program's start-up state, then the read the menu command would run.
     HoleTable table;

@@ -38,6 +38,30 @@ const char* readerName(ReaderKind kind)
     return "standard";
 }
 
+int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, QString& path,
+    const std::function<bool(const QString&)>& flag)
+{
+    const QString name = QString::fromLatin1(command);
+    bool optionsEnded = false; // after "--" every argument is a file
+    for (const QString& a : args) {
+        if (!optionsEnded && a == QLatin1String("--"))
+            optionsEnded = true;
+        else if (!optionsEnded && (reader.take(a) || (flag && flag(a))))
+            continue;
+        else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1)
+            return usageError(QStringLiteral("unknown option: ") + a);
+        else if (path.isEmpty())
+            path = a;
+        else
+            return usageError(QStringLiteral("more than one file given"));
+    }
+    if (reader.given > 1)
+        return usageError(name + QStringLiteral(": give one reader: --standard, --rs274x, --excellon or --auto"));
+    if (path.isEmpty())
+        return usageError(name + QStringLiteral(": no file given"));
+    return 0;
+}
+
 ReadOutcome readFile(
     ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {

@@ -6,6 +6,8 @@
 #include "table/holetable.h"
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace kivotrek::cli {
@@ -24,6 +26,12 @@ struct ReaderChoice {
 };
 
 const char* readerName(ReaderKind kind); // "standard", "rs274x", "excellon"
+
+// The arguments of a command that reads one file: reader options, the file, "--" to end the
+// options, and the command's own flags (taken by flag, which says whether it knew the
+// argument). 0, or the exit status of a usage error after printing it.
+int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, QString& path,
+    const std::function<bool(const QString&)>& flag = {});
 
 // One read as the program's read command runs it, from the program's start-up state.
 struct ReadOutcome {

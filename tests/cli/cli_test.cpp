@@ -442,14 +442,7 @@ TEST(CliRender, PageSizesPipesDashDashAndEndlessLines)
 
     // A line without end: the read and the drawing stop there, in bounded memory.
     const QString endless = dir.path(QStringLiteral("endless.gbr"));
-    {
-        QFile f(endless);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("G54D10*\nX1000Y1000D03*\n");
-        const QByteArray chunk(1 << 20, 'X');
-        for (int i = 0; i < 65; ++i)
-            f.write(chunk);
-    }
+    test::writeEndlessThirdLine(endless);
     r = cli({QStringLiteral("read"), endless});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.json.value(QStringLiteral("stoppedAtLine")).toInt(), 3);

@@ -116,15 +116,7 @@ TEST(Robustness, ALineThatNeverEndsStopsEveryReaderAndTheDrawing)
     // the whole file (or /dev/zero for ever).
     test::Scratch s;
     const QString path = s.path(QStringLiteral("endless.gbr"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("G54D10*\nX1000Y1000D03*\n");
-        const QByteArray chunk(1 << 20, 'X');
-        for (int i = 0; i < 65; ++i)
-            f.write(chunk);
-        f.write("\nX2000Y2000D03*\n");
-    }
+    test::writeEndlessThirdLine(path);
     for (const bool rs274x : {false, true}) {
         HoleTable table;
         BoardExtent extent;
