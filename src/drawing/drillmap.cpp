@@ -182,16 +182,14 @@ private:
     double scale_;
 };
 
-// Draws the steps, in order, carrying the pen, the position and the colour between lines.
-class Replay {
+// The pen and the position of a replay: what each step makes of its codes and coordinates (a
+// tool selection, a flash, a pen-down segment), for the drawing and for the list of marks alike.
+class PenWalk {
 public:
-    Replay(const HoleTable& table, const Layout& layout, Surface& surface)
-        : table_(table), layout_(layout), s_(surface)
-    {
-    }
-
-    // One step; false when the drawing must end here.
-    bool draw(const Step& step, const QString& dcode)
+    // onTool() takes a tool selection, onFlash(at) a flash, onSegment(from, to) a pen-down move;
+    // each returns false to end the walk, as the step itself does with a line it cannot take.
+    template <typename Tool, typename Flash, typename Segment>
+    bool step(const Step& step, Tool onTool, Flash onFlash, Segment onSegment)
     {
         if (step.has(Step::StepRepeat))
             return true;
@@ -203,7 +201,7 @@ public:
             pen_ = false;
         if (step.has(Step::Tool)) {
             pen_ = false;
-            if (step.has(Step::NoDCode) || !selectTool(dcode))
+            if (step.has(Step::NoDCode) || !onTool())
                 return false;
         }
         if (step.has(Step::BadCoordinates))
@@ -214,22 +212,51 @@ public:
             cur_.y = step.y;
         if (step.has(Step::D03)) {
             pen_ = false;
-            const auto p = layout_.place(cur_.x, cur_.y);
-            if (!p)
+            if (!onFlash(cur_))
                 return false;
-            s_.dot(float(p->first), float(p->second), color_);
         }
         if (pen_) {
-            const auto a = layout_.place(cur_.x, cur_.y);
-            const auto b = layout_.place(seg_.x, seg_.y);
-            if (!a || !b)
+            if (!onSegment(seg_, cur_))
                 return false;
-            s_.line(float(a->first), float(a->second), float(b->first), float(b->second), color_);
             seg_ = cur_;
         }
         if (step.has(Step::D02))
             pen_ = false;
         return true;
+    }
+
+private:
+    Point cur_;
+    Point seg_;
+    bool pen_ = false;
+};
+
+// Draws the steps, in order, carrying the pen, the position and the colour between lines.
+class Replay {
+public:
+    Replay(const HoleTable& table, const Layout& layout, Surface& surface)
+        : table_(table), layout_(layout), s_(surface)
+    {
+    }
+
+    // One step; false when the drawing must end here.
+    bool draw(const Step& step, const QString& dcode)
+    {
+        return walk_.step(
+            step, [&] { return selectTool(dcode); },
+            [&](Point at) {
+                const auto p = layout_.place(at.x, at.y);
+                if (p)
+                    s_.dot(float(p->first), float(p->second), color_);
+                return p.has_value();
+            },
+            [&](Point from, Point to) {
+                const auto a = layout_.place(to.x, to.y);
+                const auto b = layout_.place(from.x, from.y);
+                if (a && b)
+                    s_.line(float(a->first), float(a->second), float(b->first), float(b->second), color_);
+                return a && b;
+            });
     }
 
 private:
@@ -254,9 +281,7 @@ private:
     const HoleTable& table_;
     const Layout& layout_;
     Surface& s_;
-    Point cur_;
-    Point seg_;
-    bool pen_ = false;
+    PenWalk walk_;
     Rgb color_ {0, 0, 0};
 };
 
@@ -345,46 +370,31 @@ DrawResult listMarks(const QString& path, const HoleTable& table, const std::fun
     const Cutter cutter;
     QByteArrayView line;
     QString dcode;
-    Point cur;
-    Point seg;
-    bool pen = false;
+    PenWalk walk; // the drawing's own rules, without a surface
     int row = -1;
     while (reader.next(line)) {
-        // The drawing's own rules (Replay::draw), without a surface.
         const Step step = cutter.cut(line, dcode);
-        if (step.has(Step::StepRepeat))
-            continue;
-        if (step.has(Step::D01)) {
-            pen = true;
-            seg = cur;
-        }
-        if (step.has(Step::D02))
-            pen = false;
-        if (step.has(Step::Tool)) {
-            pen = false;
-            if (step.has(Step::NoDCode))
-                return {DrawResult::Ending::Stopped, reader.lineNumber()};
-            for (int i = 0; i < HoleTable::kRows; ++i) {
-                if (table.row(i).dcode == dcode)
-                    row = i; // with duplicates the last one's pen stays
-            }
-        }
-        if (step.has(Step::BadCoordinates))
+        const bool walked = walk.step(
+            step,
+            [&] {
+                for (int i = 0; i < HoleTable::kRows; ++i) {
+                    if (table.row(i).dcode == dcode)
+                        row = i; // with duplicates the last one's pen stays
+                }
+                return true;
+            },
+            [&](Point at) {
+                if (row >= 0)
+                    out({false, row, at.x, at.y, at.x, at.y});
+                return true;
+            },
+            [&](Point from, Point to) {
+                if (row >= 0)
+                    out({true, row, from.x, from.y, to.x, to.y});
+                return true;
+            });
+        if (!walked)
             return {DrawResult::Ending::Stopped, reader.lineNumber()};
-        if (step.has(Step::HasX))
-            cur.x = step.x;
-        if (step.has(Step::HasY))
-            cur.y = step.y;
-        if (step.has(Step::D03)) {
-            pen = false;
-            if (row >= 0)
-                out({false, row, cur.x, cur.y, cur.x, cur.y});
-        }
-        if (pen) {
-            if (row >= 0)
-                out({true, row, seg.x, seg.y, cur.x, cur.y});
-            seg = cur;
-        }
     }
     if (reader.tooLong())
         return {DrawResult::Ending::Stopped, reader.lineNumber() + 1};
