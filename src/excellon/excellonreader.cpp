@@ -194,6 +194,7 @@ private:
     int current_ = -1; // index of the selected tool
     QString fileKind_; // from the file's attributes
     QString pendingKind_; // from a tool attribute, for the next tool definition
+    QString sectionKind_; // from ";TYPE=", for the tool definitions after it
     bool ended_ = false; // M30 / M00
     bool inHeader_ = false;
 };
@@ -257,7 +258,9 @@ void Reader::comment(const QString& text)
     static const QRegularExpression type(QStringLiteral("^\\s*TYPE\\s*=\\s*(NON_PLATED|PLATED)"),
         QRegularExpression::CaseInsensitiveOption);
     if (const auto m = type.match(text); m.hasMatch()) {
-        fileKind_ = m.captured(1).toUpper() == QLatin1String("PLATED") ? QStringLiteral("TH") : QStringLiteral("NTH");
+        // It names the tools defined after it: Altium lists the plated tools, then ";TYPE=NON_PLATED"
+        // and the others.
+        sectionKind_ = m.captured(1).toUpper() == QLatin1String("PLATED") ? QStringLiteral("TH") : QStringLiteral("NTH");
         return;
     }
     // KiCad's decimal files: ";FORMAT={-:-/ absolute / metric / decimal}".
@@ -458,6 +461,8 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
             t.diameter = *d;
             if (!pendingKind_.isEmpty())
                 t.kind = pendingKind_;
+            else if (!sectionKind_.isEmpty())
+                t.kind = sectionKind_;
             pendingKind_.clear();
         }
         if (!c || !inHeader_)

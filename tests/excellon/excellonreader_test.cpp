@@ -110,6 +110,11 @@ TEST(Excellon, ImpliedDecimalsFromTemplateCommentOrDefaults)
     expectHole(r.drill.holes[2], 0, 4.0 * 25.4, 3.0 * 25.4);
     EXPECT_EQ(r.drill.tools[0].kind, QStringLiteral("NTH"));
     EXPECT_EQ(r.drill.tools.size(), 1u); // T1 and T01 are one tool
+    // ";TYPE=" names the tools after it: Altium lists the plated ones first.
+    r = read("M48\n;FILE_FORMAT=2:4\nINCH,LZ\n;TYPE=PLATED\nT1F00S00C0.0280\nT2F00S00C0.0354\n;TYPE=NON_PLATED\n"
+             "T3F00S00C0.0433\n%\nT01\nX03185Y028071\nM30\n");
+    ASSERT_EQ(r.drill.tools.size(), 3u);
+    EXPECT_EQ(r.drill.tools[0].kind + r.drill.tools[1].kind + r.drill.tools[2].kind, QStringLiteral("THTHNTH"));
 
     // Siemens: "; Format : 2.4 / Absolute / Inch" names the unit as well; signed values.
     r = read("; Format : 2.4 / Absolute / Inch\nM48\nT1C0.02\n%\nT1\nX+12500Y-2500\nM30\n");
