@@ -13,15 +13,8 @@ for b in "$APP" "$MINIMAL"; do
     [ -x "$b" ] || { echo "missing $b: build with -DKIVOTREK_BUILD_BENCH=ON" >&2; exit 1; }
 done
 
-# A display of our own, on a number the X server picks and tells; -noreset, or the server
-# resets whenever its last client (a poll) leaves, refusing the program that connects then.
-number=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true; rm -f "$number"' EXIT
-for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.05; done
-export DISPLAY=:$(tr -d '\n' <"$number")
-xdotool getdisplaygeometry >/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
+source "$ROOT/scripts/xvfb.sh"
+start_xvfb
 
 # Seconds from the start of the program to its window being visible.
 launch() {

@@ -8,12 +8,8 @@ BUILD=${1:-$ROOT/build}
 OUT=$ROOT/docs/screenshots
 APP=$BUILD/src/kivotrek
 
-number=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true; pkill -f "$APP" 2>/dev/null || true; rm -f "$number"' EXIT
-for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.05; done
-export DISPLAY=:$(tr -d '\n' <"$number")
+source "$ROOT/scripts/xvfb.sh"
+start_xvfb 'pkill -f "$APP" 2>/dev/null || true'
 
 cd "$ROOT/examples"
 [ -e "$BUILD/src/image.bmp" ] || cp image.bmp "$BUILD/src/image.bmp"

@@ -297,6 +297,18 @@ struct Batch {
 };
 } // namespace
 
+namespace {
+// How a replay that read to the end of its lines ends: a line too long to take stops it there.
+DrawResult endOfFile(const LineReader& reader)
+{
+    if (reader.tooLong())
+        return {DrawResult::Ending::Stopped, reader.lineNumber() + 1};
+    if (reader.failed())
+        return {DrawResult::Ending::Unreadable, std::nullopt};
+    return {DrawResult::Ending::Complete, std::nullopt};
+}
+} // namespace
+
 QString drawingProblem(const DrawResult& result, const QString& path)
 {
     switch (result.ending) {
@@ -396,11 +408,7 @@ DrawResult listMarks(const QString& path, const HoleTable& table, const std::fun
         if (!walked)
             return {DrawResult::Ending::Stopped, reader.lineNumber()};
     }
-    if (reader.tooLong())
-        return {DrawResult::Ending::Stopped, reader.lineNumber() + 1};
-    if (reader.failed())
-        return {DrawResult::Ending::Unreadable, std::nullopt};
-    return {DrawResult::Ending::Complete, std::nullopt};
+    return endOfFile(reader);
 }
 
 DrawResult drawSource(
@@ -442,11 +450,7 @@ DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const Board
         if (!replay.draw(cutter.cut(line, dcode), dcode))
             return {DrawResult::Ending::Stopped, reader.lineNumber()};
     }
-    if (reader.tooLong())
-        return {DrawResult::Ending::Stopped, reader.lineNumber() + 1};
-    if (reader.failed())
-        return {DrawResult::Ending::Unreadable, std::nullopt};
-    return {DrawResult::Ending::Complete, std::nullopt};
+    return endOfFile(reader);
 }
 
 struct ReplayPipe::Queue {
