@@ -114,7 +114,6 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     }
 
     helpFile_ = QDir(programFolder_).filePath(QStringLiteral("kivotrek-help.html"));
-    loadLogo();
 
     focusFollower_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         const int p = tableTabs->pageOf(now);
@@ -130,6 +129,9 @@ MainWindow::~MainWindow()
     // Top-level windows of their own; they must not outlive the dialog and prompts they use.
     delete about_;
     delete preview_;
+    // The table's boxes write the table when their text changes, and a box can still change
+    // (its completer, its focus) while it is torn down: tear them down while the table is there.
+    delete takeCentralWidget();
 }
 
 void MainWindow::buildTopStrip(QWidget* client)
@@ -180,17 +182,20 @@ QComboBox* MainWindow::makeCombo(QWidget* page, const QStringList& items, const 
 {
     auto* c = new QComboBox(page);
     c->addItems(items);
-    // Editable through a line edit of our own: setEditable() would also make the list's popup,
-    // and a completer over the list at once. The popup comes when it first opens, the
-    // completer's list when the box first takes the focus (eventFilter): together most of the
-    // cost of a box, 315 of them.
+    // Editable through a line edit of our own: setEditable() would also make the list's popup
+    // and a completer over the list for every box, most of the cost of a box, 315 of them. The
+    // popup comes when it first opens; the boxes of one list share one completer, which the box
+    // that takes the focus takes over (QComboBox does that itself), as only the focused box
+    // completes.
     auto* edit = new QLineEdit(c);
-    auto* completer = new QCompleter(edit);
-    completer->setCaseSensitivity(Qt::CaseInsensitive);
-    completer->setCompletionMode(QCompleter::InlineCompletion);
+    QCompleter*& completer = completers_[items.join(QLatin1Char('\n'))];
+    if (!completer) {
+        completer = new QCompleter(items, this);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setCompletionMode(QCompleter::InlineCompletion);
+    }
     edit->setCompleter(completer);
     c->setLineEdit(edit);
-    c->installEventFilter(this); // the box takes the focus for its line edit
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setEditText(QString());
     c->setGeometry(geometry);
@@ -415,6 +420,16 @@ bool MainWindow::focusNextPrevChild(bool next)
     return true;
 }
 
+const QImage& MainWindow::logo() const
+{
+    // Only the printed page shows it: read when it is first needed, not at start-up.
+    if (!logoLoaded_) {
+        logoLoaded_ = true;
+        const_cast<MainWindow*>(this)->loadLogo();
+    }
+    return logo_;
+}
+
 void MainWindow::loadLogo()
 {
     const QString path = QDir(programFolder_).filePath(QStringLiteral("image.bmp"));
@@ -632,7 +647,7 @@ bool MainWindow::printDrawing(QString* problem)
     const double dpi = pr.resolution();
     const QString path = pathEdit->text();
     const QString size = sizeChoice->currentText();
-    const PageFoot foot {logo_, productCodeEdit->text()};
+    const PageFoot foot {logo(), productCodeEdit->text()};
 
     // A drawing that cannot be completed starts no print job at all: try it on a page that
     // draws nothing first (the colour generator is only taken on the real page).
@@ -712,12 +727,6 @@ void MainWindow::chooseColor(int i)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn) {
-        auto* combo = qobject_cast<QComboBox*>(watched);
-        QCompleter* completer = combo && combo->lineEdit() ? combo->lineEdit()->completer() : nullptr;
-        if (completer && !completer->model())
-            completer->setModel(combo->model());
-    }
     if (event->type() == QEvent::MouseButtonDblClick) {
         for (int i = 0; i < HoleTable::kRows; ++i) {
             if (watched == dcode_[static_cast<size_t>(i)]) {

@@ -9,6 +9,7 @@
 #include "gerber/formatsniffer.h"
 #include "table/holetable.h"
 
+#include <QHash>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
@@ -19,6 +20,7 @@ class QAction;
 class QPrinter;
 class QComboBox;
 class QLabel;
+class QCompleter;
 class QLineEdit;
 
 namespace kivotrek {
@@ -51,7 +53,7 @@ public:
     BoardExtent& extent() { return extent_; }
     CommonDialog& commonDialog() { return *dialog_; }
     Prompts& prompts() { return *prompts_; }
-    const QImage& logo() const { return logo_; } // pictureBox: image.bmp beside the program
+    const QImage& logo() const; // image.bmp beside the program, for the printed page
     QString helpFile() const { return helpFile_; }
     QString programFolder() const { return programFolder_; }
 
@@ -130,11 +132,13 @@ private:
     QString programFolder_;
     QString helpFile_;
     QImage logo_;
+    mutable bool logoLoaded_ = false;
     std::array<QLineEdit*, HoleTable::kRows> dcode_ {};
     std::array<QLineEdit*, HoleTable::kRows> diameter_ {};
     std::array<QComboBox*, HoleTable::kRows> sign1_ {}, tol1_ {}, sign2_ {}, tol2_ {}, kind_ {};
     std::array<ColorSwatch*, HoleTable::kRows> swatch_ {};
     std::array<bool, 3> built_ {}; // the table's pages whose fields exist
+    QHash<QString, QCompleter*> completers_; // one per list of the table's boxes
     QPointer<AboutBox> about_;
     QPointer<PreviewWindow> preview_;
     std::unique_ptr<QPrinter> printer_;

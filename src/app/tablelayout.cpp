@@ -38,15 +38,18 @@ TableLayout::TableLayout(
     : tw_(tw)
 {
     const QFontMetrics fm(QApplication::font());
-    // What the style keeps of an editable combo box for its frame and arrow.
+    // What the style keeps of an editable combo box for its frame and arrow, asked of a plain box
+    // with the editable option (an editable probe would make a completer and its model too).
     ProbeCombo probe;
-    probe.setLineEdit(new QLineEdit(&probe)); // editable, as the table's boxes are made
     probe.resize(200, probe.sizeHint().height());
     QStyleOptionComboBox option;
     probe.initStyleOption(&option);
+    option.editable = true;
     const QRect edit =
         probe.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &probe);
-    const int comboOverhead = 200 - edit.width() + lineEditOverhead(*probe.lineEdit());
+    QLineEdit inner; // a box's line edit has no frame of its own
+    inner.setFrame(false);
+    const int comboOverhead = 200 - edit.width() + lineEditOverhead(inner);
     const QLineEdit box;
     const int boxOverhead = lineEditOverhead(box);
 

@@ -356,12 +356,21 @@ TEST(MainWindow, TableBoxesCompleteFromTheirListAndWriteTheTable)
     w->tableTabs->setCurrentIndex(2);
     kind->lineEdit()->setFocus();
     ASSERT_TRUE(kind->lineEdit()->completer());
-    EXPECT_EQ(kind->lineEdit()->completer()->model(), kind->model()) << "the list, once focused";
+    EXPECT_EQ(kind->lineEdit()->completer()->widget(), kind) << "the focused box completes";
+    EXPECT_EQ(kind->lineEdit()->completer()->model()->rowCount(), kind->count()); // from its own list
     QTest::keyClicks(kind->lineEdit(), QStringLiteral("N"));
     EXPECT_EQ(kind->currentText(), QStringLiteral("NTH")); // the list's completion, inline
     EXPECT_EQ(w->table().row(50).kind, QStringLiteral("NTH"));
     kind->setCurrentIndex(2); // picked from the list
     EXPECT_EQ(w->table().row(50).kind, QStringLiteral("外形"));
+
+    // The boxes of a list share its completer: the next focused box completes, the last keeps its text.
+    QComboBox* other = w->kindBox(0);
+    w->tableTabs->setCurrentIndex(0);
+    other->lineEdit()->setFocus();
+    QTest::keyClicks(other->lineEdit(), QStringLiteral("n"));
+    EXPECT_EQ(other->currentText(), QStringLiteral("nTH"));
+    EXPECT_EQ(kind->currentText(), QStringLiteral("外形"));
 }
 
 TEST(MainWindow, ExcellonReadThroughTheDialogDrawsInTheFrameOfItsHoles)
