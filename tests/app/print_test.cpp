@@ -125,6 +125,18 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
     }
 }
 
+TEST(PrintCommand, AnExcellonFilePrintsInTheFrameOfItsHoles)
+{
+    Window w;
+    w.dialog->files.push_back(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl"));
+    w->readExcellon();
+    const QString pdf = w.dir.path(QStringLiteral("pth.pdf"));
+    w.dialog->printers = {pdf, std::nullopt};
+    w->print();
+    EXPECT_EQ(head(pdf), QByteArray("%PDF-"));
+    EXPECT_EQ(w.prompts->messages, QStringList({kAskDefault})); // printed, with no other message
+}
+
 TEST(PrintCommand, ASizeThatIsNoNumberIsRefusedBeforeTheDialog)
 {
     Window w;

@@ -555,4 +555,12 @@ TEST(CliExcellon, ReadHolesAndRender)
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_FALSE(QImage(png).isNull());
     EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("--excellon"), QStringLiteral("--rs274x"), pth}).exitCode, 64);
+
+    // The printed page of an Excellon file, in the frame of its holes.
+    const QString svg = dir.path(QStringLiteral("npth.svg"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--auto"), QStringLiteral("--page"), QStringLiteral("自動(A4縦)"),
+        QStringLiteral("--dpi"), QStringLiteral("72"), QStringLiteral("-o"), svg,
+        QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(test::readAll(svg).count("<circle"), 8 + 3); // eight holes and three legend marks
 }
