@@ -166,12 +166,9 @@ int runRender(const QStringList& args, int& argc, char** argv)
         }
         if (!inputFailure && !o.page) {
             preview = std::make_unique<PreviewTarget>(suffix);
-            if (drill) {
-                frame = drillFrame(*drill);
-                scaled = preparePreview(table, frame.extent, preview->surface(), previewLayout);
-            } else {
-                scaled = preparePreview(table, extent, preview->surface(), previewLayout);
-            }
+            if (drill)
+                frame = drillFrame(*drill); // its extent is the one the read set
+            scaled = preparePreview(table, extent, preview->surface(), previewLayout);
         }
         inputsReady.release();
         if (scaled && !drill)
