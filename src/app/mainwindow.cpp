@@ -510,7 +510,9 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     pathEdit->setText(path);
     pathEdit->setCursorPosition(0); // the start of a long path: its folder
     menuAction(QStringLiteral("readSettings"))->setEnabled(true);
-    const MessageSink sink = [this](const QString& text) { showMessage(text); };
+    // What the read has to say is shown over the table it filled.
+    QStringList said;
+    const MessageSink sink = [&said](const QString& text) { said << text; };
     format_ = reader == ReaderKind::Excellon ? DrillFormat::Excellon : DrillFormat::Gerber;
     switch (reader) {
     case ReaderKind::Standard: ::kivotrek::readStandardGerber(path, table_, extent_, sink); break;
@@ -518,6 +520,8 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     case ReaderKind::Excellon: readExcellonInto(path, table_, extent_, sink); break;
     }
     refreshTable();
+    for (const QString& text : said)
+        showMessage(text);
 }
 
 void MainWindow::openFile(const QString& path)

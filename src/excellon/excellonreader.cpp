@@ -197,6 +197,7 @@ private:
     QString sectionKind_; // from ";TYPE=", for the tool definitions after it
     bool ended_ = false; // M30 / M00
     bool inHeader_ = false;
+    bool sawBody_ = false; // the header ended, or a hole or tool selection came
 };
 
 void Reader::skip(qint64 lineNo)
@@ -343,6 +344,7 @@ bool Reader::keyword(QByteArrayView line)
     }
     if (line == "%" || line == "M95") {
         inHeader_ = false;
+        sawBody_ = true;
         return true;
     }
     if (startsWord("METRIC") || startsWord("INCH")) {
@@ -369,10 +371,11 @@ bool Reader::keyword(QByteArrayView line)
     // Operator messages and canned text: "M47,TEXT", "M97,TEXT", "M98,TEXT".
     if (line.startsWith("M47") || line.startsWith("M97") || line.startsWith("M98"))
         return true;
-    // Header parameters: VER,1  FMAT,2  ICI,OFF  ATC,ON  DETECT,ON  OM48  TCST,OFF ...
+    // Header parameters: VER,1  FMAT,2  ICI,OFF  ATC,ON  DETECT,ON  OM48  TCST,OFF ... In the body
+    // such a word is no Excellon and counts as a line that cannot be read.
     static const QRegularExpression parameter(QStringLiteral("^[A-Z][A-Z0-9]*[A-Z]+[0-9]*(\\s*[,=].*)?$"));
-    if (line.size() >= 2 && line[0] >= 'A' && line[0] <= 'Z' && line[1] >= 'A' && line[1] <= 'Z'
-        && parameter.match(QString::fromLatin1(line.toByteArray())).hasMatch())
+    if ((inHeader_ || !sawBody_) && line.size() >= 2 && line[0] >= 'A' && line[0] <= 'Z' && line[1] >= 'A'
+        && line[1] <= 'Z' && parameter.match(QString::fromLatin1(line.toByteArray())).hasMatch())
         return true;
     return false;
 }
@@ -465,8 +468,10 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
                 t.kind = sectionKind_;
             pendingKind_.clear();
         }
-        if (!c || !inHeader_)
+        if (!c || !inHeader_) {
             current_ = *index;
+            sawBody_ = sawBody_ || !inHeader_;
+        }
         return true;
     }
 

@@ -182,12 +182,13 @@ TEST(Excellon, AllegroToolCommentsGiveSizesKindsAndTolerances)
 
 TEST(Excellon, SkippedLinesTooManyToolsBinaryAndEmptyFiles)
 {
-    Read r = read("M48\nMETRIC\nT1C1.0\n%\nT1\nX1.0Y1.0\nHELLO WORLD?\n(a comment) X2.0Y2.0\nX1..2Y3\nX3.0Y3.0\nM30\n");
+    Read r = read("M48\nMETRIC\nT1C1.0\n%\nT1\nX1.0Y1.0\nHELLO WORLD?\n(a comment) X2.0Y2.0\nX1..2Y3\nHELLO\n"
+                  "X3.0Y3.0\nM30\n");
     EXPECT_EQ(r.drill.holes.size(), 3u);
-    EXPECT_EQ(r.drill.skippedLines, 2);
+    EXPECT_EQ(r.drill.skippedLines, 3); // a header word in the body is no Excellon either
     EXPECT_EQ(r.drill.firstSkippedLine, 7);
     EXPECT_EQ(r.messages,
-        QStringList({QStringLiteral("読み込めない行が2行あったため、読み飛ばしました（最初は7行目）。")}));
+        QStringList({QStringLiteral("読み込めない行が3行あったため、読み飛ばしました（最初は7行目）。")}));
 
     QByteArray many = "M48\nMETRIC\n";
     for (int t = 1; t <= 64; ++t)
