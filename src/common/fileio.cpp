@@ -1,5 +1,7 @@
 #include "common/fileio.h"
 
+#include "common/messages.h"
+
 #include <QFileInfo>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +28,16 @@ bool commitWhole(QSaveFile& file)
 bool isRegularFile(const QString& path)
 {
     return QFileInfo(path).isFile();
+}
+
+bool openToRead(QFile& file)
+{
+    return isRegularFile(file.fileName()) && file.open(QIODevice::ReadOnly);
+}
+
+QString whyUnopenable(const QString& path)
+{
+    return !QFileInfo::exists(path) || isRegularFile(path) ? msg::cannotOpen(path) : msg::notARegularFile(path);
 }
 
 bool isSameFile(const QString& a, const QString& b)

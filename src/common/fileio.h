@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QSaveFile>
 #include <QString>
 
@@ -15,6 +16,14 @@ bool commitWhole(QSaveFile& file);
 // True for a regular file (after links): not a pipe, a device or a folder. Files are read by
 // name more than once (to read, then to draw), and opening a pipe may block.
 bool isRegularFile(const QString& path);
+
+// Opens the file for reading, only when it is a regular file: a pipe would block, or could be
+// read only once.
+bool openToRead(QFile& file);
+
+// Why a file cannot be opened for reading, as the user is told: missing or closed to us, or not
+// a regular file.
+QString whyUnopenable(const QString& path);
 
 // True when both names lead to one existing file (through links, hard ones too).
 bool isSameFile(const QString& a, const QString& b);

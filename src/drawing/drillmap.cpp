@@ -319,9 +319,8 @@ QString drawingProblem(const DrawResult& result, const QString& path)
     case DrawResult::Ending::Unreadable:
         if (path.isEmpty())
             return msg::noFileRead();
-        if (!QFileInfo::exists(path))
-            return msg::cannotOpen(path);
-        return isRegularFile(path) ? msg::readError(path) : msg::notARegularFile(path);
+        // A file that opened now and failed while it was read says so; else why it did not open.
+        return QFileInfo::exists(path) && isRegularFile(path) ? msg::readError(path) : whyUnopenable(path);
     }
     return QString();
 }
@@ -376,7 +375,7 @@ DrawResult replayExcellon(const ExcellonDrill& drill, const DrillFrame& frame, c
 DrawResult listMarks(const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out)
 {
     QFile file(path);
-    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
+    if (!openToRead(file))
         return {DrawResult::Ending::Unreadable, std::nullopt};
     LineReader reader(file);
     const Cutter cutter;
@@ -433,7 +432,7 @@ DrawResult replayDrillMap(const QString& path, const HoleTable& table, const Boa
     const Layout& layout, Surface& surface)
 {
     QFile file(path);
-    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
+    if (!openToRead(file))
         return {DrawResult::Ending::Unreadable, std::nullopt};
     return replayDrillMap(file, table, extent, layout, surface);
 }
@@ -525,7 +524,7 @@ void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layou
 {
     Batch batch;
     QFile file(path);
-    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly)) {
+    if (!openToRead(file)) {
         batch.last = batch.unreadable = true;
         queue_->push(batch);
         return;

@@ -716,11 +716,10 @@ ExcellonDrill readExcellon(QIODevice& device, const QString& name, const Message
 
 ExcellonDrill readExcellon(const QString& path, const MessageSink& sink)
 {
-    const bool regular = isRegularFile(path);
     QFile file(path);
-    if (!regular || !file.open(QIODevice::ReadOnly)) {
+    if (!openToRead(file)) {
         if (sink)
-            sink(regular || !QFileInfo::exists(path) ? msg::cannotOpen(path) : msg::notARegularFile(path));
+            sink(whyUnopenable(path));
         ExcellonDrill out;
         out.ending = ExcellonDrill::Ending::Unreadable;
         return out;
@@ -731,7 +730,7 @@ ExcellonDrill readExcellon(const QString& path, const MessageSink& sink)
 bool looksLikeExcellon(const QString& path)
 {
     QFile file(path);
-    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
+    if (!openToRead(file))
         return false;
     static const QRegularExpression toolDefinition(QStringLiteral("^T\\d+[A-Z0-9.]*C[\\d.]"));
     const QList<QByteArray> lines = file.read(16 * 1024).split('\n');

@@ -10,7 +10,7 @@ namespace kivotrek {
 bool looksLikeRs274x(const QString& path)
 {
     QFile file(path);
-    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
+    if (!openToRead(file))
         return false;
     const QByteArray head = file.read(64 * 1024);
     qsizetype end = 0;

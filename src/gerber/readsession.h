@@ -11,7 +11,6 @@
 #include "gerber/readresult.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <functional>
 
 namespace kivotrek {
@@ -83,12 +82,11 @@ inline ReadResult readFile(const QString& path, BoardExtent& extent, const Messa
     const std::function<ReadResult(QIODevice&)>& read)
 {
     // A pipe or a device would block or be read only once (the drawing reads the file again).
-    const bool regular = isRegularFile(path);
     QFile file(path);
-    if (!regular || !file.open(QIODevice::ReadOnly)) {
+    if (!openToRead(file)) {
         ExtentTracker(extent).convertToTwips();
         if (sink)
-            sink(regular || !QFileInfo::exists(path) ? msg::cannotOpen(path) : msg::notARegularFile(path));
+            sink(whyUnopenable(path));
         return {ReadEnding::Unreadable, std::nullopt};
     }
     return read(file);

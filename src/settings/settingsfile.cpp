@@ -178,7 +178,7 @@ bool loadSettings(const QString& path, HoleTable& table, QString& productCode, Q
 {
     QFile file(path);
     std::optional<SettingsValues> values;
-    if (isRegularFile(path) && file.open(QIODevice::ReadOnly))
+    if (openToRead(file))
         values = decodeSettings(file.read(kMaxSettingsRead));
     file.close();
     if (!values) {
