@@ -17,7 +17,7 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThread>
-#include "excellon/drillframe.h"
+#include "board/drillframe.h"
 
 #include <cstdio>
 #include <functional>

@@ -4,7 +4,7 @@
 #include "drawing/drillmap.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
-#include "excellon/drillframe.h"
+#include "board/drillframe.h"
 
 #include <QBuffer>
 #include <cstdlib>
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     QBuffer file(&bytes);
     file.open(QIODevice::ReadOnly);
-    const ExcellonDrill drill = readExcellon(file, QStringLiteral("fuzz.drl"), {});
+    const DrillData drill = readExcellon(file, QStringLiteral("fuzz.drl"), {});
     if (file.isOpen() || drill.tools.size() > size_t(HoleTable::kRows))
         std::abort();
     for (const DrillHit& h : drill.holes) {

@@ -10,7 +10,7 @@
 #include "common/messages.h"
 #include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"
-#include "excellon/drillframe.h"
+#include "board/drillframe.h"
 #include "gerber/formatsniffer.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"

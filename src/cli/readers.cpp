@@ -1,7 +1,7 @@
 #include "cli/readers.h"
 
 #include "cli/clicommon.h"
-#include "excellon/drillframe.h"
+#include "board/drillframe.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
 
@@ -70,13 +70,13 @@ ReadOutcome readFile(
     if (reader == ReaderKind::Excellon) {
         o.drill = readExcellonInto(path, table, extent, sink);
         switch (o.drill->ending) {
-        case ExcellonDrill::Ending::Complete: break;
-        case ExcellonDrill::Ending::TooManyTools:
+        case DrillData::Ending::Complete: break;
+        case DrillData::Ending::TooManyTools:
             o.ending = "fault";
             o.stoppedAtLine = o.drill->stoppedAtLine;
             o.status = kStopped;
             break;
-        case ExcellonDrill::Ending::Unreadable:
+        case DrillData::Ending::Unreadable:
             o.ending = "unreadable";
             o.status = kUnreadable;
             break;

@@ -39,7 +39,7 @@ struct ReadOutcome {
     const char* ending = "complete"; // "complete", "rejected", "fault", "unreadable"
     std::optional<qint64> stoppedAtLine;
     int status = 0; // exit status: 0 complete, 2 rejected or fault, 3 unreadable
-    std::optional<ExcellonDrill> drill; // an Excellon file's holes
+    std::optional<DrillData> drill; // an Excellon file's holes
 };
 ReadOutcome readFile(ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent,
     const MessageSink& sink);

@@ -146,7 +146,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
     ReplayPipe pipe;
     const ReaderKind reader = o.reader.resolve(o.gerber);
     const DrillSource source {o.gerber, reader == ReaderKind::Excellon ? DrillFormat::Excellon : DrillFormat::Gerber};
-    std::optional<ExcellonDrill> drill; // an Excellon file is read once, whole
+    std::optional<DrillData> drill; // an Excellon file is read once, whole
     DrillFrame frame;
     QSemaphore inputsReady;
     JoiningThread inputs([&] {

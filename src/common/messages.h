@@ -66,6 +66,14 @@ inline QString binaryDrillFile(const QString& path)
 {
     return path + QStringLiteral("はバイナリ形式のため、Excellonドリルファイルとして読み込めません。");
 }
+inline QString binaryGerberFile(const QString& path)
+{
+    return path + QStringLiteral("はバイナリ形式のため、ガーバーファイルとして読み込めません。");
+}
+inline QString noOutline(const QString& path)
+{
+    return path + QStringLiteral("には外形の線がありません。");
+}
 inline QString linesSkipped(qint64 count, qint64 firstLine)
 {
     return QStringLiteral("読み込めない行が%1行あったため、読み飛ばしました（最初は%2行目）。")

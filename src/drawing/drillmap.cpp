@@ -325,7 +325,7 @@ QString drawingProblem(const DrawResult& result, const QString& path)
     return QString();
 }
 
-DrawResult replayExcellon(const ExcellonDrill& drill, const DrillFrame& frame, const HoleTable& table,
+DrawResult replayExcellon(const DrillData& drill, const DrillFrame& frame, const HoleTable& table,
     const Layout& layout, Surface& surface)
 {
     // Drawing units are micrometres at 0.0567 twips, then the layout's scale, as a cut Gerber
@@ -419,8 +419,8 @@ DrawResult drawSource(
         return replayDrillMap(source.path, table, extent, layout, surface);
     }
     // Read again, as a Gerber file is replayed again: the drawing shows the file as it is now.
-    const ExcellonDrill drill = readExcellon(source.path, {});
-    if (drill.ending == ExcellonDrill::Ending::Unreadable)
+    const DrillData drill = readExcellon(source.path, {});
+    if (drill.ending == DrillData::Ending::Unreadable)
         return {DrawResult::Ending::Unreadable, std::nullopt};
     const DrillFrame frame = drillFrame(drill);
     if (!layout.prepare(table, frame.extent, surface))

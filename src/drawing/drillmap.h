@@ -6,7 +6,7 @@
 // how wide the pen is comes from a Layout: one for the preview, one for the printed page.
 
 #include "drawing/surface.h"
-#include "excellon/drillframe.h"
+#include "board/drillframe.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
 
@@ -119,7 +119,7 @@ DrawResult replayDrillMap(const QString& path, const HoleTable& table, const Boa
     const Layout& layout, Surface& surface);
 // The holes of an Excellon file as dots and its slots as round-ended lines, as wide as the
 // row's pen, in file order (holes, then slots), placed by the frame.
-DrawResult replayExcellon(const ExcellonDrill& drill, const DrillFrame& frame, const HoleTable& table,
+DrawResult replayExcellon(const DrillData& drill, const DrillFrame& frame, const HoleTable& table,
     const Layout& layout, Surface& surface);
 
 // The same from an open device.

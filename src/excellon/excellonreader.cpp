@@ -14,25 +14,8 @@
 
 namespace kivotrek {
 
-QString diameterText(double millimetres)
-{
-    QString text = QString::number(std::round(millimetres * 1000.0) / 1000.0, 'f', 3);
-    if (text.endsWith(QLatin1Char('0')))
-        text.chop(1); // three decimals, or two where the third is a zero
-    return text;
-}
-
 namespace {
 constexpr double kMillimetresPerInch = 25.4;
-
-// A tolerance value as the lists write it: no trailing zeros ("0.1", "0.05", "0").
-QString toleranceText(double millimetres)
-{
-    QString text = QString::number(std::round(millimetres * 1000.0) / 1000.0, 'f', 3);
-    while (text.contains(QLatin1Char('.')) && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
-        text.chop(1);
-    return text;
-}
 
 // A number as written: sign, digits, at most one point. Its digits as a whole number and how
 // many of them follow the point. No member initializers: a line's words are made for every hole.
@@ -153,7 +136,7 @@ std::optional<int> toolNumber(const Word& w)
 
 class Reader {
 public:
-    Reader(const QString& name, ExcellonDrill& out) : name_(name), out_(out) { }
+    Reader(const QString& name, DrillData& out) : name_(name), out_(out) { }
 
     // False when the read ends at this line (a 64th tool).
     bool line(QByteArrayView raw, qint64 lineNo);
@@ -176,7 +159,7 @@ private:
     bool move(const Word* x, const Word* y, double& nx, double& ny);
 
     QString name_;
-    ExcellonDrill& out_;
+    DrillData& out_;
     std::unordered_map<int, int> toolIndex_;
     Units units_ = Units::Unknown;
     Units commentUnits_ = Units::Unknown;
@@ -189,6 +172,7 @@ private:
     bool rout_ = false; // after G00 / G01: coordinates move the tool, they do not drill
     int routMotion_ = 0; // 0 G00 (move), 1 G01 (cut)
     bool toolDown_ = false; // M15 .. M16/M17
+    bool routing_ = false; // the last rout cut ends where the next one starts: one slot
     double x_ = 0, y_ = 0; // millimetres
     double offsetX_ = 0, offsetY_ = 0; // G93
     int current_ = -1; // index of the selected tool
@@ -213,11 +197,11 @@ std::optional<int> Reader::tool(int number, QByteArrayView code, qint64 lineNo)
     if (it != toolIndex_.end())
         return it->second;
     if (out_.tools.size() >= size_t(HoleTable::kRows)) {
-        out_.ending = ExcellonDrill::Ending::TooManyTools;
+        out_.ending = DrillData::Ending::TooManyTools;
         out_.stoppedAtLine = lineNo;
         return std::nullopt;
     }
-    ExcellonTool t;
+    DrillTool t;
     t.number = number;
     t.code = QStringLiteral("T") + QString::fromLatin1(code.toByteArray());
     out_.tools.push_back(t);
@@ -304,7 +288,7 @@ void Reader::comment(const QString& text)
         const auto index = tool(*number, digits, 0);
         if (!index)
             return;
-        ExcellonTool& t = out_.tools[size_t(*index)];
+        DrillTool& t = out_.tools[size_t(*index)];
         t.diameter = m.captured(2).toDouble() * factor;
         const QString plating = m.captured(5).toUpper();
         if (plating == QLatin1String("PLATED"))
@@ -312,22 +296,7 @@ void Reader::comment(const QString& text)
         else if (plating == QLatin1String("NON_PLATED"))
             t.kind = QStringLiteral("NTH");
         // The tolerances, where they fit the lists of the table.
-        const QString plus = toleranceText(m.captured(3).toDouble() * factor);
-        const QString minus = toleranceText(m.captured(4).toDouble() * factor);
-        const QStringList values = HoleTable::valueChoices(*index);
-        if (plus == minus && values.contains(plus)) {
-            t.sign1 = QStringLiteral("±");
-            t.tol1 = plus;
-        } else {
-            if (values.contains(plus)) {
-                t.sign1 = QStringLiteral("＋");
-                t.tol1 = plus;
-            }
-            if (values.contains(minus)) {
-                t.sign2 = QStringLiteral("－");
-                t.tol2 = minus;
-            }
-        }
+        fitTolerances(t, *index, m.captured(3).toDouble() * factor, m.captured(4).toDouble() * factor);
     }
 }
 
@@ -456,7 +425,7 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
             stop = true;
             return true;
         }
-        ExcellonTool& t = out_.tools[size_t(*index)];
+        DrillTool& t = out_.tools[size_t(*index)];
         if (c) {
             const auto d = size(*c);
             if (!d)
@@ -506,7 +475,10 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
             switch (code) {
             case 30:
             case 0: ended_ = true; break; // end of program
-            case 15: toolDown_ = true; break;
+            case 15:
+                toolDown_ = true;
+                routing_ = false;
+                break;
             case 16:
             case 17: toolDown_ = false; break;
             case 71: units_ = Units::Metric; break;
@@ -565,8 +537,10 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         return true;
     }
     if (rout_) {
-        if (routMotion_ == 1 && toolDown_ && current_ >= 0)
-            out_.slotHoles.push_back({current_, x_, y_, nx, ny});
+        const bool cut = routMotion_ == 1 && toolDown_ && current_ >= 0;
+        if (cut)
+            out_.slotHoles.push_back({current_, x_, y_, nx, ny, routing_});
+        routing_ = cut;
         x_ = nx;
         y_ = ny;
         return true;
@@ -644,44 +618,25 @@ bool Reader::line(QByteArrayView raw, qint64 lineNo)
 void Reader::finish()
 {
     // Plated or not: the tool's own attribute, else the file's, else the file's name.
-    QString byName;
-    const QString file = QFileInfo(name_).fileName().toLower();
-    if (file.contains(QLatin1String("npth")) || file.contains(QLatin1String("unplated"))
-        || file.contains(QLatin1String("nonplated")) || file.contains(QLatin1String("non-plated")))
-        byName = QStringLiteral("NTH");
-    else if (file.contains(QLatin1String("pth")) || file.contains(QLatin1String("plated")))
-        byName = QStringLiteral("TH");
-    for (ExcellonTool& t : out_.tools) {
+    const QString byName = kindFromFileName(name_);
+    for (DrillTool& t : out_.tools) {
         if (t.kind.isEmpty())
             t.kind = !fileKind_.isEmpty() ? fileKind_ : byName;
     }
 }
 
-bool looksBinary(QIODevice& device)
-{
-    const QByteArray head = device.peek(4096);
-    int control = 0;
-    for (char c : head) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u == 0)
-            return true;
-        if (u < 0x20 && u != '\n' && u != '\r' && u != '\t' && u != '\f')
-            ++control;
-    }
-    return control * 10 > head.size();
-}
 } // namespace
 
-ExcellonDrill readExcellon(QIODevice& device, const QString& name, const MessageSink& sink)
+DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink& sink)
 {
-    ExcellonDrill out;
+    DrillData out;
     const auto say = [&sink](const QString& text) {
         if (sink)
             sink(text);
     };
     if (looksBinary(device)) {
         device.close();
-        out.ending = ExcellonDrill::Ending::Unreadable;
+        out.ending = DrillData::Ending::Unreadable;
         say(msg::binaryDrillFile(name));
         return out;
     }
@@ -703,7 +658,7 @@ ExcellonDrill readExcellon(QIODevice& device, const QString& name, const Message
         if (!out.firstSkippedLine)
             out.firstSkippedLine = lines.lineNumber() + 1;
     } else if (lines.failed()) {
-        out.ending = ExcellonDrill::Ending::Unreadable;
+        out.ending = DrillData::Ending::Unreadable;
         say(msg::readError(name));
         return out;
     }
@@ -714,14 +669,14 @@ ExcellonDrill readExcellon(QIODevice& device, const QString& name, const Message
     return out;
 }
 
-ExcellonDrill readExcellon(const QString& path, const MessageSink& sink)
+DrillData readExcellon(const QString& path, const MessageSink& sink)
 {
     QFile file(path);
     if (!openToRead(file)) {
         if (sink)
             sink(whyUnopenable(path));
-        ExcellonDrill out;
-        out.ending = ExcellonDrill::Ending::Unreadable;
+        DrillData out;
+        out.ending = DrillData::Ending::Unreadable;
         return out;
     }
     return readExcellon(file, path, sink);

@@ -1,5 +1,7 @@
 #include "gerber/formatsniffer.h"
 
+#include "gerber/x2reader.h"
+
 #include "common/fileio.h"
 #include "excellon/excellonreader.h"
 
@@ -25,6 +27,8 @@ ReaderKind detectReader(const QString& path)
 {
     if (looksLikeExcellon(path))
         return ReaderKind::Excellon;
+    if (looksLikeGerberX2(path))
+        return ReaderKind::GerberX2;
     return looksLikeRs274x(path) ? ReaderKind::Rs274x : ReaderKind::Standard;
 }
 

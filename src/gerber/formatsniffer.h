@@ -10,8 +10,9 @@ bool looksLikeRs274x(const QString& path);
 
 // Which reader a file given without a command calls for (the command line, the desktop's
 // "open with"): Excellon when its first lines look like Excellon (M48, METRIC / INCH, a tool
-// definition T..C..), RS-274X when a format statement comes first, standard otherwise.
-enum class ReaderKind { Standard, Rs274x, Excellon };
+// definition T..C..), today's Gerber when they carry a unit statement or file attributes
+// (%MO, %TF), RS-274X when a format statement comes first, standard otherwise.
+enum class ReaderKind { Standard, Rs274x, Excellon, GerberX2 };
 ReaderKind detectReader(const QString& path);
 
 } // namespace kivotrek

@@ -372,7 +372,7 @@ TEST(ExcellonDrawing, TheFrameOfTheHolesDrawsAsTheSameBoardInGerber)
     excellon.table.row(0).dcode = QStringLiteral("T1");
     const QString drl = excellon.scratch.write(QStringLiteral("d.drl"),
         "M48\nMETRIC\nT1C1.0\n%\nT1\nX-10.0Y-20.0\nX89.0Y59.0\nX0Y0G85X10.0Y0\nM30\n");
-    const ExcellonDrill drill = readExcellon(drl, {});
+    const DrillData drill = readExcellon(drl, {});
     const DrillFrame frame = drillFrame(drill);
     EXPECT_DOUBLE_EQ(frame.left, -10.5);
     EXPECT_DOUBLE_EQ(frame.bottom, -20.5);

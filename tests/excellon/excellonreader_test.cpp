@@ -10,7 +10,7 @@ using namespace kivotrek;
 
 namespace {
 struct Read {
-    ExcellonDrill drill;
+    DrillData drill;
     QStringList messages;
 };
 
@@ -64,7 +64,7 @@ TEST(Excellon, KiCadDecimalMetricWithAttributes)
                         "X100Y-50\n"
                         "T0\n"
                         "M30\n");
-    EXPECT_EQ(r.drill.ending, ExcellonDrill::Ending::Complete);
+    EXPECT_EQ(r.drill.ending, DrillData::Ending::Complete);
     EXPECT_TRUE(r.messages.isEmpty()) << r.messages.join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(r.drill.tools.size(), 2u);
     EXPECT_EQ(r.drill.tools[0].code, QStringLiteral("T1"));
@@ -194,12 +194,12 @@ TEST(Excellon, SkippedLinesTooManyToolsBinaryAndEmptyFiles)
     for (int t = 1; t <= 64; ++t)
         many += "T" + QByteArray::number(t) + "C1.0\n";
     r = read(many);
-    EXPECT_EQ(r.drill.ending, ExcellonDrill::Ending::TooManyTools);
+    EXPECT_EQ(r.drill.ending, DrillData::Ending::TooManyTools);
     EXPECT_EQ(r.drill.tools.size(), 63u);
     EXPECT_EQ(r.messages.first(), QStringLiteral("穴種が63を超えたため、66行目で読み込みを中止しました。"));
 
     r = read(QByteArray("\x00\x01\x02\x03", 4) + QByteArray(100, '\x10'), QStringLiteral("BOARD.DRL"));
-    EXPECT_EQ(r.drill.ending, ExcellonDrill::Ending::Unreadable);
+    EXPECT_EQ(r.drill.ending, DrillData::Ending::Unreadable);
     EXPECT_EQ(r.messages,
         QStringList({QStringLiteral("BOARD.DRLはバイナリ形式のため、Excellonドリルファイルとして読み込めません。")}));
 

@@ -26,7 +26,7 @@ struct DrillFrame {
     std::optional<int32_t> unitsY(double millimetres) const;
 };
 
-DrillFrame drillFrame(const ExcellonDrill& drill);
+DrillFrame drillFrame(const DrillData& drill);
 
 // Clears the D-codes and diameters, as every read does.
 void prepareExcellonRead(HoleTable& table, BoardExtent& extent);
@@ -34,6 +34,6 @@ void prepareExcellonRead(HoleTable& table, BoardExtent& extent);
 // The read command: a hole row per tool, in order, with the tool as the file writes it, its
 // diameter, and the plating and tolerances the file gives (what the file does not say stays
 // as it was); the extent becomes the frame of the holes.
-ExcellonDrill readExcellonInto(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+DrillData readExcellonInto(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
 } // namespace kivotrek

@@ -1,4 +1,4 @@
-#include "excellon/drillframe.h"
+#include "board/drillframe.h"
 
 #include "common/numbers.h"
 
@@ -34,7 +34,7 @@ std::optional<int32_t> DrillFrame::unitsY(double millimetres) const
     return micrometres(millimetres - bottom);
 }
 
-DrillFrame drillFrame(const ExcellonDrill& drill)
+DrillFrame drillFrame(const DrillData& drill)
 {
     DrillFrame f;
     f.extent.unitScale = kStandardUnitScale;
@@ -57,7 +57,7 @@ DrillFrame drillFrame(const ExcellonDrill& drill)
         take(s.x2, s.y2);
     }
     double radius = 0;
-    for (const ExcellonTool& t : drill.tools)
+    for (const DrillTool& t : drill.tools)
         radius = std::max(radius, t.diameter.value_or(0) / 2);
     f.left = minX - radius;
     f.bottom = minY - radius;
@@ -72,12 +72,12 @@ void prepareExcellonRead(HoleTable& table, BoardExtent& extent)
     extent = BoardExtent {0, 0, kStandardUnitScale};
 }
 
-ExcellonDrill readExcellonInto(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+DrillData readExcellonInto(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     prepareExcellonRead(table, extent);
-    ExcellonDrill drill = readExcellon(path, sink);
+    DrillData drill = readExcellon(path, sink);
     for (size_t i = 0; i < drill.tools.size() && i < size_t(HoleTable::kRows); ++i) {
-        const ExcellonTool& t = drill.tools[i];
+        const DrillTool& t = drill.tools[i];
         HoleRow& row = table.row(int(i));
         row.dcode = t.code;
         if (t.diameter)

@@ -1,0 +1,80 @@
+#pragma once
+
+// What a drill file holds once read, whatever its format (Excellon, Gerber): its tools, holes
+// and slots, and any outline, in millimetres (file coordinates, y up, unshifted). The drawing,
+// the board and the batch command take them from there.
+
+#include "table/holetable.h"
+
+#include <QIODevice>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace kivotrek {
+
+struct DrillTool {
+    int number = 0; // T01 and T1 are tool 1; D10 is 10
+    QString code; // as the file first writes it: "T1", "T01", "D10"
+    std::optional<double> diameter; // millimetres
+    QString kind; // "TH", "NTH" or empty, from the file's attributes or its name
+    QString sign1, tol1, sign2, tol2; // from the file's tolerances, where they fit the lists
+    QString function; // what the file says the holes are for ("ViaDrill", "ComponentDrill", ...)
+};
+
+struct DrillHit {
+    int tool = 0; // index into DrillData::tools
+    double x = 0, y = 0; // millimetres
+};
+
+struct DrillSlot {
+    int tool = 0;
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    bool joined = false; // continues the slot before it (a routed path, an arc in pieces)
+};
+
+// A line of the board's outline (arcs come in short pieces), in millimetres.
+struct OutlineSegment {
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+struct DrillData {
+    enum class Ending {
+        Complete, // read to its end
+        TooManyTools, // a 64th tool: the read ends at its line
+        Unreadable, // the file could not be opened, is no regular file, or is binary
+    };
+    // What the file is for: holes, or the board's outline (a Gerber profile file).
+    enum class Role { Drill, Outline };
+    Ending ending = Ending::Complete;
+    Role role = Role::Drill;
+    std::vector<DrillTool> tools; // in order of first appearance
+    std::vector<DrillHit> holes;
+    std::vector<DrillSlot> slotHoles;
+    std::vector<OutlineSegment> outline; // a profile's lines, or a drill file's region edges
+    qint64 skippedLines = 0; // lines no rule could read
+    std::optional<qint64> firstSkippedLine;
+    std::optional<qint64> stoppedAtLine; // for TooManyTools
+
+    // Slots as a user counts them: a routed path is one slot however many pieces it has.
+    qint64 slotCount() const;
+};
+
+// The text of a diameter in millimetres: rounded to three decimals, a trailing zero dropped
+// down to two (0.8 -> "0.80", 0.381 -> "0.381", 0.8001 -> "0.80").
+QString diameterText(double millimetres);
+
+// A tolerance value as the lists write it: no trailing zeros ("0.1", "0.05", "0").
+QString toleranceText(double millimetres);
+
+// Sets the tool's tolerances where they fit the lists of its row: "±" when both are equal, else
+// "＋" plus and "－" minus, each only where its value is one of the row's choices.
+void fitTolerances(DrillTool& tool, int row, double plusMillimetres, double minusMillimetres);
+
+// "TH" or "NTH" when the file's name says it (-PTH, -NPTH, plated, unplated), else empty.
+QString kindFromFileName(const QString& path);
+
+// True when the first bytes of the device are not text (NULs, many control characters).
+bool looksBinary(QIODevice& device);
+
+} // namespace kivotrek

@@ -1,0 +1,952 @@
+#include "gerber/x2reader.h"
+
+#include "common/fileio.h"
+#include "common/messages.h"
+#include "gerber/linereader.h"
+
+#include <QFile>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <vector>
+
+namespace kivotrek {
+
+namespace {
+constexpr double kMillimetresPerInch = 25.4;
+constexpr double kPi = 3.14159265358979323846;
+// Step and repeat and aperture blocks multiply what they hold; a file asking for more objects
+// than this is damaged, not a board.
+constexpr size_t kMaxObjects = 50'000'000;
+
+struct Point {
+    double x = 0, y = 0;
+};
+
+// What a part of the file draws: the whole file, the inside of a step and repeat, an aperture block.
+struct Objects {
+    std::vector<DrillHit> holes;
+    std::vector<DrillSlot> routes;
+    std::vector<OutlineSegment> outline;
+    size_t size() const { return holes.size() + routes.size() + outline.size(); }
+};
+
+void appendMoved(const Objects& from, double dx, double dy, Objects& to)
+{
+    for (DrillHit h : from.holes) {
+        h.x += dx;
+        h.y += dy;
+        to.holes.push_back(h);
+    }
+    for (DrillSlot s : from.routes) {
+        s.x1 += dx;
+        s.y1 += dy;
+        s.x2 += dx;
+        s.y2 += dy;
+        to.routes.push_back(s);
+    }
+    for (OutlineSegment s : from.outline) {
+        s.x1 += dx;
+        s.y1 += dy;
+        s.x2 += dx;
+        s.y2 += dy;
+        to.outline.push_back(s);
+    }
+}
+
+struct Aperture {
+    int number = 0;
+    std::optional<double> diameter; // millimetres: a circle's, else the smaller side
+    QString kind; // from its .AperFunction: "TH", "NTH" or empty
+    QString function;
+    std::optional<std::pair<double, double>> tolerance; // +, - in millimetres
+    int tool = -1; // index into the tools once a hole or slot uses it
+    bool block = false; // an aperture block (%AB): a flash draws the block's objects
+};
+
+// The fields of an attribute: ".FileFunction,Plated,1,2,PTH" gives ".FileFunction", "Plated", ...
+QStringList attributeFields(QByteArrayView text)
+{
+    return QString::fromLatin1(text.data(), text.size()).split(QLatin1Char(','));
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+class Reader {
+public:
+    Reader(const QString& name, GerberRole role, DrillData& out) : name_(name), out_(out)
+    {
+        if (role == GerberRole::Outline) {
+            forcedOutline_ = true;
+            out_.role = DrillData::Role::Outline;
+        }
+    }
+
+    // One line of the file; false when the read must end (a 64th tool).
+    bool line(QByteArrayView text, qint64 lineNo);
+    void finish();
+
+private:
+    bool word(QByteArrayView w, qint64 lineNo);
+    bool blockWord(QByteArrayView w, qint64 lineNo);
+    bool operation(QByteArrayView w, qint64 lineNo);
+    void attribute(QByteArrayView text);
+    bool formatStatement(QByteArrayView w);
+    bool apertureDefinition(QByteArrayView w);
+    bool stepAndRepeat(QByteArrayView w);
+    bool apertureBlock(QByteArrayView w);
+    void skip(qint64 lineNo);
+
+    std::optional<double> coordinate(QByteArrayView text, bool isX) const;
+    std::optional<double> decimal(QByteArrayView text) const;
+    double unitFactor() const { return inch_ ? kMillimetresPerInch : 1.0; }
+
+    Objects& target() { return nesting_.empty() ? main_ : nesting_.back().objects; }
+    bool room(size_t more) const;
+    std::optional<int> toolOf(Aperture& a, qint64 lineNo);
+    int aperture(int number) const;
+    bool flash(Point at, qint64 lineNo);
+    bool draw(Point from, Point to, std::optional<Point> centre, bool clockwise, qint64 lineNo);
+    void arcPoints(Point from, Point to, Point centre, bool clockwise, std::vector<Point>& points) const;
+    std::optional<Point> singleQuadrantCentre(Point from, Point to, double i, double j, bool clockwise) const;
+
+    const QString name_;
+    DrillData& out_;
+    bool forcedOutline_ = false;
+
+    // Words and blocks run across lines: what has come of the current one.
+    QByteArray pending_;
+    qint64 pendingLine_ = 0;
+    bool inBlock_ = false;
+    QByteArray blockCommand_; // the first two letters of the block's first word ("AM", "FS", ...)
+    bool ended_ = false;
+
+    // The format: digits after the point, trailing zeros omitted, incremental.
+    std::optional<int> xDecimals_, yDecimals_;
+    int xDigits_ = 0, yDigits_ = 0;
+    bool trailing_ = false;
+    bool incremental_ = false;
+    bool inch_ = true; // a file that never says keeps the old default
+
+    // State of the graphics.
+    Point at_;
+    int interpolation_ = 1; // 1 linear, 2 clockwise, 3 counter-clockwise
+    bool multiQuadrant_ = false;
+    bool region_ = false;
+    int lastOperation_ = 0; // a coordinate without an operation repeats it (older files)
+    bool drawing_ = false; // the last operation drew: the next draw continues its slot
+    int current_ = -1; // index of the selected aperture
+    Aperture* current() { return current_ < 0 ? nullptr : &apertures_[size_t(current_)]; }
+
+    std::vector<Aperture> apertures_; // in order of definition
+    std::map<int, size_t> apertureIndex_;
+    std::map<int, Objects> blocks_;
+    QString fileKind_;
+    // Aperture attributes in force for the next definitions.
+    QString pendingKind_, pendingFunction_;
+    std::optional<std::pair<double, double>> pendingTolerance_;
+
+    struct Nesting {
+        bool block = false; // an aperture block, else a step and repeat
+        int aperture = 0;
+        int nx = 1, ny = 1;
+        double dx = 0, dy = 0;
+        Objects objects;
+        Point savedAt;
+    };
+    std::vector<Nesting> nesting_;
+    Objects main_;
+    qint64 lastSkipped_ = 0;
+    int toolsUsed_ = 0;
+};
+
+void Reader::skip(qint64 lineNo)
+{
+    if (lineNo == lastSkipped_)
+        return; // a line is counted once however many of its words fail
+    lastSkipped_ = lineNo;
+    ++out_.skippedLines;
+    if (!out_.firstSkippedLine)
+        out_.firstSkippedLine = lineNo;
+}
+
+bool Reader::line(QByteArrayView text, qint64 lineNo)
+{
+    if (ended_)
+        return true;
+    const char* p = text.data();
+    const qsizetype n = text.size();
+    // The common line: whole words ending in "*", no block.
+    if (!inBlock_ && pending_.isEmpty() && !text.contains('%')) {
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (p[i] != '*')
+                continue;
+            qsizetype a = start, b = i;
+            while (a < b && (p[a] == ' ' || p[a] == '\t' || p[a] == '\r'))
+                ++a;
+            if (a < b && !word(QByteArrayView(p + a, b - a), lineNo))
+                return false;
+            start = i + 1;
+            if (ended_)
+                return true;
+        }
+        for (qsizetype i = start; i < n; ++i) {
+            if (p[i] != '\r' && p[i] != ' ' && p[i] != '\t') {
+                pending_.append(p + i, n - i);
+                pendingLine_ = lineNo;
+                break;
+            }
+        }
+        return true;
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c == '%') {
+            if (inBlock_ && !pending_.isEmpty() && !blockWord(pending_, pendingLine_))
+                return false;
+            pending_.clear();
+            inBlock_ = !inBlock_;
+            blockCommand_.clear();
+        } else if (c == '*') {
+            const bool ok = inBlock_ ? blockWord(pending_, pendingLine_) : word(pending_, pendingLine_);
+            pending_.clear();
+            if (!ok)
+                return false;
+            if (ended_)
+                return true;
+        } else if (c == '\r' || c == '\n' || ((c == ' ' || c == '\t') && pending_.isEmpty())) {
+            continue;
+        } else {
+            if (pending_.isEmpty())
+                pendingLine_ = lineNo;
+            pending_.append(c);
+        }
+    }
+    return true;
+}
+
+bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
+{
+    if (blockCommand_.isEmpty())
+        blockCommand_ = w.first(std::min<qsizetype>(2, w.size())).toByteArray();
+    if (blockCommand_ == "AM")
+        return true; // a macro's definition: its flashes are no drill holes
+    if (w.startsWith("FS")) {
+        if (!formatStatement(w))
+            skip(lineNo);
+    } else if (w.startsWith("MO")) {
+        if (w == "MOMM")
+            inch_ = false;
+        else if (w == "MOIN")
+            inch_ = true;
+        else
+            skip(lineNo);
+    } else if (w.startsWith("AD")) {
+        if (!apertureDefinition(w))
+            skip(lineNo);
+    } else if (w.startsWith("SR")) {
+        if (!stepAndRepeat(w))
+            skip(lineNo);
+    } else if (w.startsWith("AB")) {
+        if (!apertureBlock(w))
+            skip(lineNo);
+    } else if (w.startsWith("TF") || w.startsWith("TA") || w.startsWith("TD") || w.startsWith("TO")) {
+        attribute(w);
+    } else if (w.startsWith("LP") || w.startsWith("LM") || w.startsWith("LR") || w.startsWith("LS")
+        || w.startsWith("IP") || w.startsWith("IN") || w.startsWith("OF") || w.startsWith("SF")
+        || w.startsWith("AS") || w.startsWith("IR") || w.startsWith("MI") || w.startsWith("LN")
+        || w.startsWith("IJ") || w.startsWith("IO") || w.startsWith("KO") || w.startsWith("RO")
+        || w.startsWith("PF")) {
+        // Polarity, mirroring, image and layer names: a drill map shows the holes where they are.
+    } else {
+        skip(lineNo);
+    }
+    return true;
+}
+
+bool Reader::formatStatement(QByteArrayView w)
+{
+    // FSLAX46Y46, FSTAX24Y24, FSLIX33Y33; older files add N2G2D2M2 counts.
+    std::optional<int> xi, xd, yi, yd;
+    for (qsizetype i = 2; i < w.size(); ++i) {
+        const char c = w[i];
+        if (c == 'L' || c == 'D')
+            trailing_ = false;
+        else if (c == 'T')
+            trailing_ = true;
+        else if (c == 'A')
+            incremental_ = false;
+        else if (c == 'I')
+            incremental_ = true;
+        else if ((c == 'X' || c == 'Y') && i + 2 < w.size() + 0 && isDigit(w[i + 1]) && isDigit(w[i + 2])) {
+            (c == 'X' ? xi : yi) = w[i + 1] - '0';
+            (c == 'X' ? xd : yd) = w[i + 2] - '0';
+            i += 2;
+        } else if ((c == 'N' || c == 'G' || c == 'M') && i + 1 < w.size() && isDigit(w[i + 1])) {
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    if (!xd || !yd || *xd > 9 || *yd > 9)
+        return false;
+    xDigits_ = *xi + *xd;
+    yDigits_ = *yi + *yd;
+    xDecimals_ = xd;
+    yDecimals_ = yd;
+    return true;
+}
+
+std::optional<double> Reader::decimal(QByteArrayView text) const
+{
+    bool ok = false;
+    const double v = QByteArray(text.data(), text.size()).toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+bool Reader::apertureDefinition(QByteArrayView w)
+{
+    // ADD10C,0.800000 / ADD11R,1.0X0.5 / ADD12O,1.0X2.0 / ADD13P,1.0X6 / ADD14MACRO,...
+    qsizetype i = 2;
+    if (i >= w.size() || w[i] != 'D')
+        return false;
+    ++i;
+    int number = 0;
+    int digits = 0;
+    while (i < w.size() && isDigit(w[i]) && digits < 9) {
+        number = number * 10 + (w[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (digits == 0 || i >= w.size() || isDigit(w[i]))
+        return false;
+    const QByteArrayView rest = w.sliced(i);
+    const qsizetype comma = rest.indexOf(',');
+    const QByteArrayView shape = comma < 0 ? rest : rest.first(comma);
+    std::vector<double> params;
+    if (comma >= 0) {
+        for (const QByteArray& p : rest.sliced(comma + 1).toByteArray().split('X')) {
+            const auto v = decimal(p);
+            if (!v)
+                return false;
+            params.push_back(*v * unitFactor());
+        }
+    }
+    Aperture a;
+    a.number = number;
+    if (shape == "C" && !params.empty())
+        a.diameter = params[0];
+    else if ((shape == "R" || shape == "O") && params.size() >= 2)
+        a.diameter = std::min(params[0], params[1]);
+    else if (shape == "P" && !params.empty())
+        a.diameter = params[0];
+    a.kind = pendingKind_;
+    a.function = pendingFunction_;
+    a.tolerance = pendingTolerance_;
+    if (const auto it = apertureIndex_.find(number); it != apertureIndex_.end()) {
+        Aperture& old = apertures_[it->second];
+        a.tool = old.tool; // a redefinition keeps its row
+        old = a;
+    } else {
+        apertureIndex_[number] = apertures_.size();
+        apertures_.push_back(a);
+    }
+    return true;
+}
+
+int Reader::aperture(int number) const
+{
+    const auto it = apertureIndex_.find(number);
+    return it == apertureIndex_.end() ? -1 : int(it->second);
+}
+
+void Reader::attribute(QByteArrayView text)
+{
+    const QStringList f = attributeFields(text.sliced(2));
+    const QString name = f.value(0);
+    if (text.startsWith("TF")) {
+        if (name != QLatin1String(".FileFunction"))
+            return;
+        const QString what = f.value(1);
+        if (what == QLatin1String("Plated"))
+            fileKind_ = QStringLiteral("TH");
+        else if (what == QLatin1String("NonPlated"))
+            fileKind_ = QStringLiteral("NTH");
+        else if (what == QLatin1String("Profile"))
+            out_.role = DrillData::Role::Outline;
+        return;
+    }
+    if (text.startsWith("TA")) {
+        if (name == QLatin1String(".AperFunction")) {
+            // KiCad's mixed files name the plating first: "Plated,PTH,ViaDrill".
+            pendingKind_.clear();
+            QStringList function;
+            for (int i = 1; i < f.size(); ++i) {
+                if (f[i] == QLatin1String("Plated") || f[i] == QLatin1String("PTH"))
+                    pendingKind_ = QStringLiteral("TH");
+                else if (f[i] == QLatin1String("NonPlated") || f[i] == QLatin1String("NPTH"))
+                    pendingKind_ = QStringLiteral("NTH");
+                else
+                    function << f[i];
+            }
+            pendingFunction_ = function.join(QLatin1Char(','));
+        } else if (name == QLatin1String(".DrillTolerance") && f.size() >= 3) {
+            bool okPlus = false, okMinus = false;
+            const double plus = f[1].toDouble(&okPlus);
+            const double minus = f[2].toDouble(&okMinus);
+            if (okPlus && okMinus && std::isfinite(plus) && std::isfinite(minus))
+                pendingTolerance_ = std::make_pair(std::fabs(plus) * unitFactor(), std::fabs(minus) * unitFactor());
+        }
+        return;
+    }
+    if (text.startsWith("TD")) {
+        if (name.isEmpty() || name == QLatin1String(".AperFunction")) {
+            pendingKind_.clear();
+            pendingFunction_.clear();
+        }
+        if (name.isEmpty() || name == QLatin1String(".DrillTolerance"))
+            pendingTolerance_.reset();
+    }
+}
+
+bool Reader::stepAndRepeat(QByteArrayView w)
+{
+    // A new statement closes the one before.
+    if (!nesting_.empty() && !nesting_.back().block) {
+        Nesting done = std::move(nesting_.back());
+        nesting_.pop_back();
+        Objects& to = target();
+        if (!room(done.objects.size() * size_t(done.nx) * size_t(done.ny)))
+            return false;
+        for (int j = 0; j < done.ny; ++j)
+            for (int i = 0; i < done.nx; ++i)
+                appendMoved(done.objects, i * done.dx, j * done.dy, to);
+    }
+    if (w == "SR")
+        return true;
+    // SRX3Y2I5.0J4.0
+    Nesting n;
+    qsizetype i = 2;
+    while (i < w.size()) {
+        const char letter = w[i++];
+        const qsizetype start = i;
+        while (i < w.size() && (isDigit(w[i]) || w[i] == '.' || w[i] == '-' || w[i] == '+'))
+            ++i;
+        const auto v = decimal(w.sliced(start, i - start));
+        if (!v)
+            return false;
+        switch (letter) {
+        case 'X': n.nx = int(std::clamp(*v, 0.0, 1e6)); break;
+        case 'Y': n.ny = int(std::clamp(*v, 0.0, 1e6)); break;
+        case 'I': n.dx = *v * unitFactor(); break;
+        case 'J': n.dy = *v * unitFactor(); break;
+        default: return false;
+        }
+    }
+    if (n.nx < 1 || n.ny < 1 || double(n.nx) * double(n.ny) > double(kMaxObjects))
+        return false;
+    if (n.nx == 1 && n.ny == 1)
+        return true; // one copy: nothing to repeat
+    nesting_.push_back(std::move(n));
+    return true;
+}
+
+bool Reader::apertureBlock(QByteArrayView w)
+{
+    if (w == "AB") {
+        if (nesting_.empty() || !nesting_.back().block)
+            return false;
+        Nesting done = std::move(nesting_.back());
+        nesting_.pop_back();
+        at_ = done.savedAt;
+        blocks_[done.aperture] = std::move(done.objects);
+        return true;
+    }
+    if (w.size() < 4 || w[2] != 'D')
+        return false;
+    int number = 0;
+    for (qsizetype i = 3; i < w.size(); ++i) {
+        if (!isDigit(w[i]) || i > 11)
+            return false;
+        number = number * 10 + (w[i] - '0');
+    }
+    Nesting n;
+    n.block = true;
+    n.aperture = number;
+    n.savedAt = at_;
+    nesting_.push_back(std::move(n));
+    // The block is an aperture of its own from here on.
+    Aperture a;
+    a.number = number;
+    a.block = true;
+    if (const auto it = apertureIndex_.find(number); it != apertureIndex_.end()) {
+        apertures_[it->second] = a;
+    } else {
+        apertureIndex_[number] = apertures_.size();
+        apertures_.push_back(a);
+    }
+    return true;
+}
+
+std::optional<double> Reader::coordinate(QByteArrayView text, bool isX) const
+{
+    const auto& decimals = isX ? xDecimals_ : yDecimals_;
+    if (text.isEmpty())
+        return std::nullopt;
+    if (text.contains('.')) { // not the format, but some programs write it
+        const auto v = decimal(text);
+        return v ? std::optional<double>(*v * unitFactor()) : std::nullopt;
+    }
+    if (!decimals)
+        return std::nullopt; // no format statement yet
+    qsizetype i = 0;
+    bool negative = false;
+    if (text[0] == '+' || text[0] == '-') {
+        negative = text[0] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    int digits = 0;
+    for (; i < text.size(); ++i) {
+        if (!isDigit(text[i]) || digits >= 18)
+            return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+        ++digits;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    int exponent = -*decimals;
+    if (trailing_) {
+        const int all = isX ? xDigits_ : yDigits_;
+        exponent += std::max(0, all - digits);
+    }
+    // value x 10^exponent, correctly rounded: both factors are exact doubles.
+    double v = double(value);
+    if (exponent >= 0)
+        v *= std::pow(10.0, exponent);
+    else
+        v /= std::pow(10.0, -exponent);
+    return (negative ? -v : v) * unitFactor();
+}
+
+bool Reader::room(size_t more) const
+{
+    size_t held = main_.size();
+    for (const Nesting& n : nesting_)
+        held += n.objects.size();
+    return held + more <= kMaxObjects;
+}
+
+std::optional<int> Reader::toolOf(Aperture& a, qint64 lineNo)
+{
+    if (a.tool >= 0)
+        return a.tool;
+    if (toolsUsed_ >= HoleTable::kRows && out_.role != DrillData::Role::Outline) {
+        out_.ending = DrillData::Ending::TooManyTools;
+        out_.stoppedAtLine = lineNo;
+        return std::nullopt;
+    }
+    a.tool = toolsUsed_++;
+    return a.tool;
+}
+
+bool Reader::flash(Point at, qint64 lineNo)
+{
+    Aperture* a = current();
+    if (!a) {
+        skip(lineNo);
+        return true;
+    }
+    if (a->block) {
+        const auto it = blocks_.find(a->number);
+        if (it == blocks_.end() || !room(it->second.size())) {
+            skip(lineNo);
+            return true;
+        }
+        appendMoved(it->second, at.x, at.y, target());
+        return true;
+    }
+    if (!room(1))
+        return true;
+    const auto tool = toolOf(*a, lineNo);
+    if (!tool)
+        return false;
+    target().holes.push_back({*tool, at.x, at.y});
+    return true;
+}
+
+std::optional<Point> Reader::singleQuadrantCentre(Point from, Point to, double i, double j, bool clockwise) const
+{
+    // I and J are unsigned: the centre is the one of four that makes an arc of at most 90
+    // degrees with the closest radii.
+    std::optional<Point> best;
+    double bestError = 0;
+    for (const double si : {1.0, -1.0}) {
+        for (const double sj : {1.0, -1.0}) {
+            const Point c {from.x + si * std::fabs(i), from.y + sj * std::fabs(j)};
+            const double a0 = std::atan2(from.y - c.y, from.x - c.x);
+            const double a1 = std::atan2(to.y - c.y, to.x - c.x);
+            double sweep = clockwise ? a0 - a1 : a1 - a0;
+            while (sweep < 0)
+                sweep += 2 * kPi;
+            if (sweep > kPi / 2 + 1e-6)
+                continue;
+            const double error = std::fabs(std::hypot(from.x - c.x, from.y - c.y) - std::hypot(to.x - c.x, to.y - c.y));
+            if (!best || error < bestError) {
+                best = c;
+                bestError = error;
+            }
+        }
+    }
+    return best;
+}
+
+void Reader::arcPoints(Point from, Point to, Point c, bool clockwise, std::vector<Point>& points) const
+{
+    const double r0 = std::hypot(from.x - c.x, from.y - c.y);
+    const double r1 = std::hypot(to.x - c.x, to.y - c.y);
+    const double a0 = std::atan2(from.y - c.y, from.x - c.x);
+    const double a1 = std::atan2(to.y - c.y, to.x - c.x);
+    double sweep = clockwise ? a0 - a1 : a1 - a0;
+    while (sweep <= 0)
+        sweep += 2 * kPi; // the same start and end: a full circle
+    while (sweep > 2 * kPi)
+        sweep -= 2 * kPi;
+    if (multiQuadrant_ == false && sweep > kPi / 2 + 1e-6)
+        sweep = 0; // no single-quadrant arc: a straight line below
+    const double r = std::max(r0, r1);
+    // Pieces short enough that the chords stay within 5 micrometres of the arc.
+    double step = kPi / 18;
+    if (r > 0.005)
+        step = std::min(step, 2 * std::acos(1 - 0.005 / r));
+    const int n = std::clamp(int(std::ceil(sweep / step)), 1, 3600);
+    for (int k = 1; k < n; ++k) {
+        const double t = double(k) / n;
+        const double a = clockwise ? a0 - t * sweep : a0 + t * sweep;
+        const double radius = r0 + (r1 - r0) * t;
+        points.push_back({c.x + radius * std::cos(a), c.y + radius * std::sin(a)});
+    }
+    points.push_back(to);
+}
+
+bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockwise, qint64 lineNo)
+{
+    std::vector<Point> points;
+    if (centre)
+        arcPoints(from, to, *centre, clockwise, points);
+    else
+        points.push_back(to);
+    if (!room(points.size()))
+        return true;
+    Objects& out = target();
+    if (region_ || out_.role == DrillData::Role::Outline) {
+        // A region's edge, or the board's profile (an outline file draws with any aperture).
+        if (!region_ && !current()) {
+            skip(lineNo);
+            return true;
+        }
+        Point a = from;
+        for (const Point& b : points) {
+            out.outline.push_back({a.x, a.y, b.x, b.y});
+            a = b;
+        }
+        return true;
+    }
+    Aperture* a = current();
+    if (!a || a->block) {
+        skip(lineNo);
+        return true;
+    }
+    const auto tool = toolOf(*a, lineNo);
+    if (!tool)
+        return false;
+    Point start = from;
+    for (const Point& b : points) {
+        out.routes.push_back({*tool, start.x, start.y, b.x, b.y, drawing_});
+        drawing_ = true;
+        start = b;
+    }
+    return true;
+}
+
+bool Reader::operation(QByteArrayView w, qint64 lineNo)
+{
+    // Letters with their numbers: G01X100Y-200I5J0D01.
+    std::optional<QByteArrayView> x, y, i, j;
+    std::optional<int> d;
+    qsizetype k = 0;
+    const qsizetype n = w.size();
+    while (k < n) {
+        const char letter = w[k++];
+        if (letter == ' ' || letter == '\t' || letter == '\r')
+            continue;
+        const qsizetype start = k;
+        while (k < n && (isDigit(w[k]) || w[k] == '-' || w[k] == '+' || w[k] == '.'))
+            ++k;
+        const QByteArrayView number = w.sliced(start, k - start);
+        switch (letter) {
+        case 'X': x = number; break;
+        case 'Y': y = number; break;
+        case 'I': i = number; break;
+        case 'J': j = number; break;
+        case 'D':
+        case 'G':
+        case 'M': {
+            if (number.isEmpty() || number.size() > 9 || !std::all_of(number.begin(), number.end(), isDigit)) {
+                skip(lineNo);
+                return true;
+            }
+            int code = 0;
+            for (char c : number)
+                code = code * 10 + (c - '0');
+            if (letter == 'D') {
+                d = code;
+                break;
+            }
+            if (letter == 'M') {
+                if (code == 2 || code == 0 || code == 1)
+                    ended_ = code != 1;
+                else
+                    skip(lineNo);
+                break;
+            }
+            switch (code) {
+            case 1:
+            case 10:
+            case 11:
+            case 12: interpolation_ = 1; break;
+            case 2: interpolation_ = 2; break;
+            case 3: interpolation_ = 3; break;
+            case 74: multiQuadrant_ = false; break;
+            case 75: multiQuadrant_ = true; break;
+            case 36:
+                region_ = true;
+                drawing_ = false;
+                break;
+            case 37:
+                region_ = false;
+                drawing_ = false;
+                break;
+            case 70: inch_ = true; break;
+            case 71: inch_ = false; break;
+            case 90: incremental_ = false; break;
+            case 91: incremental_ = true; break;
+            case 54:
+            case 55: break; // tool selection and flash preparation say nothing more
+            default: skip(lineNo); return true;
+            }
+            break;
+        }
+        default: skip(lineNo); return true;
+        }
+    }
+    if (ended_)
+        return true;
+    if (d && *d >= 10) { // a tool selection
+        current_ = aperture(*d);
+        drawing_ = false;
+        if (current_ < 0)
+            skip(lineNo); // an aperture never defined: its flashes cannot be holes
+        return true;
+    }
+    if (d && (*d < 1 || *d > 3)) {
+        skip(lineNo);
+        return true;
+    }
+    const bool moves = x || y || i || j;
+    if (!d && !moves)
+        return true; // only modes
+    const int op = d ? *d : lastOperation_;
+    lastOperation_ = op;
+    Point to = at_;
+    const auto take = [&](const std::optional<QByteArrayView>& text, bool isX, double& into) {
+        if (!text)
+            return true;
+        const auto v = coordinate(*text, isX);
+        if (!v)
+            return false;
+        into = incremental_ ? into + *v : *v;
+        return true;
+    };
+    double ci = 0, cj = 0;
+    const auto offset = [&](const std::optional<QByteArrayView>& text, bool isX, double& into) {
+        if (!text)
+            return true;
+        const auto v = coordinate(*text, isX);
+        into = v.value_or(0);
+        return v.has_value();
+    };
+    if (!take(x, true, to.x) || !take(y, false, to.y) || !offset(i, true, ci) || !offset(j, false, cj)) {
+        skip(lineNo);
+        return true;
+    }
+    const Point from = at_;
+    at_ = to;
+    switch (op) {
+    case 1: {
+        std::optional<Point> centre;
+        if (interpolation_ != 1) {
+            if (multiQuadrant_)
+                centre = Point {from.x + ci, from.y + cj};
+            else
+                centre = singleQuadrantCentre(from, to, ci, cj, interpolation_ == 2);
+        }
+        return draw(from, to, centre, interpolation_ == 2, lineNo);
+    }
+    case 2: drawing_ = false; return true;
+    case 3:
+        drawing_ = false;
+        if (region_) {
+            skip(lineNo);
+            return true;
+        }
+        return flash(to, lineNo);
+    default: return true; // coordinates before any operation: a position
+    }
+}
+
+bool Reader::word(QByteArrayView w, qint64 lineNo)
+{
+    if (w.startsWith("G04") || (w.startsWith("G4") && (w.size() == 2 || !isDigit(w[2])))) {
+        // A comment; "G04 #@! TF.FileFunction,..." carries an attribute.
+        const qsizetype mark = w.indexOf("#@!");
+        if (mark >= 0) {
+            QByteArrayView rest = w.sliced(mark + 3).trimmed();
+            if (rest.startsWith("TF") || rest.startsWith("TA") || rest.startsWith("TD") || rest.startsWith("TO"))
+                attribute(rest);
+        }
+        return true;
+    }
+    return operation(w, lineNo);
+}
+
+void Reader::finish()
+{
+    // Open step and repeats end with the file; an unclosed block is no block.
+    while (!nesting_.empty()) {
+        if (nesting_.back().block) {
+            nesting_.pop_back();
+            continue;
+        }
+        stepAndRepeat("SR");
+    }
+    if (out_.role == DrillData::Role::Outline) {
+        // Every draw is the outline; flashes are pads, not holes.
+        for (const DrillSlot& s : main_.routes)
+            main_.outline.push_back({s.x1, s.y1, s.x2, s.y2});
+        out_.outline = std::move(main_.outline);
+        out_.tools.clear();
+        return;
+    }
+    // The tools in order of definition, as far as a hole or slot uses them.
+    std::vector<const Aperture*> used;
+    for (const Aperture& a : apertures_) {
+        if (a.tool >= 0)
+            used.push_back(&a);
+    }
+    std::vector<int> remap(size_t(toolsUsed_), 0);
+    const QString byName = kindFromFileName(name_);
+    for (const Aperture* a : used) {
+        remap[size_t(a->tool)] = int(out_.tools.size());
+        DrillTool t;
+        t.number = a->number;
+        t.code = QStringLiteral("D") + QString::number(a->number);
+        t.diameter = a->diameter;
+        t.kind = !a->kind.isEmpty() ? a->kind : !fileKind_.isEmpty() ? fileKind_ : byName;
+        t.function = a->function;
+        if (a->tolerance)
+            fitTolerances(t, int(out_.tools.size()), a->tolerance->first, a->tolerance->second);
+        out_.tools.push_back(t);
+    }
+    for (DrillHit& h : main_.holes)
+        h.tool = remap[size_t(h.tool)];
+    for (DrillSlot& s : main_.routes)
+        s.tool = remap[size_t(s.tool)];
+    out_.holes = std::move(main_.holes);
+    out_.slotHoles = std::move(main_.routes);
+    out_.outline = std::move(main_.outline);
+}
+} // namespace
+
+DrillData readGerberX2(QIODevice& device, const QString& name, const MessageSink& sink, GerberRole role)
+{
+    DrillData out;
+    const auto say = [&sink](const QString& text) {
+        if (sink)
+            sink(text);
+    };
+    if (looksBinary(device)) {
+        device.close();
+        out.ending = DrillData::Ending::Unreadable;
+        say(msg::binaryGerberFile(name));
+        return out;
+    }
+    LineReader lines(device);
+    lines.keepUnterminatedLastLine();
+    Reader reader(name, role, out);
+    QByteArrayView line;
+    bool stopped = false;
+    while (!stopped && lines.next(line))
+        stopped = !reader.line(line, lines.lineNumber());
+    device.close();
+    if (stopped) {
+        reader.finish();
+        say(msg::tooManyHoleKinds(out.stoppedAtLine.value_or(lines.lineNumber())));
+        return out;
+    }
+    if (lines.tooLong()) {
+        ++out.skippedLines;
+        if (!out.firstSkippedLine)
+            out.firstSkippedLine = lines.lineNumber() + 1;
+    } else if (lines.failed()) {
+        out = DrillData();
+        out.ending = DrillData::Ending::Unreadable;
+        say(msg::readError(name));
+        return out;
+    }
+    reader.finish();
+    if (out.skippedLines > 0)
+        say(msg::linesSkipped(out.skippedLines, *out.firstSkippedLine));
+    if (out.role == DrillData::Role::Outline) {
+        if (out.outline.empty())
+            say(msg::noOutline(name));
+    } else if (out.holes.empty() && out.slotHoles.empty()) {
+        say(msg::noHoles(name));
+    }
+    return out;
+}
+
+DrillData readGerberX2(const QString& path, const MessageSink& sink, GerberRole role)
+{
+    QFile file(path);
+    if (!openToRead(file)) {
+        if (sink)
+            sink(whyUnopenable(path));
+        DrillData out;
+        out.ending = DrillData::Ending::Unreadable;
+        return out;
+    }
+    return readGerberX2(file, path, sink, role);
+}
+
+bool looksLikeGerberX2(const QString& path)
+{
+    QFile file(path);
+    if (!openToRead(file))
+        return false;
+    const QByteArray head = file.read(64 * 1024);
+    qsizetype end = 0;
+    for (int lines = 0; lines < 100 && end >= 0; ++lines)
+        end = head.indexOf('\n', end + 1);
+    const QByteArrayView first = end < 0 ? QByteArrayView(head) : QByteArrayView(head).first(end);
+    return first.contains("%MO") || first.contains("%TF") || first.contains("#@! TF");
+}
+
+} // namespace kivotrek

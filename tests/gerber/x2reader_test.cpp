@@ -1,0 +1,360 @@
+// Gerber drill and outline files written after the format's description: units, formats,
+// attributes (as X2 and as "G04 #@!" comments), arcs in both quadrant modes, regions, step and
+// repeat, aperture blocks.
+
+#include "gerber/formatsniffer.h"
+#include "gerber/x2reader.h"
+#include "testutil.h"
+
+#include <QBuffer>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+
+namespace {
+struct Read {
+    DrillData drill;
+    QStringList messages;
+};
+
+Read read(const QByteArray& text, const QString& name = QStringLiteral("board.gbr"),
+    GerberRole role = GerberRole::AsTheFileSays)
+{
+    QByteArray bytes = text;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    Read r;
+    r.drill = readGerberX2(buffer, name, [&r](const QString& m) { r.messages << m; }, role);
+    return r;
+}
+
+void expectHole(const DrillHit& h, int tool, double x, double y)
+{
+    EXPECT_EQ(h.tool, tool);
+    EXPECT_NEAR(h.x, x, 1e-9);
+    EXPECT_NEAR(h.y, y, 1e-9);
+}
+
+const QByteArray kMetricHeader = "%FSLAX46Y46*%\n%MOMM*%\n";
+
+// The outline of an arc as read: every piece's ends, first to last.
+std::vector<std::pair<double, double>> points(const std::vector<OutlineSegment>& s)
+{
+    std::vector<std::pair<double, double>> p;
+    if (!s.empty())
+        p.emplace_back(s.front().x1, s.front().y1);
+    for (const OutlineSegment& seg : s)
+        p.emplace_back(seg.x2, seg.y2);
+    return p;
+}
+} // namespace
+
+TEST(GerberX2, KiCadPlatedDrillFile)
+{
+    const Read r = read("%TF.GenerationSoftware,KiCad,Pcbnew,8.0.0*%\n"
+                        "%TF.FileFunction,Plated,1,2,PTH,Drill*%\n"
+                        "%TF.FilePolarity,Positive*%\n"
+                        "%FSLAX46Y46*%\n"
+                        "G04 Gerber Fmt 4.6, Leading zero omitted, Abs format (unit mm)*\n"
+                        "%MOMM*%\n"
+                        "%LPD*%\n"
+                        "G01*\n"
+                        "G04 APERTURE LIST*\n"
+                        "%TA.AperFunction,ViaDrill*%\n"
+                        "%ADD10C,0.400000*%\n"
+                        "%TD*%\n"
+                        "%TA.AperFunction,ComponentDrill*%\n"
+                        "%ADD11C,1.000000*%\n"
+                        "%TD*%\n"
+                        "G04 APERTURE END LIST*\n"
+                        "D10*\n"
+                        "X151130000Y-86360000D03*\n"
+                        "X-2500Y1000000D03*\n"
+                        "D11*\n"
+                        "X140000000Y-90000000D03*\n"
+                        "X140000000Y-95000000D02*\n"
+                        "G01*\n"
+                        "X143000000Y-95000000D01*\n"
+                        "M02*\n",
+        QStringLiteral("board-PTH-drl.gbr"));
+    EXPECT_TRUE(r.messages.isEmpty()) << r.messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(r.drill.role, DrillData::Role::Drill);
+    ASSERT_EQ(r.drill.tools.size(), 2u);
+    EXPECT_EQ(r.drill.tools[0].code, QStringLiteral("D10"));
+    EXPECT_EQ(*r.drill.tools[0].diameter, 0.4);
+    EXPECT_EQ(r.drill.tools[0].kind, QStringLiteral("TH"));
+    EXPECT_EQ(r.drill.tools[0].function, QStringLiteral("ViaDrill"));
+    EXPECT_EQ(r.drill.tools[1].code, QStringLiteral("D11"));
+    EXPECT_EQ(r.drill.tools[1].function, QStringLiteral("ComponentDrill"));
+    ASSERT_EQ(r.drill.holes.size(), 3u);
+    expectHole(r.drill.holes[0], 0, 151.13, -86.36);
+    expectHole(r.drill.holes[1], 0, -0.0025, 1.0);
+    expectHole(r.drill.holes[2], 1, 140, -90);
+    ASSERT_EQ(r.drill.slotHoles.size(), 1u);
+    const DrillSlot& s = r.drill.slotHoles[0];
+    EXPECT_EQ(s.tool, 1);
+    EXPECT_NEAR(s.x1, 140, 1e-9);
+    EXPECT_NEAR(s.y1, -95, 1e-9);
+    EXPECT_NEAR(s.x2, 143, 1e-9);
+    EXPECT_FALSE(s.joined);
+    EXPECT_EQ(r.drill.slotCount(), 1);
+}
+
+TEST(GerberX2, AttributesAsCommentsAndTheFileName)
+{
+    // Older KiCad writes the attributes as comments; a file that says nothing is named.
+    const QByteArray body = "%ADD10C,3.2*%\nD10*\nX1000000Y2000000D03*\nM02*\n";
+    const Read commented = read("G04 #@! TF.FileFunction,NonPlated,1,2,NPTH*\n" + kMetricHeader + body);
+    ASSERT_EQ(commented.drill.tools.size(), 1u);
+    EXPECT_EQ(commented.drill.tools[0].kind, QStringLiteral("NTH"));
+    EXPECT_EQ(*commented.drill.tools[0].diameter, 3.2);
+
+    const Read named = read(kMetricHeader + body, QStringLiteral("board-NPTH.gbr"));
+    EXPECT_EQ(named.drill.tools[0].kind, QStringLiteral("NTH"));
+    const Read plain = read(kMetricHeader + body, QStringLiteral("drill.gbr"));
+    EXPECT_EQ(plain.drill.tools[0].kind, QString());
+
+    // A mixed file's apertures name their own plating, ahead of the file's.
+    const Read mixed = read("%TF.FileFunction,MixedPlating,1,2*%\n" + kMetricHeader
+        + "%TA.AperFunction,Plated,PTH,ViaDrill*%\n%ADD10C,0.3*%\n"
+          "%TA.AperFunction,NonPlated,NPTH,ComponentDrill*%\n%ADD11C,3.0*%\n%TD*%\n"
+          "D10*\nX0Y0D03*\nD11*\nX1000000Y0D03*\nM02*\n");
+    ASSERT_EQ(mixed.drill.tools.size(), 2u);
+    EXPECT_EQ(mixed.drill.tools[0].kind, QStringLiteral("TH"));
+    EXPECT_EQ(mixed.drill.tools[0].function, QStringLiteral("ViaDrill"));
+    EXPECT_EQ(mixed.drill.tools[1].kind, QStringLiteral("NTH"));
+}
+
+TEST(GerberX2, DrillTolerancesFillTheListsWhereTheyFit)
+{
+    const Read r = read(kMetricHeader
+        + "%TA.DrillTolerance,0.05,0.05*%\n%ADD10C,0.8*%\n"
+          "%TA.DrillTolerance,0.1,0.02*%\n%ADD11C,1.0*%\n"
+          "%TA.DrillTolerance,0.15,0.03*%\n%ADD12C,1.2*%\n%TD*%\n%ADD13C,1.4*%\n"
+          "D10*\nX0Y0D03*\nD11*\nX0Y0D03*\nD12*\nX0Y0D03*\nD13*\nX0Y0D03*\nM02*\n");
+    ASSERT_EQ(r.drill.tools.size(), 4u);
+    EXPECT_EQ(r.drill.tools[0].sign1, QStringLiteral("±"));
+    EXPECT_EQ(r.drill.tools[0].tol1, QStringLiteral("0.05"));
+    EXPECT_EQ(r.drill.tools[0].sign2, QString());
+    EXPECT_EQ(r.drill.tools[1].sign1, QStringLiteral("＋"));
+    EXPECT_EQ(r.drill.tools[1].tol1, QStringLiteral("0.1"));
+    EXPECT_EQ(r.drill.tools[1].sign2, QStringLiteral("－"));
+    EXPECT_EQ(r.drill.tools[1].tol2, QStringLiteral("0.02"));
+    // 0.15 is not in the list: only the minus side is filled.
+    EXPECT_EQ(r.drill.tools[2].sign1, QString());
+    EXPECT_EQ(r.drill.tools[2].tol2, QStringLiteral("0.03"));
+    // %TD% ended the attribute.
+    EXPECT_EQ(r.drill.tools[3].sign1, QString());
+    EXPECT_EQ(r.drill.tools[3].sign2, QString());
+
+    // In an inch file the tolerance is in inches: 0.002 in is 0.051 mm, in no list.
+    const Read inch = read("%FSLAX25Y25*%\n%MOIN*%\n%TA.DrillTolerance,0.002,0.002*%\n%ADD10C,0.0315*%\n"
+                           "D10*\nX0Y0D03*\nM02*\n");
+    EXPECT_EQ(inch.drill.tools[0].sign1, QString());
+    EXPECT_EQ(inch.drill.tools[0].tol1, QString());
+    EXPECT_EQ(inch.drill.tools[0].diameter.value(), 0.0315 * 25.4);
+}
+
+TEST(GerberX2, FormatsAndUnits)
+{
+    // 2.5 inch, leading zeros omitted.
+    const Read inch = read("%FSLAX25Y25*%\n%MOIN*%\n%ADD10C,0.0315*%\nD10*\nX100000Y-50000D03*\nX5Y0D03*\nM02*\n");
+    ASSERT_EQ(inch.drill.holes.size(), 2u);
+    expectHole(inch.drill.holes[0], 0, 25.4, -12.7);
+    expectHole(inch.drill.holes[1], 0, 0.00005 * 25.4, 0);
+    // Trailing zeros omitted: "1" in 2.4 is 10.0000, "-025" is -02.5000.
+    const Read trailing = read("%FSTAX24Y24*%\n%MOIN*%\n%ADD10C,0.01*%\nD10*\nX1Y-025D03*\nM02*\n");
+    ASSERT_EQ(trailing.drill.holes.size(), 1u);
+    expectHole(trailing.drill.holes[0], 0, 254.0, -2.5 * 25.4);
+    // Incremental coordinates, and a coordinate left out keeps its value.
+    const Read inc = read("%FSLIX33Y33*%\n%MOMM*%\n%ADD10C,1*%\nD10*\nX1000Y2000D03*\nX1000D03*\nY-500D03*\nM02*\n");
+    ASSERT_EQ(inc.drill.holes.size(), 3u);
+    expectHole(inc.drill.holes[0], 0, 1, 2);
+    expectHole(inc.drill.holes[1], 0, 2, 2);
+    expectHole(inc.drill.holes[2], 0, 2, 1.5);
+    // Tool selection with G54, one-digit formats, and older files' modal flash.
+    const Read old = read("%FSLAX15Y15*%\n%MOMM*%\n%ADD10C,1*%\nG54D10*\nX100000Y200000D03*\nX300000Y200000*\nM02*\n");
+    ASSERT_EQ(old.drill.holes.size(), 2u);
+    expectHole(old.drill.holes[1], 0, 3, 2);
+    // Parameters written in one block, and a block over several lines.
+    const Read blocks = read("%FSLAX46Y46*MOMM*%\n%ADD10C,\n0.5*%\nD10*\nX1000000Y0D03*\nM02*\n");
+    ASSERT_EQ(blocks.drill.holes.size(), 1u);
+    EXPECT_EQ(*blocks.drill.tools[0].diameter, 0.5);
+    expectHole(blocks.drill.holes[0], 0, 1, 0);
+}
+
+TEST(GerberX2, ArcsInEveryQuadrantInBothModes)
+{
+    // A quarter arc of radius 10 around (50, 50) in each quadrant, both directions, written for
+    // G75 with signed offsets and for G74 with unsigned ones.
+    struct Quarter {
+        double fromAngle; // degrees
+    };
+    for (const bool multi : {true, false}) {
+        for (const int start : {0, 90, 180, 270}) {
+            for (const bool clockwise : {false, true}) {
+                const double a0 = start * M_PI / 180;
+                const double a1 = a0 + (clockwise ? -M_PI / 2 : M_PI / 2);
+                const auto um = [](double mm) { return QByteArray::number(qRound64(mm * 1000)); };
+                const double fx = 50 + 10 * std::cos(a0), fy = 50 + 10 * std::sin(a0);
+                const double tx = 50 + 10 * std::cos(a1), ty = 50 + 10 * std::sin(a1);
+                double i = 50 - fx, j = 50 - fy;
+                if (!multi) {
+                    i = std::fabs(i);
+                    j = std::fabs(j);
+                }
+                const QByteArray file = "%TF.FileFunction,Profile,NP*%\n%FSLAX33Y33*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\n"
+                    + QByteArray(multi ? "G75*\n" : "G74*\n") + "X" + um(fx) + "Y" + um(fy) + "D02*\n"
+                    + (clockwise ? "G02" : "G03") + "X" + um(tx) + "Y" + um(ty) + "I" + um(i) + "J" + um(j)
+                    + "D01*\nM02*\n";
+                const Read r = read(file);
+                SCOPED_TRACE(file.toStdString());
+                EXPECT_EQ(r.drill.role, DrillData::Role::Outline);
+                const auto p = points(r.drill.outline);
+                ASSERT_GE(p.size(), 3u);
+                EXPECT_NEAR(p.front().first, fx, 1e-9);
+                EXPECT_NEAR(p.back().first, tx, 1e-9);
+                EXPECT_NEAR(p.back().second, ty, 1e-9);
+                // On the circle, inside the quadrant between the ends.
+                const double mid = (a0 + a1) / 2;
+                const auto& m = p[p.size() / 2];
+                EXPECT_NEAR(std::hypot(m.first - 50, m.second - 50), 10, 0.001);
+                EXPECT_NEAR(m.first, 50 + 10 * std::cos(mid), 1.0);
+                EXPECT_NEAR(m.second, 50 + 10 * std::sin(mid), 1.0);
+                for (const auto& q : p)
+                    EXPECT_NEAR(std::hypot(q.first - 50, q.second - 50), 10, 0.001);
+            }
+        }
+    }
+}
+
+TEST(GerberX2, FullCircleAndThreeQuarterArcs)
+{
+    const QByteArray head = "%TF.FileFunction,Profile,NP*%\n%FSLAX33Y33*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nG75*\n";
+    // Start and end the same in G75: a whole circle, round the centre (0, 0).
+    const Read circle = read(head + "X5000Y0D02*\nG03X5000Y0I-5000J0D01*\nM02*\n");
+    const auto p = points(circle.drill.outline);
+    ASSERT_GT(p.size(), 36u);
+    double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
+    for (const auto& q : p) {
+        minX = std::min(minX, q.first);
+        maxX = std::max(maxX, q.first);
+        minY = std::min(minY, q.second);
+        maxY = std::max(maxY, q.second);
+    }
+    EXPECT_NEAR(minX, -5, 0.01);
+    EXPECT_NEAR(maxX, 5, 0.01);
+    EXPECT_NEAR(minY, -5, 0.01);
+    EXPECT_NEAR(maxY, 5, 0.01);
+    // Clockwise from (0, 5) to (-5, 0) round (0, 0) goes the long way, through (5, 0) and (0, -5).
+    const Read long3 = read(head + "X0Y5000D02*\nG02X-5000Y0I0J-5000D01*\nM02*\n");
+    double lowest = 1e9, rightmost = -1e9;
+    for (const auto& q : points(long3.drill.outline)) {
+        lowest = std::min(lowest, q.second);
+        rightmost = std::max(rightmost, q.first);
+    }
+    EXPECT_NEAR(lowest, -5, 0.01);
+    EXPECT_NEAR(rightmost, 5, 0.01);
+}
+
+TEST(GerberX2, ProfileRegionsAndDrawnSlots)
+{
+    // A profile: every draw is the outline, flashes are no holes.
+    const Read profile = read("%TF.FileFunction,Profile,NP*%\n" + kMetricHeader
+        + "%ADD10C,0.1*%\nD10*\nX0Y0D02*\nG01*\nX100000000Y0D01*\nX100000000Y80000000D01*\n"
+          "X0Y80000000D01*\nX0Y0D01*\nX5000000Y5000000D03*\nM02*\n");
+    EXPECT_TRUE(profile.messages.isEmpty());
+    EXPECT_EQ(profile.drill.role, DrillData::Role::Outline);
+    EXPECT_EQ(profile.drill.outline.size(), 4u);
+    EXPECT_TRUE(profile.drill.holes.empty());
+    EXPECT_TRUE(profile.drill.tools.empty());
+    // A file read as the outline, whatever it says.
+    const QByteArray drawn = kMetricHeader + "%ADD10C,0.1*%\nD10*\nX0Y0D02*\nX1000000Y0D01*\nM02*\n";
+    EXPECT_EQ(read(drawn).drill.role, DrillData::Role::Drill);
+    const Read forced = read(drawn, QStringLiteral("b.gbr"), GerberRole::Outline);
+    EXPECT_EQ(forced.drill.role, DrillData::Role::Outline);
+    EXPECT_EQ(forced.drill.outline.size(), 1u);
+    // An outline without a line says so.
+    const Read empty = read("%TF.FileFunction,Profile,NP*%\n" + kMetricHeader + "M02*\n", QStringLiteral("e.gbr"));
+    EXPECT_EQ(empty.messages, QStringList {QStringLiteral("e.gbrには外形の線がありません。")});
+
+    // A routed slot in a drill file: one slot in three pieces; a region's edges are outline.
+    const Read routes = read(kMetricHeader
+        + "%ADD10C,1.0*%\nD10*\nX0Y0D02*\nG01X2000000Y0D01*\nG75G03X4000000Y2000000I0J2000000D01*\n"
+          "X6000000Y2000000D02*\nX7000000Y2000000D01*\nG36*\nX0Y10000000D02*\nG01X1000000Y10000000D01*\n"
+          "X1000000Y11000000D01*\nX0Y10000000D01*\nG37*\nM02*\n");
+    EXPECT_EQ(routes.drill.slotCount(), 2);
+    EXPECT_GT(routes.drill.slotHoles.size(), 3u);
+    EXPECT_FALSE(routes.drill.slotHoles.front().joined);
+    EXPECT_TRUE(routes.drill.slotHoles[1].joined);
+    EXPECT_NEAR(routes.drill.slotHoles.back().x2, 7, 1e-9);
+    EXPECT_EQ(routes.drill.outline.size(), 3u);
+}
+
+TEST(GerberX2, StepAndRepeatAndApertureBlocks)
+{
+    const Read sr = read(kMetricHeader
+        + "%ADD10C,0.5*%\nD10*\n%SRX2Y3I10J5*%\nX1000000Y1000000D03*\n%SR*%\nX0Y0D03*\nM02*\n");
+    ASSERT_EQ(sr.drill.holes.size(), 7u);
+    expectHole(sr.drill.holes[0], 0, 1, 1);
+    expectHole(sr.drill.holes[1], 0, 11, 1);
+    expectHole(sr.drill.holes[5], 0, 11, 11);
+    expectHole(sr.drill.holes[6], 0, 0, 0);
+    // An unclosed step and repeat ends with the file.
+    EXPECT_EQ(read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX2Y1I10J0*%\nX0Y0D03*\nM02*\n").drill.holes.size(), 2u);
+
+    const Read ab = read(kMetricHeader
+        + "%ADD10C,0.5*%\n%ADD11C,0.7*%\n%ABD20*%\nD10*\nX0Y0D03*\nD11*\nX1000000Y0D03*\n%AB*%\n"
+          "D20*\nX10000000Y10000000D03*\nX20000000Y20000000D03*\nM02*\n");
+    EXPECT_TRUE(ab.messages.isEmpty()) << ab.messages.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(ab.drill.holes.size(), 4u);
+    ASSERT_EQ(ab.drill.tools.size(), 2u);
+    expectHole(ab.drill.holes[0], 0, 10, 10);
+    expectHole(ab.drill.holes[1], 1, 11, 10);
+    expectHole(ab.drill.holes[3], 1, 21, 20);
+    // A repeat far beyond any board is refused, not filled into memory.
+    const Read huge = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX100000Y100000I1J1*%\nX0Y0D03*\n%SR*%\nM02*\n");
+    EXPECT_EQ(huge.drill.skippedLines, 1);
+}
+
+TEST(GerberX2, WhatCannotBeReadIsCountedAndNamed)
+{
+    const Read r = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nX0Y0D03*\nQ123*\nX1Y1D03*\nD99*\nX2Y2D03*\nM02*\n",
+        QStringLiteral("x.gbr"));
+    // Line 6 is no Gerber word; line 8 selects an aperture never defined, and line 9 flashes it.
+    EXPECT_EQ(r.drill.skippedLines, 3);
+    EXPECT_EQ(r.drill.firstSkippedLine.value_or(0), 6);
+    EXPECT_EQ(r.messages, QStringList {QStringLiteral("読み込めない行が3行あったため、読み飛ばしました（最初は6行目）。")});
+    EXPECT_EQ(r.drill.holes.size(), 2u);
+
+    const Read none = read(kMetricHeader + "%ADD10C,0.5*%\nM02*\n", QStringLiteral("n.gbr"));
+    EXPECT_EQ(none.messages, QStringList {QStringLiteral("n.gbrには穴がありません。")});
+
+    QByteArray many = kMetricHeader;
+    for (int i = 10; i < 10 + 64; ++i)
+        many += "%ADD" + QByteArray::number(i) + "C,0." + QByteArray::number(i) + "*%\n";
+    for (int i = 10; i < 10 + 64; ++i)
+        many += "D" + QByteArray::number(i) + "*\nX0Y0D03*\n";
+    const Read tooMany = read(many);
+    EXPECT_EQ(tooMany.drill.ending, DrillData::Ending::TooManyTools);
+    EXPECT_EQ(tooMany.drill.tools.size(), 63u);
+    // 2 header lines, 64 definitions, then two lines per tool: the 64th flash is line 2+64+128.
+    EXPECT_EQ(tooMany.messages, QStringList {QStringLiteral("穴種が63を超えたため、194行目で読み込みを中止しました。")});
+
+    const Read binary = read(QByteArray("\x00\x01\x02PK", 5), QStringLiteral("b.gbr"));
+    EXPECT_EQ(binary.drill.ending, DrillData::Ending::Unreadable);
+    EXPECT_EQ(binary.messages, QStringList {QStringLiteral("b.gbrはバイナリ形式のため、ガーバーファイルとして読み込めません。")});
+}
+
+TEST(GerberX2, DetectionChoosesTheReader)
+{
+    test::Scratch dir;
+    EXPECT_EQ(detectReader(dir.write(QStringLiteral("a.gbr"), kMetricHeader + "M02*\n")), ReaderKind::GerberX2);
+    EXPECT_EQ(detectReader(dir.write(QStringLiteral("b.gbr"), "G04 #@! TF.FileFunction,Plated,1,2,PTH*\nX0Y0D03*\n")),
+        ReaderKind::GerberX2);
+    EXPECT_EQ(detectReader(dir.write(QStringLiteral("c.gbr"), "%FSLAX33Y33*%\n%ADD10C,1*%\n")), ReaderKind::Rs274x);
+    EXPECT_EQ(detectReader(dir.write(QStringLiteral("d.drl"), "M48\nMETRIC\nT1C0.8\n%\nX1Y1\nM30\n")),
+        ReaderKind::Excellon);
+    EXPECT_EQ(detectReader(dir.write(QStringLiteral("e.gbr"), "G54D10*\nX1000Y1000D03*\n")), ReaderKind::Standard);
+}
