@@ -38,16 +38,16 @@ double best(int runs, const std::function<void()>& work)
     return fastest;
 }
 
-struct Board {
+struct GeneratedBoard {
     QString path;
     double megabytes = 0;
     HoleTable table;
     BoardExtent extent;
 };
 
-Board board(const QTemporaryDir& dir, const char* name, int flashes, bool rs274x)
+GeneratedBoard board(const QTemporaryDir& dir, const char* name, int flashes, bool rs274x)
 {
-    Board b;
+    GeneratedBoard b;
     b.path = dir.filePath(QString::fromLatin1(name));
     if (rs274x) {
         bench::writeRs274xBoard(b.path, flashes);
@@ -71,15 +71,15 @@ int main(int argc, char** argv)
     const int runs = quick ? 1 : 3;
     QTemporaryDir dir;
 
-    const Board std1m = board(dir, "standard-1m.gbr", quick ? 100000 : 1000000, false);
-    const Board std200k = board(dir, "standard-200k.gbr", 200000, false);
-    const Board rs200k = board(dir, "rs274x-200k.gbr", 200000, true);
+    const GeneratedBoard std1m = board(dir, "standard-1m.gbr", quick ? 100000 : 1000000, false);
+    const GeneratedBoard std200k = board(dir, "standard-200k.gbr", 200000, false);
+    const GeneratedBoard rs200k = board(dir, "rs274x-200k.gbr", 200000, true);
 
     std::printf("%-44s %10s\n", "measure", "result");
     const auto row = [](const char* what, double value, const char* unit) {
         std::printf("%-44s %10.3f %s\n", what, value, unit);
     };
-    for (const Board* b : {&std1m, &std200k}) {
+    for (const GeneratedBoard* b : {&std1m, &std200k}) {
         const double t = best(runs, [&] {
             HoleTable table;
             BoardExtent extent;
@@ -97,7 +97,7 @@ int main(int argc, char** argv)
         row(qPrintable(QStringLiteral("RS-274X read, %1 MB").arg(rs200k.megabytes, 0, 'f', 1)),
             rs200k.megabytes / t, "MB/s");
     }
-    for (const Board* b : {&std1m, &rs200k}) {
+    for (const GeneratedBoard* b : {&std1m, &rs200k}) {
         const double t = best(runs, [&] {
             PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
             drawPreview(b->path, b->table, b->extent, s);
@@ -127,7 +127,7 @@ int main(int argc, char** argv)
         readExcellonInto(drl, table, extent, {});
         const double drawn = best(runs, [&] {
             PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
-            drawPreview(DrillSource {drl, DrillFormat::Excellon}, table, extent, s);
+            drawPreview(singleFileBoard(drl, ReaderKind::Excellon), table, extent, s);
         });
         row("excellon-200k.drl: preview picture (read and draw)", drawn, "s");
     }

@@ -38,6 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     RecordingSurface surface(kPreviewWidthTwips, kPreviewHeightTwips);
     PreviewLayout layout;
     if (preparePreview(table, frame.extent, surface, layout))
-        replayExcellon(drill, frame, table, layout, surface);
+        replayDrill(drill, frame, table, layout, surface);
     return 0;
 }

@@ -30,12 +30,15 @@ int main(int argc, char** argv)
     // The icon's seven sizes (and the icon engines Qt looks for) once the window is up: the
     // window manager takes an icon given after the window is mapped as well.
     QTimer::singleShot(0, &window, [] { QApplication::setWindowIcon(kivotrek::appIcon()); });
-    // A Gerber file named on the command line (as a file manager passes it) is read at once,
-    // once the window is up to show what the read has to say.
-    const QStringList args = QApplication::arguments().mid(1);
-    const auto file = std::find_if(
-        args.begin(), args.end(), [](const QString& a) { return !a.startsWith(QLatin1Char('-')); });
-    if (file != args.end())
-        QTimer::singleShot(0, &window, [&window, path = *file] { window.openFile(path); });
+    // Files named on the command line (as a file manager passes them) are read at once, once
+    // the window is up to show what the read has to say: the first one read, the others added
+    // to its board (the plated and non-plated drill files and the outline of one board).
+    QStringList files;
+    for (const QString& a : QApplication::arguments().mid(1)) {
+        if (!a.startsWith(QLatin1Char('-')))
+            files << a;
+    }
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &window, [&window, files] { window.openFiles(files); });
     return app.exec();
 }

@@ -320,6 +320,9 @@ void MainWindow::buildMenu()
         &MainWindow::readStandardGerber);
     add(f, "readRs274x", QStringLiteral("274xガーバ読み込み"), &MainWindow::readRs274x);
     add(f, "readExcellon", QStringLiteral("Excellonドリルの読み込み"), &MainWindow::readExcellon);
+    add(f, "readGerberX2", QStringLiteral("Gerber X2 ドリル/外形の読み込み"), &MainWindow::readGerberX2);
+    add(f, "addDrillFile", QStringLiteral("ドリルファイルの追加"), &MainWindow::addDrillFile);
+    add(f, "readOutline", QStringLiteral("外形ファイルの読み込み"), &MainWindow::readOutline);
     add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings)
         ->setEnabled(false);
     add(bar, "showPreview", QStringLiteral("表示"), &MainWindow::showPreview);
@@ -452,6 +455,8 @@ void MainWindow::refreshRow(int i)
         edit->setCursorPosition(0);
     };
     show(dcodeEdit(i), r.dcode);
+    const int file = board_.fileOfRow(i); // the file whose tool the row is
+    dcodeEdit(i)->setToolTip(file >= 0 ? QFileInfo(board_.files[size_t(file)].path).fileName() : QString());
     show(diameterEdit(i), r.diameter);
     show(toleranceSign(i, 0)->lineEdit(), r.sign1);
     show(toleranceValue(i, 0)->lineEdit(), r.tol1);
@@ -485,13 +490,22 @@ void prepareRead(ReaderKind reader, HoleTable& table, BoardExtent& extent)
     switch (reader) {
     case ReaderKind::Standard: prepareStandardRead(table, extent); break;
     case ReaderKind::Rs274x: prepareRs274xRead(table, extent); break;
-    case ReaderKind::Excellon: prepareExcellonRead(table, extent); break;
+    case ReaderKind::Excellon:
+    case ReaderKind::GerberX2: prepareExcellonRead(table, extent); break;
     }
 }
 
 QString readerFilter(ReaderKind reader)
 {
     return reader == ReaderKind::Excellon ? msg::drillFilter() : msg::gerberFilter();
+}
+
+// Drill files of either kind, then Gerber files.
+QString addedFileFilter()
+{
+    QString drill = msg::drillFilter();
+    drill.chop(QStringLiteral("|すべてのファイル (*)|*").size());
+    return drill + QLatin1Char('|') + msg::gerberFilter();
 }
 } // namespace
 
@@ -507,21 +521,57 @@ void MainWindow::readCommand(ReaderKind reader)
 
 void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
 {
-    pathEdit->setText(path);
-    pathEdit->setCursorPosition(0); // the start of a long path: its folder
     menuAction(QStringLiteral("readSettings"))->setEnabled(true);
     // What the read has to say is shown over the table it filled.
     QStringList said;
     const MessageSink sink = [&said](const QString& text) { said << text; };
-    format_ = reader == ReaderKind::Excellon ? DrillFormat::Excellon : DrillFormat::Gerber;
-    switch (reader) {
-    case ReaderKind::Standard: ::kivotrek::readStandardGerber(path, table_, extent_, sink); break;
-    case ReaderKind::Rs274x: readRs274xGerber(path, table_, extent_, sink); break;
-    case ReaderKind::Excellon: readExcellonInto(path, table_, extent_, sink); break;
-    }
+    readBoardFile(board_, reader, path, table_, extent_, sink);
+    if (board_.isEmpty())
+        board_.files.push_back({path, reader, 0, 0}); // the path label shows what was tried
+    showBoard();
     refreshTable();
+    showReadMessages(said);
+}
+
+void MainWindow::addChosenFile(const QString& path, bool outline)
+{
+    QStringList said;
+    const MessageSink sink = [&said](const QString& text) { said << text; };
+    if (outline)
+        ::kivotrek::readOutline(board_, path, table_, extent_, sink);
+    else
+        ::kivotrek::addDrillFile(board_, addedFileReader(path), path, table_, extent_, sink);
+    menuAction(QStringLiteral("readSettings"))->setEnabled(!board_.isEmpty());
+    showBoard();
+    refreshTable();
+    showReadMessages(said);
+}
+
+void MainWindow::showReadMessages(const QStringList& said)
+{
     for (const QString& text : said)
         showMessage(text);
+}
+
+void MainWindow::showBoard()
+{
+    // One file: its path, as always. A board of several: the first path, then the other files'
+    // names; the tooltip lists every path.
+    QString text = board_.mainPath();
+    QStringList tip;
+    for (size_t i = 0; i < board_.files.size(); ++i) {
+        if (i > 0)
+            text += QStringLiteral(" ＋ ") + QFileInfo(board_.files[i].path).fileName();
+        tip << board_.files[i].path;
+    }
+    if (!board_.outline.isEmpty()) {
+        if (!board_.files.empty())
+            text += QStringLiteral(" ＋ 外形 ") + QFileInfo(board_.outline).fileName();
+        tip << QStringLiteral("外形: ") + board_.outline;
+    }
+    pathEdit->setText(text);
+    pathEdit->setCursorPosition(0); // the start of a long path: its folder
+    pathEdit->setToolTip(tip.size() > 1 ? tip.join(QLatin1Char('\n')) : QString());
 }
 
 void MainWindow::openFile(const QString& path)
@@ -532,6 +582,45 @@ void MainWindow::openFile(const QString& path)
     dialog_->filter = readerFilter(reader);
     dialog_->fileName = full; // as the dialog would have left it
     readChosenFile(reader, full);
+}
+
+void MainWindow::openFiles(const QStringList& paths)
+{
+    for (int i = 0; i < paths.size(); ++i) {
+        if (i == 0)
+            openFile(paths[i]);
+        else
+            addChosenFile(QFileInfo(paths[i]).absoluteFilePath(), false);
+    }
+}
+
+void MainWindow::readGerberX2()
+{
+    readCommand(ReaderKind::GerberX2);
+}
+
+void MainWindow::addDrillFile()
+{
+    if (board_.replaysGerber()) {
+        showMessage(msg::cannotAddToGerberBoard()); // before the dialog: nothing to choose
+        return;
+    }
+    dialog_->filter = addedFileFilter();
+    if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
+        return;
+    addChosenFile(dialog_->fileName, false);
+}
+
+void MainWindow::readOutline()
+{
+    if (board_.replaysGerber()) {
+        showMessage(msg::cannotAddToGerberBoard());
+        return;
+    }
+    dialog_->filter = msg::gerberFilter();
+    if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
+        return;
+    addChosenFile(dialog_->fileName, true);
 }
 
 void MainWindow::readStandardGerber()
@@ -553,7 +642,7 @@ void MainWindow::readSettings()
 {
     QString productCode = productCodeEdit->text();
     QString error;
-    if (!loadSettings(settingsPath(pathEdit->text()), table_, productCode, &error)) {
+    if (!loadSettings(settingsPath(board_.mainPath()), table_, productCode, &error)) {
         showMessage(error); // the table stays exactly as it was
         return;
     }
@@ -584,10 +673,10 @@ void MainWindow::drawPreview()
     }
     preview_->show();
     preview_->raise();
-    const QString path = pathEdit->text();
+    const QString path = board_.mainPath();
     preview_->setDrawnFile(path);
     // A drawing that stops early keeps what it drew, and the user is told why it stopped.
-    const DrawResult drawn = ::kivotrek::drawPreview(DrillSource {path, format_}, table_, extent_, preview_->surface());
+    const DrawResult drawn = ::kivotrek::drawPreview(board_, table_, extent_, preview_->surface());
     preview_->pictureBox->update();
     const QString problem = drawingProblem(drawn, path);
     if (!problem.isEmpty())
@@ -649,7 +738,7 @@ bool MainWindow::printDrawing(QString* problem)
     pr.setFullPage(true);
     const QSizeF sheet = PageSurface::sheetTwips(pr.pageLayout());
     const double dpi = pr.resolution();
-    const QString path = pathEdit->text();
+    const QString path = board_.mainPath();
     const QString size = sizeChoice->currentText();
     const PageFoot foot {logo(), productCodeEdit->text()};
 
@@ -657,8 +746,7 @@ bool MainWindow::printDrawing(QString* problem)
     // draws nothing first (the colour generator is only taken on the real page).
     ProbeSurface probe(sheet, dpi);
     BasicRandom trial = random_;
-    const DrillSource source {path, format_};
-    const DrawResult tried = ::kivotrek::printDrawing(source, table_, extent_, size, foot, probe, trial);
+    const DrawResult tried = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, probe, trial);
     if (tried.ending != DrawResult::Ending::Complete)
         return fail(drawingProblem(tried, path));
 
@@ -668,7 +756,7 @@ bool MainWindow::printDrawing(QString* problem)
     PageSurface page(pr, sheet, dpi);
     if (!page.isActive())
         return fail(msg::cannotStartPrinting(printerName));
-    const DrawResult r = ::kivotrek::printDrawing(source, table_, extent_, size, foot, page, random_);
+    const DrawResult r = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, page, random_);
     if (r.ending != DrawResult::Ending::Complete) {
         pr.abort(); // the file changed under us: do not send a partial page
         page.end();
@@ -679,7 +767,7 @@ bool MainWindow::printDrawing(QString* problem)
 
 void MainWindow::saveSettings()
 {
-    const SaveResult r = saveSettingsFile(table_, productCodeEdit->text(), pathEdit->text());
+    const SaveResult r = saveSettingsFile(table_, productCodeEdit->text(), board_.mainPath());
     if (r.path.isEmpty())
         return; // no Gerber file chosen yet
     showMessage(r.ok ? msg::settingsSaved(r.path) : r.error);

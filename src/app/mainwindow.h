@@ -91,6 +91,9 @@ public slots:
     void readStandardGerber();
     void readRs274x();
     void readExcellon(); // Excellonドリルの読み込み
+    void readGerberX2(); // Gerber X2 ドリル/外形の読み込み
+    void addDrillFile(); // ドリルファイルの追加: a further drill file into the free rows
+    void readOutline(); // 外形ファイルの読み込み
     void readSettings(); // "read": 前回の設定ファイルの読み込み
     void showPreview();
     void print();
@@ -102,6 +105,9 @@ public slots:
     // Reads a file named on the command line as the matching read command would after its
     // dialog: RS-274X when a format statement comes in its first lines, standard otherwise.
     void openFile(const QString& path);
+    // Several files named on the command line: the first read, the others added to its board.
+    void openFiles(const QStringList& paths);
+    const Board& board() const { return board_; }
     void refreshTable(); // every row's widgets from the table
     void refreshRow(int i);
 
@@ -120,12 +126,15 @@ private:
     void loadLogo();
     void readCommand(ReaderKind reader);
     void readChosenFile(ReaderKind reader, const QString& path);
+    void addChosenFile(const QString& path, bool outline);
+    void showBoard(); // the path label and the D-codes' files
+    void showReadMessages(const QStringList& said);
     QComboBox* makeCombo(QWidget* page, const QStringList& items, const QRect& geometry);
 
     Twips tw_;
     std::unique_ptr<TableLayout> layout_;
     HoleTable table_;
-    DrillFormat format_ = DrillFormat::Gerber; // how the file read last is drawn
+    Board board_; // the files read: drill files with their rows, and the outline
     BoardExtent extent_;
     std::unique_ptr<CommonDialog> dialog_;
     std::unique_ptr<Prompts> prompts_;

@@ -34,12 +34,22 @@ std::optional<int32_t> DrillFrame::unitsY(double millimetres) const
     return micrometres(millimetres - bottom);
 }
 
-DrillFrame drillFrame(const DrillData& drill)
+DrillFrame frameOfBox(double minX, double minY, double maxX, double maxY)
 {
     DrillFrame f;
     f.extent.unitScale = kStandardUnitScale;
-    if (drill.holes.empty() && drill.slotHoles.empty())
+    if (!(minX <= maxX && minY <= maxY))
         return f;
+    f.left = minX;
+    f.bottom = minY;
+    f.extent.maxX = twips(maxX - f.left);
+    f.extent.maxY = twips(maxY - f.bottom);
+    return f;
+}
+
+namespace {
+template <typename Each> DrillFrame frameOfHoles(Each forEachDrill)
+{
     double minX = std::numeric_limits<double>::infinity();
     double minY = minX;
     double maxX = -minX;
@@ -50,20 +60,39 @@ DrillFrame drillFrame(const DrillData& drill)
         maxX = std::max(maxX, x);
         maxY = std::max(maxY, y);
     };
-    for (const DrillHit& h : drill.holes)
-        take(h.x, h.y);
-    for (const DrillSlot& s : drill.slotHoles) {
-        take(s.x1, s.y1);
-        take(s.x2, s.y2);
-    }
     double radius = 0;
-    for (const DrillTool& t : drill.tools)
-        radius = std::max(radius, t.diameter.value_or(0) / 2);
-    f.left = minX - radius;
-    f.bottom = minY - radius;
-    f.extent.maxX = twips(maxX + radius - f.left);
-    f.extent.maxY = twips(maxY + radius - f.bottom);
-    return f;
+    forEachDrill([&](const DrillData& drill) {
+        for (const DrillHit& h : drill.holes)
+            take(h.x, h.y);
+        for (const DrillSlot& s : drill.slotHoles) {
+            take(s.x1, s.y1);
+            take(s.x2, s.y2);
+        }
+        for (const OutlineSegment& s : drill.outline) {
+            take(s.x1, s.y1);
+            take(s.x2, s.y2);
+        }
+        for (const DrillTool& t : drill.tools)
+            radius = std::max(radius, t.diameter.value_or(0) / 2);
+    });
+    if (!(minX <= maxX))
+        return frameOfBox(0, 0, -1, -1);
+    return frameOfBox(minX - radius, minY - radius, maxX + radius, maxY + radius);
+}
+
+} // namespace
+
+DrillFrame drillFrame(const std::vector<DrillData>& drills)
+{
+    return frameOfHoles([&drills](const auto& take) {
+        for (const DrillData& d : drills)
+            take(d);
+    });
+}
+
+DrillFrame drillFrame(const DrillData& drill)
+{
+    return frameOfHoles([&drill](const auto& take) { take(drill); });
 }
 
 void prepareExcellonRead(HoleTable& table, BoardExtent& extent)

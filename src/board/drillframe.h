@@ -27,6 +27,10 @@ struct DrillFrame {
 };
 
 DrillFrame drillFrame(const DrillData& drill);
+// The same over several files: one box round all their holes, grown by the largest radius.
+DrillFrame drillFrame(const std::vector<DrillData>& drills);
+// A frame of exactly this box (an outline's), in millimetres.
+DrillFrame frameOfBox(double minX, double minY, double maxX, double maxY);
 
 // Clears the D-codes and diameters, as every read does.
 void prepareExcellonRead(HoleTable& table, BoardExtent& extent);

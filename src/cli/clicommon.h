@@ -37,7 +37,7 @@ struct RenderOptions {
     QString productCode; // from --product-code, else from the settings file
     bool productCodeGiven = false; // --product-code wins over the settings file
     QString out;
-    QString gerber;
+    BoardArguments input; // the drill files and the outline
 };
 
 // Returns 0, or the exit status of a usage error (after printing it).

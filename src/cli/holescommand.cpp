@@ -16,6 +16,7 @@ namespace kivotrek::cli {
 namespace {
 struct Mark {
     bool slot = false;
+    int file = 0; // index into the board's drill files
     int row = 0;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
@@ -52,60 +53,79 @@ int runHoles(const QStringList& args)
 {
     ReaderChoice choice;
     bool csv = false;
-    QString path;
+    BoardArguments given;
     const auto csvFlag = [&csv](const QString& a) {
         if (a != QLatin1String("--csv"))
             return false;
         csv = true;
         return true;
     };
-    if (const int bad = parseFileArguments("holes", args, choice, path, csvFlag))
+    if (const int bad = parseFileArguments("holes", args, choice, given, csvFlag))
         return bad;
 
     HoleTable table;
     BoardExtent extent;
     const MessageSink toStderr = [](const QString& m) { std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData()); };
-    const QString readable = readablePath(path);
-    ReadOutcome r = readFile(choice.resolve(readable), readable, table, extent, toStderr);
+    ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
 
     std::vector<Mark> marks;
-    if (r.drill) {
-        for (const DrillHit& h : r.drill->holes)
-            marks.push_back({false, h.tool, h.x, h.y, h.x, h.y});
-        for (const DrillSlot& s : r.drill->slotHoles)
-            marks.push_back({true, s.tool, s.x1, s.y1, s.x2, s.y2});
-    } else if (r.status != kUnreadable) {
-        // File units to millimetres as the drawing takes them: twips per unit over 56.7 twips per
-        // millimetre. The readers' scales are 0.567 times a power of ten (a single-precision
-        // 0.0567 for 0.001 mm): the unit is that power of ten, exactly.
-        const double perUnit = static_cast<double>(extent.unitScale) / 56.7;
-        const double mm = perUnit > 0 ? std::pow(10.0, std::round(std::log10(perUnit))) : 0.0;
-        const DrawResult walked = listMarks(readable, table, [&](const DrillMark& m) {
-            marks.push_back({m.slot, m.row, m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm});
-        });
-        if (walked.ending == DrawResult::Ending::Stopped && r.status == kDone) {
-            std::fprintf(stderr, "kivotrek-cli: the drawing stops at line %lld\n",
-                static_cast<long long>(walked.line.value_or(0)));
-            r.status = kStopped;
+    for (size_t f = 0; f < r.board.files.size(); ++f) {
+        const BoardFile& file = r.board.files[f];
+        const FileOutcome& read = r.files[size_t(r.givenFile[f])];
+        if (read.data) {
+            // A tool's row is its file's first row and the tool's place; tools beyond the table
+            // have no row and are not drawn.
+            const auto row = [&file](int tool) { return tool < file.rowCount ? file.firstRow + tool : -1; };
+            for (const DrillHit& h : read.data->holes) {
+                if (row(h.tool) >= 0)
+                    marks.push_back({false, int(f), row(h.tool), h.x, h.y, h.x, h.y});
+            }
+            for (const DrillSlot& sl : read.data->slotHoles) {
+                if (row(sl.tool) >= 0)
+                    marks.push_back({true, int(f), row(sl.tool), sl.x1, sl.y1, sl.x2, sl.y2});
+            }
+        } else if (read.ending != ReadEnding::Unreadable) {
+            // File units to millimetres as the drawing takes them: twips per unit over 56.7 twips
+            // per millimetre. The readers' scales are 0.567 times a power of ten (a
+            // single-precision 0.0567 for 0.001 mm): the unit is that power of ten, exactly.
+            const double perUnit = static_cast<double>(extent.unitScale) / 56.7;
+            const double mm = perUnit > 0 ? std::pow(10.0, std::round(std::log10(perUnit))) : 0.0;
+            const DrawResult walked = listMarks(file.path, table, [&](const DrillMark& m) {
+                marks.push_back({m.slot, int(f), m.row, m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm});
+            });
+            if (walked.ending == DrawResult::Ending::Stopped && r.status == kDone) {
+                std::fprintf(stderr, "kivotrek-cli: the drawing stops at line %lld\n",
+                    static_cast<long long>(walked.line.value_or(0)));
+                r.status = kStopped;
+            }
         }
     }
+    // A board of several files names each mark's file; one file's lists stay as they were.
+    const bool named = given.isBoard();
 
     if (csv) {
-        QByteArray out = "type,row,code,diameter,x,y,x2,y2\n";
+        QByteArray out = named ? "type,row,code,diameter,x,y,x2,y2,file\n" : "type,row,code,diameter,x,y,x2,y2\n";
         for (const Mark& m : marks) {
             const HoleRow& row = table.row(m.row);
             const auto d = rowDiameter(row);
             out += (m.slot ? "slot," : "hole,") + QByteArray::number(m.row) + ',' + csvField(row.dcode) + ','
                 + (d ? number(*d) : QByteArray()) + ',' + number(m.x1) + ',' + number(m.y1) + ','
-                + (m.slot ? number(m.x2) + ',' + number(m.y2) : QByteArray(",")) + '\n';
+                + (m.slot ? number(m.x2) + ',' + number(m.y2) : QByteArray(","))
+                + (named ? ',' + QByteArray::number(m.file) : QByteArray()) + '\n';
         }
         std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
         return r.status;
     }
     JsonWriter json;
     json.beginObject();
-    json.key("path").value(path);
+    json.key("path").value(given.files.front());
     json.key("reader").value(QString::fromLatin1(readerName(r.reader)));
+    if (named) {
+        json.key("files").beginArray();
+        for (const int g : r.givenFile)
+            json.value(given.files[g]);
+        json.endArray();
+    }
     for (const bool slotList : {false, true}) {
         json.key(slotList ? "slots" : "holes").beginArray();
         for (const Mark& m : marks) {
@@ -113,6 +133,8 @@ int runHoles(const QStringList& args)
                 continue;
             const HoleRow& row = table.row(m.row);
             json.beginObject();
+            if (named)
+                json.key("file").value(static_cast<long long>(m.file));
             json.key("row").value(static_cast<long long>(m.row));
             json.key("code").value(row.dcode);
             json.key("diameter");

@@ -7,31 +7,37 @@
 
 namespace kivotrek::cli {
 
+namespace {
+void lineOrNull(JsonWriter& json, const char* key, const std::optional<qint64>& line)
+{
+    json.key(key);
+    if (line)
+        json.value(static_cast<long long>(*line));
+    else
+        json.null();
+}
+} // namespace
+
 int runRead(const QStringList& args)
 {
     ReaderChoice choice;
-    QString path;
-    if (const int bad = parseFileArguments("read", args, choice, path))
+    BoardArguments given;
+    if (const int bad = parseFileArguments("read", args, choice, given))
         return bad;
 
-    // The program's start-up state, then the read the menu command would run.
+    // The program's start-up state, then the reads the menu commands would run.
     HoleTable table;
     BoardExtent extent;
     QStringList messages;
     const MessageSink sink = [&messages](const QString& m) { messages << m; };
-    const QString readable = readablePath(path);
-    const ReadOutcome r = readFile(choice.resolve(readable), readable, table, extent, sink);
+    const ReadOutcome r = readBoard(choice, given, table, extent, sink);
 
     JsonWriter json;
     json.beginObject();
-    json.key("path").value(path);
+    json.key("path").value(given.files.front());
     json.key("reader").value(QString::fromLatin1(readerName(r.reader)));
     json.key("ending").value(QString::fromLatin1(r.ending));
-    json.key("stoppedAtLine");
-    if (r.stoppedAtLine)
-        json.value(static_cast<long long>(*r.stoppedAtLine));
-    else
-        json.null();
+    lineOrNull(json, "stoppedAtLine", r.stoppedAtLine);
     json.key("messages").beginArray();
     for (const QString& m : messages)
         json.value(m);
@@ -48,18 +54,73 @@ int runRead(const QStringList& args)
         json.key("index").value(static_cast<long long>(i));
         json.key("dcode").value(row.dcode);
         json.key("diameter").value(row.diameter);
-        if (r.drill) // the plating an Excellon file gives ("TH", "NTH" or "")
-            json.key("kind").value(size_t(i) < r.drill->tools.size() ? r.drill->tools[size_t(i)].kind : QString());
+        const int f = r.board.fileOfRow(i);
+        const FileOutcome* o = f >= 0 ? &r.files[size_t(r.givenFile[size_t(f)])] : nullptr;
+        if (o && o->data) { // the plating a drill file gives ("TH", "NTH" or ""), and what for
+            const size_t tool = size_t(i - r.board.files[size_t(f)].firstRow);
+            const DrillTool* t = tool < o->data->tools.size() ? &o->data->tools[tool] : nullptr;
+            json.key("kind").value(t ? t->kind : QString());
+            json.key("function").value(t ? t->function : QString());
+            json.key("file").value(static_cast<long long>(f));
+        }
         json.endObject();
     }
     json.endArray();
-    if (r.drill) {
-        json.key("skippedLines").value(static_cast<long long>(r.drill->skippedLines));
-        json.key("firstSkippedLine");
-        if (r.drill->firstSkippedLine)
-            json.value(static_cast<long long>(*r.drill->firstSkippedLine));
-        else
+    // Lines skipped: in all drill files together, the first one in the first file that had any.
+    qint64 skipped = 0;
+    std::optional<qint64> firstSkipped;
+    bool anyDrillData = false;
+    for (const FileOutcome& o : r.files) {
+        if (!o.data)
+            continue;
+        anyDrillData = true;
+        skipped += o.data->skippedLines;
+        if (!firstSkipped)
+            firstSkipped = o.data->firstSkippedLine;
+    }
+    if (anyDrillData) {
+        json.key("skippedLines").value(static_cast<long long>(skipped));
+        lineOrNull(json, "firstSkippedLine", firstSkipped);
+    }
+    json.key("files").beginArray();
+    for (int i = 0; i < given.files.size(); ++i) {
+        const FileOutcome& o = r.files[size_t(i)];
+        json.beginObject();
+        json.key("path").value(given.files[i]);
+        json.key("reader").value(QString::fromLatin1(readerName(o.reader)));
+        json.key("ending").value(QString::fromLatin1(endingName(o.ending)));
+        json.key("rows");
+        const int f = r.boardFileOf(i);
+        if (f >= 0 && r.board.files[size_t(f)].rowCount > 0) {
+            const BoardFile& b = r.board.files[size_t(f)];
+            json.beginArray();
+            json.value(static_cast<long long>(b.firstRow));
+            json.value(static_cast<long long>(b.firstRow + b.rowCount - 1));
+            json.endArray();
+        } else {
             json.null();
+        }
+        if (o.data) {
+            json.key("skippedLines").value(static_cast<long long>(o.data->skippedLines));
+            lineOrNull(json, "firstSkippedLine", o.data->firstSkippedLine);
+        }
+        json.endObject();
+    }
+    json.endArray();
+    json.key("outline");
+    if (!r.board.outline.isEmpty()) {
+        // The outline given, else the last drill file that turned out to be a profile.
+        QString shown;
+        for (int i = 0; i < given.files.size(); ++i) {
+            const FileOutcome& o = r.files[size_t(i)];
+            if (o.data && o.data->role == DrillData::Role::Outline)
+                shown = given.files[i];
+        }
+        if (r.outline && r.outline->ending != ReadEnding::Unreadable)
+            shown = given.outline;
+        json.value(shown);
+    } else {
+        json.null();
     }
     json.endObject();
     json.print();

@@ -1,9 +1,7 @@
 #include "cli/readers.h"
 
 #include "cli/clicommon.h"
-#include "board/drillframe.h"
-#include "gerber/rs274xreader.h"
-#include "gerber/standardreader.h"
+#include "cli/rawpaths.h"
 
 namespace kivotrek::cli {
 
@@ -15,6 +13,8 @@ bool ReaderChoice::take(const QString& a)
         kind = ReaderKind::Rs274x;
     else if (a == QLatin1String("--excellon"))
         kind = ReaderKind::Excellon;
+    else if (a == QLatin1String("--x2"))
+        kind = ReaderKind::GerberX2;
     else if (a == QLatin1String("--auto"))
         automatic = true;
     else
@@ -34,72 +34,126 @@ const char* readerName(ReaderKind kind)
     case ReaderKind::Standard: return "standard";
     case ReaderKind::Rs274x: return "rs274x";
     case ReaderKind::Excellon: return "excellon";
+    case ReaderKind::GerberX2: return "x2";
     }
     return "standard";
 }
 
-int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, QString& path,
+const char* endingName(ReadEnding ending)
+{
+    switch (ending) {
+    case ReadEnding::Complete: return "complete";
+    case ReadEnding::Rejected: return "rejected";
+    case ReadEnding::Fault: return "fault";
+    case ReadEnding::Unreadable: return "unreadable";
+    }
+    return "complete";
+}
+
+int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, BoardArguments& files,
     const std::function<bool(const QString&)>& flag)
 {
-    const QString name = QString::fromLatin1(command);
     bool optionsEnded = false; // after "--" every argument is a file
-    for (const QString& a : args) {
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
         if (!optionsEnded && a == QLatin1String("--"))
             optionsEnded = true;
         else if (!optionsEnded && (reader.take(a) || (flag && flag(a))))
             continue;
-        else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1)
+        else if (!optionsEnded && a == QLatin1String("--outline")) {
+            if (i + 1 >= args.size() || !files.outline.isEmpty())
+                return usageError(QStringLiteral("--outline needs one file"));
+            files.outline = args[++i];
+        } else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1)
             return usageError(QStringLiteral("unknown option: ") + a);
-        else if (path.isEmpty())
-            path = a;
         else
-            return usageError(QStringLiteral("more than one file given"));
+            files.files << a;
     }
+    return checkFileArguments(command, reader, files);
+}
+
+int checkFileArguments(const char* command, const ReaderChoice& reader, const BoardArguments& files)
+{
+    const QString name = QString::fromLatin1(command);
     if (reader.given > 1)
-        return usageError(name + QStringLiteral(": give one reader: --standard, --rs274x, --excellon or --auto"));
-    if (path.isEmpty())
+        return usageError(
+            name + QStringLiteral(": give one reader: --standard, --rs274x, --excellon, --x2 or --auto"));
+    if (files.files.isEmpty())
         return usageError(name + QStringLiteral(": no file given"));
+    if (files.isBoard() && reader.given > 0 && !reader.automatic
+        && (reader.kind == ReaderKind::Standard || reader.kind == ReaderKind::Rs274x))
+        return usageError(name
+            + QStringLiteral(": --standard and --rs274x read one file alone; give --excellon, --x2 or --auto "
+                             "for several files or an outline"));
     return 0;
 }
 
-ReadOutcome readFile(
-    ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+int ReadOutcome::boardFileOf(int given) const
+{
+    for (size_t f = 0; f < givenFile.size(); ++f) {
+        if (givenFile[f] == given)
+            return int(f);
+    }
+    return -1;
+}
+
+BoardData ReadOutcome::takeData()
+{
+    BoardData data;
+    for (const int g : givenFile)
+        data.drills.push_back(files[size_t(g)].data ? std::move(*files[size_t(g)].data) : DrillData());
+    if (outline && outline->data && outline->ending != ReadEnding::Unreadable) {
+        data.outline = std::move(outline->data);
+    } else if (!board.outline.isEmpty()) {
+        for (auto it = files.rbegin(); it != files.rend(); ++it) {
+            if (it->data && it->data->role == DrillData::Role::Outline) {
+                data.outline = std::move(it->data);
+                break;
+            }
+        }
+    }
+    return data;
+}
+
+ReadOutcome readBoard(
+    const ReaderChoice& choice, const BoardArguments& files, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     ReadOutcome o;
-    o.reader = reader;
-    if (reader == ReaderKind::Excellon) {
-        o.drill = readExcellonInto(path, table, extent, sink);
-        switch (o.drill->ending) {
-        case DrillData::Ending::Complete: break;
-        case DrillData::Ending::TooManyTools:
-            o.ending = "fault";
-            o.stoppedAtLine = o.drill->stoppedAtLine;
-            o.status = kStopped;
-            break;
-        case DrillData::Ending::Unreadable:
-            o.ending = "unreadable";
-            o.status = kUnreadable;
-            break;
+    // A board of several files takes each file as the desktop's add command does: Excellon, or
+    // today's Gerber for any Gerber file; a named reader applies to all of them.
+    const auto readerFor = [&](const QString& path) {
+        if (!files.isBoard())
+            return choice.resolve(path);
+        if (choice.given > 0 && !choice.automatic)
+            return choice.kind;
+        return addedFileReader(path);
+    };
+    int worst = -1;
+    const auto take = [&](const FileOutcome& f) {
+        const int rank = f.ending == ReadEnding::Unreadable ? 3 : f.ending == ReadEnding::Complete ? 0 : 2;
+        if (rank > worst) {
+            worst = rank;
+            o.ending = endingName(f.ending);
+            o.stoppedAtLine = f.stoppedAtLine;
+            o.status = rank;
         }
-        return o;
+    };
+    for (int i = 0; i < files.files.size(); ++i) {
+        const QString path = readablePath(files.files[i]);
+        const ReaderKind reader = readerFor(path);
+        if (i == 0) {
+            o.reader = reader;
+            o.files.push_back(readBoardFile(o.board, reader, path, table, extent, sink));
+        } else {
+            o.files.push_back(addDrillFile(o.board, reader, path, table, extent, sink));
+        }
+        if (o.board.files.size() > o.givenFile.size())
+            o.givenFile.push_back(i);
+        take(o.files.back());
     }
-    const ReadResult r = reader == ReaderKind::Rs274x ? readRs274xGerber(path, table, extent, sink)
-                                                      : readStandardGerber(path, table, extent, sink);
-    o.stoppedAtLine = r.stoppedAtLine;
-    switch (r.ending) {
-    case ReadEnding::Complete: break;
-    case ReadEnding::Rejected:
-        o.ending = "rejected";
-        o.status = kStopped;
-        break;
-    case ReadEnding::Fault:
-        o.ending = "fault";
-        o.status = kStopped;
-        break;
-    case ReadEnding::Unreadable:
-        o.ending = "unreadable";
-        o.status = kUnreadable;
-        break;
+    if (!files.outline.isEmpty()) {
+        o.outline = readOutline(o.board, readablePath(files.outline), table, extent, sink);
+        take(*o.outline);
     }
     return o;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "excellon/excellonreader.h"
+#include "board/board.h"
 #include "gerber/boardextent.h"
 #include "gerber/formatsniffer.h"
 #include "table/holetable.h"
@@ -9,11 +9,13 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kivotrek::cli {
 
 // The reader options every command takes: --standard (the default), --rs274x, --excellon,
-// --auto (as the desktop program chooses for a file it is given).
+// --x2 (today's Gerber drill and outline files), --auto (as the desktop program chooses for a
+// file it is given).
 struct ReaderChoice {
     ReaderKind kind = ReaderKind::Standard;
     bool automatic = false;
@@ -25,23 +27,44 @@ struct ReaderChoice {
     ReaderKind resolve(const QString& path) const;
 };
 
-const char* readerName(ReaderKind kind); // "standard", "rs274x", "excellon"
+const char* readerName(ReaderKind kind); // "standard", "rs274x", "excellon", "x2"
 
-// The arguments of a command that reads one file: reader options, the file, "--" to end the
-// options, and the command's own flags (taken by flag, which says whether it knew the
-// argument). 0, or the exit status of a usage error after printing it.
-int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, QString& path,
-    const std::function<bool(const QString&)>& flag = {});
-
-// One read as the program's read command runs it, from the program's start-up state.
-struct ReadOutcome {
-    ReaderKind reader = ReaderKind::Standard;
-    const char* ending = "complete"; // "complete", "rejected", "fault", "unreadable"
-    std::optional<qint64> stoppedAtLine;
-    int status = 0; // exit status: 0 complete, 2 rejected or fault, 3 unreadable
-    std::optional<DrillData> drill; // an Excellon file's holes
+// The files of a command: one drill file, or several drill files and an outline drawn as one
+// board.
+struct BoardArguments {
+    QStringList files; // drill files, as given
+    QString outline; // --outline FILE, as given
+    bool isBoard() const { return files.size() > 1 || !outline.isEmpty(); }
 };
-ReadOutcome readFile(ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent,
+
+// The arguments of a command that reads files: reader options, the files, --outline FILE, "--"
+// to end the options, and the command's own flags (taken by flag, which says whether it knew
+// the argument). 0, or the exit status of a usage error after printing it.
+int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, BoardArguments& files,
+    const std::function<bool(const QString&)>& flag = {});
+// Checks what parseFileArguments and the render options share: one reader, a file, and a
+// reader that can join a board of several files.
+int checkFileArguments(const char* command, const ReaderChoice& reader, const BoardArguments& files);
+
+// One read of the files as the program's read commands run it, from the program's start-up
+// state: the first file read, the others added, the outline read.
+struct ReadOutcome {
+    Board board;
+    std::vector<FileOutcome> files; // per drill file given, in order
+    std::vector<int> givenFile; // per board file: the index of the given file it was read from
+    int boardFileOf(int given) const; // -1 when the given file did not join the board's drill files
+    // What the files held, in the board's order, for drawing without reading them again.
+    BoardData takeData();
+    std::optional<FileOutcome> outline;
+    ReaderKind reader = ReaderKind::Standard; // of the first file
+    const char* ending = "complete"; // the worst: "complete", "rejected", "fault", "unreadable"
+    std::optional<qint64> stoppedAtLine; // of the file that ended worst
+    int status = 0; // exit status, the worst of the files: 0 complete, 2 rejected or fault, 3 unreadable
+};
+// The paths are those to open (see readablePath); the board keeps them.
+ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, HoleTable& table, BoardExtent& extent,
     const MessageSink& sink);
+
+const char* endingName(ReadEnding ending); // "complete", "rejected", "fault", "unreadable"
 
 } // namespace kivotrek::cli

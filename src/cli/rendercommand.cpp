@@ -31,7 +31,7 @@ void printErr(const QString& text)
 }
 
 // The page: the paper of an automatic size choice, else A4 portrait.
-std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const DrillSource& source, const HoleTable& table,
+std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board, const HoleTable& table,
     const BoardExtent& extent, const QString& suffix)
 {
     const PaperChoice paper = automaticPaper(o.pageSize).value_or(PaperChoice {9, 1});
@@ -46,7 +46,7 @@ std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const DrillSource& 
 
     if (suffix == QLatin1String("svg")) {
         SvgSurface svg(float(sheet.width()), float(sheet.height()), o.dpi);
-        const DrawResult drawn = printDrawing(source, table, extent, o.pageSize, foot, svg, random);
+        const DrawResult drawn = printDrawing(board, table, extent, o.pageSize, foot, svg, random);
         return {drawn, writeWholeFile(o.out, svg.document())};
     }
     if (suffix == QLatin1String("png")) {
@@ -58,7 +58,7 @@ std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const DrillSource& 
         DrawResult drawn;
         {
             PageSurface page(image, sheet, o.dpi);
-            drawn = printDrawing(source, table, extent, o.pageSize, foot, page, random);
+            drawn = printDrawing(board, table, extent, o.pageSize, foot, page, random);
         }
         return {drawn, savePicture(image, o.out, "PNG")};
     }
@@ -75,7 +75,7 @@ std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const DrillSource& 
         PageSurface page(pdf, sheet, o.dpi);
         if (!page.isActive())
             return {{}, false};
-        drawn = printDrawing(source, table, extent, o.pageSize, foot, page, random);
+        drawn = printDrawing(board, table, extent, o.pageSize, foot, page, random);
         if (!page.end())
             return {drawn, false};
     }
@@ -123,9 +123,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
         return bad;
     const QString suffix = QFileInfo(o.out).suffix().toLower();
     // Names that are no UTF-8 are reached through descriptors; messages keep the names given.
-    const QString shownGerber = o.gerber;
     const QString shownOut = o.out;
-    o.gerber = readablePath(o.gerber);
     if (!o.settings.isEmpty())
         o.settings = readablePath(o.settings);
     OutputPath output(o.out);
@@ -144,14 +142,15 @@ int runRender(const QStringList& args, int& argc, char** argv)
     PreviewLayout previewLayout;
     bool scaled = false;
     ReplayPipe pipe;
-    const ReaderKind reader = o.reader.resolve(o.gerber);
-    const DrillSource source {o.gerber, reader == ReaderKind::Excellon ? DrillFormat::Excellon : DrillFormat::Gerber};
-    std::optional<DrillData> drill; // an Excellon file is read once, whole
+    Board board;
+    std::optional<BoardData> drills; // drill files and outlines are read once, whole
     DrillFrame frame;
     QSemaphore inputsReady;
     JoiningThread inputs([&] {
-        ReadOutcome read = readFile(reader, o.gerber, table, extent, toStderr);
-        drill = std::move(read.drill);
+        ReadOutcome read = readBoard(o.reader, o.input, table, extent, toStderr);
+        board = read.board;
+        if (!board.replaysGerber())
+            drills = read.takeData();
         if (read.status == kUnreadable)
             inputFailure = kUnreadable;
         else if (!o.settings.isEmpty()) {
@@ -166,13 +165,13 @@ int runRender(const QStringList& args, int& argc, char** argv)
         }
         if (!inputFailure && !o.page) {
             preview = std::make_unique<PreviewTarget>(suffix);
-            if (drill)
-                frame = drillFrame(*drill); // its extent is the one the read set
+            if (drills)
+                frame = boardFrame(*drills); // its extent is the one the read set
             scaled = preparePreview(table, extent, preview->surface(), previewLayout);
         }
         inputsReady.release();
-        if (scaled && !drill)
-            pipe.cut(o.gerber, extent, previewLayout);
+        if (scaled && !drills)
+            pipe.cut(board.files.front().path, extent, previewLayout);
     });
     // Drawing texts needs fonts, hence a GUI application; it never needs a display. (The
     // minimal platform would start faster, but its fonts are not the system's: PDF pages lose
@@ -191,13 +190,13 @@ int runRender(const QStringList& args, int& argc, char** argv)
     std::pair<DrawResult, bool> written;
     if (o.page) {
         inputs.join();
-        written = drawPage(o, source, table, extent, suffix);
+        written = drawPage(o, board, table, extent, suffix);
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
         if (!scaled)
-            written.first = DrawResult {DrawResult::Ending::NoExtent, std::nullopt};
-        else if (drill)
-            written.first = replayExcellon(*drill, frame, table, previewLayout, preview->surface());
+            written.first = DrawResult {DrawResult::Ending::NoExtent};
+        else if (drills)
+            written.first = drawBoardData(board, *drills, frame, table, previewLayout, preview->surface());
         else
             written.first = pipe.draw(table, previewLayout, preview->surface());
         inputs.join();
@@ -210,9 +209,18 @@ int runRender(const QStringList& args, int& argc, char** argv)
     const DrawResult drawn = written.first;
     switch (drawn.ending) {
     case DrawResult::Ending::Complete: return finish(kDone);
-    case DrawResult::Ending::Unreadable:
-        printErr(QStringLiteral("kivotrek-cli: cannot read ") + shownGerber);
+    case DrawResult::Ending::Unreadable: {
+        // The file as given: the board holds the names it opened.
+        QString shown = drawn.path.isEmpty() ? o.input.files.front() : drawn.path;
+        const QStringList opened = board.paths();
+        const QStringList asGiven = o.input.files + (o.input.outline.isEmpty() ? QStringList() : QStringList {o.input.outline});
+        for (int i = 0; i < opened.size() && i < asGiven.size(); ++i) {
+            if (opened[i] == drawn.path)
+                shown = asGiven[i];
+        }
+        printErr(QStringLiteral("kivotrek-cli: cannot read ") + shown);
         return finish(kUnreadable);
+    }
     case DrawResult::Ending::NoExtent:
         printErr(QStringLiteral("kivotrek-cli: drawing stopped: the board extent is 0, nothing drawn"));
         return finish(kStopped);

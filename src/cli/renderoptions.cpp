@@ -13,9 +13,7 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (optionsEnded) {
-            if (!o.gerber.isEmpty())
-                return usageError(QStringLiteral("more than one Gerber file given"));
-            o.gerber = a;
+            o.input.files << a;
             continue;
         }
         const auto value = [&](QString& into) {
@@ -46,6 +44,9 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         } else if (a == QLatin1String("--settings")) {
             if (!value(o.settings))
                 return usageError(QStringLiteral("--settings needs a file"));
+        } else if (a == QLatin1String("--outline")) {
+            if (!o.input.outline.isEmpty() || !value(o.input.outline))
+                return usageError(QStringLiteral("--outline needs one file"));
         } else if (a == QLatin1String("-o")) {
             if (!value(o.out))
                 return usageError(QStringLiteral("-o needs a file"));
@@ -53,16 +54,12 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
             optionsEnded = true;
         } else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             return usageError(QStringLiteral("unknown option: ") + a);
-        } else if (o.gerber.isEmpty()) {
-            o.gerber = a;
         } else {
-            return usageError(QStringLiteral("more than one Gerber file given"));
+            o.input.files << a;
         }
     }
-    if (o.reader.given > 1)
-        return usageError(QStringLiteral("render: give one reader: --standard, --rs274x, --excellon or --auto"));
-    if (o.gerber.isEmpty())
-        return usageError(QStringLiteral("render: no file given"));
+    if (const int bad = checkFileArguments("render", o.reader, o.input))
+        return bad;
     if (o.out.isEmpty())
         return usageError(QStringLiteral("render: no output file given (-o OUT)"));
     if (o.preview == o.page)

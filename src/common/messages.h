@@ -74,6 +74,30 @@ inline QString noOutline(const QString& path)
 {
     return path + QStringLiteral("には外形の線がありません。");
 }
+inline QString noFreeRows(const QString& path, const QString& code)
+{
+    return QStringLiteral("穴種が63を超えたため、") + path + QStringLiteral("の") + code
+        + QStringLiteral("から後は表に入りません。");
+}
+inline QString cannotAddToGerberBoard()
+{
+    return QStringLiteral("標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"
+                          "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。");
+}
+// Holes spread far wider (times) or far narrower (part) than the outline: one of the two is given.
+inline QString holesOutOfScale(const QString& holesWidth, const QString& holesHeight, const QString& outlineWidth,
+    const QString& outlineHeight, const QString& times, const QString& part)
+{
+    return QStringLiteral("穴の範囲（%1 × %2 mm）が外形（%3 × %4 mm）の").arg(holesWidth, holesHeight, outlineWidth, outlineHeight)
+        + (times.isEmpty() ? part + QStringLiteral("分の1しかありません。") : times + QStringLiteral("倍あります。"))
+        + QStringLiteral("ファイルの形式（桁数・単位）が正しいか確かめて下さい。");
+}
+inline QString holesOutsideOutline(qint64 count, const QString& file, const QString& x, const QString& y)
+{
+    return QStringLiteral("%1個の穴が外形から1 mm以上外れています（最初は%2の X %3, Y %4 mm）。"
+                          "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")
+        .arg(QString::number(count), file, x, y);
+}
 inline QString linesSkipped(qint64 count, qint64 firstLine)
 {
     return QStringLiteral("読み込めない行が%1行あったため、読み飛ばしました（最初は%2行目）。")

@@ -234,8 +234,10 @@ private:
 // Draws the steps, in order, carrying the pen, the position and the colour between lines.
 class Replay {
 public:
-    Replay(const HoleTable& table, const Layout& layout, Surface& surface)
-        : table_(table), layout_(layout), s_(surface)
+    Replay(const HoleTable& table, const Layout& layout, Surface& surface, int firstRow = 0,
+        int endRow = HoleTable::kRows)
+        : table_(table), layout_(layout), s_(surface), firstRow_(std::max(0, firstRow)),
+          endRow_(std::min(endRow, int(HoleTable::kRows)))
     {
     }
 
@@ -263,7 +265,7 @@ private:
     bool selectTool(const QString& dcode)
     {
         // Every matching row applies, in order: with duplicates the last one's pen and colour stay.
-        for (int i = 0; i < HoleTable::kRows; ++i) {
+        for (int i = firstRow_; i < endRow_; ++i) {
             const HoleRow& row = table_.row(i);
             if (row.dcode != dcode)
                 continue;
@@ -281,6 +283,8 @@ private:
     const HoleTable& table_;
     const Layout& layout_;
     Surface& s_;
+    int firstRow_;
+    int endRow_;
     PenWalk walk_;
     Rgb color_ {0, 0, 0};
 };
@@ -311,34 +315,81 @@ DrawResult endOfFile(const LineReader& reader)
 
 QString drawingProblem(const DrawResult& result, const QString& path)
 {
+    // A board of several files names the file that ended the drawing.
+    const QString& file = result.path.isEmpty() ? path : result.path;
     switch (result.ending) {
     case DrawResult::Ending::Complete: return QString();
     case DrawResult::Ending::Stopped:
         return result.line ? msg::drawingStopped(*result.line) : msg::drawingStoppedSomewhere();
-    case DrawResult::Ending::NoExtent: return path.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(path);
+    case DrawResult::Ending::NoExtent: return file.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(file);
     case DrawResult::Ending::Unreadable:
-        if (path.isEmpty())
+        if (file.isEmpty())
             return msg::noFileRead();
         // A file that opened now and failed while it was read says so; else why it did not open.
-        return QFileInfo::exists(path) && isRegularFile(path) ? msg::readError(path) : whyUnopenable(path);
+        return QFileInfo::exists(file) && isRegularFile(file) ? msg::readError(file) : whyUnopenable(file);
     }
     return QString();
 }
 
-DrawResult replayExcellon(const DrillData& drill, const DrillFrame& frame, const HoleTable& table,
-    const Layout& layout, Surface& surface)
-{
-    // Drawing units are micrometres at 0.0567 twips, then the layout's scale, as a cut Gerber
-    // coordinate is converted.
-    const double scale = static_cast<double>(frame.extent.unitScale) * static_cast<double>(layout.scale());
-    const auto at = [scale](std::optional<int32_t> units) -> std::optional<int32_t> {
+namespace {
+// Millimetres of the file to surface units: micrometres at 0.0567 twips, then the layout's
+// scale, as a cut Gerber coordinate is converted.
+class FramePlacement {
+public:
+    FramePlacement(const DrillFrame& frame, const Layout& layout)
+        : frame_(frame), scale_(static_cast<double>(frame.extent.unitScale) * static_cast<double>(layout.scale()))
+    {
+    }
+    std::optional<int32_t> x(double mm) const { return at(frame_.unitsX(mm)); }
+    std::optional<int32_t> y(double mm) const { return at(frame_.unitsY(mm)); }
+
+private:
+    std::optional<int32_t> at(std::optional<int32_t> units) const
+    {
         if (!units)
             return std::nullopt;
-        return roundHalfEvenToInt32(static_cast<double>(*units) * scale);
-    };
+        return roundHalfEvenToInt32(static_cast<double>(*units) * scale_);
+    }
+    const DrillFrame& frame_;
+    double scale_;
+};
+} // namespace
+
+DrawResult drawOutline(
+    const std::vector<OutlineSegment>& outline, const DrillFrame& frame, const Layout& layout, Surface& surface)
+{
+    const DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt, QString()};
+    if (outline.empty())
+        return {};
+    HoleRow pen; // the outline pen: an outline row of no diameter
+    pen.diameter = QStringLiteral("0");
+    pen.kind = HoleTable::outlineKind();
+    const auto width = layout.penWidth(pen, surface);
+    if (!width)
+        return stopped;
+    surface.setPenWidth(*width);
+    const FramePlacement at(frame, layout);
+    const Rgb black {0, 0, 0};
+    for (const OutlineSegment& s : outline) {
+        const auto x1 = at.x(s.x1), y1 = at.y(s.y1), x2 = at.x(s.x2), y2 = at.y(s.y2);
+        if (!x1 || !y1 || !x2 || !y2)
+            return stopped;
+        const auto a = layout.place(*x2, *y2);
+        const auto b = layout.place(*x1, *y1);
+        if (!a || !b)
+            return stopped;
+        surface.line(float(a->first), float(a->second), float(b->first), float(b->second), black);
+    }
+    return {};
+}
+
+DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const HoleTable& table, const Layout& layout,
+    Surface& surface, int firstRow, int rowCount)
+{
+    const FramePlacement at(frame, layout);
     const auto step = [&](uint16_t code, double x, double y, Step& s) {
-        const auto sx = at(frame.unitsX(x));
-        const auto sy = at(frame.unitsY(y));
+        const auto sx = at.x(x);
+        const auto sy = at.y(y);
         if (!sx || !sy)
             return false;
         s.flags = code | Step::HasX | Step::HasY;
@@ -348,8 +399,8 @@ DrawResult replayExcellon(const DrillData& drill, const DrillFrame& frame, const
     };
     // Holes, then slots, in file order; a tool is selected where it changes, as a Gerber file's
     // replay selects it (drill files keep a tool's holes together, so that is once a tool).
-    Replay replay(table, layout, surface);
-    const DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt};
+    Replay replay(table, layout, surface, firstRow, firstRow + rowCount);
+    const DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt, QString()};
     int selected = -1;
     const auto select = [&](int tool) {
         if (tool == selected)
@@ -410,22 +461,54 @@ DrawResult listMarks(const QString& path, const HoleTable& table, const std::fun
     return endOfFile(reader);
 }
 
-DrawResult drawSource(
-    const DrillSource& source, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface)
+Board singleFileBoard(const QString& path, ReaderKind reader)
 {
-    if (source.format == DrillFormat::Gerber) {
+    Board board;
+    board.files.push_back({path, reader, 0, HoleTable::kRows});
+    return board;
+}
+
+DrawResult drawBoard(const Board& board, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface)
+{
+    if (board.isEmpty())
+        return {DrawResult::Ending::NoExtent, std::nullopt, QString()};
+    if (board.replaysGerber()) {
         if (!layout.prepare(table, extent, surface))
-            return {DrawResult::Ending::NoExtent, std::nullopt};
-        return replayDrillMap(source.path, table, extent, layout, surface);
+            return {DrawResult::Ending::NoExtent, std::nullopt, QString()};
+        return replayDrillMap(board.files[0].path, table, extent, layout, surface);
     }
-    // Read again, as a Gerber file is replayed again: the drawing shows the file as it is now.
-    const DrillData drill = readExcellon(source.path, {});
-    if (drill.ending == DrillData::Ending::Unreadable)
-        return {DrawResult::Ending::Unreadable, std::nullopt};
-    const DrillFrame frame = drillFrame(drill);
+    // Read again, as a Gerber file is replayed again: the drawing shows the files as they are now.
+    BoardData data;
+    QString unreadable;
+    if (!loadBoard(board, data, &unreadable))
+        return {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
+    const DrillFrame frame = boardFrame(data);
     if (!layout.prepare(table, frame.extent, surface))
-        return {DrawResult::Ending::NoExtent, std::nullopt};
-    return replayExcellon(drill, frame, table, layout, surface);
+        return {DrawResult::Ending::NoExtent};
+    return drawBoardData(board, data, frame, table, layout, surface);
+}
+
+DrawResult drawBoardData(const Board& board, const BoardData& data, const DrillFrame& frame, const HoleTable& table,
+    const Layout& layout, Surface& surface)
+{
+    if (data.outline) {
+        DrawResult r = drawOutline(data.outline->outline, frame, layout, surface);
+        if (r.ending != DrawResult::Ending::Complete) {
+            r.path = board.outline;
+            return r;
+        }
+    }
+    for (size_t i = 0; i < data.drills.size() && i < board.files.size(); ++i) {
+        const BoardFile& f = board.files[i];
+        DrawResult r = drawOutline(data.drills[i].outline, frame, layout, surface);
+        if (r.ending == DrawResult::Ending::Complete)
+            r = replayDrill(data.drills[i], frame, table, layout, surface, f.firstRow, f.rowCount);
+        if (r.ending != DrawResult::Ending::Complete) {
+            r.path = f.path;
+            return r;
+        }
+    }
+    return {};
 }
 
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,

@@ -6,6 +6,7 @@
 // how wide the pen is comes from a Layout: one for the preview, one for the printed page.
 
 #include "drawing/surface.h"
+#include "board/board.h"
 #include "board/drillframe.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
@@ -82,23 +83,27 @@ struct DrawResult {
         Unreadable, // the file could not be opened or read
         Stopped, // a line the drawing cannot handle: what came before stays drawn
     };
+    DrawResult() = default;
+    DrawResult(Ending e, std::optional<qint64> l = std::nullopt, const QString& p = QString())
+        : ending(e), line(l), path(p)
+    {
+    }
     Ending ending = Ending::Complete;
     std::optional<qint64> line; // 1-based, for Stopped
+    QString path; // of a board of several files: the file that ended the drawing
 };
 
-// How a drill file's holes are drawn: a Gerber file (standard or RS-274X) is replayed line by
-// line; an Excellon file is read whole and drawn tool by tool in the frame of its holes.
-enum class DrillFormat { Gerber, Excellon };
+// Prepares the layout on the surface and draws the board: a single standard or RS-274X file is
+// replayed with the extent its read measured; any other board is read again and drawn in its
+// frame, the outline first, then every file's holes and slots with its own rows.
+DrawResult drawBoard(const Board& board, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface);
 
-struct DrillSource {
-    QString path;
-    DrillFormat format = DrillFormat::Gerber;
-};
+// The same with the files already read and the layout prepared for the frame.
+DrawResult drawBoardData(const Board& board, const BoardData& data, const DrillFrame& frame, const HoleTable& table,
+    const Layout& layout, Surface& surface);
 
-// Prepares the layout on the surface and draws the source: a Gerber file with the extent its
-// read measured, an Excellon file read again, in the frame of its holes.
-DrawResult drawSource(
-    const DrillSource& source, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface);
+// A board of one file, read with the reader; its tools select rows by D-code anywhere in the table.
+Board singleFileBoard(const QString& path, ReaderKind reader);
 
 // A hole (a flash) or a slot (a pen-down move) of a Gerber file as the drawing sees it: the row
 // its tool selection chose and the positions in the file's units.
@@ -117,10 +122,14 @@ QString drawingProblem(const DrawResult& result, const QString& path);
 // Replays the file onto the surface with a prepared layout.
 DrawResult replayDrillMap(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const Layout& layout, Surface& surface);
-// The holes of an Excellon file as dots and its slots as round-ended lines, as wide as the
-// row's pen, in file order (holes, then slots), placed by the frame.
-DrawResult replayExcellon(const DrillData& drill, const DrillFrame& frame, const HoleTable& table,
-    const Layout& layout, Surface& surface);
+// The holes of a drill file (Excellon or Gerber) as dots and its slots as round-ended lines, as
+// wide as the row's pen, in file order (holes, then slots), placed by the frame. A tool selects
+// the rows among firstRow .. firstRow + rowCount - 1 that hold its D-code.
+DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const HoleTable& table, const Layout& layout,
+    Surface& surface, int firstRow = 0, int rowCount = HoleTable::kRows);
+// The outline's lines in black with the outline pen, placed by the frame.
+DrawResult drawOutline(const std::vector<OutlineSegment>& outline, const DrillFrame& frame, const Layout& layout,
+    Surface& surface);
 
 // The same from an open device.
 DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const BoardExtent& extent,

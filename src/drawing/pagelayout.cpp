@@ -147,14 +147,14 @@ Rgb paletteColor(int k)
 DrawResult printDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
 {
-    return printDrawing(DrillSource {path, DrillFormat::Gerber}, table, extent, sizeText, foot, page, random);
+    return printDrawing(singleFileBoard(path, ReaderKind::Standard), table, extent, sizeText, foot, page, random);
 }
 
-DrawResult printDrawing(const DrillSource& source, const HoleTable& table, const BoardExtent& extent,
+DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
 {
     PageLayout layout(sizeText);
-    const DrawResult drawn = drawSource(source, table, extent, layout, page);
+    const DrawResult drawn = drawBoard(board, table, extent, layout, page);
     if (drawn.ending != DrawResult::Ending::Complete)
         return drawn;
 

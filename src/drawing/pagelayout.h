@@ -72,8 +72,8 @@ struct PageFoot {
 DrawResult printDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
 
-// The same for any drill source (an Excellon file drawn in the frame of its holes).
-DrawResult printDrawing(const DrillSource& source, const HoleTable& table, const BoardExtent& extent,
+// The same for a board of any files (drawn in the frame of the board).
+DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
 
 } // namespace kivotrek

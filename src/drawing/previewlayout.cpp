@@ -58,14 +58,14 @@ bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& 
 DrawResult drawPreview(
     const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface)
 {
-    return drawPreview(DrillSource {path, DrillFormat::Gerber}, table, extent, surface);
+    return drawPreview(singleFileBoard(path, ReaderKind::Standard), table, extent, surface);
 }
 
-DrawResult drawPreview(const DrillSource& source, const HoleTable& table, const BoardExtent& extent, Surface& surface)
+DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface)
 {
     surface.clear();
     PreviewLayout layout;
-    return drawSource(source, table, extent, layout, surface);
+    return drawBoard(board, table, extent, layout, surface);
 }
 
 } // namespace kivotrek

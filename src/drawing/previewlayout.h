@@ -31,8 +31,8 @@ bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& 
 DrawResult drawPreview(
     const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface);
 
-// The same for any drill source (an Excellon file drawn in the frame of its holes).
-DrawResult drawPreview(const DrillSource& source, const HoleTable& table, const BoardExtent& extent, Surface& surface);
+// The same for a board of any files (drawn in the frame of the board).
+DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface);
 
 // Size of the preview picture in twips.
 constexpr int kPreviewWidthTwips = 6855;

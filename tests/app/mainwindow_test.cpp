@@ -82,6 +82,8 @@ TEST(MainWindow, MenuBarInOrder)
     EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
         QStringList({QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)"),
             QStringLiteral("readRs274x=274xガーバ読み込み"), QStringLiteral("readExcellon=Excellonドリルの読み込み"),
+            QStringLiteral("readGerberX2=Gerber X2 ドリル/外形の読み込み"),
+            QStringLiteral("addDrillFile=ドリルファイルの追加"), QStringLiteral("readOutline=外形ファイルの読み込み"),
             QStringLiteral("readSettings=前回の設定ファイルの読み込み")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
         QStringList(

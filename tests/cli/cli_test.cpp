@@ -106,7 +106,11 @@ TEST(CliRead, UnreadableExitsThreeAndBadUsageSixtyFour)
 
     for (const QStringList& args : {QStringList(), QStringList({QStringLiteral("read")}),
              QStringList({QStringLiteral("read"), QStringLiteral("--bogus"), QStringLiteral("a.gbr")}),
-             QStringList({QStringLiteral("read"), QStringLiteral("a.gbr"), QStringLiteral("b.gbr")}),
+             QStringList({QStringLiteral("read"), QStringLiteral("--standard"), QStringLiteral("a.gbr"),
+                 QStringLiteral("b.gbr")}),
+             QStringList({QStringLiteral("read"), QStringLiteral("--rs274x"), QStringLiteral("a.gbr"),
+                 QStringLiteral("--outline"), QStringLiteral("b.gbr")}),
+             QStringList({QStringLiteral("read"), QStringLiteral("a.drl"), QStringLiteral("--outline")}),
              QStringList({QStringLiteral("draw")})}) {
         const CliRun r = cli(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(QLatin1Char(' ')).toStdString();
@@ -518,7 +522,8 @@ TEST(CliExcellon, ReadHolesAndRender)
     ASSERT_EQ(rows.size(), 9);
     EXPECT_EQ(rows[0].toObject(),
         QJsonObject({{QStringLiteral("index"), 0}, {QStringLiteral("dcode"), QStringLiteral("T1")},
-            {QStringLiteral("diameter"), QStringLiteral("0.30")}, {QStringLiteral("kind"), QStringLiteral("TH")}}));
+            {QStringLiteral("diameter"), QStringLiteral("0.30")}, {QStringLiteral("kind"), QStringLiteral("TH")},
+            {QStringLiteral("function"), QString()}, {QStringLiteral("file"), 0}}));
 
     // A line no rule reads is skipped and named; the rest is kept.
     test::Scratch dir;

@@ -11,13 +11,13 @@ using Op = RecordingSurface::Op;
 
 namespace {
 // A table with diameters on rows 0..n-1 and the board of 100 x 80 mm read as F4.3.
-struct Board {
+struct DrawnBoard {
     HoleTable table;
     BoardExtent extent {5670, 4536, 0.0567f};
     test::Scratch scratch;
     RecordingSurface surface {6855, 6300};
 
-    Board(int rowsWithDiameter = 10)
+    DrawnBoard(int rowsWithDiameter = 10)
     {
         for (int i = 0; i < rowsWithDiameter; ++i) {
             table.row(i).dcode = QStringLiteral("D%1").arg(10 + i);
@@ -38,7 +38,7 @@ constexpr Rgb kBlack {0, 0, 0};
 
 TEST(PreviewLayout, WorkedExampleOfTheHundredByEightyBoard)
 {
-    Board b(10);
+    DrawnBoard b(10);
     b.table.row(1).diameter = QStringLiteral("3.0");
     PreviewLayout layout;
     ASSERT_TRUE(layout.prepare(b.table, b.extent, b.surface));
@@ -86,7 +86,7 @@ TEST(PreviewLayout, PenWidthRule)
 TEST(PreviewLayout, LegendStripIsFloorOfAThird)
 {
     for (const auto& [n, strip] : {std::pair {1, 0}, {2, 0}, {3, 200}, {4, 200}, {63, 4200}}) {
-        Board b(n);
+        DrawnBoard b(n);
         b.extent = {100, 100, 0.0567f}; // sy decides
         PreviewLayout layout;
         ASSERT_TRUE(layout.prepare(b.table, b.extent, b.surface));
@@ -98,7 +98,7 @@ TEST(PreviewLayout, LegendStripIsFloorOfAThird)
 
 TEST(PreviewLayout, LegendCellsAtTheirRowsPlaces)
 {
-    Board b(63);
+    DrawnBoard b(63);
     b.table.row(0).sign1 = QStringLiteral("＋");
     b.table.row(0).tol1 = QStringLiteral("0.1");
     b.table.row(0).sign2 = QStringLiteral("－");
@@ -130,7 +130,7 @@ TEST(PreviewLayout, LegendCellsAtTheirRowsPlaces)
 
 TEST(DrillMapReplay, PenDownMovesContinueAndFlashesDoNot)
 {
-    Board b(1);
+    DrawnBoard b(1);
     b.extent = {5670, 5670, 0.0567f};
     b.table.row(0).diameter = QStringLiteral("0");
     ASSERT_EQ(b.draw("G54D10*\nX100Y100D02*\nX200Y100D01*\nX200Y200*\nX300Y300D03*\nX400Y400*\n").ending,
@@ -149,7 +149,7 @@ TEST(DrillMapReplay, PenDownMovesContinueAndFlashesDoNot)
 
 TEST(DrillMapReplay, DrawsAZeroLengthSegmentForD01WithoutCoordinates)
 {
-    Board b(1);
+    DrawnBoard b(1);
     ASSERT_EQ(b.draw("G54D10*\nX1000Y1000D02*\nD01*\n").ending, DrawResult::Ending::Complete);
     const auto lines = b.lines();
     ASSERT_EQ(lines.size(), 1u);
@@ -159,7 +159,7 @@ TEST(DrillMapReplay, DrawsAZeroLengthSegmentForD01WithoutCoordinates)
 
 TEST(DrillMapReplay, YAloneKeepsXAndStepRepeatChangesNothing)
 {
-    Board b(1);
+    DrawnBoard b(1);
     ASSERT_EQ(b.draw("G54D10*\nX1000Y1000D03*\nY2000D03*\n%SRX3Y2I5.0D01*%\nX5000D03*\n").ending,
         DrawResult::Ending::Complete);
     const auto dots = b.dots();
@@ -172,7 +172,7 @@ TEST(DrillMapReplay, YAloneKeepsXAndStepRepeatChangesNothing)
 
 TEST(DrillMapReplay, BeforeTheFirstToolBlackAndTheSurfacePen)
 {
-    Board b(2);
+    DrawnBoard b(2);
     b.surface.setPenWidth(3);
     b.table.row(1).color = fillColor(0, 0, 255);
     ASSERT_EQ(
@@ -192,7 +192,7 @@ TEST(DrillMapReplay, BeforeTheFirstToolBlackAndTheSurfacePen)
 
 TEST(DrillMapReplay, DuplicateDCodesTheLastRowWinsBothCellsDrawn)
 {
-    Board b(3);
+    DrawnBoard b(3);
     b.table.row(2).dcode = QStringLiteral("D10");
     b.table.row(2).diameter = QStringLiteral("3.0");
     b.table.row(2).color = fillColor(0, 255, 0);
@@ -207,7 +207,7 @@ TEST(DrillMapReplay, DuplicateDCodesTheLastRowWinsBothCellsDrawn)
 
 TEST(DrillMapReplay, OutlineRowsAreDrawnButNotListed)
 {
-    Board b(2);
+    DrawnBoard b(2);
     b.table.row(0).kind = QStringLiteral("外形");
     ASSERT_EQ(b.draw("G54D10*\nX0Y0D02*\nX1000Y0D01*\nG54D11*\nX500Y500D03*\n").ending,
         DrawResult::Ending::Complete);
@@ -227,22 +227,22 @@ TEST(DrillMapReplay, SwatchColourThroughItsHexText)
 
 TEST(DrillMapReplay, AFaultEndsTheDrawingWhereItIs)
 {
-    Board b(1);
+    DrawnBoard b(1);
     const DrawResult r = b.draw("G54D10*\nX1000Y1000D03*\n%ADD11R,1.0X1.0*%\nX2000Y2000D03*\n");
     EXPECT_EQ(r.ending, DrawResult::Ending::Stopped);
     EXPECT_EQ(r.line, 3);
     EXPECT_EQ(b.dots().size(), 2u); // what came before stays
 
-    Board c(1);
+    DrawnBoard c(1);
     EXPECT_EQ(c.draw("G54*\n").line, 1);
-    Board d(1);
+    DrawnBoard d(1);
     d.table.row(0).diameter = QStringLiteral("-5");
     EXPECT_EQ(d.draw("G54D10*\n").ending, DrawResult::Ending::Stopped);
 }
 
 TEST(DrillMapReplay, ExtentZeroLeavesTheSurfaceCleared)
 {
-    Board b(1);
+    DrawnBoard b(1);
     b.extent = {0, 4536, 0.0567f};
     EXPECT_EQ(b.draw("G54D10*\nX1000Y1000D03*\n").ending, DrawResult::Ending::NoExtent);
     ASSERT_EQ(b.surface.ops.size(), 1u);
@@ -251,7 +251,7 @@ TEST(DrillMapReplay, ExtentZeroLeavesTheSurfaceCleared)
 
 TEST(DrillMapReplay, LastLineWithoutLineFeedAndMissingFile)
 {
-    Board b(1);
+    DrawnBoard b(1);
     EXPECT_EQ(b.draw("G54D10*\nX1000Y1000D03*").ending, DrawResult::Ending::Complete);
     EXPECT_EQ(b.dots().size(), 1u); // the legend dot only
     EXPECT_EQ(drawPreview(QStringLiteral("/nonexistent.gbr"), b.table, b.extent, b.surface).ending,
@@ -266,7 +266,7 @@ bool sameOp(const Op& a, const Op& b)
 }
 
 // The file drawn through a ReplayPipe, cut on a thread of its own, onto a fresh surface.
-DrawResult drawThroughPipe(const QString& path, const Board& b, RecordingSurface& surface)
+DrawResult drawThroughPipe(const QString& path, const DrawnBoard& b, RecordingSurface& surface)
 {
     PreviewLayout layout;
     if (!preparePreview(b.table, b.extent, surface, layout))
@@ -280,7 +280,7 @@ DrawResult drawThroughPipe(const QString& path, const Board& b, RecordingSurface
 }
 
 // Draws the file both ways and expects the same operations and the same result.
-void expectSameThroughPipe(Board& b, const QByteArray& gerber, DrawResult::Ending ending)
+void expectSameThroughPipe(DrawnBoard& b, const QByteArray& gerber, DrawResult::Ending ending)
 {
     const QString path = b.scratch.write(QStringLiteral("p.gbr"), gerber);
     RecordingSurface replayed(6855, 6300);
@@ -299,7 +299,7 @@ void expectSameThroughPipe(Board& b, const QByteArray& gerber, DrawResult::Endin
 TEST(ReplayPipe, DrawsWhatTheReplayDraws)
 {
     using E = DrawResult::Ending;
-    Board b(3);
+    DrawnBoard b(3);
     b.table.row(2).kind = QStringLiteral("外形");
     expectSameThroughPipe(b, "G54D10*\nX100Y100D02*\nX200Y100D01*\nX200Y200*\nX300Y300D03*\nX400Y400*\n", E::Complete);
     expectSameThroughPipe(b, "G54D10*\nX1000Y1000D02*\nD01*\nY2000D03*\n%SRX3Y2I5.0D01*%\nX5000D03*\n", E::Complete);
@@ -319,7 +319,7 @@ TEST(ReplayPipe, ManyBatchesAndEndsOnEitherSide)
     QByteArray flashes;
     for (int i = 0; i < 12000; ++i)
         flashes += "X" + QByteArray::number(i % 5000) + "Y" + QByteArray::number(i % 4000) + "D03*\n";
-    Board b(2);
+    DrawnBoard b(2);
     expectSameThroughPipe(b, "G54D10*\n" + flashes + "G54D11*\n" + flashes, E::Complete);
     // A fault far into the file, after several batches.
     expectSameThroughPipe(b, "G54D10*\n" + flashes + "X1.2.3D03*\n" + flashes, E::Stopped);
@@ -330,7 +330,7 @@ TEST(ReplayPipe, ManyBatchesAndEndsOnEitherSide)
 
 TEST(ReplayPipe, MissingFileAndClosingBeforeTheDrawing)
 {
-    Board b(1);
+    DrawnBoard b(1);
     RecordingSurface surface(6855, 6300);
     const DrawResult r = drawThroughPipe(QStringLiteral("/nonexistent.gbr"), b, surface);
     EXPECT_EQ(r.ending, DrawResult::Ending::Unreadable);
@@ -368,7 +368,7 @@ TEST(ExcellonDrawing, TheFrameOfTheHolesDrawsAsTheSameBoardInGerber)
     // Holes at (-10, -20) and (89, 59) mm of 1 mm and a G85 slot: the box grown by the radius is
     // -10.5 .. 89.5 by -20.5 .. 59.5, 100 by 80 mm with its corner at the origin. The drawing
     // is the one of the same holes written as F4.3 from that corner.
-    Board excellon(1);
+    DrawnBoard excellon(1);
     excellon.table.row(0).dcode = QStringLiteral("T1");
     const QString drl = excellon.scratch.write(QStringLiteral("d.drl"),
         "M48\nMETRIC\nT1C1.0\n%\nT1\nX-10.0Y-20.0\nX89.0Y59.0\nX0Y0G85X10.0Y0\nM30\n");
@@ -378,11 +378,11 @@ TEST(ExcellonDrawing, TheFrameOfTheHolesDrawsAsTheSameBoardInGerber)
     EXPECT_DOUBLE_EQ(frame.bottom, -20.5);
     EXPECT_EQ(frame.extent.maxX, 5670);
     EXPECT_EQ(frame.extent.maxY, 4536);
-    ASSERT_EQ(drawPreview(DrillSource {drl, DrillFormat::Excellon}, excellon.table, BoardExtent {}, excellon.surface)
+    ASSERT_EQ(drawPreview(singleFileBoard(drl, ReaderKind::Excellon), excellon.table, BoardExtent {}, excellon.surface)
                   .ending,
         DrawResult::Ending::Complete);
 
-    Board gerber(1);
+    DrawnBoard gerber(1);
     ASSERT_EQ(gerber.draw("G54D10*\nX500Y500D03*\nX99500Y79500D03*\nX10500Y20500D02*\nX20500Y20500D01*\n").ending,
         DrawResult::Ending::Complete);
     const auto& a = excellon.surface.ops;
@@ -404,7 +404,7 @@ TEST(ExcellonDrawing, TheFrameOfTheHolesDrawsAsTheSameBoardInGerber)
 
     // No hole at all: nothing to scale, as a Gerber file without coordinates.
     const QString empty = excellon.scratch.write(QStringLiteral("e.drl"), "M48\nMETRIC\nT1C1.0\n%\nM30\n");
-    EXPECT_EQ(drawPreview(DrillSource {empty, DrillFormat::Excellon}, excellon.table, BoardExtent {}, excellon.surface)
+    EXPECT_EQ(drawPreview(singleFileBoard(empty, ReaderKind::Excellon), excellon.table, BoardExtent {}, excellon.surface)
                   .ending,
         DrawResult::Ending::NoExtent);
 }

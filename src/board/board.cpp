@@ -1,0 +1,403 @@
+#include "board/board.h"
+
+#include "common/messages.h"
+#include "excellon/excellonreader.h"
+#include "gerber/rs274xreader.h"
+#include "gerber/standardreader.h"
+#include "gerber/x2reader.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace kivotrek {
+
+bool Board::replaysGerber() const
+{
+    return files.size() == 1 && outline.isEmpty()
+        && (files[0].reader == ReaderKind::Standard || files[0].reader == ReaderKind::Rs274x);
+}
+
+int Board::nextFreeRow() const
+{
+    int next = 0;
+    for (const BoardFile& f : files)
+        next = std::max(next, f.firstRow + f.rowCount);
+    return next;
+}
+
+QString Board::mainPath() const
+{
+    return files.empty() ? outline : files.front().path;
+}
+
+int Board::fileOfRow(int row) const
+{
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (row >= files[i].firstRow && row < files[i].firstRow + files[i].rowCount)
+            return int(i);
+    }
+    return -1;
+}
+
+QStringList Board::paths() const
+{
+    QStringList all;
+    for (const BoardFile& f : files)
+        all << f.path;
+    if (!outline.isEmpty())
+        all << outline;
+    return all;
+}
+
+namespace {
+// The tools' rows from first on, as the file gives them: D-code, diameter, and the plating and
+// tolerances where the file says them (what it does not say stays as it was). How many rows
+// were filled; tools beyond the table's last row are named once.
+int fillRows(const DrillData& data, int first, HoleTable& table, const QString& path, const MessageSink& sink)
+{
+    int filled = 0;
+    for (size_t i = 0; i < data.tools.size(); ++i) {
+        const DrillTool& t = data.tools[i];
+        const int r = first + int(i);
+        if (r >= HoleTable::kRows) {
+            if (sink)
+                sink(msg::noFreeRows(path, t.code));
+            break;
+        }
+        HoleRow& row = table.row(r);
+        row.dcode = t.code;
+        row.diameter = t.diameter ? diameterText(*t.diameter) : QString();
+        if (!t.kind.isEmpty())
+            row.kind = t.kind;
+        const QStringList values = HoleTable::valueChoices(r); // "0" only on the first two pages
+        if (!t.sign1.isEmpty() && values.contains(t.tol1)) {
+            row.sign1 = t.sign1;
+            row.tol1 = t.tol1;
+        }
+        if (!t.sign2.isEmpty() && values.contains(t.tol2)) {
+            row.sign2 = t.sign2;
+            row.tol2 = t.tol2;
+        }
+        ++filled;
+    }
+    return filled;
+}
+
+void takeEnding(const DrillData& data, FileOutcome& o)
+{
+    switch (data.ending) {
+    case DrillData::Ending::Complete: break;
+    case DrillData::Ending::TooManyTools:
+        o.ending = ReadEnding::Fault;
+        o.stoppedAtLine = data.stoppedAtLine;
+        break;
+    case DrillData::Ending::Unreadable: o.ending = ReadEnding::Unreadable; break;
+    }
+}
+
+// The frame and the warning once the board has changed.
+void boardChanged(const Board& board, BoardExtent& extent, const MessageSink& sink)
+{
+    BoardData data;
+    loadBoard(board, data);
+    extent = boardFrame(data).extent;
+    const QString warning = boardWarning(board, data);
+    if (!warning.isEmpty() && sink)
+        sink(warning);
+}
+} // namespace
+
+DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink)
+{
+    return reader == ReaderKind::Excellon ? readExcellon(path, sink) : readGerberX2(path, sink);
+}
+
+ReaderKind addedFileReader(const QString& path)
+{
+    return looksLikeExcellon(path) ? ReaderKind::Excellon : ReaderKind::GerberX2;
+}
+
+FileOutcome readBoardFile(
+    Board& board, ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    board = Board();
+    FileOutcome o;
+    o.reader = reader;
+    if (reader == ReaderKind::Standard || reader == ReaderKind::Rs274x) {
+        const ReadResult r = reader == ReaderKind::Rs274x ? readRs274xGerber(path, table, extent, sink)
+                                                          : readStandardGerber(path, table, extent, sink);
+        o.ending = r.ending;
+        o.stoppedAtLine = r.stoppedAtLine;
+        int rows = 0; // the reader fills rows from the first on
+        for (int i = 0; i < HoleTable::kRows; ++i) {
+            if (table.row(i).isUsed())
+                rows = i + 1;
+        }
+        board.files.push_back({path, reader, 0, rows});
+        return o;
+    }
+    table.clear();
+    extent = BoardExtent {0, 0, kStandardUnitScale};
+    o.data = readDrillFile(reader, path, sink);
+    takeEnding(*o.data, o);
+    if (o.data->role == DrillData::Role::Outline) {
+        board.outline = path;
+    } else {
+        const int rows = fillRows(*o.data, 0, table, path, sink);
+        board.files.push_back({path, reader, 0, rows});
+    }
+    extent = drillFrame(*o.data).extent;
+    return o;
+}
+
+FileOutcome addDrillFile(
+    Board& board, ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    FileOutcome o;
+    o.reader = reader;
+    if (board.replaysGerber()) {
+        if (sink)
+            sink(msg::cannotAddToGerberBoard());
+        o.ending = ReadEnding::Rejected;
+        return o;
+    }
+    o.data = readDrillFile(reader, path, sink);
+    takeEnding(*o.data, o);
+    if (o.ending == ReadEnding::Unreadable)
+        return o; // the board stays as it was
+    if (o.data->role == DrillData::Role::Outline) {
+        board.outline = path;
+    } else {
+        const int first = board.nextFreeRow();
+        const int rows = fillRows(*o.data, first, table, path, sink);
+        board.files.push_back({path, reader, first, rows});
+    }
+    boardChanged(board, extent, sink);
+    return o;
+}
+
+FileOutcome readOutline(Board& board, const QString& path, HoleTable&, BoardExtent& extent, const MessageSink& sink)
+{
+    FileOutcome o;
+    o.reader = ReaderKind::GerberX2;
+    if (board.replaysGerber()) {
+        if (sink)
+            sink(msg::cannotAddToGerberBoard());
+        o.ending = ReadEnding::Rejected;
+        return o;
+    }
+    o.data = readGerberX2(path, sink, GerberRole::Outline);
+    takeEnding(*o.data, o);
+    if (o.ending == ReadEnding::Unreadable)
+        return o;
+    board.outline = path;
+    boardChanged(board, extent, sink);
+    return o;
+}
+
+bool loadBoard(const Board& board, BoardData& data, QString* unreadable)
+{
+    data = BoardData();
+    bool all = true;
+    const auto failed = [&](const QString& path) {
+        if (all && unreadable)
+            *unreadable = path;
+        all = false;
+    };
+    for (const BoardFile& f : board.files) {
+        data.drills.push_back(readDrillFile(f.reader, f.path, {}));
+        if (data.drills.back().ending == DrillData::Ending::Unreadable)
+            failed(f.path);
+    }
+    if (!board.outline.isEmpty()) {
+        data.outline = readGerberX2(board.outline, {}, GerberRole::Outline);
+        if (data.outline->ending == DrillData::Ending::Unreadable)
+            failed(board.outline);
+    }
+    return all;
+}
+
+namespace {
+struct Box {
+    double minX = std::numeric_limits<double>::infinity();
+    double minY = minX;
+    double maxX = -minX;
+    double maxY = -minX;
+    void take(double x, double y)
+    {
+        minX = std::min(minX, x);
+        minY = std::min(minY, y);
+        maxX = std::max(maxX, x);
+        maxY = std::max(maxY, y);
+    }
+    bool empty() const { return !(minX <= maxX); }
+    double width() const { return empty() ? 0 : maxX - minX; }
+    double height() const { return empty() ? 0 : maxY - minY; }
+};
+
+Box holesBox(const BoardData& data)
+{
+    Box box;
+    for (const DrillData& d : data.drills) {
+        for (const DrillHit& h : d.holes)
+            box.take(h.x, h.y);
+        for (const DrillSlot& s : d.slotHoles) {
+            box.take(s.x1, s.y1);
+            box.take(s.x2, s.y2);
+        }
+    }
+    return box;
+}
+
+Box outlineBox(const std::vector<OutlineSegment>& segments)
+{
+    Box box;
+    for (const OutlineSegment& s : segments) {
+        box.take(s.x1, s.y1);
+        box.take(s.x2, s.y2);
+    }
+    return box;
+}
+
+// The outline as a shape: whether a point lies inside it (even-odd, for closed outlines) and how
+// far it is from the nearest line, both through horizontal bands so that a board of many holes
+// and a detailed outline stays quick.
+class OutlineShape {
+public:
+    explicit OutlineShape(const std::vector<OutlineSegment>& segments) : segments_(segments)
+    {
+        box_ = outlineBox(segments);
+        bandHeight_ = std::max(box_.height() / kBands, 1e-6);
+        bands_.resize(kBands);
+        for (size_t i = 0; i < segments.size(); ++i) {
+            const OutlineSegment& s = segments[i];
+            for (int b = band(std::min(s.y1, s.y2)); b <= band(std::max(s.y1, s.y2)); ++b)
+                bands_[size_t(b)].push_back(i);
+        }
+        // Closed when every end meets the end of another line (within 10 micrometres).
+        QHash<QPair<qint64, qint64>, int> ends;
+        for (const OutlineSegment& s : segments) {
+            ++ends[qMakePair(qRound64(s.x1 * 100), qRound64(s.y1 * 100))];
+            ++ends[qMakePair(qRound64(s.x2 * 100), qRound64(s.y2 * 100))];
+        }
+        closed_ = !segments.empty();
+        for (const int n : ends)
+            closed_ = closed_ && n % 2 == 0;
+    }
+
+    // More than the margin outside the outline: outside the closed shape and farther than the
+    // margin from its lines; for an outline that is not closed, outside its box by the margin.
+    bool outside(double x, double y, double margin) const
+    {
+        if (x < box_.minX - margin || x > box_.maxX + margin || y < box_.minY - margin || y > box_.maxY + margin)
+            return true;
+        if (!closed_)
+            return false;
+        if (inside(x, y))
+            return false;
+        for (int b = band(y - margin); b <= band(y + margin); ++b) {
+            for (const size_t i : bands_[size_t(b)]) {
+                if (distance(segments_[i], x, y) <= margin)
+                    return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    static constexpr int kBands = 512;
+
+    int band(double y) const
+    {
+        const double b = std::floor((y - box_.minY) / bandHeight_);
+        return int(std::clamp(b, 0.0, double(kBands - 1)));
+    }
+    bool inside(double x, double y) const
+    {
+        bool in = false;
+        for (const size_t i : bands_[size_t(band(y))]) {
+            const OutlineSegment& s = segments_[i];
+            if ((s.y1 > y) != (s.y2 > y) && x < s.x1 + (y - s.y1) * (s.x2 - s.x1) / (s.y2 - s.y1))
+                in = !in;
+        }
+        return in;
+    }
+    static double distance(const OutlineSegment& s, double x, double y)
+    {
+        const double dx = s.x2 - s.x1, dy = s.y2 - s.y1;
+        const double length2 = dx * dx + dy * dy;
+        double t = length2 > 0 ? ((x - s.x1) * dx + (y - s.y1) * dy) / length2 : 0;
+        t = std::clamp(t, 0.0, 1.0);
+        return std::hypot(x - (s.x1 + t * dx), y - (s.y1 + t * dy));
+    }
+
+    const std::vector<OutlineSegment>& segments_;
+    Box box_;
+    double bandHeight_ = 1;
+    std::vector<std::vector<size_t>> bands_;
+    bool closed_ = false;
+};
+
+QString millimetres(double v)
+{
+    return QString::number(v, 'f', 1);
+}
+} // namespace
+
+DrillFrame boardFrame(const BoardData& data)
+{
+    if (data.outline && !data.outline->outline.empty()) {
+        const Box box = outlineBox(data.outline->outline);
+        return frameOfBox(box.minX, box.minY, box.maxX, box.maxY);
+    }
+    return drillFrame(data.drills);
+}
+
+QString boardWarning(const Board& board, const BoardData& data)
+{
+    if (!data.outline || data.outline->outline.empty())
+        return QString();
+    const Box holes = holesBox(data);
+    if (holes.empty())
+        return QString();
+    const Box outline = outlineBox(data.outline->outline);
+    const double holesSize = std::max(holes.width(), holes.height());
+    const double outlineSize = std::max(outline.width(), outline.height());
+    if (holesSize > 0 && outlineSize > 0) {
+        const double ratio = holesSize / outlineSize;
+        if (ratio > 10 || ratio < 0.1)
+            return msg::holesOutOfScale(millimetres(holes.width()), millimetres(holes.height()),
+                millimetres(outline.width()), millimetres(outline.height()),
+                ratio > 1 ? millimetres(ratio) : QString(), ratio > 1 ? QString() : millimetres(1 / ratio));
+    }
+    constexpr double kMargin = 1.0; // millimetres
+    const OutlineShape shape(data.outline->outline);
+    qint64 outside = 0;
+    QString firstFile;
+    double firstX = 0, firstY = 0;
+    for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
+        const auto note = [&](double x, double y) {
+            if (!shape.outside(x, y, kMargin))
+                return;
+            if (outside++ == 0) {
+                firstFile = QFileInfo(board.files[f].path).fileName();
+                firstX = x;
+                firstY = y;
+            }
+        };
+        for (const DrillHit& h : data.drills[f].holes)
+            note(h.x, h.y);
+        for (const DrillSlot& s : data.drills[f].slotHoles) {
+            if (!s.joined)
+                note(s.x1, s.y1);
+        }
+    }
+    if (outside == 0)
+        return QString();
+    return msg::holesOutsideOutline(outside, firstFile, QString::number(firstX, 'f', 3), QString::number(firstY, 'f', 3));
+}
+
+} // namespace kivotrek

@@ -1,0 +1,88 @@
+#pragma once
+
+// A board as the user reads it: one or more drill files (plated and non-plated, Excellon or
+// Gerber) and the board's outline, drawn together in one frame. Each drill file's tools fill
+// their own run of hole rows, so two files may both have a "T1" and keep a row each.
+
+#include "board/drilldata.h"
+#include "board/drillframe.h"
+#include "common/messagesink.h"
+#include "gerber/boardextent.h"
+#include "gerber/formatsniffer.h"
+#include "gerber/readresult.h"
+#include "table/holetable.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace kivotrek {
+
+struct BoardFile {
+    QString path;
+    ReaderKind reader = ReaderKind::Standard;
+    int firstRow = 0; // the rows its tools filled: firstRow .. firstRow + rowCount - 1
+    int rowCount = 0;
+};
+
+struct Board {
+    std::vector<BoardFile> files; // drill files, in the order they were read
+    QString outline; // the outline file; empty when there is none
+
+    bool isEmpty() const { return files.empty() && outline.isEmpty(); }
+    // A single standard or RS-274X file is drawn by replaying its lines with the extent its
+    // read measured; everything else in the frame of the board.
+    bool replaysGerber() const;
+    // The first row after every file's rows.
+    int nextFreeRow() const;
+    // The file that names the board: the first drill file, else the outline. The settings file
+    // is kept beside it.
+    QString mainPath() const;
+    // The drill file whose rows hold the row, or -1.
+    int fileOfRow(int row) const;
+    // Every file: the drill files, then the outline.
+    QStringList paths() const;
+};
+
+// One read of a file into the board, as the batch command reports it.
+struct FileOutcome {
+    ReaderKind reader = ReaderKind::Standard;
+    ReadEnding ending = ReadEnding::Complete;
+    std::optional<qint64> stoppedAtLine;
+    std::optional<DrillData> data; // what an Excellon or Gerber X2 file held
+};
+
+// The read commands. readBoardFile starts a new board with the file (the table is cleared for
+// it first); addDrillFile reads a further drill file into the free rows, or, when it is a
+// profile, takes it as the outline; readOutline sets the board's outline, reading every draw of
+// the file as outline. The extent becomes the board's frame.
+FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
+    BoardExtent& extent, const MessageSink& sink);
+FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
+    BoardExtent& extent, const MessageSink& sink);
+FileOutcome readOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
+    const MessageSink& sink);
+
+// The reader a further drill file calls for: Excellon, or today's Gerber for any Gerber file.
+ReaderKind addedFileReader(const QString& path);
+
+// Every file of the board read again, as the drawing shows the files as they are now.
+struct BoardData {
+    std::vector<DrillData> drills; // one per board file
+    std::optional<DrillData> outline;
+};
+// False, with the file that could not be read, when one of them cannot.
+bool loadBoard(const Board& board, BoardData& data, QString* unreadable = nullptr);
+DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink);
+
+// The board's frame: the outline's bounding box when there is an outline with lines, else the
+// bounding box of every file's holes and slots grown by the largest radius.
+DrillFrame boardFrame(const BoardData& data);
+
+// What a user should check before trusting the drawing: holes more than 1 mm outside the
+// outline, or holes spread over more than ten times (or less than a tenth of) the outline's
+// size, the sign of a wrong format or unit. Empty when all is well.
+QString boardWarning(const Board& board, const BoardData& data);
+
+} // namespace kivotrek
