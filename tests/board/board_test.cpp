@@ -1,0 +1,233 @@
+// Boards of several files: rows per file, the frame, the outline, the warnings, and the drawing.
+
+#include "board/board.h"
+#include "drawing/drillmap.h"
+#include "drawing/previewlayout.h"
+#include "drawing/recordingsurface.h"
+#include "settings/settingsfile.h"
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+using Op = RecordingSurface::Op;
+
+namespace {
+QString example(const char* name)
+{
+    return QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/") + QString::fromUtf8(name);
+}
+
+struct ReadBoard {
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    test::Messages said;
+
+    // The first file read, the others added, then the outline, as the menu commands run them.
+    ReadBoard(const QStringList& drills, const QString& outline = QString())
+    {
+        for (int i = 0; i < drills.size(); ++i) {
+            const ReaderKind reader = addedFileReader(drills[i]);
+            if (i == 0)
+                readBoardFile(board, reader, drills[i], table, extent, said.sink());
+            else
+                addDrillFile(board, reader, drills[i], table, extent, said.sink());
+        }
+        if (!outline.isEmpty())
+            readOutline(board, outline, table, extent, said.sink());
+    }
+    std::vector<Op> draw() const
+    {
+        RecordingSurface surface(6855, 6300);
+        const DrawResult r = drawPreview(board, table, extent, surface);
+        EXPECT_EQ(r.ending, DrawResult::Ending::Complete) << drawingProblem(r, board.mainPath()).toStdString();
+        return surface.ops;
+    }
+};
+
+void expectSameDrawing(const std::vector<Op>& a, const std::vector<Op>& b)
+{
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(a[i].kind, b[i].kind);
+        EXPECT_EQ(a[i].x1, b[i].x1);
+        EXPECT_EQ(a[i].y1, b[i].y1);
+        EXPECT_EQ(a[i].x2, b[i].x2);
+        EXPECT_EQ(a[i].y2, b[i].y2);
+        EXPECT_EQ(a[i].width, b[i].width);
+        EXPECT_EQ(a[i].color, b[i].color);
+        EXPECT_EQ(a[i].text, b[i].text);
+    }
+}
+
+const QByteArray kOutline100x80 = "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\n"
+                                  "X0Y0D02*\nG01*\nX100000000Y0D01*\nX100000000Y80000000D01*\nX0Y80000000D01*\n"
+                                  "X0Y0D01*\nM02*\n";
+} // namespace
+
+TEST(Board, KiCadPlatedAndNonPlatedWithTheOutline)
+{
+    const ReadBoard b({example("board-PTH.drl"), example("board-NPTH.drl")}, example("board-Edge_Cuts.gbr"));
+    EXPECT_TRUE(b.said.texts.isEmpty()) << b.said.texts.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(b.board.files.size(), 2u);
+    EXPECT_EQ(b.board.files[0].firstRow, 0);
+    EXPECT_EQ(b.board.files[0].rowCount, 9);
+    EXPECT_EQ(b.board.files[1].firstRow, 9);
+    EXPECT_EQ(b.board.files[1].rowCount, 3);
+    EXPECT_EQ(b.board.outline, example("board-Edge_Cuts.gbr"));
+    // Both files have a T1: each keeps its own row.
+    EXPECT_EQ(b.table.row(0).dcode, QStringLiteral("T1"));
+    EXPECT_EQ(b.table.row(0).kind, QStringLiteral("TH"));
+    EXPECT_EQ(b.table.row(9).dcode, QStringLiteral("T1"));
+    EXPECT_EQ(b.table.row(9).diameter, QStringLiteral("2.00"));
+    EXPECT_EQ(b.table.row(9).kind, QStringLiteral("NTH"));
+    EXPECT_EQ(b.board.fileOfRow(8), 0);
+    EXPECT_EQ(b.board.fileOfRow(9), 1);
+    EXPECT_EQ(b.board.fileOfRow(12), -1);
+    // The frame is the outline's box: 100 by 80 mm at 0.0567 twips a micrometre.
+    EXPECT_EQ(b.extent.maxX, 5670);
+    EXPECT_EQ(b.extent.maxY, 4536);
+
+    const std::vector<Op> ops = b.draw();
+    // The outline in black with the outline pen: four lines and four corners of 3 mm radius.
+    std::vector<Op> outline;
+    for (const Op& op : ops) {
+        if (op.kind == Op::Line && op.color == Rgb {0, 0, 0})
+            outline.push_back(op);
+    }
+    EXPECT_GT(outline.size(), 8u);
+    // Every hole of both files is drawn: 157 + 8, and a legend mark for each of the 12 rows.
+    size_t dots = 0;
+    for (const Op& op : ops)
+        dots += op.kind == Op::Dot;
+    EXPECT_EQ(dots, 157u + 8u + 12u);
+    // The non-plated T1 draws in its own row's colour, not in the plated T1's.
+    const Rgb nonPlated = rowColor(b.table.row(9).color);
+    ASSERT_NE(nonPlated, rowColor(b.table.row(0).color));
+    size_t inRow9 = 0;
+    for (const Op& op : ops)
+        inRow9 += op.kind == Op::Dot && op.color == nonPlated;
+    EXPECT_EQ(inRow9, 2u + 1u); // two holes and the legend mark
+}
+
+TEST(Board, GerberX2FilesDrawAsTheExcellonFilesOfTheSameBoard)
+{
+    const ReadBoard excellon({example("board-PTH.drl"), example("board-NPTH.drl")}, example("board-Edge_Cuts.gbr"));
+    const ReadBoard x2({example("board-PTH-drl.gbr"), example("board-NPTH-drl.gbr")}, example("board-Edge_Cuts.gbr"));
+    EXPECT_TRUE(x2.said.texts.isEmpty());
+    EXPECT_EQ(x2.table.row(9).dcode, QStringLiteral("D10"));
+    EXPECT_EQ(x2.table.row(0).dcode, QStringLiteral("D10"));
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(x2.table.row(i).diameter, excellon.table.row(i).diameter) << i;
+        EXPECT_EQ(x2.table.row(i).kind, excellon.table.row(i).kind) << i;
+    }
+    expectSameDrawing(excellon.draw(), x2.draw());
+}
+
+TEST(Board, WithoutAnOutlineTheFrameHoldsEveryFilesHoles)
+{
+    const ReadBoard b({example("board-PTH.drl"), example("board-NPTH.drl")});
+    // The NPTH holes reach from (104, -126) to (196, -54), 3.2 mm wide: 95.2 by 75.2 mm.
+    EXPECT_EQ(b.extent.maxX, qRound(95200 * 0.0567));
+    EXPECT_EQ(b.extent.maxY, qRound(75200 * 0.0567));
+    EXPECT_TRUE(b.said.texts.isEmpty());
+}
+
+TEST(Board, WarningsForHolesOutsideOrOutOfScale)
+{
+    test::Scratch dir;
+    const QString outline = dir.write(QStringLiteral("edge.gbr"), kOutline100x80);
+    // Inside, on the edge, and less than 1 mm outside: no warning.
+    const QString fine = dir.write(QStringLiteral("fine.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX0Y40.0\nX100.9Y40.0\nM30\n");
+    EXPECT_TRUE(ReadBoard({fine}, outline).said.texts.isEmpty());
+    // Two holes more than 1 mm outside.
+    const QString out = dir.write(QStringLiteral("out.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX102.0Y40.0\nX50.0Y-5.0\nM30\n");
+    EXPECT_EQ(ReadBoard({out}, outline).said.texts,
+        QStringList {QStringLiteral("2個の穴が外形から1 mm以上外れています（最初はout.drlの X 102.000, Y 40.000 mm）。"
+                                    "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
+    // An inch file read as millimetres: holes over a board 25.4 times smaller.
+    const QString small = dir.write(QStringLiteral("small.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0.5Y0.5\nX3.5Y2.5\nM30\n");
+    EXPECT_EQ(ReadBoard({small}, outline).said.texts,
+        QStringList {QStringLiteral("穴の範囲（3.0 × 2.0 mm）が外形（100.0 × 80.0 mm）の33.3分の1しかありません。"
+                                    "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
+    const QString large = dir.write(QStringLiteral("large.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\nX2540.0Y2032.0\nM30\n");
+    EXPECT_EQ(ReadBoard({large}, outline).said.texts,
+        QStringList {QStringLiteral("穴の範囲（2540.0 × 2032.0 mm）が外形（100.0 × 80.0 mm）の25.4倍あります。"
+                                    "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
+    // An L-shaped board: a hole in the cut-away corner is outside, though inside the box.
+    const QString lshape = dir.write(QStringLiteral("l.gbr"),
+        "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nX0Y0D02*\nG01*\n"
+        "X100000000Y0D01*\nX100000000Y40000000D01*\nX50000000Y40000000D01*\nX50000000Y80000000D01*\n"
+        "X0Y80000000D01*\nX0Y0D01*\nM02*\n");
+    const QString corner = dir.write(QStringLiteral("c.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX90.0Y70.0\nM30\n");
+    EXPECT_EQ(ReadBoard({corner}, lshape).said.texts.size(), 1);
+    // An outline that is not closed is judged by its box alone.
+    const QString open = dir.write(QStringLiteral("open.gbr"),
+        "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nX0Y0D02*\nG01*\n"
+        "X100000000Y0D01*\nX100000000Y40000000D01*\nX50000000Y40000000D01*\nX50000000Y80000000D01*\n"
+        "X0Y80000000D01*\nM02*\n");
+    EXPECT_TRUE(ReadBoard({corner}, open).said.texts.isEmpty());
+}
+
+TEST(Board, FilesBeyondTheTableAndBoardsThatTakeNoMoreFiles)
+{
+    test::Scratch dir;
+    QByteArray many = "M48\nMETRIC\n";
+    for (int t = 1; t <= 60; ++t)
+        many += "T" + QByteArray::number(t) + "C0." + QByteArray::number(t + 10) + "\n";
+    many += "%\n";
+    for (int t = 1; t <= 60; ++t)
+        many += "T" + QByteArray::number(t) + "\nX" + QByteArray::number(t) + ".0Y1.0\n";
+    many += "M30\n";
+    const QString first = dir.write(QStringLiteral("many.drl"), many);
+    const QString second = dir.write(QStringLiteral("five.drl"),
+        "M48\nMETRIC\nT1C1.0\nT2C1.1\nT3C1.2\nT4C1.3\nT5C1.4\n%\nT1\nX1Y2\nT2\nX1Y3\nT3\nX1Y4\nT4\nX1Y5\nT5\nX1Y6\nM30\n");
+    const ReadBoard b({first, second});
+    EXPECT_EQ(b.board.files[1].firstRow, 60);
+    EXPECT_EQ(b.board.files[1].rowCount, 3);
+    EXPECT_EQ(b.said.texts, QStringList {QStringLiteral("穴種が63を超えたため、") + second + QStringLiteral("のT4から後は表に入りません。")});
+    EXPECT_EQ(b.table.row(62).dcode, QStringLiteral("T3"));
+
+    // A standard Gerber file is drawn by its own replay: nothing joins it.
+    Board gerber;
+    HoleTable table;
+    BoardExtent extent;
+    test::Messages said;
+    readBoardFile(gerber, ReaderKind::Standard, test::dataPath("board_100x80.gbr"), table, extent, said.sink());
+    const FileOutcome added = addDrillFile(gerber, ReaderKind::Excellon, second, table, extent, said.sink());
+    EXPECT_EQ(added.ending, ReadEnding::Rejected);
+    EXPECT_EQ(gerber.files.size(), 1u);
+    EXPECT_EQ(said.texts.last(), QStringLiteral("標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"
+                                                "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。"));
+
+    // A file that cannot be read leaves the board as it was.
+    Board kept = b.board;
+    HoleTable keptTable = b.table;
+    const FileOutcome gone = addDrillFile(kept, ReaderKind::Excellon, dir.path(QStringLiteral("gone.drl")), keptTable, extent, {});
+    EXPECT_EQ(gone.ending, ReadEnding::Unreadable);
+    EXPECT_EQ(kept.files.size(), 2u);
+}
+
+TEST(Board, ASavedTableLoadedAgainGivesTheSameDrawing)
+{
+    test::Scratch dir;
+    for (const char* name : {"board-PTH.drl", "board-NPTH.drl", "board-Edge_Cuts.gbr"})
+        QFile::copy(example(name), dir.path(QString::fromUtf8(name)));
+    const QStringList drills = {dir.path(QStringLiteral("board-PTH.drl")), dir.path(QStringLiteral("board-NPTH.drl"))};
+    const QString outline = dir.path(QStringLiteral("board-Edge_Cuts.gbr"));
+    ReadBoard first(drills, outline);
+    first.table.row(9).color = fillColor(0, 128, 0);
+    first.table.row(10).sign1 = QStringLiteral("±");
+    first.table.row(10).tol1 = QStringLiteral("0.05");
+    const SaveResult saved = saveSettingsFile(first.table, QStringLiteral("KT-1"), first.board.mainPath());
+    ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+    EXPECT_EQ(saved.path, dir.path(QStringLiteral("KIVOTREK.INI")));
+
+    ReadBoard again(drills, outline);
+    QString productCode;
+    ASSERT_TRUE(loadSettings(settingsPath(again.board.mainPath()), again.table, productCode, nullptr));
+    EXPECT_EQ(productCode, QStringLiteral("KT-1"));
+    expectSameDrawing(first.draw(), again.draw());
+}
