@@ -1,6 +1,7 @@
 #include "app/colorswatch.h"
 #include "app/helpviewer.h"
 #include "app/mainwindow.h"
+#include "app/previewwindow.h"
 #include "app/tabcontrol.h"
 #include "gerber/formatsniffer.h"
 #include "scripted.h"
@@ -405,4 +406,64 @@ TEST(MainWindow, ExcellonReadThroughTheDialogDrawsInTheFrameOfItsHoles)
     w->openFile(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-274x.gbr"));
     EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
     EXPECT_FALSE(w->diameterEdit(0)->text().isEmpty()); // RS-274X brings its diameters
+}
+
+TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
+{
+    Window w;
+    const QString pth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH-drl.gbr");
+    const QString npth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl");
+    const QString edge = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-Edge_Cuts.gbr");
+    w.dialog->files.push_back(pth);
+    w->menuAction(QStringLiteral("readGerberX2"))->trigger();
+    EXPECT_EQ(w->pathEdit->text(), pth);
+    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
+    EXPECT_EQ(w->kindBox(0)->currentText(), QStringLiteral("TH"));
+
+    // Added files go to the free rows; the table keeps what was typed.
+    w->toleranceSign(0, 0)->setCurrentText(QStringLiteral("±"));
+    w.dialog->files.push_back(npth);
+    w->menuAction(QStringLiteral("addDrillFile"))->trigger();
+    EXPECT_TRUE(CommonDialog::qtFilters(w.dialog->filter).contains(QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)")));
+    EXPECT_EQ(w->table().row(0).sign1, QStringLiteral("±"));
+    EXPECT_EQ(w->dcodeEdit(9)->text(), QStringLiteral("T1"));
+    EXPECT_EQ(w->kindBox(9)->currentText(), QStringLiteral("NTH"));
+    EXPECT_EQ(w->dcodeEdit(0)->toolTip(), QStringLiteral("board-PTH-drl.gbr"));
+    EXPECT_EQ(w->dcodeEdit(9)->toolTip(), QStringLiteral("board-NPTH.drl"));
+
+    // A cancelled dialog changes nothing.
+    w.dialog->files.push_back(std::nullopt);
+    w->menuAction(QStringLiteral("readOutline"))->trigger();
+    EXPECT_TRUE(w->board().outline.isEmpty());
+    w.dialog->files.push_back(edge);
+    w->menuAction(QStringLiteral("readOutline"))->trigger();
+    EXPECT_EQ(w->board().outline, edge);
+    EXPECT_EQ(w->pathEdit->text(), pth + QStringLiteral(" ＋ board-NPTH.drl ＋ 外形 board-Edge_Cuts.gbr"));
+    EXPECT_EQ(w->pathEdit->toolTip(), pth + QLatin1Char('\n') + npth + QStringLiteral("\n外形: ") + edge);
+    EXPECT_EQ(w->extent().maxX, 5670);
+    EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+
+    // The preview draws the board; the black outline's lines among the holes.
+    w->showPreview();
+    ASSERT_TRUE(w->previewWindow());
+    EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    const QImage picture = w->previewWindow()->surface().image();
+    int black = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            black += picture.pixel(x, y) == qRgb(0, 0, 0);
+    EXPECT_GT(black, 1000);
+
+    // A standard Gerber file takes nothing more: the user is told before any dialog.
+    w->openFile(test::dataPath("board_100x80.gbr"));
+    const size_t pending = w.dialog->files.size();
+    w->menuAction(QStringLiteral("addDrillFile"))->trigger();
+    EXPECT_EQ(w.dialog->files.size(), pending);
+    EXPECT_EQ(w.prompts->messages.last(), QStringLiteral("Kivotrek: 標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"
+                                                          "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。"));
+
+    // Several files given to the program make one board.
+    w->openFiles({pth, npth, edge});
+    EXPECT_EQ(w->board().files.size(), 2u);
+    EXPECT_EQ(w->board().outline, edge);
 }

@@ -569,3 +569,77 @@ TEST(CliExcellon, ReadHolesAndRender)
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(test::readAll(svg).count("<circle"), 8 + 3); // eight holes and three legend marks
 }
+
+TEST(CliBoard, SeveralDrillFilesAndAnOutline)
+{
+    const QString pth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH-drl.gbr");
+    const QString npth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl");
+    const QString edge = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-Edge_Cuts.gbr");
+    CliRun r = cli({QStringLiteral("read"), pth, npth, QStringLiteral("--outline"), edge});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.json.value(QStringLiteral("reader")).toString(), QStringLiteral("x2"));
+    EXPECT_EQ(r.json.value(QStringLiteral("maxX")).toInt(), 5670);
+    EXPECT_EQ(r.json.value(QStringLiteral("outline")).toString(), edge);
+    const QJsonArray files = r.json.value(QStringLiteral("files")).toArray();
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(files[0].toObject().value(QStringLiteral("path")).toString(), pth);
+    EXPECT_EQ(files[0].toObject().value(QStringLiteral("reader")).toString(), QStringLiteral("x2"));
+    EXPECT_EQ(files[0].toObject().value(QStringLiteral("rows")).toArray(), QJsonArray({0, 8}));
+    EXPECT_EQ(files[1].toObject().value(QStringLiteral("reader")).toString(), QStringLiteral("excellon"));
+    EXPECT_EQ(files[1].toObject().value(QStringLiteral("rows")).toArray(), QJsonArray({9, 11}));
+    const QJsonArray rows = r.json.value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 12);
+    EXPECT_EQ(rows[0].toObject().value(QStringLiteral("function")).toString(), QStringLiteral("ComponentDrill"));
+    EXPECT_EQ(rows[9].toObject().value(QStringLiteral("dcode")).toString(), QStringLiteral("T1"));
+    EXPECT_EQ(rows[9].toObject().value(QStringLiteral("file")).toInt(), 1);
+
+    // One file alone says it has no outline and which rows it filled.
+    r = cli({QStringLiteral("read"), QStringLiteral("--auto"), pth});
+    EXPECT_TRUE(r.json.value(QStringLiteral("outline")).isNull());
+    EXPECT_EQ(r.json.value(QStringLiteral("files")).toArray()[0].toObject().value(QStringLiteral("rows")).toArray(),
+        QJsonArray({0, 8}));
+
+    // holes: every file's holes with the index of its file.
+    r = cli({QStringLiteral("holes"), pth, npth, QStringLiteral("--outline"), edge});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.json.value(QStringLiteral("files")).toArray(), QJsonArray({pth, npth}));
+    const QJsonArray holes = r.json.value(QStringLiteral("holes")).toArray();
+    ASSERT_EQ(holes.size(), 157 + 8);
+    EXPECT_EQ(holes[0].toObject().value(QStringLiteral("file")).toInt(), 0);
+    const QJsonObject last = holes.last().toObject();
+    EXPECT_EQ(last.value(QStringLiteral("file")).toInt(), 1);
+    EXPECT_EQ(last.value(QStringLiteral("row")).toInt(), 11);
+    EXPECT_EQ(last.value(QStringLiteral("x")).toDouble(), 150.0);
+    EXPECT_EQ(last.value(QStringLiteral("y")).toDouble(), -54.0);
+    r = cli({QStringLiteral("holes"), QStringLiteral("--csv"), pth, npth});
+    EXPECT_TRUE(r.out.startsWith("type,row,code,diameter,x,y,x2,y2,file\n"));
+    EXPECT_TRUE(r.out.endsWith("hole,11,T3,2.5,150,-54,,,1\n")) << r.out.right(80).constData();
+
+    // The exit status is the worst of the files; the others are still read.
+    test::Scratch dir;
+    r = cli({QStringLiteral("read"), pth, dir.path(QStringLiteral("gone.drl")), QStringLiteral("--outline"), edge});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("unreadable"));
+    EXPECT_EQ(r.json.value(QStringLiteral("files")).toArray()[1].toObject().value(QStringLiteral("ending")).toString(),
+        QStringLiteral("unreadable"));
+    EXPECT_EQ(r.json.value(QStringLiteral("outline")).toString(), edge);
+
+    // A warning is a message, not a failure.
+    const QString far = dir.write(QStringLiteral("far.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX150.0Y-90.0\nX300.0Y-90.0\nM30\n");
+    r = cli({QStringLiteral("read"), far, QStringLiteral("--outline"), edge});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray().size(), 1);
+
+    // render draws the whole board, preview and page.
+    const QString png = dir.path(QStringLiteral("board.png"));
+    r = cli({QStringLiteral("render"), pth, npth, QStringLiteral("--outline"), edge, QStringLiteral("--preview"),
+        QStringLiteral("-o"), png});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    const QImage image(png);
+    ASSERT_FALSE(image.isNull());
+    const QString svg = dir.path(QStringLiteral("page.svg"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--x2"), pth, QStringLiteral("--outline"), edge,
+        QStringLiteral("--page"), QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), svg});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_GT(test::readAll(svg).count("<circle"), 100);
+}
