@@ -86,6 +86,28 @@ int fillRows(const DrillData& data, int first, HoleTable& table, const QString& 
     return filled;
 }
 
+// Hands the file's holes to the caller's data, keeping the rest (tools, counts, ending) in the
+// outcome: a board's holes are held once.
+void hold(FileOutcome& o, std::optional<DrillData>& into)
+{
+    DrillData summary;
+    summary.ending = o.data->ending;
+    summary.role = o.data->role;
+    summary.tools = o.data->tools;
+    summary.skippedLines = o.data->skippedLines;
+    summary.firstSkippedLine = o.data->firstSkippedLine;
+    summary.stoppedAtLine = o.data->stoppedAtLine;
+    into = std::move(*o.data);
+    o.data = std::move(summary);
+}
+
+void hold(FileOutcome& o, std::vector<DrillData>& into)
+{
+    std::optional<DrillData> taken;
+    hold(o, taken);
+    into.push_back(std::move(*taken));
+}
+
 void takeEnding(const DrillData& data, FileOutcome& o)
 {
     switch (data.ending) {
@@ -99,10 +121,12 @@ void takeEnding(const DrillData& data, FileOutcome& o)
 }
 
 // The frame and the warning once the board has changed.
-void boardChanged(const Board& board, BoardExtent& extent, const MessageSink& sink)
+void boardChanged(const Board& board, BoardExtent& extent, const MessageSink& sink, const BoardData* held)
 {
-    BoardData data;
-    loadBoard(board, data);
+    BoardData loaded;
+    if (!held)
+        loadBoard(board, loaded);
+    const BoardData& data = held ? *held : loaded;
     extent = boardFrame(data).extent;
     const QString warning = boardWarning(board, data);
     if (!warning.isEmpty() && sink)
@@ -120,10 +144,12 @@ ReaderKind addedFileReader(const QString& path)
     return looksLikeExcellon(path) ? ReaderKind::Excellon : ReaderKind::GerberX2;
 }
 
-FileOutcome readBoardFile(
-    Board& board, ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
+    BoardExtent& extent, const MessageSink& sink, BoardData* held)
 {
     board = Board();
+    if (held)
+        *held = BoardData();
     FileOutcome o;
     o.reader = reader;
     if (reader == ReaderKind::Standard || reader == ReaderKind::Rs274x) {
@@ -145,16 +171,20 @@ FileOutcome readBoardFile(
     takeEnding(*o.data, o);
     if (o.data->role == DrillData::Role::Outline) {
         board.outline = path;
+        if (held)
+            hold(o, held->outline);
     } else {
         const int rows = fillRows(*o.data, 0, table, path, sink);
         board.files.push_back({path, reader, 0, rows});
+        if (held)
+            hold(o, held->drills);
     }
-    extent = drillFrame(*o.data).extent;
+    extent = held ? boardFrame(*held).extent : drillFrame(*o.data).extent;
     return o;
 }
 
-FileOutcome addDrillFile(
-    Board& board, ReaderKind reader, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
+    BoardExtent& extent, const MessageSink& sink, BoardData* held)
 {
     FileOutcome o;
     o.reader = reader;
@@ -170,16 +200,21 @@ FileOutcome addDrillFile(
         return o; // the board stays as it was
     if (o.data->role == DrillData::Role::Outline) {
         board.outline = path;
+        if (held)
+            hold(o, held->outline);
     } else {
         const int first = board.nextFreeRow();
         const int rows = fillRows(*o.data, first, table, path, sink);
         board.files.push_back({path, reader, first, rows});
+        if (held)
+            hold(o, held->drills);
     }
-    boardChanged(board, extent, sink);
+    boardChanged(board, extent, sink, held);
     return o;
 }
 
-FileOutcome readOutline(Board& board, const QString& path, HoleTable&, BoardExtent& extent, const MessageSink& sink)
+FileOutcome readOutline(
+    Board& board, const QString& path, HoleTable&, BoardExtent& extent, const MessageSink& sink, BoardData* held)
 {
     FileOutcome o;
     o.reader = ReaderKind::GerberX2;
@@ -194,7 +229,9 @@ FileOutcome readOutline(Board& board, const QString& path, HoleTable&, BoardExte
     if (o.ending == ReadEnding::Unreadable)
         return o;
     board.outline = path;
-    boardChanged(board, extent, sink);
+    if (held)
+        hold(o, held->outline);
+    boardChanged(board, extent, sink, held);
     return o;
 }
 

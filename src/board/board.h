@@ -50,19 +50,24 @@ struct FileOutcome {
     ReaderKind reader = ReaderKind::Standard;
     ReadEnding ending = ReadEnding::Complete;
     std::optional<qint64> stoppedAtLine;
-    std::optional<DrillData> data; // what an Excellon or Gerber X2 file held
+    // What an Excellon or Gerber X2 file held; where the caller keeps the board's data, its
+    // holes, slots and outline are there and not here.
+    std::optional<DrillData> data;
 };
 
 // The read commands. readBoardFile starts a new board with the file (the table is cleared for
 // it first); addDrillFile reads a further drill file into the free rows, or, when it is a
 // profile, takes it as the outline; readOutline sets the board's outline, reading every draw of
-// the file as outline. The extent becomes the board's frame.
+// the file as outline. The extent becomes the board's frame. A caller that keeps what the
+// board's files hold passes it as held: it is kept up to date, and the files are not read again
+// for the frame and the warning.
+struct BoardData;
 FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink);
+    BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr);
 FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink);
+    BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr);
 FileOutcome readOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink);
+    const MessageSink& sink, BoardData* held = nullptr);
 
 // The reader a further drill file calls for: Excellon, or today's Gerber for any Gerber file.
 ReaderKind addedFileReader(const QString& path);

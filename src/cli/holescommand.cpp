@@ -72,15 +72,16 @@ int runHoles(const QStringList& args)
     for (size_t f = 0; f < r.board.files.size(); ++f) {
         const BoardFile& file = r.board.files[f];
         const FileOutcome& read = r.files[size_t(r.givenFile[f])];
-        if (read.data) {
+        if (read.data && f < r.data.drills.size()) {
+            const DrillData& data = r.data.drills[f];
             // A tool's row is its file's first row and the tool's place; tools beyond the table
             // have no row and are not drawn.
             const auto row = [&file](int tool) { return tool < file.rowCount ? file.firstRow + tool : -1; };
-            for (const DrillHit& h : read.data->holes) {
+            for (const DrillHit& h : data.holes) {
                 if (row(h.tool) >= 0)
                     marks.push_back({false, int(f), row(h.tool), h.x, h.y, h.x, h.y});
             }
-            for (const DrillSlot& sl : read.data->slotHoles) {
+            for (const DrillSlot& sl : data.slotHoles) {
                 if (row(sl.tool) >= 0)
                     marks.push_back({true, int(f), row(sl.tool), sl.x1, sl.y1, sl.x2, sl.y2});
             }

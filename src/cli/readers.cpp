@@ -97,24 +97,6 @@ int ReadOutcome::boardFileOf(int given) const
     return -1;
 }
 
-BoardData ReadOutcome::takeData()
-{
-    BoardData data;
-    for (const int g : givenFile)
-        data.drills.push_back(files[size_t(g)].data ? std::move(*files[size_t(g)].data) : DrillData());
-    if (outline && outline->data && outline->ending != ReadEnding::Unreadable) {
-        data.outline = std::move(outline->data);
-    } else if (!board.outline.isEmpty()) {
-        for (auto it = files.rbegin(); it != files.rend(); ++it) {
-            if (it->data && it->data->role == DrillData::Role::Outline) {
-                data.outline = std::move(it->data);
-                break;
-            }
-        }
-    }
-    return data;
-}
-
 ReadOutcome readBoard(
     const ReaderChoice& choice, const BoardArguments& files, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
@@ -143,16 +125,16 @@ ReadOutcome readBoard(
         const ReaderKind reader = readerFor(path);
         if (i == 0) {
             o.reader = reader;
-            o.files.push_back(readBoardFile(o.board, reader, path, table, extent, sink));
+            o.files.push_back(readBoardFile(o.board, reader, path, table, extent, sink, &o.data));
         } else {
-            o.files.push_back(addDrillFile(o.board, reader, path, table, extent, sink));
+            o.files.push_back(addDrillFile(o.board, reader, path, table, extent, sink, &o.data));
         }
         if (o.board.files.size() > o.givenFile.size())
             o.givenFile.push_back(i);
         take(o.files.back());
     }
     if (!files.outline.isEmpty()) {
-        o.outline = readOutline(o.board, readablePath(files.outline), table, extent, sink);
+        o.outline = readOutline(o.board, readablePath(files.outline), table, extent, sink, &o.data);
         take(*o.outline);
     }
     return o;

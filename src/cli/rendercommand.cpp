@@ -150,7 +150,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
         ReadOutcome read = readBoard(o.reader, o.input, table, extent, toStderr);
         board = read.board;
         if (!board.replaysGerber())
-            drills = read.takeData();
+            drills = std::move(read.data);
         if (read.status == kUnreadable)
             inputFailure = kUnreadable;
         else if (!o.settings.isEmpty()) {
