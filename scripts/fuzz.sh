@@ -12,10 +12,12 @@ cmake --build "$BUILD" -j "$(nproc)"
 
 CORPUS=$(mktemp -d)
 trap 'rm -rf "$CORPUS"' EXIT
-for t in standard_reader rs274x_reader excellon_reader replay settings; do
+for t in standard_reader rs274x_reader excellon_reader gerber_x2_reader replay settings; do
     mkdir -p "$CORPUS/$t"
     if [ "$t" = settings ]; then
         cp "$ROOT/examples/KIVOTREK.INI" "$CORPUS/$t/"
+    elif [ "$t" = gerber_x2_reader ]; then
+        cp "$ROOT"/examples/*.gbr "$ROOT"/tests/data/*.gbr "$CORPUS/$t/"
     elif [ "$t" = excellon_reader ]; then
         cp "$ROOT"/examples/*.drl "$CORPUS/$t/"
         cp "$ROOT"/tests/data/*.gbr "$ROOT"/examples/*.gbr "$CORPUS/$t/"

@@ -16,9 +16,10 @@ namespace kivotrek {
 namespace {
 constexpr double kMillimetresPerInch = 25.4;
 constexpr double kPi = 3.14159265358979323846;
-// Step and repeat and aperture blocks multiply what they hold; a file asking for more objects
-// than this is damaged, not a board.
-constexpr size_t kMaxObjects = 50'000'000;
+// Step and repeat and aperture blocks multiply what they hold; a file asking for more holes,
+// slots and outline pieces than this (a panel of fifty 100,000-hole boards) is damaged, not a
+// board, and would fill the memory.
+constexpr size_t kMaxObjects = 5'000'000;
 
 struct Point {
     double x = 0, y = 0;
