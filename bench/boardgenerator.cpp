@@ -111,6 +111,57 @@ bool writeExcellonBoard(const QString& path, int hits)
     return f.write(out) == out.size();
 }
 
+bool writeX2Board(const QString& path, int flashes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    // As KiCad writes a non-plated Gerber drill file: X2 attributes, 4.6 mm, y below 0.
+    QByteArray out = "%TF.GenerationSoftware,benchmark*%\n%TF.FileFunction,NonPlated,1,2,NPTH,Drill*%\n"
+                     "%FSLAX46Y46*%\n%MOMM*%\n%LPD*%\nG01*\n";
+    for (int t = 0; t < kTools; ++t)
+        out += "%TA.AperFunction,MechanicalDrill*%\n%ADD" + QByteArray::number(10 + t) + "C,"
+            + diameter(t).toLatin1() + "0000*%\n%TD*%\n";
+    Lcg rng;
+    rng.x = 777; // other holes than the plated file's
+    for (int t = 0; t < kTools; ++t) {
+        out += "D" + QByteArray::number(10 + t) + "*\n";
+        const int count = flashes / kTools + (t < flashes % kTools ? 1 : 0);
+        for (int i = 0; i < count; ++i) {
+            out += 'X';
+            out += QByteArray::number(qint64(1000 + rng.below(kWidth - 2000)) * 1000);
+            out += "Y-";
+            out += QByteArray::number(qint64(1000 + rng.below(kHeight - 2000)) * 1000);
+            out += "D03*\n";
+            if (out.size() > (1 << 20) - 64) {
+                if (f.write(out) != out.size())
+                    return false;
+                out.clear();
+            }
+        }
+    }
+    out += "M02*\n";
+    return f.write(out) == out.size();
+}
+
+bool writeOutline(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    // The board's edge, 300 x 200 mm with corners of 5 mm radius, as KiCad writes Edge_Cuts.
+    const auto n = [](int micrometres) { return QByteArray::number(qint64(micrometres) * 1000); };
+    const int r = 5000, w = kWidth, h = -kHeight;
+    QByteArray out = "%TF.GenerationSoftware,benchmark*%\n%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n"
+                     "%MOMM*%\n%LPD*%\n%TA.AperFunction,Profile*%\n%ADD10C,0.100000*%\n%TD*%\nD10*\nG75*\n";
+    out += "X" + n(r) + "Y" + n(h) + "D02*\nG01*\nX" + n(w - r) + "Y" + n(h) + "D01*\n";
+    out += "G03*\nX" + n(w) + "Y" + n(h + r) + "I0J" + n(r) + "D01*\nG01*\nX" + n(w) + "Y" + n(-r) + "D01*\n";
+    out += "G03*\nX" + n(w - r) + "Y0I-" + n(r) + "J0D01*\nG01*\nX" + n(r) + "Y0D01*\n";
+    out += "G03*\nX0Y-" + n(r) + "I0J-" + n(r) + "D01*\nG01*\nX0Y" + n(h + r) + "D01*\n";
+    out += "G03*\nX" + n(r) + "Y" + n(h) + "I" + n(r) + "J0D01*\nM02*\n";
+    return f.write(out) == out.size();
+}
+
 bool writeBoardSettings(const QString& gerberPath)
 {
     HoleTable table;

@@ -12,6 +12,10 @@ bool writeStandardBoard(const QString& path, int flashes);
 bool writeRs274xBoard(const QString& path, int flashes);
 // The same holes as an Excellon drill file, as KiCad writes one (metric, decimal, y below 0).
 bool writeExcellonBoard(const QString& path, int hits);
+// Holes of a non-plated Gerber X2 drill file, as KiCad writes one (4.6 mm, y below 0), and
+// the outline of the same board with rounded corners.
+bool writeX2Board(const QString& path, int flashes);
+bool writeOutline(const QString& path);
 // Writes KIVOTREK.INI beside a generated board: its D-codes with diameters, tolerances, kinds.
 bool writeBoardSettings(const QString& gerberPath);
 

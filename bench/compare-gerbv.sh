@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times Kivotrek's preview render against gerbv's PNG export of the same RS-274X drill file
 # (200,000 flashes), side by side, and prints the median of each and their ratio; then the
-# SVG export of both, once; then the PNG export of the same holes as an Excellon drill file.
+# SVG export of both, once; then the PNG export of the same holes as an Excellon drill file,
+# and of a board of three files (plated Excellon, non-plated Gerber X2, outline).
 # Usage: bench/compare-gerbv.sh [RUNS]   (default 7)
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -63,6 +64,19 @@ echo "board: $(du -h "$DRILL" | cut -f1), 200,000 hits, Excellon"
 kivotrek_drl() { "$CLI" render --excellon --preview -o "$WORK/kd.png" "$DRILL"; }
 gerbv_drl() { gerbv -x png -w 457x420 -o "$WORK/gd.png" "$DRILL" 2>/dev/null; }
 compare "Excellon PNG 457x420" kivotrek_drl gerbv_drl
+
+# A whole board as CAD programs ship it: a plated Excellon file, a non-plated Gerber X2 drill
+# file and the outline, 200,000 holes in all, drawn as one.
+PLATED=$WORK/board-PTH.drl
+NONPLATED=$WORK/board-NPTH-drl.gbr
+EDGE=$WORK/board-Edge_Cuts.gbr
+"$BUILD_DIR/bench/kivotrek-makegerber" excellon 180000 "$PLATED"
+"$BUILD_DIR/bench/kivotrek-makegerber" x2 20000 "$NONPLATED"
+"$BUILD_DIR/bench/kivotrek-makegerber" outline 0 "$EDGE"
+echo "board: $(du -ch "$PLATED" "$NONPLATED" "$EDGE" | tail -1 | cut -f1), 180,000 + 20,000 holes and an outline"
+kivotrek_board() { "$CLI" render --preview -o "$WORK/kb.png" "$PLATED" "$NONPLATED" --outline "$EDGE"; }
+gerbv_board() { gerbv -x png -w 457x420 -o "$WORK/gb.png" "$PLATED" "$NONPLATED" "$EDGE" 2>/dev/null; }
+compare "Board of three files PNG 457x420" kivotrek_board gerbv_board
 
 ks=$(seconds "$CLI" render --rs274x --settings "$WORK/KIVOTREK.INI" --preview -o "$WORK/k.svg" "$BOARD")
 echo "SVG: kivotrek-cli ${ks}s"

@@ -6,6 +6,7 @@
 #include "table/holetable.h"
 
 #include <QFile>
+#include <algorithm>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <array>
@@ -178,6 +179,7 @@ private:
     int current_ = -1; // index of the selected tool
     QString fileKind_; // from the file's attributes
     QString pendingKind_; // from a tool attribute, for the next tool definition
+    QString pendingFunction_; // what the holes are for, from the same attribute ("ViaDrill")
     QString sectionKind_; // from ";TYPE=", for the tool definitions after it
     bool ended_ = false; // M30 / M00
     bool inHeader_ = false;
@@ -233,6 +235,14 @@ void Reader::comment(const QString& text)
         return;
     }
     if (text.contains(QLatin1String("TA.AperFunction"))) {
+        // "TA.AperFunction,Plated,PTH,ViaDrill": the fields after the plating say what for.
+        QStringList fields = text.mid(text.indexOf(QLatin1String("TA.AperFunction"))).split(QLatin1Char(','));
+        fields.removeFirst();
+        fields.removeIf([](const QString& f) {
+            return f == QLatin1String("Plated") || f == QLatin1String("NonPlated") || f == QLatin1String("PTH")
+                || f == QLatin1String("NPTH");
+        });
+        pendingFunction_ = fields.join(QLatin1Char(',')).trimmed();
         if (text.contains(QLatin1String(",NonPlated")))
             pendingKind_ = QStringLiteral("NTH");
         else if (text.contains(QLatin1String(",Plated")))
@@ -436,6 +446,8 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
             else if (!sectionKind_.isEmpty())
                 t.kind = sectionKind_;
             pendingKind_.clear();
+            t.function = pendingFunction_;
+            pendingFunction_.clear();
         }
         if (!c || !inHeader_) {
             current_ = *index;
@@ -640,6 +652,8 @@ DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink
         say(msg::binaryDrillFile(name));
         return out;
     }
+    // About one hole a line of a dozen bytes: room for them at once, not by doubling.
+    out.holes.reserve(size_t(std::clamp<qint64>(device.size() / 12, 0, 4'000'000)));
     LineReader lines(device);
     lines.keepUnterminatedLastLine();
     Reader reader(name, out);

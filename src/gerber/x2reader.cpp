@@ -87,6 +87,7 @@ public:
         }
     }
 
+    void expectHoles(size_t n) { main_.holes.reserve(n); }
     // One line of the file; false when the read must end (a 64th tool).
     bool line(QByteArrayView text, qint64 lineNo);
     void finish();
@@ -892,6 +893,8 @@ DrillData readGerberX2(QIODevice& device, const QString& name, const MessageSink
     LineReader lines(device);
     lines.keepUnterminatedLastLine();
     Reader reader(name, role, out);
+    // About one hole a line of twenty bytes: room for them at once, not by doubling.
+    reader.expectHoles(size_t(std::clamp<qint64>(device.size() / 20, 0, 4'000'000)));
     QByteArrayView line;
     bool stopped = false;
     while (!stopped && lines.next(line))

@@ -523,7 +523,7 @@ TEST(CliExcellon, ReadHolesAndRender)
     EXPECT_EQ(rows[0].toObject(),
         QJsonObject({{QStringLiteral("index"), 0}, {QStringLiteral("dcode"), QStringLiteral("T1")},
             {QStringLiteral("diameter"), QStringLiteral("0.30")}, {QStringLiteral("kind"), QStringLiteral("TH")},
-            {QStringLiteral("function"), QString()}, {QStringLiteral("file"), 0}}));
+            {QStringLiteral("function"), QStringLiteral("ComponentDrill")}, {QStringLiteral("file"), 0}}));
 
     // A line no rule reads is skipped and named; the rest is kept.
     test::Scratch dir;

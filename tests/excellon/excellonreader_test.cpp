@@ -71,6 +71,8 @@ TEST(Excellon, KiCadDecimalMetricWithAttributes)
     EXPECT_DOUBLE_EQ(*r.drill.tools[0].diameter, 0.3);
     EXPECT_EQ(r.drill.tools[0].kind, QStringLiteral("TH"));
     EXPECT_EQ(r.drill.tools[1].kind, QStringLiteral("NTH"));
+    EXPECT_EQ(r.drill.tools[0].function, QStringLiteral("ViaDrill"));
+    EXPECT_EQ(r.drill.tools[1].function, QStringLiteral("ComponentDrill"));
     ASSERT_EQ(r.drill.holes.size(), 3u);
     expectHole(r.drill.holes[0], 0, 123.19, -85.09);
     expectHole(r.drill.holes[1], 0, 130.0, -85.09);
