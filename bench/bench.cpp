@@ -17,7 +17,9 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThread>
+#include "board/board.h"
 #include "board/drillframe.h"
+#include "drawing/drillmap.h"
 
 #include <cstdio>
 #include <functional>
@@ -130,6 +132,37 @@ int main(int argc, char** argv)
             drawPreview(singleFileBoard(drl, ReaderKind::Excellon), table, extent, s);
         });
         row("excellon-200k.drl: preview picture (read and draw)", drawn, "s");
+
+        // A board of three files, its files read once: the drawing alone.
+        const QString npth = dir.filePath(QStringLiteral("board-NPTH-drl.gbr"));
+        const QString edge = dir.filePath(QStringLiteral("board-Edge_Cuts.gbr"));
+        bench::writeX2Board(npth, 20000);
+        bench::writeOutline(edge);
+        Board board;
+        BoardData data;
+        HoleTable boardTable;
+        BoardExtent boardExtent;
+        readBoardFile(board, ReaderKind::Excellon, drl, boardTable, boardExtent, {}, &data);
+        addDrillFile(board, ReaderKind::GerberX2, npth, boardTable, boardExtent, {}, &data);
+        readOutline(board, edge, boardTable, boardExtent, {}, &data);
+        const DrillFrame frame = boardFrame(data);
+        const double boardDrawn = best(runs, [&] {
+            PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
+            PreviewLayout layout;
+            preparePreview(boardTable, frame.extent, s, layout);
+            drawBoardData(board, data, frame, boardTable, layout, s);
+        });
+        row("board of three files, 200,000 holes: preview drawing alone", boardDrawn, "s");
+        const double boardRead = best(runs, [&] {
+            Board b;
+            BoardData d;
+            HoleTable t;
+            BoardExtent e;
+            readBoardFile(b, ReaderKind::Excellon, drl, t, e, {}, &d);
+            addDrillFile(b, ReaderKind::GerberX2, npth, t, e, {}, &d);
+            readOutline(b, edge, t, e, {}, &d);
+        });
+        row("board of three files, 200,000 holes: reading, frame and warning", boardRead, "s");
     }
     {
         const double t = best(runs, [&] {

@@ -4,6 +4,7 @@
 // and slots, and any outline, in millimetres (file coordinates, y up, unshifted). The drawing,
 // the board and the batch command take them from there.
 
+#include "common/largeblocks.h"
 #include "table/holetable.h"
 
 #include <QIODevice>
@@ -33,6 +34,9 @@ struct DrillSlot {
     bool joined = false; // continues the slot before it (a routed path, an arc in pieces)
 };
 
+// A board's holes: hundreds of thousands in a large file.
+using HoleList = std::vector<DrillHit, LargeBlockAllocator<DrillHit>>;
+
 // A line of the board's outline (arcs come in short pieces), in millimetres.
 struct OutlineSegment {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
@@ -49,7 +53,7 @@ struct DrillData {
     Ending ending = Ending::Complete;
     Role role = Role::Drill;
     std::vector<DrillTool> tools; // in order of first appearance
-    std::vector<DrillHit> holes;
+    HoleList holes;
     std::vector<DrillSlot> slotHoles;
     std::vector<OutlineSegment> outline; // a profile's lines, or a drill file's region edges
     qint64 skippedLines = 0; // lines no rule could read

@@ -24,15 +24,6 @@ int32_t twips(double millimetres)
 }
 } // namespace
 
-std::optional<int32_t> DrillFrame::unitsX(double millimetres) const
-{
-    return micrometres(millimetres - left);
-}
-
-std::optional<int32_t> DrillFrame::unitsY(double millimetres) const
-{
-    return micrometres(millimetres - bottom);
-}
 
 DrillFrame frameOfBox(double minX, double minY, double maxX, double maxY)
 {

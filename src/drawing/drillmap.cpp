@@ -241,6 +241,9 @@ public:
     {
     }
 
+    // The colour of the rows the last tool selection chose.
+    Rgb color() const { return color_; }
+
     // One step; false when the drawing must end here.
     bool draw(const Step& step, const QString& dcode)
     {
@@ -410,11 +413,19 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
         s.flags = Step::Tool;
         return replay.draw(s, drill.tools[size_t(tool)].code);
     };
-    Step s;
+    // A hole is a flash: a dot where the layout places it, in the selected rows' colour, as
+    // the replay of a D03 step draws it, without the step.
     for (const DrillHit& h : drill.holes) {
-        if (!select(h.tool) || !step(Step::D03, h.x, h.y, s) || !replay.draw(s, QString()))
+        if (!select(h.tool))
             return stopped;
+        const auto x = at.x(h.x);
+        const auto y = at.y(h.y);
+        const auto p = x && y ? layout.place(*x, *y) : std::nullopt;
+        if (!p)
+            return stopped;
+        surface.dot(float(p->first), float(p->second), replay.color());
     }
+    Step s;
     for (const DrillSlot& sl : drill.slotHoles) {
         if (!select(sl.tool) || !step(Step::D02, sl.x1, sl.y1, s) || !replay.draw(s, QString())
             || !step(Step::D01, sl.x2, sl.y2, s) || !replay.draw(s, QString()))

@@ -27,7 +27,7 @@ struct Point {
 
 // What a part of the file draws: the whole file, the inside of a step and repeat, an aperture block.
 struct Objects {
-    std::vector<DrillHit> holes;
+    HoleList holes;
     std::vector<DrillSlot> routes;
     std::vector<OutlineSegment> outline;
     size_t size() const { return holes.size() + routes.size() + outline.size(); }

@@ -1,3 +1,4 @@
+#include "board/drilldata.h"
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
 #include "settings/settingsfile.h"
@@ -125,4 +126,24 @@ TEST(FileNames, SameFileAndRegularFile)
     const QString fifo = dir.path(QStringLiteral("pipe.gbr"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_FALSE(isRegularFile(fifo));
+}
+
+TEST(LargeBlocks, HoldLargeAndSmallArraysAlike)
+{
+    // A large array grows past the 2 MiB blocks and keeps every value; a small one stays on
+    // the heap. Each is given back whole (the sanitizer builds check the heap blocks).
+    for (const size_t count : {size_t(10), size_t(300'000), size_t(1'000'003)}) {
+        HoleList holes;
+        for (size_t i = 0; i < count; ++i)
+            holes.push_back({int(i % 63), double(i), -double(i)});
+        ASSERT_EQ(holes.size(), count);
+        for (size_t i = 0; i < count; i += 9973) {
+            EXPECT_EQ(holes[i].tool, int(i % 63));
+            EXPECT_EQ(holes[i].x, double(i));
+        }
+        HoleList moved = std::move(holes);
+        EXPECT_EQ(moved.back().y, -double(count - 1));
+        HoleList copied = moved;
+        EXPECT_EQ(copied.size(), count);
+    }
 }

@@ -1,0 +1,58 @@
+#include "common/largeblocks.h"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace kivotrek {
+
+namespace {
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+std::size_t roundedUp(std::size_t bytes)
+{
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+} // namespace
+
+void* allocateLargeBlock(std::size_t bytes)
+{
+#if defined(__linux__) && !defined(KIVOTREK_FULL_TEARDOWN)
+    // (Sanitizer builds keep the heap, so that every block is checked.)
+    if (bytes >= kHugePage && bytes < (std::size_t(1) << 40)) {
+        const std::size_t size = roundedUp(bytes);
+        // Map one huge page more than needed and give back the ends, so the block starts on a
+        // 2 MiB boundary.
+        void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED)
+            throw std::bad_alloc();
+        const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+        const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+        if (aligned > start)
+            munmap(mapped, aligned - start);
+        const std::uintptr_t end = start + size + kHugePage;
+        if (end > aligned + size)
+            munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+        madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+        return reinterpret_cast<void*>(aligned);
+    }
+#endif
+    return ::operator new(bytes);
+}
+
+void freeLargeBlock(void* block, std::size_t bytes)
+{
+    if (!block)
+        return;
+#if defined(__linux__) && !defined(KIVOTREK_FULL_TEARDOWN)
+    if (bytes >= kHugePage && bytes < (std::size_t(1) << 40)) {
+        munmap(block, roundedUp(bytes));
+        return;
+    }
+#endif
+    ::operator delete(block);
+}
+
+} // namespace kivotrek
