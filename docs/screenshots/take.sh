@@ -42,9 +42,9 @@ sleep 0.5
 main=$(window "穴区分け図")
 sleep 0.8
 shot "$main" 02-read.png
-# ファイル → 前回の設定ファイルの読み込み (the fourth entry)
+# ファイル → 前回の設定ファイルの読み込み (the seventh entry)
 click "$main" 30 10
-click "$main" 110 106
+click "$main" 110 178
 shot "$main" 03-settings.png
 # 表示
 click "$main" 80 10
@@ -69,6 +69,26 @@ click "$main" 80 10
 preview=$(window "プレビュー")
 sleep 0.5
 shot "$preview" 08-excellon-preview.png
+
+pkill -f "$APP" 2>/dev/null || true
+sleep 0.5
+# A whole board from three files: plated Gerber X2 drill file, non-plated Excellon, outline.
+"$APP" board-PTH-drl.gbr board-NPTH.drl board-Edge_Cuts.gbr >/dev/null 2>&1 &
+main=$(window "穴区分け図")
+sleep 1.0
+shot "$main" 09-board.png
+# The tooltip of the non-plated file's T1 names its file.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + 36)) $((Y + 236)) click 1
+sleep 0.3
+xdotool mousemove $((X + 38)) $((Y + 237))
+sleep 1.5
+import -window root -crop "${WIDTH}x$((HEIGHT))+${X}+${Y}" +repage "$OUT/09-board-tooltip.png"
+echo "wrote 09-board-tooltip.png"
+click "$main" 80 10
+preview=$(window "プレビュー")
+sleep 0.5
+shot "$preview" 10-board-preview.png
 
 "$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
 echo "wrote 05-page.png"
