@@ -6,7 +6,7 @@
 # Skips (exit 0) when the package cannot be fetched; exits 1 on a difference.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-CLI=${1:-$ROOT/build}/src/kivotrek-cli
+CLI=$(realpath "${1:-$ROOT/build}")/src/kivotrek-cli
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
@@ -84,4 +84,29 @@ if not ok:
 sys.exit(0 if ok else 1)
 PY
 done < <(find "$WORK/package/boards" -type f -print0 | sort -z)
+
+# Whole boards: every drill file of a board and its outline (as its manifest names them) read as
+# one board: complete, nothing skipped, no warning (each board's holes lie inside its outline),
+# the outline's lines read, and every hole of every file kept.
+for manifest in "$WORK"/package/boards/*/manifest.json; do
+    dir=$(dirname "$manifest")
+    mapfile -t drills < <(python3 -c 'import json,sys; [print(l["name"]) for l in json.load(open(sys.argv[1]))["layers"] if l["type"] == "drill"]' "$manifest")
+    outline=$(python3 -c 'import json,sys; print(" ".join(l["name"] for l in json.load(open(sys.argv[1]))["layers"] if l["type"] == "outline"))' "$manifest")
+    [ -n "$outline" ] && [ "${#drills[@]}" -gt 0 ] || continue
+    (cd "$dir" && "$CLI" read "${drills[@]}" --outline "$outline" >"$WORK/board.json" && \
+        "$CLI" holes "${drills[@]}" --outline "$outline" >"$WORK/holes.json") || true
+    python3 - "$(basename "$dir")" "$WORK/board.json" "$WORK/holes.json" <<'PY' || status=1
+import json, sys
+name, board, holes = sys.argv[1:]
+board = json.load(open(board))
+holes = json.load(open(holes))
+ok = (board['ending'] == 'complete' and not board['messages'] and board['outline'] is not None
+      and all(f['skippedLines'] == 0 for f in board['files']) and board['maxX'] > 0 and board['maxY'] > 0
+      and {h['file'] for h in holes['holes']} == set(range(len(board['files']))))
+print('%s  %s as a board: %d drill files and the outline, %d holes, extent %d x %d twips%s' % (
+    'ok  ' if ok else 'DIFF', name, len(board['files']), len(holes['holes']), board['maxX'], board['maxY'],
+    '' if ok else ', ' + board['ending'] + ' ' + ' / '.join(board['messages'])))
+sys.exit(0 if ok else 1)
+PY
+done
 exit $status

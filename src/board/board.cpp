@@ -416,8 +416,14 @@ QString boardWarning(const Board& board, const BoardData& data)
     QString firstFile;
     double firstX = 0, firstY = 0;
     for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
-        const auto note = [&](double x, double y) {
-            if (!shape.outside(x, y, kMargin))
+        const DrillData& drill = data.drills[f];
+        // Measured from the hole's edge: a hole drawn in the outline layer as a cut-out (a
+        // circle round a mounting hole, as many CAD programs draw one) lies on its own line.
+        const auto note = [&](int tool, double x, double y) {
+            const double radius = tool >= 0 && size_t(tool) < drill.tools.size()
+                ? drill.tools[size_t(tool)].diameter.value_or(0) / 2
+                : 0;
+            if (!shape.outside(x, y, kMargin + radius))
                 return;
             if (outside++ == 0) {
                 firstFile = QFileInfo(board.files[f].path).fileName();
@@ -425,11 +431,11 @@ QString boardWarning(const Board& board, const BoardData& data)
                 firstY = y;
             }
         };
-        for (const DrillHit& h : data.drills[f].holes)
-            note(h.x, h.y);
-        for (const DrillSlot& s : data.drills[f].slotHoles) {
+        for (const DrillHit& h : drill.holes)
+            note(h.tool, h.x, h.y);
+        for (const DrillSlot& s : drill.slotHoles) {
             if (!s.joined)
-                note(s.x1, s.y1);
+                note(s.tool, s.x1, s.y1);
         }
     }
     if (outside == 0)

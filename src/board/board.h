@@ -85,8 +85,8 @@ DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSin
 // bounding box of every file's holes and slots grown by the largest radius.
 DrillFrame boardFrame(const BoardData& data);
 
-// What a user should check before trusting the drawing: holes more than 1 mm outside the
-// outline, or holes spread over more than ten times (or less than a tenth of) the outline's
+// What a user should check before trusting the drawing: holes whose edge lies more than 1 mm
+// outside the outline, or holes spread over more than ten times (or less than a tenth of) the outline's
 // size, the sign of a wrong format or unit. Empty when all is well.
 QString boardWarning(const Board& board, const BoardData& data);
 

@@ -163,6 +163,12 @@ TEST(Board, WarningsForHolesOutsideOrOutOfScale)
         "X0Y80000000D01*\nX0Y0D01*\nM02*\n");
     const QString corner = dir.write(QStringLiteral("c.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX90.0Y70.0\nM30\n");
     EXPECT_EQ(ReadBoard({corner}, lshape).said.texts.size(), 1);
+    // A mounting hole drawn in the outline layer as a cut-out (a circle round the hole, as many
+    // CAD programs draw it): the hole lies on its own line, not outside the board.
+    const QString cutOut = dir.write(QStringLiteral("cut.gbr"),
+        kOutline100x80.chopped(5) + "G75*\nX51600000Y40000000D02*\nG03X51600000Y40000000I-1600000J0D01*\nM02*\n");
+    const QString mounting = dir.write(QStringLiteral("m.drl"), "M48\nMETRIC\nT1C3.2\n%\nT1\nX50.0Y40.0\nX10.0Y10.0\nM30\n");
+    EXPECT_TRUE(ReadBoard({mounting}, cutOut).said.texts.isEmpty()) << ReadBoard({mounting}, cutOut).said.texts.join(QLatin1Char('\n')).toStdString();
     // An outline that is not closed is judged by its box alone.
     const QString open = dir.write(QStringLiteral("open.gbr"),
         "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nX0Y0D02*\nG01*\n"
