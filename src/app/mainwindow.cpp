@@ -674,7 +674,7 @@ void MainWindow::drawPreview()
     preview_->show();
     preview_->raise();
     const QString path = board_.mainPath();
-    preview_->setDrawnFile(path);
+    preview_->setDrawnFiles(board_.paths());
     // A drawing that stops early keeps what it drew, and the user is told why it stopped.
     const DrawResult drawn = ::kivotrek::drawPreview(board_, table_, extent_, preview_->surface());
     preview_->pictureBox->update();

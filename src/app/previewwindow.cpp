@@ -69,18 +69,20 @@ void PreviewWindow::exportBitmap()
 {
     dialog_.cancelError = true;
     dialog_.filter = msg::bitmapFilter();
-    if (!drawnFile_.isEmpty()) {
+    if (!drawnFiles_.isEmpty()) {
         // The drawn file's own name would replace the drill data with a picture at one Enter.
-        const QFileInfo drawn(drawnFile_);
+        const QFileInfo drawn(drawnFiles_.front());
         dialog_.fileName = drawn.dir().filePath(drawn.completeBaseName() + QStringLiteral(".bmp"));
     }
     dialog_.flags |= CommonDialog::kOverwritePrompt;
     if (!dialog_.showSave(this))
         return; // a cancel ends the command silently
     const QString path = dialog_.fileName;
-    if (!drawnFile_.isEmpty() && isSameFile(path, drawnFile_)) {
-        prompts_.message(this, msg::cannotOverwriteDrawnFile(path), msg::title());
-        return;
+    for (const QString& drawn : drawnFiles_) {
+        if (isSameFile(path, drawn)) {
+            prompts_.message(this, msg::cannotOverwriteDrawnFile(path), msg::title());
+            return;
+        }
     }
     if (!saveBitmap(surface_->image(), path))
         prompts_.message(this, msg::cannotSave(path), msg::title());

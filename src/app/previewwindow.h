@@ -3,6 +3,7 @@
 #include "drawing/picturesurface.h"
 
 #include <QMainWindow>
+#include <QStringList>
 #include <memory>
 
 class QAction;
@@ -37,7 +38,9 @@ public:
     PictureSurface& surface() { return *surface_; }
     // The file the picture is drawn from: BitmapExport offers its name with .bmp and never
     // writes over it.
-    void setDrawnFile(const QString& path) { drawnFile_ = path; }
+    void setDrawnFile(const QString& path) { setDrawnFiles(path.isEmpty() ? QStringList() : QStringList {path}); }
+    // Every file of a drawn board: the first names the picture; none may be replaced by it.
+    void setDrawnFiles(const QStringList& paths) { drawnFiles_ = paths; }
     PictureBox* pictureBox;
     QAction* closeAction;
     QAction* exportAction;
@@ -47,7 +50,7 @@ public slots:
 
 private:
     std::unique_ptr<PictureSurface> surface_;
-    QString drawnFile_;
+    QStringList drawnFiles_;
     CommonDialog& dialog_;
     Prompts& prompts_;
 };

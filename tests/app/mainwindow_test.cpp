@@ -453,6 +453,17 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
         for (int x = 0; x < picture.width(); ++x)
             black += picture.pixel(x, y) == qRgb(0, 0, 0);
     EXPECT_GT(black, 1000);
+    // The picture is offered beside the first file, and no file of the board is replaced by it.
+    w.dialog->files.push_back(std::nullopt);
+    w->previewWindow()->exportAction->trigger();
+    EXPECT_EQ(w.dialog->fileName, QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH-drl.bmp"));
+    for (const QString& drawn : {npth, edge}) {
+        w.prompts->messages.clear();
+        w.dialog->files.push_back(drawn);
+        w->previewWindow()->exportAction->trigger();
+        EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Kivotrek: ") + drawn
+                                           + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。")}));
+    }
 
     // A standard Gerber file takes nothing more: the user is told before any dialog.
     w->openFile(test::dataPath("board_100x80.gbr"));
