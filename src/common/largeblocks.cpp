@@ -2,12 +2,15 @@
 
 #include <cstdint>
 
-#if defined(__linux__)
+// Sanitizer builds keep the heap, so that every block is checked.
+#if defined(__linux__) && !defined(KIVOTREK_FULL_TEARDOWN)
+#define KIVOTREK_LARGE_BLOCKS 1
 #include <sys/mman.h>
 #endif
 
 namespace kivotrek {
 
+#ifdef KIVOTREK_LARGE_BLOCKS
 namespace {
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
@@ -16,11 +19,11 @@ std::size_t roundedUp(std::size_t bytes)
     return (bytes + kHugePage - 1) / kHugePage * kHugePage;
 }
 } // namespace
+#endif
 
 void* allocateLargeBlock(std::size_t bytes)
 {
-#if defined(__linux__) && !defined(KIVOTREK_FULL_TEARDOWN)
-    // (Sanitizer builds keep the heap, so that every block is checked.)
+#ifdef KIVOTREK_LARGE_BLOCKS
     if (bytes >= kHugePage && bytes < (std::size_t(1) << 40)) {
         const std::size_t size = roundedUp(bytes);
         // Map one huge page more than needed and give back the ends, so the block starts on a
@@ -46,11 +49,13 @@ void freeLargeBlock(void* block, std::size_t bytes)
 {
     if (!block)
         return;
-#if defined(__linux__) && !defined(KIVOTREK_FULL_TEARDOWN)
+#ifdef KIVOTREK_LARGE_BLOCKS
     if (bytes >= kHugePage && bytes < (std::size_t(1) << 40)) {
         munmap(block, roundedUp(bytes));
         return;
     }
+#else
+    (void)bytes;
 #endif
     ::operator delete(block);
 }
