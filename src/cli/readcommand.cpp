@@ -2,6 +2,7 @@
 #include "cli/jsonwriter.h"
 #include "cli/rawpaths.h"
 #include "cli/readers.h"
+#include "drawing/drillmap.h"
 
 #include <cstdio>
 
@@ -32,6 +33,14 @@ int runRead(const QStringList& args)
     const MessageSink sink = [&messages](const QString& m) { messages << m; };
     const ReadOutcome r = readBoard(choice, given, table, extent, sink);
 
+    // What the drawing draws in each row: holes and slots.
+    HoleCounts counts;
+    if (r.board.replaysGerber())
+        countHoles(r.board, table, counts);
+    else
+        countHoles(r.board, r.data, table, counts);
+    const HoleTotals totals = holeTotals(counts, table);
+
     JsonWriter json;
     json.beginObject();
     json.key("path").value(given.files.front());
@@ -54,6 +63,8 @@ int runRead(const QStringList& args)
         json.key("index").value(static_cast<long long>(i));
         json.key("dcode").value(row.dcode);
         json.key("diameter").value(row.diameter);
+        json.key("holes").value(static_cast<long long>(counts[size_t(i)].holeCount));
+        json.key("slots").value(static_cast<long long>(counts[size_t(i)].slotCount));
         const int f = r.board.fileOfRow(i);
         const FileOutcome* o = f >= 0 ? &r.files[size_t(r.givenFile[size_t(f)])] : nullptr;
         if (o && o->data) { // the plating a drill file gives ("TH", "NTH" or ""), and what for
@@ -82,6 +93,12 @@ int runRead(const QStringList& args)
         json.key("skippedLines").value(static_cast<long long>(skipped));
         lineOrNull(json, "firstSkippedLine", firstSkipped);
     }
+    json.key("totals").beginObject();
+    json.key("th").value(static_cast<long long>(totals.th));
+    json.key("nth").value(static_cast<long long>(totals.nth));
+    json.key("other").value(static_cast<long long>(totals.other));
+    json.key("all").value(static_cast<long long>(totals.all));
+    json.endObject();
     json.key("files").beginArray();
     for (int i = 0; i < given.files.size(); ++i) {
         const FileOutcome& o = r.files[size_t(i)];

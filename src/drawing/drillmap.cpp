@@ -472,6 +472,98 @@ DrawResult listMarks(const QString& path, const HoleTable& table, const std::fun
     return endOfFile(reader);
 }
 
+namespace {
+// The row a tool's holes are drawn in: the last of the rows in the run that hold its code.
+int lastMatchingRow(const HoleTable& table, const QString& code, int first, int count)
+{
+    int row = -1;
+    for (int i = std::max(0, first); i < std::min(first + count, int(HoleTable::kRows)); ++i) {
+        if (table.row(i).dcode == code)
+            row = i;
+    }
+    return row;
+}
+
+bool countsHoles(const HoleTable& table, int row)
+{
+    return row >= 0 && table.row(row).kind != HoleTable::outlineKind();
+}
+} // namespace
+
+DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts)
+{
+    counts = HoleCounts();
+    for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
+        const DrillData& d = data.drills[f];
+        std::vector<int> rowOfTool(d.tools.size());
+        for (size_t t = 0; t < d.tools.size(); ++t) {
+            const int row = lastMatchingRow(table, d.tools[t].code, board.files[f].firstRow, board.files[f].rowCount);
+            rowOfTool[t] = countsHoles(table, row) ? row : -1;
+        }
+        for (const DrillHit& h : d.holes) {
+            if (h.tool >= 0 && size_t(h.tool) < rowOfTool.size() && rowOfTool[size_t(h.tool)] >= 0)
+                ++counts[size_t(rowOfTool[size_t(h.tool)])].holeCount;
+        }
+        for (const DrillSlot& sl : d.slotHoles) {
+            if (!sl.joined && sl.tool >= 0 && size_t(sl.tool) < rowOfTool.size() && rowOfTool[size_t(sl.tool)] >= 0)
+                ++counts[size_t(rowOfTool[size_t(sl.tool)])].slotCount;
+        }
+    }
+    return {};
+}
+
+DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts)
+{
+    counts = HoleCounts();
+    if (board.isEmpty())
+        return {DrawResult::Ending::NoExtent};
+    if (board.replaysGerber()) {
+        // A run of pen-down moves, one after the other in one row, is one slot.
+        bool joined = false;
+        int lastRow = -1;
+        int32_t lastX = 0, lastY = 0;
+        return listMarks(board.files[0].path, table, [&](const DrillMark& m) {
+            if (!countsHoles(table, m.row)) {
+                joined = false;
+                return;
+            }
+            if (!m.slot) {
+                ++counts[size_t(m.row)].holeCount;
+                joined = false;
+                return;
+            }
+            if (!(joined && m.row == lastRow && m.x1 == lastX && m.y1 == lastY))
+                ++counts[size_t(m.row)].slotCount;
+            joined = true;
+            lastRow = m.row;
+            lastX = m.x2;
+            lastY = m.y2;
+        });
+    }
+    BoardData data;
+    QString unreadable;
+    if (!loadBoard(board, data, &unreadable))
+        return {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
+    return countHoles(board, data, table, counts);
+}
+
+HoleTotals holeTotals(const HoleCounts& counts, const HoleTable& table)
+{
+    HoleTotals t;
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        const qint64 n = counts[size_t(i)].holeCount + counts[size_t(i)].slotCount;
+        const QString& kind = table.row(i).kind;
+        if (kind == QLatin1String("TH"))
+            t.th += n;
+        else if (kind == QLatin1String("NTH"))
+            t.nth += n;
+        else
+            t.other += n;
+        t.all += n;
+    }
+    return t;
+}
+
 Board singleFileBoard(const QString& path, ReaderKind reader)
 {
     Board board;

@@ -13,6 +13,7 @@
 
 #include <QIODevice>
 #include <QString>
+#include <array>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -114,6 +115,24 @@ struct DrillMark {
 };
 // Every mark of the file while a row is selected, in file order, until the drawing would stop.
 DrawResult listMarks(const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out);
+
+// How many holes and slots the drawing draws in each row's colour: a hole is a flash (a drill
+// hit), a slot a pen-down move or routed path, however many pieces it has. A tool selection
+// chooses its rows as the drawing does: with several matching rows, the last. Rows of the
+// outline kind (外形) are the outline: they count nothing.
+struct RowCount {
+    qint64 holeCount = 0;
+    qint64 slotCount = 0;
+};
+using HoleCounts = std::array<RowCount, HoleTable::kRows>;
+DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts);
+DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts);
+
+// Holes and slots together by the rows' kind: TH, NTH, any other kind, and all of them.
+struct HoleTotals {
+    qint64 th = 0, nth = 0, other = 0, all = 0;
+};
+HoleTotals holeTotals(const HoleCounts& counts, const HoleTable& table);
 
 // What the user is told of a drawing of the file that did not complete: why nothing or only
 // part was drawn. Empty for a complete drawing.

@@ -237,3 +237,89 @@ TEST(Board, ASavedTableLoadedAgainGivesTheSameDrawing)
     EXPECT_EQ(productCode, QStringLiteral("KT-1"));
     expectSameDrawing(first.draw(), again.draw());
 }
+
+TEST(Counts, EveryReaderCountsWhatTheDrawingDraws)
+{
+    // Five tools with 3, 5, 7, 9 and 11 holes, the third with two slots as well (one of them a
+    // path of two pieces), written for each reader; positions on a 1 mm grid, all distinct.
+    const int kTools = 5;
+    const auto holesOf = [](int t) { return 3 + 2 * t; };
+    test::Scratch dir;
+    QByteArray standard = "G90*\n", rs274x = "%FSLAX33Y33*%\n%MOMM*%\n", excellon = "M48\nMETRIC\n",
+               x2 = "%TF.FileFunction,Plated,1,2,PTH*%\n%FSLAX46Y46*%\n%MOMM*%\n";
+    for (int t = 0; t < kTools; ++t) {
+        rs274x += "%ADD" + QByteArray::number(10 + t) + "C,0." + QByteArray::number(3 + t) + "*%\n";
+        excellon += "T" + QByteArray::number(t + 1) + "C0." + QByteArray::number(3 + t) + "\n";
+        x2 += "%ADD" + QByteArray::number(10 + t) + "C,0." + QByteArray::number(3 + t) + "*%\n";
+    }
+    excellon += "%\nG90\n";
+    for (int t = 0; t < kTools; ++t) {
+        const QByteArray d = QByteArray::number(10 + t);
+        standard += "G54D" + d + "*\n";
+        rs274x += "G54D" + d + "*\n";
+        x2 += "D" + d + "*\n";
+        excellon += "T" + QByteArray::number(t + 1) + "\n";
+        for (int i = 0; i < holesOf(t); ++i) {
+            const QByteArray x = QByteArray::number(i + 1), y = QByteArray::number(t + 1);
+            standard += "X" + x + "000Y" + y + "000D03*\n";
+            rs274x += "X" + x + "000Y" + y + "000D03*\n";
+            x2 += "X" + x + "000000Y" + y + "000000D03*\n";
+            excellon += "X" + x + ".0Y" + y + ".0\n";
+        }
+        if (t == 2) {
+            standard += "X1000Y20000D02*\nX5000Y20000D01*\nX5000Y22000D01*\nX9000Y20000D02*\nX9000Y25000D01*\n";
+            rs274x += "X1000Y20000D02*\nX5000Y20000D01*\nX5000Y22000D01*\nX9000Y20000D02*\nX9000Y25000D01*\n";
+            x2 += "X1000000Y20000000D02*\nX5000000Y20000000D01*\nX5000000Y22000000D01*\n"
+                  "X9000000Y20000000D02*\nX9000000Y25000000D01*\n";
+            excellon += "G00X1.0Y20.0\nM15\nG01X5.0Y20.0\nX5.0Y22.0\nM16\nG05\nX9.0Y20.0G85X9.0Y25.0\n";
+        }
+    }
+    standard += "M02*\n";
+    rs274x += "M02*\n";
+    x2 += "M02*\n";
+    excellon += "M30\n";
+    struct Case {
+        const char* name;
+        ReaderKind reader;
+        QByteArray text;
+    };
+    for (const Case& c : {Case {"s.gbr", ReaderKind::Standard, standard}, Case {"r.gbr", ReaderKind::Rs274x, rs274x},
+             Case {"e.drl", ReaderKind::Excellon, excellon}, Case {"x.gbr", ReaderKind::GerberX2, x2}}) {
+        SCOPED_TRACE(c.name);
+        Board board;
+        HoleTable table;
+        BoardExtent extent;
+        readBoardFile(board, c.reader, dir.write(QString::fromLatin1(c.name), c.text), table, extent, {});
+        for (int t = 0; t < kTools; ++t)
+            table.row(t).kind = t < 3 ? QStringLiteral("TH") : QStringLiteral("NTH");
+        HoleCounts counts;
+        ASSERT_EQ(countHoles(board, table, counts).ending, DrawResult::Ending::Complete);
+        for (int t = 0; t < kTools; ++t) {
+            EXPECT_EQ(counts[size_t(t)].holeCount, holesOf(t)) << t;
+            EXPECT_EQ(counts[size_t(t)].slotCount, t == 2 ? 2 : 0) << t;
+        }
+        const HoleTotals totals = holeTotals(counts, table);
+        EXPECT_EQ(totals.th, 3 + 5 + 7 + 2);
+        EXPECT_EQ(totals.nth, 9 + 11);
+        EXPECT_EQ(totals.other, 0);
+        EXPECT_EQ(totals.all, 37);
+        // An outline row counts nothing; the others keep theirs.
+        table.row(2).kind = HoleTable::outlineKind();
+        countHoles(board, table, counts);
+        EXPECT_EQ(counts[2].holeCount + counts[2].slotCount, 0);
+        EXPECT_EQ(holeTotals(counts, table).all, 37 - 9);
+    }
+}
+
+TEST(Counts, TwoFilesWithTheSameToolNamesCountApart)
+{
+    const ReadBoard b({example("board-PTH.drl"), example("board-NPTH.drl")}, example("board-Edge_Cuts.gbr"));
+    HoleCounts counts;
+    ASSERT_EQ(countHoles(b.board, b.table, counts).ending, DrawResult::Ending::Complete);
+    EXPECT_EQ(counts[0].holeCount, 70); // the plated T1
+    EXPECT_EQ(counts[9].holeCount, 2); // the non-plated T1
+    const HoleTotals totals = holeTotals(counts, b.table);
+    EXPECT_EQ(totals.th, 157);
+    EXPECT_EQ(totals.nth, 8);
+    EXPECT_EQ(totals.all, 165);
+}

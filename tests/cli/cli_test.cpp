@@ -64,7 +64,7 @@ TEST(CliRead, CompleteStandardRead)
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[2].toObject(),
         QJsonObject({{QStringLiteral("index"), 2}, {QStringLiteral("dcode"), QStringLiteral("D12")},
-            {QStringLiteral("diameter"), QString()}}));
+            {QStringLiteral("diameter"), QString()}, {QStringLiteral("holes"), 1}, {QStringLiteral("slots"), 0}}));
 }
 
 TEST(CliRead, Rs274xRead)
@@ -522,7 +522,8 @@ TEST(CliExcellon, ReadHolesAndRender)
     ASSERT_EQ(rows.size(), 9);
     EXPECT_EQ(rows[0].toObject(),
         QJsonObject({{QStringLiteral("index"), 0}, {QStringLiteral("dcode"), QStringLiteral("T1")},
-            {QStringLiteral("diameter"), QStringLiteral("0.30")}, {QStringLiteral("kind"), QStringLiteral("TH")},
+            {QStringLiteral("diameter"), QStringLiteral("0.30")}, {QStringLiteral("holes"), 70},
+            {QStringLiteral("slots"), 0}, {QStringLiteral("kind"), QStringLiteral("TH")},
             {QStringLiteral("function"), QStringLiteral("ComponentDrill")}, {QStringLiteral("file"), 0}}));
 
     // A line no rule reads is skipped and named; the rest is kept.
@@ -592,6 +593,13 @@ TEST(CliBoard, SeveralDrillFilesAndAnOutline)
     EXPECT_EQ(rows[0].toObject().value(QStringLiteral("function")).toString(), QStringLiteral("ComponentDrill"));
     EXPECT_EQ(rows[9].toObject().value(QStringLiteral("dcode")).toString(), QStringLiteral("T1"));
     EXPECT_EQ(rows[9].toObject().value(QStringLiteral("file")).toInt(), 1);
+    // Counts: each row's holes and slots, and the totals by kind.
+    EXPECT_EQ(rows[0].toObject().value(QStringLiteral("holes")).toInt(), 70);
+    EXPECT_EQ(rows[9].toObject().value(QStringLiteral("holes")).toInt(), 2);
+    EXPECT_EQ(rows[9].toObject().value(QStringLiteral("slots")).toInt(), 0);
+    EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject(),
+        QJsonObject({{QStringLiteral("th"), 157}, {QStringLiteral("nth"), 8}, {QStringLiteral("other"), 0},
+            {QStringLiteral("all"), 165}}));
 
     // One file alone says it has no outline and which rows it filled.
     r = cli({QStringLiteral("read"), QStringLiteral("--auto"), pth});
