@@ -26,6 +26,7 @@ int runRead(const QStringList& args);
 int runRender(const QStringList& args, int& argc, char** argv);
 int runSettings(const QStringList& args);
 int runHoles(const QStringList& args);
+int runReport(const QStringList& args);
 
 struct RenderOptions {
     ReaderChoice reader;

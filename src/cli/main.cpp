@@ -17,6 +17,8 @@ const char* const kUsageText =
     "                           [--outline FILE]\n"
     "       kivotrek-cli render [READER] [--settings INI] [--product-code TEXT]\n"
     "                           --page SIZE [--dpi N] -o OUT FILE... [--outline FILE]\n"
+    "       kivotrek-cli report [READER] [--settings INI] [--csv|--json] FILE...\n"
+    "                           [--outline FILE]\n"
     "       kivotrek-cli settings show INI\n"
     "\n"
     "  READER  --standard (standard Gerber F4.3, the default), --rs274x, --excellon\n"
@@ -41,6 +43,9 @@ const char* const kUsageText =
     "          exit status: 0 done, 1 a used row has no diameter (nothing written),\n"
     "          2 drawing stopped early (what was drawn is written), 3 a file cannot\n"
     "          be read or written, 64 bad usage\n"
+    "  report  the drill table: each row's D-code, diameter, tolerances, kind, holes\n"
+    "          and slots, and the totals, as CSV (UTF-8 with BOM, the default) or\n"
+    "          JSON, after the settings file if given. exit status as for read\n"
     "  settings show\n"
     "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
     "          exit status: 0 done, 3 file unreadable, 64 bad usage\n"
@@ -93,6 +98,8 @@ int main(int argc, char** argv)
         return runRead(args);
     if (command == QLatin1String("settings"))
         return runSettings(args);
+    if (command == QLatin1String("report"))
+        return runReport(args);
     if (command == QLatin1String("holes"))
         return runHoles(args);
     if (command == QLatin1String("render"))

@@ -1,0 +1,98 @@
+// kivotrek-cli report: the drill table of a board (rows, tolerances, kinds, counts, totals) as
+// CSV or JSON.
+
+#include "cli/clicommon.h"
+#include "cli/jsonwriter.h"
+#include "cli/readers.h"
+#include "drawing/drilltable.h"
+
+#include <cstdio>
+
+namespace kivotrek::cli {
+
+int runReport(const QStringList& args)
+{
+    ReaderChoice choice;
+    BoardArguments given;
+    bool json = false;
+    int formats = 0;
+    QString settings;
+    QStringList rest;
+    // --settings takes the next argument (before "--"); the others are flags or files.
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--")) {
+            rest << args.mid(i);
+            break;
+        }
+        if (args[i] == QLatin1String("--settings")) {
+            if (i + 1 >= args.size() || !settings.isEmpty())
+                return usageError(QStringLiteral("--settings needs one file"));
+            settings = args[++i];
+            continue;
+        }
+        rest << args[i];
+    }
+    const auto formatFlag = [&](const QString& a) {
+        if (a != QLatin1String("--csv") && a != QLatin1String("--json"))
+            return false;
+        json = a == QLatin1String("--json");
+        ++formats;
+        return true;
+    };
+    if (const int bad = parseFileArguments("report", rest, choice, given, formatFlag))
+        return bad;
+    if (formats > 1)
+        return usageError(QStringLiteral("report: give one format: --csv or --json"));
+
+    HoleTable table;
+    BoardExtent extent;
+    const MessageSink toStderr = [](const QString& m) { std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData()); };
+    ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
+    if (!settings.isEmpty()) {
+        QString productCode;
+        if (const int failed = loadSettingsInto(settings, table, productCode))
+            return failed;
+    }
+    HoleCounts counts;
+    if (r.board.replaysGerber())
+        countHoles(r.board, table, counts);
+    else
+        countHoles(r.board, r.data, table, counts);
+
+    if (!json) {
+        const QByteArray out = drillTableCsv(table, counts);
+        std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+        return r.status;
+    }
+    const HoleTotals totals = holeTotals(counts, table);
+    JsonWriter out;
+    out.beginObject();
+    out.key("rows").beginArray();
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        const HoleRow& row = table.row(i);
+        if (!listedInDrillTable(row))
+            continue;
+        out.beginObject();
+        out.key("row").value(static_cast<long long>(i + 1));
+        out.key("dcode").value(row.dcode);
+        out.key("diameter").value(row.diameter);
+        out.key("tolerance1").value(row.sign1 + row.tol1);
+        out.key("tolerance2").value(row.sign2 + row.tol2);
+        out.key("kind").value(row.kind);
+        out.key("holes").value(static_cast<long long>(counts[size_t(i)].holeCount));
+        out.key("slots").value(static_cast<long long>(counts[size_t(i)].slotCount));
+        out.endObject();
+    }
+    out.endArray();
+    out.key("totals").beginObject();
+    out.key("th").value(static_cast<long long>(totals.th));
+    out.key("nth").value(static_cast<long long>(totals.nth));
+    out.key("other").value(static_cast<long long>(totals.other));
+    out.key("all").value(static_cast<long long>(totals.all));
+    out.endObject();
+    out.endObject();
+    out.print();
+    return r.status;
+}
+
+} // namespace kivotrek::cli

@@ -1,0 +1,42 @@
+#include "drawing/drilltable.h"
+
+namespace kivotrek {
+
+namespace {
+QByteArray csvField(const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
+        return bytes;
+    bytes.replace("\"", "\"\"");
+    return '"' + bytes + '"';
+}
+} // namespace
+
+bool listedInDrillTable(const HoleRow& row)
+{
+    return row.isUsed() && row.kind != HoleTable::outlineKind();
+}
+
+QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts)
+{
+    QByteArray out = "\xEF\xBB\xBF";
+    out += QStringLiteral("行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8();
+    qint64 holes = 0, slotsTotal = 0;
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        const HoleRow& row = table.row(i);
+        if (!listedInDrillTable(row))
+            continue;
+        const RowCount& n = counts[size_t(i)];
+        holes += n.holeCount;
+        slotsTotal += n.slotCount;
+        out += QByteArray::number(i + 1) + ',' + csvField(row.dcode) + ',' + csvField(row.diameter) + ','
+            + csvField(row.sign1 + row.tol1) + ',' + csvField(row.sign2 + row.tol2) + ',' + csvField(row.kind) + ','
+            + QByteArray::number(n.holeCount) + ',' + QByteArray::number(n.slotCount) + "\r\n";
+    }
+    out += QStringLiteral("合計,,,,,,").toUtf8() + QByteArray::number(holes) + ',' + QByteArray::number(slotsTotal)
+        + "\r\n";
+    return out;
+}
+
+} // namespace kivotrek

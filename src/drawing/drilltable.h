@@ -1,0 +1,21 @@
+#pragma once
+
+// The drill table: each hole row with its tolerances, kind and counts, and the totals, as a CSV
+// file that spreadsheet programs in Japanese locales open as it is (UTF-8 with a byte order
+// mark, CRLF line ends, quoted where needed).
+
+#include "drawing/drillmap.h"
+#include "table/holetable.h"
+
+#include <QByteArray>
+
+namespace kivotrek {
+
+// The rows listed: used rows that are not the outline, in table order.
+bool listedInDrillTable(const HoleRow& row);
+
+// "行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数", a line per listed row, then "合計" with
+// the holes and slots of all of them.
+QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts);
+
+} // namespace kivotrek
