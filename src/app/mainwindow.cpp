@@ -102,6 +102,9 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     // The first page now; the others when they are first shown or reached, which keeps two
     // thirds of the table's widgets out of the start-up.
     connect(tableTabs, &TabControl::aboutToShow, this, [this](int p) { buildPage(p); });
+    totalsLabel = new QLabel(client);
+    totalsLabel->setObjectName(QStringLiteral("totalsLabel"));
+    totalsLabel->setGeometry(layout_->totals());
     buildPage(0);
     buildMenu();
     productCodeEdit->setFocus();
@@ -248,8 +251,13 @@ void MainWindow::buildPage(int p)
             {kind_[at], &HoleRow::kind}};
         for (const auto& [combo, field] : fields) {
             connect(combo, &QComboBox::editTextChanged, this, [this, i, field = field](const QString& t) {
-                if (!refreshing_)
-                    table_.row(i).*field = t;
+                if (refreshing_)
+                    return;
+                table_.row(i).*field = t;
+                if (field == &HoleRow::kind) { // an outline row counts nothing; totals go by kind
+                    showCount(i);
+                    showTotals();
+                }
             });
         }
 
@@ -257,6 +265,13 @@ void MainWindow::buildPage(int p)
         s->setObjectName(QStringLiteral("swatch_%1").arg(i));
         s->setGeometry(at_(TableLayout::Swatch));
         swatch_[at] = s;
+
+        auto* n = new QLabel(page);
+        n->setObjectName(QStringLiteral("countLabel_%1").arg(i));
+        n->setGeometry(at_(TableLayout::Count));
+        n->setFont(TableLayout::countFont());
+        n->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        count_[at] = n;
     }
 
     // Headings over each of the three columns of the page.
@@ -376,6 +391,55 @@ ColorSwatch* MainWindow::swatch(int i) const
     return rowWidget(swatch_, i);
 }
 
+QLabel* MainWindow::countLabel(int i) const
+{
+    return rowWidget(count_, i);
+}
+
+HoleCounts MainWindow::holeCounts() const
+{
+    HoleCounts shown = counted_;
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        if (table_.row(i).kind == HoleTable::outlineKind())
+            shown[size_t(i)] = RowCount();
+    }
+    return shown;
+}
+
+void MainWindow::recountHoles()
+{
+    // Counted once per read with no row of the outline kind, so that a kind chosen later only
+    // decides what is shown.
+    HoleTable plain = table_;
+    for (int i = 0; i < HoleTable::kRows; ++i)
+        plain.row(i).kind.clear();
+    countHoles(board_, plain, counted_);
+}
+
+void MainWindow::showTotals()
+{
+    const HoleTotals t = holeTotals(holeCounts(), table_);
+    totalsLabel->setText(board_.isEmpty() ? QString() : msg::holeTotals(t.th, t.nth, t.other, t.all));
+}
+
+void MainWindow::showCount(int i)
+{
+    if (!built_.at(static_cast<size_t>(i / HoleTable::kRowsPerPage)))
+        return; // the page shows its counts when it is built
+    const HoleRow& r = table_.row(i);
+    const RowCount n = counted_[size_t(i)];
+    const QString text = !r.isUsed() || r.kind == HoleTable::outlineKind() ? QString()
+        : n.slotCount > 0 ? QStringLiteral("%1+%2").arg(n.holeCount).arg(n.slotCount)
+                          : QString::number(n.holeCount);
+    QLabel* label = countLabel(i);
+    // A count wider than its place gets a smaller font, never a cut.
+    QFont font = TableLayout::countFont();
+    while (font.pointSizeF() > 4 && QFontMetrics(font).horizontalAdvance(text) > label->width() - 2)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label->setFont(font);
+    label->setText(text);
+}
+
 bool MainWindow::focusNextPrevChild(bool next)
 {
     // Rows on hidden pages take part too: the page of the next field is shown first, since
@@ -464,11 +528,14 @@ void MainWindow::refreshRow(int i)
     show(toleranceValue(i, 1)->lineEdit(), r.tol2);
     show(kindBox(i)->lineEdit(), r.kind);
     swatch(i)->setFillColor(toQColor(r.color));
+    showCount(i);
     refreshing_ = was;
 }
 
 void MainWindow::refreshTable()
 {
+    recountHoles();
+    showTotals();
     for (int i = 0; i < HoleTable::kRows; ++i)
         refreshRow(i); // rows of pages not built yet are skipped
     emit tableChanged();

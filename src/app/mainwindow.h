@@ -62,6 +62,7 @@ public:
     QLineEdit* productCodeEdit;
     QComboBox* sizeChoice;
     TabControl* tableTabs;
+    QLabel* totalsLabel; // the holes and slots of the table by kind, under it
     // The fields of row i; a page's fields are made when it is first shown or asked for.
     QLineEdit* dcodeEdit(int i) const;
     QLineEdit* diameterEdit(int i) const;
@@ -70,6 +71,9 @@ public:
     QComboBox* toleranceValue(int i, int which) const;
     QComboBox* kindBox(int i) const;
     ColorSwatch* swatch(int i) const;
+    QLabel* countLabel(int i) const; // its holes (and slots): "156", "24+2"
+    // Holes and slots per row as the drawing draws them, the table's kinds applied.
+    HoleCounts holeCounts() const;
     QAction* menuAction(const QString& name) const; // by object name: "readStandardGerber", ...
 
     const Twips& twips() const { return tw_; }
@@ -146,6 +150,11 @@ private:
     std::array<QLineEdit*, HoleTable::kRows> diameter_ {};
     std::array<QComboBox*, HoleTable::kRows> sign1_ {}, tol1_ {}, sign2_ {}, tol2_ {}, kind_ {};
     std::array<ColorSwatch*, HoleTable::kRows> swatch_ {};
+    std::array<QLabel*, HoleTable::kRows> count_ {};
+    HoleCounts counted_ {}; // per row, counted with no row of the outline kind
+    void recountHoles(); // after the files or the D-codes changed
+    void showTotals(); // after the counts or a kind changed
+    void showCount(int i); // row i's count label
     std::array<bool, 3> built_ {}; // the table's pages whose fields exist
     QHash<QString, QCompleter*> completers_; // one per list of the table's boxes
     QPointer<AboutBox> about_;

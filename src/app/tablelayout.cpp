@@ -62,12 +62,14 @@ TableLayout::TableLayout(
     width_[Value1] = width_[Value2] = combo(390, values);
     width_[Kind] = combo(615, kinds);
     width_[Swatch] = tw.px(135);
+    // A row's holes and slots: "12345+67" shows whole; a larger count gets a smaller font.
+    width_[Count] = QFontMetrics(countFont()).horizontalAdvance(QStringLiteral("12345+67")) + 2;
 
     // Fields side by side: a tolerance's sign and value close together, a wider gap between groups.
     const int tight = 1;
     const int gap = std::max(tw.px(90), 4);
     int x = 0;
-    const int gapBefore[kFields] = {0, 0, gap, tight, gap, tight, gap, gap};
+    const int gapBefore[kFields] = {0, 0, gap, tight, gap, tight, gap, gap, 3};
     for (int f = 0; f < kFields; ++f) {
         x += gapBefore[f];
         left_[f] = x;
@@ -126,11 +128,27 @@ QRect TableLayout::tabControl() const
     return {tw_.px(120), tw_.px(720), width, height};
 }
 
+QFont TableLayout::countFont()
+{
+    QFont f = QApplication::font();
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() * 0.8);
+    else
+        f.setPixelSize(std::max(1, f.pixelSize() * 4 / 5));
+    return f;
+}
+
+QRect TableLayout::totals() const
+{
+    const QRect tab = tabControl();
+    return {tab.left() + tw_.px(120), tab.bottom() + 1 + tw_.px(60), tab.width() - tw_.px(240), boxHeight_};
+}
+
 QSize TableLayout::client() const
 {
     const QRect tab = tabControl();
     return {std::max(tw_.px(11310), tab.right() + 1 + tw_.px(135)),
-        std::max(tw_.px(4890), tab.bottom() + 1 + tw_.px(555))};
+        std::max(tw_.px(4890), totals().bottom() + 1 + tw_.px(300))};
 }
 
 } // namespace kivotrek

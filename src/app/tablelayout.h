@@ -2,6 +2,7 @@
 
 #include "app/twips.h"
 
+#include <QFont>
 #include <QRect>
 #include <QStringList>
 
@@ -15,7 +16,7 @@ namespace kivotrek {
 // full, and the columns, headings and window widen with them.
 class TableLayout {
 public:
-    enum Field { DCode, Diameter, Sign1, Value1, Sign2, Value2, Kind, Swatch, kFields };
+    enum Field { DCode, Diameter, Sign1, Value1, Sign2, Value2, Kind, Swatch, Count, kFields };
 
     // Measures the texts with the widgets' font and style.
     TableLayout(
@@ -28,8 +29,12 @@ public:
     QRect toleranceHeading(int c, int which) const;
     QRect kindHeading(int c) const;
 
-    // The tab control and the window's client area.
+    // The tab control, the line of totals under it, and the window's client area.
     QRect tabControl() const;
+    QRect totals() const;
+    // The font of the counts beside the swatches: smaller than the fields', so that the table
+    // keeps within a screen of 1280 pixels.
+    static QFont countFont();
     QSize client() const;
     // Height of the one-line boxes of the top strip.
     int boxHeight() const { return boxHeight_; }

@@ -110,6 +110,12 @@ inline QString noHoles(const QString& path)
 }
 
 // Main window.
+// The line of totals under the hole table.
+inline QString holeTotals(qint64 th, qint64 nth, qint64 other, qint64 all)
+{
+    return QStringLiteral("穴数　TH %1　NTH %2　その他 %3　合計 %4")
+        .arg(QString::number(th), QString::number(nth), QString::number(other), QString::number(all));
+}
 inline QString mainCaption()
 {
     return QStringLiteral("穴区分け図");

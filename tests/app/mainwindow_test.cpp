@@ -2,6 +2,9 @@
 #include "app/helpviewer.h"
 #include "app/mainwindow.h"
 #include "app/previewwindow.h"
+#include "app/tablelayout.h"
+
+#include <QLabel>
 #include "app/tabcontrol.h"
 #include "gerber/formatsniffer.h"
 #include "scripted.h"
@@ -442,6 +445,23 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     EXPECT_EQ(w->pathEdit->toolTip(), pth + QLatin1Char('\n') + npth + QStringLiteral("\n外形: ") + edge);
     EXPECT_EQ(w->extent().maxX, 5670);
     EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+
+    // Each row's holes beside its colour, the totals under the table.
+    EXPECT_EQ(w->countLabel(0)->text(), QStringLiteral("70"));
+    EXPECT_EQ(w->countLabel(9)->text(), QStringLiteral("2"));
+    EXPECT_EQ(w->countLabel(12)->text(), QString());
+    EXPECT_EQ(w->totalsLabel->text(), QStringLiteral("穴数　TH 157　NTH 8　その他 0　合計 165"));
+    // Counts show whole in their place, clear of the next column.
+    const QFontMetrics fm(TableLayout::countFont());
+    EXPECT_LE(fm.horizontalAdvance(QStringLiteral("12345+67")), w->countLabel(0)->width());
+    EXPECT_LT(w->countLabel(0)->geometry().right(), w->dcodeEdit(1)->geometry().left());
+    EXPECT_LT(w->countLabel(2)->geometry().right(), w->tableTabs->width());
+    EXPECT_LE(w->totalsLabel->geometry().bottom(), w->centralWidget()->height());
+    // A row made an outline counts nothing; the totals follow the kinds.
+    w->kindBox(0)->setCurrentText(HoleTable::outlineKind());
+    EXPECT_EQ(w->countLabel(0)->text(), QString());
+    EXPECT_EQ(w->totalsLabel->text(), QStringLiteral("穴数　TH 87　NTH 8　その他 0　合計 95"));
+    w->kindBox(0)->setCurrentText(QStringLiteral("TH"));
 
     // The preview draws the board; the black outline's lines among the holes.
     w->showPreview();
