@@ -37,6 +37,7 @@ struct RenderOptions {
     int dpi = 600;
     QString productCode; // from --product-code, else from the settings file
     bool productCodeGiven = false; // --product-code wins over the settings file
+    bool counts = false; // --counts: each legend cell's count, and the totals on the page
     QString out;
     BoardArguments input; // the drill files and the outline
 };

@@ -32,7 +32,7 @@ void printErr(const QString& text)
 
 // The page: the paper of an automatic size choice, else A4 portrait.
 std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board, const HoleTable& table,
-    const BoardExtent& extent, const QString& suffix)
+    const BoardExtent& extent, const QString& suffix, const HoleCounts* counts)
 {
     const PaperChoice paper = automaticPaper(o.pageSize).value_or(PaperChoice {9, 1});
     const QPageLayout layout = PageSurface::pageLayout(paper.paper, paper.orientation);
@@ -46,7 +46,7 @@ std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board,
 
     if (suffix == QLatin1String("svg")) {
         SvgSurface svg(float(sheet.width()), float(sheet.height()), o.dpi);
-        const DrawResult drawn = printDrawing(board, table, extent, o.pageSize, foot, svg, random);
+        const DrawResult drawn = printDrawing(board, table, extent, o.pageSize, foot, svg, random, counts);
         return {drawn, writeWholeFile(o.out, svg.document())};
     }
     if (suffix == QLatin1String("png")) {
@@ -58,7 +58,7 @@ std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board,
         DrawResult drawn;
         {
             PageSurface page(image, sheet, o.dpi);
-            drawn = printDrawing(board, table, extent, o.pageSize, foot, page, random);
+            drawn = printDrawing(board, table, extent, o.pageSize, foot, page, random, counts);
         }
         return {drawn, savePicture(image, o.out, "PNG")};
     }
@@ -75,7 +75,7 @@ std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board,
         PageSurface page(pdf, sheet, o.dpi);
         if (!page.isActive())
             return {{}, false};
-        drawn = printDrawing(board, table, extent, o.pageSize, foot, page, random);
+        drawn = printDrawing(board, table, extent, o.pageSize, foot, page, random, counts);
         if (!page.end())
             return {drawn, false};
     }
@@ -145,6 +145,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
     Board board;
     std::optional<BoardData> drills; // drill files and outlines are read once, whole
     DrillFrame frame;
+    HoleCounts counts; // with --counts: what the drawing will draw, counted first
     QSemaphore inputsReady;
     JoiningThread inputs([&] {
         ReadOutcome read = readBoard(o.reader, o.input, table, extent, toStderr);
@@ -162,6 +163,13 @@ int runRender(const QStringList& args, int& argc, char** argv)
         if (!inputFailure && !o.page) { // printing does not check the table
             if (!table.check(toStderr))
                 inputFailure = kIncomplete;
+        }
+        if (!inputFailure && o.counts) {
+            if (drills)
+                countHoles(board, *drills, table, counts);
+            else
+                countHoles(board, table, counts);
+            previewLayout.setCounts(&counts);
         }
         if (!inputFailure && !o.page) {
             preview = std::make_unique<PreviewTarget>(suffix);
@@ -190,7 +198,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
     std::pair<DrawResult, bool> written;
     if (o.page) {
         inputs.join();
-        written = drawPage(o, board, table, extent, suffix);
+        written = drawPage(o, board, table, extent, suffix, o.counts ? &counts : nullptr);
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
         if (!scaled)

@@ -24,6 +24,8 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         };
         if (o.reader.take(a)) {
             continue;
+        } else if (a == QLatin1String("--counts")) {
+            o.counts = true;
         } else if (a == QLatin1String("--preview")) {
             o.preview = true;
         } else if (a == QLatin1String("--page")) {

@@ -71,6 +71,19 @@ Rgb rowColor(uint32_t fillColor)
     return c;
 }
 
+QString countText(const RowCount& count)
+{
+    return count.slotCount > 0 ? QStringLiteral("%1+%2").arg(count.holeCount).arg(count.slotCount)
+                               : QString::number(count.holeCount);
+}
+
+QString Layout::countSuffix(int i) const
+{
+    if (!counts_ || i < 0 || i >= HoleTable::kRows)
+        return QString();
+    return QStringLiteral(" ×") + countText((*counts_)[size_t(i)]);
+}
+
 QString toleranceText(const HoleRow& row)
 {
     return row.sign1 + row.tol1 + QLatin1Char(' ') + row.sign2 + row.tol2 + QLatin1Char(' ') + row.kind;

@@ -33,6 +33,16 @@ Rgb rowColor(uint32_t fillColor);
 // The legend's texts of a row.
 QString toleranceText(const HoleRow& row); // "＋0.1 －0.05 TH"
 
+// A row's holes and slots as the drawing draws them (see countHoles).
+struct RowCount {
+    qint64 holeCount = 0;
+    qint64 slotCount = 0;
+};
+using HoleCounts = std::array<RowCount, HoleTable::kRows>;
+
+// A row's count as the table and the legend show it: "156", or "24+2" with slots.
+QString countText(const RowCount& count);
+
 class Layout {
 public:
     virtual ~Layout() = default;
@@ -41,6 +51,13 @@ public:
     // leaves none (an extent of 0).
     virtual bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) = 0;
     float scale() const { return scale_; }
+
+    // With counts, each legend cell ends with "×" and its row's count, and the page leaves a
+    // line under the legend for the totals. Without (the default) the legend is as it was.
+    void setCounts(const HoleCounts* counts) { counts_ = counts; }
+    const HoleCounts* counts() const { return counts_; }
+    // " ×156" for row i, or nothing without counts.
+    QString countSuffix(int i) const;
 
     // Surface point of a replay position: x = X + left, y = H - Y - bottom, in 32-bit integers
     // (board y grows upwards, surface y down); nothing outside the 32-bit range. Inline: it
@@ -70,6 +87,7 @@ protected:
     }
 
     float scale_ = 0.0f;
+    const HoleCounts* counts_ = nullptr;
 
 private:
     int left_ = 0;
@@ -120,11 +138,6 @@ DrawResult listMarks(const QString& path, const HoleTable& table, const std::fun
 // hit), a slot a pen-down move or routed path, however many pieces it has. A tool selection
 // chooses its rows as the drawing does: with several matching rows, the last. Rows of the
 // outline kind (外形) are the outline: they count nothing.
-struct RowCount {
-    qint64 holeCount = 0;
-    qint64 slotCount = 0;
-};
-using HoleCounts = std::array<RowCount, HoleTable::kRows>;
 DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts);
 DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts);
 

@@ -1,5 +1,6 @@
 #include "drawing/pagelayout.h"
 
+#include "common/messages.h"
 #include "common/numbers.h"
 
 #include <cmath>
@@ -66,8 +67,10 @@ bool PageLayout::prepare(const HoleTable& table, const BoardExtent& extent, Surf
             return false;
         const int n = table.rowsWithDiameter();
         sx = static_cast<float>(static_cast<double>(w_) / extent.maxX);
+        // With counts the legend has one line more: the totals.
+        const int legendLines = n / 3 + (counts() ? 1 : 0);
         sy = static_cast<float>(
-            (static_cast<double>(h_) - (kLegendPitch * (n / 3) + kBottomReserve)) / extent.maxY);
+            (static_cast<double>(h_) - (kLegendPitch * legendLines + kBottomReserve)) / extent.maxY);
     } else {
         sx = sy = static_cast<float>(leadingNumber(sizeText_) / 100.0);
     }
@@ -126,8 +129,13 @@ bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) co
     s.cursor.x = static_cast<float>(toleranceColumn(c));
     s.setFontSize(12);
     s.cursor.y -= 350;
-    s.printLine(toleranceText(row));
+    s.printLine(toleranceText(row) + countSuffix(i));
     return true;
+}
+
+QString totalsLine(const HoleTotals& t)
+{
+    return msg::holeTotals(t.th, t.nth, t.other, t.all);
 }
 
 float BasicRandom::next()
@@ -151,12 +159,23 @@ DrawResult printDrawing(const QString& path, const HoleTable& table, const Board
 }
 
 DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardExtent& extent,
-    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
+    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random, const HoleCounts* counts)
 {
     PageLayout layout(sizeText);
+    layout.setCounts(counts);
     const DrawResult drawn = drawBoard(board, table, extent, layout, page);
     if (drawn.ending != DrawResult::Ending::Complete)
         return drawn;
+    if (counts) {
+        // The totals on the line under the legend's last line, in black.
+        const HoleTotals t = holeTotals(*counts, table);
+        const int lines = (table.rowsWithDiameter() + 2) / 3;
+        page.cursor.x = static_cast<float>(layout.dotColumn(0));
+        page.cursor.y = static_cast<float>(kLegendPitch * lines + 300 - 200);
+        page.setFontSize(12);
+        page.setForeColor(Rgb {0, 0, 0});
+        page.printLine(totalsLine(t));
+    }
 
     if (!foot.logo.isNull())
         page.drawImage(foot.logo, 100, static_cast<float>(layout.height() - 2500));

@@ -72,8 +72,13 @@ struct PageFoot {
 DrawResult printDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
 
-// The same for a board of any files (drawn in the frame of the board).
+// The same for a board of any files (drawn in the frame of the board). With counts, each legend
+// cell ends with its row's count and the totals follow on a line under the legend.
 DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardExtent& extent,
-    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
+    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random,
+    const HoleCounts* counts = nullptr);
+
+// The totals by kind, as the page and the main window show them.
+QString totalsLine(const HoleTotals& totals);
 
 } // namespace kivotrek

@@ -45,7 +45,7 @@ bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s)
     s.cursor.x += 200;
     s.cursor.y -= 70;
     s.setFontSize(7);
-    s.printLine(row.diameter + toleranceText(row));
+    s.printLine(row.diameter + toleranceText(row) + countSuffix(i));
     return true;
 }
 
@@ -61,10 +61,12 @@ DrawResult drawPreview(
     return drawPreview(singleFileBoard(path, ReaderKind::Standard), table, extent, surface);
 }
 
-DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface)
+DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface,
+    const HoleCounts* counts)
 {
     surface.clear();
     PreviewLayout layout;
+    layout.setCounts(counts);
     return drawBoard(board, table, extent, layout, surface);
 }
 

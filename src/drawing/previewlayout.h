@@ -32,7 +32,9 @@ DrawResult drawPreview(
     const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface);
 
 // The same for a board of any files (drawn in the frame of the board).
-DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface);
+// With counts, each legend cell ends with its row's count.
+DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface,
+    const HoleCounts* counts = nullptr);
 
 // Size of the preview picture in twips.
 constexpr int kPreviewWidthTwips = 6855;

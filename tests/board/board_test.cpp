@@ -2,6 +2,7 @@
 
 #include "board/board.h"
 #include "drawing/drillmap.h"
+#include "drawing/pagelayout.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 #include "settings/settingsfile.h"
@@ -322,4 +323,51 @@ TEST(Counts, TwoFilesWithTheSameToolNamesCountApart)
     EXPECT_EQ(totals.th, 157);
     EXPECT_EQ(totals.nth, 8);
     EXPECT_EQ(totals.all, 165);
+}
+
+TEST(Counts, TheLegendWithCountsAndNothingElseChanged)
+{
+    const ReadBoard b({example("board-PTH.drl"), example("board-NPTH.drl")}, example("board-Edge_Cuts.gbr"));
+    HoleCounts counts;
+    countHoles(b.board, b.table, counts);
+    RecordingSurface plain(6855, 6300), counted(6855, 6300);
+    drawPreview(b.board, b.table, b.extent, plain);
+    drawPreview(b.board, b.table, b.extent, counted, &counts);
+    // The same drawing, element for element, but each legend text ends with its row's count.
+    ASSERT_EQ(plain.ops.size(), counted.ops.size());
+    int texts = 0;
+    for (size_t i = 0; i < plain.ops.size(); ++i) {
+        const Op& a = plain.ops[i];
+        const Op& c = counted.ops[i];
+        EXPECT_EQ(a.kind, c.kind);
+        EXPECT_EQ(a.x1, c.x1);
+        EXPECT_EQ(a.y1, c.y1);
+        if (a.kind == Op::Text) {
+            ++texts;
+            EXPECT_TRUE(c.text.startsWith(a.text + QStringLiteral(" ×"))) << c.text.toStdString();
+        } else {
+            EXPECT_EQ(a.text, c.text);
+        }
+    }
+    EXPECT_EQ(texts, 12);
+    const auto legend = counted.only(Op::Text);
+    EXPECT_EQ(legend[0].text, QStringLiteral("0.30  TH ×70")); // no tolerances: two blanks, as always
+    EXPECT_EQ(legend[9].text, QStringLiteral("2.00  NTH ×2"));
+    RowCount withSlots;
+    withSlots.holeCount = 24;
+    withSlots.slotCount = 2;
+    EXPECT_EQ(countText(withSlots), QStringLiteral("24+2"));
+
+    // The page: the totals under the legend, and an automatic size leaves them a line.
+    RecordingSurface page(11906, 16838, 2.4f, 240.0f);
+    RecordingSurface pageCounted(11906, 16838, 2.4f, 240.0f);
+    BasicRandom r1, r2;
+    printDrawing(b.board, b.table, b.extent, QStringLiteral("自動(A4縦)"), {}, page, r1);
+    printDrawing(b.board, b.table, b.extent, QStringLiteral("自動(A4縦)"), {}, pageCounted, r2, &counts);
+    QStringList pageTexts;
+    for (const Op& op : pageCounted.only(Op::Text))
+        pageTexts << op.text;
+    EXPECT_TRUE(pageTexts.contains(QStringLiteral("穴数　TH 157　NTH 8　その他 0　合計 165")));
+    EXPECT_EQ(page.only(Op::Text).size() + 1, pageCounted.only(Op::Text).size());
+    EXPECT_EQ(page.only(Op::Dot).size(), pageCounted.only(Op::Dot).size());
 }

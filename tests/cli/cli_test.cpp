@@ -692,3 +692,34 @@ TEST(CliReport, TheDrillTableAsCsvAndJson)
         3);
     EXPECT_EQ(cli({QStringLiteral("report"), dir.path(QStringLiteral("gone.gbr"))}).exitCode, 3);
 }
+
+TEST(CliRender, CountsInTheLegendOnlyWhenAskedFor)
+{
+    test::Scratch dir;
+    const QString gbr = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr");
+    const QString ini = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI");
+    const QString plain = dir.path(QStringLiteral("plain.svg"));
+    const QString counted = dir.path(QStringLiteral("counted.svg"));
+    for (const QString& svg : {plain, counted}) {
+        QStringList args = {QStringLiteral("render"), QStringLiteral("--settings"), ini, QStringLiteral("--page"),
+            QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), svg, gbr};
+        if (svg == counted)
+            args.insert(1, QStringLiteral("--counts"));
+        const CliRun r = cli(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    }
+    const QString withCounts = QString::fromUtf8(test::readAll(counted));
+    const QString without = QString::fromUtf8(test::readAll(plain));
+    EXPECT_TRUE(withCounts.contains(QStringLiteral("±0.05  TH ×70<"))) << withCounts.left(3000).toStdString();
+    EXPECT_TRUE(withCounts.contains(QStringLiteral(">穴数　TH 157　NTH 8　その他 0　合計 165<")));
+    EXPECT_FALSE(without.contains(QStringLiteral("×")));
+    EXPECT_FALSE(without.contains(QStringLiteral("穴数")));
+
+    // The preview of a board of several files, counted per file.
+    const QString png = dir.path(QStringLiteral("p.svg"));
+    const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--counts"), QStringLiteral("--preview"),
+        QStringLiteral("-o"), png, QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl"),
+        QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(test::readAll(png).contains(QStringLiteral("2.00  NTH ×2<").toUtf8()));
+}
