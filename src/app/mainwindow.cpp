@@ -1,5 +1,8 @@
 #include "app/mainwindow.h"
 
+#include "common/fileio.h"
+#include "drawing/drilltable.h"
+
 #include "app/aboutbox.h"
 #include "app/colorswatch.h"
 #include "app/helpviewer.h"
@@ -340,6 +343,7 @@ void MainWindow::buildMenu()
     add(f, "readOutline", QStringLiteral("外形ファイルの読み込み"), &MainWindow::readOutline);
     add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings)
         ->setEnabled(false);
+    add(f, "saveDrillTable", QStringLiteral("穴数一覧の保存 (CSV)"), &MainWindow::saveDrillTable);
     add(bar, "showPreview", QStringLiteral("表示"), &MainWindow::showPreview);
     add(bar, "print", QStringLiteral("印刷"), &MainWindow::print);
     QMenu* h = bar->addMenu(QStringLiteral("ヘルプ"));
@@ -703,6 +707,30 @@ void MainWindow::readRs274x()
 void MainWindow::readExcellon()
 {
     readCommand(ReaderKind::Excellon);
+}
+
+void MainWindow::saveDrillTable()
+{
+    if (board_.isEmpty()) {
+        showMessage(msg::noFileRead());
+        return;
+    }
+    dialog_->cancelError = true;
+    dialog_->filter = msg::drillTableFilter();
+    const QFileInfo first(board_.mainPath());
+    dialog_->fileName = first.dir().filePath(first.completeBaseName() + QStringLiteral(".csv"));
+    dialog_->flags |= CommonDialog::kOverwritePrompt;
+    if (!dialog_->showSave(this) || dialog_->fileName.isEmpty())
+        return; // a cancel ends the command silently
+    const QString path = dialog_->fileName;
+    for (const QString& read : board_.paths()) {
+        if (isSameFile(path, read)) { // a drill file is not replaced by its table
+            showMessage(msg::cannotOverwriteDrawnFile(path));
+            return;
+        }
+    }
+    if (!writeWholeFile(path, drillTableCsv(table_, holeCounts())))
+        showMessage(msg::cannotSave(path));
 }
 
 void MainWindow::readSettings()

@@ -98,6 +98,7 @@ public slots:
     void readGerberX2(); // Gerber X2 ドリル/外形の読み込み
     void addDrillFile(); // ドリルファイルの追加: a further drill file into the free rows
     void readOutline(); // 外形ファイルの読み込み
+    void saveDrillTable(); // 穴数一覧の保存 (CSV)
     void readSettings(); // "read": 前回の設定ファイルの読み込み
     void showPreview();
     void print();

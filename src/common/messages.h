@@ -195,6 +195,10 @@ inline QString cannotOverwriteDrawnFile(const QString& path)
 {
     return path + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。");
 }
+inline QString drillTableFilter()
+{
+    return QStringLiteral("CSVファイル (*.csv)|*.csv");
+}
 inline QString cannotSave(const QString& path)
 {
     return path + QStringLiteral("に保存できませんでした。");

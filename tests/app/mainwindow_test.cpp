@@ -88,7 +88,8 @@ TEST(MainWindow, MenuBarInOrder)
             QStringLiteral("readRs274x=274xガーバ読み込み"), QStringLiteral("readExcellon=Excellonドリルの読み込み"),
             QStringLiteral("readGerberX2=Gerber X2 ドリル/外形の読み込み"),
             QStringLiteral("addDrillFile=ドリルファイルの追加"), QStringLiteral("readOutline=外形ファイルの読み込み"),
-            QStringLiteral("readSettings=前回の設定ファイルの読み込み")}));
+            QStringLiteral("readSettings=前回の設定ファイルの読み込み"),
+            QStringLiteral("saveDrillTable=穴数一覧の保存 (CSV)")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
         QStringList(
             {QStringLiteral("showAbout=バージョン情報"), QStringLiteral("showHelp=Kivotrek ヘルプ")}));
@@ -417,6 +418,12 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     const QString pth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH-drl.gbr");
     const QString npth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl");
     const QString edge = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-Edge_Cuts.gbr");
+    // Nothing read: no table to save, and no dialog.
+    w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
+    EXPECT_EQ(w.prompts->messages,
+        QStringList {QStringLiteral("Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")});
+    EXPECT_TRUE(w.dialog->shown.isEmpty());
+    w.prompts->messages.clear();
     w.dialog->files.push_back(pth);
     w->menuAction(QStringLiteral("readGerberX2"))->trigger();
     EXPECT_EQ(w->pathEdit->text(), pth);
@@ -462,6 +469,22 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     EXPECT_EQ(w->countLabel(0)->text(), QString());
     EXPECT_EQ(w->totalsLabel->text(), QStringLiteral("穴数　TH 87　NTH 8　その他 0　合計 95"));
     w->kindBox(0)->setCurrentText(QStringLiteral("TH"));
+
+    // The drill table as CSV, offered beside the first file; a file of the board is not replaced.
+    test::Scratch scratch;
+    const QString csv = scratch.path(QStringLiteral("table.csv"));
+    w.dialog->files.push_back(csv);
+    w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
+    EXPECT_TRUE(w.dialog->flags & CommonDialog::kOverwritePrompt);
+    const QByteArray table = test::readAll(csv);
+    EXPECT_TRUE(table.startsWith("\xEF\xBB\xBF" + QStringLiteral("行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8()));
+    EXPECT_TRUE(table.contains("\r\n10,T1,2.00,,,NTH,2,0\r\n"));
+    EXPECT_TRUE(table.endsWith(QStringLiteral("合計,,,,,,165,0\r\n").toUtf8()));
+    w.dialog->files.push_back(npth);
+    w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
+    EXPECT_EQ(w.prompts->messages.last(),
+        QStringLiteral("Kivotrek: ") + npth + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。"));
+    w.prompts->messages.clear();
 
     // The preview draws the board; the black outline's lines among the holes.
     w->showPreview();
