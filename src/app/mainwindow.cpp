@@ -436,11 +436,14 @@ void MainWindow::showCount(int i)
         : n.slotCount > 0 ? QStringLiteral("%1+%2").arg(n.holeCount).arg(n.slotCount)
                           : QString::number(n.holeCount);
     QLabel* label = countLabel(i);
+    if (label->text() == text)
+        return;
     // A count wider than its place gets a smaller font, never a cut.
     QFont font = TableLayout::countFont();
     while (font.pointSizeF() > 4 && QFontMetrics(font).horizontalAdvance(text) > label->width() - 2)
         font.setPointSizeF(font.pointSizeF() - 0.5);
-    label->setFont(font);
+    if (label->font() != font)
+        label->setFont(font);
     label->setText(text);
 }
 
