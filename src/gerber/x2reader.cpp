@@ -211,6 +211,8 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
         if (c == '%') {
             if (inBlock_ && !pending_.isEmpty() && !blockWord(pending_, pendingLine_))
                 return false;
+            if (!inBlock_ && !pending_.isEmpty())
+                skip(pendingLine_); // a word that never ended with "*"
             pending_.clear();
             inBlock_ = !inBlock_;
             blockCommand_.clear();
@@ -831,6 +833,9 @@ bool Reader::word(QByteArrayView w, qint64 lineNo)
 
 void Reader::finish()
 {
+    if (!pending_.isEmpty() && !ended_)
+        skip(pendingLine_); // the file ends inside a word or a block
+    pending_.clear();
     // Open step and repeats end with the file; an unclosed block is no block.
     while (!nesting_.empty()) {
         if (nesting_.back().block) {

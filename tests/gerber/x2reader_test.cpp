@@ -328,6 +328,12 @@ TEST(GerberX2, WhatCannotBeReadIsCountedAndNamed)
     EXPECT_EQ(r.messages, QStringList {QStringLiteral("読み込めない行が3行あったため、読み飛ばしました（最初は6行目）。")});
     EXPECT_EQ(r.drill.holes.size(), 2u);
 
+    // A word that never ends with "*" is counted too, before a block and at the end of the file.
+    const Read unended = read(kMetricHeader + "hello world\n%ADD10C,0.5*%\nD10*\nX0Y0D03*\nX1Y1D03");
+    EXPECT_EQ(unended.drill.skippedLines, 2);
+    EXPECT_EQ(unended.drill.firstSkippedLine.value_or(0), 3);
+    EXPECT_EQ(unended.drill.holes.size(), 1u);
+
     const Read none = read(kMetricHeader + "%ADD10C,0.5*%\nM02*\n", QStringLiteral("n.gbr"));
     EXPECT_EQ(none.messages, QStringList {QStringLiteral("n.gbrには穴がありません。")});
 
