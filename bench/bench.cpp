@@ -19,6 +19,7 @@
 #include <QThread>
 #include "board/board.h"
 #include "board/drillframe.h"
+#include "excellon/excellonreader.h"
 #include "drawing/drillmap.h"
 
 #include <cstdio>
@@ -126,7 +127,8 @@ int main(int argc, char** argv)
         row(qPrintable(QStringLiteral("Excellon read, %1 MB").arg(megabytes, 0, 'f', 1)), megabytes / t, "MB/s");
         HoleTable table;
         BoardExtent extent;
-        readExcellonInto(drl, table, extent, {});
+        Board single;
+        readBoardFile(single, ReaderKind::Excellon, drl, table, extent, {});
         const double drawn = best(runs, [&] {
             PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
             drawPreview(singleFileBoard(drl, ReaderKind::Excellon), table, extent, s);

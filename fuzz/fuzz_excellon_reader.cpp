@@ -5,6 +5,7 @@
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 #include "board/drillframe.h"
+#include "excellon/excellonreader.h"
 
 #include <QBuffer>
 #include <cstdlib>

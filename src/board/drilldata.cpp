@@ -1,5 +1,10 @@
 #include "board/drilldata.h"
 
+#include "common/fileio.h"
+#include "common/messages.h"
+#include "gerber/linereader.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <cmath>
 
@@ -72,6 +77,63 @@ bool looksBinary(QIODevice& device)
             ++control;
     }
     return control * 10 > head.size();
+}
+
+void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, const QString& binaryMessage,
+    DrillData& out, const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish)
+{
+    const auto say = [&sink](const QString& text) {
+        if (sink)
+            sink(text);
+    };
+    if (looksBinary(device)) {
+        device.close();
+        out.ending = DrillData::Ending::Unreadable;
+        say(binaryMessage);
+        return;
+    }
+    LineReader lines(device);
+    lines.keepUnterminatedLastLine();
+    QByteArrayView text;
+    bool stopped = false;
+    while (!stopped && lines.next(text))
+        stopped = !line(text, lines.lineNumber());
+    device.close();
+    finish();
+    if (stopped) {
+        say(msg::tooManyHoleKinds(out.stoppedAtLine.value_or(lines.lineNumber())));
+        return;
+    }
+    if (lines.tooLong()) {
+        ++out.skippedLines;
+        if (!out.firstSkippedLine)
+            out.firstSkippedLine = lines.lineNumber() + 1;
+    } else if (lines.failed()) {
+        out.ending = DrillData::Ending::Unreadable;
+        say(msg::readError(name));
+        return;
+    }
+    if (out.skippedLines > 0)
+        say(msg::linesSkipped(out.skippedLines, *out.firstSkippedLine));
+    if (out.role == DrillData::Role::Outline) {
+        if (out.outline.empty())
+            say(msg::noOutline(name));
+    } else if (out.holes.empty() && out.slotHoles.empty()) {
+        say(msg::noHoles(name));
+    }
+}
+
+DrillData readDrillPath(const QString& path, const MessageSink& sink, const std::function<DrillData(QIODevice&)>& read)
+{
+    QFile file(path);
+    if (!openToRead(file)) {
+        if (sink)
+            sink(whyUnopenable(path));
+        DrillData out;
+        out.ending = DrillData::Ending::Unreadable;
+        return out;
+    }
+    return read(file);
 }
 
 } // namespace kivotrek

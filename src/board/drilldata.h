@@ -5,10 +5,13 @@
 // the board and the batch command take them from there.
 
 #include "common/largeblocks.h"
+#include "common/messagesink.h"
 #include "table/holetable.h"
 
+#include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -80,5 +83,18 @@ QString kindFromFileName(const QString& path);
 
 // True when the first bytes of the device are not text (NULs, many control characters).
 bool looksBinary(QIODevice& device);
+
+// The read of a drill file line by line, whatever its format, into out: a binary file is refused
+// with binaryMessage; each line goes to line() (false ends the read there: a 64th tool, said
+// with the 63-row message); finish() runs once the lines are read; a line longer than the cap
+// counts as a line skipped, a read error makes the file unreadable. At the end the sink hears
+// how many lines were skipped and whether the file has no holes (an outline, no lines). The
+// device is closed on every way out.
+void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, const QString& binaryMessage,
+    DrillData& out, const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish);
+
+// Opens the file and reads it with read(); a file that cannot be opened is said and unreadable.
+DrillData readDrillPath(
+    const QString& path, const MessageSink& sink, const std::function<DrillData(QIODevice&)>& read);
 
 } // namespace kivotrek

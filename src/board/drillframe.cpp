@@ -92,29 +92,4 @@ void prepareExcellonRead(HoleTable& table, BoardExtent& extent)
     extent = BoardExtent {0, 0, kStandardUnitScale};
 }
 
-DrillData readExcellonInto(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
-{
-    prepareExcellonRead(table, extent);
-    DrillData drill = readExcellon(path, sink);
-    for (size_t i = 0; i < drill.tools.size() && i < size_t(HoleTable::kRows); ++i) {
-        const DrillTool& t = drill.tools[i];
-        HoleRow& row = table.row(int(i));
-        row.dcode = t.code;
-        if (t.diameter)
-            row.diameter = diameterText(*t.diameter);
-        if (!t.kind.isEmpty())
-            row.kind = t.kind;
-        if (!t.sign1.isEmpty()) {
-            row.sign1 = t.sign1;
-            row.tol1 = t.tol1;
-        }
-        if (!t.sign2.isEmpty()) {
-            row.sign2 = t.sign2;
-            row.tol2 = t.tol2;
-        }
-    }
-    extent = drillFrame(drill).extent;
-    return drill;
-}
-
 } // namespace kivotrek

@@ -4,7 +4,7 @@
 
 #include "common/messagesink.h"
 #include "common/numbers.h"
-#include "excellon/excellonreader.h"
+#include "board/drilldata.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
 
@@ -36,10 +36,5 @@ DrillFrame frameOfBox(double minX, double minY, double maxX, double maxY);
 
 // Clears the D-codes and diameters, as every read does.
 void prepareExcellonRead(HoleTable& table, BoardExtent& extent);
-
-// The read command: a hole row per tool, in order, with the tool as the file writes it, its
-// diameter, and the plating and tolerances the file gives (what the file does not say stays
-// as it was); the extent becomes the frame of the holes.
-DrillData readExcellonInto(const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
 } // namespace kivotrek

@@ -7,6 +7,8 @@
 
 namespace kivotrek {
 class HoleTable;
+class JsonWriter;
+struct HoleTotals;
 }
 
 namespace kivotrek::cli {
@@ -27,6 +29,9 @@ int runRender(const QStringList& args, int& argc, char** argv);
 int runSettings(const QStringList& args);
 int runHoles(const QStringList& args);
 int runReport(const QStringList& args);
+
+// "totals": {"th", "nth", "other", "all"}, as read and report print them.
+void writeTotals(JsonWriter& json, const HoleTotals& totals);
 
 struct RenderOptions {
     ReaderChoice reader;

@@ -5,6 +5,7 @@
 #include "cli/rawpaths.h"
 #include "cli/readers.h"
 #include "drawing/drillmap.h"
+#include "drawing/drilltable.h"
 
 #include <QFileInfo>
 #include <charconv>
@@ -38,15 +39,6 @@ QByteArray number(double v)
     return QByteArray(buf, int(r.ptr - buf));
 }
 
-// A CSV field: quoted when it holds a comma, a quote or a line break.
-QByteArray csvField(const QString& text)
-{
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
-        return bytes;
-    bytes.replace("\"", "\"\"");
-    return '"' + bytes + '"';
-}
 } // namespace
 
 int runHoles(const QStringList& args)

@@ -19,6 +19,16 @@ void lineOrNull(JsonWriter& json, const char* key, const std::optional<qint64>& 
 }
 } // namespace
 
+void writeTotals(JsonWriter& json, const HoleTotals& totals)
+{
+    json.key("totals").beginObject();
+    json.key("th").value(static_cast<long long>(totals.th));
+    json.key("nth").value(static_cast<long long>(totals.nth));
+    json.key("other").value(static_cast<long long>(totals.other));
+    json.key("all").value(static_cast<long long>(totals.all));
+    json.endObject();
+}
+
 int runRead(const QStringList& args)
 {
     ReaderChoice choice;
@@ -35,10 +45,7 @@ int runRead(const QStringList& args)
 
     // What the drawing draws in each row: holes and slots.
     HoleCounts counts;
-    if (r.board.replaysGerber())
-        countHoles(r.board, table, counts);
-    else
-        countHoles(r.board, r.data, table, counts);
+    countHoles(r.board, r.data, table, counts);
     const HoleTotals totals = holeTotals(counts, table);
 
     JsonWriter json;
@@ -93,12 +100,7 @@ int runRead(const QStringList& args)
         json.key("skippedLines").value(static_cast<long long>(skipped));
         lineOrNull(json, "firstSkippedLine", firstSkipped);
     }
-    json.key("totals").beginObject();
-    json.key("th").value(static_cast<long long>(totals.th));
-    json.key("nth").value(static_cast<long long>(totals.nth));
-    json.key("other").value(static_cast<long long>(totals.other));
-    json.key("all").value(static_cast<long long>(totals.all));
-    json.endObject();
+    writeTotals(json, totals);
     json.key("files").beginArray();
     for (int i = 0; i < given.files.size(); ++i) {
         const FileOutcome& o = r.files[size_t(i)];

@@ -165,10 +165,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
                 inputFailure = kIncomplete;
         }
         if (!inputFailure && o.counts) {
-            if (drills)
-                countHoles(board, *drills, table, counts);
-            else
-                countHoles(board, table, counts);
+            countHoles(board, drills ? *drills : BoardData(), table, counts);
             previewLayout.setCounts(&counts);
         }
         if (!inputFailure && !o.page) {

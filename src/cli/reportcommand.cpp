@@ -54,10 +54,7 @@ int runReport(const QStringList& args)
             return failed;
     }
     HoleCounts counts;
-    if (r.board.replaysGerber())
-        countHoles(r.board, table, counts);
-    else
-        countHoles(r.board, r.data, table, counts);
+    countHoles(r.board, r.data, table, counts);
 
     if (!json) {
         const QByteArray out = drillTableCsv(table, counts);
@@ -84,12 +81,7 @@ int runReport(const QStringList& args)
         out.endObject();
     }
     out.endArray();
-    out.key("totals").beginObject();
-    out.key("th").value(static_cast<long long>(totals.th));
-    out.key("nth").value(static_cast<long long>(totals.nth));
-    out.key("other").value(static_cast<long long>(totals.other));
-    out.key("all").value(static_cast<long long>(totals.all));
-    out.endObject();
+    writeTotals(out, totals);
     out.endObject();
     out.print();
     return r.status;

@@ -505,6 +505,8 @@ bool countsHoles(const HoleTable& table, int row)
 
 DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts)
 {
+    if (board.replaysGerber())
+        return countHoles(board, table, counts); // its lines are walked again, as they are drawn
     counts = HoleCounts();
     for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
         const DrillData& d = data.drills[f];

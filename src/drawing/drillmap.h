@@ -139,6 +139,7 @@ DrawResult listMarks(const QString& path, const HoleTable& table, const std::fun
 // chooses its rows as the drawing does: with several matching rows, the last. Rows of the
 // outline kind (外形) are the outline: they count nothing.
 DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts);
+// The same with the drill files already read (a single standard or RS-274X file is walked again).
 DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts);
 
 // Holes and slots together by the rows' kind: TH, NTH, any other kind, and all of them.

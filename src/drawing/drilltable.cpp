@@ -2,7 +2,6 @@
 
 namespace kivotrek {
 
-namespace {
 QByteArray csvField(const QString& text)
 {
     QByteArray bytes = text.toUtf8();
@@ -11,7 +10,6 @@ QByteArray csvField(const QString& text)
     bytes.replace("\"", "\"\"");
     return '"' + bytes + '"';
 }
-} // namespace
 
 bool listedInDrillTable(const HoleRow& row)
 {

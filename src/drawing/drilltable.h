@@ -11,6 +11,9 @@
 
 namespace kivotrek {
 
+// A CSV field: the text in UTF-8, quoted when it holds a comma, a quote or a line break.
+QByteArray csvField(const QString& text);
+
 // The rows listed: used rows that are not the outline, in table order.
 bool listedInDrillTable(const HoleRow& row);
 

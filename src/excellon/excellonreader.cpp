@@ -642,58 +642,19 @@ void Reader::finish()
 DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink& sink)
 {
     DrillData out;
-    const auto say = [&sink](const QString& text) {
-        if (sink)
-            sink(text);
-    };
-    if (looksBinary(device)) {
-        device.close();
-        out.ending = DrillData::Ending::Unreadable;
-        say(msg::binaryDrillFile(name));
-        return out;
-    }
     // About one hole a line of a dozen bytes: room for them at once, not by doubling.
     out.holes.reserve(size_t(std::clamp<qint64>(device.size() / 12, 0, 4'000'000)));
-    LineReader lines(device);
-    lines.keepUnterminatedLastLine();
     Reader reader(name, out);
-    QByteArrayView line;
-    bool stopped = false;
-    while (!stopped && lines.next(line))
-        stopped = !reader.line(line, lines.lineNumber());
-    device.close();
-    reader.finish();
-    if (stopped) {
-        say(msg::tooManyHoleKinds(out.stoppedAtLine.value_or(lines.lineNumber())));
-        return out;
-    }
-    if (lines.tooLong()) {
-        ++out.skippedLines;
-        if (!out.firstSkippedLine)
-            out.firstSkippedLine = lines.lineNumber() + 1;
-    } else if (lines.failed()) {
-        out.ending = DrillData::Ending::Unreadable;
-        say(msg::readError(name));
-        return out;
-    }
-    if (out.skippedLines > 0)
-        say(msg::linesSkipped(out.skippedLines, *out.firstSkippedLine));
-    if (out.holes.empty() && out.slotHoles.empty())
-        say(msg::noHoles(name));
+    readDrillLines(
+        device, name, sink, msg::binaryDrillFile(name), out,
+        [&reader](QByteArrayView line, qint64 lineNo) { return reader.line(line, lineNo); },
+        [&reader] { reader.finish(); });
     return out;
 }
 
 DrillData readExcellon(const QString& path, const MessageSink& sink)
 {
-    QFile file(path);
-    if (!openToRead(file)) {
-        if (sink)
-            sink(whyUnopenable(path));
-        DrillData out;
-        out.ending = DrillData::Ending::Unreadable;
-        return out;
-    }
-    return readExcellon(file, path, sink);
+    return readDrillPath(path, sink, [&](QIODevice& file) { return readExcellon(file, path, sink); });
 }
 
 bool looksLikeExcellon(const QString& path)

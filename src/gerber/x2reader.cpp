@@ -885,64 +885,19 @@ void Reader::finish()
 DrillData readGerberX2(QIODevice& device, const QString& name, const MessageSink& sink, GerberRole role)
 {
     DrillData out;
-    const auto say = [&sink](const QString& text) {
-        if (sink)
-            sink(text);
-    };
-    if (looksBinary(device)) {
-        device.close();
-        out.ending = DrillData::Ending::Unreadable;
-        say(msg::binaryGerberFile(name));
-        return out;
-    }
-    LineReader lines(device);
-    lines.keepUnterminatedLastLine();
     Reader reader(name, role, out);
     // About one hole a line of twenty bytes: room for them at once, not by doubling.
     reader.expectHoles(size_t(std::clamp<qint64>(device.size() / 20, 0, 4'000'000)));
-    QByteArrayView line;
-    bool stopped = false;
-    while (!stopped && lines.next(line))
-        stopped = !reader.line(line, lines.lineNumber());
-    device.close();
-    if (stopped) {
-        reader.finish();
-        say(msg::tooManyHoleKinds(out.stoppedAtLine.value_or(lines.lineNumber())));
-        return out;
-    }
-    if (lines.tooLong()) {
-        ++out.skippedLines;
-        if (!out.firstSkippedLine)
-            out.firstSkippedLine = lines.lineNumber() + 1;
-    } else if (lines.failed()) {
-        out = DrillData();
-        out.ending = DrillData::Ending::Unreadable;
-        say(msg::readError(name));
-        return out;
-    }
-    reader.finish();
-    if (out.skippedLines > 0)
-        say(msg::linesSkipped(out.skippedLines, *out.firstSkippedLine));
-    if (out.role == DrillData::Role::Outline) {
-        if (out.outline.empty())
-            say(msg::noOutline(name));
-    } else if (out.holes.empty() && out.slotHoles.empty()) {
-        say(msg::noHoles(name));
-    }
+    readDrillLines(
+        device, name, sink, msg::binaryGerberFile(name), out,
+        [&reader](QByteArrayView line, qint64 lineNo) { return reader.line(line, lineNo); },
+        [&reader] { reader.finish(); });
     return out;
 }
 
 DrillData readGerberX2(const QString& path, const MessageSink& sink, GerberRole role)
 {
-    QFile file(path);
-    if (!openToRead(file)) {
-        if (sink)
-            sink(whyUnopenable(path));
-        DrillData out;
-        out.ending = DrillData::Ending::Unreadable;
-        return out;
-    }
-    return readGerberX2(file, path, sink, role);
+    return readDrillPath(path, sink, [&](QIODevice& file) { return readGerberX2(file, path, sink, role); });
 }
 
 bool looksLikeGerberX2(const QString& path)

@@ -1,5 +1,6 @@
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
+#include "excellon/excellonreader.h"
 #include "testutil.h"
 
 #include <QThread>
