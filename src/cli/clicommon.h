@@ -43,6 +43,7 @@ struct RenderOptions {
     QString productCode; // from --product-code, else from the settings file
     bool productCodeGiven = false; // --product-code wins over the settings file
     bool counts = false; // --counts: each legend cell's count, and the totals on the page
+    bool marks = false; // --symbols: each row's own mark, for black-and-white printing
     QString out;
     BoardArguments input; // the drill files and the outline
 };

@@ -2,8 +2,7 @@
 #include "cli/rawpaths.h"
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
-#include "drawing/pagelayout.h"
-#include "drawing/pagesurface.h"
+#include "drawing/pageexport.h"
 #include "drawing/picturesurface.h"
 #include "drawing/previewlayout.h"
 #include "drawing/svgsurface.h"
@@ -13,8 +12,6 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QPdfWriter>
-#include <QSaveFile>
 #include <QSemaphore>
 #include <QThread>
 #include <cmath>
@@ -30,56 +27,17 @@ void printErr(const QString& text)
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
-// The page: the paper of an automatic size choice, else A4 portrait.
+// The page, with the logo beside the program when there is one.
 std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board, const HoleTable& table,
-    const BoardExtent& extent, const QString& suffix, const HoleCounts* counts)
+    const BoardExtent& extent, const QString& suffix, const DrawingOptions& options)
 {
-    const PaperChoice paper = automaticPaper(o.pageSize).value_or(PaperChoice {9, 1});
-    const QPageLayout layout = PageSurface::pageLayout(paper.paper, paper.orientation);
-    const QSizeF sheet = PageSurface::sheetTwips(layout);
     PageFoot foot;
     foot.productCode = o.productCode;
     const QString logo = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("image.bmp"));
     if (QFileInfo::exists(logo))
         foot.logo.load(logo);
-    BasicRandom random; // a new run: the first page's colour
-
-    if (suffix == QLatin1String("svg")) {
-        SvgSurface svg(float(sheet.width()), float(sheet.height()), o.dpi);
-        const DrawResult drawn = printDrawing(board, table, extent, o.pageSize, foot, svg, random, counts);
-        return {drawn, writeWholeFile(o.out, svg.document())};
-    }
-    if (suffix == QLatin1String("png")) {
-        QImage image(QSizeF(sheet * o.dpi / 1440.0).toSize(), QImage::Format_RGB32);
-        image.fill(Qt::white);
-        const int dpm = static_cast<int>(std::lround(o.dpi / 0.0254));
-        image.setDotsPerMeterX(dpm);
-        image.setDotsPerMeterY(dpm);
-        DrawResult drawn;
-        {
-            PageSurface page(image, sheet, o.dpi);
-            drawn = printDrawing(board, table, extent, o.pageSize, foot, page, random, counts);
-        }
-        return {drawn, savePicture(image, o.out, "PNG")};
-    }
-    // One PDF page, written whole through a temporary file.
-    QSaveFile file(o.out);
-    if (!file.open(QIODevice::WriteOnly))
-        return {{}, false};
-    DrawResult drawn;
-    {
-        QPdfWriter pdf(&file);
-        pdf.setPageLayout(layout);
-        pdf.setResolution(o.dpi);
-        pdf.setCreator(QStringLiteral("Kivotrek"));
-        PageSurface page(pdf, sheet, o.dpi);
-        if (!page.isActive())
-            return {{}, false};
-        drawn = printDrawing(board, table, extent, o.pageSize, foot, page, random, counts);
-        if (!page.end())
-            return {drawn, false};
-    }
-    return {drawn, commitWhole(file)};
+    const PageWrite w = writePage(o.out, suffix, o.dpi, board, table, extent, o.pageSize, foot, options);
+    return {w.drawn, w.written};
 }
 
 // A thread that is joined on every way out. A QThread, not a std::thread: Qt keeps data for
@@ -146,6 +104,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
     std::optional<BoardData> drills; // drill files and outlines are read once, whole
     DrillFrame frame;
     HoleCounts counts; // with --counts: what the drawing will draw, counted first
+    DrawingOptions options;
     QSemaphore inputsReady;
     JoiningThread inputs([&] {
         ReadOutcome read = readBoard(o.reader, o.input, table, extent, toStderr);
@@ -166,8 +125,10 @@ int runRender(const QStringList& args, int& argc, char** argv)
         }
         if (!inputFailure && o.counts) {
             countHoles(board, drills ? *drills : BoardData(), table, counts);
-            previewLayout.setCounts(&counts);
+            options.counts = &counts;
         }
+        options.marks = o.marks;
+        previewLayout.setOptions(options);
         if (!inputFailure && !o.page) {
             preview = std::make_unique<PreviewTarget>(suffix);
             if (drills)
@@ -195,7 +156,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
     std::pair<DrawResult, bool> written;
     if (o.page) {
         inputs.join();
-        written = drawPage(o, board, table, extent, suffix, o.counts ? &counts : nullptr);
+        written = drawPage(o, board, table, extent, suffix, options);
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
         if (!scaled)
@@ -229,6 +190,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
     case DrawResult::Ending::NoExtent:
         printErr(QStringLiteral("kivotrek-cli: drawing stopped: the board extent is 0, nothing drawn"));
         return finish(kStopped);
+    case DrawResult::Ending::Cancelled: // nothing here cancels
     case DrawResult::Ending::Stopped:
         printErr(drawn.line ? QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(*drawn.line)
                             : QStringLiteral("kivotrek-cli: drawing stopped: a hole or slot cannot be drawn"));

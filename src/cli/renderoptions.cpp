@@ -26,6 +26,8 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
             continue;
         } else if (a == QLatin1String("--counts")) {
             o.counts = true;
+        } else if (a == QLatin1String("--symbols")) {
+            o.marks = true;
         } else if (a == QLatin1String("--preview")) {
             o.preview = true;
         } else if (a == QLatin1String("--page")) {

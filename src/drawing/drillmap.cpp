@@ -5,6 +5,7 @@
 
 #include "common/cp932.h"
 #include "common/numbers.h"
+#include "drawing/symbols.h"
 #include "gerber/linecuts.h"
 #include "gerber/linereader.h"
 
@@ -79,9 +80,25 @@ QString countText(const RowCount& count)
 
 QString Layout::countSuffix(int i) const
 {
-    if (!counts_ || i < 0 || i >= HoleTable::kRows)
+    if (!options_.counts || i < 0 || i >= HoleTable::kRows)
         return QString();
-    return QStringLiteral(" ×") + countText((*counts_)[size_t(i)]);
+    return QStringLiteral(" ×") + countText((*options_.counts)[size_t(i)]);
+}
+
+void Layout::hole(Surface& surface, float x, float y, int i, Rgb color) const
+{
+    if (!options_.marks || i < 0)
+        surface.dot(x, y, color);
+    else
+        drawMark(surface, x, y, rowMark(i), std::max<int>(surface.penWidth(), markMinimum(surface)), color);
+}
+
+void Layout::legendMark(Surface& surface, float x, float y, int i, Rgb color) const
+{
+    if (!options_.marks || i < 0)
+        surface.dot(x, y, color);
+    else
+        drawMark(surface, x, y, rowMark(i), std::max<int>(surface.penWidth(), legendMarkMinimum(surface)), color);
 }
 
 QString toleranceText(const HoleRow& row)
@@ -256,6 +273,8 @@ public:
 
     // The colour of the rows the last tool selection chose.
     Rgb color() const { return color_; }
+    // True when the drawing ended because the user cancelled it.
+    bool cancelled() const { return cancelled_; }
 
     // One step; false when the drawing must end here.
     bool draw(const Step& step, const QString& dcode)
@@ -265,21 +284,58 @@ public:
             [&](Point at) {
                 const auto p = layout_.place(at.x, at.y);
                 if (p)
-                    s_.dot(float(p->first), float(p->second), color_);
-                return p.has_value();
+                    hole(float(p->first), float(p->second));
+                return p.has_value() && !cancelled_;
             },
             [&](Point from, Point to) {
                 const auto a = layout_.place(to.x, to.y);
                 const auto b = layout_.place(from.x, from.y);
                 if (a && b)
-                    s_.line(float(a->first), float(a->second), float(b->first), float(b->second), color_);
-                return a && b;
+                    segment(*b, *a, from.x == runEnd_.x && from.y == runEnd_.y);
+                runEnd_ = to;
+                return a && b && !cancelled_;
             });
     }
 
+    // A hole at a surface point, in the selected row's colour (or mark).
+    void hole(float x, float y)
+    {
+        inRun_ = false;
+        layout_.hole(s_, x, y, markRow_, color_);
+        tick();
+    }
+
 private:
+    // A pen-down move from a to b. With marks, a slot of a marked row is a thin line with the
+    // row's mark where it starts: a move that goes on from the last one's end is the same slot.
+    void segment(std::pair<int32_t, int32_t> a, std::pair<int32_t, int32_t> b, bool goesOn)
+    {
+        const auto [x1, y1] = a;
+        const auto [x2, y2] = b;
+        if (markRow_ < 0 || !layout_.marks()) {
+            s_.line(float(x2), float(y2), float(x1), float(y1), color_);
+        } else {
+            const int16_t pen = s_.penWidth();
+            const int size = std::max<int>(pen, layout_.markMinimum(s_));
+            s_.setPenWidth(int16_t(markStroke(size)));
+            s_.line(float(x2), float(y2), float(x1), float(y1), printableColor(color_));
+            s_.setPenWidth(pen);
+            if (!(inRun_ && goesOn))
+                layout_.hole(s_, float(x1), float(y1), markRow_, color_);
+        }
+        inRun_ = true;
+        tick();
+    }
+
+    void tick()
+    {
+        if (++drawn_ % kProgressEvery == 0 && layout_.options().progress)
+            cancelled_ = !layout_.options().progress(drawn_);
+    }
+
     bool selectTool(const QString& dcode)
     {
+        inRun_ = false;
         // Every matching row applies, in order: with duplicates the last one's pen and colour stay.
         for (int i = firstRow_; i < endRow_; ++i) {
             const HoleRow& row = table_.row(i);
@@ -290,11 +346,15 @@ private:
                 return false;
             s_.setPenWidth(*width);
             color_ = rowColor(row.color);
-            if (row.kind != HoleTable::outlineKind() && !layout_.legendCell(i, row, color_, s_))
+            const bool outline = row.kind == HoleTable::outlineKind();
+            markRow_ = outline ? -1 : i;
+            if (!outline && !layout_.legendCell(i, row, color_, s_))
                 return false;
         }
         return true;
     }
+
+    static constexpr qint64 kProgressEvery = 4096;
 
     const HoleTable& table_;
     const Layout& layout_;
@@ -303,6 +363,11 @@ private:
     int endRow_;
     PenWalk walk_;
     Rgb color_ {0, 0, 0};
+    int markRow_ = -1; // the row whose mark the holes take; none for the outline and before a tool
+    bool inRun_ = false; // the last thing drawn was a pen-down move
+    Point runEnd_; // where it ended
+    qint64 drawn_ = 0;
+    bool cancelled_ = false;
 };
 
 // A run of consecutive lines' steps, passed from the cutting thread to the drawing one.
@@ -334,7 +399,8 @@ QString drawingProblem(const DrawResult& result, const QString& path)
     // A board of several files names the file that ended the drawing.
     const QString& file = result.path.isEmpty() ? path : result.path;
     switch (result.ending) {
-    case DrawResult::Ending::Complete: return QString();
+    case DrawResult::Ending::Complete:
+    case DrawResult::Ending::Cancelled: return QString(); // the user knows
     case DrawResult::Ending::Stopped:
         return result.line ? msg::drawingStopped(*result.line) : msg::drawingStoppedSomewhere();
     case DrawResult::Ending::NoExtent: return file.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(file);
@@ -436,13 +502,15 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
         const auto p = x && y ? layout.place(*x, *y) : std::nullopt;
         if (!p)
             return stopped;
-        surface.dot(float(p->first), float(p->second), replay.color());
+        replay.hole(float(p->first), float(p->second));
+        if (replay.cancelled())
+            return {DrawResult::Ending::Cancelled};
     }
     Step s;
     for (const DrillSlot& sl : drill.slotHoles) {
         if (!select(sl.tool) || !step(Step::D02, sl.x1, sl.y1, s) || !replay.draw(s, QString())
             || !step(Step::D01, sl.x2, sl.y2, s) || !replay.draw(s, QString()))
-            return stopped;
+            return replay.cancelled() ? DrawResult {DrawResult::Ending::Cancelled} : stopped;
     }
     return {DrawResult::Ending::Complete, std::nullopt};
 }
@@ -648,7 +716,8 @@ DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const Board
     QString dcode;
     while (reader.next(line)) {
         if (!replay.draw(cutter.cut(line, dcode), dcode))
-            return {DrawResult::Ending::Stopped, reader.lineNumber()};
+            return replay.cancelled() ? DrawResult {DrawResult::Ending::Cancelled}
+                                      : DrawResult {DrawResult::Ending::Stopped, reader.lineNumber()};
     }
     return endOfFile(reader);
 }
@@ -772,7 +841,9 @@ DrawResult ReplayPipe::draw(const HoleTable& table, const Layout& layout, Surfac
         for (size_t i = 0; i < batch.steps.size() && !stopped; ++i) {
             const Step& step = batch.steps[i];
             if (!replay.draw(step, step.namesTool() ? batch.dcodes[tool++] : none)) {
-                result = {DrawResult::Ending::Stopped, batch.firstLine + static_cast<qint64>(i)};
+                result = replay.cancelled()
+                    ? DrawResult {DrawResult::Ending::Cancelled}
+                    : DrawResult {DrawResult::Ending::Stopped, batch.firstLine + static_cast<qint64>(i)};
                 stopped = true;
             }
         }

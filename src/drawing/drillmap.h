@@ -43,6 +43,16 @@ using HoleCounts = std::array<RowCount, HoleTable::kRows>;
 // A row's count as the table and the legend show it: "156", or "24+2" with slots.
 QString countText(const RowCount& count);
 
+// What the user chose to add to a drawing; nothing by default, and then the drawing is as it
+// always was.
+struct DrawingOptions {
+    const HoleCounts* counts = nullptr; // each legend cell ends with its count; the page prints totals
+    bool marks = false; // a mark of its own for each row, for black-and-white printing
+    // Told how many holes and slot pieces are drawn so far, every few thousand; false cancels
+    // the drawing, which then ends as Cancelled.
+    std::function<bool(qint64)> progress;
+};
+
 class Layout {
 public:
     virtual ~Layout() = default;
@@ -54,10 +64,26 @@ public:
 
     // With counts, each legend cell ends with "×" and its row's count, and the page leaves a
     // line under the legend for the totals. Without (the default) the legend is as it was.
-    void setCounts(const HoleCounts* counts) { counts_ = counts; }
-    const HoleCounts* counts() const { return counts_; }
+    void setCounts(const HoleCounts* counts) { options_.counts = counts; }
+    const HoleCounts* counts() const { return options_.counts; }
     // " ×156" for row i, or nothing without counts.
     QString countSuffix(int i) const;
+
+    // The counts, the marks and the progress together.
+    void setOptions(const DrawingOptions& options) { options_ = options; }
+    const DrawingOptions& options() const { return options_; }
+    // With marks, each row's holes and legend cell are drawn as the row's own mark (see
+    // drawMark), at least markMinimum() device pixels across; slots as a thin line with the
+    // mark where they start. Rows of the outline kind stay lines.
+    bool marks() const { return options_.marks; }
+    virtual int markMinimum(const Surface& surface) const = 0;
+    // The legend's marks are larger: they stand beside the legend's text.
+    virtual int legendMarkMinimum(const Surface& surface) const = 0;
+    // A hole of row i at (x, y): the pen's dot in the colour, or with marks the row's mark as
+    // large as that dot (or the minimum).
+    void hole(Surface& surface, float x, float y, int i, Rgb color) const;
+    // The same for the legend cell's mark.
+    void legendMark(Surface& surface, float x, float y, int i, Rgb color) const;
 
     // Surface point of a replay position: x = X + left, y = H - Y - bottom, in 32-bit integers
     // (board y grows upwards, surface y down); nothing outside the 32-bit range. Inline: it
@@ -87,7 +113,7 @@ protected:
     }
 
     float scale_ = 0.0f;
-    const HoleCounts* counts_ = nullptr;
+    DrawingOptions options_;
 
 private:
     int left_ = 0;
@@ -101,6 +127,7 @@ struct DrawResult {
         NoExtent, // no drawing scale: nothing replayed
         Unreadable, // the file could not be opened or read
         Stopped, // a line the drawing cannot handle: what came before stays drawn
+        Cancelled, // the user cancelled it while it was drawn
     };
     DrawResult() = default;
     DrawResult(Ending e, std::optional<qint64> l = std::nullopt, const QString& p = QString())

@@ -96,6 +96,25 @@ std::optional<int16_t> PageLayout::penWidth(const HoleRow& row, const Surface& s
     return width;
 }
 
+namespace {
+int pixelsOfMillimetres(double mm, const Surface& surface)
+{
+    return static_cast<int>(std::ceil(mm * 56.7 / static_cast<double>(surface.pixelSize())));
+}
+} // namespace
+
+int PageLayout::markMinimum(const Surface& surface) const
+{
+    // 1.2 mm on paper: a mark smaller than that cannot be told from the next one.
+    return pixelsOfMillimetres(1.2, surface);
+}
+
+int PageLayout::legendMarkMinimum(const Surface& surface) const
+{
+    // Beside 16-point digits; a legend line is 7 mm high.
+    return pixelsOfMillimetres(2.4, surface);
+}
+
 int32_t PageLayout::dotColumn(int c) const
 {
     // 2 x m in 32 bits, so sheets wider than 16383 twips keep their third column.
@@ -120,7 +139,7 @@ bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) co
     const int c = i % 3;
     s.cursor.x = static_cast<float>(dotColumn(c));
     s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 300);
-    s.dot(s.cursor.x, s.cursor.y, color);
+    legendMark(s, s.cursor.x, s.cursor.y, i, color);
     s.cursor.x += 300;
     s.cursor.y -= 200;
     s.setFontSize(16);
@@ -159,16 +178,16 @@ DrawResult printDrawing(const QString& path, const HoleTable& table, const Board
 }
 
 DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardExtent& extent,
-    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random, const HoleCounts* counts)
+    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random, const DrawingOptions& options)
 {
     PageLayout layout(sizeText);
-    layout.setCounts(counts);
+    layout.setOptions(options);
     const DrawResult drawn = drawBoard(board, table, extent, layout, page);
     if (drawn.ending != DrawResult::Ending::Complete)
         return drawn;
-    if (counts) {
+    if (options.counts) {
         // The totals on the line under the legend's last line, in black.
-        const HoleTotals t = holeTotals(*counts, table);
+        const HoleTotals t = holeTotals(*options.counts, table);
         const int lines = (table.rowsWithDiameter() + 2) / 3;
         page.cursor.x = static_cast<float>(layout.dotColumn(0));
         page.cursor.y = static_cast<float>(kLegendPitch * lines + 300 - 200);

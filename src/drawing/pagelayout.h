@@ -33,6 +33,8 @@ public:
     bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) override;
     std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const override;
     bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const override;
+    int markMinimum(const Surface& surface) const override; // 1.2 mm
+    int legendMarkMinimum(const Surface& surface) const override; // 2.4 mm
 
     // The sheet in twips, as 16-bit values, and the shorter of its two sides.
     int16_t height() const { return h_; }
@@ -73,10 +75,11 @@ DrawResult printDrawing(const QString& path, const HoleTable& table, const Board
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random);
 
 // The same for a board of any files (drawn in the frame of the board). With counts, each legend
-// cell ends with its row's count and the totals follow on a line under the legend.
+// cell ends with its row's count and the totals follow on a line under the legend; with marks,
+// each row's holes are its own mark.
 DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random,
-    const HoleCounts* counts = nullptr);
+    const DrawingOptions& options = {});
 
 // The totals by kind, as the page and the main window show them.
 QString totalsLine(const HoleTotals& totals);

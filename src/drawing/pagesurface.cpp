@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPageSize>
+#include <QPolygonF>
 
 namespace kivotrek {
 
@@ -57,6 +58,32 @@ void PageSurface::line(float x1, float y1, float x2, float y2, Rgb color)
     painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);
     painter_.drawLine(QPointF(px(x1), px(y1)), QPointF(px(x2), px(y2)));
+}
+
+void PageSurface::ring(float x, float y, float radius, Rgb color)
+{
+    if (!isActive())
+        return;
+    painter_.setPen(QPen(qcolor(color), penWidth()));
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawEllipse(QPointF(px(x), px(y)), px(radius), px(radius));
+}
+
+void PageSurface::polygon(const QPointF* points, int count, Rgb color, bool filled)
+{
+    if (!isActive() || count < 2)
+        return;
+    QPolygonF figure;
+    for (int i = 0; i < count; ++i)
+        figure << QPointF(px(float(points[i].x())), px(float(points[i].y())));
+    if (filled) {
+        painter_.setPen(Qt::NoPen);
+        painter_.setBrush(qcolor(color));
+    } else {
+        painter_.setPen(QPen(qcolor(color), penWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter_.setBrush(Qt::NoBrush);
+    }
+    painter_.drawPolygon(figure);
 }
 
 void PageSurface::drawImage(const QImage& picture, float x, float y)

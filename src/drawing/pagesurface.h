@@ -27,6 +27,8 @@ public:
     float height() const override { return float(sheet_.height()); }
     void dot(float x, float y, Rgb color) override;
     void line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void ring(float x, float y, float radius, Rgb color) override;
+    void polygon(const QPointF* points, int count, Rgb color, bool filled) override;
     void drawImage(const QImage& picture, float x, float y) override;
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 
@@ -58,6 +60,8 @@ public:
     float height() const override { return float(sheet_.height()); }
     void dot(float, float, Rgb) override { }
     void line(float, float, float, float, Rgb) override { }
+    void ring(float, float, float, Rgb) override { }
+    void polygon(const QPointF*, int, Rgb, bool) override { }
     void drawImage(const QImage&, float, float) override { }
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 

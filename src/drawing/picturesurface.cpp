@@ -1,6 +1,7 @@
 #include "drawing/picturesurface.h"
 
 #include <QPainter>
+#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 
@@ -110,6 +111,34 @@ void PictureSurface::line(float x1, float y1, float x2, float y2, Rgb color)
     pen.setCosmetic(true);
     p.setPen(pen);
     p.drawLine(QPointF(toPixels(x1), toPixels(y1)), QPointF(toPixels(x2), toPixels(y2)));
+}
+
+void PictureSurface::ring(float x, float y, float radius, Rgb color)
+{
+    QPainter p(&image_);
+    QPen pen(qcolor(color), penWidth());
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    p.drawEllipse(QPointF(toPixels(x), toPixels(y)), toPixels(radius), toPixels(radius));
+}
+
+void PictureSurface::polygon(const QPointF* points, int count, Rgb color, bool filled)
+{
+    if (count < 2)
+        return;
+    QPolygonF figure;
+    for (int i = 0; i < count; ++i)
+        figure << QPointF(toPixels(float(points[i].x())), toPixels(float(points[i].y())));
+    QPainter p(&image_);
+    if (filled) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(qcolor(color));
+    } else {
+        QPen pen(qcolor(color), penWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        pen.setCosmetic(true);
+        p.setPen(pen);
+    }
+    p.drawPolygon(figure);
 }
 
 void PictureSurface::drawImage(const QImage& picture, float x, float y)

@@ -21,6 +21,8 @@ public:
     float height() const override { return heightTwips_; }
     void dot(float x, float y, Rgb color) override;
     void line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void ring(float x, float y, float radius, Rgb color) override;
+    void polygon(const QPointF* points, int count, Rgb color, bool filled) override;
     void drawImage(const QImage& picture, float x, float y) override;
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 

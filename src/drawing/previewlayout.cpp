@@ -36,12 +36,22 @@ std::optional<int16_t> PreviewLayout::penWidth(const HoleRow& row, const Surface
     return static_cast<int16_t>(f);
 }
 
+int PreviewLayout::markMinimum(const Surface&) const
+{
+    return kMarkMinimum;
+}
+
+int PreviewLayout::legendMarkMinimum(const Surface&) const
+{
+    return kLegendMarkMinimum;
+}
+
 bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) const
 {
     static constexpr int kColumns[3] = {150, 1650, 3150};
     s.cursor.x = static_cast<float>(kColumns[i % 3]);
     s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 100);
-    s.dot(s.cursor.x, s.cursor.y, color);
+    legendMark(s, s.cursor.x, s.cursor.y, i, color);
     s.cursor.x += 200;
     s.cursor.y -= 70;
     s.setFontSize(7);
@@ -62,11 +72,11 @@ DrawResult drawPreview(
 }
 
 DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface,
-    const HoleCounts* counts)
+    const DrawingOptions& options)
 {
     surface.clear();
     PreviewLayout layout;
-    layout.setCounts(counts);
+    layout.setOptions(options);
     return drawBoard(board, table, extent, layout, surface);
 }
 

@@ -12,10 +12,14 @@ public:
     bool prepare(const HoleTable& table, const BoardExtent& extent, Surface& surface) override;
     std::optional<int16_t> penWidth(const HoleRow& row, const Surface& surface) const override;
     bool legendCell(int i, const HoleRow& row, Rgb color, Surface& surface) const override;
+    int markMinimum(const Surface& surface) const override;
+    int legendMarkMinimum(const Surface& surface) const override;
 
     int16_t height() const { return h_; }
 
     static constexpr int kLegendPitch = 200;
+    static constexpr int kMarkMinimum = 9; // pixels: the smallest mark a screen shows legibly
+    static constexpr int kLegendMarkMinimum = 11; // within a legend line of 200 twips
     static constexpr int kOffset = 150;
 
 private:
@@ -31,10 +35,10 @@ bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& 
 DrawResult drawPreview(
     const QString& path, const HoleTable& table, const BoardExtent& extent, Surface& surface);
 
-// The same for a board of any files (drawn in the frame of the board).
-// With counts, each legend cell ends with its row's count.
+// The same for a board of any files (drawn in the frame of the board), with the options (counts
+// in the legend, marks).
 DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface,
-    const HoleCounts* counts = nullptr);
+    const DrawingOptions& options = {});
 
 // Size of the preview picture in twips.
 constexpr int kPreviewWidthTwips = 6855;

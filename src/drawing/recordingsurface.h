@@ -11,12 +11,14 @@ namespace kivotrek {
 class RecordingSurface : public Surface {
 public:
     struct Op {
-        enum Kind { Clear, Dot, Line, Text, Image } kind = Clear;
+        enum Kind { Clear, Dot, Line, Text, Image, Ring, Polygon } kind = Clear;
         float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
         Rgb color {};
         int16_t width = 0;
         float fontSize = 0;
         QString text;
+        std::vector<QPointF> points; // of a polygon
+        bool filled = false; // a filled polygon
     };
 
     RecordingSurface(float width, float height, float pixelSize = 15.0f, float lineHeight = 150.0f)
@@ -31,6 +33,17 @@ public:
     void line(float x1, float y1, float x2, float y2, Rgb c) override
     {
         ops.push_back(op(Op::Line, x1, y1, x2, y2, c));
+    }
+    void ring(float x, float y, float radius, Rgb c) override
+    {
+        ops.push_back(op(Op::Ring, x, y, x + radius, y, c));
+    }
+    void polygon(const QPointF* points, int count, Rgb c, bool filled) override
+    {
+        Op o = op(Op::Polygon, 0, 0, 0, 0, c);
+        o.points.assign(points, points + count);
+        o.filled = filled;
+        ops.push_back(o);
     }
     void drawImage(const QImage& p, float x, float y) override
     {

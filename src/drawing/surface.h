@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 #include <QSizeF>
 #include <QString>
 #include <cstdint>
@@ -37,6 +38,11 @@ public:
     virtual void dot(float x, float y, Rgb color) = 0;
     // A straight segment as thick as the pen, with round ends.
     virtual void line(float x1, float y1, float x2, float y2, Rgb color) = 0;
+    // An open circle of the radius (twips) centred on (x, y), its line as thick as the pen.
+    virtual void ring(float x, float y, float radius, Rgb color) = 0;
+    // A closed figure through the points (twips): filled, or its edges as thick as the pen
+    // with round corners.
+    virtual void polygon(const QPointF* points, int count, Rgb color, bool filled) = 0;
 
     float fontSize() const { return fontSize_; }
     void setFontSize(float points) { fontSize_ = points; }

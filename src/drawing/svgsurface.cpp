@@ -61,6 +61,29 @@ void SvgSurface::line(float x1, float y1, float x2, float y2, Rgb color)
         + "\" stroke-linecap=\"round\"/>\n";
 }
 
+void SvgSurface::ring(float x, float y, float radius, Rgb color)
+{
+    body_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(radius) + "\" fill=\"none\" stroke=\""
+        + hex(color) + "\" stroke-width=\"" + num(penWidth() * double(pixelSize())) + "\"/>\n";
+}
+
+void SvgSurface::polygon(const QPointF* points, int count, Rgb color, bool filled)
+{
+    if (count < 2)
+        return;
+    QByteArray list;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            list += ' ';
+        list += num(points[i].x()) + ',' + num(points[i].y());
+    }
+    if (filled)
+        body_ += "<polygon points=\"" + list + "\" fill=\"" + hex(color) + "\"/>\n";
+    else
+        body_ += "<polygon points=\"" + list + "\" fill=\"none\" stroke=\"" + hex(color) + "\" stroke-width=\""
+            + num(penWidth() * double(pixelSize())) + "\" stroke-linejoin=\"round\"/>\n";
+}
+
 void SvgSurface::drawText(float x, float y, const QString& text)
 {
     body_ += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(fontSize() * 20.0)

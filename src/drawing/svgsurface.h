@@ -8,8 +8,9 @@ namespace kivotrek {
 
 // A surface that writes SVG, so that drawings can be checked and used elsewhere: the viewBox is
 // in twips (one user unit is one twip, origin top-left); a dot is a <circle>, a segment a
-// <line> with round caps, a text a <text> at its top-left corner, a picture an <image>; pen
-// sizes are converted from device pixels at the given resolution. Elements come in drawing order.
+// <line> with round caps, a ring a <circle> with a stroke and no fill, a figure a <polygon>, a
+// text a <text> at its top-left corner, a picture an <image>; pen sizes are converted from
+// device pixels at the given resolution. Elements come in drawing order.
 class SvgSurface : public Surface {
 public:
     SvgSurface(float widthTwips, float heightTwips, double dpi = 96.0);
@@ -19,6 +20,8 @@ public:
     float height() const override { return height_; }
     void dot(float x, float y, Rgb color) override;
     void line(float x1, float y1, float x2, float y2, Rgb color) override;
+    void ring(float x, float y, float radius, Rgb color) override;
+    void polygon(const QPointF* points, int count, Rgb color, bool filled) override;
     void drawImage(const QImage& picture, float x, float y) override;
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 

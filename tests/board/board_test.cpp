@@ -330,9 +330,11 @@ TEST(Counts, TheLegendWithCountsAndNothingElseChanged)
     const ReadBoard b({example("board-PTH.drl"), example("board-NPTH.drl")}, example("board-Edge_Cuts.gbr"));
     HoleCounts counts;
     countHoles(b.board, b.table, counts);
+    DrawingOptions withCounts;
+    withCounts.counts = &counts;
     RecordingSurface plain(6855, 6300), counted(6855, 6300);
     drawPreview(b.board, b.table, b.extent, plain);
-    drawPreview(b.board, b.table, b.extent, counted, &counts);
+    drawPreview(b.board, b.table, b.extent, counted, withCounts);
     // The same drawing, element for element, but each legend text ends with its row's count.
     ASSERT_EQ(plain.ops.size(), counted.ops.size());
     int texts = 0;
@@ -363,7 +365,7 @@ TEST(Counts, TheLegendWithCountsAndNothingElseChanged)
     RecordingSurface pageCounted(11906, 16838, 2.4f, 240.0f);
     BasicRandom r1, r2;
     printDrawing(b.board, b.table, b.extent, QStringLiteral("自動(A4縦)"), {}, page, r1);
-    printDrawing(b.board, b.table, b.extent, QStringLiteral("自動(A4縦)"), {}, pageCounted, r2, &counts);
+    printDrawing(b.board, b.table, b.extent, QStringLiteral("自動(A4縦)"), {}, pageCounted, r2, withCounts);
     QStringList pageTexts;
     for (const Op& op : pageCounted.only(Op::Text))
         pageTexts << op.text;

@@ -723,3 +723,32 @@ TEST(CliRender, CountsInTheLegendOnlyWhenAskedFor)
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_TRUE(test::readAll(png).contains(QStringLiteral("2.00  NTH ×2<").toUtf8()));
 }
+
+TEST(CliRender, SymbolsOnlyWhenAskedFor)
+{
+    test::Scratch dir;
+    const QString pth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl");
+    const QString plain = dir.path(QStringLiteral("plain.svg"));
+    const QString marked = dir.path(QStringLiteral("marked.svg"));
+    for (const QString& svg : {plain, marked}) {
+        QStringList args = {QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--page"), QStringLiteral("自動(A4縦)"),
+            QStringLiteral("-o"), svg, pth};
+        if (svg == marked)
+            args.insert(1, QStringLiteral("--symbols"));
+        const CliRun r = cli(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    }
+    // Row 1's holes are open circles, row 4's squares; without the option every hole a dot.
+    const QByteArray withMarks = test::readAll(marked);
+    const QByteArray without = test::readAll(plain);
+    EXPECT_EQ(withMarks.count("fill=\"none\" stroke="), (25 + 1) + (10 + 1) + (5 + 1) + (4 + 1) + (3 + 1) + (4 + 1))
+        << "rings and open figures of rows 1, 4 to 8 and their legend cells";
+    EXPECT_EQ(without.count("fill=\"none\""), 0);
+    EXPECT_EQ(without.count("<polygon"), 0);
+
+    const QString preview = dir.path(QStringLiteral("p.png"));
+    const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--symbols"), QStringLiteral("--excellon"),
+        QStringLiteral("--preview"), QStringLiteral("-o"), preview, pth});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_FALSE(QImage(preview).isNull());
+}
