@@ -9,7 +9,10 @@ OUT=$ROOT/docs/screenshots
 APP=$BUILD/src/kivotrek
 
 source "$ROOT/scripts/xvfb.sh"
-start_xvfb 'pkill -f "$APP" 2>/dev/null || true'
+# The options of 表示 are remembered in the user's settings: a folder of this run instead.
+XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME
+start_xvfb 'pkill -f "$APP" 2>/dev/null || true; rm -rf "$XDG_CONFIG_HOME"'
 
 cd "$ROOT/examples"
 [ -e "$BUILD/src/image.bmp" ] || cp image.bmp "$BUILD/src/image.bmp"
@@ -30,6 +33,10 @@ click() { # window-relative x, y
     sleep 0.6
 }
 shot() { import -window "$1" "$OUT/$2"; echo "wrote $2"; }
+preview() { # 表示 → プレビュー
+    click "$1" 80 10
+    click "$1" 120 34
+}
 
 "$APP" >/dev/null 2>&1 &
 main=$(window "穴区分け図")
@@ -46,8 +53,7 @@ shot "$main" 02-read.png
 click "$main" 30 10
 click "$main" 110 178
 shot "$main" 03-settings.png
-# 表示
-click "$main" 80 10
+preview "$main"
 preview=$(window "プレビュー")
 sleep 0.5
 shot "$preview" 04-preview.png
@@ -65,7 +71,7 @@ sleep 0.5
 main=$(window "穴区分け図")
 sleep 0.8
 shot "$main" 07-excellon.png
-click "$main" 80 10
+preview "$main"
 preview=$(window "プレビュー")
 sleep 0.5
 shot "$preview" 08-excellon-preview.png
@@ -85,10 +91,25 @@ xdotool mousemove $((X + 38)) $((Y + 237))
 sleep 1.5
 import -window root -crop "${WIDTH}x$((HEIGHT))+${X}+${Y}" +repage "$OUT/09-board-tooltip.png"
 echo "wrote 09-board-tooltip.png"
-click "$main" 80 10
+preview "$main"
 preview=$(window "プレビュー")
 sleep 0.5
 shot "$preview" 10-board-preview.png
+# 表示 → 凡例に穴数を表示, then 記号で描く（白黒印刷向け）: the open preview follows each.
+click "$main" 80 10
+click "$main" 130 62
+click "$main" 80 10
+click "$main" 130 87
+click "$main" 80 10
+eval "$(xdotool getwindowgeometry --shell "$main")"
+import -window root -crop "420x110+${X}+${Y}" +repage "$OUT/11-view-menu.png"
+echo "wrote 11-view-menu.png"
+xdotool key Escape
+sleep 0.5
+shot "$preview" 12-board-symbols-preview.png
 
 "$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
 echo "wrote 05-page.png"
+"$BUILD/src/kivotrek-cli" render --counts --symbols --page "自動(A4縦)" --dpi 100 -o "$OUT/13-page-symbols.png" \
+    board-PTH-drl.gbr board-NPTH.drl --outline board-Edge_Cuts.gbr
+echo "wrote 13-page-symbols.png"

@@ -1,7 +1,13 @@
 #include "app/commondialog.h"
 
+#include "app/prompts.h"
+#include "common/fileio.h"
+#include "common/messages.h"
+
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -91,6 +97,28 @@ bool QtCommonDialog::showPrinter(QWidget* parent, QPrinter& printer)
         return false;
     setDefaultPrinter(printer);
     return true;
+}
+
+QString askSavePath(CommonDialog& dialog, Prompts& prompts, QWidget* parent, const QString& filter,
+    const QString& suffix, const QStringList& drawnFiles)
+{
+    dialog.cancelError = true;
+    dialog.filter = filter;
+    if (!drawnFiles.isEmpty()) {
+        const QFileInfo drawn(drawnFiles.front());
+        dialog.fileName = drawn.dir().filePath(drawn.completeBaseName() + QLatin1Char('.') + suffix);
+    }
+    dialog.flags |= CommonDialog::kOverwritePrompt;
+    if (!dialog.showSave(parent) || dialog.fileName.isEmpty())
+        return QString(); // a cancel ends the command silently
+    const QString path = dialog.fileName;
+    for (const QString& drawn : drawnFiles) {
+        if (isSameFile(path, drawn)) {
+            prompts.message(parent, msg::cannotOverwriteDrawnFile(path), msg::title());
+            return QString();
+        }
+    }
+    return path;
 }
 
 } // namespace kivotrek

@@ -2,11 +2,14 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class QPrinter;
 
 namespace kivotrek {
+
+class Prompts;
 
 // The main window's one shared dialog for opening and saving files, choosing a colour and
 // choosing a printer. What a command sets on it (filter, file name, cancel-is-error, flags)
@@ -49,5 +52,12 @@ private:
     bool showFile(QWidget* parent, bool save);
     static void setDefaultPrinter(const QPrinter& printer);
 };
+
+// Asks where to save a file made from the drawn files: the dialog offers the first one's name
+// with the suffix, beside it, and asks before replacing a file. A name of a drawn file is
+// refused with a message, as a save would replace the drill data. Empty when the user cancelled
+// or the name was refused.
+QString askSavePath(CommonDialog& dialog, Prompts& prompts, QWidget* parent, const QString& filter,
+    const QString& suffix, const QStringList& drawnFiles);
 
 } // namespace kivotrek

@@ -6,6 +6,7 @@
 #include "app/aboutbox.h"
 #include "app/colorswatch.h"
 #include "app/helpviewer.h"
+#include "app/drawingprogress.h"
 #include "app/previewwindow.h"
 #include "app/tabcontrol.h"
 #include "app/tablelayout.h"
@@ -175,6 +176,8 @@ void MainWindow::buildTopStrip(QWidget* client)
     sizeChoice->addItems(sizeChoices());
     sizeChoice->setEditText(sizeChoices().first());
     place(sizeChoice, 8400, 1335, extra, 0);
+    connect(sizeChoice, &QComboBox::currentTextChanged, this, &MainWindow::showPageInPreview);
+    connect(productCodeEdit, &QLineEdit::textChanged, this, &MainWindow::showPageInPreview);
 
     QLabel* percent = label(client, QStringLiteral("％"), QRect());
     percent->setObjectName(QStringLiteral("percentLabel"));
@@ -344,7 +347,20 @@ void MainWindow::buildMenu()
     add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings)
         ->setEnabled(false);
     add(f, "saveDrillTable", QStringLiteral("穴数一覧の保存 (CSV)"), &MainWindow::saveDrillTable);
-    add(bar, "showPreview", QStringLiteral("表示"), &MainWindow::showPreview);
+    // 表示: the preview first, then the drawing's options, remembered between runs.
+    QMenu* v = bar->addMenu(QStringLiteral("表示"));
+    v->setObjectName(QStringLiteral("viewMenu"));
+    add(v, "showPreview", msg::previewCaption(), &MainWindow::showPreview);
+    v->addSeparator();
+    const auto option = [this, v](const char* name, const QString& caption, const QString& key) {
+        QAction* a = v->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setCheckable(true);
+        a->setChecked(viewSettings().value(key, false).toBool());
+        connect(a, &QAction::toggled, this, [this, key](bool on) { setViewOption(key, on); });
+    };
+    option("showCountsInLegend", QStringLiteral("凡例に穴数を表示"), QStringLiteral("view/countsInLegend"));
+    option("drawSymbols", QStringLiteral("記号で描く（白黒印刷向け）"), QStringLiteral("view/symbols"));
     add(bar, "print", QStringLiteral("印刷"), &MainWindow::print);
     QMenu* h = bar->addMenu(QStringLiteral("ヘルプ"));
     h->setObjectName(QStringLiteral("helpMenu"));
@@ -718,20 +734,11 @@ void MainWindow::saveDrillTable()
         showMessage(msg::noFileRead());
         return;
     }
-    dialog_->cancelError = true;
-    dialog_->filter = msg::drillTableFilter();
-    const QFileInfo first(board_.mainPath());
-    dialog_->fileName = first.dir().filePath(first.completeBaseName() + QStringLiteral(".csv"));
-    dialog_->flags |= CommonDialog::kOverwritePrompt;
-    if (!dialog_->showSave(this) || dialog_->fileName.isEmpty())
-        return; // a cancel ends the command silently
-    const QString path = dialog_->fileName;
-    for (const QString& read : board_.paths()) {
-        if (isSameFile(path, read)) { // a drill file is not replaced by its table
-            showMessage(msg::cannotOverwriteDrawnFile(path));
-            return;
-        }
-    }
+    // A drill file is never replaced by its table.
+    const QString path =
+        askSavePath(*dialog_, *prompts_, this, msg::drillTableFilter(), QStringLiteral("csv"), board_.paths());
+    if (path.isEmpty())
+        return;
     if (!writeWholeFile(path, drillTableCsv(table_, holeCounts())))
         showMessage(msg::cannotSave(path));
 }
@@ -761,6 +768,44 @@ PreviewWindow* MainWindow::previewWindow() const
     return preview_;
 }
 
+QSettings MainWindow::viewSettings()
+{
+    // Kept apart from KIVOTREK.INI, whose format stays as it is: ~/.config/Kivotrek/Kivotrek.conf.
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kivotrek"), QStringLiteral("Kivotrek"));
+}
+
+void MainWindow::setViewOption(const QString& key, bool on)
+{
+    QSettings settings = viewSettings();
+    settings.setValue(key, on);
+    settings.sync();
+    // An open preview shows the option at once.
+    if (preview_ && preview_->isVisible() && !board_.isEmpty() && checkTable())
+        drawPreview();
+}
+
+DrawingOptions MainWindow::drawingOptions(const HoleCounts& counts) const
+{
+    DrawingOptions o;
+    if (QAction* a = menuAction(QStringLiteral("showCountsInLegend")); a && a->isChecked())
+        o.counts = &counts;
+    if (QAction* a = menuAction(QStringLiteral("drawSymbols")); a && a->isChecked())
+        o.marks = true;
+    return o;
+}
+
+qint64 MainWindow::holesDrawn() const
+{
+    const HoleTotals t = holeTotals(holeCounts(), table_);
+    return t.all;
+}
+
+void MainWindow::showPageInPreview()
+{
+    if (preview_)
+        preview_->setPage(sizeChoice->currentText(), PageFoot {logo(), productCodeEdit->text()});
+}
+
 void MainWindow::drawPreview()
 {
     if (!preview_) {
@@ -773,8 +818,20 @@ void MainWindow::drawPreview()
     preview_->raise();
     const QString path = board_.mainPath();
     preview_->setDrawnFiles(board_.paths());
+    // The picture's source, for the window's saves that draw it again.
+    DrawnSource source;
+    source.board = board_;
+    source.table = table_;
+    source.extent = extent_;
+    source.counts = holeCounts();
+    const DrawingOptions options = drawingOptions(source.counts);
+    source.withCounts = options.counts != nullptr;
+    source.marks = options.marks;
+    source.holes = holesDrawn();
+    preview_->setSource(source);
+    showPageInPreview();
     // A drawing that stops early keeps what it drew, and the user is told why it stopped.
-    const DrawResult drawn = ::kivotrek::drawPreview(board_, table_, extent_, preview_->surface());
+    const DrawResult drawn = ::kivotrek::drawPreview(board_, table_, extent_, preview_->surface(), options);
     preview_->pictureBox->update();
     const QString problem = drawingProblem(drawn, path);
     if (!problem.isEmpty())
@@ -817,7 +874,10 @@ void MainWindow::print()
     }
     QString problem;
     if (!printDrawing(&problem)) {
-        showMessage(problem); // nothing was printed: no question about the default printer
+        // Nothing was printed: no question about the default printer (and after a cancel no
+        // message either).
+        if (!problem.isEmpty())
+            showMessage(problem);
         return;
     }
     QCoreApplication::processEvents();
@@ -842,9 +902,11 @@ bool MainWindow::printDrawing(QString* problem)
 
     // A drawing that cannot be completed starts no print job at all: try it on a page that
     // draws nothing first (the colour generator is only taken on the real page).
+    const HoleCounts counts = holeCounts();
+    DrawingOptions options = drawingOptions(counts);
     ProbeSurface probe(sheet, dpi);
     BasicRandom trial = random_;
-    const DrawResult tried = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, probe, trial);
+    const DrawResult tried = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, probe, trial, options);
     if (tried.ending != DrawResult::Ending::Complete)
         return fail(drawingProblem(tried, path));
 
@@ -854,10 +916,17 @@ bool MainWindow::printDrawing(QString* problem)
     PageSurface page(pr, sheet, dpi);
     if (!page.isActive())
         return fail(msg::cannotStartPrinting(printerName));
-    const DrawResult r = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, page, random_);
+    // A large board shows its progress and may be cancelled: then no page is sent.
+    DrawingProgress progress(this, holesDrawn());
+    options.progress = progress.callback();
+    const DrawResult r = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, page, random_, options);
     if (r.ending != DrawResult::Ending::Complete) {
-        pr.abort(); // the file changed under us: do not send a partial page
+        pr.abort(); // cancelled, or the file changed under us: do not send a partial page
         page.end();
+        // A PDF printer has written part of the page into its file (emptied when the page
+        // began): no half document is left.
+        if (pr.outputFormat() == QPrinter::PdfFormat && !pr.outputFileName().isEmpty())
+            QFile::remove(pr.outputFileName());
         return fail(drawingProblem(r, path));
     }
     return page.end() || fail(msg::cannotStartPrinting(printerName));

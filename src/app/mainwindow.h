@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSettings>
 #include <array>
 #include <memory>
 
@@ -90,6 +91,10 @@ public:
     bool printDrawing(QString* problem = nullptr);
     // The printer the print dialog sets up; it keeps its settings from one print to the next.
     QPrinter& printer();
+    // The options of 表示 for a drawing with the counts (counts in the legend, symbols).
+    DrawingOptions drawingOptions(const HoleCounts& counts) const;
+    // Where the options of 表示 are remembered between runs (not in KIVOTREK.INI).
+    static QSettings viewSettings();
 
 public slots:
     void readStandardGerber();
@@ -134,6 +139,9 @@ private:
     void addChosenFile(const QString& path, bool outline);
     void showBoard(); // the path label and the D-codes' files
     void showReadMessages(const QStringList& said);
+    void setViewOption(const QString& key, bool on);
+    qint64 holesDrawn() const; // holes and slots the drawing draws
+    void showPageInPreview(); // the size choice, logo and product code to the preview's PDF
     QComboBox* makeCombo(QWidget* page, const QStringList& items, const QRect& geometry);
 
     Twips tw_;

@@ -5,7 +5,9 @@
 #include "app/twips.h"
 #include "common/fileio.h"
 #include "common/messages.h"
+#include "app/drawingprogress.h"
 #include "drawing/bitmapexport.h"
+#include "drawing/pageexport.h"
 #include "drawing/previewlayout.h"
 
 #include <QDir>
@@ -59,6 +61,15 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     exportAction = menuBar()->addAction(QStringLiteral("BitmapExport"));
     exportAction->setObjectName(QStringLiteral("exportAction"));
     connect(exportAction, &QAction::triggered, this, &PreviewWindow::exportBitmap);
+    savePdfAction = menuBar()->addAction(QStringLiteral("PDFに保存"));
+    savePdfAction->setObjectName(QStringLiteral("savePdfAction"));
+    connect(savePdfAction, &QAction::triggered, this, &PreviewWindow::savePdf);
+    saveSvgAction = menuBar()->addAction(QStringLiteral("SVGに保存"));
+    saveSvgAction->setObjectName(QStringLiteral("saveSvgAction"));
+    connect(saveSvgAction, &QAction::triggered, this, &PreviewWindow::saveSvg);
+    savePngAction = menuBar()->addAction(QStringLiteral("PNGに保存"));
+    savePngAction->setObjectName(QStringLiteral("savePngAction"));
+    connect(savePngAction, &QAction::triggered, this, &PreviewWindow::savePng);
 
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
 }
@@ -67,25 +78,75 @@ PreviewWindow::~PreviewWindow() = default;
 
 void PreviewWindow::exportBitmap()
 {
-    dialog_.cancelError = true;
-    dialog_.filter = msg::bitmapFilter();
-    if (!drawnFiles_.isEmpty()) {
-        // The drawn file's own name would replace the drill data with a picture at one Enter.
-        const QFileInfo drawn(drawnFiles_.front());
-        dialog_.fileName = drawn.dir().filePath(drawn.completeBaseName() + QStringLiteral(".bmp"));
-    }
-    dialog_.flags |= CommonDialog::kOverwritePrompt;
-    if (!dialog_.showSave(this))
-        return; // a cancel ends the command silently
-    const QString path = dialog_.fileName;
-    for (const QString& drawn : drawnFiles_) {
-        if (isSameFile(path, drawn)) {
-            prompts_.message(this, msg::cannotOverwriteDrawnFile(path), msg::title());
-            return;
-        }
-    }
-    if (!saveBitmap(surface_->image(), path))
+    // The drawn file's own name would replace the drill data with a picture at one Enter.
+    const QString path = askSavePath(dialog_, prompts_, this, msg::bitmapFilter(), QStringLiteral("bmp"), drawnFiles_);
+    if (!path.isEmpty() && !saveBitmap(surface_->image(), path))
         prompts_.message(this, msg::cannotSave(path), msg::title());
+}
+
+void PreviewWindow::savePng()
+{
+    const QString path = askSavePath(dialog_, prompts_, this, msg::pngFilter(), QStringLiteral("png"), drawnFiles_);
+    if (!path.isEmpty() && !savePicture(surface_->image(), path, "PNG"))
+        prompts_.message(this, msg::cannotSave(path), msg::title());
+}
+
+void PreviewWindow::setPage(const QString& sizeText, const PageFoot& foot)
+{
+    if (source_) {
+        source_->sizeText = sizeText;
+        source_->foot = foot;
+    }
+}
+
+DrawingOptions PreviewWindow::options() const
+{
+    DrawingOptions o;
+    if (source_) {
+        o.counts = source_->withCounts ? &source_->counts : nullptr;
+        o.marks = source_->marks;
+    }
+    return o;
+}
+
+template <typename Write> void PreviewWindow::saveDrawing(const QString& path, Write write)
+{
+    if (path.isEmpty() || !source_)
+        return;
+    DrawingOptions o = options();
+    DrawingProgress progress(this, source_->holes);
+    o.progress = progress.callback();
+    const PageWrite w = write(o);
+    if (w.drawn.ending == DrawResult::Ending::Cancelled)
+        return; // the user knows; no file was left
+    // A drawing that stopped early is saved as far as it came, as the picture shows it.
+    const QString problem = drawingProblem(w.drawn, source_->board.mainPath());
+    if (!w.written)
+        prompts_.message(this, msg::cannotSave(path), msg::title());
+    else if (!problem.isEmpty())
+        prompts_.message(this, problem, msg::title());
+}
+
+void PreviewWindow::savePdf()
+{
+    if (source_ && !sizeTextHasScale(source_->sizeText)) {
+        prompts_.message(this, msg::sizeNotANumber(source_->sizeText), msg::title());
+        return; // the page would hold the legend without the board
+    }
+    const QString path = askSavePath(dialog_, prompts_, this, msg::pdfFilter(), QStringLiteral("pdf"), drawnFiles_);
+    saveDrawing(path, [&](const DrawingOptions& o) {
+        const DrawnSource& d = *source_;
+        return writePage(path, QStringLiteral("pdf"), 600, d.board, d.table, d.extent, d.sizeText, d.foot, o);
+    });
+}
+
+void PreviewWindow::saveSvg()
+{
+    const QString path = askSavePath(dialog_, prompts_, this, msg::svgFilter(), QStringLiteral("svg"), drawnFiles_);
+    saveDrawing(path, [&](const DrawingOptions& o) {
+        const DrawnSource& d = *source_;
+        return writePreviewSvg(path, d.board, d.table, d.extent, o);
+    });
 }
 
 } // namespace kivotrek

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "board/board.h"
+#include "drawing/pagelayout.h"
 #include "drawing/picturesurface.h"
 
 #include <QMainWindow>
@@ -26,9 +28,23 @@ private:
     PictureSurface& surface_;
 };
 
-// The preview window: the drill map in pictureBox, and two commands, 閉じる and BitmapExport.
-// It has no parent window, so closing the main window leaves it open; closing it discards
-// the picture.
+// What the picture was drawn from, for the saves that draw it again (PDF, SVG): the board,
+// the table and the options as they were, and the page the main window would print.
+struct DrawnSource {
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    HoleCounts counts;
+    bool withCounts = false;
+    bool marks = false;
+    QString sizeText; // the main window's size choice
+    PageFoot foot;
+    qint64 holes = 0; // holes and slots: a large board shows its progress
+};
+
+// The preview window: the drill map in pictureBox, and its commands 閉じる, BitmapExport and the
+// saves as PDF (the printed page), SVG and PNG (the picture). It has no parent window, so
+// closing the main window leaves it open; closing it discards the picture.
 class PreviewWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -41,16 +57,32 @@ public:
     void setDrawnFile(const QString& path) { setDrawnFiles(path.isEmpty() ? QStringList() : QStringList {path}); }
     // Every file of a drawn board: the first names the picture; none may be replaced by it.
     void setDrawnFiles(const QStringList& paths) { drawnFiles_ = paths; }
+    // What the picture shows, for the PDF and SVG saves; without it they draw nothing.
+    void setSource(const DrawnSource& source) { source_ = std::make_unique<DrawnSource>(source); }
+    // The page settings follow the main window's while the window is open.
+    void setPage(const QString& sizeText, const PageFoot& foot);
     PictureBox* pictureBox;
     QAction* closeAction;
     QAction* exportAction;
+    QAction* savePdfAction;
+    QAction* saveSvgAction;
+    QAction* savePngAction;
 
 public slots:
     void exportBitmap(); // exportAction
+    void savePdf(); // PDFに保存: the printed page
+    void saveSvg(); // SVGに保存: the picture as SVG
+    void savePng(); // PNGに保存: the picture as PNG
 
 private:
+    // Draws the source again into the file with the writer, showing progress for a large
+    // board; a failure is told by the file's name, a cancel leaves no file.
+    template <typename Write> void saveDrawing(const QString& path, Write write);
+    DrawingOptions options() const;
+
     std::unique_ptr<PictureSurface> surface_;
     QStringList drawnFiles_;
+    std::unique_ptr<DrawnSource> source_;
     CommonDialog& dialog_;
     Prompts& prompts_;
 };

@@ -195,6 +195,27 @@ inline QString cannotOverwriteDrawnFile(const QString& path)
 {
     return path + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。");
 }
+inline QString pdfFilter()
+{
+    return QStringLiteral("PDFファイル (*.pdf)|*.pdf");
+}
+inline QString svgFilter()
+{
+    return QStringLiteral("SVGファイル (*.svg)|*.svg");
+}
+inline QString pngFilter()
+{
+    return QStringLiteral("PNGファイル (*.png)|*.png");
+}
+// A long drawing (printing or saving a large board).
+inline QString drawingProgress()
+{
+    return QStringLiteral("図を描いています…");
+}
+inline QString cancelCaption()
+{
+    return QStringLiteral("キャンセル");
+}
 inline QString drillTableFilter()
 {
     return QStringLiteral("CSVファイル (*.csv)|*.csv");

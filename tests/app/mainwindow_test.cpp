@@ -80,7 +80,7 @@ TEST(MainWindow, MenuBarInOrder)
 {
     Window w;
     EXPECT_EQ(captions(w->menuBar()->actions()),
-        QStringList({QStringLiteral("=ファイル"), QStringLiteral("showPreview=表示"),
+        QStringList({QStringLiteral("=ファイル"), QStringLiteral("=表示"),
             QStringLiteral("print=印刷"), QStringLiteral("=ヘルプ"),
             QStringLiteral("saveSettings=設定ファイルの保存"), QStringLiteral("close=閉じる")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
@@ -90,6 +90,10 @@ TEST(MainWindow, MenuBarInOrder)
             QStringLiteral("addDrillFile=ドリルファイルの追加"), QStringLiteral("readOutline=外形ファイルの読み込み"),
             QStringLiteral("readSettings=前回の設定ファイルの読み込み"),
             QStringLiteral("saveDrillTable=穴数一覧の保存 (CSV)")}));
+    EXPECT_EQ(captions(w->menuBar()->actions()[1]->menu()->actions()),
+        QStringList({QStringLiteral("showPreview=プレビュー"), QStringLiteral("="),
+            QStringLiteral("showCountsInLegend=凡例に穴数を表示"),
+            QStringLiteral("drawSymbols=記号で描く（白黒印刷向け）")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
         QStringList(
             {QStringLiteral("showAbout=バージョン情報"), QStringLiteral("showHelp=Kivotrek ヘルプ")}));

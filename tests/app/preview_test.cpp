@@ -5,9 +5,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QSettings>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace kivotrek;
@@ -198,4 +203,186 @@ TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ") + blank
             + QStringLiteral("には描画できる座標がありません。ガーバーファイルか確認して下さい。")}));
+}
+
+namespace {
+// The options of 表示 as a new user has them: both off.
+void resetViewOptions()
+{
+    QSettings settings = MainWindow::viewSettings();
+    settings.clear();
+    settings.sync();
+}
+
+QAction* option(const Window& w, const char* name)
+{
+    return w->menuAction(QLatin1String(name));
+}
+} // namespace
+
+TEST(Preview, TheViewOptionsAreOffRememberedAndRedrawTheOpenPreview)
+{
+    resetViewOptions();
+    {
+        Window w;
+        EXPECT_FALSE(option(w, "showCountsInLegend")->isChecked());
+        EXPECT_FALSE(option(w, "drawSymbols")->isChecked());
+        HoleCounts counts;
+        EXPECT_EQ(w->drawingOptions(counts).counts, nullptr);
+        EXPECT_FALSE(w->drawingOptions(counts).marks);
+        w->showPreview();
+        PreviewWindow* p = w->previewWindow();
+        ASSERT_TRUE(p);
+        const QImage plain = p->surface().image().copy();
+
+        option(w, "drawSymbols")->trigger(); // the open preview is drawn again with marks
+        EXPECT_TRUE(w->drawingOptions(counts).marks);
+        const QImage marked = p->surface().image().copy();
+        EXPECT_NE(marked, plain);
+        option(w, "showCountsInLegend")->trigger();
+        EXPECT_EQ(w->drawingOptions(counts).counts, &counts);
+        EXPECT_NE(p->surface().image(), marked);
+        EXPECT_TRUE(w.prompts->messages.isEmpty());
+    }
+    {
+        // A new run starts with them as they were left, outside KIVOTREK.INI.
+        Window w;
+        EXPECT_TRUE(option(w, "showCountsInLegend")->isChecked());
+        EXPECT_TRUE(option(w, "drawSymbols")->isChecked());
+        EXPECT_EQ(MainWindow::viewSettings().value(QStringLiteral("view/symbols")).toBool(), true);
+        w->showPreview();
+        const QImage both = w->previewWindow()->surface().image().copy();
+        option(w, "drawSymbols")->trigger();
+        option(w, "showCountsInLegend")->trigger();
+        const QImage none = w->previewWindow()->surface().image().copy();
+        EXPECT_NE(both, none);
+        // Off again, the picture is the one drawn without the options.
+        Window fresh;
+        fresh->showPreview();
+        EXPECT_EQ(fresh->previewWindow()->surface().image(), none);
+        fresh->previewWindow()->close();
+    }
+    resetViewOptions();
+}
+
+TEST(Preview, SavesThePageAsPdfAndThePictureAsSvgAndPng)
+{
+    resetViewOptions();
+    Window w;
+    w->productCodeEdit->setText(QStringLiteral("KT-42"));
+    w->showPreview();
+    PreviewWindow* p = w->previewWindow();
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->savePdfAction->text() + p->saveSvgAction->text() + p->savePngAction->text(),
+        QStringLiteral("PDFに保存SVGに保存PNGに保存"));
+    test::Scratch dir;
+
+    // The page as the batch command writes it, with the main window's size choice, taken when
+    // the PDF is saved.
+    w->sizeChoice->setEditText(QStringLiteral("自動(A4横)"));
+    const QString pdf = dir.path(QStringLiteral("page.pdf"));
+    w.dialog->files.push_back(pdf);
+    p->savePdfAction->trigger();
+    EXPECT_EQ(w.dialog->shown.last(), QStringLiteral("save PDFファイル (*.pdf)|*.pdf"));
+    EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    const QByteArray page = test::readAll(pdf);
+    EXPECT_TRUE(page.startsWith("%PDF-"));
+    EXPECT_TRUE(page.contains("/MediaBox [0 0 842")) << "A4 landscape";
+
+    // The picture as SVG: the preview's drawing, element for element.
+    const QString svg = dir.path(QStringLiteral("picture.svg"));
+    w.dialog->files.push_back(svg);
+    p->saveSvgAction->trigger();
+    EXPECT_EQ(w.dialog->shown.last(), QStringLiteral("save SVGファイル (*.svg)|*.svg"));
+    const QByteArray svgText = test::readAll(svg);
+    EXPECT_TRUE(svgText.contains("viewBox=\"0 0 6855 6300\""));
+    EXPECT_EQ(svgText.count("<circle"), 4 + 4) << svgText.constData(); // legend cells and holes
+
+    // The picture as PNG: the pixels shown.
+    const QString png = dir.path(QStringLiteral("picture.png"));
+    w.dialog->files.push_back(png);
+    p->savePngAction->trigger();
+    EXPECT_EQ(w.dialog->shown.last(), QStringLiteral("save PNGファイル (*.png)|*.png"));
+    EXPECT_EQ(QImage(png).convertToFormat(QImage::Format_RGB32), p->surface().image());
+
+    // A failure names the file; nothing else is left behind.
+    for (QAction* a : {p->savePdfAction, p->saveSvgAction, p->savePngAction}) {
+        w.prompts->messages.clear();
+        w.dialog->files.push_back(QStringLiteral("/nonexistent/folder/a"));
+        a->trigger();
+        EXPECT_EQ(w.prompts->messages,
+            QStringList({QStringLiteral("Kivotrek: /nonexistent/folder/aに保存できませんでした。")}));
+    }
+    EXPECT_EQ(QDir(dir.path(QString())).entryList(QDir::Files).size(), 3);
+
+    // A size that gives no scale is said before any dialog, as printing says it.
+    w.prompts->messages.clear();
+    w->sizeChoice->setEditText(QStringLiteral("abc"));
+    const int dialogs = int(w.dialog->shown.size());
+    p->savePdfAction->trigger();
+    EXPECT_EQ(w.dialog->shown.size(), dialogs);
+    ASSERT_EQ(w.prompts->messages.size(), 1);
+    EXPECT_TRUE(w.prompts->messages.first().contains(QStringLiteral("サイズ「abc」は数値ではありません")));
+}
+
+TEST(Preview, ALargeBoardShowsItsProgressAndACancelledSaveLeavesNoFile)
+{
+    resetViewOptions();
+    test::Scratch dir;
+    QByteArray drl = "M48\nMETRIC\nT1C0.3\n%\nT1\n";
+    for (int i = 0; i <= 100000; ++i)
+        drl += "X" + QByteArray::number(i % 400) + ".0Y" + QByteArray::number(i / 400) + ".0\n";
+    drl += "M30\n";
+    test::TestWindow w;
+    w.dialog->files.push_back(dir.write(QStringLiteral("big.drl"), drl));
+    w->readExcellon();
+    ASSERT_EQ(holeTotals(w->holeCounts(), w->table()).all, 100001);
+    w->showPreview();
+    PreviewWindow* p = w->previewWindow();
+    ASSERT_TRUE(p);
+    w.prompts->messages.clear();
+
+    // The dialog shows up while the drawing runs; its cancel ends the save without a file.
+    bool seen = false;
+    const auto cancelWhenShown = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* d = p->findChild<QProgressDialog*>(QStringLiteral("drawingProgress"))) {
+                seen = d->isVisible() && d->labelText() == QStringLiteral("図を描いています…");
+                d->cancel();
+            }
+        });
+    };
+    for (QAction* a : {p->saveSvgAction, p->savePdfAction}) {
+        seen = false;
+        const QString path = dir.path(a == p->saveSvgAction ? QStringLiteral("big.svg") : QStringLiteral("big.pdf"));
+        w.dialog->files.push_back(path);
+        cancelWhenShown();
+        a->trigger();
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_TRUE(w.prompts->messages.isEmpty());
+    }
+    EXPECT_EQ(QDir(dir.path(QString())).entryList(QDir::Files), QStringList {QStringLiteral("big.drl")});
+
+    // Not cancelled, the save completes and the dialog is gone.
+    const QString svg = dir.path(QStringLiteral("whole.svg"));
+    w.dialog->files.push_back(svg);
+    p->saveSvgAction->trigger();
+    EXPECT_EQ(test::readAll(svg).count("<circle"), 100001 + 1);
+    EXPECT_EQ(p->findChild<QProgressDialog*>(), nullptr);
+
+    // Printing: a cancel sends no page and says nothing.
+    const QString printed = dir.path(QStringLiteral("printed.pdf"));
+    w.dialog->printers = {printed, std::nullopt};
+    seen = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* d = w->findChild<QProgressDialog*>(QStringLiteral("drawingProgress"))) {
+            seen = true;
+            d->cancel();
+        }
+    });
+    w->print();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+    EXPECT_FALSE(QFile::exists(printed));
 }
