@@ -31,9 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const HoleTable table = makeTable();
     if (size < 1)
         return 0;
-    // The first byte picks the layout and the unit.
+    // The first byte picks the layout, the unit and the marks for black-and-white printing.
     const bool page = data[0] & 1;
     const float unit = (data[0] & 2) ? 5.67f : 0.0567f;
+    DrawingOptions options;
+    options.marks = data[0] & 4;
     QByteArray bytes(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
     QBuffer file(&bytes);
     file.open(QIODevice::ReadOnly);
@@ -42,6 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     PreviewLayout preview;
     PageLayout paper(QStringLiteral("自動(A4縦)"));
     Layout& layout = page ? static_cast<Layout&>(paper) : preview;
+    layout.setOptions(options);
     if (!layout.prepare(table, extent, surface))
         std::abort();
     const DrawResult r = replayDrillMap(file, table, extent, layout, surface);

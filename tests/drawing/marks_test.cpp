@@ -232,6 +232,18 @@ TEST(Marks, ProgressIsToldAndACancelledPageLeavesNoFile)
     ASSERT_EQ(drawPreview(b.board, b.table, b.extent, s, options).ending, DrawResult::Ending::Complete);
     EXPECT_EQ(told, (std::vector<qint64> {4096, 8192}));
 
+    // Told progress changes nothing in the drawing, element for element.
+    RecordingSurface plain(6855, 6300);
+    drawPreview(b.board, b.table, b.extent, plain);
+    ASSERT_EQ(plain.ops.size(), s.ops.size());
+    for (size_t i = 0; i < s.ops.size(); ++i) {
+        ASSERT_EQ(plain.ops[i].kind, s.ops[i].kind) << i;
+        ASSERT_EQ(plain.ops[i].x1, s.ops[i].x1) << i;
+        ASSERT_EQ(plain.ops[i].y1, s.ops[i].y1) << i;
+        ASSERT_EQ(plain.ops[i].width, s.ops[i].width) << i;
+        ASSERT_EQ(plain.ops[i].color, s.ops[i].color) << i;
+    }
+
     options.progress = [](qint64) { return false; };
     for (const char* format : {"pdf", "svg", "png"}) {
         const QString path = b.scratch.path(QStringLiteral("page.") + QLatin1String(format));
