@@ -176,7 +176,7 @@ struct HoleTotals {
 HoleTotals holeTotals(const HoleCounts& counts, const HoleTable& table);
 
 // What the user is told of a drawing of the file that did not complete: why nothing or only
-// part was drawn. Empty for a complete drawing.
+// part was drawn. Empty for a complete drawing and for one the user cancelled.
 QString drawingProblem(const DrawResult& result, const QString& path);
 
 // Replays the file onto the surface with a prepared layout.
