@@ -794,12 +794,6 @@ DrawingOptions MainWindow::drawingOptions(const HoleCounts& counts) const
     return o;
 }
 
-qint64 MainWindow::holesDrawn() const
-{
-    const HoleTotals t = holeTotals(holeCounts(), table_);
-    return t.all;
-}
-
 void MainWindow::showPageInPreview()
 {
     if (preview_)
@@ -827,7 +821,7 @@ void MainWindow::drawPreview()
     const DrawingOptions options = drawingOptions(source.counts);
     source.withCounts = options.counts != nullptr;
     source.marks = options.marks;
-    source.holes = holesDrawn();
+    source.holes = holeTotals(source.counts, table_).all;
     preview_->setSource(source);
     showPageInPreview();
     // A drawing that stops early keeps what it drew, and the user is told why it stopped.
@@ -917,7 +911,7 @@ bool MainWindow::printDrawing(QString* problem)
     if (!page.isActive())
         return fail(msg::cannotStartPrinting(printerName));
     // A large board shows its progress and may be cancelled: then no page is sent.
-    DrawingProgress progress(this, holesDrawn());
+    DrawingProgress progress(this, holeTotals(counts, table_).all);
     options.progress = progress.callback();
     const DrawResult r = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, page, random_, options);
     if (r.ending != DrawResult::Ending::Complete) {

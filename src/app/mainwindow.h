@@ -140,7 +140,6 @@ private:
     void showBoard(); // the path label and the D-codes' files
     void showReadMessages(const QStringList& said);
     void setViewOption(const QString& key, bool on);
-    qint64 holesDrawn() const; // holes and slots the drawing draws
     void showPageInPreview(); // the size choice, logo and product code to the preview's PDF
     QComboBox* makeCombo(QWidget* page, const QStringList& items, const QRect& geometry);
 

@@ -55,40 +55,39 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     pictureBox->setObjectName(QStringLiteral("pictureBox"));
     pictureBox->setGeometry(QRect(tw.point(120, 120), surface_->image().size()));
 
-    closeAction = menuBar()->addAction(QStringLiteral("閉じる"));
-    closeAction->setObjectName(QStringLiteral("closeAction"));
-    connect(closeAction, &QAction::triggered, this, &QWidget::close);
-    exportAction = menuBar()->addAction(QStringLiteral("BitmapExport"));
-    exportAction->setObjectName(QStringLiteral("exportAction"));
-    connect(exportAction, &QAction::triggered, this, &PreviewWindow::exportBitmap);
-    savePdfAction = menuBar()->addAction(QStringLiteral("PDFに保存"));
-    savePdfAction->setObjectName(QStringLiteral("savePdfAction"));
-    connect(savePdfAction, &QAction::triggered, this, &PreviewWindow::savePdf);
-    saveSvgAction = menuBar()->addAction(QStringLiteral("SVGに保存"));
-    saveSvgAction->setObjectName(QStringLiteral("saveSvgAction"));
-    connect(saveSvgAction, &QAction::triggered, this, &PreviewWindow::saveSvg);
-    savePngAction = menuBar()->addAction(QStringLiteral("PNGに保存"));
-    savePngAction->setObjectName(QStringLiteral("savePngAction"));
-    connect(savePngAction, &QAction::triggered, this, &PreviewWindow::savePng);
+    const auto command = [this](const QString& caption, const char* name, auto slot) {
+        QAction* a = menuBar()->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    closeAction = command(QStringLiteral("閉じる"), "closeAction", &QWidget::close);
+    exportAction = command(QStringLiteral("BitmapExport"), "exportAction", &PreviewWindow::exportBitmap);
+    savePdfAction = command(QStringLiteral("PDFに保存"), "savePdfAction", &PreviewWindow::savePdf);
+    saveSvgAction = command(QStringLiteral("SVGに保存"), "saveSvgAction", &PreviewWindow::saveSvg);
+    savePngAction = command(QStringLiteral("PNGに保存"), "savePngAction", &PreviewWindow::savePng);
 
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
 }
 
 PreviewWindow::~PreviewWindow() = default;
 
-void PreviewWindow::exportBitmap()
+void PreviewWindow::savePictureAs(const QString& filter, const QString& suffix, const char* format)
 {
     // The drawn file's own name would replace the drill data with a picture at one Enter.
-    const QString path = askSavePath(dialog_, prompts_, this, msg::bitmapFilter(), QStringLiteral("bmp"), drawnFiles_);
-    if (!path.isEmpty() && !saveBitmap(surface_->image(), path))
+    const QString path = askSavePath(dialog_, prompts_, this, filter, suffix, drawnFiles_);
+    if (!path.isEmpty() && !savePicture(surface_->image(), path, format))
         prompts_.message(this, msg::cannotSave(path), msg::title());
+}
+
+void PreviewWindow::exportBitmap()
+{
+    savePictureAs(msg::bitmapFilter(), QStringLiteral("bmp"), "BMP");
 }
 
 void PreviewWindow::savePng()
 {
-    const QString path = askSavePath(dialog_, prompts_, this, msg::pngFilter(), QStringLiteral("png"), drawnFiles_);
-    if (!path.isEmpty() && !savePicture(surface_->image(), path, "PNG"))
-        prompts_.message(this, msg::cannotSave(path), msg::title());
+    savePictureAs(msg::pngFilter(), QStringLiteral("png"), "PNG");
 }
 
 void PreviewWindow::setPage(const QString& sizeText, const PageFoot& foot)
@@ -99,21 +98,13 @@ void PreviewWindow::setPage(const QString& sizeText, const PageFoot& foot)
     }
 }
 
-DrawingOptions PreviewWindow::options() const
-{
-    DrawingOptions o;
-    if (source_) {
-        o.counts = source_->withCounts ? &source_->counts : nullptr;
-        o.marks = source_->marks;
-    }
-    return o;
-}
-
 template <typename Write> void PreviewWindow::saveDrawing(const QString& path, Write write)
 {
     if (path.isEmpty() || !source_)
         return;
-    DrawingOptions o = options();
+    DrawingOptions o;
+    o.counts = source_->withCounts ? &source_->counts : nullptr;
+    o.marks = source_->marks;
     DrawingProgress progress(this, source_->holes);
     o.progress = progress.callback();
     const PageWrite w = write(o);

@@ -78,7 +78,8 @@ private:
     // Draws the source again into the file with the writer, showing progress for a large
     // board; a failure is told by the file's name, a cancel leaves no file.
     template <typename Write> void saveDrawing(const QString& path, Write write);
-    DrawingOptions options() const;
+    // Saves the picture as shown, in the format.
+    void savePictureAs(const QString& filter, const QString& suffix, const char* format);
 
     std::unique_ptr<PictureSurface> surface_;
     QStringList drawnFiles_;

@@ -85,20 +85,17 @@ QString Layout::countSuffix(int i) const
     return QStringLiteral(" ×") + countText((*options_.counts)[size_t(i)]);
 }
 
-void Layout::hole(Surface& surface, float x, float y, int i, Rgb color) const
+int Layout::markSize(const Surface& surface, bool legend) const
 {
-    if (!options_.marks || i < 0)
-        surface.dot(x, y, color);
-    else
-        drawMark(surface, x, y, rowMark(i), std::max<int>(surface.penWidth(), markMinimum(surface)), color);
+    return std::max<int>(surface.penWidth(), legend ? legendMarkMinimum(surface) : markMinimum(surface));
 }
 
-void Layout::legendMark(Surface& surface, float x, float y, int i, Rgb color) const
+void Layout::hole(Surface& surface, float x, float y, int i, Rgb color, bool legend) const
 {
     if (!options_.marks || i < 0)
         surface.dot(x, y, color);
     else
-        drawMark(surface, x, y, rowMark(i), std::max<int>(surface.penWidth(), legendMarkMinimum(surface)), color);
+        drawMark(surface, x, y, rowMark(i), markSize(surface, legend), color);
 }
 
 QString toleranceText(const HoleRow& row)
@@ -316,8 +313,7 @@ private:
             s_.line(float(x2), float(y2), float(x1), float(y1), color_);
         } else {
             const int16_t pen = s_.penWidth();
-            const int size = std::max<int>(pen, layout_.markMinimum(s_));
-            s_.setPenWidth(int16_t(markStroke(size)));
+            s_.setPenWidth(int16_t(markStroke(layout_.markSize(s_))));
             s_.line(float(x2), float(y2), float(x1), float(y1), printableColor(color_));
             s_.setPenWidth(pen);
             if (!(inRun_ && goesOn))

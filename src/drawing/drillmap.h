@@ -79,11 +79,12 @@ public:
     virtual int markMinimum(const Surface& surface) const = 0;
     // The legend's marks are larger: they stand beside the legend's text.
     virtual int legendMarkMinimum(const Surface& surface) const = 0;
-    // A hole of row i at (x, y): the pen's dot in the colour, or with marks the row's mark as
-    // large as that dot (or the minimum).
-    void hole(Surface& surface, float x, float y, int i, Rgb color) const;
-    // The same for the legend cell's mark.
-    void legendMark(Surface& surface, float x, float y, int i, Rgb color) const;
+    // How wide a mark is drawn with the surface's pen: as the pen's dot, at least the minimum
+    // (of the legend's marks with legend).
+    int markSize(const Surface& surface, bool legend = false) const;
+    // A hole of row i at (x, y), or with legend the mark of its legend cell: the pen's dot in
+    // the colour, or with marks the row's mark of markSize().
+    void hole(Surface& surface, float x, float y, int i, Rgb color, bool legend = false) const;
 
     // Surface point of a replay position: x = X + left, y = H - Y - bottom, in 32-bit integers
     // (board y grows upwards, surface y down); nothing outside the 32-bit range. Inline: it

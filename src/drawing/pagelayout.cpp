@@ -139,7 +139,7 @@ bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) co
     const int c = i % 3;
     s.cursor.x = static_cast<float>(dotColumn(c));
     s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 300);
-    legendMark(s, s.cursor.x, s.cursor.y, i, color);
+    hole(s, s.cursor.x, s.cursor.y, i, color, true);
     s.cursor.x += 300;
     s.cursor.y -= 200;
     s.setFontSize(16);

@@ -51,7 +51,7 @@ bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s)
     static constexpr int kColumns[3] = {150, 1650, 3150};
     s.cursor.x = static_cast<float>(kColumns[i % 3]);
     s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 100);
-    legendMark(s, s.cursor.x, s.cursor.y, i, color);
+    hole(s, s.cursor.x, s.cursor.y, i, color, true);
     s.cursor.x += 200;
     s.cursor.y -= 70;
     s.setFontSize(7);

@@ -6,6 +6,7 @@
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 #include "settings/settingsfile.h"
+#include "samedrawing.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -46,22 +47,6 @@ struct ReadBoard {
         return surface.ops;
     }
 };
-
-void expectSameDrawing(const std::vector<Op>& a, const std::vector<Op>& b)
-{
-    ASSERT_EQ(a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(a[i].kind, b[i].kind);
-        EXPECT_EQ(a[i].x1, b[i].x1);
-        EXPECT_EQ(a[i].y1, b[i].y1);
-        EXPECT_EQ(a[i].x2, b[i].x2);
-        EXPECT_EQ(a[i].y2, b[i].y2);
-        EXPECT_EQ(a[i].width, b[i].width);
-        EXPECT_EQ(a[i].color, b[i].color);
-        EXPECT_EQ(a[i].text, b[i].text);
-    }
-}
 
 const QByteArray kOutline100x80 = "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\n"
                                   "X0Y0D02*\nG01*\nX100000000Y0D01*\nX100000000Y80000000D01*\nX0Y80000000D01*\n"
@@ -124,7 +109,7 @@ TEST(Board, GerberX2FilesDrawAsTheExcellonFilesOfTheSameBoard)
         EXPECT_EQ(x2.table.row(i).diameter, excellon.table.row(i).diameter) << i;
         EXPECT_EQ(x2.table.row(i).kind, excellon.table.row(i).kind) << i;
     }
-    expectSameDrawing(excellon.draw(), x2.draw());
+    test::expectSameDrawing(excellon.draw(), x2.draw());
 }
 
 TEST(Board, WithoutAnOutlineTheFrameHoldsEveryFilesHoles)
@@ -236,7 +221,7 @@ TEST(Board, ASavedTableLoadedAgainGivesTheSameDrawing)
     QString productCode;
     ASSERT_TRUE(loadSettings(settingsPath(again.board.mainPath()), again.table, productCode, nullptr));
     EXPECT_EQ(productCode, QStringLiteral("KT-1"));
-    expectSameDrawing(first.draw(), again.draw());
+    test::expectSameDrawing(first.draw(), again.draw());
 }
 
 TEST(Counts, EveryReaderCountsWhatTheDrawingDraws)

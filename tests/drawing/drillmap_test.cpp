@@ -1,6 +1,7 @@
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 #include "excellon/excellonreader.h"
+#include "samedrawing.h"
 #include "testutil.h"
 
 #include <QThread>
@@ -386,20 +387,7 @@ TEST(ExcellonDrawing, TheFrameOfTheHolesDrawsAsTheSameBoardInGerber)
     DrawnBoard gerber(1);
     ASSERT_EQ(gerber.draw("G54D10*\nX500Y500D03*\nX99500Y79500D03*\nX10500Y20500D02*\nX20500Y20500D01*\n").ending,
         DrawResult::Ending::Complete);
-    const auto& a = excellon.surface.ops;
-    const auto& b = gerber.surface.ops;
-    ASSERT_EQ(a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(a[i].kind, b[i].kind);
-        EXPECT_EQ(a[i].x1, b[i].x1);
-        EXPECT_EQ(a[i].y1, b[i].y1);
-        EXPECT_EQ(a[i].x2, b[i].x2);
-        EXPECT_EQ(a[i].y2, b[i].y2);
-        EXPECT_EQ(a[i].width, b[i].width);
-        EXPECT_EQ(a[i].color, b[i].color);
-        EXPECT_EQ(a[i].text, b[i].text);
-    }
+    test::expectSameDrawing(excellon.surface.ops, gerber.surface.ops);
     EXPECT_EQ(excellon.lines().size(), 1u); // the slot: a round-ended line as wide as the pen
     EXPECT_EQ(excellon.dots().size(), 3u); // the legend mark and two holes
 

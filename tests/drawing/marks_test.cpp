@@ -7,6 +7,7 @@
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 #include "drawing/symbols.h"
+#include "samedrawing.h"
 #include "testutil.h"
 
 #include <QDir>
@@ -235,14 +236,7 @@ TEST(Marks, ProgressIsToldAndACancelledPageLeavesNoFile)
     // Told progress changes nothing in the drawing, element for element.
     RecordingSurface plain(6855, 6300);
     drawPreview(b.board, b.table, b.extent, plain);
-    ASSERT_EQ(plain.ops.size(), s.ops.size());
-    for (size_t i = 0; i < s.ops.size(); ++i) {
-        ASSERT_EQ(plain.ops[i].kind, s.ops[i].kind) << i;
-        ASSERT_EQ(plain.ops[i].x1, s.ops[i].x1) << i;
-        ASSERT_EQ(plain.ops[i].y1, s.ops[i].y1) << i;
-        ASSERT_EQ(plain.ops[i].width, s.ops[i].width) << i;
-        ASSERT_EQ(plain.ops[i].color, s.ops[i].color) << i;
-    }
+    test::expectSameDrawing(plain.ops, s.ops);
 
     options.progress = [](qint64) { return false; };
     for (const char* format : {"pdf", "svg", "png"}) {
