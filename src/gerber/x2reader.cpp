@@ -33,6 +33,16 @@ struct Objects {
     size_t size() const { return holes.size() + routes.size() + outline.size(); }
 };
 
+// A slot or an outline piece moved by (dx, dy).
+template <typename Segment> Segment moved(Segment s, double dx, double dy)
+{
+    s.x1 += dx;
+    s.y1 += dy;
+    s.x2 += dx;
+    s.y2 += dy;
+    return s;
+}
+
 void appendMoved(const Objects& from, double dx, double dy, Objects& to)
 {
     for (DrillHit h : from.holes) {
@@ -40,20 +50,10 @@ void appendMoved(const Objects& from, double dx, double dy, Objects& to)
         h.y += dy;
         to.holes.push_back(h);
     }
-    for (DrillSlot s : from.routes) {
-        s.x1 += dx;
-        s.y1 += dy;
-        s.x2 += dx;
-        s.y2 += dy;
-        to.routes.push_back(s);
-    }
-    for (OutlineSegment s : from.outline) {
-        s.x1 += dx;
-        s.y1 += dy;
-        s.x2 += dx;
-        s.y2 += dy;
-        to.outline.push_back(s);
-    }
+    for (const DrillSlot& s : from.routes)
+        to.routes.push_back(moved(s, dx, dy));
+    for (const OutlineSegment& s : from.outline)
+        to.outline.push_back(moved(s, dx, dy));
 }
 
 struct Aperture {
