@@ -7,7 +7,7 @@
 #include "drawing/svgsurface.h"
 
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <cmath>
 
 namespace kivotrek {
@@ -42,13 +42,15 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
         }
         return {drawn, !cancelled(drawn) && savePicture(image, path, "PNG")};
     }
-    // One PDF page, written whole through a temporary file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
+    // One PDF page, made in memory and then written whole through a temporary file: the PDF
+    // writer ignores a short write (a disk that fills up mid-page), which would leave a
+    // truncated document reported as written.
+    QByteArray document;
+    QBuffer buffer(&document);
+    buffer.open(QIODevice::WriteOnly);
     DrawResult drawn;
     {
-        QPdfWriter pdf(&file);
+        QPdfWriter pdf(&buffer);
         pdf.setPageLayout(layout);
         pdf.setResolution(int(dpi));
         pdf.setCreator(QStringLiteral("Kivotrek"));
@@ -57,9 +59,9 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
             return {};
         drawn = printDrawing(board, table, extent, sizeText, foot, page, random, options);
         if (!page.end() || cancelled(drawn))
-            return {drawn, false}; // the temporary file goes with the QSaveFile
+            return {drawn, false};
     }
-    return {drawn, commitWhole(file)};
+    return {drawn, writeWholeFile(path, document)};
 }
 
 PageWrite writePreviewSvg(const QString& path, const Board& board, const HoleTable& table, const BoardExtent& extent,

@@ -88,19 +88,32 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
         EXPECT_EQ(QDir(root_).entryList(QDir::Files | QDir::Hidden).size(), 5);
         QFile::remove(path(QStringLiteral("filler")));
     }
-    // The batch command says so by name, exits 3 and leaves the old drawing.
-    const QString svgOut = path(QStringLiteral("page.svg"));
-    ASSERT_TRUE(writeWholeFile(svgOut, "old"));
-    fill(0);
-    QProcess cli;
-    cli.start(QString::fromUtf8(KIVOTREK_CLI),
-        {QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
-            svgOut, QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    EXPECT_EQ(cli.exitCode(), 3);
-    EXPECT_TRUE(cli.readAllStandardError().contains("cannot write " + QFile::encodeName(svgOut)));
-    EXPECT_EQ(test::readAll(svgOut), QByteArray("old"));
-    QFile::remove(path(QStringLiteral("filler")));
+    // The batch command says so by name, exits 3 and leaves the old drawing, whether the disk
+    // is full from the start or fills up while the page is written (a short write). 3000 holes
+    // make a page whose PDF content is written in one piece larger than the room left.
+    QByteArray drill = "M48\nMETRIC\nT1C0.8\n%\nT1\n";
+    for (int i = 0; i < 3000; ++i)
+        drill += "X" + QByteArray::number(i % 60 * 1.5, 'f', 2) + "Y" + QByteArray::number(i / 60 * 1.5, 'f', 2) + "\n";
+    drill += "M30\n";
+    const QString board = scratch_.write(QStringLiteral("board.drl"), drill);
+    for (const qint64 leave : {0, 4096}) {
+        for (const char* suffix : {"svg", "pdf", "png"}) {
+            SCOPED_TRACE(std::string(suffix) + " " + std::to_string(leave));
+            const QString out = path(QStringLiteral("page.") + QLatin1String(suffix));
+            ASSERT_TRUE(writeWholeFile(out, "old"));
+            fill(leave);
+            QProcess cli;
+            cli.start(QString::fromUtf8(KIVOTREK_CLI),
+                {QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--page"), QStringLiteral("100"),
+                    QStringLiteral("-o"), out, board});
+            ASSERT_TRUE(cli.waitForFinished(30000));
+            EXPECT_EQ(cli.exitCode(), 3);
+            EXPECT_TRUE(cli.readAllStandardError().contains("cannot write " + QFile::encodeName(out)));
+            EXPECT_EQ(test::readAll(out), QByteArray("old"));
+            QFile::remove(path(QStringLiteral("filler")));
+            QFile::remove(out);
+        }
+    }
 
     // With room again, the same saves go through.
     EXPECT_TRUE(saveBitmap(image, picture));
