@@ -49,7 +49,11 @@ int PreviewLayout::legendMarkMinimum(const Surface&) const
 bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) const
 {
     static constexpr int kColumns[3] = {150, 1650, 3150};
-    s.cursor.x = static_cast<float>(kColumns[i % 3]);
+    // With counts a cell's text ("2.00+0.1 −0 NTH ×156") is longer than 1500 twips at 7
+    // points and would run under the next cell's mark: the columns spread over the picture's
+    // whole width instead, 2200 twips apart.
+    static constexpr int kCountColumns[3] = {150, 2350, 4550};
+    s.cursor.x = static_cast<float>((counts() ? kCountColumns : kColumns)[i % 3]);
     s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 100);
     hole(s, s.cursor.x, s.cursor.y, i, color, true);
     s.cursor.x += 200;

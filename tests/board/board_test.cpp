@@ -320,14 +320,22 @@ TEST(Counts, TheLegendWithCountsAndNothingElseChanged)
     RecordingSurface plain(6855, 6300), counted(6855, 6300);
     drawPreview(b.board, b.table, b.extent, plain);
     drawPreview(b.board, b.table, b.extent, counted, withCounts);
-    // The same drawing, element for element, but each legend text ends with its row's count.
+    // The same drawing, element for element, but each legend text ends with its row's count,
+    // and the legend's second and third columns move right (from 1650 and 3150 twips to 2350
+    // and 4550) to leave the longer texts room.
     ASSERT_EQ(plain.ops.size(), counted.ops.size());
     int texts = 0;
+    int moved = 0;
     for (size_t i = 0; i < plain.ops.size(); ++i) {
         const Op& a = plain.ops[i];
         const Op& c = counted.ops[i];
         EXPECT_EQ(a.kind, c.kind);
-        EXPECT_EQ(a.x1, c.x1);
+        const bool legendMark = a.kind == Op::Dot && i + 1 < plain.ops.size() && plain.ops[i + 1].kind == Op::Text;
+        const bool inLegend = legendMark || a.kind == Op::Text;
+        const float column = a.kind == Op::Text ? a.x1 - 200 : a.x1;
+        const float shift = !inLegend ? 0.0f : column == 1650 ? 700.0f : column == 3150 ? 1400.0f : 0.0f;
+        moved += shift > 0;
+        EXPECT_EQ(a.x1 + shift, c.x1);
         EXPECT_EQ(a.y1, c.y1);
         if (a.kind == Op::Text) {
             ++texts;
@@ -337,6 +345,7 @@ TEST(Counts, TheLegendWithCountsAndNothingElseChanged)
         }
     }
     EXPECT_EQ(texts, 12);
+    EXPECT_EQ(moved, 2 * 8); // the mark and the text of eight cells in the columns that move
     const auto legend = counted.only(Op::Text);
     EXPECT_EQ(legend[0].text, QStringLiteral("0.30  TH ×70")); // no tolerances: two blanks, as always
     EXPECT_EQ(legend[9].text, QStringLiteral("2.00  NTH ×2"));
