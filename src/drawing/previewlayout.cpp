@@ -53,7 +53,8 @@ bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s)
     // points and would run under the next cell's mark: the columns spread over the picture's
     // whole width instead, 2200 twips apart.
     static constexpr int kCountColumns[3] = {150, 2350, 4550};
-    s.cursor.x = static_cast<float>((counts() ? kCountColumns : kColumns)[i % 3]);
+    const int column = i % 3;
+    s.cursor.x = static_cast<float>(counts() ? kCountColumns[column] : kColumns[column]);
     s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 100);
     hole(s, s.cursor.x, s.cursor.y, i, color, true);
     s.cursor.x += 200;
