@@ -29,6 +29,31 @@ for f in "$ROOT"/tests/data/*.gbr "$ex"/*.gbr; do
     done
 done
 run settings settings show "$ini"
+# Every reader and command on the drill files of the sample board, alone and as one board.
+for f in "$ex"/*.drl "$ex"/*-drl.gbr "$ex"/board-Edge_Cuts.gbr; do
+    b=$(basename "$f")
+    run "auto-read-$b" read --auto "$f"
+    run "auto-holes-$b" holes --auto "$f"
+    run "auto-holescsv-$b" holes --auto --csv "$f"
+    run "auto-report-$b" report --auto "$f"
+    run "auto-reportjson-$b" report --auto --json "$f"
+    run "auto-preview-$b" render --auto --counts --preview -o "$OUT/auto-preview-$b.svg" "$f"
+done
+for g in "$ROOT"/tests/data/*.gbr "$ex"/*.gbr; do
+    b=$(basename "$g" .gbr)
+    run "holes-$b" holes "$g"
+    run "holes274x-$b" holes --rs274x --csv "$g"
+    run "report-$b" report --settings "$ini" "$g"
+    run "report274x-$b" report --rs274x --json "$g"
+done
+board=("$ex/board-PTH.drl" "$ex/board-NPTH-drl.gbr" --outline "$ex/board-Edge_Cuts.gbr")
+run board-read read "${board[@]}"
+run board-holes holes "${board[@]}"
+run board-holescsv holes --csv "${board[@]}"
+run board-report report --json "${board[@]}"
+run board-preview render --counts --symbols --preview -o "$OUT/board-preview.svg" "${board[@]}"
+run board-page render --counts --page "自動(A4横)" --dpi 100 -o "$OUT/board-page.svg" "${board[@]}"
+run help --help
 for p in "$OUT"/*.pdf; do
     [ -e "$p" ] && sed -i -E 's/\/CreationDate \(D:[^)]*\)/\/CreationDate ()/' "$p"
 done
