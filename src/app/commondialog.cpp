@@ -100,7 +100,7 @@ bool QtCommonDialog::showPrinter(QWidget* parent, QPrinter& printer)
 }
 
 QString askSavePath(CommonDialog& dialog, Prompts& prompts, QWidget* parent, const QString& filter,
-    const QString& suffix, const QStringList& drawnFiles)
+    const QString& suffix, const QStringList& drawnFiles, const QStringList& readFiles)
 {
     dialog.cancelError = true;
     dialog.filter = filter;
@@ -112,11 +112,13 @@ QString askSavePath(CommonDialog& dialog, Prompts& prompts, QWidget* parent, con
     if (!dialog.showSave(parent) || dialog.fileName.isEmpty())
         return QString(); // a cancel ends the command silently
     const QString path = dialog.fileName;
-    for (const QString& drawn : drawnFiles) {
-        if (isSameFile(path, drawn)) {
-            prompts.message(parent, msg::cannotOverwriteDrawnFile(path), msg::title());
-            return QString();
-        }
+    if (inputWrittenOver(path, drawnFiles) >= 0) {
+        prompts.message(parent, msg::cannotOverwriteDrawnFile(path), msg::title());
+        return QString();
+    }
+    if (inputWrittenOver(path, readFiles) >= 0) {
+        prompts.message(parent, msg::inputAsOutput(path), msg::title());
+        return QString();
     }
     return path;
 }

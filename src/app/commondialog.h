@@ -54,10 +54,11 @@ private:
 };
 
 // Asks where to save a file made from the drawn files: the dialog offers the first one's name
-// with the suffix, beside it, and asks before replacing a file. A name of a drawn file is
-// refused with a message, as a save would replace the drill data. Empty when the user cancelled
-// or the name was refused.
+// with the suffix, beside it, and asks before replacing a file. A name of a drawn file, or of
+// another file the program reads (the settings file, the logo), is refused with a message, as a
+// save would replace what it is made from. Empty when the user cancelled or the name was
+// refused.
 QString askSavePath(CommonDialog& dialog, Prompts& prompts, QWidget* parent, const QString& filter,
-    const QString& suffix, const QStringList& drawnFiles);
+    const QString& suffix, const QStringList& drawnFiles, const QStringList& readFiles = {});
 
 } // namespace kivotrek

@@ -520,9 +520,22 @@ const QImage& MainWindow::logo() const
     return logo_;
 }
 
+QString MainWindow::logoPath() const
+{
+    return QDir(programFolder_).filePath(QStringLiteral("image.bmp"));
+}
+
+QStringList MainWindow::otherInputs() const
+{
+    QStringList inputs {logoPath()};
+    if (!board_.isEmpty())
+        inputs << settingsPath(board_.mainPath());
+    return inputs;
+}
+
 void MainWindow::loadLogo()
 {
-    const QString path = QDir(programFolder_).filePath(QStringLiteral("image.bmp"));
+    const QString path = logoPath();
     if (QFileInfo::exists(path))
         logo_.load(path); // an unreadable image leaves no logo, silently
 }
@@ -736,7 +749,7 @@ void MainWindow::saveDrillTable()
     }
     // A drill file is never replaced by its table.
     const QString path =
-        askSavePath(*dialog_, *prompts_, this, msg::drillTableFilter(), QStringLiteral("csv"), board_.paths());
+        askSavePath(*dialog_, *prompts_, this, msg::drillTableFilter(), QStringLiteral("csv"), board_.paths(), otherInputs());
     if (path.isEmpty())
         return;
     if (!writeWholeFile(path, drillTableCsv(table_, holeCounts())))
@@ -811,7 +824,7 @@ void MainWindow::drawPreview()
     preview_->show();
     preview_->raise();
     const QString path = board_.mainPath();
-    preview_->setDrawnFiles(board_.paths());
+    preview_->setDrawnFiles(board_.paths(), otherInputs());
     // The picture's source, for the window's saves that draw it again.
     DrawnSource source;
     source.board = board_;

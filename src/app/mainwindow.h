@@ -134,6 +134,9 @@ private:
     template <typename W> W* rowWidget(const std::array<W*, HoleTable::kRows>& widgets, int i) const;
     void buildMenu();
     void loadLogo();
+    QString logoPath() const; // image.bmp beside the program
+    // The files a save must not replace besides the board's own: the settings file, the logo.
+    QStringList otherInputs() const;
     void readCommand(ReaderKind reader);
     void readChosenFile(ReaderKind reader, const QString& path);
     void addChosenFile(const QString& path, bool outline);

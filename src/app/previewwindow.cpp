@@ -75,7 +75,7 @@ PreviewWindow::~PreviewWindow() = default;
 void PreviewWindow::savePictureAs(const QString& filter, const QString& suffix, const char* format)
 {
     // The drawn file's own name would replace the drill data with a picture at one Enter.
-    const QString path = askSavePath(dialog_, prompts_, this, filter, suffix, drawnFiles_);
+    const QString path = askSavePath(dialog_, prompts_, this, filter, suffix, drawnFiles_, readFiles_);
     if (!path.isEmpty() && !savePicture(surface_->image(), path, format))
         prompts_.message(this, msg::cannotSave(path), msg::title());
 }
@@ -124,7 +124,7 @@ void PreviewWindow::savePdf()
         prompts_.message(this, msg::sizeNotANumber(source_->sizeText), msg::title());
         return; // the page would hold the legend without the board
     }
-    const QString path = askSavePath(dialog_, prompts_, this, msg::pdfFilter(), QStringLiteral("pdf"), drawnFiles_);
+    const QString path = askSavePath(dialog_, prompts_, this, msg::pdfFilter(), QStringLiteral("pdf"), drawnFiles_, readFiles_);
     saveDrawing(path, [&](const DrawingOptions& o) {
         const DrawnSource& d = *source_;
         return writePage(path, QStringLiteral("pdf"), 600, d.board, d.table, d.extent, d.sizeText, d.foot, o);
@@ -133,7 +133,7 @@ void PreviewWindow::savePdf()
 
 void PreviewWindow::saveSvg()
 {
-    const QString path = askSavePath(dialog_, prompts_, this, msg::svgFilter(), QStringLiteral("svg"), drawnFiles_);
+    const QString path = askSavePath(dialog_, prompts_, this, msg::svgFilter(), QStringLiteral("svg"), drawnFiles_, readFiles_);
     saveDrawing(path, [&](const DrawingOptions& o) {
         const DrawnSource& d = *source_;
         return writePreviewSvg(path, d.board, d.table, d.extent, o);

@@ -55,8 +55,13 @@ public:
     // The file the picture is drawn from: BitmapExport offers its name with .bmp and never
     // writes over it.
     void setDrawnFile(const QString& path) { setDrawnFiles(path.isEmpty() ? QStringList() : QStringList {path}); }
-    // Every file of a drawn board: the first names the picture; none may be replaced by it.
-    void setDrawnFiles(const QStringList& paths) { drawnFiles_ = paths; }
+    // Every file of a drawn board: the first names the picture; none may be replaced by it, nor
+    // any other file the drawing is made from (readFiles: the settings file, the logo).
+    void setDrawnFiles(const QStringList& paths, const QStringList& readFiles = {})
+    {
+        drawnFiles_ = paths;
+        readFiles_ = readFiles;
+    }
     // What the picture shows, for the PDF and SVG saves; without it they draw nothing.
     void setSource(const DrawnSource& source) { source_ = std::make_unique<DrawnSource>(source); }
     // The page settings follow the main window's while the window is open.
@@ -83,6 +88,7 @@ private:
 
     std::unique_ptr<PictureSurface> surface_;
     QStringList drawnFiles_;
+    QStringList readFiles_;
     std::unique_ptr<DrawnSource> source_;
     CommonDialog& dialog_;
     Prompts& prompts_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,13 @@ enum Exit : int {
 };
 
 int usageError(const QString& text);
+
+// Writes to standard output. A failed or short write is remembered: the command then ends with
+// standardOutputStatus's message and status 3.
+void printOut(QByteArrayView bytes);
+// Flushes standard output: the command's status when everything reached it, else 3 after a
+// message that names standard output and why.
+int standardOutputStatus(int status);
 
 int runRead(const QStringList& args);
 int runRender(const QStringList& args, int& argc, char** argv);

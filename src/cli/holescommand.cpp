@@ -54,6 +54,8 @@ int runHoles(const QStringList& args)
     };
     if (const int bad = parseFileArguments("holes", args, choice, given, csvFlag))
         return bad;
+    if (const int refused = refuseOutputOverInput(QString(), given))
+        return refused;
 
     HoleTable table;
     BoardExtent extent;
@@ -106,7 +108,7 @@ int runHoles(const QStringList& args)
                 + (m.slot ? number(m.x2) + ',' + number(m.y2) : QByteArray(","))
                 + (named ? ',' + QByteArray::number(m.file) : QByteArray()) + '\n';
         }
-        std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+        printOut(out);
         return r.status;
     }
     JsonWriter json;

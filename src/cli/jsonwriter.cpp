@@ -1,5 +1,7 @@
 #include "cli/jsonwriter.h"
 
+#include "cli/clicommon.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -113,9 +115,8 @@ template <typename Number> JsonWriter& JsonWriter::shortest(Number number)
 
 void JsonWriter::print() const
 {
-    std::fwrite(out_.constData(), 1, static_cast<size_t>(out_.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    cli::printOut(out_);
+    cli::printOut("\n");
 }
 
 JsonWriter& JsonWriter::null()

@@ -4,8 +4,10 @@
 #include "cli/rawpaths.h"
 
 #include <QStringList>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace kivotrek::cli {
@@ -57,6 +59,32 @@ const char* const kUsageText =
     "          exit status: 0 done, 3 file unreadable, 64 bad usage\n"
     "  --      ends the options\n";
 
+namespace {
+int standardOutputError = 0; // errno of the first write to standard output that failed
+}
+
+void printOut(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) && !standardOutputError)
+        standardOutputError = errno ? errno : EIO;
+}
+
+int standardOutputStatus(int status)
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 && !standardOutputError)
+        standardOutputError = errno ? errno : EIO;
+    if (!standardOutputError && std::ferror(stdout))
+        standardOutputError = EIO;
+    if (!standardOutputError)
+        return status;
+    std::fprintf(stderr, "kivotrek-cli: cannot write to standard output: %s\n", std::strerror(standardOutputError));
+    return kUnreadable;
+}
+
 int finish(int status)
 {
 #if defined(KIVOTREK_FULL_TEARDOWN)
@@ -96,19 +124,22 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usageError(QStringLiteral("no command given"));
     const QString command = args.takeFirst();
+    int status = kUsage;
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-        std::fputs(kUsageText, stdout);
-        return kDone;
+        printOut(kUsageText);
+        status = kDone;
+    } else if (command == QLatin1String("read")) {
+        status = runRead(args);
+    } else if (command == QLatin1String("settings")) {
+        status = runSettings(args);
+    } else if (command == QLatin1String("report")) {
+        status = runReport(args);
+    } else if (command == QLatin1String("holes")) {
+        status = runHoles(args);
+    } else if (command == QLatin1String("render")) {
+        status = runRender(args, argc, argv);
+    } else {
+        return usageError(QStringLiteral("unknown command: ") + command);
     }
-    if (command == QLatin1String("read"))
-        return runRead(args);
-    if (command == QLatin1String("settings"))
-        return runSettings(args);
-    if (command == QLatin1String("report"))
-        return runReport(args);
-    if (command == QLatin1String("holes"))
-        return runHoles(args);
-    if (command == QLatin1String("render"))
-        return runRender(args, argc, argv);
-    return usageError(QStringLiteral("unknown command: ") + command);
+    return standardOutputStatus(status);
 }

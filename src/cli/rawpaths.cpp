@@ -24,6 +24,12 @@ QString argumentText(const char* raw)
     return text;
 }
 
+QByteArray nativeName(const QString& argument)
+{
+    const auto raw = rawArguments().constFind(argument);
+    return raw == rawArguments().constEnd() ? QFile::encodeName(argument) : *raw;
+}
+
 QString readablePath(const QString& argument)
 {
     const auto raw = rawArguments().constFind(argument);

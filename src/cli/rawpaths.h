@@ -13,6 +13,9 @@ namespace kivotrek::cli {
 // The argument as text; a name that is no UTF-8 is remembered with its bytes.
 QString argumentText(const char* raw);
 
+// The argument's name as the system's bytes: the bytes it was given as.
+QByteArray nativeName(const QString& argument);
+
 // A file to read: the argument itself, or for a name kept as bytes, "/proc/self/fd/N" of the
 // file opened now (and kept open for the run). The argument itself when it cannot be opened, so
 // that the reader says so.

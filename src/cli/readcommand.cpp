@@ -35,6 +35,8 @@ int runRead(const QStringList& args)
     BoardArguments given;
     if (const int bad = parseFileArguments("read", args, choice, given))
         return bad;
+    if (const int refused = refuseOutputOverInput(QString(), given))
+        return refused;
 
     // The program's start-up state, then the reads the menu commands would run.
     HoleTable table;

@@ -2,6 +2,11 @@
 
 #include "cli/clicommon.h"
 #include "cli/rawpaths.h"
+#include "common/fileio.h"
+#include "common/messages.h"
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace kivotrek::cli {
 
@@ -86,6 +91,24 @@ int checkFileArguments(const char* command, const ReaderChoice& reader, const Bo
             + QStringLiteral(": --standard and --rs274x read one file alone; give --excellon, --x2 or --auto "
                              "for several files or an outline"));
     return 0;
+}
+
+int refuseOutputOverInput(const QString& output, const BoardArguments& files, const QStringList& others)
+{
+    QStringList inputs = files.files + others;
+    if (!files.outline.isEmpty())
+        inputs << files.outline;
+    QList<QByteArray> names;
+    for (const QString& in : inputs)
+        names << (in.isEmpty() ? QByteArray() : nativeName(in));
+    const int written = output.isEmpty() ? inputWrittenOver(STDOUT_FILENO, names)
+                                         : inputWrittenOver(nativeName(output), names);
+    if (written < 0)
+        return 0;
+    // Standard output has no name of its own: the input it would replace names it.
+    const QString shown = output.isEmpty() ? inputs[written] : output;
+    std::fprintf(stderr, "%s\n", msg::inputAsOutput(shown).toLocal8Bit().constData());
+    return kUnreadable;
 }
 
 int ReadOutcome::boardFileOf(int given) const

@@ -46,6 +46,12 @@ int parseFileArguments(const char* command, const QStringList& args, ReaderChoic
 // reader that can join a board of several files.
 int checkFileArguments(const char* command, const ReaderChoice& reader, const BoardArguments& files);
 
+// Refuses, before anything is read, an output that is one of the command's inputs (the drill
+// files, the outline, and others such as the settings file or the logo), by device and inode
+// after links: the message on stderr and exit status 3, else 0. An empty output is standard
+// output, refused when it is redirected into an input.
+int refuseOutputOverInput(const QString& output, const BoardArguments& files, const QStringList& others = {});
+
 // One read of the files as the program's read commands run it, from the program's start-up
 // state: the first file read, the others added, the outline read.
 struct ReadOutcome {

@@ -27,13 +27,21 @@ void printErr(const QString& text)
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
+// The logo printed on the page: image.bmp beside the program. (Known before the GUI
+// application exists, for the check that no output replaces it.)
+QString logoPath()
+{
+    const QString program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    return QFileInfo(program).dir().filePath(QStringLiteral("image.bmp"));
+}
+
 // The page, with the logo beside the program when there is one.
 std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board, const HoleTable& table,
     const BoardExtent& extent, const QString& suffix, const DrawingOptions& options)
 {
     PageFoot foot;
     foot.productCode = o.productCode;
-    const QString logo = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("image.bmp"));
+    const QString logo = logoPath();
     if (QFileInfo::exists(logo))
         foot.logo.load(logo);
     const PageWrite w = writePage(o.out, suffix, o.dpi, board, table, extent, o.pageSize, foot, options);
@@ -79,6 +87,10 @@ int runRender(const QStringList& args, int& argc, char** argv)
     RenderOptions o;
     if (const int bad = parseRenderOptions(args, o))
         return bad;
+    // The drawing never replaces what it is drawn from.
+    if (const int refused =
+            refuseOutputOverInput(o.out, o.input, {o.settings, o.page ? logoPath() : QString()}))
+        return refused;
     const QString suffix = QFileInfo(o.out).suffix().toLower();
     // Names that are no UTF-8 are reached through descriptors; messages keep the names given.
     const QString shownOut = o.out;

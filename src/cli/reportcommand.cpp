@@ -43,6 +43,8 @@ int runReport(const QStringList& args)
         return bad;
     if (formats > 1)
         return usageError(QStringLiteral("report: give one format: --csv or --json"));
+    if (const int refused = refuseOutputOverInput(QString(), given, {settings}))
+        return refused;
 
     HoleTable table;
     BoardExtent extent;
@@ -58,7 +60,7 @@ int runReport(const QStringList& args)
 
     if (!json) {
         const QByteArray out = drillTableCsv(table, counts);
-        std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+        printOut(out);
         return r.status;
     }
     const HoleTotals totals = holeTotals(counts, table);

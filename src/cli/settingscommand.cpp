@@ -1,6 +1,7 @@
 #include "cli/clicommon.h"
 #include "cli/jsonwriter.h"
 #include "cli/rawpaths.h"
+#include "cli/readers.h"
 #include "settings/settingsfile.h"
 
 #include <cstdio>
@@ -22,6 +23,8 @@ int runSettings(const QStringList& args)
     if (args.size() != 2 || args[0] != QLatin1String("show"))
         return usageError(QStringLiteral("usage: kivotrek-cli settings show INI"));
     const QString path = args[1];
+    if (const int refused = refuseOutputOverInput(QString(), BoardArguments {{path}, QString()}))
+        return refused;
     HoleTable table;
     QString productCode;
     QString error;

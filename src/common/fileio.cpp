@@ -40,13 +40,45 @@ QString whyUnopenable(const QString& path)
     return !QFileInfo::exists(path) || isRegularFile(path) ? msg::cannotOpen(path) : msg::notARegularFile(path);
 }
 
-bool isSameFile(const QString& a, const QString& b)
+namespace {
+bool sameIdentity(const struct stat& a, const struct stat& b)
 {
-    struct stat sa { };
-    struct stat sb { };
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0
-        && ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev
-        && sa.st_ino == sb.st_ino;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+int firstInputLike(const struct stat& out, const QList<QByteArray>& inputs)
+{
+    for (int i = 0; i < inputs.size(); ++i) {
+        struct stat in { };
+        if (!inputs[i].isEmpty() && ::stat(inputs[i].constData(), &in) == 0 && sameIdentity(in, out))
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+int inputWrittenOver(const QByteArray& output, const QList<QByteArray>& inputs)
+{
+    struct stat out { };
+    if (output.isEmpty() || ::stat(output.constData(), &out) != 0)
+        return -1; // a file still to be made is nobody's input
+    return firstInputLike(out, inputs);
+}
+
+int inputWrittenOver(const QString& output, const QStringList& inputs)
+{
+    QList<QByteArray> names;
+    for (const QString& in : inputs)
+        names << QFile::encodeName(in);
+    return inputWrittenOver(QFile::encodeName(output), names);
+}
+
+int inputWrittenOver(int descriptor, const QList<QByteArray>& inputs)
+{
+    struct stat out { };
+    if (::fstat(descriptor, &out) != 0 || !S_ISREG(out.st_mode))
+        return -1; // a terminal, a pipe or a device is no input
+    return firstInputLike(out, inputs);
 }
 
 bool writeWholeFile(const QString& path, const QByteArray& bytes)

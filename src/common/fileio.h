@@ -25,8 +25,14 @@ bool openToRead(QFile& file);
 // a regular file.
 QString whyUnopenable(const QString& path);
 
-// True when both names lead to one existing file (through links, hard ones too).
-bool isSameFile(const QString& a, const QString& b);
+// An output must never be one of the files it is made from: the index of the first input that
+// is the same file as the output (device and inode, after links), or -1. A missing output, or a
+// missing input, is no input's. Names are the system's bytes (QFile::encodeName), so that a
+// name that is no UTF-8 is compared as it is.
+int inputWrittenOver(const QByteArray& output, const QList<QByteArray>& inputs);
+int inputWrittenOver(const QString& output, const QStringList& inputs);
+// The same for an open descriptor (standard output redirected into a file).
+int inputWrittenOver(int descriptor, const QList<QByteArray>& inputs);
 
 // Writes the bytes as the whole new content of the file, through commitWhole.
 bool writeWholeFile(const QString& path, const QByteArray& bytes);

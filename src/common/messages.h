@@ -195,6 +195,12 @@ inline QString cannotOverwriteDrawnFile(const QString& path)
 {
     return path + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。");
 }
+// An output named like one of the files it is made from (a drill file, the outline, the
+// settings file, the logo).
+inline QString inputAsOutput(const QString& path)
+{
+    return path + QStringLiteral("は読み込むファイルです。別の名前を指定して下さい。");
+}
 inline QString pdfFilter()
 {
     return QStringLiteral("PDFファイル (*.pdf)|*.pdf");

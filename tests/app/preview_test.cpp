@@ -174,6 +174,36 @@ TEST(Preview, BitmapExportOffersAPictureNameAndNeverTheDrillFile)
     }
 }
 
+TEST(Preview, SavesNeverReplaceTheSettingsFileOrTheLogo)
+{
+    test::Scratch dir;
+    const QString gerber =
+        dir.write(QStringLiteral("board.gbr"), test::readAll(test::dataPath("rs274x_drawable.gbr")));
+    const QByteArray ini = test::readAll(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI"));
+    const QByteArray logo = test::readAll(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/image.bmp"));
+    const QString settings = dir.write(QStringLiteral("KIVOTREK.INI"), ini);
+    const QString logoPath = dir.write(QStringLiteral("image.bmp"), logo);
+    test::TestWindow w(dir.path(QString())); // the program's folder holds the logo
+    w.dialog->files.push_back(gerber);
+    w->readRs274x();
+    w->showPreview();
+    PreviewWindow* p = w->previewWindow();
+    ASSERT_TRUE(p);
+    const QString settingsLink = dir.path(QStringLiteral("settings.png"));
+    ASSERT_TRUE(QFile::link(settings, settingsLink));
+    for (const QString& target : {settingsLink, logoPath}) {
+        for (QAction* save : {p->exportAction, p->savePngAction, p->saveSvgAction}) {
+            w.prompts->messages.clear();
+            w.dialog->files.push_back(target);
+            save->trigger();
+            EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Kivotrek: ") + target
+                                               + QStringLiteral("は読み込むファイルです。別の名前を指定して下さい。")}));
+        }
+    }
+    EXPECT_EQ(test::readAll(settings), ini);
+    EXPECT_EQ(test::readAll(logoPath), logo);
+}
+
 TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
 {
     test::Scratch dir;

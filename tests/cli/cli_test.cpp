@@ -2,6 +2,7 @@
 #include "drawing/previewlayout.h"
 #include "gerber/standardreader.h"
 #include "settings/settingsfile.h"
+#include "cli/clirun.h"
 #include "testutil.h"
 
 #include <QDir>
@@ -19,32 +20,8 @@
 #include <tuple>
 
 using namespace kivotrek;
-
-namespace {
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json;
-};
-
-CliRun cli(const QStringList& args)
-{
-    QProcess p;
-    // The command line chooses its own platform, as it does for users.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(QString::fromUtf8(KIVOTREK_CLI), args);
-    EXPECT_TRUE(p.waitForFinished(30000));
-    CliRun r;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    r.json = QJsonDocument::fromJson(r.out).object();
-    return r;
-}
-} // namespace
+using test::cli;
+using test::CliRun;
 
 TEST(CliRead, CompleteStandardRead)
 {

@@ -128,10 +128,23 @@ TEST(FileNames, SameFileAndRegularFile)
     const QString b = dir.write(QStringLiteral("b.gbr"), "X0Y0D03*\n");
     const QString hard = dir.path(QStringLiteral("hard.gbr"));
     ASSERT_EQ(::link(QFile::encodeName(a).constData(), QFile::encodeName(hard).constData()), 0);
-    EXPECT_TRUE(isSameFile(a, hard));
-    EXPECT_TRUE(isSameFile(a, dir.path(QStringLiteral("./a.gbr"))));
-    EXPECT_FALSE(isSameFile(a, b)); // the same bytes are not the same file
-    EXPECT_FALSE(isSameFile(a, dir.path(QStringLiteral("missing.gbr"))));
+    const QString link = dir.path(QStringLiteral("link.png"));
+    ASSERT_EQ(::symlink(QFile::encodeName(b).constData(), QFile::encodeName(link).constData()), 0);
+    EXPECT_EQ(inputWrittenOver(hard, {a}), 0);
+    EXPECT_EQ(inputWrittenOver(dir.path(QStringLiteral("./a.gbr")), {b, a}), 1);
+    EXPECT_EQ(inputWrittenOver(link, {a, b}), 1); // through the link
+    EXPECT_EQ(inputWrittenOver(a, {b}), -1); // the same bytes are not the same file
+    EXPECT_EQ(inputWrittenOver(dir.path(QStringLiteral("missing.gbr")), {a, QString()}), -1);
+    EXPECT_EQ(inputWrittenOver(a, {dir.path(QStringLiteral("missing.gbr"))}), -1);
+    // Standard output redirected into an input; a pipe is nobody's input.
+    QFile out(a);
+    ASSERT_TRUE(out.open(QIODevice::Append));
+    EXPECT_EQ(inputWrittenOver(out.handle(), {QFile::encodeName(b), QFile::encodeName(hard)}), 1);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    EXPECT_EQ(inputWrittenOver(pipeEnds[1], {QFile::encodeName(a)}), -1);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
 
     EXPECT_TRUE(isRegularFile(a));
     EXPECT_FALSE(isRegularFile(dir.path(QString())));

@@ -1,0 +1,138 @@
+// kivotrek-cli never reports success where something failed or was lost: an output never
+// replaces an input, standard output is checked, a limit or a stopped drawing is said.
+
+#include "cli/clirun.h"
+#include "testutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace kivotrek;
+using test::cli;
+using test::CliRun;
+
+namespace {
+const QString kExamples = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/");
+
+QString example(const char* name)
+{
+    return kExamples + QString::fromUtf8(name);
+}
+
+QString inputAsOutput(const QString& name)
+{
+    return name + QStringLiteral("は読み込むファイルです。別の名前を指定して下さい。");
+}
+} // namespace
+
+TEST(CliOutputs, NeverReplaceAnInput)
+{
+    test::Scratch dir;
+    const QByteArray drill = test::readAll(example("board-PTH.drl"));
+    const QByteArray npth = test::readAll(example("board-NPTH-drl.gbr"));
+    const QByteArray outline = test::readAll(example("board-Edge_Cuts.gbr"));
+    const QByteArray ini = test::readAll(example("KIVOTREK.INI"));
+    const QString drillPng = dir.write(QStringLiteral("drill.png"), drill);
+    const QString npthSvg = dir.write(QStringLiteral("npth.svg"), npth);
+    const QString outlinePdf = dir.write(QStringLiteral("outline.pdf"), outline);
+    const QString iniBmp = dir.write(QStringLiteral("settings.bmp"), ini);
+    const QString link = dir.path(QStringLiteral("link.svg"));
+    ASSERT_EQ(::symlink("drill.png", QFile::encodeName(link).constData()), 0);
+    const QString board = dir.write(QStringLiteral("board.gbr"), test::readAll(example("board.gbr")));
+    ASSERT_TRUE(QDir::setCurrent(dir.path(QString())));
+
+    const QString preview = QStringLiteral("--preview");
+    struct Case {
+        const char* what;
+        QStringList args;
+        QString named; // the output as the message names it
+    };
+    const QStringList boardFiles {drillPng, npthSvg, QStringLiteral("--outline"), outlinePdf};
+    const std::vector<Case> cases {
+        {"the drill file", {QStringLiteral("--excellon"), preview, QStringLiteral("-o"), drillPng, drillPng},
+            drillPng},
+        {"a second drill file", QStringList {preview, QStringLiteral("-o"), npthSvg} + boardFiles, npthSvg},
+        {"the outline, as a page", QStringList {QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
+                                       outlinePdf} + boardFiles,
+            outlinePdf},
+        {"the settings file", {QStringLiteral("--settings"), iniBmp, preview, QStringLiteral("-o"), iniBmp, board},
+            iniBmp},
+        {"a link to the drill file", {QStringLiteral("--excellon"), preview, QStringLiteral("-o"), link, drillPng},
+            link},
+        {"./name against the absolute path",
+            {QStringLiteral("--excellon"), preview, QStringLiteral("-o"), QStringLiteral("./drill.png"), drillPng},
+            QStringLiteral("./drill.png")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CliRun r = cli(QStringList {QStringLiteral("render")} + c.args);
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), inputAsOutput(c.named));
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_EQ(test::readAll(drillPng), drill);
+    EXPECT_EQ(test::readAll(npthSvg), npth);
+    EXPECT_EQ(test::readAll(outlinePdf), outline);
+    EXPECT_EQ(test::readAll(iniBmp), ini);
+    // A new name is written, as always.
+    EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--excellon"), preview, QStringLiteral("-o"),
+                      QStringLiteral("new.png"), drillPng})
+                  .exitCode,
+        0);
+
+    // Standard output appended to an input: refused before it is read, the file as it was.
+    const QString drl = dir.write(QStringLiteral("board.drl"), drill);
+    for (const QStringList& args :
+        {QStringList {QStringLiteral("holes"), drl}, QStringList {QStringLiteral("read"), drl},
+            QStringList {QStringLiteral("report"), QStringLiteral("--settings"), drl, board},
+            QStringList {QStringLiteral("settings"), QStringLiteral("show"), drl}}) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const CliRun r = cli(args, drl);
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), inputAsOutput(drl));
+    }
+    EXPECT_EQ(test::readAll(drl), drill);
+}
+
+TEST(CliOutputs, TheLogoIsAnInputOfThePage)
+{
+    // The program's own folder holds the logo: a copy of the program beside an image.bmp.
+    test::Scratch dir;
+    const QString program = dir.path(QStringLiteral("kivotrek-cli"));
+    ASSERT_TRUE(QFile::copy(QString::fromUtf8(KIVOTREK_CLI), program));
+    const QByteArray logo = test::readAll(example("image.bmp"));
+    const QString logoPath = dir.write(QStringLiteral("image.bmp"), logo);
+    const QString link = dir.path(QStringLiteral("logo.png"));
+    ASSERT_EQ(::symlink(QFile::encodeName(logoPath).constData(), QFile::encodeName(link).constData()), 0);
+    QProcess p;
+    p.start(program, {QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
+                         link, example("board.gbr")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 3);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()).trimmed(), inputAsOutput(link));
+    EXPECT_EQ(test::readAll(logoPath), logo);
+}
+
+TEST(CliOutputs, AFailedWriteToStandardOutputExitsThree)
+{
+    const QString drill = example("board-PTH.drl");
+    for (const QStringList& args : {QStringList {QStringLiteral("holes"), QStringLiteral("--excellon"), drill},
+             QStringList {QStringLiteral("holes"), QStringLiteral("--csv"), QStringLiteral("--excellon"), drill},
+             QStringList {QStringLiteral("read"), example("board.gbr")},
+             QStringList {QStringLiteral("report"), QStringLiteral("--excellon"), drill},
+             QStringList {QStringLiteral("settings"), QStringLiteral("show"), example("KIVOTREK.INI")},
+             QStringList {QStringLiteral("--help")}}) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QString::fromUtf8(KIVOTREK_CLI), args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 3);
+        EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()).trimmed(),
+            QStringLiteral("kivotrek-cli: cannot write to standard output: No space left on device"));
+    }
+}
