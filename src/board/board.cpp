@@ -113,11 +113,23 @@ void takeEnding(const DrillData& data, FileOutcome& o)
     switch (data.ending) {
     case DrillData::Ending::Complete: break;
     case DrillData::Ending::TooManyTools:
+    case DrillData::Ending::LimitReached:
         o.ending = ReadEnding::Fault;
         o.stoppedAtLine = data.stoppedAtLine;
         break;
     case DrillData::Ending::Unreadable: o.ending = ReadEnding::Unreadable; break;
     }
+}
+
+// Rows for the file's tools from first on; tools that find no row (a board of more than 63 tools)
+// end the read as a fault, said once: their holes are in no row and not drawn.
+int takeRows(const DrillData& data, int first, HoleTable& table, const QString& path, const MessageSink& sink,
+    FileOutcome& o)
+{
+    const int rows = fillRows(data, first, table, path, sink);
+    if (size_t(rows) < data.tools.size() && o.ending == ReadEnding::Complete)
+        o.ending = ReadEnding::Fault;
+    return rows;
 }
 
 // The frame and the warning once the board has changed.
@@ -174,7 +186,7 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
         if (held)
             hold(o, held->outline);
     } else {
-        const int rows = fillRows(*o.data, 0, table, path, sink);
+        const int rows = takeRows(*o.data, 0, table, path, sink, o);
         board.files.push_back({path, reader, 0, rows});
         if (held)
             hold(o, held->drills);
@@ -204,7 +216,7 @@ FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, H
             hold(o, held->outline);
     } else {
         const int first = board.nextFreeRow();
-        const int rows = fillRows(*o.data, first, table, path, sink);
+        const int rows = takeRows(*o.data, first, table, path, sink, o);
         board.files.push_back({path, reader, first, rows});
         if (held)
             hold(o, held->drills);

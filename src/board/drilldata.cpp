@@ -79,6 +79,28 @@ bool looksBinary(QIODevice& device)
     return control * 10 > head.size();
 }
 
+void reachLimit(DrillData& out, DrillData::Limit limit, qint64 value, qint64 lineNo)
+{
+    out.ending = DrillData::Ending::LimitReached;
+    out.limit = limit;
+    out.limitValue = value;
+    out.stoppedAtLine = lineNo;
+}
+
+namespace {
+QString limitMessage(const DrillData& out)
+{
+    const qint64 line = out.stoppedAtLine.value_or(0);
+    switch (out.limit) {
+    case DrillData::Limit::Objects: return msg::objectLimit(out.limitValue, line);
+    case DrillData::Limit::Length: return msg::lengthLimit(line);
+    case DrillData::Limit::Repeats: return msg::repeatLimit(out.limitValue, line);
+    case DrillData::Limit::None: break;
+    }
+    return msg::lineUnreadable(line);
+}
+} // namespace
+
 void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, const QString& binaryMessage,
     DrillData& out, const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish)
 {
@@ -98,17 +120,19 @@ void readDrillLines(QIODevice& device, const QString& name, const MessageSink& s
     bool stopped = false;
     while (!stopped && lines.next(text))
         stopped = !line(text, lines.lineNumber());
+    if (!stopped && lines.tooLong()) // the read goes no further than the cap: the rest is not read
+        reachLimit(out, DrillData::Limit::Length, LineReader::kMaxLineLength, lines.lineNumber() + 1);
     device.close();
-    finish();
-    if (stopped) {
+    finish(); // may reach a limit itself: a repeat the end of the file closes
+    if (out.ending == DrillData::Ending::TooManyTools) {
         say(msg::tooManyHoleKinds(out.stoppedAtLine.value_or(lines.lineNumber())));
         return;
     }
-    if (lines.tooLong()) {
-        ++out.skippedLines;
-        if (!out.firstSkippedLine)
-            out.firstSkippedLine = lines.lineNumber() + 1;
-    } else if (lines.failed()) {
+    if (out.ending == DrillData::Ending::LimitReached) {
+        say(limitMessage(out));
+        return;
+    }
+    if (lines.failed()) {
         out.ending = DrillData::Ending::Unreadable;
         say(msg::readError(name));
         return;

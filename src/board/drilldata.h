@@ -45,11 +45,23 @@ struct OutlineSegment {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
+// The most holes, slot pieces and outline pieces a file may ask for, step and repeat, aperture
+// blocks and repeated holes included (a panel of fifty 100,000-hole boards): a file asking for
+// more is damaged, not a board, and would fill the memory.
+constexpr qint64 kMaxDrillObjects = 5'000'000;
+
 struct DrillData {
     enum class Ending {
         Complete, // read to its end
         TooManyTools, // a 64th tool: the read ends at its line
+        LimitReached, // a limit of the reader (limit says which): the read ends at its line
         Unreadable, // the file could not be opened, is no regular file, or is binary
+    };
+    enum class Limit {
+        None,
+        Objects, // more than kMaxDrillObjects holes, slot pieces and outline pieces
+        Length, // a line (or a word running over lines) longer than the line reader's cap
+        Repeats, // a repeat of holes beyond its count
     };
     // What the file is for: holes, or the board's outline (a Gerber profile file).
     enum class Role { Drill, Outline };
@@ -61,7 +73,9 @@ struct DrillData {
     std::vector<OutlineSegment> outline; // a profile's lines, or a drill file's region edges
     qint64 skippedLines = 0; // lines no rule could read
     std::optional<qint64> firstSkippedLine;
-    std::optional<qint64> stoppedAtLine; // for TooManyTools
+    std::optional<qint64> stoppedAtLine; // for TooManyTools and LimitReached
+    Limit limit = Limit::None; // for LimitReached
+    qint64 limitValue = 0; // the limit passed: how many objects or repeats
 
     // Slots as a user counts them: a routed path is one slot however many pieces it has.
     qint64 slotCount() const;
@@ -84,10 +98,14 @@ QString kindFromFileName(const QString& path);
 // True when the first bytes of the device are not text (NULs, many control characters).
 bool looksBinary(QIODevice& device);
 
+// Ends the read at the line for a limit of the reader (see DrillData::Limit).
+void reachLimit(DrillData& out, DrillData::Limit limit, qint64 value, qint64 lineNo);
+
 // The read of a drill file line by line, whatever its format, into out: a binary file is refused
 // with binaryMessage; each line goes to line() (false ends the read there: a 64th tool, said
-// with the 63-row message); finish() runs once the lines are read; a line longer than the cap
-// counts as a line skipped, a read error makes the file unreadable. At the end the sink hears
+// with the 63-row message, or a limit, said with the limit and the line); finish() runs once
+// the lines are read; a line longer than the cap ends the read as a limit, a read error makes
+// the file unreadable. At the end the sink hears
 // how many lines were skipped and whether the file has no holes (an outline, no lines). The
 // device is closed on every way out.
 void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, const QString& binaryMessage,

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QSemaphore>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -82,6 +83,11 @@ struct PreviewTarget {
 };
 } // namespace
 
+namespace {
+// The exit status of a drawing, its problem said on stderr.
+int drawingStatus(const DrawResult& drawn, const Board& board, const BoardArguments& input);
+} // namespace
+
 int runRender(const QStringList& args, int& argc, char** argv)
 {
     RenderOptions o;
@@ -108,6 +114,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
     BoardExtent extent;
     const MessageSink toStderr = [](const QString& m) { printErr(m); };
     int inputFailure = 0;
+    int readStatus = 0; // a read that was rejected or ended by a fault: the drawing of what was read is written
     std::unique_ptr<PreviewTarget> preview;
     PreviewLayout previewLayout;
     bool scaled = false;
@@ -121,6 +128,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
     JoiningThread inputs([&] {
         ReadOutcome read = readBoard(o.reader, o.input, table, extent, toStderr);
         board = read.board;
+        readStatus = read.status;
         if (!board.replaysGerber())
             drills = std::move(read.data);
         if (read.status == kUnreadable)
@@ -184,31 +192,37 @@ int runRender(const QStringList& args, int& argc, char** argv)
         printErr(QStringLiteral("kivotrek-cli: cannot write ") + shownOut);
         return finish(kUnreadable);
     }
-    const DrawResult drawn = written.first;
+    return finish(std::max(readStatus, drawingStatus(written.first, board, o.input)));
+}
+
+namespace {
+int drawingStatus(const DrawResult& drawn, const Board& board, const BoardArguments& input)
+{
     switch (drawn.ending) {
-    case DrawResult::Ending::Complete: return finish(kDone);
+    case DrawResult::Ending::Complete: return kDone;
     case DrawResult::Ending::Unreadable: {
         // The file as given: the board holds the names it opened.
-        QString shown = drawn.path.isEmpty() ? o.input.files.front() : drawn.path;
+        QString shown = drawn.path.isEmpty() ? input.files.front() : drawn.path;
         const QStringList opened = board.paths();
-        const QStringList asGiven = o.input.files + (o.input.outline.isEmpty() ? QStringList() : QStringList {o.input.outline});
+        const QStringList asGiven = input.files + (input.outline.isEmpty() ? QStringList() : QStringList {input.outline});
         for (int i = 0; i < opened.size() && i < asGiven.size(); ++i) {
             if (opened[i] == drawn.path)
                 shown = asGiven[i];
         }
         printErr(QStringLiteral("kivotrek-cli: cannot read ") + shown);
-        return finish(kUnreadable);
+        return kUnreadable;
     }
     case DrawResult::Ending::NoExtent:
         printErr(QStringLiteral("kivotrek-cli: drawing stopped: the board extent is 0, nothing drawn"));
-        return finish(kStopped);
+        return kStopped;
     case DrawResult::Ending::Cancelled: // nothing here cancels
     case DrawResult::Ending::Stopped:
         printErr(drawn.line ? QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(*drawn.line)
                             : QStringLiteral("kivotrek-cli: drawing stopped: a hole or slot cannot be drawn"));
-        return finish(kStopped);
+        return kStopped;
     }
-    return finish(kStopped);
+    return kStopped;
 }
+} // namespace
 
 } // namespace kivotrek::cli

@@ -3,6 +3,7 @@
 // Every text the program shows to the user, spelled once. Texts with a place holder
 // are functions; the rest are constants.
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +47,30 @@ inline QString tooManyHoleKinds(qint64 lineNo)
 {
     return QStringLiteral("穴種が63を超えたため、") + QString::number(lineNo)
         + QStringLiteral("行目で読み込みを中止しました。");
+}
+// A count with its thousands grouped: "5,000,000".
+inline QString groupedNumber(qint64 n)
+{
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::DefaultNumberOptions);
+    return c.toString(n);
+}
+
+// Limits of the drill readers: the read ends at the line, and what was read before it stays.
+inline QString objectLimit(qint64 limit, qint64 lineNo)
+{
+    return QStringLiteral("穴・長穴・外形の線の数が上限の%1個を超えるため、%2行目で読み込みを中止しました。")
+        .arg(groupedNumber(limit), QString::number(lineNo));
+}
+inline QString lengthLimit(qint64 lineNo)
+{
+    return QStringLiteral("%1行目からのデータが長さの上限（64 MiB）を超えるため、読み込みを中止しました。")
+        .arg(lineNo);
+}
+inline QString repeatLimit(qint64 limit, qint64 lineNo)
+{
+    return QStringLiteral("繰り返しで作る穴の数が上限の%1個を超えるため、%2行目で読み込みを中止しました。")
+        .arg(groupedNumber(limit), QString::number(lineNo));
 }
 inline QString cannotOpen(const QString& path)
 {

@@ -490,7 +490,11 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
     };
     // A hole is a flash: a dot where the layout places it, in the selected rows' colour, as
     // the replay of a D03 step draws it, without the step.
+    // Tools beyond the file's rows found no row in the table: their holes are not drawn.
+    const auto inTable = [rowCount](int tool) { return tool < rowCount; };
     for (const DrillHit& h : drill.holes) {
+        if (!inTable(h.tool))
+            continue;
         if (!select(h.tool))
             return stopped;
         const auto x = at.x(h.x);
@@ -504,6 +508,8 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
     }
     Step s;
     for (const DrillSlot& sl : drill.slotHoles) {
+        if (!inTable(sl.tool))
+            continue;
         if (!select(sl.tool) || !step(Step::D02, sl.x1, sl.y1, s) || !replay.draw(s, QString())
             || !step(Step::D01, sl.x2, sl.y2, s) || !replay.draw(s, QString()))
             return replay.cancelled() ? DrawResult {DrawResult::Ending::Cancelled} : stopped;

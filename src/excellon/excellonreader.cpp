@@ -184,6 +184,7 @@ private:
     bool ended_ = false; // M30 / M00
     bool inHeader_ = false;
     bool sawBody_ = false; // the header ended, or a hole or tool selection came
+    qint64 repeated_ = 0; // holes made by repeats so far
 };
 
 void Reader::skip(qint64 lineNo)
@@ -559,12 +560,18 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
     }
     if (repeat) { // R<n>X<dx>Y<dy>: n more holes, each moved by (dx, dy) from the one before
         // Real files repeat a hole a few hundred times at most; a count in the millions is no
-        // repeat but damage, and would fill the memory with holes.
+        // repeat but damage, and would fill the memory with holes: the read ends there.
         constexpr int kMaxRepeat = 10000;
         const auto count = wholeNumber(repeat->digits);
-        if (!count || *count > kMaxRepeat)
+        if (!count)
             return false;
+        if (*count > kMaxRepeat || repeated_ + *count > kMaxDrillObjects) {
+            reachLimit(out_, DrillData::Limit::Repeats, *count > kMaxRepeat ? kMaxRepeat : kMaxDrillObjects, lineNo);
+            stop = true;
+            return true;
+        }
         const int n = *count;
+        repeated_ += n;
         const double dx = x ? coordinate(*x).value_or(0) : 0;
         const double dy = y ? coordinate(*y).value_or(0) : 0;
         for (int k = 0; k < n; ++k) {

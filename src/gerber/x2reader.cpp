@@ -16,10 +16,12 @@ namespace kivotrek {
 namespace {
 constexpr double kMillimetresPerInch = 25.4;
 constexpr double kPi = 3.14159265358979323846;
-// Step and repeat and aperture blocks multiply what they hold; a file asking for more holes,
-// slots and outline pieces than this (a panel of fifty 100,000-hole boards) is damaged, not a
-// board, and would fill the memory.
-constexpr size_t kMaxObjects = 5'000'000;
+// Step and repeat and aperture blocks multiply what they hold: a file may ask for so many holes,
+// slot pieces and outline pieces in all.
+constexpr size_t kMaxObjects = size_t(kMaxDrillObjects);
+// An arc is drawn as chords within 5 micrometres of it, or a thousandth of its radius for a
+// huge one, and in this many pieces at most: its cost follows the file, not the numbers in it.
+constexpr int kMaxArcPieces = 1024;
 
 struct Point {
     double x = 0, y = 0;
@@ -93,13 +95,18 @@ public:
     void finish();
 
 private:
+    // How a statement that may repeat objects went.
+    enum class Parsed { Ok, Bad, OverLimit };
+
     bool word(QByteArrayView w, qint64 lineNo);
     bool blockWord(QByteArrayView w, qint64 lineNo);
     bool operation(QByteArrayView w, qint64 lineNo);
     void attribute(QByteArrayView text);
     bool formatStatement(QByteArrayView w);
     bool apertureDefinition(QByteArrayView w);
-    bool stepAndRepeat(QByteArrayView w);
+    Parsed stepAndRepeat(QByteArrayView w);
+    // Ends the read at the line: the file asks for more objects than kMaxObjects.
+    bool overLimit(qint64 lineNo);
     bool apertureBlock(QByteArrayView w);
     void skip(qint64 lineNo);
 
@@ -163,8 +170,16 @@ private:
     std::vector<Nesting> nesting_;
     Objects main_;
     qint64 lastSkipped_ = 0;
+    qint64 lastLine_ = 0;
     int toolsUsed_ = 0;
 };
+
+bool Reader::overLimit(qint64 lineNo)
+{
+    reachLimit(out_, DrillData::Limit::Objects, kMaxDrillObjects, lineNo);
+    ended_ = true;
+    return false;
+}
 
 void Reader::skip(qint64 lineNo)
 {
@@ -180,6 +195,13 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
 {
     if (ended_)
         return true;
+    lastLine_ = lineNo;
+    // A word or block that never ends would gather the whole file: it has the line's cap.
+    if (pending_.size() + text.size() > LineReader::kMaxLineLength) {
+        reachLimit(out_, DrillData::Limit::Length, LineReader::kMaxLineLength, pendingLine_ ? pendingLine_ : lineNo);
+        ended_ = true;
+        return false;
+    }
     const char* p = text.data();
     const qsizetype n = text.size();
     // The common line: whole words ending in "*", no block.
@@ -254,7 +276,10 @@ bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
         if (!apertureDefinition(w))
             skip(lineNo);
     } else if (w.startsWith("SR")) {
-        if (!stepAndRepeat(w))
+        const Parsed p = stepAndRepeat(w);
+        if (p == Parsed::OverLimit)
+            return overLimit(lineNo);
+        if (p == Parsed::Bad)
             skip(lineNo);
     } else if (w.startsWith("AB")) {
         if (!apertureBlock(w))
@@ -420,21 +445,24 @@ void Reader::attribute(QByteArrayView text)
     }
 }
 
-bool Reader::stepAndRepeat(QByteArrayView w)
+Reader::Parsed Reader::stepAndRepeat(QByteArrayView w)
 {
     // A new statement closes the one before.
     if (!nesting_.empty() && !nesting_.back().block) {
         Nesting done = std::move(nesting_.back());
         nesting_.pop_back();
         Objects& to = target();
-        if (!room(done.objects.size() * size_t(done.nx) * size_t(done.ny)))
-            return false;
+        if (!room(done.objects.size() * size_t(done.nx) * size_t(done.ny))) {
+            if (room(done.objects.size()))
+                appendMoved(done.objects, 0, 0, to); // what was read stays, once
+            return Parsed::OverLimit;
+        }
         for (int j = 0; j < done.ny; ++j)
             for (int i = 0; i < done.nx; ++i)
                 appendMoved(done.objects, i * done.dx, j * done.dy, to);
     }
     if (w == "SR")
-        return true;
+        return Parsed::Ok;
     // SRX3Y2I5.0J4.0
     Nesting n;
     qsizetype i = 2;
@@ -445,21 +473,28 @@ bool Reader::stepAndRepeat(QByteArrayView w)
             ++i;
         const auto v = decimal(w.sliced(start, i - start));
         if (!v)
-            return false;
+            return Parsed::Bad;
         switch (letter) {
-        case 'X': n.nx = int(std::clamp(*v, 0.0, 1e6)); break;
-        case 'Y': n.ny = int(std::clamp(*v, 0.0, 1e6)); break;
+        case 'X':
+        case 'Y': {
+            if (*v < 1 || *v != std::floor(*v))
+                return Parsed::Bad;
+            if (*v > double(kMaxObjects))
+                return Parsed::OverLimit; // more copies than objects may be made
+            (letter == 'X' ? n.nx : n.ny) = int(*v);
+            break;
+        }
         case 'I': n.dx = *v * unitFactor(); break;
         case 'J': n.dy = *v * unitFactor(); break;
-        default: return false;
+        default: return Parsed::Bad;
         }
     }
-    if (n.nx < 1 || n.ny < 1 || double(n.nx) * double(n.ny) > double(kMaxObjects))
-        return false;
+    if (double(n.nx) * double(n.ny) > double(kMaxObjects))
+        return Parsed::OverLimit;
     if (n.nx == 1 && n.ny == 1)
-        return true; // one copy: nothing to repeat
+        return Parsed::Ok; // one copy: nothing to repeat
     nesting_.push_back(std::move(n));
-    return true;
+    return Parsed::Ok;
 }
 
 bool Reader::apertureBlock(QByteArrayView w)
@@ -570,15 +605,17 @@ bool Reader::flash(Point at, qint64 lineNo)
     }
     if (a->block) {
         const auto it = blocks_.find(a->number);
-        if (it == blocks_.end() || !room(it->second.size())) {
+        if (it == blocks_.end()) {
             skip(lineNo);
             return true;
         }
+        if (!room(it->second.size()))
+            return overLimit(lineNo);
         appendMoved(it->second, at.x, at.y, target());
         return true;
     }
     if (!room(1))
-        return true;
+        return overLimit(lineNo);
     const auto tool = toolOf(*a, lineNo);
     if (!tool)
         return false;
@@ -626,11 +663,12 @@ void Reader::arcPoints(Point from, Point to, Point c, bool clockwise, std::vecto
     if (multiQuadrant_ == false && sweep > kPi / 2 + 1e-6)
         sweep = 0; // no single-quadrant arc: a straight line below
     const double r = std::max(r0, r1);
-    // Pieces short enough that the chords stay within 5 micrometres of the arc.
+    // Pieces short enough that the chords stay within the tolerance of the arc.
+    const double tolerance = std::max(0.005, r / 1000);
     double step = kPi / 18;
-    if (r > 0.005)
-        step = std::min(step, 2 * std::acos(1 - 0.005 / r));
-    const int n = std::clamp(int(std::ceil(sweep / step)), 1, 3600);
+    if (r > tolerance)
+        step = std::min(step, 2 * std::acos(1 - tolerance / r));
+    const int n = int(std::clamp(std::ceil(sweep / step), 1.0, double(kMaxArcPieces)));
     for (int k = 1; k < n; ++k) {
         const double t = double(k) / n;
         const double a = clockwise ? a0 - t * sweep : a0 + t * sweep;
@@ -648,7 +686,7 @@ bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockw
     else
         points.push_back(to);
     if (!room(points.size()))
-        return true;
+        return overLimit(lineNo);
     Objects& out = target();
     if (region_ || out_.role == DrillData::Role::Outline) {
         // A region's edge, or the board's profile (an outline file draws with any aperture).
@@ -842,7 +880,8 @@ void Reader::finish()
             nesting_.pop_back();
             continue;
         }
-        stepAndRepeat("SR");
+        if (stepAndRepeat("SR") == Parsed::OverLimit && out_.ending != DrillData::Ending::LimitReached)
+            reachLimit(out_, DrillData::Limit::Objects, kMaxDrillObjects, lastLine_);
     }
     if (out_.role == DrillData::Role::Outline) {
         // Every draw is the outline; flashes are pads, not holes.

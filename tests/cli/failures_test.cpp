@@ -136,3 +136,58 @@ TEST(CliOutputs, AFailedWriteToStandardOutputExitsThree)
             QStringLiteral("kivotrek-cli: cannot write to standard output: No space left on device"));
     }
 }
+
+TEST(CliLimits, ALimitIsAFaultAndTheDrawingOfWhatWasReadIsWritten)
+{
+    // One flash asked for 6,000,000 times, before a second tool.
+    test::Scratch dir;
+    const QString x2 = dir.write(QStringLiteral("panel.gbr"),
+        "%FSLAX46Y46*%\n%MOMM*%\n%TF.FileFunction,Plated,1,2,PTH*%\n%ADD10C,0.5*%\n%ADD11C,0.9*%\nD10*\n"
+        "X0Y0D03*\nX10000000Y5000000D03*\n%SRX3000Y2000I1J1*%\nX0Y0D03*\n%SR*%\nD11*\nX5000000Y5000000D03*\nM02*\n");
+    const QString message =
+        QStringLiteral("穴・長穴・外形の線の数が上限の5,000,000個を超えるため、9行目で読み込みを中止しました。");
+    const QString reader = QStringLiteral("--x2");
+    CliRun r = cli({QStringLiteral("read"), reader, x2});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("fault"));
+    EXPECT_EQ(r.json.value(QStringLiteral("stoppedAtLine")).toInt(), 9);
+    EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(), QJsonArray({message}));
+    EXPECT_EQ(r.json.value(QStringLiteral("rows")).toArray().size(), 1); // D11 was never reached
+    EXPECT_EQ(cli({QStringLiteral("holes"), reader, x2}).exitCode, 2);
+    EXPECT_EQ(cli({QStringLiteral("report"), reader, x2}).exitCode, 2);
+    const QString svg = dir.path(QStringLiteral("panel.svg"));
+    r = cli({QStringLiteral("render"), reader, QStringLiteral("--page"), QStringLiteral("自動(A4縦)"),
+        QStringLiteral("-o"), svg, x2});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), message);
+    EXPECT_EQ(test::readAll(svg).count("<circle"), 2 + 1); // the two holes read, and the legend's mark
+}
+
+TEST(CliLimits, ABoardOfMoreThan63ToolsIsAFault)
+{
+    // Eight copies of a file of nine tools: the eighth file's tools find no row.
+    test::Scratch dir;
+    const QByteArray drill = test::readAll(example("board-PTH.drl"));
+    QStringList files;
+    for (int i = 1; i <= 8; ++i)
+        files << dir.write(QStringLiteral("copy%1.drl").arg(i), drill);
+    const QString message =
+        QStringLiteral("穴種が63を超えたため、") + files.last() + QStringLiteral("のT1から後は表に入りません。");
+    CliRun r = cli(QStringList {QStringLiteral("read")} + files);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("fault"));
+    EXPECT_TRUE(r.json.value(QStringLiteral("messages")).toArray().contains(message));
+    EXPECT_EQ(r.json.value(QStringLiteral("rows")).toArray().size(), 63);
+    const QJsonObject totals = r.json.value(QStringLiteral("totals")).toObject();
+    EXPECT_EQ(totals.value(QStringLiteral("all")).toInt(), 7 * 157);
+    for (const char* command : {"holes", "report"})
+        EXPECT_EQ(cli(QStringList {QString::fromLatin1(command)} + files).exitCode, 2) << command;
+    const QString svg = dir.path(QStringLiteral("board.svg"));
+    r = cli(QStringList {QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("自動(A4縦)"),
+                QStringLiteral("-o"), svg}
+        + files);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(message)) << r.err.constData();
+    // The holes of the 63 rows are drawn, those without a row are not (a legend mark per row).
+    EXPECT_EQ(test::readAll(svg).count("<circle"), 7 * 157 + 63);
+}

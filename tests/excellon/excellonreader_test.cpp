@@ -149,10 +149,21 @@ TEST(Excellon, IncrementalOffsetsRepeatsAndSlots)
     expectHole(r.drill.holes[6], 0, 2.5, 1.0);
     expectHole(r.drill.holes[7], 1, 20.0, 20.0); // after M30 nothing more
 
-    // A repeat count in the millions is damage, not a repeat: the line is skipped.
+    // A repeat count in the millions is damage, not a repeat: the read ends at its line.
     const Read damaged = read("M48\nMETRIC\nT1C1.0\n%\nT1\nX1.0Y1.0\nR129012904X1.0\nR3X1.0\nM30\n");
-    EXPECT_EQ(damaged.drill.holes.size(), 4u);
-    EXPECT_EQ(damaged.drill.skippedLines, 1);
+    EXPECT_EQ(damaged.drill.holes.size(), 1u);
+    EXPECT_EQ(damaged.drill.ending, DrillData::Ending::LimitReached);
+    EXPECT_EQ(damaged.drill.stoppedAtLine, 7);
+    EXPECT_EQ(damaged.messages,
+        QStringList {QStringLiteral("繰り返しで作る穴の数が上限の10,000個を超えるため、7行目で読み込みを中止しました。")});
+    // Many repeats of 10,000 add up to the limit of all objects.
+    QByteArray repeats = "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\n";
+    for (int i = 0; i < 501; ++i)
+        repeats += "R10000X0.001\n";
+    const Read many = read(repeats);
+    EXPECT_EQ(many.messages,
+        QStringList {QStringLiteral("繰り返しで作る穴の数が上限の5,000,000個を超えるため、507行目で読み込みを中止しました。")});
+    EXPECT_EQ(many.drill.holes.size(), 5'000'001u);
     ASSERT_EQ(r.drill.slotHoles.size(), 3u);
     const DrillSlot& g85 = r.drill.slotHoles[0];
     EXPECT_EQ(g85.tool, 1);

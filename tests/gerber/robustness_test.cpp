@@ -1,8 +1,10 @@
 // Any input, read by either reader, ends cleanly with a consistent table and extent.
 
+#include "excellon/excellonreader.h"
 #include "gerber/formatsniffer.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
+#include "gerber/x2reader.h"
 #include "testutil.h"
 
 #include <QFile>
@@ -128,6 +130,32 @@ TEST(Robustness, ALineThatNeverEndsStopsEveryReaderAndTheDrawing)
         EXPECT_EQ(r.stoppedAtLine, 3);
         EXPECT_EQ(messages,
             QStringList({QStringLiteral("3行目のデータを読み込めないため、読み込みを中止しました。")}));
+    }
+}
+
+TEST(Robustness, ALineThatNeverEndsEndsADrillReadAsALimit)
+{
+    // The Excellon and Gerber X2 readers skip a line they cannot read, but one beyond the cap
+    // ends the read: the rest of the file was never read, and that is said.
+    test::Scratch s;
+    const QString path = s.path(QStringLiteral("endless.drl"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("M48\nMETRIC\n");
+        const QByteArray chunk(1 << 20, 'X');
+        for (int i = 0; i < 65; ++i)
+            f.write(chunk);
+        f.write("\nT1C0.8\nX1Y1\nM30\n");
+    }
+    for (const bool x2 : {false, true}) {
+        test::Messages said;
+        const DrillData d = x2 ? readGerberX2(path, said.sink()) : readExcellon(path, said.sink());
+        EXPECT_EQ(d.ending, DrillData::Ending::LimitReached) << x2;
+        EXPECT_EQ(d.limit, DrillData::Limit::Length);
+        EXPECT_EQ(d.stoppedAtLine, 3);
+        EXPECT_EQ(said.texts,
+            QStringList({QStringLiteral("3行目からのデータが長さの上限（64 MiB）を超えるため、読み込みを中止しました。")}));
     }
 }
 

@@ -313,9 +313,65 @@ TEST(GerberX2, StepAndRepeatAndApertureBlocks)
     expectHole(ab.drill.holes[0], 0, 10, 10);
     expectHole(ab.drill.holes[1], 1, 11, 10);
     expectHole(ab.drill.holes[3], 1, 21, 20);
-    // A repeat far beyond any board is refused, not filled into memory.
+    // A repeat far beyond any board is refused, not filled into memory: the read ends there.
     const Read huge = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX100000Y100000I1J1*%\nX0Y0D03*\n%SR*%\nM02*\n");
-    EXPECT_EQ(huge.drill.skippedLines, 1);
+    EXPECT_EQ(huge.drill.ending, DrillData::Ending::LimitReached);
+    EXPECT_EQ(huge.drill.stoppedAtLine, 5);
+    EXPECT_TRUE(huge.drill.holes.empty());
+}
+
+TEST(GerberX2, TheObjectLimitEndsTheReadAtItsLine)
+{
+    const auto limitAt = [](int line) {
+        return QStringList {QStringLiteral("穴・長穴・外形の線の数が上限の5,000,000個を超えるため、%1行目で読み込みを中止しました。")
+                                .arg(line)};
+    };
+    // One flash asked for 6,000,000 times: the read ends at the statement; a later tool is not
+    // read.
+    const Read sr = read(kMetricHeader + "%ADD10C,0.5*%\n%ADD11C,0.9*%\nD10*\nX0Y0D03*\n%SRX3000Y2000I1J1*%\n"
+                                         "X0Y0D03*\n%SR*%\nD11*\nX5Y5D03*\nM02*\n");
+    EXPECT_EQ(sr.drill.ending, DrillData::Ending::LimitReached);
+    EXPECT_EQ(sr.drill.limit, DrillData::Limit::Objects);
+    EXPECT_EQ(sr.drill.stoppedAtLine, 7);
+    EXPECT_EQ(sr.messages, limitAt(7));
+    EXPECT_EQ(sr.drill.holes.size(), 1u); // what came before stays
+    EXPECT_EQ(sr.drill.tools.size(), 1u);
+    // Two flashes repeated 4,000,000 times: 8,000,000, found where the repeat is closed.
+    const Read closing = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX2000Y2000I1J1*%\nX0Y0D03*\nX1Y1D03*\n%SR*%\n");
+    EXPECT_EQ(closing.messages, limitAt(8));
+    EXPECT_EQ(closing.drill.holes.size(), 2u); // the repeat's content, once
+    // An aperture block of 1,000 holes flashed 5,001 times: the last flash passes the limit.
+    QByteArray blocks = kMetricHeader + "%ADD10C,0.5*%\n%ABD20*%\nD10*\n";
+    for (int i = 0; i < 1000; ++i)
+        blocks += "X" + QByteArray::number(i) + "Y0D03*\n";
+    blocks += "%AB*%\nD20*\n";
+    for (int i = 0; i < 5001; ++i)
+        blocks += "X0Y" + QByteArray::number(i * 1000) + "D03*\n";
+    const Read ab = read(blocks);
+    EXPECT_EQ(ab.messages, limitAt(2 + 3 + 1000 + 2 + 5001));
+    EXPECT_EQ(ab.drill.holes.size(), 5'000'000u);
+}
+
+TEST(GerberX2, ArcsComeInBoundedPieces)
+{
+    // A full circle of 900 m radius (1e6 times a board): chords within a thousandth of the radius,
+    // not millions of 5 micrometre pieces.
+    const Read huge = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nG75*\nX0Y0D02*\nG03X0Y0I-900000000000J0D01*\nM02*\n");
+    EXPECT_EQ(huge.drill.ending, DrillData::Ending::Complete);
+    ASSERT_GT(huge.drill.slotHoles.size(), 8u);
+    EXPECT_LE(huge.drill.slotHoles.size(), 1024u);
+    const double r = 900000;
+    for (const DrillSlot& s : huge.drill.slotHoles) {
+        const double mx = (s.x1 + s.x2) / 2 + r, my = (s.y1 + s.y2) / 2; // the centre is (-r, 0)
+        EXPECT_GE(std::hypot(mx, my), r - r / 1000 - 1e-6);
+    }
+    // A board's own arcs keep their 5 micrometres.
+    const Read small = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nG75*\nX0Y0D02*\nG03X0Y0I-1000000J0D01*\nM02*\n");
+    ASSERT_GT(small.drill.slotHoles.size(), 30u);
+    for (const DrillSlot& s : small.drill.slotHoles) {
+        const double mx = (s.x1 + s.x2) / 2 + 1, my = (s.y1 + s.y2) / 2;
+        EXPECT_GE(std::hypot(mx, my), 1 - 0.005 - 1e-9);
+    }
 }
 
 TEST(GerberX2, WhatCannotBeReadIsCountedAndNamed)
