@@ -11,7 +11,10 @@
 #include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
+#include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -26,13 +29,23 @@ struct DrillTool {
     QString function; // what the file says the holes are for ("ViaDrill", "ComponentDrill", ...)
 };
 
+// The file's line that made a hole, a slot or an outline piece, for the messages of a drawing
+// that stops there (a line beyond 32 bits keeps the largest number).
+using SourceLine = int32_t;
+inline SourceLine sourceLine(qint64 lineNo)
+{
+    return SourceLine(std::min<qint64>(lineNo, std::numeric_limits<SourceLine>::max()));
+}
+
 struct DrillHit {
     int tool = 0; // index into DrillData::tools
+    SourceLine line = 0; // beside the tool: the hole stays 24 bytes
     double x = 0, y = 0; // millimetres
 };
 
 struct DrillSlot {
     int tool = 0;
+    SourceLine line = 0;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     bool joined = false; // continues the slot before it (a routed path, an arc in pieces)
 };
@@ -43,6 +56,7 @@ using HoleList = std::vector<DrillHit, LargeBlockAllocator<DrillHit>>;
 // A line of the board's outline (arcs come in short pieces), in millimetres.
 struct OutlineSegment {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    SourceLine line = 0;
 };
 
 // The most holes, slot pieces and outline pieces a file may ask for, step and repeat, aperture

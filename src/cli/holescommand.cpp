@@ -18,7 +18,8 @@ namespace {
 struct Mark {
     bool slot = false;
     int file = 0; // index into the board's drill files
-    int row = 0;
+    int row = 0; // -1: a D-code that no row holds
+    QString code; // for a mark without a row: its D-code
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
@@ -62,6 +63,21 @@ int runHoles(const QStringList& args)
     const MessageSink toStderr = [](const QString& m) { std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData()); };
     ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
 
+    const auto drawingStops = [&r](std::optional<qint64> line) {
+        if (r.status != kDone)
+            return;
+        if (line)
+            std::fprintf(stderr, "kivotrek-cli: the drawing stops at line %lld\n", static_cast<long long>(*line));
+        else
+            std::fprintf(stderr, "kivotrek-cli: the drawing stops: a hole or slot cannot be drawn\n");
+        r.status = kStopped;
+    };
+    if (!r.board.replaysGerber()) { // the drill files' holes are listed whole; the drawing may stop early
+        HoleCounts counts;
+        const DrawResult drawn = countHoles(r.board, r.data, table, counts);
+        if (drawn.ending == DrawResult::Ending::Stopped)
+            drawingStops(drawn.line);
+    }
     std::vector<Mark> marks;
     for (size_t f = 0; f < r.board.files.size(); ++f) {
         const BoardFile& file = r.board.files[f];
@@ -73,11 +89,11 @@ int runHoles(const QStringList& args)
             const auto row = [&file](int tool) { return tool < file.rowCount ? file.firstRow + tool : -1; };
             for (const DrillHit& h : data.holes) {
                 if (row(h.tool) >= 0)
-                    marks.push_back({false, int(f), row(h.tool), h.x, h.y, h.x, h.y});
+                    marks.push_back({false, int(f), row(h.tool), QString(), h.x, h.y, h.x, h.y});
             }
             for (const DrillSlot& sl : data.slotHoles) {
                 if (row(sl.tool) >= 0)
-                    marks.push_back({true, int(f), row(sl.tool), sl.x1, sl.y1, sl.x2, sl.y2});
+                    marks.push_back({true, int(f), row(sl.tool), QString(), sl.x1, sl.y1, sl.x2, sl.y2});
             }
         } else if (read.ending != ReadEnding::Unreadable) {
             // File units to millimetres as the drawing takes them: twips per unit over 56.7 twips
@@ -86,13 +102,10 @@ int runHoles(const QStringList& args)
             const double perUnit = static_cast<double>(extent.unitScale) / 56.7;
             const double mm = perUnit > 0 ? std::pow(10.0, std::round(std::log10(perUnit))) : 0.0;
             const DrawResult walked = listMarks(file.path, table, [&](const DrillMark& m) {
-                marks.push_back({m.slot, int(f), m.row, m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm});
+                marks.push_back({m.slot, int(f), m.row, m.code, m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm});
             });
-            if (walked.ending == DrawResult::Ending::Stopped && r.status == kDone) {
-                std::fprintf(stderr, "kivotrek-cli: the drawing stops at line %lld\n",
-                    static_cast<long long>(walked.line.value_or(0)));
-                r.status = kStopped;
-            }
+            if (walked.ending == DrawResult::Ending::Stopped)
+                drawingStops(walked.line);
         }
     }
     // A board of several files names each mark's file; one file's lists stay as they were.
@@ -101,10 +114,11 @@ int runHoles(const QStringList& args)
     if (csv) {
         QByteArray out = named ? "type,row,code,diameter,x,y,x2,y2,file\n" : "type,row,code,diameter,x,y,x2,y2\n";
         for (const Mark& m : marks) {
-            const HoleRow& row = table.row(m.row);
-            const auto d = rowDiameter(row);
-            out += (m.slot ? "slot," : "hole,") + QByteArray::number(m.row) + ',' + csvField(row.dcode) + ','
-                + (d ? number(*d) : QByteArray()) + ',' + number(m.x1) + ',' + number(m.y1) + ','
+            const HoleRow* row = m.row >= 0 ? &table.row(m.row) : nullptr;
+            const auto d = row ? rowDiameter(*row) : std::nullopt;
+            out += (m.slot ? "slot," : "hole,") + (row ? QByteArray::number(m.row) : QByteArray()) + ','
+                + csvField(row ? row->dcode : m.code) + ',' + (d ? number(*d) : QByteArray()) + ',' + number(m.x1)
+                + ',' + number(m.y1) + ','
                 + (m.slot ? number(m.x2) + ',' + number(m.y2) : QByteArray(","))
                 + (named ? ',' + QByteArray::number(m.file) : QByteArray()) + '\n';
         }
@@ -126,14 +140,18 @@ int runHoles(const QStringList& args)
         for (const Mark& m : marks) {
             if (m.slot != slotList)
                 continue;
-            const HoleRow& row = table.row(m.row);
+            const HoleRow* row = m.row >= 0 ? &table.row(m.row) : nullptr;
             json.beginObject();
             if (named)
                 json.key("file").value(static_cast<long long>(m.file));
-            json.key("row").value(static_cast<long long>(m.row));
-            json.key("code").value(row.dcode);
+            json.key("row");
+            if (row)
+                json.value(static_cast<long long>(m.row));
+            else
+                json.null();
+            json.key("code").value(row ? row->dcode : m.code);
             json.key("diameter");
-            if (const auto d = rowDiameter(row))
+            if (const auto d = row ? rowDiameter(*row) : std::nullopt)
                 json.value(*d);
             else
                 json.null();

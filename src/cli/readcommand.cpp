@@ -45,10 +45,15 @@ int runRead(const QStringList& args)
     const MessageSink sink = [&messages](const QString& m) { messages << m; };
     const ReadOutcome r = readBoard(choice, given, table, extent, sink);
 
-    // What the drawing draws in each row: holes and slots.
+    // What the drawing draws in each row: holes and slots, up to where a drawing would stop.
     HoleCounts counts;
-    countHoles(r.board, r.data, table, counts);
+    const DrawResult drawn = countHoles(r.board, r.data, table, counts);
     const HoleTotals totals = holeTotals(counts, table);
+    std::optional<qint64> drawingStops;
+    if (drawn.ending == DrawResult::Ending::Stopped) {
+        messages << drawingProblem(drawn, r.board.mainPath());
+        drawingStops = drawn.line;
+    }
 
     JsonWriter json;
     json.beginObject();
@@ -56,6 +61,7 @@ int runRead(const QStringList& args)
     json.key("reader").value(QString::fromLatin1(readerName(r.reader)));
     json.key("ending").value(QString::fromLatin1(r.ending));
     lineOrNull(json, "stoppedAtLine", r.stoppedAtLine);
+    lineOrNull(json, "drawingStopsAtLine", drawingStops);
     json.key("messages").beginArray();
     for (const QString& m : messages)
         json.value(m);

@@ -6,6 +6,7 @@
 #include "cli/readers.h"
 #include "drawing/drilltable.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kivotrek::cli {
@@ -56,7 +57,12 @@ int runReport(const QStringList& args)
             return failed;
     }
     HoleCounts counts;
-    countHoles(r.board, r.data, table, counts);
+    const DrawResult drawn = countHoles(r.board, r.data, table, counts);
+    if (drawn.ending == DrawResult::Ending::Stopped) {
+        // The counts are those of the drawing, which stops there.
+        std::fprintf(stderr, "%s\n", drawingProblem(drawn, r.board.mainPath()).toLocal8Bit().constData());
+        r.status = std::max(r.status, int(kStopped));
+    }
 
     if (!json) {
         const QByteArray out = drillTableCsv(table, counts);

@@ -410,6 +410,12 @@ QString drawingProblem(const DrawResult& result, const QString& path)
 }
 
 namespace {
+// A drawing of drill data that stops at the piece the file's line made.
+DrawResult stoppedAt(SourceLine line)
+{
+    return {DrawResult::Ending::Stopped, line > 0 ? std::optional<qint64>(line) : std::nullopt};
+}
+
 // Millimetres of the file to surface units: micrometres at 0.0567 twips, then the layout's
 // scale, as a cut Gerber coordinate is converted.
 class FramePlacement {
@@ -451,11 +457,11 @@ DrawResult drawOutline(
     for (const OutlineSegment& s : outline) {
         const auto x1 = at.x(s.x1), y1 = at.y(s.y1), x2 = at.x(s.x2), y2 = at.y(s.y2);
         if (!x1 || !y1 || !x2 || !y2)
-            return stopped;
+            return stoppedAt(s.line);
         const auto a = layout.place(*x2, *y2);
         const auto b = layout.place(*x1, *y1);
         if (!a || !b)
-            return stopped;
+            return stoppedAt(s.line);
         surface.line(float(a->first), float(a->second), float(b->first), float(b->second), black);
     }
     return {};
@@ -478,7 +484,6 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
     // Holes, then slots, in file order; a tool is selected where it changes, as a Gerber file's
     // replay selects it (drill files keep a tool's holes together, so that is once a tool).
     Replay replay(table, layout, surface, firstRow, firstRow + rowCount);
-    const DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt, QString()};
     int selected = -1;
     const auto select = [&](int tool) {
         if (tool == selected)
@@ -496,12 +501,12 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
         if (!inTable(h.tool))
             continue;
         if (!select(h.tool))
-            return stopped;
+            return stoppedAt(h.line);
         const auto x = at.x(h.x);
         const auto y = at.y(h.y);
         const auto p = x && y ? layout.place(*x, *y) : std::nullopt;
         if (!p)
-            return stopped;
+            return stoppedAt(h.line);
         replay.hole(float(p->first), float(p->second));
         if (replay.cancelled())
             return {DrawResult::Ending::Cancelled};
@@ -512,7 +517,7 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
             continue;
         if (!select(sl.tool) || !step(Step::D02, sl.x1, sl.y1, s) || !replay.draw(s, QString())
             || !step(Step::D01, sl.x2, sl.y2, s) || !replay.draw(s, QString()))
-            return replay.cancelled() ? DrawResult {DrawResult::Ending::Cancelled} : stopped;
+            return replay.cancelled() ? DrawResult {DrawResult::Ending::Cancelled} : stoppedAt(sl.line);
     }
     return {DrawResult::Ending::Complete, std::nullopt};
 }
@@ -527,12 +532,17 @@ DrawResult listMarks(const QString& path, const HoleTable& table, const std::fun
     QByteArrayView line;
     QString dcode;
     PenWalk walk; // the drawing's own rules, without a surface
+    bool selected = false; // before the first tool selection nothing is a hole of a tool
+    QString code;
     int row = -1;
     while (reader.next(line)) {
         const Step step = cutter.cut(line, dcode);
         const bool walked = walk.step(
             step,
             [&] {
+                selected = true;
+                code = dcode;
+                row = -1; // a D-code of no row: drawn with the pen before it, but no row's hole
                 for (int i = 0; i < HoleTable::kRows; ++i) {
                     if (table.row(i).dcode == dcode)
                         row = i; // with duplicates the last one's pen stays
@@ -540,13 +550,13 @@ DrawResult listMarks(const QString& path, const HoleTable& table, const std::fun
                 return true;
             },
             [&](Point at) {
-                if (row >= 0)
-                    out({false, row, at.x, at.y, at.x, at.y});
+                if (selected)
+                    out({false, row, code, at.x, at.y, at.x, at.y});
                 return true;
             },
             [&](Point from, Point to) {
-                if (row >= 0)
-                    out({true, row, from.x, from.y, to.x, to.y});
+                if (selected)
+                    out({true, row, code, from.x, from.y, to.x, to.y});
                 return true;
             });
         if (!walked)
@@ -578,20 +588,58 @@ DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable
     if (board.replaysGerber())
         return countHoles(board, table, counts); // its lines are walked again, as they are drawn
     counts = HoleCounts();
+    // In the drawing's order (the outline, then each file's outline pieces, holes and slots),
+    // up to the first piece the drawing cannot place in the frame: there it stops.
+    const DrillFrame frame = boardFrame(data);
+    const auto placeable = [&frame](double x, double y) { return frame.unitsX(x) && frame.unitsY(y); };
+    const auto outlineStop = [&](const std::vector<OutlineSegment>& outline) -> std::optional<DrawResult> {
+        for (const OutlineSegment& s : outline) {
+            if (!placeable(s.x1, s.y1) || !placeable(s.x2, s.y2))
+                return stoppedAt(s.line);
+        }
+        return std::nullopt;
+    };
+    if (data.outline) {
+        if (auto stop = outlineStop(data.outline->outline)) {
+            stop->path = board.outline;
+            return *stop;
+        }
+    }
     for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
         const DrillData& d = data.drills[f];
-        std::vector<int> rowOfTool(d.tools.size());
-        for (size_t t = 0; t < d.tools.size(); ++t) {
-            const int row = lastMatchingRow(table, d.tools[t].code, board.files[f].firstRow, board.files[f].rowCount);
-            rowOfTool[t] = countsHoles(table, row) ? row : -1;
+        const BoardFile& file = board.files[f];
+        // Per tool the count it adds to: its row's, none for a row of the outline kind, the
+        // count without a row for a D-code no row holds (drawn with the pen before it); tools
+        // beyond the file's rows are not drawn.
+        std::vector<RowCount*> into(d.tools.size(), nullptr);
+        for (size_t t = 0; t < d.tools.size() && int(t) < file.rowCount; ++t) {
+            const int row = lastMatchingRow(table, d.tools[t].code, file.firstRow, file.rowCount);
+            into[t] = row < 0 ? &counts.withoutRow : countsHoles(table, row) ? &counts[size_t(row)] : nullptr;
         }
-        for (const DrillHit& h : d.holes) {
-            if (h.tool >= 0 && size_t(h.tool) < rowOfTool.size() && rowOfTool[size_t(h.tool)] >= 0)
-                ++counts[size_t(rowOfTool[size_t(h.tool)])].holeCount;
+        const auto counter = [&into](int tool) { return tool >= 0 && size_t(tool) < into.size() ? into[size_t(tool)] : nullptr; };
+        const auto drawn = [&file](int tool) { return tool < file.rowCount; };
+        std::optional<DrawResult> stop = outlineStop(d.outline);
+        for (size_t i = 0; i < d.holes.size() && !stop; ++i) {
+            const DrillHit& h = d.holes[i];
+            if (!drawn(h.tool))
+                continue;
+            if (!placeable(h.x, h.y))
+                stop = stoppedAt(h.line);
+            else if (RowCount* n = counter(h.tool))
+                ++n->holeCount;
         }
-        for (const DrillSlot& sl : d.slotHoles) {
-            if (!sl.joined && sl.tool >= 0 && size_t(sl.tool) < rowOfTool.size() && rowOfTool[size_t(sl.tool)] >= 0)
-                ++counts[size_t(rowOfTool[size_t(sl.tool)])].slotCount;
+        for (size_t i = 0; i < d.slotHoles.size() && !stop; ++i) {
+            const DrillSlot& sl = d.slotHoles[i];
+            if (!drawn(sl.tool))
+                continue;
+            if (!placeable(sl.x1, sl.y1) || !placeable(sl.x2, sl.y2))
+                stop = stoppedAt(sl.line);
+            else if (RowCount* n = counter(sl.tool); n && !sl.joined)
+                ++n->slotCount;
+        }
+        if (stop) {
+            stop->path = file.path;
+            return *stop;
         }
     }
     return {};
@@ -608,17 +656,19 @@ DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& co
         int lastRow = -1;
         int32_t lastX = 0, lastY = 0;
         return listMarks(board.files[0].path, table, [&](const DrillMark& m) {
-            if (!countsHoles(table, m.row)) {
+            // A D-code that no row holds counts apart: in none of the rows.
+            RowCount* into = m.row < 0 ? &counts.withoutRow : countsHoles(table, m.row) ? &counts[size_t(m.row)] : nullptr;
+            if (!into) {
                 joined = false;
                 return;
             }
             if (!m.slot) {
-                ++counts[size_t(m.row)].holeCount;
+                ++into->holeCount;
                 joined = false;
                 return;
             }
             if (!(joined && m.row == lastRow && m.x1 == lastX && m.y1 == lastY))
-                ++counts[size_t(m.row)].slotCount;
+                ++into->slotCount;
             joined = true;
             lastRow = m.row;
             lastX = m.x2;
@@ -646,6 +696,9 @@ HoleTotals holeTotals(const HoleCounts& counts, const HoleTable& table)
             t.other += n;
         t.all += n;
     }
+    const qint64 withoutRow = counts.withoutRow.holeCount + counts.withoutRow.slotCount;
+    t.other += withoutRow;
+    t.all += withoutRow;
     return t;
 }
 

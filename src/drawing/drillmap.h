@@ -38,7 +38,14 @@ struct RowCount {
     qint64 holeCount = 0;
     qint64 slotCount = 0;
 };
-using HoleCounts = std::array<RowCount, HoleTable::kRows>;
+// Per row, and apart the holes and slots of D-codes that no row holds (drawn with the pen of the
+// tool before them, but no row's holes): the totals count them as "other".
+struct HoleCounts {
+    std::array<RowCount, HoleTable::kRows> rows {};
+    RowCount withoutRow;
+    RowCount& operator[](size_t i) { return rows[i]; }
+    const RowCount& operator[](size_t i) const { return rows[i]; }
+};
 
 // A row's count as the table and the legend show it: "156", or "24+2" with slots.
 QString countText(const RowCount& count);
@@ -156,16 +163,20 @@ Board singleFileBoard(const QString& path, ReaderKind reader);
 // its tool selection chose and the positions in the file's units.
 struct DrillMark {
     bool slot = false;
-    int row = 0;
+    int row = 0; // -1 for a D-code that no row holds
+    QString code; // the D-code of the tool selection
     int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
-// Every mark of the file while a row is selected, in file order, until the drawing would stop.
+// Every mark of the file after its first tool selection, in file order, until the drawing
+// would stop.
 DrawResult listMarks(const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out);
 
 // How many holes and slots the drawing draws in each row's colour: a hole is a flash (a drill
 // hit), a slot a pen-down move or routed path, however many pieces it has. A tool selection
-// chooses its rows as the drawing does: with several matching rows, the last. Rows of the
-// outline kind (外形) are the outline: they count nothing.
+// chooses its rows as the drawing does: with several matching rows, the last; a D-code that no
+// row holds counts apart (withoutRow). Rows of the outline kind (外形) are the outline: they count
+// nothing. Where the drawing would stop (a line it cannot take, a piece it cannot place), the
+// counts stop too, and the result says where.
 DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts);
 // The same with the drill files already read (a single standard or RS-274X file is walked again).
 DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts);

@@ -544,7 +544,7 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         if (!move(x2, y2, ex, ey))
             return false;
         if (current_ >= 0)
-            out_.slotHoles.push_back({current_, nx, ny, ex, ey});
+            out_.slotHoles.push_back({current_, sourceLine(lineNo), nx, ny, ex, ey});
         x_ = ex;
         y_ = ey;
         return true;
@@ -552,7 +552,7 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
     if (rout_) {
         const bool cut = routMotion_ == 1 && toolDown_ && current_ >= 0;
         if (cut)
-            out_.slotHoles.push_back({current_, x_, y_, nx, ny, routing_});
+            out_.slotHoles.push_back({current_, sourceLine(lineNo), x_, y_, nx, ny, routing_});
         routing_ = cut;
         x_ = nx;
         y_ = ny;
@@ -578,14 +578,14 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
             x_ += dx;
             y_ += dy;
             if (current_ >= 0)
-                out_.holes.push_back({current_, x_, y_});
+                out_.holes.push_back({current_, sourceLine(lineNo), x_, y_});
         }
         return true;
     }
     x_ = nx;
     y_ = ny;
     if (current_ >= 0)
-        out_.holes.push_back({current_, x_, y_});
+        out_.holes.push_back({current_, sourceLine(lineNo), x_, y_});
     return true;
 }
 

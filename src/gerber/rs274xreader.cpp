@@ -40,16 +40,19 @@ int decimalDigits(QByteArrayView line)
 
 // %ADD10C,0.800*%: the D-code between the first "AD" and the first "C", and the five
 // characters from two places after that "C". Nothing for a definition without such a "C".
-void addAperture(QByteArrayView line, DCodeFiller& filler)
+// The D-code when it found no row: the table was full.
+std::optional<QString> addAperture(QByteArrayView line, DCodeFiller& filler)
 {
     const qsizetype ad = line.indexOf("AD");
     const qsizetype c = line.indexOf('C');
     if (ad < 0 || c < ad + 2)
-        return;
+        return std::nullopt;
     const QString dcode = cp932::decode(line.sliced(ad + 2, c - ad - 2));
     const qsizetype from = std::min(c + 2, line.size());
     const QString diameter = formatDiameter(line.sliced(from, std::min<qsizetype>(5, line.size() - from)));
-    filler.add(dcode, &diameter); // a 64th kind is dropped, reading goes on
+    if (filler.add(dcode, &diameter) == DCodeFiller::Result::Full)
+        return dcode; // a 64th kind is dropped, reading goes on
+    return std::nullopt;
 }
 } // namespace
 
@@ -67,6 +70,7 @@ ReadResult readRs274xGerber(
     ReadSession s(device, name, extent, sink);
 
     DCodeFiller filler(table);
+    bool full = false; // the first aperture left out of the table is named, once
     while (s.next()) {
         const LineMarks line(s.line);
         if (line.contains("%FSLA")) {
@@ -80,8 +84,13 @@ ReadResult readRs274xGerber(
             return s.stop(ReadEnding::Rejected, msg::unsupportedFormat());
         if (line.has('J'))
             return s.stop(ReadEnding::Rejected, msg::stepRepeatOrArc());
-        if (line.contains("%ADD"))
-            addAperture(s.line, filler);
+        if (line.contains("%ADD")) {
+            const auto left = addAperture(s.line, filler);
+            if (left && !full) {
+                full = true;
+                s.say(msg::noFreeRows(name, *left));
+            }
+        }
         if (!line.contains("%SR")) {
             cutCoordinatesLenient(line, s.pos);
             s.tracker().update(s.pos);

@@ -619,7 +619,7 @@ bool Reader::flash(Point at, qint64 lineNo)
     const auto tool = toolOf(*a, lineNo);
     if (!tool)
         return false;
-    target().holes.push_back({*tool, at.x, at.y});
+    target().holes.push_back({*tool, sourceLine(lineNo), at.x, at.y});
     return true;
 }
 
@@ -696,7 +696,7 @@ bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockw
         }
         Point a = from;
         for (const Point& b : points) {
-            out.outline.push_back({a.x, a.y, b.x, b.y});
+            out.outline.push_back({a.x, a.y, b.x, b.y, sourceLine(lineNo)});
             a = b;
         }
         return true;
@@ -711,7 +711,7 @@ bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockw
         return false;
     Point start = from;
     for (const Point& b : points) {
-        out.routes.push_back({*tool, start.x, start.y, b.x, b.y, drawing_});
+        out.routes.push_back({*tool, sourceLine(lineNo), start.x, start.y, b.x, b.y, drawing_});
         drawing_ = true;
         start = b;
     }
@@ -886,7 +886,7 @@ void Reader::finish()
     if (out_.role == DrillData::Role::Outline) {
         // Every draw is the outline; flashes are pads, not holes.
         for (const DrillSlot& s : main_.routes)
-            main_.outline.push_back({s.x1, s.y1, s.x2, s.y2});
+            main_.outline.push_back({s.x1, s.y1, s.x2, s.y2, s.line});
         out_.outline = std::move(main_.outline);
         out_.tools.clear();
         return;

@@ -191,3 +191,78 @@ TEST(CliLimits, ABoardOfMoreThan63ToolsIsAFault)
     // The holes of the 63 rows are drawn, those without a row are not (a legend mark per row).
     EXPECT_EQ(test::readAll(svg).count("<circle"), 7 * 157 + 63);
 }
+
+TEST(CliCounts, CountsSayWhereTheDrawingStops)
+{
+    // The RS-274X reader skips the step it cannot read on line 5, the drawing stops there.
+    test::Scratch dir;
+    const QString gerber = dir.write(QStringLiteral("skip.gbr"),
+        "%FSLAX23Y23*%\n%ADD10C,0.800*%\nG54D10*\nX1000Y1000D03*\nX74500Y3600 0D03*\nX2000Y2000D03*\nM02*\n");
+    const QString rs = QStringLiteral("--rs274x");
+    const QString stops = QStringLiteral("5行目のデータを描画できないため、描画を中止しました。");
+    CliRun r = cli({QStringLiteral("read"), rs, gerber});
+    EXPECT_EQ(r.exitCode, 0); // the read's own rule: complete
+    EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("complete"));
+    EXPECT_EQ(r.json.value(QStringLiteral("drawingStopsAtLine")).toInt(), 5);
+    EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(), QJsonArray({stops}));
+    EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("all")).toInt(), 1);
+    r = cli({QStringLiteral("report"), rs, gerber});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), stops);
+    EXPECT_TRUE(r.out.contains("\r\n1,D10,0.80,,,,1,0\r\n")) << r.out.constData();
+    // A drawing that completes says so with null.
+    r = cli({QStringLiteral("read"), QStringLiteral("--auto"), example("board-PTH.drl")});
+    EXPECT_TRUE(r.json.value(QStringLiteral("drawingStopsAtLine")).isNull());
+    EXPECT_TRUE(r.json.contains(QStringLiteral("drawingStopsAtLine")));
+
+    // A drill file's hole 3,000 km away cannot be placed: the drawing stops at its line.
+    const QString far = dir.write(QStringLiteral("far.gbr"),
+        "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.5*%\nD10*\nX0Y0D03*\nX3000000000000Y0D03*\nX1000000Y0D03*\nM02*\n");
+    r = cli({QStringLiteral("read"), QStringLiteral("--x2"), far});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.json.value(QStringLiteral("drawingStopsAtLine")).toInt(), 6);
+    EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("all")).toInt(), 1);
+    EXPECT_EQ(cli({QStringLiteral("report"), QStringLiteral("--x2"), far}).exitCode, 2);
+    r = cli({QStringLiteral("render"), QStringLiteral("--x2"), QStringLiteral("--page"), QStringLiteral("100"),
+        QStringLiteral("-o"), dir.path(QStringLiteral("far.svg")), far});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("drawing stopped at line 6")) << r.err.constData();
+}
+
+TEST(CliCounts, HolesOfAnApertureWithoutARowCountInNoRow)
+{
+    // 65 apertures: D73 and D74 find no row; their flashes are drawn with D72's pen (the rule
+    // for a D-code no row holds) but are no holes of D72.
+    test::Scratch dir;
+    QByteArray text = "%FSLAX23Y23*%\n";
+    for (int d = 10; d < 75; ++d)
+        text += "%ADD" + QByteArray::number(d) + "C,0.500*%\n";
+    text += "G54D72*\nX1000Y1000D03*\nG54D73*\nX2000Y1000D03*\nX3000Y1000D03*\nG54D74*\nX4000Y1000D03*\nM02*\n";
+    const QString gerber = dir.write(QStringLiteral("many.gbr"), text);
+    const QString rs = QStringLiteral("--rs274x");
+    CliRun r = cli({QStringLiteral("read"), rs, gerber});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(),
+        QJsonArray({QStringLiteral("穴種が63を超えたため、") + gerber + QStringLiteral("のD73から後は表に入りません。")}));
+    const QJsonArray rows = r.json.value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 63);
+    EXPECT_EQ(rows[62].toObject().value(QStringLiteral("dcode")).toString(), QStringLiteral("D72"));
+    EXPECT_EQ(rows[62].toObject().value(QStringLiteral("holes")).toInt(), 1);
+    const QJsonObject totals = r.json.value(QStringLiteral("totals")).toObject();
+    EXPECT_EQ(totals.value(QStringLiteral("other")).toInt(), 4);
+    EXPECT_EQ(totals.value(QStringLiteral("all")).toInt(), 4);
+
+    r = cli({QStringLiteral("holes"), rs, gerber});
+    EXPECT_EQ(r.exitCode, 0);
+    const QJsonArray holes = r.json.value(QStringLiteral("holes")).toArray();
+    ASSERT_EQ(holes.size(), 4);
+    EXPECT_EQ(holes[0].toObject().value(QStringLiteral("row")).toInt(), 62);
+    for (int i = 1; i < 4; ++i) {
+        const QJsonObject h = holes[i].toObject();
+        EXPECT_TRUE(h.value(QStringLiteral("row")).isNull());
+        EXPECT_TRUE(h.value(QStringLiteral("diameter")).isNull());
+        EXPECT_EQ(h.value(QStringLiteral("code")).toString(), i < 3 ? QStringLiteral("D73") : QStringLiteral("D74"));
+    }
+    r = cli({QStringLiteral("holes"), rs, QStringLiteral("--csv"), gerber});
+    EXPECT_TRUE(r.out.contains("\nhole,,D73,,2,1,,\n")) << r.out.constData();
+}

@@ -161,7 +161,7 @@ TEST(LargeBlocks, HoldLargeAndSmallArraysAlike)
     for (const size_t count : {size_t(10), size_t(300'000), size_t(1'000'003)}) {
         HoleList holes;
         for (size_t i = 0; i < count; ++i)
-            holes.push_back({int(i % 63), double(i), -double(i)});
+            holes.push_back({int(i % 63), 0, double(i), -double(i)});
         ASSERT_EQ(holes.size(), count);
         for (size_t i = 0; i < count; i += 9973) {
             EXPECT_EQ(holes[i].tool, int(i % 63));

@@ -131,15 +131,17 @@ TEST(Rs274xReader, FaultsInALineOnlySkipThatStep)
     EXPECT_TRUE(r.rows().isEmpty()); // tool selections play no part
 }
 
-TEST(Rs274xReader, MoreThanSixtyThreeKindsAreDropped)
+TEST(Rs274xReader, MoreThanSixtyThreeKindsAreDroppedAndTheFirstIsNamed)
 {
     QByteArray data = "%FSLAX23Y23*%\n";
     for (int i = 0; i < 70; ++i)
         data += "%ADD" + QByteArray::number(10 + i) + "C,0.5*%\n";
     data += "X1000Y1000D03*\n";
-    Read r(rs(data.constData()));
-    EXPECT_EQ(r.result.ending, ReadEnding::Complete);
-    EXPECT_TRUE(r.messages.texts.isEmpty());
+    const QString path = rs(data.constData());
+    Read r(path);
+    EXPECT_EQ(r.result.ending, ReadEnding::Complete); // reading goes on
+    EXPECT_EQ(r.messages.texts,
+        QStringList({QStringLiteral("穴種が63を超えたため、") + path + QStringLiteral("のD73から後は表に入りません。")}));
     EXPECT_EQ(r.rows().size(), 63);
     EXPECT_EQ(r.table.row(62).dcode, QStringLiteral("D72"));
     EXPECT_EQ(r.extent.maxX, 57);
