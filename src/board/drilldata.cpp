@@ -65,20 +65,6 @@ QString kindFromFileName(const QString& path)
     return QString();
 }
 
-bool looksBinary(QIODevice& device)
-{
-    const QByteArray head = device.peek(4096);
-    int control = 0;
-    for (char c : head) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u == 0)
-            return true;
-        if (u < 0x20 && u != '\n' && u != '\r' && u != '\t' && u != '\f')
-            ++control;
-    }
-    return control * 10 > head.size();
-}
-
 void reachLimit(DrillData& out, DrillData::Limit limit, qint64 value, qint64 lineNo)
 {
     out.ending = DrillData::Ending::LimitReached;
@@ -101,17 +87,16 @@ QString limitMessage(const DrillData& out)
 }
 } // namespace
 
-void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, const QString& binaryMessage,
-    DrillData& out, const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish)
+void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, DrillData& out, const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish)
 {
     const auto say = [&sink](const QString& text) {
         if (sink)
             sink(text);
     };
-    if (looksBinary(device)) {
+    if (holdsBinaryBytes(device)) {
         device.close();
         out.ending = DrillData::Ending::Unreadable;
-        say(binaryMessage);
+        say(msg::notDrillData(name));
         return;
     }
     LineReader lines(device);

@@ -81,6 +81,17 @@ int inputWrittenOver(int descriptor, const QList<QByteArray>& inputs)
     return firstInputLike(out, inputs);
 }
 
+bool holdsBinaryBytes(QIODevice& device)
+{
+    const QByteArray head = device.peek(4096);
+    for (const char c : head) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\f' && u != '\r' && u != 0x1A)
+            return true;
+    }
+    return false;
+}
+
 bool writeWholeFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);

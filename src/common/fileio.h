@@ -34,6 +34,11 @@ int inputWrittenOver(const QString& output, const QStringList& inputs);
 // The same for an open descriptor (standard output redirected into a file).
 int inputWrittenOver(int descriptor, const QList<QByteArray>& inputs);
 
+// True when the first 4 KiB of the device hold a byte that no drill or Gerber file holds: a NUL
+// or a control character other than tab, line feed, form feed, carriage return and the old
+// end-of-file mark (0x1A). Every reader refuses such a file, and so does the drawing.
+bool holdsBinaryBytes(QIODevice& device);
+
 // Writes the bytes as the whole new content of the file, through commitWhole.
 bool writeWholeFile(const QString& path, const QByteArray& bytes);
 

@@ -86,15 +86,13 @@ inline QString notARegularFile(const QString& path)
     return path + QStringLiteral("は通常のファイルではないため、読み込めません。");
 }
 
+// A file whose first bytes no drill or Gerber file holds (a picture, an archive), for every reader.
+inline QString notDrillData(const QString& path)
+{
+    return path + QStringLiteral("は穴データのファイルではないため、読み込めません。");
+}
+
 // Excellon reader.
-inline QString binaryDrillFile(const QString& path)
-{
-    return path + QStringLiteral("はバイナリ形式のため、Excellonドリルファイルとして読み込めません。");
-}
-inline QString binaryGerberFile(const QString& path)
-{
-    return path + QStringLiteral("はバイナリ形式のため、ガーバーファイルとして読み込めません。");
-}
 inline QString noOutline(const QString& path)
 {
     return path + QStringLiteral("には外形の線がありません。");

@@ -379,6 +379,18 @@ struct Batch {
 } // namespace
 
 namespace {
+// Opens a Gerber file to replay it: a regular file that is no binary file (every reader refuses
+// one; so does the drawing).
+bool openToDraw(QFile& file)
+{
+    if (!openToRead(file))
+        return false;
+    if (!holdsBinaryBytes(file))
+        return true;
+    file.close();
+    return false;
+}
+
 // How a replay that read to the end of its lines ends: a line too long to take stops it there.
 DrawResult endOfFile(const LineReader& reader)
 {
@@ -404,7 +416,10 @@ QString drawingProblem(const DrawResult& result, const QString& path)
         if (file.isEmpty())
             return msg::noFileRead();
         // A file that opened now and failed while it was read says so; else why it did not open.
-        return QFileInfo::exists(file) && isRegularFile(file) ? msg::readError(file) : whyUnopenable(file);
+        if (!QFileInfo::exists(file) || !isRegularFile(file))
+            return whyUnopenable(file);
+        QFile f(file);
+        return openToRead(f) && holdsBinaryBytes(f) ? msg::notDrillData(file) : msg::readError(file);
     }
     return QString();
 }
@@ -525,7 +540,7 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
 DrawResult listMarks(const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out)
 {
     QFile file(path);
-    if (!openToRead(file))
+    if (!openToDraw(file))
         return {DrawResult::Ending::Unreadable, std::nullopt};
     LineReader reader(file);
     const Cutter cutter;
@@ -756,7 +771,7 @@ DrawResult replayDrillMap(const QString& path, const HoleTable& table, const Boa
     const Layout& layout, Surface& surface)
 {
     QFile file(path);
-    if (!openToRead(file))
+    if (!openToDraw(file))
         return {DrawResult::Ending::Unreadable, std::nullopt};
     return replayDrillMap(file, table, extent, layout, surface);
 }
@@ -849,7 +864,7 @@ void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layou
 {
     Batch batch;
     QFile file(path);
-    if (!openToRead(file)) {
+    if (!openToDraw(file)) {
         batch.last = batch.unreadable = true;
         queue_->push(batch);
         return;

@@ -653,7 +653,7 @@ DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink
     out.holes.reserve(size_t(std::clamp<qint64>(device.size() / 12, 0, 4'000'000)));
     Reader reader(name, out);
     readDrillLines(
-        device, name, sink, msg::binaryDrillFile(name), out,
+        device, name, sink, out,
         [&reader](QByteArrayView line, qint64 lineNo) { return reader.line(line, lineNo); },
         [&reader] { reader.finish(); });
     return out;

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <functional>
+#include <optional>
 
 namespace kivotrek {
 
@@ -20,6 +21,17 @@ public:
     ReadSession(QIODevice& device, const QString& name, BoardExtent& extent, const MessageSink& sink)
         : device_(device), name_(name), reader_(device), tracker_(extent), sink_(sink)
     {
+    }
+
+    // A file no Gerber file is like (see holdsBinaryBytes) ends the read before its first line.
+    std::optional<ReadResult> refuseBinary()
+    {
+        if (!holdsBinaryBytes(device_))
+            return std::nullopt;
+        device_.close();
+        tracker_.convertToTwips();
+        say(msg::notDrillData(name_));
+        return ReadResult {ReadEnding::Unreadable, std::nullopt};
     }
 
     bool next() { return reader_.next(line); }

@@ -68,6 +68,8 @@ ReadResult readRs274xGerber(
     QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     ReadSession s(device, name, extent, sink);
+    if (const auto refused = s.refuseBinary())
+        return *refused;
 
     DCodeFiller filler(table);
     bool full = false; // the first aperture left out of the table is named, once

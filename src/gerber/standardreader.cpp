@@ -25,6 +25,8 @@ ReadResult readStandardGerber(
     QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     ReadSession s(device, name, extent, sink);
+    if (const auto refused = s.refuseBinary())
+        return *refused;
 
     DCodeFiller filler(table);
     while (s.next()) {

@@ -928,7 +928,7 @@ DrillData readGerberX2(QIODevice& device, const QString& name, const MessageSink
     // About one hole a line of twenty bytes: room for them at once, not by doubling.
     reader.expectHoles(size_t(std::clamp<qint64>(device.size() / 20, 0, 4'000'000)));
     readDrillLines(
-        device, name, sink, msg::binaryGerberFile(name), out,
+        device, name, sink, out,
         [&reader](QByteArrayView line, qint64 lineNo) { return reader.line(line, lineNo); },
         [&reader] { reader.finish(); });
     return out;

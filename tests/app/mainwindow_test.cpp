@@ -357,6 +357,26 @@ TEST(MainWindow, OpensAFileNamedOnTheCommandLineWithTheRightReader)
     EXPECT_TRUE(w->diameterEdit(1)->text().isEmpty()); // cleared for the new file
 }
 
+TEST(MainWindow, ABinaryFileIsRefusedByEveryReadCommand)
+{
+    // The head of a picture named .drl, given to the program or chosen in any read command.
+    test::Scratch dir;
+    const QString drl = dir.write(QStringLiteral("picture.drl"),
+        test::readAll(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/image.bmp")).left(3000));
+    const QStringList refused {
+        QStringLiteral("Kivotrek: ") + drl + QStringLiteral("は穴データのファイルではないため、読み込めません。")};
+    Window w;
+    w->openFile(drl);
+    EXPECT_EQ(w.prompts->messages, refused);
+    for (const char* command : {"readStandardGerber", "readRs274x", "readExcellon", "readGerberX2"}) {
+        w.prompts->messages.clear();
+        w.dialog->files.push_back(drl);
+        w->menuAction(QLatin1String(command))->trigger();
+        EXPECT_EQ(w.prompts->messages, refused) << command;
+        EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D")) << command;
+    }
+}
+
 TEST(MainWindow, TableBoxesCompleteFromTheirListAndWriteTheTable)
 {
     Window w;

@@ -225,7 +225,7 @@ TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
     EXPECT_GT(inked(w->previewWindow()->surface().image()), 0); // the first flash stays drawn
 
     // A file without coordinates: extent 0, a blank picture and the reason.
-    const QString blank = dir.write(QStringLiteral("blank.gbr"), "BM\x01\x02\n\n");
+    const QString blank = dir.write(QStringLiteral("blank.gbr"), "BM\n\n");
     w.dialog->files.push_back(blank);
     w->readStandardGerber();
     w.prompts->messages.clear();

@@ -266,3 +266,22 @@ TEST(CliCounts, HolesOfAnApertureWithoutARowCountInNoRow)
     r = cli({QStringLiteral("holes"), rs, QStringLiteral("--csv"), gerber});
     EXPECT_TRUE(r.out.contains("\nhole,,D73,,2,1,,\n")) << r.out.constData();
 }
+
+TEST(CliInputs, EveryReaderRefusesABinaryFile)
+{
+    // The first 3 KB of a picture named .drl.
+    test::Scratch dir;
+    const QString drl = dir.write(QStringLiteral("picture.drl"), test::readAll(example("image.bmp")).left(3000));
+    const QString message = drl + QStringLiteral("は穴データのファイルではないため、読み込めません。");
+    for (const char* reader : {"--standard", "--rs274x", "--excellon", "--x2", "--auto"}) {
+        SCOPED_TRACE(reader);
+        const CliRun r = cli({QStringLiteral("read"), QString::fromLatin1(reader), drl});
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("unreadable"));
+        EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(), QJsonArray({message}));
+    }
+    const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"),
+        QStringLiteral("-o"), dir.path(QStringLiteral("p.png")), drl});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("p.png"))));
+}

@@ -4,6 +4,7 @@
 #include "settings/settingsfile.h"
 #include "testutil.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -152,6 +153,26 @@ TEST(FileNames, SameFileAndRegularFile)
     const QString fifo = dir.path(QStringLiteral("pipe.gbr"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_FALSE(isRegularFile(fifo));
+}
+
+TEST(FileNames, BinaryBytesAreTheFirst4KiBsControlCharacters)
+{
+    const auto binary = [](const QByteArray& bytes) {
+        QByteArray data = bytes;
+        QBuffer b(&data);
+        b.open(QIODevice::ReadOnly);
+        const bool result = holdsBinaryBytes(b);
+        EXPECT_EQ(b.pos(), 0); // the reader still starts at the first byte
+        return result;
+    };
+    EXPECT_FALSE(binary("G54D10*\r\nX1Y1D03*\n\tM02*\f\x1a"));
+    EXPECT_FALSE(binary("G04 \x83\x8a\x81\x5b\x83\x68 comment in Shift-JIS*\n")); // bytes above 0x7F are text
+    EXPECT_FALSE(binary(QByteArray()));
+    for (const char c : {'\0', '\x01', '\x07', '\x0b', '\x1b', '\x1f'})
+        EXPECT_TRUE(binary("X1Y1D03*\n" + QByteArray(1, c) + "\n")) << int(c);
+    // Beyond the first 4 KiB a byte is the reader's to judge (a line it cannot read).
+    EXPECT_TRUE(binary(QByteArray(4095, 'X') + '\0'));
+    EXPECT_FALSE(binary(QByteArray(4096, 'X') + '\0'));
 }
 
 TEST(LargeBlocks, HoldLargeAndSmallArraysAlike)

@@ -214,7 +214,7 @@ TEST(Excellon, SkippedLinesTooManyToolsBinaryAndEmptyFiles)
     r = read(QByteArray("\x00\x01\x02\x03", 4) + QByteArray(100, '\x10'), QStringLiteral("BOARD.DRL"));
     EXPECT_EQ(r.drill.ending, DrillData::Ending::Unreadable);
     EXPECT_EQ(r.messages,
-        QStringList({QStringLiteral("BOARD.DRLはバイナリ形式のため、Excellonドリルファイルとして読み込めません。")}));
+        QStringList({QStringLiteral("BOARD.DRLは穴データのファイルではないため、読み込めません。")}));
 
     r = read("M48\nMETRIC\nT1C1.0\n%\nM30\n", QStringLiteral("empty.drl"));
     EXPECT_EQ(r.messages, QStringList({QStringLiteral("empty.drlには穴がありません。")}));

@@ -406,7 +406,7 @@ TEST(GerberX2, WhatCannotBeReadIsCountedAndNamed)
 
     const Read binary = read(QByteArray("\x00\x01\x02PK", 5), QStringLiteral("b.gbr"));
     EXPECT_EQ(binary.drill.ending, DrillData::Ending::Unreadable);
-    EXPECT_EQ(binary.messages, QStringList {QStringLiteral("b.gbrはバイナリ形式のため、ガーバーファイルとして読み込めません。")});
+    EXPECT_EQ(binary.messages, QStringList {QStringLiteral("b.gbrは穴データのファイルではないため、読み込めません。")});
 }
 
 TEST(GerberX2, DetectionChoosesTheReader)
