@@ -101,6 +101,7 @@ void readDrillLines(QIODevice& device, const QString& name, const MessageSink& s
     }
     LineReader lines(device);
     lines.keepUnterminatedLastLine();
+    lines.endLinesAtAnyLineEnd();
     QByteArrayView text;
     bool stopped = false;
     while (!stopped && lines.next(text))

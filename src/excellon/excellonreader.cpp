@@ -670,7 +670,11 @@ bool looksLikeExcellon(const QString& path)
     if (!openToRead(file))
         return false;
     static const QRegularExpression toolDefinition(QStringLiteral("^T\\d+[A-Z0-9.]*C[\\d.]"));
-    const QList<QByteArray> lines = file.read(16 * 1024).split('\n');
+    // The first lines as the reader takes them: after a byte order mark, any line end.
+    QByteArray head = file.read(16 * 1024);
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head.remove(0, 3);
+    const QList<QByteArray> lines = head.replace("\r\n", "\n").replace("\n\r", "\n").replace('\r', '\n').split('\n');
     for (qsizetype i = 0; i < lines.size() && i < 40; ++i) {
         const QByteArray l = lines[i].trimmed().toUpper();
         if (l.isEmpty() || l.startsWith(';'))

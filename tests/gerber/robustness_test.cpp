@@ -181,3 +181,42 @@ TEST(Robustness, PipesAndDevicesAreRefusedByName)
         EXPECT_FALSE(looksLikeRs274x(path));
     }
 }
+
+TEST(Robustness, EveryLineEndInTheDrillReadersAndAByteOrderMarkInEveryReader)
+{
+    test::Scratch s;
+    const QByteArray excellon = "M48\nMETRIC\nT1C0.8\n%\nT1\nX1.0Y1.0\nX2.0Y2.0\nM30\n";
+    const QByteArray x2 = "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.8*%\nD10*\nX1000000Y1000000D03*\nX2000000Y2000000D03*\nM02*\n";
+    for (const char* end : {"\n", "\r", "\r\n", "\n\r"}) {
+        for (const bool bom : {false, true}) {
+            SCOPED_TRACE(QByteArray(end).toHex().toStdString() + (bom ? " with a byte order mark" : ""));
+            const auto file = [&](const char* name, QByteArray text) {
+                text.replace("\n", end);
+                return s.write(QString::fromLatin1(name), bom ? "\xEF\xBB\xBF" + text : text);
+            };
+            const QString drl = file("board.drl", excellon);
+            EXPECT_EQ(detectReader(drl), ReaderKind::Excellon);
+            const DrillData e = readExcellon(drl, {});
+            EXPECT_EQ(e.holes.size(), 2u);
+            EXPECT_EQ(e.skippedLines, 0);
+            EXPECT_EQ(e.tools.size(), 1u);
+            const DrillData g = readGerberX2(file("board.gbr", x2), {});
+            EXPECT_EQ(g.holes.size(), 2u);
+            EXPECT_EQ(g.skippedLines, 0);
+        }
+    }
+    // The standard and RS-274X readers keep their line feeds, and pass a byte order mark over.
+    HoleTable table;
+    BoardExtent extent;
+    EXPECT_EQ(readRs274xGerber(s.write(QStringLiteral("bom.gbr"), "\xEF\xBB\xBF%FSLAX23Y23*%\n%ADD10C,0.800*%\nX1000Y1000D03*\n"),
+                  table, extent, {})
+                  .ending,
+        ReadEnding::Complete);
+    EXPECT_EQ(extent.unitScale, 0.0567f);
+    EXPECT_EQ(table.row(0).diameter, QStringLiteral("0.80"));
+    EXPECT_EQ(readStandardGerber(s.write(QStringLiteral("bom.gbr"), "\xEF\xBB\xBFG54D10*\nX1000Y2000D03*\n"), table, extent, {})
+                  .ending,
+        ReadEnding::Complete);
+    EXPECT_EQ(table.row(0).dcode, QStringLiteral("D10"));
+    EXPECT_EQ(extent.maxY, 113);
+}
