@@ -5,6 +5,8 @@ namespace kivotrek {
 QByteArray csvField(const QString& text)
 {
     QByteArray bytes = text.toUtf8();
+    if (!bytes.isEmpty() && QByteArrayView("=+-@\t\r").contains(bytes.front()))
+        bytes.prepend('\'');
     if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
         return bytes;
     bytes.replace("\"", "\"\"");

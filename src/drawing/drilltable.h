@@ -11,7 +11,10 @@
 
 namespace kivotrek {
 
-// A CSV field: the text in UTF-8, quoted when it holds a comma, a quote or a line break.
+// A CSV field of a text from a file or the table: in UTF-8, after an apostrophe when it starts
+// like a spreadsheet formula (=, +, -, @, tab, CR), so that a spreadsheet shows it and never runs
+// it; quoted when it holds a comma, a quote or a line break. (Numbers the program writes itself
+// are written as they are.)
 QByteArray csvField(const QString& text);
 
 // The rows listed: used rows that are not the outline, in table order.

@@ -285,3 +285,15 @@ TEST(CliInputs, EveryReaderRefusesABinaryFile)
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("p.png"))));
 }
+
+TEST(CliInputs, AFormulaInAFileStaysTextInTheCsv)
+{
+    test::Scratch dir;
+    const QString gerber =
+        dir.write(QStringLiteral("f.gbr"), "%FSLAX23Y23*%\n%ADD10C,=2+5*%\nG54D10*\nX1000Y-1000D03*\nM02*\n");
+    const CliRun report = cli({QStringLiteral("report"), QStringLiteral("--rs274x"), gerber});
+    EXPECT_TRUE(report.out.contains("\r\n1,D10,'=2+5*,,,,1,0\r\n")) << report.out.constData();
+    // The program's own numbers keep their sign.
+    const CliRun holes = cli({QStringLiteral("holes"), QStringLiteral("--rs274x"), QStringLiteral("--csv"), gerber});
+    EXPECT_TRUE(holes.out.contains("\nhole,0,D10,,1,-1,,\n")) << holes.out.constData();
+}
