@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) and runs each for a bounded time,
-# seeded from the test fixtures and the sample board. Usage: scripts/fuzz.sh [SECONDS]  (60)
+# seeded from the test fixtures, the sample board and the real boards of @tracespace/fixtures
+# (when the npm registry can be reached).
+# Usage: scripts/fuzz.sh [SECONDS] [TARGET...]   (60, every target)
+#        FUZZ_RUNS=N scripts/fuzz.sh 0 [TARGET...]   N executions of each target instead of a time
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
 SECONDS_EACH=${1:-60}
+shift || true
+TARGETS=("$@")
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(standard_reader rs274x_reader excellon_reader gerber_x2_reader replay settings)
 
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DKIVOTREK_FUZZ=ON -DKIVOTREK_BUILD_TESTS=OFF \
     -DKIVOTREK_BUILD_BENCH=OFF -DKIVOTREK_BUILD_APP=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -12,18 +18,37 @@ cmake --build "$BUILD" -j "$(nproc)"
 
 CORPUS=$(mktemp -d)
 trap 'rm -rf "$CORPUS"' EXIT
-for t in standard_reader rs274x_reader excellon_reader gerber_x2_reader replay settings; do
+source "$ROOT/scripts/fixtures.sh"
+REAL=()
+if fetch_fixtures "$CORPUS"; then
+    while IFS= read -r -d '' f; do REAL+=("$f"); done < <(fixture_files "$CORPUS")
+    echo "seeding the readers with ${#REAL[@]} files of real boards"
+else
+    echo "@tracespace/fixtures could not be fetched: seeding from the project's own files only"
+fi
+seed() { # target folder, then files: each copied under a name of its own
+    local into=$1 i=0 f
+    shift
+    for f in "$@"; do
+        cp "$f" "$into/$(( i++ ))-$(basename "$f")"
+    done
+}
+for t in "${TARGETS[@]}"; do
     mkdir -p "$CORPUS/$t"
-    if [ "$t" = settings ]; then
-        cp "$ROOT/examples/KIVOTREK.INI" "$CORPUS/$t/"
-    elif [ "$t" = gerber_x2_reader ]; then
-        cp "$ROOT"/examples/*.gbr "$ROOT"/tests/data/*.gbr "$CORPUS/$t/"
-    elif [ "$t" = excellon_reader ]; then
-        cp "$ROOT"/examples/*.drl "$CORPUS/$t/"
-        cp "$ROOT"/tests/data/*.gbr "$ROOT"/examples/*.gbr "$CORPUS/$t/"
+    case $t in
+        settings) seed "$CORPUS/$t" "$ROOT/examples/KIVOTREK.INI" ;;
+        excellon_reader) seed "$CORPUS/$t" "$ROOT"/examples/*.drl "$ROOT"/tests/data/*.gbr "$ROOT"/examples/*.gbr \
+            ${REAL[@]+"${REAL[@]}"} ;;
+        *) seed "$CORPUS/$t" "$ROOT"/examples/*.gbr "$ROOT"/tests/data/*.gbr ${REAL[@]+"${REAL[@]}"} ;;
+    esac
+    if [ -n "${FUZZ_RUNS:-}" ]; then
+        limit=(-runs="$FUZZ_RUNS")
+        echo "fuzzing $t for $FUZZ_RUNS executions"
+    else
+        limit=(-max_total_time="$SECONDS_EACH")
+        echo "fuzzing $t for ${SECONDS_EACH}s"
     fi
-    echo "fuzzing $t for ${SECONDS_EACH}s"
-    "$BUILD/fuzz/fuzz_$t" -max_total_time="$SECONDS_EACH" -max_len=4096 -print_final_stats=1 \
+    "$BUILD/fuzz/fuzz_$t" "${limit[@]}" -max_len=65536 -print_final_stats=1 \
         "$CORPUS/$t" 2>&1 | grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)|ERROR|SUMMARY' || true
     # libFuzzer leaves a crash-* file behind when it finds something: that fails the run.
     if ls crash-* leak-* timeout-* oom-* >/dev/null 2>&1; then

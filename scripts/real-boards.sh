@@ -15,11 +15,11 @@ if ! command -v gerbv >/dev/null 2>&1; then
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get install -y -qq gerbv >/dev/null
 fi
-if ! (cd "$WORK" && timeout 300 npm pack --silent @tracespace/fixtures >/dev/null 2>&1); then
+source "$ROOT/scripts/fixtures.sh"
+if ! fetch_fixtures "$WORK"; then
     echo "real boards: @tracespace/fixtures could not be fetched from the npm registry; skipped"
     exit 0
 fi
-tar xzf "$WORK"/tracespace-fixtures-*.tgz -C "$WORK"
 
 status=0
 # The drill files: every file of a board whose first lines look like Excellon.
