@@ -33,9 +33,10 @@ const char* const kUsageText =
     "          each file Excellon or Gerber X2 by its first lines unless a reader\n"
     "          is named. exit status: the worst of the files\n"
     "  read    reads a file as the program's read commands do and prints the result as\n"
-    "          one JSON object.\n"
-    "          exit status: 0 complete, 2 rejected or stopped by a fault,\n"
-    "          3 file unreadable, 64 bad usage\n"
+    "          one JSON object; drawingStopsAtLine says where a drawing would stop.\n"
+    "          exit status: 0 complete, 2 rejected or stopped by a fault (a line that\n"
+    "          cannot be read, a limit of the reader, more than 63 tools on a board),\n"
+    "          3 file unreadable or no drill data, 64 bad usage\n"
     "  holes   lists every hole and slot in millimetres (file coordinates, y up) as\n"
     "          JSON, or as CSV with --csv. exit status as for read\n"
     "  render  reads the file, loads the settings file if given, checks the hole table\n"
@@ -49,15 +50,20 @@ const char* const kUsageText =
     "          square, diamond, triangle, hexagon and their combinations, 63 in all)\n"
     "          that stays apart in black-and-white printing\n"
     "          exit status: 0 done, 1 a used row has no diameter (nothing written),\n"
-    "          2 drawing stopped early (what was drawn is written), 3 a file cannot\n"
-    "          be read or written, 64 bad usage\n"
+    "          2 the read or the drawing stopped early (what was read and drawn is\n"
+    "          written), 3 a file cannot be read or written, or OUT is one of the\n"
+    "          inputs (nothing written), 64 bad usage\n"
     "  report  the drill table: each row's D-code, diameter, tolerances, kind, holes\n"
     "          and slots, and the totals, as CSV (UTF-8 with BOM, the default) or\n"
-    "          JSON, after the settings file if given. exit status as for read\n"
+    "          JSON, after the settings file if given. exit status as for read, and\n"
+    "          2 when the drawing would stop early (the counts of what is drawn)\n"
     "  settings show\n"
     "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
     "          exit status: 0 done, 3 file unreadable, 64 bad usage\n"
-    "  --      ends the options\n";
+    "  --      ends the options\n"
+    "  No output replaces an input: -o, or standard output redirected into a file,\n"
+    "  naming a drill file, the outline, the settings file or the logo is refused\n"
+    "  (exit 3). A failed write to standard output exits 3.\n";
 
 namespace {
 int standardOutputError = 0; // errno of the first write to standard output that failed
