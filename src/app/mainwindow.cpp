@@ -941,6 +941,12 @@ bool MainWindow::printDrawing(QString* problem)
 
 void MainWindow::saveSettings()
 {
+    // A drill file that happens to be named KIVOTREK.INI is never replaced by the table.
+    const QString path = board_.isEmpty() ? QString() : settingsPath(board_.mainPath());
+    if (!path.isEmpty() && inputWrittenOver(path, board_.paths()) >= 0) {
+        showMessage(msg::cannotOverwriteDrawnFile(path));
+        return;
+    }
     const SaveResult r = saveSettingsFile(table_, productCodeEdit->text(), board_.mainPath());
     if (r.path.isEmpty())
         return; // no Gerber file chosen yet

@@ -334,6 +334,18 @@ TEST(MainWindow, SaveAndLoadTheSettingsFile)
         QStringLiteral("Kivotrek: 設定ファイル") + ini + QStringLiteral("を読み込めませんでした。"));
     EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("1.1"));
     EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("1.1"));
+
+    // A drill file named KIVOTREK.INI is not replaced by the table.
+    const QByteArray drill = "M48\nMETRIC\nT1C0.8\n%\nT1\nX1Y1\nM30\n";
+    test::Scratch other;
+    const QString named = other.write(QStringLiteral("KIVOTREK.INI"), drill);
+    w.dialog->files.push_back(named);
+    w->readExcellon();
+    w.prompts->messages.clear();
+    w->saveSettings();
+    EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Kivotrek: ") + named
+                                       + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。")}));
+    EXPECT_EQ(test::readAll(named), drill);
 }
 
 TEST(MainWindow, OpensAFileNamedOnTheCommandLineWithTheRightReader)
