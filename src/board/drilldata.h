@@ -116,10 +116,10 @@ void reachLimit(DrillData& out, DrillData::Limit limit, qint64 value, qint64 lin
 // (see holdsBinaryBytes); each line goes to line() (false ends the read there: a 64th tool, said
 // with the 63-row message, or a limit, said with the limit and the line); finish() runs once
 // the lines are read; a line longer than the cap ends the read as a limit, a read error makes
-// the file unreadable. At the end the sink hears
-// how many lines were skipped and whether the file has no holes (an outline, no lines). The
-// device is closed on every way out.
-void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, DrillData& out, const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish);
+// the file unreadable. At the end the sink hears how many lines were skipped and whether the
+// file has no holes (an outline, no lines). The device is closed on every way out.
+void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, DrillData& out,
+    const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish);
 
 // Opens the file and reads it with read(); a file that cannot be opened is said and unreadable.
 DrillData readDrillPath(

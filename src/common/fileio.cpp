@@ -37,7 +37,8 @@ bool openToRead(QFile& file)
 
 QString whyUnopenable(const QString& path)
 {
-    return !QFileInfo::exists(path) || isRegularFile(path) ? msg::cannotOpen(path) : msg::notARegularFile(path);
+    return !QFileInfo::exists(path) || isRegularFile(path) ? msg::cannotOpen(path)
+                                                           : msg::notARegularFile(path);
 }
 
 namespace {

@@ -56,15 +56,17 @@ TEST(CliOutputs, NeverReplaceAnInput)
         {"the drill file", {QStringLiteral("--excellon"), preview, QStringLiteral("-o"), drillPng, drillPng},
             drillPng},
         {"a second drill file", QStringList {preview, QStringLiteral("-o"), npthSvg} + boardFiles, npthSvg},
-        {"the outline, as a page", QStringList {QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
-                                       outlinePdf} + boardFiles,
+        {"the outline, as a page",
+            QStringList {QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"), outlinePdf}
+                + boardFiles,
             outlinePdf},
-        {"the settings file", {QStringLiteral("--settings"), iniBmp, preview, QStringLiteral("-o"), iniBmp, board},
-            iniBmp},
-        {"a link to the drill file", {QStringLiteral("--excellon"), preview, QStringLiteral("-o"), link, drillPng},
-            link},
+        {"the settings file",
+            {QStringLiteral("--settings"), iniBmp, preview, QStringLiteral("-o"), iniBmp, board}, iniBmp},
+        {"a link to the drill file",
+            {QStringLiteral("--excellon"), preview, QStringLiteral("-o"), link, drillPng}, link},
         {"./name against the absolute path",
-            {QStringLiteral("--excellon"), preview, QStringLiteral("-o"), QStringLiteral("./drill.png"), drillPng},
+            {QStringLiteral("--excellon"), preview, QStringLiteral("-o"), QStringLiteral("./drill.png"),
+                drillPng},
             QStringLiteral("./drill.png")},
     };
     for (const Case& c : cases) {
@@ -109,8 +111,9 @@ TEST(CliOutputs, TheLogoIsAnInputOfThePage)
     const QString link = dir.path(QStringLiteral("logo.png"));
     ASSERT_EQ(::symlink(QFile::encodeName(logoPath).constData(), QFile::encodeName(link).constData()), 0);
     QProcess p;
-    p.start(program, {QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
-                         link, example("board.gbr")});
+    p.start(program,
+        {QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
+            link, example("board.gbr")});
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 3);
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()).trimmed(), inputAsOutput(link));
@@ -120,12 +123,14 @@ TEST(CliOutputs, TheLogoIsAnInputOfThePage)
 TEST(CliOutputs, AFailedWriteToStandardOutputExitsThree)
 {
     const QString drill = example("board-PTH.drl");
-    for (const QStringList& args : {QStringList {QStringLiteral("holes"), QStringLiteral("--excellon"), drill},
-             QStringList {QStringLiteral("holes"), QStringLiteral("--csv"), QStringLiteral("--excellon"), drill},
-             QStringList {QStringLiteral("read"), example("board.gbr")},
-             QStringList {QStringLiteral("report"), QStringLiteral("--excellon"), drill},
-             QStringList {QStringLiteral("settings"), QStringLiteral("show"), example("KIVOTREK.INI")},
-             QStringList {QStringLiteral("--help")}}) {
+    for (const QStringList& args :
+        {QStringList {QStringLiteral("holes"), QStringLiteral("--excellon"), drill},
+            QStringList {
+                QStringLiteral("holes"), QStringLiteral("--csv"), QStringLiteral("--excellon"), drill},
+            QStringList {QStringLiteral("read"), example("board.gbr")},
+            QStringList {QStringLiteral("report"), QStringLiteral("--excellon"), drill},
+            QStringList {QStringLiteral("settings"), QStringLiteral("show"), example("KIVOTREK.INI")},
+            QStringList {QStringLiteral("--help")}}) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
         QProcess p;
         p.setStandardOutputFile(QStringLiteral("/dev/full"));
@@ -143,9 +148,10 @@ TEST(CliLimits, ALimitIsAFaultAndTheDrawingOfWhatWasReadIsWritten)
     test::Scratch dir;
     const QString x2 = dir.write(QStringLiteral("panel.gbr"),
         "%FSLAX46Y46*%\n%MOMM*%\n%TF.FileFunction,Plated,1,2,PTH*%\n%ADD10C,0.5*%\n%ADD11C,0.9*%\nD10*\n"
-        "X0Y0D03*\nX10000000Y5000000D03*\n%SRX3000Y2000I1J1*%\nX0Y0D03*\n%SR*%\nD11*\nX5000000Y5000000D03*\nM02*\n");
-    const QString message =
-        QStringLiteral("穴・長穴・外形の線の数が上限の5,000,000個を超えるため、9行目で読み込みを中止しました。");
+        "X0Y0D03*\nX10000000Y5000000D03*\n%SRX3000Y2000I1J1*%\nX0Y0D03*\n%SR*%\nD11*\nX5000000Y5000000D03*"
+        "\nM02*\n");
+    const QString message = QStringLiteral(
+        "穴・長穴・外形の線の数が上限の5,000,000個を超えるため、9行目で読み込みを中止しました。");
     const QString reader = QStringLiteral("--x2");
     CliRun r = cli({QStringLiteral("read"), reader, x2});
     EXPECT_EQ(r.exitCode, 2);
@@ -171,8 +177,8 @@ TEST(CliLimits, ABoardOfMoreThan63ToolsIsAFault)
     QStringList files;
     for (int i = 1; i <= 8; ++i)
         files << dir.write(QStringLiteral("copy%1.drl").arg(i), drill);
-    const QString message =
-        QStringLiteral("穴種が63を超えたため、") + files.last() + QStringLiteral("のT1から後は表に入りません。");
+    const QString message = QStringLiteral("穴種が63を超えたため、") + files.last()
+        + QStringLiteral("のT1から後は表に入りません。");
     CliRun r = cli(QStringList {QStringLiteral("read")} + files);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("fault"));
@@ -217,14 +223,15 @@ TEST(CliCounts, CountsSayWhereTheDrawingStops)
 
     // A drill file's hole 3,000 km away cannot be placed: the drawing stops at its line.
     const QString far = dir.write(QStringLiteral("far.gbr"),
-        "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.5*%\nD10*\nX0Y0D03*\nX3000000000000Y0D03*\nX1000000Y0D03*\nM02*\n");
+        "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.5*%\nD10*\nX0Y0D03*\nX3000000000000Y0D03*\nX1000000Y0D03*\nM02*"
+        "\n");
     r = cli({QStringLiteral("read"), QStringLiteral("--x2"), far});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.json.value(QStringLiteral("drawingStopsAtLine")).toInt(), 6);
     EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("all")).toInt(), 1);
     EXPECT_EQ(cli({QStringLiteral("report"), QStringLiteral("--x2"), far}).exitCode, 2);
-    r = cli({QStringLiteral("render"), QStringLiteral("--x2"), QStringLiteral("--page"), QStringLiteral("100"),
-        QStringLiteral("-o"), dir.path(QStringLiteral("far.svg")), far});
+    r = cli({QStringLiteral("render"), QStringLiteral("--x2"), QStringLiteral("--page"),
+        QStringLiteral("100"), QStringLiteral("-o"), dir.path(QStringLiteral("far.svg")), far});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("drawing stopped at line 6")) << r.err.constData();
 }
@@ -237,13 +244,15 @@ TEST(CliCounts, HolesOfAnApertureWithoutARowCountInNoRow)
     QByteArray text = "%FSLAX23Y23*%\n";
     for (int d = 10; d < 75; ++d)
         text += "%ADD" + QByteArray::number(d) + "C,0.500*%\n";
-    text += "G54D72*\nX1000Y1000D03*\nG54D73*\nX2000Y1000D03*\nX3000Y1000D03*\nG54D74*\nX4000Y1000D03*\nM02*\n";
+    text +=
+        "G54D72*\nX1000Y1000D03*\nG54D73*\nX2000Y1000D03*\nX3000Y1000D03*\nG54D74*\nX4000Y1000D03*\nM02*\n";
     const QString gerber = dir.write(QStringLiteral("many.gbr"), text);
     const QString rs = QStringLiteral("--rs274x");
     CliRun r = cli({QStringLiteral("read"), rs, gerber});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(),
-        QJsonArray({QStringLiteral("穴種が63を超えたため、") + gerber + QStringLiteral("のD73から後は表に入りません。")}));
+        QJsonArray({QStringLiteral("穴種が63を超えたため、") + gerber
+            + QStringLiteral("のD73から後は表に入りません。")}));
     const QJsonArray rows = r.json.value(QStringLiteral("rows")).toArray();
     ASSERT_EQ(rows.size(), 63);
     EXPECT_EQ(rows[62].toObject().value(QStringLiteral("dcode")).toString(), QStringLiteral("D72"));
@@ -261,7 +270,8 @@ TEST(CliCounts, HolesOfAnApertureWithoutARowCountInNoRow)
         const QJsonObject h = holes[i].toObject();
         EXPECT_TRUE(h.value(QStringLiteral("row")).isNull());
         EXPECT_TRUE(h.value(QStringLiteral("diameter")).isNull());
-        EXPECT_EQ(h.value(QStringLiteral("code")).toString(), i < 3 ? QStringLiteral("D73") : QStringLiteral("D74"));
+        EXPECT_EQ(h.value(QStringLiteral("code")).toString(),
+            i < 3 ? QStringLiteral("D73") : QStringLiteral("D74"));
     }
     r = cli({QStringLiteral("holes"), rs, QStringLiteral("--csv"), gerber});
     EXPECT_TRUE(r.out.contains("\nhole,,D73,,2,1,,\n")) << r.out.constData();
@@ -271,7 +281,8 @@ TEST(CliInputs, EveryReaderRefusesABinaryFile)
 {
     // The first 3 KB of a picture named .drl.
     test::Scratch dir;
-    const QString drl = dir.write(QStringLiteral("picture.drl"), test::readAll(example("image.bmp")).left(3000));
+    const QString drl =
+        dir.write(QStringLiteral("picture.drl"), test::readAll(example("image.bmp")).left(3000));
     const QString message = drl + QStringLiteral("は穴データのファイルではないため、読み込めません。");
     for (const char* reader : {"--standard", "--rs274x", "--excellon", "--x2", "--auto"}) {
         SCOPED_TRACE(reader);
@@ -294,6 +305,7 @@ TEST(CliInputs, AFormulaInAFileStaysTextInTheCsv)
     const CliRun report = cli({QStringLiteral("report"), QStringLiteral("--rs274x"), gerber});
     EXPECT_TRUE(report.out.contains("\r\n1,D10,'=2+5*,,,,1,0\r\n")) << report.out.constData();
     // The program's own numbers keep their sign.
-    const CliRun holes = cli({QStringLiteral("holes"), QStringLiteral("--rs274x"), QStringLiteral("--csv"), gerber});
+    const CliRun holes =
+        cli({QStringLiteral("holes"), QStringLiteral("--rs274x"), QStringLiteral("--csv"), gerber});
     EXPECT_TRUE(holes.out.contains("\nhole,0,D10,,1,-1,,\n")) << holes.out.constData();
 }

@@ -26,10 +26,10 @@ TEST(DrillTableCsv, TextsThatLookLikeFormulasAreWrittenAsText)
     counts[0] = {12, 3};
     counts[1] = {5, 0};
     const QByteArray csv = drillTableCsv(table, counts);
-    const QByteArray expected = "\xEF\xBB\xBF" + QStringLiteral("行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8()
-        + "1,D10,'=1+1,'+0.1,'-0.05,'@SUM(A1),12,3\r\n"
-        + "2,'\tD11,\"'\r=2,3\"," + QStringLiteral("＋0.1").toUtf8() + ",,TH,5,0\r\n"
-        + QStringLiteral("合計,,,,,,17,3\r\n").toUtf8();
+    const QByteArray expected = "\xEF\xBB\xBF"
+        + QStringLiteral("行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8()
+        + "1,D10,'=1+1,'+0.1,'-0.05,'@SUM(A1),12,3\r\n" + "2,'\tD11,\"'\r=2,3\","
+        + QStringLiteral("＋0.1").toUtf8() + ",,TH,5,0\r\n" + QStringLiteral("合計,,,,,,17,3\r\n").toUtf8();
     EXPECT_EQ(csv, expected);
     EXPECT_EQ(csvField(QStringLiteral("0.80")), QByteArray("0.80"));
     EXPECT_EQ(csvField(QString()), QByteArray());
