@@ -256,9 +256,16 @@ void MainWindow::buildPage(int p)
             {tol1_[at], &HoleRow::tol1}, {sign2_[at], &HoleRow::sign2}, {tol2_[at], &HoleRow::tol2},
             {kind_[at], &HoleRow::kind}};
         for (const auto& [combo, field] : fields) {
-            connect(combo, &QComboBox::editTextChanged, this, [this, i, field = field](const QString& t) {
+            connect(combo, &QComboBox::editTextChanged, this, [this, i, combo = combo, field = field](const QString& t) {
                 if (refreshing_)
                     return;
+                if (field == &HoleRow::sign1 || field == &HoleRow::sign2) {
+                    // A minus or plus as typed becomes the list's: the settings file keeps it.
+                    if (const QString sign = HoleTable::listSign(t); sign != t) {
+                        combo->setEditText(sign); // comes back here with the list's sign
+                        return;
+                    }
+                }
                 table_.row(i).*field = t;
                 if (field == &HoleRow::kind) { // an outline row counts nothing; totals go by kind
                     showCount(i);
@@ -865,6 +872,9 @@ void MainWindow::print()
         showMessage(msg::sizeNotANumber(size));
         return;
     }
+    // A diameter that is no number would print as the smallest hole: each such row is named.
+    if (!table_.checkNumbers([this](const QString& text) { showMessage(text); }))
+        return;
     QPrinter& pr = printer();
     if (!dialog_->showPrinter(this, pr))
         return;

@@ -139,10 +139,9 @@ int runRender(const QStringList& args, int& argc, char** argv)
             if (!o.productCodeGiven)
                 o.productCode = productCode; // as the load command fills the product code box
         }
-        if (!inputFailure && !o.page) { // printing does not check the table
-            if (!table.check(toStderr))
-                inputFailure = kIncomplete;
-        }
+        // Printing does not ask for every diameter, but refuses one that is no number.
+        if (!inputFailure && !(o.page ? table.checkNumbers(toStderr) : table.check(toStderr)))
+            inputFailure = kIncomplete;
         if (!inputFailure && o.counts) {
             countHoles(board, drills ? *drills : BoardData(), table, counts);
             options.counts = &counts;

@@ -21,6 +21,11 @@ inline QString diameterMissing(const QString& dcode)
     return dcode + QStringLiteral("の穴径が未入力です。");
 }
 
+inline QString diameterNotANumber(int row, const QString& dcode, const QString& diameter)
+{
+    return QStringLiteral("行%1（%2）の穴径「%3」を数値として読めません。").arg(QString::number(row), dcode, diameter);
+}
+
 // Gerber readers.
 inline QString negativeCoordinates()
 {
@@ -267,17 +272,35 @@ inline QString cannotReadSettings(const QString& path)
 {
     return QStringLiteral("設定ファイル") + path + QStringLiteral("を読み込めませんでした。");
 }
-// Each character that code page 932 cannot hold, quoted once.
-inline QString unsavableText(const QStringList& characters)
+// The fields of a row in the settings file, by their slot: D-code, diameter, the tolerances'
+// signs and values, kind, colour.
+inline QString settingsFieldName(int slot)
+{
+    static const char* const names[] = {"Dコード", "穴径", "公差1の符号", "公差1", "公差2の符号", "公差2", "TH/NTH", "色"};
+    return slot >= 0 && slot < 8 ? QString::fromUtf8(names[slot]) : QString();
+}
+// "行3（T3）の公差1の符号", or for a free row "行3の穴径".
+inline QString rowField(int row, const QString& dcode, const QString& field)
+{
+    return QStringLiteral("行") + QString::number(row)
+        + (dcode.isEmpty() ? QString() : QStringLiteral("（") + dcode + QStringLiteral("）")) + QStringLiteral("の")
+        + field;
+}
+inline QString productCodeField()
+{
+    return QStringLiteral("製品コード");
+}
+// Each character that code page 932 cannot hold, quoted once, with the field that holds it.
+inline QString unsavableText(const QString& place, const QStringList& characters)
 {
     QString quoted;
     for (const QString& c : characters)
         quoted += QStringLiteral("「") + c + QStringLiteral("」");
-    return QStringLiteral("保存できない文字が含まれています：") + quoted;
+    return place + QStringLiteral("に保存できない文字が含まれています：") + quoted;
 }
-inline QString textTooLong()
+inline QString textTooLong(const QString& place)
 {
-    return QStringLiteral("65535バイトを超える文字列は保存できません。");
+    return place + QStringLiteral("が65535バイトを超えるため保存できません。");
 }
 
 // About box.

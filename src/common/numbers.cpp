@@ -1,5 +1,7 @@
 #include "common/numbers.h"
 
+#include <QString>
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -81,6 +83,51 @@ std::optional<double> parseDecimal(QByteArrayView text)
     if (ec != std::errc() || ptr != clean.data() + clean.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+std::optional<double> numberAtStart(const QString& text)
+{
+    int i = 0;
+    const int n = static_cast<int>(text.size());
+    while (i < n && text[i] == QLatin1Char(' '))
+        ++i;
+    const int start = i;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        ++i;
+    int digits = 0;
+    bool point = false;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            ++digits;
+        else if (c == QLatin1Char('.') && !point)
+            point = true;
+        else
+            break;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    int end = i;
+    // An exponent counts only with its digits.
+    if (i < n && (text[i] == QLatin1Char('E') || text[i] == QLatin1Char('e'))) {
+        int j = i + 1;
+        if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
+            ++j;
+        int expDigits = 0;
+        while (j < n && text[j] >= QLatin1Char('0') && text[j] <= QLatin1Char('9')) {
+            ++j;
+            ++expDigits;
+        }
+        if (expDigits > 0)
+            end = j;
+    }
+    const QByteArray number = text.mid(start, end - start).toLatin1();
+    return parseDecimal(number);
+}
+
+double leadingNumber(const QString& text)
+{
+    return numberAtStart(text).value_or(0.0);
 }
 
 } // namespace kivotrek

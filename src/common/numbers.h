@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QString>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -12,6 +13,12 @@ namespace kivotrek {
 // one decimal point (at least one digit), an optional exponent (E or e, optional sign,
 // digits). Returns the value, or nothing for any other text or a value that is not finite.
 std::optional<double> parseDecimal(QByteArrayView text);
+
+// The number at the start of a text: optional blanks, sign, digits with one point, exponent
+// ("1.5*%" gives 1.5); nothing when the text does not start with a number ("abc").
+std::optional<double> numberAtStart(const QString& text);
+// The same, 0 for a text that does not start with a number.
+double leadingNumber(const QString& text);
 
 inline bool isDigit(char c)
 {

@@ -19,46 +19,6 @@
 
 namespace kivotrek {
 
-double leadingNumber(const QString& text)
-{
-    int i = 0;
-    const int n = static_cast<int>(text.size());
-    while (i < n && text[i] == QLatin1Char(' '))
-        ++i;
-    const int start = i;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-        ++i;
-    int digits = 0;
-    bool point = false;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            ++digits;
-        else if (c == QLatin1Char('.') && !point)
-            point = true;
-        else
-            break;
-    }
-    if (digits == 0)
-        return 0.0;
-    int end = i;
-    // An exponent counts only with its digits.
-    if (i < n && (text[i] == QLatin1Char('E') || text[i] == QLatin1Char('e'))) {
-        int j = i + 1;
-        if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
-            ++j;
-        int expDigits = 0;
-        while (j < n && text[j] >= QLatin1Char('0') && text[j] <= QLatin1Char('9')) {
-            ++j;
-            ++expDigits;
-        }
-        if (expDigits > 0)
-            end = j;
-    }
-    const QByteArray number = text.mid(start, end - start).toLatin1();
-    return parseDecimal(number).value_or(0.0);
-}
-
 Rgb rowColor(uint32_t fillColor)
 {
     QString hex = QString::number(fillColor, 16).toUpper();

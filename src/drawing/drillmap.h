@@ -22,10 +22,6 @@
 
 namespace kivotrek {
 
-// The number at the start of a text: optional blanks, sign, digits with one point, exponent.
-// 0 when the text does not start with a number ("1.5*%" gives 1.5, "abc" 0).
-double leadingNumber(const QString& text);
-
 // A swatch colour as drawn: its value written as upper-case hex without leading zeros, padded
 // to six digits; blue is the first two digits, green the next two, red the last two.
 Rgb rowColor(uint32_t fillColor);

@@ -40,11 +40,12 @@ SettingsValues settingsValues(const HoleTable& table, const QString& productCode
     return values;
 }
 
-std::optional<QByteArray> encodeSettings(const SettingsValues& values, QString* badText)
+std::optional<QByteArray> encodeSettings(const SettingsValues& values, QString* badText, int* badIndex)
 {
     QByteArray out;
     out.reserve(4096);
-    for (const SettingsValue& v : values) {
+    for (size_t index = 0; index < values.size(); ++index) {
+        const SettingsValue& v = values[index];
         putU16(out, v.tag);
         if (v.tag == SettingsValue::Integer) {
             char b[4];
@@ -55,6 +56,8 @@ std::optional<QByteArray> encodeSettings(const SettingsValues& values, QString* 
             if (!bytes || bytes->size() > 0xFFFF) {
                 if (badText)
                     *badText = v.text;
+                if (badIndex)
+                    *badIndex = int(index);
                 return std::nullopt;
             }
             putU16(out, static_cast<uint16_t>(bytes->size()));
@@ -142,6 +145,16 @@ void applySettings(const SettingsValues& values, HoleTable& table, QString& prod
     productCode = asText(values[kProductCodeSlot]);
 }
 
+QString settingsPlace(const HoleTable& table, int valueIndex)
+{
+    const int slot = valueIndex % kSlotsPerRow;
+    if (slot == kProductCodeSlot)
+        return msg::productCodeField();
+    const int i = valueIndex / kSlotsPerRow;
+    const HoleRow& row = table.row(i);
+    return msg::rowField(i + 1, row.isUsed() ? row.dcode : QString(), msg::settingsFieldName(slot));
+}
+
 QString settingsPath(const QString& gerberPath)
 {
     const QString path = gerberPath.trimmed();
@@ -159,10 +172,12 @@ SaveResult saveSettingsFile(const HoleTable& table, const QString& productCode, 
         return r;
     r.path = settingsPath(gerberPath);
     QString bad;
-    const auto bytes = encodeSettings(settingsValues(table, productCode), &bad);
+    int index = 0;
+    const auto bytes = encodeSettings(settingsValues(table, productCode), &bad, &index);
     if (!bytes) {
         const QStringList characters = cp932::unencodable(bad);
-        r.error = characters.isEmpty() ? msg::textTooLong() : msg::unsavableText(characters);
+        const QString place = settingsPlace(table, index);
+        r.error = characters.isEmpty() ? msg::textTooLong(place) : msg::unsavableText(place, characters);
         return r;
     }
     // A whole new file renamed over the old one: a failure never leaves a damaged file.

@@ -35,8 +35,12 @@ using SettingsValues = std::array<SettingsValue, kSettingsValues>;
 SettingsValues settingsValues(const HoleTable& table, const QString& productCode);
 
 // The bytes of the values. On failure, the text that cannot be written (a character outside
-// code page 932, or longer than a record holds) is returned in *badText.
-std::optional<QByteArray> encodeSettings(const SettingsValues& values, QString* badText = nullptr);
+// code page 932, or longer than a record holds) is returned in *badText, and its place among the
+// values in *badIndex.
+std::optional<QByteArray> encodeSettings(const SettingsValues& values, QString* badText = nullptr, int* badIndex = nullptr);
+
+// Where a value belongs, as the user is told: "行3（T3）の公差1の符号", "製品コード".
+QString settingsPlace(const HoleTable& table, int valueIndex);
 
 // Reads 630 values; bytes after them are ignored. Nothing when the data ends early or holds a
 // tag other than 0, 3 and 8.

@@ -1,6 +1,7 @@
 #include "table/holetable.h"
 
 #include "common/messages.h"
+#include "common/numbers.h"
 
 #include <algorithm>
 
@@ -53,6 +54,18 @@ QStringList HoleTable::signChoices()
     return {QStringLiteral("±"), QStringLiteral("－"), QStringLiteral("＋")};
 }
 
+QString HoleTable::listSign(const QString& typed)
+{
+    QString sign = typed;
+    for (QChar& c : sign) {
+        if (c == QLatin1Char('-') || c == QChar(0x2212) || c == QChar(0x2010))
+            c = QChar(0xFF0D);
+        else if (c == QLatin1Char('+'))
+            c = QChar(0xFF0B);
+    }
+    return sign;
+}
+
 QStringList HoleTable::valueChoices(int i)
 {
     QStringList list = {QStringLiteral("0.1"), QStringLiteral("0.05"), QStringLiteral("0.01"),
@@ -81,17 +94,45 @@ void HoleTable::clear()
     }
 }
 
-bool HoleTable::check(const MessageSink& sink) const
+namespace {
+// A diameter the drawing takes as it is meant: a number at its start, no decimal comma.
+bool readsAsNumber(const QString& diameter)
+{
+    return numberAtStart(diameter) && !diameter.contains(QLatin1Char(',')) && !diameter.contains(QChar(0xFF0C));
+}
+
+bool checkRows(const std::array<HoleRow, HoleTable::kRows>& rows, bool missing, const MessageSink& sink)
 {
     bool ok = true;
-    for (const HoleRow& r : rows_) {
-        if (r.diameter.isEmpty() && r.dcode.size() > 1) {
-            if (sink)
-                sink(msg::diameterMissing(r.dcode));
-            ok = false;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const HoleRow& r = rows[i];
+        if (!r.isUsed())
+            continue;
+        QString problem;
+        if (r.diameter.isEmpty()) {
+            if (missing)
+                problem = msg::diameterMissing(r.dcode);
+        } else if (!readsAsNumber(r.diameter)) {
+            problem = msg::diameterNotANumber(int(i) + 1, r.dcode, r.diameter);
         }
+        if (problem.isEmpty())
+            continue;
+        if (sink)
+            sink(problem);
+        ok = false;
     }
     return ok;
+}
+} // namespace
+
+bool HoleTable::check(const MessageSink& sink) const
+{
+    return checkRows(rows_, true, sink);
+}
+
+bool HoleTable::checkNumbers(const MessageSink& sink) const
+{
+    return checkRows(rows_, false, sink);
 }
 
 int HoleTable::rowsWithDiameter() const

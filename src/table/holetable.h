@@ -43,14 +43,21 @@ public:
     // Clears the D-codes and diameters for a new Gerber file; tolerances, kinds and colours stay.
     void clear();
 
-    // Reports every used row without a diameter, in row order; true when there is none.
+    // Reports every used row without a diameter, or whose diameter the drawing cannot read as a
+    // number (none at its start, or a comma: "abc", "0,2"), in row order; true when there is none.
     bool check(const MessageSink& sink) const;
+    // Only the diameters that are no numbers, as printing checks them (printing draws a row
+    // without a diameter as the smallest hole).
+    bool checkNumbers(const MessageSink& sink) const;
 
     // Rows counted for the legend strip: the index of the first row with an empty diameter.
     int rowsWithDiameter() const;
 
     static uint32_t initialColor(int i);
     static QStringList signChoices();
+    // A typed tolerance sign as the list writes it: "-", "−" (U+2212, what most input methods and
+    // copied text give) and "‐" (U+2010) become "－", "+" becomes "＋"; anything else stays.
+    static QString listSign(const QString& typed);
     static QStringList valueChoices(int i); // nine choices on rows 0-41, eight on 42-62
     static QStringList kindChoices();
     static QString outlineKind(); // "外形": drawn, never listed in the legend

@@ -224,6 +224,16 @@ TEST(MainWindow, EditsWriteTheTable)
     EXPECT_EQ(r.sign2, QStringLiteral("＋"));
     EXPECT_EQ(r.tol1, QStringLiteral("0.05"));
     EXPECT_EQ(r.kind, QStringLiteral("外形"));
+
+    // Minus and plus signs as input methods and copied text give them become the list's.
+    const std::pair<const char*, const char*> typed[] = {
+        {"-", "－"}, {"\u2212", "－"}, {"\u2010", "－"}, {"+", "＋"}, {"±", "±"}, {"－", "－"}};
+    for (const auto& [in, out] : typed) {
+        w->toleranceSign(6, 0)->lineEdit()->clear();
+        w->toleranceSign(6, 0)->lineEdit()->insert(QString::fromUtf8(in)); // as typed or from an input method
+        EXPECT_EQ(w->table().row(6).sign1, QString::fromUtf8(out)) << in;
+        EXPECT_EQ(w->toleranceSign(6, 0)->currentText(), QString::fromUtf8(out)) << in;
+    }
 }
 
 TEST(MainWindow, DoubleClickOnADCodeChoosesTheColour)

@@ -212,15 +212,20 @@ TEST(SettingsFile, UnwritableTextsAndPlacesAreRefused)
     t.row(4).diameter = QStringLiteral("0.8€");
     SaveResult r = saveSettingsFile(t, QString(), gerber);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, QStringLiteral("保存できない文字が含まれています：「€」"));
+    EXPECT_EQ(r.error, QStringLiteral("行5の穴径に保存できない文字が含まれています：「€」"));
     EXPECT_EQ(readAll(ini), QByteArray("old"));
+    t.row(2).dcode = QStringLiteral("T3");
+    t.row(2).sign1 = QString(QChar(0x2212)); // a minus sign as copied text gives it
+    r = saveSettingsFile(t, QString(), gerber);
+    EXPECT_EQ(r.error, QStringLiteral("行3（T3）の公差1の符号に保存できない文字が含まれています：「−」"));
+    t.row(2).sign1 = QStringLiteral("－");
 
     // Only the characters that cannot be saved are quoted, each once; one outside the BMP whole.
     r = saveSettingsFile(t, QStringLiteral("KT-€01 基板 😀 €"), gerber);
-    EXPECT_EQ(r.error, QStringLiteral("保存できない文字が含まれています：「€」「😀」"));
+    EXPECT_EQ(r.error, QStringLiteral("製品コードに保存できない文字が含まれています：「€」「😀」"));
     t.row(4).diameter = QString(40000, QChar(0x3042)); // 80000 bytes: no record holds it
     r = saveSettingsFile(t, QString(), gerber);
-    EXPECT_EQ(r.error, QStringLiteral("65535バイトを超える文字列は保存できません。"));
+    EXPECT_EQ(r.error, QStringLiteral("行5の穴径が65535バイトを超えるため保存できません。"));
     EXPECT_EQ(readAll(ini), QByteArray("old"));
 
     r = saveSettingsFile(HoleTable(), QString(), QStringLiteral("/nonexistent/folder/top.gbr"));

@@ -58,7 +58,7 @@ TEST(HoleTable, CheckNamesEveryUsedRowWithoutDiameterInOrder)
     EXPECT_TRUE(t.check(m.sink()));
     t.row(0).dcode = QStringLiteral("D12");
     t.row(1).dcode = QStringLiteral("D10");
-    t.row(1).diameter = QStringLiteral(" "); // a blank counts as a diameter
+    t.row(1).diameter = QStringLiteral(" 0.8"); // blanks before the number
     t.row(2).dcode = QString(); // a cleared D-code is a free row
     t.row(5).dcode = QStringLiteral("D11");
     t.row(62).dcode = QStringLiteral("D99");
@@ -66,6 +66,35 @@ TEST(HoleTable, CheckNamesEveryUsedRowWithoutDiameterInOrder)
     EXPECT_EQ(m.texts,
         QStringList({QStringLiteral("D12の穴径が未入力です。"), QStringLiteral("D11の穴径が未入力です。"),
             QStringLiteral("D99の穴径が未入力です。")}));
+}
+
+TEST(HoleTable, CheckNamesEveryDiameterThatIsNoNumber)
+{
+    // The drawing takes the number at the start of a diameter: text, a decimal comma or a blank
+    // would reach the legend as it is and draw the smallest hole.
+    HoleTable t;
+    const char* diameters[] = {"abc", "0,2", "0.8", "1.5*%", "", " ", "０.８", "0．8", "1e-1", "-0.1", "0，2"};
+    for (int i = 0; i < 11; ++i) {
+        t.row(i).dcode = QStringLiteral("T%1").arg(i + 1);
+        t.row(i).diameter = QString::fromUtf8(diameters[i]);
+    }
+    test::Messages m;
+    EXPECT_FALSE(t.check(m.sink()));
+    EXPECT_EQ(m.texts,
+        QStringList({QStringLiteral("行1（T1）の穴径「abc」を数値として読めません。"),
+            QStringLiteral("行2（T2）の穴径「0,2」を数値として読めません。"), QStringLiteral("T5の穴径が未入力です。"),
+            QStringLiteral("行6（T6）の穴径「 」を数値として読めません。"),
+            QStringLiteral("行7（T7）の穴径「０.８」を数値として読めません。"),
+            QStringLiteral("行11（T11）の穴径「0，2」を数値として読めません。")}));
+    // Printing asks for no diameter, but still refuses those that are no numbers.
+    test::Messages printing;
+    EXPECT_FALSE(t.checkNumbers(printing.sink()));
+    EXPECT_EQ(printing.texts.size(), 5);
+    t.row(0).diameter = QStringLiteral("0.8");
+    for (const int i : {1, 5, 6, 10})
+        t.row(i).dcode = QStringLiteral("D");
+    EXPECT_TRUE(t.checkNumbers({}));
+    EXPECT_FALSE(t.check({})); // T5 still has none
 }
 
 TEST(HoleTable, RowsWithDiameterStopsAtFirstEmpty)
@@ -108,4 +137,15 @@ TEST(DCodeFiller, SixtyThirdGoesToRow62AndSixtyFourthFindsNoRow)
     EXPECT_EQ(f.add(QStringLiteral("D72")), DCodeFiller::Result::Present);
     EXPECT_EQ(f.add(QStringLiteral("D73")), DCodeFiller::Result::Full);
     EXPECT_EQ(f.add(QStringLiteral("D")), DCodeFiller::Result::Full); // no free row left to match
+}
+
+TEST(HoleTable, TypedSignsBecomeTheListsSigns)
+{
+    EXPECT_EQ(HoleTable::listSign(QStringLiteral("-")), QStringLiteral("－"));
+    EXPECT_EQ(HoleTable::listSign(QString(QChar(0x2212))), QStringLiteral("－"));
+    EXPECT_EQ(HoleTable::listSign(QString(QChar(0x2010))), QStringLiteral("－"));
+    EXPECT_EQ(HoleTable::listSign(QStringLiteral("+")), QStringLiteral("＋"));
+    for (const QString& kept : HoleTable::signChoices())
+        EXPECT_EQ(HoleTable::listSign(kept), kept);
+    EXPECT_EQ(HoleTable::listSign(QString()), QString());
 }
