@@ -759,7 +759,7 @@ void MainWindow::saveDrillTable()
         askSavePath(*dialog_, *prompts_, this, msg::drillTableFilter(), QStringLiteral("csv"), board_.paths(), otherInputs());
     if (path.isEmpty())
         return;
-    if (!writeWholeFile(path, drillTableCsv(table_, holeCounts())))
+    if (!writeWholeFile(path, drillTableCsv(table_, holeCounts(), board_)))
         showMessage(msg::cannotSave(path));
 }
 

@@ -65,7 +65,7 @@ int runReport(const QStringList& args)
     }
 
     if (!json) {
-        const QByteArray out = drillTableCsv(table, counts);
+        const QByteArray out = drillTableCsv(table, counts, r.board);
         printOut(out);
         return r.status;
     }
@@ -80,6 +80,7 @@ int runReport(const QStringList& args)
         out.beginObject();
         out.key("row").value(static_cast<long long>(i + 1));
         out.key("dcode").value(row.dcode);
+        out.key("file").value(rowFileName(r.board, i));
         out.key("diameter").value(row.diameter);
         out.key("tolerance1").value(row.sign1 + row.tol1);
         out.key("tolerance2").value(row.sign2 + row.tol2);

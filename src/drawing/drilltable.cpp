@@ -1,5 +1,7 @@
 #include "drawing/drilltable.h"
 
+#include <QFileInfo>
+
 namespace kivotrek {
 
 QByteArray csvField(const QString& text)
@@ -18,10 +20,16 @@ bool listedInDrillTable(const HoleRow& row)
     return row.isUsed() && row.kind != HoleTable::outlineKind();
 }
 
-QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts)
+QString rowFileName(const Board& board, int i)
+{
+    const int f = board.fileOfRow(i);
+    return f < 0 ? QString() : QFileInfo(board.files[size_t(f)].path).fileName();
+}
+
+QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts, const Board& board)
 {
     QByteArray out = "\xEF\xBB\xBF";
-    out += QStringLiteral("行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8();
+    out += QStringLiteral("行,Dコード,ファイル,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8();
     qint64 holes = 0, slotsTotal = 0;
     for (int i = 0; i < HoleTable::kRows; ++i) {
         const HoleRow& row = table.row(i);
@@ -30,11 +38,12 @@ QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts)
         const RowCount& n = counts[size_t(i)];
         holes += n.holeCount;
         slotsTotal += n.slotCount;
-        out += QByteArray::number(i + 1) + ',' + csvField(row.dcode) + ',' + csvField(row.diameter) + ','
+        out += QByteArray::number(i + 1) + ',' + csvField(row.dcode) + ',' + csvField(rowFileName(board, i)) + ','
+            + csvField(row.diameter) + ','
             + csvField(row.sign1 + row.tol1) + ',' + csvField(row.sign2 + row.tol2) + ',' + csvField(row.kind) + ','
             + QByteArray::number(n.holeCount) + ',' + QByteArray::number(n.slotCount) + "\r\n";
     }
-    out += QStringLiteral("合計,,,,,,").toUtf8() + QByteArray::number(holes) + ',' + QByteArray::number(slotsTotal)
+    out += QStringLiteral("合計,,,,,,,").toUtf8() + QByteArray::number(holes) + ',' + QByteArray::number(slotsTotal)
         + "\r\n";
     return out;
 }

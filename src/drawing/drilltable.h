@@ -20,8 +20,12 @@ QByteArray csvField(const QString& text);
 // The rows listed: used rows that are not the outline, in table order.
 bool listedInDrillTable(const HoleRow& row);
 
-// "行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数", a line per listed row, then "合計" with
-// the holes and slots of all of them.
-QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts);
+// The name of the file whose tool row i is: two files of a board may both have a T01. Empty for
+// a row of no file.
+QString rowFileName(const Board& board, int i);
+
+// "行,Dコード,ファイル,穴径,公差1,公差2,TH/NTH,穴数,長穴数", a line per listed row, then "合計"
+// with the holes and slots of all of them.
+QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts, const Board& board);
 
 } // namespace kivotrek

@@ -523,9 +523,12 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
     EXPECT_TRUE(w.dialog->flags & CommonDialog::kOverwritePrompt);
     const QByteArray table = test::readAll(csv);
-    EXPECT_TRUE(table.startsWith("\xEF\xBB\xBF" + QStringLiteral("行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8()));
-    EXPECT_TRUE(table.contains("\r\n10,T1,2.00,,,NTH,2,0\r\n"));
-    EXPECT_TRUE(table.endsWith(QStringLiteral("合計,,,,,,165,0\r\n").toUtf8()));
+    EXPECT_TRUE(table.startsWith(
+        "\xEF\xBB\xBF" + QStringLiteral("行,Dコード,ファイル,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8()));
+    // The non-plated file's T1 is told from the plated file's T1 by its file.
+    EXPECT_TRUE(table.contains("\r\n1,D10,board-PTH-drl.gbr,"));
+    EXPECT_TRUE(table.contains("\r\n10,T1,board-NPTH.drl,2.00,,,NTH,2,0\r\n"));
+    EXPECT_TRUE(table.endsWith(QStringLiteral("合計,,,,,,,165,0\r\n").toUtf8()));
     w.dialog->files.push_back(npth);
     w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
     EXPECT_EQ(w.prompts->messages.last(),

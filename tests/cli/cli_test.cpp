@@ -637,12 +637,13 @@ TEST(CliReport, TheDrillTableAsCsvAndJson)
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     // UTF-8 with a byte order mark and CRLF, as spreadsheet programs in Japanese locales take it;
     // the outline row (D10, 外形) is not a hole class.
-    EXPECT_TRUE(r.out.startsWith("\xEF\xBB\xBF" + QStringLiteral("行,Dコード,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n"
-                                                                "2,D11,0.30,±0.05,,TH,70,0\r\n")
-                                                    .toUtf8()))
+    EXPECT_TRUE(r.out.startsWith("\xEF\xBB\xBF"
+        + QStringLiteral("行,Dコード,ファイル,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n"
+                         "2,D11,board.gbr,0.30,±0.05,,TH,70,0\r\n")
+              .toUtf8()))
         << r.out.left(200).constData();
-    EXPECT_TRUE(r.out.contains(QStringLiteral("\r\n9,D18,1.30,＋0.1,－0,TH,3,0\r\n").toUtf8()));
-    EXPECT_TRUE(r.out.endsWith(QStringLiteral("\r\n合計,,,,,,165,0\r\n").toUtf8()));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\r\n9,D18,board.gbr,1.30,＋0.1,－0,TH,3,0\r\n").toUtf8()));
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("\r\n合計,,,,,,,165,0\r\n").toUtf8()));
     EXPECT_EQ(r.out.count("\r\n"), 1 + 12 + 1);
 
     r = cli({QStringLiteral("report"), QStringLiteral("--json"), QStringLiteral("--settings"), ini, gbr});
@@ -654,12 +655,16 @@ TEST(CliReport, TheDrillTableAsCsvAndJson)
     ASSERT_EQ(rows.size(), 12);
     EXPECT_EQ(rows[0].toObject().value(QStringLiteral("row")).toInt(), 2);
     EXPECT_EQ(rows[0].toObject().value(QStringLiteral("tolerance1")).toString(), QStringLiteral("±0.05"));
+    EXPECT_EQ(rows[0].toObject().value(QStringLiteral("file")).toString(), QStringLiteral("board.gbr"));
 
     // A board of several files, counted per file.
     r = cli({QStringLiteral("report"), QStringLiteral("--json"),
         QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl"),
         QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH-drl.gbr")});
     EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("all")).toInt(), 165);
+    const QJsonArray boardRows = r.json.value(QStringLiteral("rows")).toArray();
+    EXPECT_EQ(boardRows.first().toObject().value(QStringLiteral("file")).toString(), QStringLiteral("board-PTH.drl"));
+    EXPECT_EQ(boardRows.last().toObject().value(QStringLiteral("file")).toString(), QStringLiteral("board-NPTH-drl.gbr"));
 
     test::Scratch dir;
     EXPECT_EQ(cli({QStringLiteral("report"), QStringLiteral("--csv"), QStringLiteral("--json"), gbr}).exitCode, 64);

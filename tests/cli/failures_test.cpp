@@ -215,7 +215,7 @@ TEST(CliCounts, CountsSayWhereTheDrawingStops)
     r = cli({QStringLiteral("report"), rs, gerber});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), stops);
-    EXPECT_TRUE(r.out.contains("\r\n1,D10,0.80,,,,1,0\r\n")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("\r\n1,D10,skip.gbr,0.80,,,,1,0\r\n")) << r.out.constData();
     // A drawing that completes says so with null.
     r = cli({QStringLiteral("read"), QStringLiteral("--auto"), example("board-PTH.drl")});
     EXPECT_TRUE(r.json.value(QStringLiteral("drawingStopsAtLine")).isNull());
@@ -303,7 +303,7 @@ TEST(CliInputs, AFormulaInAFileStaysTextInTheCsv)
     const QString gerber =
         dir.write(QStringLiteral("f.gbr"), "%FSLAX23Y23*%\n%ADD10C,=2+5*%\nG54D10*\nX1000Y-1000D03*\nM02*\n");
     const CliRun report = cli({QStringLiteral("report"), QStringLiteral("--rs274x"), gerber});
-    EXPECT_TRUE(report.out.contains("\r\n1,D10,'=2+5*,,,,1,0\r\n")) << report.out.constData();
+    EXPECT_TRUE(report.out.contains("\r\n1,D10,f.gbr,'=2+5*,,,,1,0\r\n")) << report.out.constData();
     // The program's own numbers keep their sign.
     const CliRun holes =
         cli({QStringLiteral("holes"), QStringLiteral("--rs274x"), QStringLiteral("--csv"), gerber});
