@@ -60,8 +60,10 @@ struct RenderOptions {
 int parseRenderOptions(const QStringList& args, RenderOptions& o);
 
 // Loads a settings file into the table and the product code; returns 0 or the exit status
-// after printing why.
-int loadSettingsInto(const QString& path, HoleTable& table, QString& productCode);
+// after printing why. Where it does not fit the readRows rows the read filled, said hears how
+// (a line that says so, then a line a difference), and the settings are loaded all the same.
+int loadSettingsInto(
+    const QString& path, int readRows, HoleTable& table, QString& productCode, const MessageSink& said);
 
 // Ends the process with the exit status once every output is written and closed, without
 // tearing down the GUI application, Qt and the libraries: the system frees all of it faster

@@ -13,7 +13,7 @@
 namespace kivotrek::cli {
 
 const char* const kUsageText =
-    "usage: kivotrek-cli read [READER] FILE... [--outline FILE]\n"
+    "usage: kivotrek-cli read [READER] [--settings INI] FILE... [--outline FILE]\n"
     "       kivotrek-cli holes [READER] [--csv] FILE... [--outline FILE]\n"
     "       kivotrek-cli render [READER] [--settings INI] [--counts] [--symbols]\n"
     "                           --preview -o OUT FILE... [--outline FILE]\n"
@@ -34,6 +34,9 @@ const char* const kUsageText =
     "          is named. exit status: the worst of the files\n"
     "  read    reads a file as the program's read commands do and prints the result as\n"
     "          one JSON object; drawingStopsAtLine says where a drawing would stop.\n"
+    "          A settings file that does not fit the files read (another board's\n"
+    "          D-codes or diameters) is loaded all the same, each difference a line\n"
+    "          of the messages (render and report: on stderr)\n"
     "          exit status: 0 complete, 2 rejected or stopped by a fault (a line that\n"
     "          cannot be read, a limit of the reader, more than 63 tools on a board),\n"
     "          3 file unreadable or no drill data, 64 bad usage\n"

@@ -33,9 +33,13 @@ int runRead(const QStringList& args)
 {
     ReaderChoice choice;
     BoardArguments given;
-    if (const int bad = parseFileArguments("read", args, choice, given))
+    QString settings;
+    QStringList rest;
+    if (const int bad = takeSettingsOption(args, settings, rest))
         return bad;
-    if (const int refused = refuseOutputOverInput(QString(), given))
+    if (const int bad = parseFileArguments("read", rest, choice, given))
+        return bad;
+    if (const int refused = refuseOutputOverInput(QString(), given, {settings}))
         return refused;
 
     // The program's start-up state, then the reads the menu commands would run.
@@ -44,6 +48,13 @@ int runRead(const QStringList& args)
     QStringList messages;
     const MessageSink sink = [&messages](const QString& m) { messages << m; };
     const ReadOutcome r = readBoard(choice, given, table, extent, sink);
+    // A settings file is loaded as the load command loads it; where it does not fit the files,
+    // the messages say how.
+    QString productCode;
+    if (!settings.isEmpty()) {
+        if (const int failed = loadSettingsInto(settings, r.board.nextFreeRow(), table, productCode, sink))
+            return failed;
+    }
 
     // What the drawing draws in each row: holes and slots, up to where a drawing would stop.
     HoleCounts counts;

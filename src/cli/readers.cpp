@@ -77,6 +77,24 @@ int parseFileArguments(const char* command, const QStringList& args, ReaderChoic
     return checkFileArguments(command, reader, files);
 }
 
+int takeSettingsOption(const QStringList& args, QString& settings, QStringList& rest)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--")) {
+            rest << args.mid(i);
+            break;
+        }
+        if (args[i] == QLatin1String("--settings")) {
+            if (i + 1 >= args.size() || !settings.isEmpty())
+                return usageError(QStringLiteral("--settings needs one file"));
+            settings = args[++i];
+            continue;
+        }
+        rest << args[i];
+    }
+    return 0;
+}
+
 int checkFileArguments(const char* command, const ReaderChoice& reader, const BoardArguments& files)
 {
     const QString name = QString::fromLatin1(command);

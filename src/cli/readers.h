@@ -42,6 +42,10 @@ struct BoardArguments {
 // the argument). 0, or the exit status of a usage error after printing it.
 int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, BoardArguments& files,
     const std::function<bool(const QString&)>& flag = {});
+// Takes "--settings FILE" out of the arguments (before "--"): 0, or the exit status of a usage
+// error after printing it. The other arguments go to rest, in order.
+int takeSettingsOption(const QStringList& args, QString& settings, QStringList& rest);
+
 // Checks what parseFileArguments and the render options share: one reader, a file, and a
 // reader that can join a board of several files.
 int checkFileArguments(const char* command, const ReaderChoice& reader, const BoardArguments& files);

@@ -135,7 +135,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
             inputFailure = kUnreadable;
         else if (!o.settings.isEmpty()) {
             QString productCode;
-            inputFailure = loadSettingsInto(o.settings, table, productCode);
+            inputFailure = loadSettingsInto(o.settings, board.nextFreeRow(), table, productCode, toStderr);
             if (!o.productCodeGiven)
                 o.productCode = productCode; // as the load command fills the product code box
         }

@@ -18,21 +18,9 @@ int runReport(const QStringList& args)
     bool json = false;
     int formats = 0;
     QString settings;
-    QStringList rest;
-    // --settings takes the next argument (before "--"); the others are flags or files.
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--")) {
-            rest << args.mid(i);
-            break;
-        }
-        if (args[i] == QLatin1String("--settings")) {
-            if (i + 1 >= args.size() || !settings.isEmpty())
-                return usageError(QStringLiteral("--settings needs one file"));
-            settings = args[++i];
-            continue;
-        }
-        rest << args[i];
-    }
+    QStringList rest; // --settings takes the next argument; the others are flags or files
+    if (const int bad = takeSettingsOption(args, settings, rest))
+        return bad;
     const auto formatFlag = [&](const QString& a) {
         if (a != QLatin1String("--csv") && a != QLatin1String("--json"))
             return false;
@@ -53,7 +41,7 @@ int runReport(const QStringList& args)
     ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
     if (!settings.isEmpty()) {
         QString productCode;
-        if (const int failed = loadSettingsInto(settings, table, productCode))
+        if (const int failed = loadSettingsInto(settings, r.board.nextFreeRow(), table, productCode, toStderr))
             return failed;
     }
     HoleCounts counts;

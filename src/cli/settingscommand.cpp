@@ -2,19 +2,29 @@
 #include "cli/jsonwriter.h"
 #include "cli/rawpaths.h"
 #include "cli/readers.h"
+#include "common/messages.h"
 #include "settings/settingsfile.h"
+#include "settings/settingsfit.h"
 
 #include <cstdio>
 
 namespace kivotrek::cli {
 
-int loadSettingsInto(const QString& path, HoleTable& table, QString& productCode)
+int loadSettingsInto(
+    const QString& path, int readRows, HoleTable& table, QString& productCode, const MessageSink& said)
 {
     QString error;
-    if (!loadSettings(readablePath(path), table, productCode, &error)) {
+    const auto values = readSettingsFile(readablePath(path), &error);
+    if (!values) {
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         return kUnreadable;
     }
+    if (const QStringList differences = settingsMismatches(table, readRows, *values); !differences.isEmpty() && said) {
+        said(msg::settingsDoNotFit(path));
+        for (const QString& line : differences)
+            said(line);
+    }
+    applySettings(*values, table, productCode);
     return 0;
 }
 

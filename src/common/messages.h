@@ -298,6 +298,35 @@ inline QString unsavableText(const QString& place, const QStringList& characters
         quoted += QStringLiteral("「") + c + QStringLiteral("」");
     return place + QStringLiteral("に保存できない文字が含まれています：") + quoted;
 }
+// A settings file that does not fit the board it is loaded over: one line a difference.
+inline QString settingsChangeDCode(int row, const QString& dcode, const QString& to)
+{
+    return QStringLiteral("行%1 %2：Dコード %2 → %3")
+        .arg(QString::number(row), dcode, to.isEmpty() ? QStringLiteral("（なし）") : to);
+}
+inline QString settingsChangeDiameter(int row, const QString& dcode, const QString& from, const QString& to)
+{
+    return QStringLiteral("行%1 %2：穴径 %3 → %4")
+        .arg(QString::number(row), dcode, from, to.isEmpty() ? QStringLiteral("（なし）") : to);
+}
+inline QString settingsAddRow(int row, const QString& dcode)
+{
+    return QStringLiteral("行%1 %2：ファイルにないDコード").arg(QString::number(row), dcode);
+}
+inline QString settingsDoNotFit(const QString& path)
+{
+    return QStringLiteral("設定ファイル%1は読み込んだファイルと合いません：").arg(path);
+}
+// The question before loading: the first differences, how many more, and whether to load anyway.
+inline QString settingsDoNotFitQuestion(const QString& path, const QStringList& lines, int shown)
+{
+    QString text = settingsDoNotFit(path) + QLatin1Char('\n');
+    for (int i = 0; i < lines.size() && i < shown; ++i)
+        text += lines[i] + QLatin1Char('\n');
+    if (lines.size() > shown)
+        text += QStringLiteral("（ほか%1件）\n").arg(lines.size() - shown);
+    return text + QStringLiteral("それでも読み込みますか？");
+}
 inline QString textTooLong(const QString& place)
 {
     return place + QStringLiteral("が65535バイトを超えるため保存できません。");

@@ -189,18 +189,23 @@ SaveResult saveSettingsFile(const HoleTable& table, const QString& productCode, 
     return r;
 }
 
-bool loadSettings(const QString& path, HoleTable& table, QString& productCode, QString* error)
+std::optional<SettingsValues> readSettingsFile(const QString& path, QString* error)
 {
     QFile file(path);
     std::optional<SettingsValues> values;
     if (openToRead(file))
         values = decodeSettings(file.read(kMaxSettingsRead));
     file.close();
-    if (!values) {
-        if (error)
-            *error = msg::cannotReadSettings(path);
+    if (!values && error)
+        *error = msg::cannotReadSettings(path);
+    return values;
+}
+
+bool loadSettings(const QString& path, HoleTable& table, QString& productCode, QString* error)
+{
+    const auto values = readSettingsFile(path, error);
+    if (!values)
         return false;
-    }
     applySettings(*values, table, productCode);
     return true;
 }

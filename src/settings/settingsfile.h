@@ -66,5 +66,7 @@ SaveResult saveSettingsFile(const HoleTable& table, const QString& productCode, 
 // Reads a settings file into the table and product code. When the file is missing, cannot be
 // read or is not a complete settings file, nothing changes and *error says so.
 bool loadSettings(const QString& path, HoleTable& table, QString& productCode, QString* error);
+// The same in two steps: the file's values (nothing, and *error, as above), then applySettings.
+std::optional<SettingsValues> readSettingsFile(const QString& path, QString* error);
 
 } // namespace kivotrek

@@ -734,3 +734,27 @@ TEST(CliRender, SymbolsOnlyWhenAskedFor)
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_FALSE(QImage(preview).isNull());
 }
+
+TEST(CliSettings, SettingsThatDoNotFitTheFilesAreTold)
+{
+    // The sample folder's settings file was written for board.gbr's D10 to D22.
+    const QString drl = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl");
+    const QString ini = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI");
+    CliRun r = cli({QStringLiteral("read"), QStringLiteral("--auto"), QStringLiteral("--settings"), ini, drl});
+    EXPECT_EQ(r.exitCode, 0);
+    const QJsonArray messages = r.json.value(QStringLiteral("messages")).toArray();
+    ASSERT_EQ(messages.size(), 1 + 9 + 4);
+    EXPECT_EQ(messages[0].toString(), QStringLiteral("設定ファイル") + ini + QStringLiteral("は読み込んだファイルと合いません："));
+    EXPECT_EQ(messages[1].toString(), QStringLiteral("行1 T1：Dコード T1 → D10"));
+    EXPECT_EQ(messages[10].toString(), QStringLiteral("行10 D19：ファイルにないDコード"));
+    // Loaded all the same, as the settings say.
+    EXPECT_EQ(r.json.value(QStringLiteral("rows")).toArray()[0].toObject().value(QStringLiteral("dcode")).toString(),
+        QStringLiteral("D10"));
+    r = cli({QStringLiteral("report"), QStringLiteral("--auto"), QStringLiteral("--settings"), ini, drl});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("行9 T9：Dコード T9 → D18\n"))) << r.err.constData();
+    // Over its own board it fits, and nothing is said.
+    r = cli({QStringLiteral("read"), QStringLiteral("--settings"), ini, QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")});
+    EXPECT_TRUE(r.json.value(QStringLiteral("messages")).toArray().isEmpty());
+    EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("--settings")}).exitCode, 64);
+}
