@@ -2,7 +2,9 @@
 
 #include "common/messages.h"
 #include "common/numbers.h"
+#include "drawing/symbols.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -134,21 +136,67 @@ int32_t PageLayout::toleranceColumn(int c) const
     }
 }
 
+namespace {
+// Where a legend cell's texts go: the diameter at its place in 16 points, the tolerances, kind
+// and count at their column in 12 points. A diameter longer than its place (three decimals)
+// pushes the tolerance text to a space after its end, so that no sign is covered; texts wider
+// than the cell get smaller fonts, down to 8 points.
+struct CellTexts {
+    float diameterPoints = 16;
+    float tolerancePoints = 12;
+    float toleranceX = 0;
+};
+
+CellTexts fitCell(const QString& diameter, const QString& tolerances, float diameterX, float toleranceX, float limit,
+    Surface& s)
+{
+    constexpr float kSmallest = 8;
+    CellTexts t;
+    const float was = s.fontSize();
+    for (float scale = 1;; scale -= 1.0f / 32) {
+        t.diameterPoints = std::max(kSmallest, 16 * scale);
+        t.tolerancePoints = std::max(kSmallest, 12 * scale);
+        s.setFontSize(t.diameterPoints);
+        const float diameterEnd = diameterX + s.textWidth(diameter);
+        s.setFontSize(t.tolerancePoints);
+        t.toleranceX = std::max(toleranceX, diameterEnd + s.textWidth(QStringLiteral(" ")));
+        const bool smallest = t.diameterPoints == kSmallest && t.tolerancePoints == kSmallest;
+        if (t.toleranceX + s.textWidth(tolerances) <= limit || smallest)
+            break;
+    }
+    s.setFontSize(was);
+    return t;
+}
+} // namespace
+
+float PageLayout::cellLimit(int c) const
+{
+    // Short of the next column's mark (holes of up to 7 mm), or of the sheet's right margin.
+    return c < 2 ? static_cast<float>(dotColumn(c + 1) - 200) : static_cast<float>(w_ - 300);
+}
+
 bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) const
 {
     const int c = i % 3;
     s.cursor.x = static_cast<float>(dotColumn(c));
     s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 300);
     hole(s, s.cursor.x, s.cursor.y, i, color, true);
+    const QString tolerances = toleranceText(row) + countSuffix(i);
+    const CellTexts fit = fitCell(
+        row.diameter, tolerances, s.cursor.x + 300, static_cast<float>(toleranceColumn(c)), cellLimit(c), s);
+    s.setFontSize(16);
+    const float line = s.lineHeight();
     s.cursor.x += 300;
     s.cursor.y -= 200;
-    s.setFontSize(16);
+    float toleranceY = s.cursor.y;
+    s.setFontSize(fit.diameterPoints);
     s.printLine(row.diameter);
-    // Print moved one 16-point line down; the tolerance text is lifted back about level.
-    s.cursor.x = static_cast<float>(toleranceColumn(c));
-    s.setFontSize(12);
-    s.cursor.y -= 350;
-    s.printLine(toleranceText(row) + countSuffix(i));
+    // One 16-point line down, and the tolerance text lifted back about level.
+    toleranceY += line;
+    s.cursor.x = fit.toleranceX;
+    s.setFontSize(fit.tolerancePoints);
+    s.cursor.y = toleranceY - 350;
+    s.printLine(tolerances);
     return true;
 }
 
@@ -201,8 +249,17 @@ DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardE
     page.cursor.x = static_cast<float>(layout.shortSide() / 2.0);
     page.cursor.y = static_cast<float>(layout.height() - 1700);
     page.setFontSize(25);
+    // A code that would run past the sheet's right margin gets a smaller font until it fits;
+    // one that does not fit even at 8 points starts further left.
+    const float limit = static_cast<float>(layout.width() - 300);
+    while (page.fontSize() > 8 && page.cursor.x + page.textWidth(foot.productCode) > limit)
+        page.setFontSize(page.fontSize() - 0.5f);
+    if (page.cursor.x + page.textWidth(foot.productCode) > limit)
+        page.cursor.x = std::max(300.0f, limit - page.textWidth(foot.productCode));
     // Single precision, as the generator's number is one: floor(r x 15).
-    page.setForeColor(paletteColor(static_cast<int>(std::floor(random.next() * 15.0f))));
+    const Rgb color = paletteColor(static_cast<int>(std::floor(random.next() * 15.0f)));
+    // For black-and-white printing a light colour is drawn darker, as the marks are.
+    page.setForeColor(options.marks ? printableColor(color) : color);
     page.printLine(foot.productCode);
     return drawn;
 }

@@ -43,6 +43,8 @@ public:
     // Legend dot column and tolerance text column for i mod 3.
     int32_t dotColumn(int c) const;
     int32_t toleranceColumn(int c) const;
+    // Where the texts of a cell in column c must end, in twips.
+    float cellLimit(int c) const;
 
 private:
     QString sizeText_;

@@ -54,13 +54,26 @@ bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s)
     // whole width instead, 2200 twips apart.
     static constexpr int kCountColumns[3] = {150, 2350, 4550};
     const int column = i % 3;
-    s.cursor.x = static_cast<float>(counts() ? kCountColumns[column] : kColumns[column]);
+    const int* columns = counts() ? kCountColumns : kColumns;
+    s.cursor.x = static_cast<float>(columns[column]);
     s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 100);
     hole(s, s.cursor.x, s.cursor.y, i, color, true);
     s.cursor.x += 200;
     s.cursor.y -= 70;
     s.setFontSize(7);
-    s.printLine(row.diameter + toleranceText(row) + countSuffix(i));
+    // The text ends short of the next cell's mark (or the picture's edge): a longer one gets a
+    // smaller font, down to 5 points, and past that loses its end to an ellipsis.
+    const float limit = column < 2 ? static_cast<float>(columns[column + 1] - 120) : s.width() - 60;
+    QString text = row.diameter + toleranceText(row) + countSuffix(i);
+    while (s.fontSize() > 5 && s.cursor.x + s.textWidth(text) > limit)
+        s.setFontSize(s.fontSize() - 0.5f);
+    if (s.cursor.x + s.textWidth(text) > limit) {
+        const QString ellipsis(QChar(0x2026));
+        while (!text.isEmpty() && s.cursor.x + s.textWidth(text + ellipsis) > limit)
+            text.chop(1);
+        text += ellipsis;
+    }
+    s.printLine(text);
     return true;
 }
 

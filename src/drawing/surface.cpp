@@ -27,6 +27,21 @@ QSizeF pictureSizeTwips(const QImage& picture)
         picture.height() * 1440.0 / dpi(picture.dotsPerMeterY())};
 }
 
+float Surface::textWidth(const QString& text) const
+{
+    return textWidthTwips(text, fontSize(), 1440.0 / static_cast<double>(pixelSize()));
+}
+
+float textWidthTwips(const QString& text, float points, double dpi)
+{
+    QImage device(1, 1, QImage::Format_RGB32);
+    const int dpm = static_cast<int>(std::lround(dpi / 0.0254));
+    device.setDotsPerMeterX(dpm);
+    device.setDotsPerMeterY(dpm);
+    const QFontMetricsF fm(drawingFont(points), &device);
+    return static_cast<float>(fm.horizontalAdvance(text) * 1440.0 / dpi);
+}
+
 float lineHeightTwips(float points, double dpi)
 {
     // Measured on a device of the given resolution; cached, texts come in a few sizes only.

@@ -65,9 +65,12 @@ public:
     // Size of one device pixel in twips.
     virtual float pixelSize() const = 0;
 
+    virtual float lineHeight() const = 0; // twips, for the current font size
+    // How wide the text is drawn in the current font size, in twips.
+    virtual float textWidth(const QString& text) const;
+
 protected:
     virtual void drawText(float x, float y, const QString& text) = 0;
-    virtual float lineHeight() const = 0; // twips, for the current font size
 
 private:
     int16_t penWidth_ = 1;
@@ -81,5 +84,6 @@ QSizeF pictureSizeTwips(const QImage& picture);
 // The font of drawn texts, and the height of one of its lines in twips at a resolution.
 QFont drawingFont(float points);
 float lineHeightTwips(float points, double dpi);
+float textWidthTwips(const QString& text, float points, double dpi);
 
 } // namespace kivotrek
