@@ -889,6 +889,10 @@ void MainWindow::print()
         if (!pr.setPageSize(layout.pageSize()) || !pr.setPageOrientation(layout.orientation()))
             return;
     }
+    // A percentage that puts the board past the paper is asked about before anything prints.
+    const QString overflow = pageOverflow(table_, extent_, size, PageSurface::sheetTwips(pr.pageLayout()));
+    if (!overflow.isEmpty() && !prompts_->yesNo(this, overflow + QLatin1Char('\n') + msg::printAnyway(), msg::title()))
+        return;
     QString problem;
     if (!printDrawing(&problem)) {
         // Nothing was printed: no question about the default printer (and after a cancel no

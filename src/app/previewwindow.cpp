@@ -8,6 +8,7 @@
 #include "app/drawingprogress.h"
 #include "drawing/bitmapexport.h"
 #include "drawing/pageexport.h"
+#include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"
 
 #include <QDir>
@@ -123,6 +124,12 @@ void PreviewWindow::savePdf()
     if (source_ && !sizeTextHasScale(source_->sizeText)) {
         prompts_.message(this, msg::sizeNotANumber(source_->sizeText), msg::title());
         return; // the page would hold the legend without the board
+    }
+    if (source_) {
+        const QString overflow = pageOverflow(source_->table, source_->extent, source_->sizeText,
+            PageSurface::sheetTwips(filePageLayout(source_->sizeText)));
+        if (!overflow.isEmpty() && !prompts_.yesNo(this, overflow + QLatin1Char('\n') + msg::saveAnyway(), msg::title()))
+            return;
     }
     const QString path = askSavePath(dialog_, prompts_, this, msg::pdfFilter(), QStringLiteral("pdf"), drawnFiles_, readFiles_);
     saveDrawing(path, [&](const DrawingOptions& o) {

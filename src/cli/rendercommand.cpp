@@ -3,6 +3,7 @@
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
 #include "drawing/pageexport.h"
+#include "drawing/pagesurface.h"
 #include "drawing/picturesurface.h"
 #include "drawing/previewlayout.h"
 #include "drawing/svgsurface.h"
@@ -176,6 +177,11 @@ int runRender(const QStringList& args, int& argc, char** argv)
     if (o.page) {
         inputs.join();
         written = drawPage(o, board, table, extent, suffix, options);
+        // The page is written as asked; a board past the paper is said.
+        const QString overflow =
+            pageOverflow(table, extent, o.pageSize, PageSurface::sheetTwips(filePageLayout(o.pageSize)));
+        if (!overflow.isEmpty() && written.second)
+            printErr(overflow);
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
         if (!scaled)

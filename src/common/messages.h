@@ -192,6 +192,21 @@ inline QString sizeNotANumber(const QString& size)
         + QStringLiteral("」は数値ではありません。自動(A4縦)などを選ぶか、倍率を数値で入力して下さい。");
 }
 
+// A percentage that puts the board past the paper, by its width or its height in millimetres.
+inline QString boardDoesNotFit(bool height, int board, int paper)
+{
+    return QStringLiteral("基板が用紙に収まりません（%1 %2 mm、用紙 %3 mm）。")
+        .arg(height ? QStringLiteral("高さ") : QStringLiteral("幅"), QString::number(board), QString::number(paper));
+}
+inline QString printAnyway()
+{
+    return QStringLiteral("このまま印刷しますか？");
+}
+inline QString saveAnyway()
+{
+    return QStringLiteral("このまま保存しますか？");
+}
+
 // Drawing, on screen and on paper.
 inline QString drawingStopped(qint64 lineNo)
 {

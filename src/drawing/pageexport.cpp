@@ -12,12 +12,17 @@
 
 namespace kivotrek {
 
+QPageLayout filePageLayout(const QString& sizeText)
+{
+    const PaperChoice paper = automaticPaper(sizeText).value_or(PaperChoice {9, 1});
+    return PageSurface::pageLayout(paper.paper, paper.orientation);
+}
+
 PageWrite writePage(const QString& path, const QString& format, double dpi, const Board& board,
     const HoleTable& table, const BoardExtent& extent, const QString& sizeText, const PageFoot& foot,
     const DrawingOptions& options)
 {
-    const PaperChoice paper = automaticPaper(sizeText).value_or(PaperChoice {9, 1});
-    const QPageLayout layout = PageSurface::pageLayout(paper.paper, paper.orientation);
+    const QPageLayout layout = filePageLayout(sizeText);
     const QSizeF sheet = PageSurface::sheetTwips(layout);
     BasicRandom random; // a page of its own: the first colour of a run
     const auto cancelled = [](const DrawResult& r) { return r.ending == DrawResult::Ending::Cancelled; };

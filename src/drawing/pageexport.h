@@ -2,6 +2,7 @@
 
 #include "drawing/pagelayout.h"
 
+#include <QPageLayout>
 #include <QString>
 
 namespace kivotrek {
@@ -10,6 +11,9 @@ namespace kivotrek {
 // on the paper of an automatic size choice (else A4 portrait), at the resolution in dots per
 // inch. The file is written whole through a temporary file, and only when the drawing was not
 // cancelled: a cancelled page leaves no file.
+// The sheet of a page written to a file: the paper of an automatic size choice, else A4 portrait.
+QPageLayout filePageLayout(const QString& sizeText);
+
 struct PageWrite {
     DrawResult drawn;
     bool written = false;

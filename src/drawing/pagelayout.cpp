@@ -2,6 +2,7 @@
 
 #include "common/messages.h"
 #include "common/numbers.h"
+#include "drawing/pagesurface.h"
 #include "drawing/symbols.h"
 
 #include <algorithm>
@@ -198,6 +199,27 @@ bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) co
     s.cursor.y = toleranceY - 350;
     s.printLine(tolerances);
     return true;
+}
+
+QString pageOverflow(const HoleTable& table, const BoardExtent& extent, const QString& sizeText, const QSizeF& sheet)
+{
+    if (isAutomatic(sizeText))
+        return QString();
+    PageLayout layout(sizeText);
+    ProbeSurface probe(sheet, 600);
+    if (!layout.prepare(table, extent, probe))
+        return QString();
+    // The board's origin lies kLeft from the left edge and kBottom above the bottom one: what
+    // the board needs of the sheet is that and its drawn size.
+    const double scale = static_cast<double>(layout.scale());
+    const double width = kLeft + extent.maxX * scale;
+    const double height = kBottom + extent.maxY * scale;
+    const auto mm = [](double twips) { return int(std::lround(twips / 56.7)); };
+    if (width > sheet.width())
+        return msg::boardDoesNotFit(false, mm(width), mm(sheet.width()));
+    if (height > sheet.height())
+        return msg::boardDoesNotFit(true, mm(height), mm(sheet.height()));
+    return QString();
 }
 
 QString totalsLine(const HoleTotals& t)

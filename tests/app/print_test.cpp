@@ -180,3 +180,32 @@ TEST(PrintCommand, ThroughACupsPdfQueueWhenThereIsOne)
     pr.setDocName(QStringLiteral("kivotrek-cups-test"));
     EXPECT_TRUE(w->printDrawing());
 }
+
+TEST(PrintCommand, ABoardPastThePaperIsAskedAboutFirst)
+{
+    // 100 x 80 mm at 300 % of 0.83: 249 mm wide and 12 mm from the edge, on A4 portrait's 210.
+    Window w;
+    w.readBoard();
+    w->sizeChoice->setEditText(QStringLiteral("300"));
+    w->printer().setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+    const QString question = QStringLiteral("Kivotrek? 基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。\nこのまま印刷しますか？");
+    const QString pdf = w.dir.path(QStringLiteral("no.pdf"));
+    w.dialog->printers = {pdf};
+    w.prompts->answers = {false};
+    w->print();
+    EXPECT_EQ(w.prompts->messages, QStringList({question}));
+    EXPECT_FALSE(QFile::exists(pdf)); // いいえ: nothing printed, nothing more asked
+    const QString yes = w.dir.path(QStringLiteral("yes.pdf"));
+    w.prompts->messages.clear();
+    w.dialog->printers = {yes, std::nullopt};
+    w.prompts->answers = {true};
+    w->print();
+    EXPECT_EQ(head(yes), QByteArray("%PDF-"));
+    EXPECT_EQ(w.prompts->messages, QStringList({question, kAskDefault}));
+    // A board that fits prints without a question.
+    w->sizeChoice->setEditText(QStringLiteral("100"));
+    w.prompts->messages.clear();
+    w.dialog->printers = {w.dir.path(QStringLiteral("fits.pdf")), std::nullopt};
+    w->print();
+    EXPECT_EQ(w.prompts->messages, QStringList({kAskDefault}));
+}

@@ -758,3 +758,16 @@ TEST(CliSettings, SettingsThatDoNotFitTheFilesAreTold)
     EXPECT_TRUE(r.json.value(QStringLiteral("messages")).toArray().isEmpty());
     EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("--settings")}).exitCode, 64);
 }
+
+TEST(CliRender, APageWhoseBoardRunsPastThePaperSaysSo)
+{
+    test::Scratch dir;
+    const QString gbr = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr");
+    const QString pdf = dir.path(QStringLiteral("big.pdf"));
+    CliRun r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("300"), QStringLiteral("-o"), pdf, gbr});
+    EXPECT_EQ(r.exitCode, 0); // the page is written as asked
+    EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), QStringLiteral("基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。"));
+    EXPECT_TRUE(test::readAll(pdf).startsWith("%PDF-"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"), pdf, gbr});
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+}

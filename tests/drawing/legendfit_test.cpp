@@ -197,3 +197,24 @@ TEST(LegendFit, ThePreviewsLegendTextEndsBeforeTheNextCell)
     EXPECT_EQ(texts[1].fontSize, 7.0f); // a text that fits stays as it was
     EXPECT_EQ(texts[1].text, QStringLiteral("0.80±0.05  TH"));
 }
+
+TEST(PaperFit, APercentageThatPutsTheBoardPastThePaperIsNamed)
+{
+    const QSizeF portrait(kA4W, kA4H), landscape(kA4H, kA4W);
+    HoleTable table;
+    const BoardExtent board {5670, 4536, 0.0567f}; // 100 x 80 mm
+    EXPECT_TRUE(pageOverflow(table, board, QStringLiteral("100"), portrait).isEmpty());
+    EXPECT_TRUE(pageOverflow(table, board, QStringLiteral("自動(A4縦)"), portrait).isEmpty());
+    // 300 % of 0.83: 249 mm wide, 261 mm from the sheet's left edge, past A4 portrait's 210.
+    EXPECT_EQ(pageOverflow(table, board, QStringLiteral("300"), portrait),
+        QStringLiteral("基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。"));
+    // 150 x 40 mm at 200 %: within A4 landscape's 297 mm, not portrait's 210.
+    const BoardExtent wide {8505, 2268, 0.0567f};
+    EXPECT_EQ(pageOverflow(table, wide, QStringLiteral("200"), portrait),
+        QStringLiteral("基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。"));
+    EXPECT_TRUE(pageOverflow(table, wide, QStringLiteral("200"), landscape).isEmpty());
+    // A tall board runs past by its height: 332 mm and the 53 mm below it.
+    const BoardExtent tall {2835, 22680, 0.0567f}; // 50 x 400 mm
+    EXPECT_EQ(pageOverflow(table, tall, QStringLiteral("100"), portrait),
+        QStringLiteral("基板が用紙に収まりません（高さ 385 mm、用紙 297 mm）。"));
+}
