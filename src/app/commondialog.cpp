@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -31,9 +33,38 @@ QStringList CommonDialog::qtFilters(const QString& filter)
     return out;
 }
 
+namespace {
+// The files of a folder but those named.
+class HiddenFiles : public QSortFilterProxyModel {
+public:
+    HiddenFiles(const QStringList& paths, QObject* parent) : QSortFilterProxyModel(parent)
+    {
+        for (const QString& p : paths)
+            hidden_ << QFileInfo(p).canonicalFilePath();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files)
+            return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        return !hidden_.contains(QFileInfo(files->filePath(index)).canonicalFilePath());
+    }
+
+private:
+    QStringList hidden_;
+};
+} // namespace
+
 bool QtCommonDialog::showFile(QWidget* parent, bool save)
 {
     QFileDialog dialog(parent);
+    if (!hiddenFiles.isEmpty()) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog); // the list is ours to filter
+        dialog.setProxyModel(new HiddenFiles(hiddenFiles, &dialog));
+    }
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // No default suffix: the name is taken exactly as typed. The desktop's question before
@@ -42,7 +73,9 @@ bool QtCommonDialog::showFile(QWidget* parent, bool save)
     const QStringList filters = qtFilters(filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
-    if (!fileName.isEmpty())
+    if (QFileInfo(fileName).isDir())
+        dialog.setDirectory(fileName);
+    else if (!fileName.isEmpty())
         dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;

@@ -20,7 +20,8 @@ public:
     virtual ~CommonDialog() = default;
 
     QString filter; // "description|pattern" pairs, as "ガーバーﾌｧｲﾙ (*.gbr)|*.gbr"
-    QString fileName; // the name it last held; the next file dialog starts with it
+    QString fileName; // the name it last held, or a folder; the next file dialog starts with it
+    QStringList hiddenFiles; // files the open dialog does not offer (a board's own, when adding)
     bool cancelError = false; // a cancel is reported as a failure
     QColor color; // the colour last confirmed
     int flags = 0;

@@ -19,8 +19,10 @@
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
 #include "settings/settingsfile.h"
+#include "settings/settingsfit.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
@@ -178,6 +180,7 @@ void MainWindow::buildTopStrip(QWidget* client)
     place(sizeChoice, 8400, 1335, extra, 0);
     connect(sizeChoice, &QComboBox::currentTextChanged, this, &MainWindow::showPageInPreview);
     connect(productCodeEdit, &QLineEdit::textChanged, this, &MainWindow::showPageInPreview);
+    connect(productCodeEdit, &QLineEdit::textChanged, this, &MainWindow::noteChange);
 
     QLabel* percent = label(client, QStringLiteral("％"), QRect());
     percent->setObjectName(QStringLiteral("percentLabel"));
@@ -238,8 +241,10 @@ void MainWindow::buildPage(int p)
         a->setGeometry(at_(TableLayout::Diameter));
         diameter_[at] = a;
         connect(a, &QLineEdit::textChanged, this, [this, i](const QString& t) {
-            if (!refreshing_)
-                table_.row(i).diameter = t;
+            if (refreshing_)
+                return;
+            table_.row(i).diameter = t;
+            noteChange();
         });
 
         sign1_[at] = makeCombo(page, HoleTable::signChoices(), at_(TableLayout::Sign1));
@@ -271,6 +276,7 @@ void MainWindow::buildPage(int p)
                     showCount(i);
                     showTotals();
                 }
+                noteChange();
             });
         }
 
@@ -344,6 +350,8 @@ void MainWindow::buildMenu()
     };
     QMenu* f = bar->addMenu(QStringLiteral("ファイル"));
     f->setObjectName(QStringLiteral("fileMenu"));
+    add(f, "newBoard", QStringLiteral("新規"), &MainWindow::newBoard)->setShortcut(QKeySequence::New);
+    f->addSeparator();
     add(f, "readStandardGerber", QStringLiteral("標準ガーバの読み込み(F4.3)"),
         &MainWindow::readStandardGerber);
     add(f, "readRs274x", QStringLiteral("274xガーバ読み込み"), &MainWindow::readRs274x);
@@ -351,6 +359,7 @@ void MainWindow::buildMenu()
     add(f, "readGerberX2", QStringLiteral("Gerber X2 ドリル/外形の読み込み"), &MainWindow::readGerberX2);
     add(f, "addDrillFile", QStringLiteral("ドリルファイルの追加"), &MainWindow::addDrillFile);
     add(f, "readOutline", QStringLiteral("外形ファイルの読み込み"), &MainWindow::readOutline);
+    add(f, "removeFile", QStringLiteral("ファイルを外す"), &MainWindow::removeFile);
     add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings)
         ->setEnabled(false);
     add(f, "saveDrillTable", QStringLiteral("穴数一覧の保存 (CSV)"), &MainWindow::saveDrillTable);
@@ -621,6 +630,8 @@ QString addedFileFilter()
 
 void MainWindow::readCommand(ReaderKind reader)
 {
+    if (!confirmDiscard())
+        return; // another board would replace unsaved work
     dialog_->filter = readerFilter(reader);
     if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
         return; // a cancelled read changes nothing: the table stays for the file it belongs to
@@ -638,23 +649,143 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     readBoardFile(board_, reader, path, table_, extent_, sink);
     if (board_.isEmpty())
         board_.files.push_back({path, reader, 0, 0}); // the path label shows what was tried
+    // A drill file starts a board of its own: nothing of the board before stays, its product
+    // code neither. (The two Gerber reads keep tolerances, kinds and colours, as shops that
+    // number D-codes by hole class rely on.)
+    if (reader == ReaderKind::Excellon || reader == ReaderKind::GerberX2)
+        productCodeEdit->clear();
     showBoard();
     refreshTable();
+    markRead();
+    markSaved();
     showReadMessages(said);
+    refreshPreview();
 }
 
 void MainWindow::addChosenFile(const QString& path, bool outline)
 {
+    // The same file twice would double every row and hole.
+    if (inputWrittenOver(path, board_.paths()) >= 0) {
+        showMessage(msg::fileAlreadyInBoard(path));
+        return;
+    }
     QStringList said;
     const MessageSink sink = [&said](const QString& text) { said << text; };
+    const int first = board_.nextFreeRow();
     if (outline)
         ::kivotrek::readOutline(board_, path, table_, extent_, sink);
     else
         ::kivotrek::addDrillFile(board_, addedFileReader(path), path, table_, extent_, sink);
+    // The new file's rows are as it filled them; the other rows keep their state.
+    for (int i = first; i < board_.nextFreeRow(); ++i)
+        readTable_.row(i) = savedTable_.row(i) = table_.row(i);
     menuAction(QStringLiteral("readSettings"))->setEnabled(!board_.isEmpty());
     showBoard();
     refreshTable();
+    noteChange();
     showReadMessages(said);
+    refreshPreview();
+}
+
+void MainWindow::markRead()
+{
+    readTable_ = table_;
+}
+
+void MainWindow::markSaved()
+{
+    savedTable_ = table_;
+    savedProductCode_ = productCodeEdit->text();
+    noteChange();
+}
+
+bool MainWindow::isModified() const
+{
+    return table_ != savedTable_ || productCodeEdit->text() != savedProductCode_;
+}
+
+void MainWindow::noteChange()
+{
+    // Qt's mark, "穴区分け図*", while modified; the plain title otherwise.
+    const bool modified = isModified();
+    if (modified == isWindowModified())
+        return;
+    setWindowTitle(modified ? msg::mainCaption() + QStringLiteral("[*]") : msg::mainCaption());
+    setWindowModified(modified);
+}
+
+bool MainWindow::confirmDiscard()
+{
+    if (!isModified())
+        return true;
+    switch (prompts_->saveDiscardCancel(this, msg::unsavedChanges(), msg::title())) {
+    case Prompts::SaveChoice::Save: return saveSettingsQuietly();
+    case Prompts::SaveChoice::Discard: return true;
+    case Prompts::SaveChoice::Cancel: return false;
+    }
+    return false;
+}
+
+void MainWindow::refreshPreview()
+{
+    if (!preview_ || !preview_->isVisible())
+        return;
+    // Never the board before: the board as it is, or no picture.
+    if (board_.isEmpty() || !table_.check({})) {
+        preview_->close();
+        return;
+    }
+    drawPreview();
+}
+
+void MainWindow::newBoard()
+{
+    if (!confirmDiscard())
+        return;
+    board_ = Board();
+    table_ = HoleTable();
+    extent_ = BoardExtent();
+    productCodeEdit->clear();
+    menuAction(QStringLiteral("readSettings"))->setEnabled(false);
+    if (preview_)
+        preview_->close();
+    showBoard();
+    refreshTable();
+    markRead();
+    markSaved();
+}
+
+void MainWindow::removeFile()
+{
+    const QStringList paths = board_.paths();
+    if (paths.isEmpty()) {
+        showMessage(msg::noFileRead());
+        return;
+    }
+    QStringList names;
+    for (int i = 0; i < paths.size(); ++i) {
+        const bool isOutline = size_t(i) >= board_.files.size();
+        names << (isOutline ? msg::outlineFileItem(paths[i]) : paths[i]);
+    }
+    const int chosen = prompts_->choose(this, msg::chooseFileToRemove(), msg::title(), names);
+    if (chosen < 0)
+        return;
+    // The rows go in every state the table is compared with, so that their edits stay edits.
+    if (size_t(chosen) < board_.files.size()) {
+        const BoardFile& f = board_.files[size_t(chosen)];
+        readTable_.removeRows(f.firstRow, f.rowCount);
+        savedTable_.removeRows(f.firstRow, f.rowCount);
+    }
+    QStringList said;
+    removeBoardFile(board_, chosen, table_, extent_, [&said](const QString& text) { said << text; });
+    menuAction(QStringLiteral("readSettings"))->setEnabled(!board_.isEmpty());
+    showBoard();
+    refreshTable();
+    noteChange();
+    showReadMessages(said);
+    if (preview_ && board_.isEmpty())
+        preview_->close();
+    refreshPreview();
 }
 
 void MainWindow::showReadMessages(const QStringList& said)
@@ -716,7 +847,14 @@ void MainWindow::addDrillFile()
         return;
     }
     dialog_->filter = addedFileFilter();
-    if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
+    // The dialog opens in the board's folder without offering the board's own files: Enter
+    // would read the file just read a second time.
+    if (!board_.isEmpty())
+        dialog_->fileName = QFileInfo(board_.mainPath()).absolutePath();
+    dialog_->hiddenFiles = board_.paths();
+    const bool chosen = dialog_->showOpen(this) && !dialog_->fileName.isEmpty();
+    dialog_->hiddenFiles.clear();
+    if (!chosen)
         return;
     addChosenFile(dialog_->fileName, false);
 }
@@ -765,15 +903,26 @@ void MainWindow::saveDrillTable()
 
 void MainWindow::readSettings()
 {
-    QString productCode = productCodeEdit->text();
+    const QString path = settingsPath(board_.mainPath());
     QString error;
-    if (!loadSettings(settingsPath(board_.mainPath()), table_, productCode, &error)) {
+    const auto values = readSettingsFile(path, &error);
+    if (!values) {
         showMessage(error); // the table stays exactly as it was
         return;
     }
+    // One settings file serves a folder: written for another board it would put that board's
+    // D-codes and diameters on paper. The user sees how it differs and decides.
+    const QStringList differences = settingsMismatches(readTable_, board_.nextFreeRow(), *values);
+    if (!differences.isEmpty()
+        && !prompts_->yesNo(this, msg::settingsDoNotFitQuestion(path, differences, 10), msg::title()))
+        return;
+    QString productCode = productCodeEdit->text();
+    applySettings(*values, table_, productCode);
     productCodeEdit->setText(productCode);
     productCodeEdit->setCursorPosition(0);
     refreshTable();
+    markSaved();
+    refreshPreview();
 }
 
 void MainWindow::showPreview()
@@ -964,7 +1113,27 @@ void MainWindow::saveSettings()
     const SaveResult r = saveSettingsFile(table_, productCodeEdit->text(), board_.mainPath());
     if (r.path.isEmpty())
         return; // no Gerber file chosen yet
+    if (r.ok)
+        markSaved();
     showMessage(r.ok ? msg::settingsSaved(r.path) : r.error);
+}
+
+bool MainWindow::saveSettingsQuietly()
+{
+    if (board_.isEmpty())
+        return true; // nothing read: nothing that a settings file could keep
+    const QString path = settingsPath(board_.mainPath());
+    if (inputWrittenOver(path, board_.paths()) >= 0) {
+        showMessage(msg::cannotOverwriteDrawnFile(path));
+        return false;
+    }
+    const SaveResult r = saveSettingsFile(table_, productCodeEdit->text(), board_.mainPath());
+    if (!r.ok) {
+        showMessage(r.error);
+        return false;
+    }
+    markSaved();
+    return true;
 }
 
 void MainWindow::showAbout()
@@ -998,8 +1167,24 @@ void MainWindow::showHelp()
 
 void MainWindow::closeCommand()
 {
-    if (prompts_->yesNo(this, msg::closeQuestion(), msg::closeCaption()))
+    // Unsaved work is asked about when the window closes; without it, 閉じる asks its own question.
+    if (isModified() || prompts_->yesNo(this, msg::closeQuestion(), msg::closeCaption()))
         close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!confirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    // The program is this window: the others go with it.
+    for (QWidget* w : {static_cast<QWidget*>(preview_.data()), static_cast<QWidget*>(about_.data()),
+             static_cast<QWidget*>(helpViewer_.data())}) {
+        if (w)
+            w->close();
+    }
+    event->accept();
 }
 
 void MainWindow::chooseColor(int i)
@@ -1009,6 +1194,7 @@ void MainWindow::chooseColor(int i)
         return;
     table_.row(i).color = fromQColor(dialog_->color);
     refreshRow(i);
+    noteChange();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

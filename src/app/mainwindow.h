@@ -97,12 +97,14 @@ public:
     static QSettings viewSettings();
 
 public slots:
+    void newBoard(); // 新規: an empty board, as at start-up
     void readStandardGerber();
     void readRs274x();
     void readExcellon(); // Excellonドリルの読み込み
     void readGerberX2(); // Gerber X2 ドリル/外形の読み込み
     void addDrillFile(); // ドリルファイルの追加: a further drill file into the free rows
     void readOutline(); // 外形ファイルの読み込み
+    void removeFile(); // ファイルを外す: one of the board's files, its rows with it
     void saveDrillTable(); // 穴数一覧の保存 (CSV)
     void readSettings(); // "read": 前回の設定ファイルの読み込み
     void showPreview();
@@ -120,6 +122,8 @@ public slots:
     const Board& board() const { return board_; }
     void refreshTable(); // every row's widgets from the table
     void refreshRow(int i);
+    // True while the table or the product code differ from what was last read, loaded or saved.
+    bool isModified() const;
 
 signals:
     void tableChanged();
@@ -127,6 +131,8 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
+    // Asks about unsaved work first; closes every other window of the program with it.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildTopStrip(QWidget* client);
@@ -141,6 +147,16 @@ private:
     void readChosenFile(ReaderKind reader, const QString& path);
     void addChosenFile(const QString& path, bool outline);
     void showBoard(); // the path label and the D-codes' files
+    // What was read, loaded or saved: the rows as the files filled them (for the settings
+    // question) and the state the modified mark compares with.
+    void markRead();
+    void markSaved();
+    void noteChange(); // the window title's modified mark
+    // While the work is modified: asks whether to save it first. False when the user cancelled
+    // (or the save failed): the command that asked ends there.
+    bool confirmDiscard();
+    bool saveSettingsQuietly(); // saves and says only a failure
+    void refreshPreview(); // an open preview draws the board as it is now, or closes
     void showReadMessages(const QStringList& said);
     void setViewOption(const QString& key, bool on);
     void showPageInPreview(); // the size choice, logo and product code to the preview's PDF
@@ -151,6 +167,9 @@ private:
     HoleTable table_;
     Board board_; // the files read: drill files with their rows, and the outline
     BoardExtent extent_;
+    HoleTable readTable_; // the rows as the files filled them
+    HoleTable savedTable_; // as last read, loaded or saved
+    QString savedProductCode_;
     std::unique_ptr<CommonDialog> dialog_;
     std::unique_ptr<Prompts> prompts_;
     QString programFolder_;

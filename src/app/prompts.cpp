@@ -1,8 +1,12 @@
 #include "app/prompts.h"
 
+#include "common/messages.h"
+
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 
 namespace kivotrek {
@@ -66,6 +70,28 @@ bool QtPrompts::yesNo(QWidget* parent, const QString& text, const QString& capti
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
     prepare(box, text);
     return box.exec() == QMessageBox::Yes;
+}
+
+Prompts::SaveChoice QtPrompts::saveDiscardCancel(QWidget* parent, const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, parent);
+    prepare(box, text);
+    QPushButton* save = box.addButton(msg::saveButton(), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(msg::discardButton(), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(msg::cancelCaption(), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == save ? SaveChoice::Save
+        : box.clickedButton() == discard ? SaveChoice::Discard
+                                         : SaveChoice::Cancel;
+}
+
+int QtPrompts::choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& items)
+{
+    bool ok = false;
+    const QString item = QInputDialog::getItem(parent, caption, text, items, 0, false, &ok);
+    return ok ? int(items.indexOf(item)) : -1;
 }
 
 } // namespace kivotrek

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -15,6 +16,11 @@ public:
     virtual void message(QWidget* parent, const QString& text, const QString& caption) = 0;
     // Yes and No, no icon; true for Yes.
     virtual bool yesNo(QWidget* parent, const QString& text, const QString& caption) = 0;
+    // 保存, 保存しない and キャンセル (also the Escape key and the window's close button).
+    enum class SaveChoice { Save, Discard, Cancel };
+    virtual SaveChoice saveDiscardCancel(QWidget* parent, const QString& text, const QString& caption) = 0;
+    // One of the items, or -1 when the user cancelled.
+    virtual int choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& items) = 0;
 };
 
 // The text with line breaks where a line would pass maxWidth: after 。 or 、, a blank or a "/".
@@ -25,6 +31,8 @@ class QtPrompts : public Prompts {
 public:
     void message(QWidget* parent, const QString& text, const QString& caption) override;
     bool yesNo(QWidget* parent, const QString& text, const QString& caption) override;
+    SaveChoice saveDiscardCancel(QWidget* parent, const QString& text, const QString& caption) override;
+    int choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& items) override;
 };
 
 } // namespace kivotrek

@@ -177,8 +177,7 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
         board.files.push_back({path, reader, 0, rows});
         return o;
     }
-    table.clear();
-    extent = BoardExtent {0, 0, kStandardUnitScale};
+    prepareExcellonRead(table, extent);
     o.data = readDrillFile(reader, path, sink);
     takeEnding(*o.data, o);
     if (o.data->role == DrillData::Role::Outline) {
@@ -245,6 +244,30 @@ FileOutcome readOutline(
         hold(o, held->outline);
     boardChanged(board, extent, sink, held);
     return o;
+}
+
+void removeBoardFile(Board& board, int file, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    if (file < 0 || file >= board.paths().size())
+        return;
+    if (size_t(file) >= board.files.size()) {
+        board.outline.clear();
+    } else {
+        const BoardFile gone = board.files[size_t(file)];
+        board.files.erase(board.files.begin() + file);
+        table.removeRows(gone.firstRow, gone.rowCount);
+        for (BoardFile& f : board.files) {
+            if (f.firstRow > gone.firstRow)
+                f.firstRow -= gone.rowCount;
+        }
+    }
+    if (board.isEmpty()) {
+        extent = BoardExtent {0, 0, kStandardUnitScale};
+        return;
+    }
+    if (board.replaysGerber())
+        return; // a single Gerber file keeps the extent its read measured
+    boardChanged(board, extent, sink, nullptr);
 }
 
 bool loadBoard(const Board& board, BoardData& data, QString* unreadable)

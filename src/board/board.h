@@ -69,6 +69,11 @@ FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, H
 FileOutcome readOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
     const MessageSink& sink, BoardData* held = nullptr);
 
+// Takes the board's file out (index into paths(): the drill files, then the outline): a drill
+// file's rows go and the rows of the files after it move up with their values; the frame and
+// the warning are made again.
+void removeBoardFile(Board& board, int file, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+
 // The reader a further drill file calls for: Excellon, or today's Gerber for any Gerber file.
 ReaderKind addedFileReader(const QString& path);
 

@@ -88,7 +88,7 @@ DrillFrame drillFrame(const DrillData& drill)
 
 void prepareExcellonRead(HoleTable& table, BoardExtent& extent)
 {
-    table.clear();
+    table = HoleTable();
     extent = BoardExtent {0, 0, kStandardUnitScale};
 }
 

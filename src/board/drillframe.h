@@ -34,7 +34,8 @@ DrillFrame drillFrame(const std::vector<DrillData>& drills);
 // A frame of exactly this box (an outline's), in millimetres.
 DrillFrame frameOfBox(double minX, double minY, double maxX, double maxY);
 
-// Clears the D-codes and diameters, as every read does.
+// A drill file starts a board of its own: the table as at start-up (no tolerance, kind or colour
+// of another board), the extent empty.
 void prepareExcellonRead(HoleTable& table, BoardExtent& extent);
 
 } // namespace kivotrek

@@ -164,6 +164,32 @@ inline QString drillFilter()
                           "*.drl;*.xln;*.txt;*.drd;*.exc;*.nc;*.cnc;*.ncd;*.tap|"
                           "すべてのファイル (*)|*");
 }
+// Unsaved work: asked before the window closes, before 新規 and before another board is read.
+inline QString unsavedChanges()
+{
+    return QStringLiteral("設定ファイルに保存されていない変更があります。保存しますか？");
+}
+inline QString saveButton()
+{
+    return QStringLiteral("保存");
+}
+inline QString discardButton()
+{
+    return QStringLiteral("保存しない");
+}
+// ファイルを外す: which of the board's files.
+inline QString chooseFileToRemove()
+{
+    return QStringLiteral("外すファイルを選んで下さい。");
+}
+inline QString outlineFileItem(const QString& path)
+{
+    return path + QStringLiteral("（外形）");
+}
+inline QString fileAlreadyInBoard(const QString& path)
+{
+    return path + QStringLiteral("はすでに読み込んであります。");
+}
 inline QString closeQuestion()
 {
     return QStringLiteral("閉じてもよろしいですか？");

@@ -125,6 +125,20 @@ bool checkRows(const std::array<HoleRow, HoleTable::kRows>& rows, bool missing, 
 }
 } // namespace
 
+void HoleTable::removeRows(int first, int count)
+{
+    first = std::clamp(first, 0, kRows);
+    count = std::clamp(count, 0, kRows - first);
+    for (int i = first; i < kRows; ++i) {
+        if (i + count < kRows) {
+            row(i) = row(i + count);
+        } else {
+            row(i) = HoleRow();
+            row(i).color = initialColor(i);
+        }
+    }
+}
+
 bool HoleTable::check(const MessageSink& sink) const
 {
     return checkRows(rows_, true, sink);

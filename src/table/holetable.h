@@ -21,6 +21,12 @@ struct HoleRow {
     uint32_t color = 0; // FillColor: 0x00BBGGRR, red in the low byte
 
     bool isUsed() const { return dcode.size() > 1; }
+    friend bool operator==(const HoleRow& a, const HoleRow& b)
+    {
+        return a.dcode == b.dcode && a.diameter == b.diameter && a.sign1 == b.sign1 && a.tol1 == b.tol1
+            && a.sign2 == b.sign2 && a.tol2 == b.tol2 && a.kind == b.kind && a.color == b.color;
+    }
+    friend bool operator!=(const HoleRow& a, const HoleRow& b) { return !(a == b); }
 };
 
 // Colour value with red in the low byte, as the swatches and the settings file hold it.
@@ -42,6 +48,13 @@ public:
 
     // Clears the D-codes and diameters for a new Gerber file; tolerances, kinds and colours stay.
     void clear();
+
+    // Takes rows first .. first + count - 1 out: the rows after them move up with all their
+    // values, and the rows freed at the end are as at start-up.
+    void removeRows(int first, int count);
+
+    friend bool operator==(const HoleTable& a, const HoleTable& b) { return a.rows_ == b.rows_; }
+    friend bool operator!=(const HoleTable& a, const HoleTable& b) { return !(a == b); }
 
     // Reports every used row without a diameter, or whose diameter the drawing cannot read as a
     // number (none at its start, or a comma: "abc", "0,2"), in row order; true when there is none.

@@ -84,11 +84,12 @@ TEST(MainWindow, MenuBarInOrder)
             QStringLiteral("print=印刷"), QStringLiteral("=ヘルプ"),
             QStringLiteral("saveSettings=設定ファイルの保存"), QStringLiteral("close=閉じる")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
-        QStringList({QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)"),
+        QStringList({QStringLiteral("newBoard=新規"), QStringLiteral("="),
+            QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)"),
             QStringLiteral("readRs274x=274xガーバ読み込み"), QStringLiteral("readExcellon=Excellonドリルの読み込み"),
             QStringLiteral("readGerberX2=Gerber X2 ドリル/外形の読み込み"),
             QStringLiteral("addDrillFile=ドリルファイルの追加"), QStringLiteral("readOutline=外形ファイルの読み込み"),
-            QStringLiteral("readSettings=前回の設定ファイルの読み込み"),
+            QStringLiteral("removeFile=ファイルを外す"), QStringLiteral("readSettings=前回の設定ファイルの読み込み"),
             QStringLiteral("saveDrillTable=穴数一覧の保存 (CSV)")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[1]->menu()->actions()),
         QStringList({QStringLiteral("showPreview=プレビュー"), QStringLiteral("="),
@@ -97,8 +98,11 @@ TEST(MainWindow, MenuBarInOrder)
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
         QStringList(
             {QStringLiteral("showAbout=バージョン情報"), QStringLiteral("showHelp=Kivotrek ヘルプ")}));
+    // Only 新規 has a key, the desktop's own.
     for (QAction* a : w->findChildren<QAction*>())
-        EXPECT_TRUE(a->shortcut().isEmpty());
+        EXPECT_EQ(a->shortcut(), a->objectName() == QLatin1String("newBoard") ? QKeySequence(QKeySequence::New)
+                                                                            : QKeySequence())
+            << a->objectName().toStdString();
 }
 
 TEST(MainWindow, RowsSitOnTheirPagesAtTheirPlaces)
@@ -164,11 +168,14 @@ TEST(MainWindow, TabWalksTheRowsAndShowsTheirPage)
 TEST(MainWindow, StandardReadThroughTheDialog)
 {
     Window w;
-    w->table().row(4).kind = QStringLiteral("NTH");
-    w->refreshRow(4);
+    w->kindBox(4)->setEditText(QStringLiteral("NTH")); // unsaved: the read asks first
     w.dialog->files.push_back(test::dataPath("board_100x80.gbr"));
+    w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
     w->menuAction(QStringLiteral("readStandardGerber"))->trigger();
     ASSERT_EQ(w.dialog->shown.size(), 1);
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek? 設定ファイルに保存されていない変更があります。保存しますか？")}));
+    w.prompts->messages.clear();
     // The first filter stays the default; the common Gerber names and every file follow.
     EXPECT_EQ(CommonDialog::qtFilters(w.dialog->filter),
         QStringList({QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)"),
@@ -188,6 +195,7 @@ TEST(MainWindow, StandardReadThroughTheDialog)
     // write an empty table over the board's settings file.
     w->diameterEdit(0)->setText(QStringLiteral("0.8"));
     for (const char* command : {"readStandardGerber", "readRs274x"}) {
+        w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
         w->menuAction(QLatin1String(command))->trigger();
         EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10")) << command;
         EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("0.8")) << command;
@@ -350,6 +358,7 @@ TEST(MainWindow, SaveAndLoadTheSettingsFile)
     test::Scratch other;
     const QString named = other.write(QStringLiteral("KIVOTREK.INI"), drill);
     w.dialog->files.push_back(named);
+    w.prompts->saveChoices = {Prompts::SaveChoice::Discard}; // the typed 1.1 is let go
     w->readExcellon();
     w.prompts->messages.clear();
     w->saveSettings();

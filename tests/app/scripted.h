@@ -19,6 +19,8 @@ struct ScriptedDialog : CommonDialog {
     std::deque<std::optional<QString>> files;
     std::deque<std::optional<QColor>> colors;
     QStringList shown; // "open <filter>", "save <filter>", "color"
+    QStringList shownHidden; // the files the last file dialog did not offer
+    QString shownFileName; // the name (or folder) the last file dialog started with
 
     bool showOpen(QWidget*) override { return file(QStringLiteral("open ")); }
     bool showSave(QWidget*) override { return file(QStringLiteral("save ")); }
@@ -51,6 +53,8 @@ private:
     bool file(const QString& kind)
     {
         shown << kind + filter;
+        shownHidden = hiddenFiles;
+        shownFileName = fileName;
         return next(files, fileName);
     }
     // Takes the next answer; an empty script answers with a cancel.
@@ -69,6 +73,28 @@ private:
 struct RecordedPrompts : Prompts {
     QStringList messages; // "caption: text"
     std::deque<bool> answers;
+    std::deque<SaveChoice> saveChoices; // none left: キャンセル
+    std::deque<int> choices; // none left: cancelled (-1)
+
+    SaveChoice saveDiscardCancel(QWidget*, const QString& text, const QString& caption) override
+    {
+        messages << caption + QStringLiteral("? ") + text;
+        if (saveChoices.empty())
+            return SaveChoice::Cancel;
+        const SaveChoice c = saveChoices.front();
+        saveChoices.pop_front();
+        return c;
+    }
+    int choose(QWidget*, const QString& text, const QString& caption, const QStringList& items) override
+    {
+        messages << caption + QStringLiteral("? ") + text + QStringLiteral(" [") + items.join(QStringLiteral(" | "))
+                + QLatin1Char(']');
+        if (choices.empty())
+            return -1;
+        const int c = choices.front();
+        choices.pop_front();
+        return c;
+    }
 
     void message(QWidget*, const QString& text, const QString& caption) override
     {

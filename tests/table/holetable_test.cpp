@@ -149,3 +149,26 @@ TEST(HoleTable, TypedSignsBecomeTheListsSigns)
         EXPECT_EQ(HoleTable::listSign(kept), kept);
     EXPECT_EQ(HoleTable::listSign(QString()), QString());
 }
+
+TEST(HoleTable, RemovedRowsTakeTheRowsAfterThemUp)
+{
+    HoleTable t;
+    for (int i = 0; i < 5; ++i) {
+        t.row(i).dcode = QStringLiteral("T%1").arg(i + 1);
+        t.row(i).sign1 = QStringLiteral("±");
+    }
+    t.row(3).color = fillColor(1, 2, 3);
+    t.removeRows(1, 2);
+    EXPECT_EQ(t.row(0).dcode, QStringLiteral("T1"));
+    EXPECT_EQ(t.row(1).dcode, QStringLiteral("T4"));
+    EXPECT_EQ(t.row(1).color, fillColor(1, 2, 3)); // with all its values
+    EXPECT_EQ(t.row(2).dcode, QStringLiteral("T5"));
+    EXPECT_FALSE(t.row(3).isUsed());
+    HoleRow freed;
+    freed.color = HoleTable::initialColor(61);
+    EXPECT_TRUE(t.row(61) == freed);
+    EXPECT_EQ(t.row(62).color, HoleTable::initialColor(62));
+    HoleTable same = t;
+    same.removeRows(70, 3); // nothing past the table
+    EXPECT_TRUE(same == t);
+}
