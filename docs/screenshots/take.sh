@@ -49,9 +49,9 @@ sleep 0.5
 main=$(window "穴区分け図")
 sleep 0.8
 shot "$main" 02-read.png
-# ファイル → 前回の設定ファイルの読み込み (the seventh entry)
+# ファイル → 前回の設定ファイルの読み込み (the ninth entry, after 新規 and a separator)
 click "$main" 30 10
-click "$main" 110 178
+click "$main" 110 238
 shot "$main" 03-settings.png
 preview "$main"
 preview=$(window "プレビュー")
@@ -108,8 +108,56 @@ xdotool key Escape
 sleep 0.5
 shot "$preview" 12-board-symbols-preview.png
 
+pkill -f "$APP" 2>/dev/null || true
+sleep 0.5
+# An Allegro drill file: three-decimal diameters in mils, tolerances and plating in its comments.
+"$APP" board-allegro.drl >/dev/null 2>&1 &
+main=$(window "穴区分け図")
+sleep 0.8
+shot "$main" 14-allegro.png
+preview "$main"
+preview=$(window "プレビュー")
+sleep 0.5
+shot "$preview" 15-allegro-preview.png
+# The sample folder's settings file was written for board.gbr: loading it here asks first.
+click "$main" 30 10
+click "$main" 110 238
+question=$(window "Kivotrek")
+sleep 0.5
+shot "$question" 17-settings-question.png
+xdotool key Escape
+sleep 0.5
+# A typed product code is unsaved work: 新規 (Ctrl+N) asks about it.
+click "$main" 800 44
+xdotool type --delay 30 "KT-2026-12-0001"
+xdotool key ctrl+n
+question=$(window "Kivotrek")
+sleep 0.5
+shot "$question" 19-unsaved.png
+xdotool key Escape
+sleep 0.5
+
+pkill -f "$APP" 2>/dev/null || true
+sleep 0.5
+# ファイル → ファイルを外す lists the board's files.
+"$APP" board-PTH-drl.gbr board-NPTH.drl board-Edge_Cuts.gbr >/dev/null 2>&1 &
+main=$(window "穴区分け図")
+sleep 1.0
+click "$main" 30 10
+click "$main" 110 213
+question=$(window "Kivotrek")
+sleep 0.5
+shot "$question" 18-remove-file.png
+xdotool key Escape
+
 "$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
 echo "wrote 05-page.png"
 "$BUILD/src/kivotrek-cli" render --counts --symbols --page "自動(A4縦)" --dpi 100 -o "$OUT/13-page-symbols.png" \
     board-PTH-drl.gbr board-NPTH.drl --outline board-Edge_Cuts.gbr
 echo "wrote 13-page-symbols.png"
+# The Allegro board's page: each tolerance a space after its diameter. Drawn at 200 dpi and
+# shown at half its size, as a page on screen.
+"$BUILD/src/kivotrek-cli" render --auto --product-code "KT-2026-12-0001-REV.C 多層基板" --page "自動(A4縦)" --dpi 200 \
+    -o "$OUT/16-allegro-page.png" board-allegro.drl
+convert "$OUT/16-allegro-page.png" -resize 50% "$OUT/16-allegro-page.png"
+echo "wrote 16-allegro-page.png"

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 namespace kivotrek {
 
@@ -51,7 +52,10 @@ void prepare(QMessageBox& box, const QString& text)
 {
     box.setTextFormat(Qt::PlainText); // a path may hold "<"
     const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
-    const int maxWidth = screen ? screen->availableGeometry().width() * 2 / 3 : 800;
+    // Qt wraps a message's lines itself (at any character) once the box would pass half the
+    // screen or 500 pixels: our lines stay short of that.
+    const int screenWidth = screen ? screen->availableGeometry().width() : 1280;
+    const int maxWidth = std::min(screenWidth / 2, 500) - 60;
     box.setText(breakLines(text, box.fontMetrics(), maxWidth));
     if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
         label->setWordWrap(false);
