@@ -265,3 +265,34 @@ TEST(BoardState, AnOpenPreviewFollowsTheBoard)
     trigger(w, "readStandardGerber");
     EXPECT_FALSE(w->previewWindow() && w->previewWindow()->isVisible());
 }
+
+TEST(BoardState, ThePreviewSavesWhatItShows)
+{
+    test::Scratch dir;
+    Window w;
+    w.dialog->files.push_back(example("board-PTH.drl"));
+    trigger(w, "readExcellon");
+    w->showPreview();
+    // Another board read while the preview is open: its saves are of that board.
+    w.dialog->files.push_back(example("board-NPTH-drl.gbr"));
+    trigger(w, "readGerberX2");
+    PreviewWindow* p = w->previewWindow();
+    ASSERT_TRUE(p && p->isVisible());
+    const QString svg = dir.path(QStringLiteral("shown.svg"));
+    w.dialog->files.push_back(svg);
+    p->saveSvgAction->trigger();
+    // The non-plated file's 8 holes and a legend dot per tool (3): none of the plated 157.
+    EXPECT_EQ(test::readAll(svg).count("<circle"), 8 + 3);
+
+    // A percentage that puts the board past A4 portrait: PDFに保存 asks first.
+    w->sizeChoice->setEditText(QStringLiteral("400"));
+    w.prompts->messages.clear();
+    w.prompts->answers = {false};
+    const QString pdf = dir.path(QStringLiteral("big.pdf"));
+    w.dialog->files.push_back(pdf);
+    p->savePdfAction->trigger();
+    ASSERT_EQ(w.prompts->messages.size(), 1);
+    EXPECT_TRUE(w.prompts->messages.first().startsWith(QStringLiteral("Kivotrek? 基板が用紙に収まりません（")));
+    EXPECT_TRUE(w.prompts->messages.first().endsWith(QStringLiteral("\nこのまま保存しますか？")));
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+}
