@@ -30,16 +30,18 @@ inline QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A Gerber file whose third line never ends before the readers' 64 MiB cap: 65 MiB of 'X'.
-inline void writeEndlessThirdLine(const QString& path)
+// A file whose third line never ends before the readers' 64 MiB cap: two lines, 65 MiB of 'X',
+// and more lines; a Gerber file unless told otherwise.
+inline void writeEndlessThirdLine(const QString& path, const QByteArray& twoLines = "G54D10*\nX1000Y1000D03*\n",
+    const QByteArray& after = "X2000Y2000D03*\n")
 {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("G54D10*\nX1000Y1000D03*\n");
+    f.write(twoLines);
     const QByteArray chunk(1 << 20, 'X');
     for (int i = 0; i < 65; ++i)
         f.write(chunk);
-    f.write("\nX2000Y2000D03*\n");
+    f.write("\n" + after);
 }
 
 // A scratch folder that holds files written by a test.

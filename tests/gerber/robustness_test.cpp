@@ -144,15 +144,7 @@ TEST(Robustness, ALineThatNeverEndsEndsADrillReadAsALimit)
     // ends the read: the rest of the file was never read, and that is said.
     test::Scratch s;
     const QString path = s.path(QStringLiteral("endless.drl"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("M48\nMETRIC\n");
-        const QByteArray chunk(1 << 20, 'X');
-        for (int i = 0; i < 65; ++i)
-            f.write(chunk);
-        f.write("\nT1C0.8\nX1Y1\nM30\n");
-    }
+    test::writeEndlessThirdLine(path, "M48\nMETRIC\n", "T1C0.8\nX1Y1\nM30\n");
     for (const bool x2 : {false, true}) {
         test::Messages said;
         const DrillData d = x2 ? readGerberX2(path, said.sink()) : readExcellon(path, said.sink());
