@@ -10,6 +10,10 @@
 #include "gerber/standardreader.h"
 #include "settings/settingsfile.h"
 
+#include "board/board.h"
+#include "board/drillframe.h"
+#include "drawing/drillmap.h"
+#include "excellon/excellonreader.h"
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -17,10 +21,6 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThread>
-#include "board/board.h"
-#include "board/drillframe.h"
-#include "excellon/excellonreader.h"
-#include "drawing/drillmap.h"
 
 #include <cstdio>
 #include <functional>
@@ -124,7 +124,8 @@ int main(int argc, char** argv)
         bench::writeExcellonBoard(drl, 200000);
         const double megabytes = QFileInfo(drl).size() / 1e6;
         const double t = best(runs, [&] { readExcellon(drl, {}); });
-        row(qPrintable(QStringLiteral("Excellon read, %1 MB").arg(megabytes, 0, 'f', 1)), megabytes / t, "MB/s");
+        row(qPrintable(QStringLiteral("Excellon read, %1 MB").arg(megabytes, 0, 'f', 1)), megabytes / t,
+            "MB/s");
         HoleTable table;
         BoardExtent extent;
         Board single;

@@ -99,7 +99,8 @@ bool writeExcellonBoard(const QString& path, int hits)
         out += "T" + QByteArray::number(t + 1) + "\n";
         const int count = hits / kTools + (t < hits % kTools ? 1 : 0);
         for (int i = 0; i < count; ++i) {
-            out += "X" + mm(1000 + rng.below(kWidth - 2000)) + "Y-" + mm(1000 + rng.below(kHeight - 2000)) + "\n";
+            out += "X" + mm(1000 + rng.below(kWidth - 2000)) + "Y-" + mm(1000 + rng.below(kHeight - 2000))
+                + "\n";
             if (out.size() > (1 << 20) - 64) {
                 if (f.write(out) != out.size())
                     return false;

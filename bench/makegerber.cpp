@@ -17,7 +17,9 @@ int main(int argc, char** argv)
         || (a[1] != QLatin1String("standard") && a[1] != QLatin1String("rs274x")
             && a[1] != QLatin1String("excellon") && a[1] != QLatin1String("x2")
             && a[1] != QLatin1String("outline"))) {
-        std::fputs("usage: kivotrek-makegerber standard|rs274x|excellon|x2|outline FLASHES OUT [--settings]\n", stderr);
+        std::fputs(
+            "usage: kivotrek-makegerber standard|rs274x|excellon|x2|outline FLASHES OUT [--settings]\n",
+            stderr);
         return 64;
     }
     using namespace kivotrek::bench;
@@ -27,8 +29,8 @@ int main(int argc, char** argv)
         : kind == QLatin1String("x2")                      ? writeX2Board(a[3], flashes)
         : kind == QLatin1String("outline")                 ? writeOutline(a[3])
                                                            : writeExcellonBoard(a[3], flashes);
-    const bool settings = a.contains(QStringLiteral("--settings")) && (kind == QLatin1String("standard")
-        || kind == QLatin1String("rs274x"));
+    const bool settings = a.contains(QStringLiteral("--settings"))
+        && (kind == QLatin1String("standard") || kind == QLatin1String("rs274x"));
     if (!written || (settings && !writeBoardSettings(a[3]))) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(a[3]));
         return 3;

@@ -1,10 +1,10 @@
 // Any bytes, read as an Excellon drill file and drawn: the read ends cleanly, every hole and
 // slot names a tool, and the frame holds every hole.
 
+#include "board/drillframe.h"
 #include "drawing/drillmap.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
-#include "board/drillframe.h"
 #include "excellon/excellonreader.h"
 
 #include <QBuffer>
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     HoleTable table;
     for (size_t i = 0; i < drill.tools.size(); ++i) {
         table.row(int(i)).dcode = drill.tools[i].code;
-        table.row(int(i)).diameter = drill.tools[i].diameter ? diameterText(*drill.tools[i].diameter) : QStringLiteral("1");
+        table.row(int(i)).diameter =
+            drill.tools[i].diameter ? diameterText(*drill.tools[i].diameter) : QStringLiteral("1");
     }
     RecordingSurface surface(kPreviewWidthTwips, kPreviewHeightTwips);
     PreviewLayout layout;

@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
     if (!data.outline->tools.empty() || !data.outline->holes.empty())
         std::abort();
     Board board;
-    board.files.push_back({QStringLiteral("fuzz.gbr"), ReaderKind::GerberX2, 0, int(data.drills[0].tools.size())});
+    board.files.push_back(
+        {QStringLiteral("fuzz.gbr"), ReaderKind::GerberX2, 0, int(data.drills[0].tools.size())});
     board.outline = QStringLiteral("fuzz.gbr");
     (void)boardWarning(board, data);
     const DrillFrame frame = boardFrame(data);

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ReadResult r = readStandardGerber(
         file, QStringLiteral("fuzz.gbr"), table, extent, [&](const QString&) { ++messages; });
     if (extent.maxX < 0 || extent.maxY < 0 || messages > 1 || file.isOpen()
-        || (r.ending != ReadEnding::Unreadable && (r.ending == ReadEnding::Complete) == r.stoppedAtLine.has_value()))
+        || (r.ending != ReadEnding::Unreadable
+            && (r.ending == ReadEnding::Complete) == r.stoppedAtLine.has_value()))
         std::abort();
     return 0;
 }

@@ -8,7 +8,8 @@
 namespace kivotrek::test {
 
 // Two recorded drawings are the same, operation for operation.
-inline void expectSameDrawing(const std::vector<RecordingSurface::Op>& a, const std::vector<RecordingSurface::Op>& b)
+inline void expectSameDrawing(
+    const std::vector<RecordingSurface::Op>& a, const std::vector<RecordingSurface::Op>& b)
 {
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i) {

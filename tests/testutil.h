@@ -32,8 +32,8 @@ inline QByteArray readAll(const QString& path)
 
 // A file whose third line never ends before the readers' 64 MiB cap: two lines, 65 MiB of 'X',
 // and more lines; a Gerber file unless told otherwise.
-inline void writeEndlessThirdLine(const QString& path, const QByteArray& twoLines = "G54D10*\nX1000Y1000D03*\n",
-    const QByteArray& after = "X2000Y2000D03*\n")
+inline void writeEndlessThirdLine(const QString& path,
+    const QByteArray& twoLines = "G54D10*\nX1000Y1000D03*\n", const QByteArray& after = "X2000Y2000D03*\n")
 {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));

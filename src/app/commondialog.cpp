@@ -9,10 +9,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QSortFilterProxyModel>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QSortFilterProxyModel>
 #include <QStandardPaths>
 
 namespace kivotrek {

@@ -12,8 +12,8 @@ DrawingProgress::DrawingProgress(QWidget* parent, qint64 total) : total_(total)
     if (total <= kThreshold)
         return;
     // The bar counts in thousands: a QProgressDialog takes int values.
-    dialog_ = std::make_unique<QProgressDialog>(
-        msg::drawingProgress(), msg::cancelCaption(), 0, int(std::min<qint64>(total / 1000 + 1, 1 << 30)), parent);
+    dialog_ = std::make_unique<QProgressDialog>(msg::drawingProgress(), msg::cancelCaption(), 0,
+        int(std::min<qint64>(total / 1000 + 1, 1 << 30)), parent);
     dialog_->setObjectName(QStringLiteral("drawingProgress"));
     dialog_->setWindowTitle(msg::title());
     dialog_->setWindowModality(Qt::WindowModal);

@@ -5,16 +5,16 @@
 
 #include "app/aboutbox.h"
 #include "app/colorswatch.h"
-#include "app/helpviewer.h"
 #include "app/drawingprogress.h"
+#include "app/helpviewer.h"
 #include "app/previewwindow.h"
 #include "app/tabcontrol.h"
 #include "app/tablelayout.h"
 #include "app/windowplacement.h"
+#include "board/drillframe.h"
 #include "common/messages.h"
 #include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"
-#include "board/drillframe.h"
 #include "gerber/formatsniffer.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
@@ -261,23 +261,24 @@ void MainWindow::buildPage(int p)
             {tol1_[at], &HoleRow::tol1}, {sign2_[at], &HoleRow::sign2}, {tol2_[at], &HoleRow::tol2},
             {kind_[at], &HoleRow::kind}};
         for (const auto& [combo, field] : fields) {
-            connect(combo, &QComboBox::editTextChanged, this, [this, i, combo = combo, field = field](const QString& t) {
-                if (refreshing_)
-                    return;
-                if (field == &HoleRow::sign1 || field == &HoleRow::sign2) {
-                    // A minus or plus as typed becomes the list's: the settings file keeps it.
-                    if (const QString sign = HoleTable::listSign(t); sign != t) {
-                        combo->setEditText(sign); // comes back here with the list's sign
+            connect(combo, &QComboBox::editTextChanged, this,
+                [this, i, combo = combo, field = field](const QString& t) {
+                    if (refreshing_)
                         return;
+                    if (field == &HoleRow::sign1 || field == &HoleRow::sign2) {
+                        // A minus or plus as typed becomes the list's: the settings file keeps it.
+                        if (const QString sign = HoleTable::listSign(t); sign != t) {
+                            combo->setEditText(sign); // comes back here with the list's sign
+                            return;
+                        }
                     }
-                }
-                table_.row(i).*field = t;
-                if (field == &HoleRow::kind) { // an outline row counts nothing; totals go by kind
-                    showCount(i);
-                    showTotals();
-                }
-                noteChange();
-            });
+                    table_.row(i).*field = t;
+                    if (field == &HoleRow::kind) { // an outline row counts nothing; totals go by kind
+                        showCount(i);
+                        showTotals();
+                    }
+                    noteChange();
+                });
         }
 
         auto* s = new ColorSwatch(page);
@@ -893,8 +894,8 @@ void MainWindow::saveDrillTable()
         return;
     }
     // A drill file is never replaced by its table.
-    const QString path =
-        askSavePath(*dialog_, *prompts_, this, msg::drillTableFilter(), QStringLiteral("csv"), board_.paths(), otherInputs());
+    const QString path = askSavePath(*dialog_, *prompts_, this, msg::drillTableFilter(),
+        QStringLiteral("csv"), board_.paths(), otherInputs());
     if (path.isEmpty())
         return;
     if (!writeWholeFile(path, drillTableCsv(table_, holeCounts(), board_)))
@@ -940,7 +941,8 @@ PreviewWindow* MainWindow::previewWindow() const
 QSettings MainWindow::viewSettings()
 {
     // Kept apart from KIVOTREK.INI, whose format stays as it is: ~/.config/Kivotrek/Kivotrek.conf.
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kivotrek"), QStringLiteral("Kivotrek"));
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kivotrek"),
+        QStringLiteral("Kivotrek"));
 }
 
 void MainWindow::setViewOption(const QString& key, bool on)
@@ -1040,7 +1042,8 @@ void MainWindow::print()
     }
     // A percentage that puts the board past the paper is asked about before anything prints.
     const QString overflow = pageOverflow(table_, extent_, size, PageSurface::sheetTwips(pr.pageLayout()));
-    if (!overflow.isEmpty() && !prompts_->yesNo(this, overflow + QLatin1Char('\n') + msg::printAnyway(), msg::title()))
+    if (!overflow.isEmpty()
+        && !prompts_->yesNo(this, overflow + QLatin1Char('\n') + msg::printAnyway(), msg::title()))
         return;
     QString problem;
     if (!printDrawing(&problem)) {
@@ -1076,7 +1079,8 @@ bool MainWindow::printDrawing(QString* problem)
     DrawingOptions options = drawingOptions(counts);
     ProbeSurface probe(sheet, dpi);
     BasicRandom trial = random_;
-    const DrawResult tried = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, probe, trial, options);
+    const DrawResult tried =
+        ::kivotrek::printDrawing(board_, table_, extent_, size, foot, probe, trial, options);
     if (tried.ending != DrawResult::Ending::Complete)
         return fail(drawingProblem(tried, path));
 
@@ -1089,7 +1093,8 @@ bool MainWindow::printDrawing(QString* problem)
     // A large board shows its progress and may be cancelled: then no page is sent.
     DrawingProgress progress(this, holeTotals(counts, table_).all);
     options.progress = progress.callback();
-    const DrawResult r = ::kivotrek::printDrawing(board_, table_, extent_, size, foot, page, random_, options);
+    const DrawResult r =
+        ::kivotrek::printDrawing(board_, table_, extent_, size, foot, page, random_, options);
     if (r.ending != DrawResult::Ending::Complete) {
         pr.abort(); // cancelled, or the file changed under us: do not send a partial page
         page.end();

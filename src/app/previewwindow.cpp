@@ -1,11 +1,11 @@
 #include "app/previewwindow.h"
 
 #include "app/commondialog.h"
+#include "app/drawingprogress.h"
 #include "app/prompts.h"
 #include "app/twips.h"
 #include "common/fileio.h"
 #include "common/messages.h"
-#include "app/drawingprogress.h"
 #include "drawing/bitmapexport.h"
 #include "drawing/pageexport.h"
 #include "drawing/pagesurface.h"
@@ -128,10 +128,12 @@ void PreviewWindow::savePdf()
     if (source_) {
         const QString overflow = pageOverflow(source_->table, source_->extent, source_->sizeText,
             PageSurface::sheetTwips(filePageLayout(source_->sizeText)));
-        if (!overflow.isEmpty() && !prompts_.yesNo(this, overflow + QLatin1Char('\n') + msg::saveAnyway(), msg::title()))
+        if (!overflow.isEmpty()
+            && !prompts_.yesNo(this, overflow + QLatin1Char('\n') + msg::saveAnyway(), msg::title()))
             return;
     }
-    const QString path = askSavePath(dialog_, prompts_, this, msg::pdfFilter(), QStringLiteral("pdf"), drawnFiles_, readFiles_);
+    const QString path = askSavePath(
+        dialog_, prompts_, this, msg::pdfFilter(), QStringLiteral("pdf"), drawnFiles_, readFiles_);
     saveDrawing(path, [&](const DrawingOptions& o) {
         const DrawnSource& d = *source_;
         return writePage(path, QStringLiteral("pdf"), 600, d.board, d.table, d.extent, d.sizeText, d.foot, o);
@@ -140,7 +142,8 @@ void PreviewWindow::savePdf()
 
 void PreviewWindow::saveSvg()
 {
-    const QString path = askSavePath(dialog_, prompts_, this, msg::svgFilter(), QStringLiteral("svg"), drawnFiles_, readFiles_);
+    const QString path = askSavePath(
+        dialog_, prompts_, this, msg::svgFilter(), QStringLiteral("svg"), drawnFiles_, readFiles_);
     saveDrawing(path, [&](const DrawingOptions& o) {
         const DrawnSource& d = *source_;
         return writePreviewSvg(path, d.board, d.table, d.extent, o);

@@ -54,7 +54,10 @@ public:
     PictureSurface& surface() { return *surface_; }
     // The file the picture is drawn from: BitmapExport offers its name with .bmp and never
     // writes over it.
-    void setDrawnFile(const QString& path) { setDrawnFiles(path.isEmpty() ? QStringList() : QStringList {path}); }
+    void setDrawnFile(const QString& path)
+    {
+        setDrawnFiles(path.isEmpty() ? QStringList() : QStringList {path});
+    }
     // Every file of a drawn board: the first names the picture; none may be replaced by it, nor
     // any other file the drawing is made from (readFiles: the settings file, the logo).
     void setDrawnFiles(const QStringList& paths, const QStringList& readFiles = {})

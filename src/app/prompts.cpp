@@ -86,7 +86,7 @@ Prompts::SaveChoice QtPrompts::saveDiscardCancel(QWidget* parent, const QString&
     box.setDefaultButton(save);
     box.setEscapeButton(cancel);
     box.exec();
-    return box.clickedButton() == save ? SaveChoice::Save
+    return box.clickedButton() == save   ? SaveChoice::Save
         : box.clickedButton() == discard ? SaveChoice::Discard
                                          : SaveChoice::Cancel;
 }

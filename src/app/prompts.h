@@ -20,7 +20,8 @@ public:
     enum class SaveChoice { Save, Discard, Cancel };
     virtual SaveChoice saveDiscardCancel(QWidget* parent, const QString& text, const QString& caption) = 0;
     // One of the items, or -1 when the user cancelled.
-    virtual int choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& items) = 0;
+    virtual int choose(
+        QWidget* parent, const QString& text, const QString& caption, const QStringList& items) = 0;
 };
 
 // The text with line breaks where a line would pass maxWidth: after 。 or 、, a blank or a "/".
@@ -32,7 +33,8 @@ public:
     void message(QWidget* parent, const QString& text, const QString& caption) override;
     bool yesNo(QWidget* parent, const QString& text, const QString& caption) override;
     SaveChoice saveDiscardCancel(QWidget* parent, const QString& text, const QString& caption) override;
-    int choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& items) override;
+    int choose(
+        QWidget* parent, const QString& text, const QString& caption, const QStringList& items) override;
 };
 
 } // namespace kivotrek

@@ -224,8 +224,8 @@ FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, H
     return o;
 }
 
-FileOutcome readOutline(
-    Board& board, const QString& path, HoleTable&, BoardExtent& extent, const MessageSink& sink, BoardData* held)
+FileOutcome readOutline(Board& board, const QString& path, HoleTable&, BoardExtent& extent,
+    const MessageSink& sink, BoardData* held)
 {
     FileOutcome o;
     o.reader = ReaderKind::GerberX2;
@@ -364,7 +364,8 @@ public:
     // margin from its lines; for an outline that is not closed, outside its box by the margin.
     bool outside(double x, double y, double margin) const
     {
-        if (x < box_.minX - margin || x > box_.maxX + margin || y < box_.minY - margin || y > box_.maxY + margin)
+        if (x < box_.minX - margin || x > box_.maxX + margin || y < box_.minY - margin
+            || y > box_.maxY + margin)
             return true;
         if (!closed_)
             return false;
@@ -475,7 +476,8 @@ QString boardWarning(const Board& board, const BoardData& data)
     }
     if (outside == 0)
         return QString();
-    return msg::holesOutsideOutline(outside, firstFile, QString::number(firstX, 'f', 3), QString::number(firstY, 'f', 3));
+    return msg::holesOutsideOutline(
+        outside, firstFile, QString::number(firstX, 'f', 3), QString::number(firstY, 'f', 3));
 }
 
 } // namespace kivotrek

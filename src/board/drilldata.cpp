@@ -29,7 +29,8 @@ QString diameterText(double millimetres)
 QString toleranceText(double millimetres)
 {
     QString text = QString::number(std::round(millimetres * 1000.0) / 1000.0, 'f', 3);
-    while (text.contains(QLatin1Char('.')) && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
+    while (text.contains(QLatin1Char('.'))
+        && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
         text.chop(1);
     return text;
 }
@@ -87,7 +88,8 @@ QString limitMessage(const DrillData& out)
 }
 } // namespace
 
-void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, DrillData& out, const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish)
+void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, DrillData& out,
+    const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish)
 {
     const auto say = [&sink](const QString& text) {
         if (sink)
@@ -133,7 +135,8 @@ void readDrillLines(QIODevice& device, const QString& name, const MessageSink& s
     }
 }
 
-DrillData readDrillPath(const QString& path, const MessageSink& sink, const std::function<DrillData(QIODevice&)>& read)
+DrillData readDrillPath(
+    const QString& path, const MessageSink& sink, const std::function<DrillData(QIODevice&)>& read)
 {
     QFile file(path);
     if (!openToRead(file)) {

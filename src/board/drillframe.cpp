@@ -24,7 +24,6 @@ int32_t twips(double millimetres)
 }
 } // namespace
 
-
 DrillFrame frameOfBox(double minX, double minY, double maxX, double maxY)
 {
     DrillFrame f;

@@ -2,9 +2,9 @@
 
 // Where an Excellon board lands on the drawing and how its tools become hole rows.
 
+#include "board/drilldata.h"
 #include "common/messagesink.h"
 #include "common/numbers.h"
-#include "board/drilldata.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
 
@@ -24,8 +24,14 @@ struct DrillFrame {
     // A position of the file in drawing units (micrometres from the box's corner); nothing
     // beyond 32 bits.
     // Inline: they run twice for every hole.
-    std::optional<int32_t> unitsX(double millimetres) const { return roundHalfEvenToInt32((millimetres - left) * 1000.0); }
-    std::optional<int32_t> unitsY(double millimetres) const { return roundHalfEvenToInt32((millimetres - bottom) * 1000.0); }
+    std::optional<int32_t> unitsX(double millimetres) const
+    {
+        return roundHalfEvenToInt32((millimetres - left) * 1000.0);
+    }
+    std::optional<int32_t> unitsY(double millimetres) const
+    {
+        return roundHalfEvenToInt32((millimetres - bottom) * 1000.0);
+    }
 };
 
 DrillFrame drillFrame(const DrillData& drill);

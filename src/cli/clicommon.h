@@ -10,7 +10,7 @@ namespace kivotrek {
 class HoleTable;
 class JsonWriter;
 struct HoleTotals;
-}
+} // namespace kivotrek
 
 namespace kivotrek::cli {
 

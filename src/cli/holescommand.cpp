@@ -60,14 +60,17 @@ int runHoles(const QStringList& args)
 
     HoleTable table;
     BoardExtent extent;
-    const MessageSink toStderr = [](const QString& m) { std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData()); };
+    const MessageSink toStderr = [](const QString& m) {
+        std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
+    };
     ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
 
     const auto drawingStops = [&r](std::optional<qint64> line) {
         if (r.status != kDone)
             return;
         if (line)
-            std::fprintf(stderr, "kivotrek-cli: the drawing stops at line %lld\n", static_cast<long long>(*line));
+            std::fprintf(
+                stderr, "kivotrek-cli: the drawing stops at line %lld\n", static_cast<long long>(*line));
         else
             std::fprintf(stderr, "kivotrek-cli: the drawing stops: a hole or slot cannot be drawn\n");
         r.status = kStopped;
@@ -112,13 +115,14 @@ int runHoles(const QStringList& args)
     const bool named = given.isBoard();
 
     if (csv) {
-        QByteArray out = named ? "type,row,code,diameter,x,y,x2,y2,file\n" : "type,row,code,diameter,x,y,x2,y2\n";
+        QByteArray out =
+            named ? "type,row,code,diameter,x,y,x2,y2,file\n" : "type,row,code,diameter,x,y,x2,y2\n";
         for (const Mark& m : marks) {
             const HoleRow* row = m.row >= 0 ? &table.row(m.row) : nullptr;
             const auto d = row ? rowDiameter(*row) : std::nullopt;
             out += (m.slot ? "slot," : "hole,") + (row ? QByteArray::number(m.row) : QByteArray()) + ','
-                + csvField(row ? row->dcode : m.code) + ',' + (d ? number(*d) : QByteArray()) + ',' + number(m.x1)
-                + ',' + number(m.y1) + ','
+                + csvField(row ? row->dcode : m.code) + ',' + (d ? number(*d) : QByteArray()) + ','
+                + number(m.x1) + ',' + number(m.y1) + ','
                 + (m.slot ? number(m.x2) + ',' + number(m.y2) : QByteArray(","))
                 + (named ? ',' + QByteArray::number(m.file) : QByteArray()) + '\n';
         }

@@ -77,7 +77,8 @@ void printOut(QByteArrayView bytes)
     if (bytes.isEmpty())
         return;
     errno = 0;
-    if (std::fwrite(bytes.data(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) && !standardOutputError)
+    if (std::fwrite(bytes.data(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
+        && !standardOutputError)
         standardOutputError = errno ? errno : EIO;
 }
 
@@ -90,7 +91,8 @@ int standardOutputStatus(int status)
         standardOutputError = EIO;
     if (!standardOutputError)
         return status;
-    std::fprintf(stderr, "kivotrek-cli: cannot write to standard output: %s\n", std::strerror(standardOutputError));
+    std::fprintf(
+        stderr, "kivotrek-cli: cannot write to standard output: %s\n", std::strerror(standardOutputError));
     return kUnreadable;
 }
 

@@ -55,8 +55,8 @@ const char* endingName(ReadEnding ending)
     return "complete";
 }
 
-int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, BoardArguments& files,
-    const std::function<bool(const QString&)>& flag)
+int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader,
+    BoardArguments& files, const std::function<bool(const QString&)>& flag)
 {
     bool optionsEnded = false; // after "--" every argument is a file
     for (int i = 0; i < args.size(); ++i) {
@@ -138,8 +138,8 @@ int ReadOutcome::boardFileOf(int given) const
     return -1;
 }
 
-ReadOutcome readBoard(
-    const ReaderChoice& choice, const BoardArguments& files, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, HoleTable& table,
+    BoardExtent& extent, const MessageSink& sink)
 {
     ReadOutcome o;
     // A board of several files takes each file as the desktop's add command does: Excellon, or

@@ -40,8 +40,8 @@ struct BoardArguments {
 // The arguments of a command that reads files: reader options, the files, --outline FILE, "--"
 // to end the options, and the command's own flags (taken by flag, which says whether it knew
 // the argument). 0, or the exit status of a usage error after printing it.
-int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader, BoardArguments& files,
-    const std::function<bool(const QString&)>& flag = {});
+int parseFileArguments(const char* command, const QStringList& args, ReaderChoice& reader,
+    BoardArguments& files, const std::function<bool(const QString&)>& flag = {});
 // Takes "--settings FILE" out of the arguments (before "--"): 0, or the exit status of a usage
 // error after printing it. The other arguments go to rest, in order.
 int takeSettingsOption(const QStringList& args, QString& settings, QStringList& rest);
@@ -72,8 +72,8 @@ struct ReadOutcome {
     int status = 0; // exit status, the worst of the files: 0 complete, 2 rejected or fault, 3 unreadable
 };
 // The paths are those to open (see readablePath); the board keeps them.
-ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink);
+ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, HoleTable& table,
+    BoardExtent& extent, const MessageSink& sink);
 
 const char* endingName(ReadEnding ending); // "complete", "rejected", "fault", "unreadable"
 

@@ -115,7 +115,8 @@ int runRender(const QStringList& args, int& argc, char** argv)
     BoardExtent extent;
     const MessageSink toStderr = [](const QString& m) { printErr(m); };
     int inputFailure = 0;
-    int readStatus = 0; // a read that was rejected or ended by a fault: the drawing of what was read is written
+    int readStatus =
+        0; // a read that was rejected or ended by a fault: the drawing of what was read is written
     std::unique_ptr<PreviewTarget> preview;
     PreviewLayout previewLayout;
     bool scaled = false;
@@ -209,7 +210,8 @@ int drawingStatus(const DrawResult& drawn, const Board& board, const BoardArgume
         // The file as given: the board holds the names it opened.
         QString shown = drawn.path.isEmpty() ? input.files.front() : drawn.path;
         const QStringList opened = board.paths();
-        const QStringList asGiven = input.files + (input.outline.isEmpty() ? QStringList() : QStringList {input.outline});
+        const QStringList asGiven =
+            input.files + (input.outline.isEmpty() ? QStringList() : QStringList {input.outline});
         for (int i = 0; i < opened.size() && i < asGiven.size(); ++i) {
             if (opened[i] == drawn.path)
                 shown = asGiven[i];
@@ -222,8 +224,9 @@ int drawingStatus(const DrawResult& drawn, const Board& board, const BoardArgume
         return kStopped;
     case DrawResult::Ending::Cancelled: // nothing here cancels
     case DrawResult::Ending::Stopped:
-        printErr(drawn.line ? QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(*drawn.line)
-                            : QStringLiteral("kivotrek-cli: drawing stopped: a hole or slot cannot be drawn"));
+        printErr(drawn.line
+                ? QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(*drawn.line)
+                : QStringLiteral("kivotrek-cli: drawing stopped: a hole or slot cannot be drawn"));
         return kStopped;
     }
     return kStopped;

@@ -37,11 +37,14 @@ int runReport(const QStringList& args)
 
     HoleTable table;
     BoardExtent extent;
-    const MessageSink toStderr = [](const QString& m) { std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData()); };
+    const MessageSink toStderr = [](const QString& m) {
+        std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
+    };
     ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
     if (!settings.isEmpty()) {
         QString productCode;
-        if (const int failed = loadSettingsInto(settings, r.board.nextFreeRow(), table, productCode, toStderr))
+        if (const int failed =
+                loadSettingsInto(settings, r.board.nextFreeRow(), table, productCode, toStderr))
             return failed;
     }
     HoleCounts counts;

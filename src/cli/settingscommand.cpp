@@ -19,7 +19,8 @@ int loadSettingsInto(
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         return kUnreadable;
     }
-    if (const QStringList differences = settingsMismatches(table, readRows, *values); !differences.isEmpty() && said) {
+    if (const QStringList differences = settingsMismatches(table, readRows, *values);
+        !differences.isEmpty() && said) {
         said(msg::settingsDoNotFit(path));
         for (const QString& line : differences)
             said(line);

@@ -28,7 +28,8 @@ void* allocateLargeBlock(std::size_t bytes)
         const std::size_t size = roundedUp(bytes);
         // Map one huge page more than needed and give back the ends, so the block starts on a
         // 2 MiB boundary.
-        void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* mapped =
+            mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED)
             throw std::bad_alloc();
         const auto start = reinterpret_cast<std::uintptr_t>(mapped);

@@ -23,7 +23,8 @@ inline QString diameterMissing(const QString& dcode)
 
 inline QString diameterNotANumber(int row, const QString& dcode, const QString& diameter)
 {
-    return QStringLiteral("行%1（%2）の穴径「%3」を数値として読めません。").arg(QString::number(row), dcode, diameter);
+    return QStringLiteral("行%1（%2）の穴径「%3」を数値として読めません。")
+        .arg(QString::number(row), dcode, diameter);
 }
 
 // Gerber readers.
@@ -113,11 +114,13 @@ inline QString cannotAddToGerberBoard()
                           "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。");
 }
 // Holes spread far wider (times) or far narrower (part) than the outline: one of the two is given.
-inline QString holesOutOfScale(const QString& holesWidth, const QString& holesHeight, const QString& outlineWidth,
-    const QString& outlineHeight, const QString& times, const QString& part)
+inline QString holesOutOfScale(const QString& holesWidth, const QString& holesHeight,
+    const QString& outlineWidth, const QString& outlineHeight, const QString& times, const QString& part)
 {
-    return QStringLiteral("穴の範囲（%1 × %2 mm）が外形（%3 × %4 mm）の").arg(holesWidth, holesHeight, outlineWidth, outlineHeight)
-        + (times.isEmpty() ? part + QStringLiteral("分の1しかありません。") : times + QStringLiteral("倍あります。"))
+    return QStringLiteral("穴の範囲（%1 × %2 mm）が外形（%3 × %4 mm）の")
+               .arg(holesWidth, holesHeight, outlineWidth, outlineHeight)
+        + (times.isEmpty() ? part + QStringLiteral("分の1しかありません。")
+                           : times + QStringLiteral("倍あります。"))
         + QStringLiteral("ファイルの形式（桁数・単位）が正しいか確かめて下さい。");
 }
 inline QString holesOutsideOutline(qint64 count, const QString& file, const QString& x, const QString& y)
@@ -222,7 +225,8 @@ inline QString sizeNotANumber(const QString& size)
 inline QString boardDoesNotFit(bool height, int board, int paper)
 {
     return QStringLiteral("基板が用紙に収まりません（%1 %2 mm、用紙 %3 mm）。")
-        .arg(height ? QStringLiteral("高さ") : QStringLiteral("幅"), QString::number(board), QString::number(paper));
+        .arg(height ? QStringLiteral("高さ") : QStringLiteral("幅"), QString::number(board),
+            QString::number(paper));
 }
 inline QString printAnyway()
 {
@@ -317,15 +321,16 @@ inline QString cannotReadSettings(const QString& path)
 // signs and values, kind, colour.
 inline QString settingsFieldName(int slot)
 {
-    static const char* const names[] = {"Dコード", "穴径", "公差1の符号", "公差1", "公差2の符号", "公差2", "TH/NTH", "色"};
+    static const char* const names[] = {
+        "Dコード", "穴径", "公差1の符号", "公差1", "公差2の符号", "公差2", "TH/NTH", "色"};
     return slot >= 0 && slot < 8 ? QString::fromUtf8(names[slot]) : QString();
 }
 // "行3（T3）の公差1の符号", or for a free row "行3の穴径".
 inline QString rowField(int row, const QString& dcode, const QString& field)
 {
     return QStringLiteral("行") + QString::number(row)
-        + (dcode.isEmpty() ? QString() : QStringLiteral("（") + dcode + QStringLiteral("）")) + QStringLiteral("の")
-        + field;
+        + (dcode.isEmpty() ? QString() : QStringLiteral("（") + dcode + QStringLiteral("）"))
+        + QStringLiteral("の") + field;
 }
 inline QString productCodeField()
 {

@@ -150,7 +150,8 @@ public:
 
 private:
     // A cut value in surface units: file units x unitScale x drawing scale, rounded half to even.
-    bool convert(CoordinateTexts::Cut kind, QByteArrayView text, Step::Flag given, int32_t& out, Step& s) const
+    bool convert(
+        CoordinateTexts::Cut kind, QByteArrayView text, Step::Flag given, int32_t& out, Step& s) const
     {
         std::optional<int32_t> units;
         if (!cutValue(kind, text, units))
@@ -396,7 +397,8 @@ DrawResult stoppedAt(SourceLine line)
 class FramePlacement {
 public:
     FramePlacement(const DrillFrame& frame, const Layout& layout)
-        : frame_(frame), scale_(static_cast<double>(frame.extent.unitScale) * static_cast<double>(layout.scale()))
+        : frame_(frame),
+          scale_(static_cast<double>(frame.extent.unitScale) * static_cast<double>(layout.scale()))
     {
     }
     std::optional<int32_t> x(double mm) const { return at(frame_.unitsX(mm)); }
@@ -414,8 +416,8 @@ private:
 };
 } // namespace
 
-DrawResult drawOutline(
-    const std::vector<OutlineSegment>& outline, const DrillFrame& frame, const Layout& layout, Surface& surface)
+DrawResult drawOutline(const std::vector<OutlineSegment>& outline, const DrillFrame& frame,
+    const Layout& layout, Surface& surface)
 {
     const DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt, QString()};
     if (outline.empty())
@@ -442,8 +444,8 @@ DrawResult drawOutline(
     return {};
 }
 
-DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const HoleTable& table, const Layout& layout,
-    Surface& surface, int firstRow, int rowCount)
+DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const HoleTable& table,
+    const Layout& layout, Surface& surface, int firstRow, int rowCount)
 {
     const FramePlacement at(frame, layout);
     const auto step = [&](uint16_t code, double x, double y, Step& s) {
@@ -497,7 +499,8 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
     return {DrawResult::Ending::Complete, std::nullopt};
 }
 
-DrawResult listMarks(const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out)
+DrawResult listMarks(
+    const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out)
 {
     QFile file(path);
     if (!openToDraw(file))
@@ -591,7 +594,9 @@ DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable
             const int row = lastMatchingRow(table, d.tools[t].code, file.firstRow, file.rowCount);
             into[t] = row < 0 ? &counts.withoutRow : countsHoles(table, row) ? &counts[size_t(row)] : nullptr;
         }
-        const auto counter = [&into](int tool) { return tool >= 0 && size_t(tool) < into.size() ? into[size_t(tool)] : nullptr; };
+        const auto counter = [&into](int tool) {
+            return tool >= 0 && size_t(tool) < into.size() ? into[size_t(tool)] : nullptr;
+        };
         const auto drawn = [&file](int tool) { return tool < file.rowCount; };
         std::optional<DrawResult> stop = outlineStop(d.outline);
         for (size_t i = 0; i < d.holes.size() && !stop; ++i) {
@@ -632,7 +637,9 @@ DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& co
         int32_t lastX = 0, lastY = 0;
         return listMarks(board.files[0].path, table, [&](const DrillMark& m) {
             // A D-code that no row holds counts apart: in none of the rows.
-            RowCount* into = m.row < 0 ? &counts.withoutRow : countsHoles(table, m.row) ? &counts[size_t(m.row)] : nullptr;
+            RowCount* into = m.row < 0      ? &counts.withoutRow
+                : countsHoles(table, m.row) ? &counts[size_t(m.row)]
+                                            : nullptr;
             if (!into) {
                 joined = false;
                 return;
@@ -684,7 +691,8 @@ Board singleFileBoard(const QString& path, ReaderKind reader)
     return board;
 }
 
-DrawResult drawBoard(const Board& board, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface)
+DrawResult drawBoard(
+    const Board& board, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface)
 {
     if (board.isEmpty())
         return {DrawResult::Ending::NoExtent, std::nullopt, QString()};
@@ -704,8 +712,8 @@ DrawResult drawBoard(const Board& board, const HoleTable& table, const BoardExte
     return drawBoardData(board, data, frame, table, layout, surface);
 }
 
-DrawResult drawBoardData(const Board& board, const BoardData& data, const DrillFrame& frame, const HoleTable& table,
-    const Layout& layout, Surface& surface)
+DrawResult drawBoardData(const Board& board, const BoardData& data, const DrillFrame& frame,
+    const HoleTable& table, const Layout& layout, Surface& surface)
 {
     if (data.outline) {
         DrawResult r = drawOutline(data.outline->outline, frame, layout, surface);
@@ -809,7 +817,9 @@ struct ReplayPipe::Queue {
     }
 };
 
-ReplayPipe::ReplayPipe() : queue_(std::make_unique<Queue>()) { }
+ReplayPipe::ReplayPipe() : queue_(std::make_unique<Queue>())
+{
+}
 
 ReplayPipe::~ReplayPipe() = default;
 
@@ -884,7 +894,8 @@ DrawResult ReplayPipe::draw(const HoleTable& table, const Layout& layout, Surfac
             break;
         }
         if (batch.last) {
-            result = {batch.unreadable ? DrawResult::Ending::Unreadable : DrawResult::Ending::Complete, std::nullopt};
+            result = {batch.unreadable ? DrawResult::Ending::Unreadable : DrawResult::Ending::Complete,
+                std::nullopt};
             break;
         }
     }

@@ -5,9 +5,9 @@
 // and colour to the matching hole row and draws that row's legend cell. Where things land and
 // how wide the pen is comes from a Layout: one for the preview, one for the printed page.
 
-#include "drawing/surface.h"
 #include "board/board.h"
 #include "board/drillframe.h"
+#include "drawing/surface.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
 
@@ -146,11 +146,12 @@ struct DrawResult {
 // Prepares the layout on the surface and draws the board: a single standard or RS-274X file is
 // replayed with the extent its read measured; any other board is read again and drawn in its
 // frame, the outline first, then every file's holes and slots with its own rows.
-DrawResult drawBoard(const Board& board, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface);
+DrawResult drawBoard(
+    const Board& board, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface);
 
 // The same with the files already read and the layout prepared for the frame.
-DrawResult drawBoardData(const Board& board, const BoardData& data, const DrillFrame& frame, const HoleTable& table,
-    const Layout& layout, Surface& surface);
+DrawResult drawBoardData(const Board& board, const BoardData& data, const DrillFrame& frame,
+    const HoleTable& table, const Layout& layout, Surface& surface);
 
 // A board of one file, read with the reader; its tools select rows by D-code anywhere in the table.
 Board singleFileBoard(const QString& path, ReaderKind reader);
@@ -165,7 +166,8 @@ struct DrillMark {
 };
 // Every mark of the file after its first tool selection, in file order, until the drawing
 // would stop.
-DrawResult listMarks(const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out);
+DrawResult listMarks(
+    const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out);
 
 // How many holes and slots the drawing draws in each row's colour: a hole is a flash (a drill
 // hit), a slot a pen-down move or routed path, however many pieces it has. A tool selection
@@ -193,11 +195,11 @@ DrawResult replayDrillMap(const QString& path, const HoleTable& table, const Boa
 // The holes of a drill file (Excellon or Gerber) as dots and its slots as round-ended lines, as
 // wide as the row's pen, in file order (holes, then slots), placed by the frame. A tool selects
 // the rows among firstRow .. firstRow + rowCount - 1 that hold its D-code.
-DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const HoleTable& table, const Layout& layout,
-    Surface& surface, int firstRow = 0, int rowCount = HoleTable::kRows);
+DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const HoleTable& table,
+    const Layout& layout, Surface& surface, int firstRow = 0, int rowCount = HoleTable::kRows);
 // The outline's lines in black with the outline pen, placed by the frame.
-DrawResult drawOutline(const std::vector<OutlineSegment>& outline, const DrillFrame& frame, const Layout& layout,
-    Surface& surface);
+DrawResult drawOutline(const std::vector<OutlineSegment>& outline, const DrillFrame& frame,
+    const Layout& layout, Surface& surface);
 
 // The same from an open device.
 DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const BoardExtent& extent,

@@ -38,13 +38,13 @@ QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts, const
         const RowCount& n = counts[size_t(i)];
         holes += n.holeCount;
         slotsTotal += n.slotCount;
-        out += QByteArray::number(i + 1) + ',' + csvField(row.dcode) + ',' + csvField(rowFileName(board, i)) + ','
-            + csvField(row.diameter) + ','
-            + csvField(row.sign1 + row.tol1) + ',' + csvField(row.sign2 + row.tol2) + ',' + csvField(row.kind) + ','
+        out += QByteArray::number(i + 1) + ',' + csvField(row.dcode) + ',' + csvField(rowFileName(board, i))
+            + ',' + csvField(row.diameter) + ',' + csvField(row.sign1 + row.tol1) + ','
+            + csvField(row.sign2 + row.tol2) + ',' + csvField(row.kind) + ','
             + QByteArray::number(n.holeCount) + ',' + QByteArray::number(n.slotCount) + "\r\n";
     }
-    out += QStringLiteral("合計,,,,,,,").toUtf8() + QByteArray::number(holes) + ',' + QByteArray::number(slotsTotal)
-        + "\r\n";
+    out += QStringLiteral("合計,,,,,,,").toUtf8() + QByteArray::number(holes) + ','
+        + QByteArray::number(slotsTotal) + "\r\n";
     return out;
 }
 

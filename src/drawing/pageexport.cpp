@@ -6,8 +6,8 @@
 #include "drawing/previewlayout.h"
 #include "drawing/svgsurface.h"
 
-#include <QPdfWriter>
 #include <QBuffer>
+#include <QPdfWriter>
 #include <cmath>
 
 namespace kivotrek {
@@ -69,8 +69,8 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
     return {drawn, writeWholeFile(path, document)};
 }
 
-PageWrite writePreviewSvg(const QString& path, const Board& board, const HoleTable& table, const BoardExtent& extent,
-    const DrawingOptions& options)
+PageWrite writePreviewSvg(const QString& path, const Board& board, const HoleTable& table,
+    const BoardExtent& extent, const DrawingOptions& options)
 {
     SvgSurface svg(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
     const DrawResult drawn = drawPreview(board, table, extent, svg, options);

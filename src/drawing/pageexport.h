@@ -23,7 +23,7 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
     const DrawingOptions& options = {});
 
 // The preview picture as SVG, in twips, as the preview window draws it.
-PageWrite writePreviewSvg(const QString& path, const Board& board, const HoleTable& table, const BoardExtent& extent,
-    const DrawingOptions& options = {});
+PageWrite writePreviewSvg(const QString& path, const Board& board, const HoleTable& table,
+    const BoardExtent& extent, const DrawingOptions& options = {});
 
 } // namespace kivotrek

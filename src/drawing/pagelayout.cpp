@@ -148,8 +148,8 @@ struct CellTexts {
     float toleranceX = 0;
 };
 
-CellTexts fitCell(const QString& diameter, const QString& tolerances, float diameterX, float toleranceX, float limit,
-    Surface& s)
+CellTexts fitCell(const QString& diameter, const QString& tolerances, float diameterX, float toleranceX,
+    float limit, Surface& s)
 {
     constexpr float kSmallest = 8;
     CellTexts t;
@@ -201,7 +201,8 @@ bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) co
     return true;
 }
 
-QString pageOverflow(const HoleTable& table, const BoardExtent& extent, const QString& sizeText, const QSizeF& sheet)
+QString pageOverflow(
+    const HoleTable& table, const BoardExtent& extent, const QString& sizeText, const QSizeF& sheet)
 {
     if (isAutomatic(sizeText))
         return QString();
@@ -244,11 +245,13 @@ Rgb paletteColor(int k)
 DrawResult printDrawing(const QString& path, const HoleTable& table, const BoardExtent& extent,
     const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random)
 {
-    return printDrawing(singleFileBoard(path, ReaderKind::Standard), table, extent, sizeText, foot, page, random);
+    return printDrawing(
+        singleFileBoard(path, ReaderKind::Standard), table, extent, sizeText, foot, page, random);
 }
 
 DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardExtent& extent,
-    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random, const DrawingOptions& options)
+    const QString& sizeText, const PageFoot& foot, Surface& page, BasicRandom& random,
+    const DrawingOptions& options)
 {
     PageLayout layout(sizeText);
     layout.setOptions(options);

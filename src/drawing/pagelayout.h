@@ -86,7 +86,8 @@ DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardE
 // What the user is told when a percentage puts the board past the sheet (the width, else the
 // height, that the board takes from the sheet's edge: 「基板が用紙に収まりません（幅 312 mm、用紙
 // 297 mm）。」); empty when it fits, and for the automatic sizes, which fit the board to the sheet.
-QString pageOverflow(const HoleTable& table, const BoardExtent& extent, const QString& sizeText, const QSizeF& sheet);
+QString pageOverflow(
+    const HoleTable& table, const BoardExtent& extent, const QString& sizeText, const QSizeF& sheet);
 
 // The totals by kind, as the page and the main window show them.
 QString totalsLine(const HoleTotals& totals);

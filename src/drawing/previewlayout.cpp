@@ -77,7 +77,8 @@ bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s)
     return true;
 }
 
-bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& surface, PreviewLayout& layout)
+bool preparePreview(
+    const HoleTable& table, const BoardExtent& extent, Surface& surface, PreviewLayout& layout)
 {
     surface.clear();
     return layout.prepare(table, extent, surface);
@@ -89,8 +90,8 @@ DrawResult drawPreview(
     return drawPreview(singleFileBoard(path, ReaderKind::Standard), table, extent, surface);
 }
 
-DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface,
-    const DrawingOptions& options)
+DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent,
+    Surface& surface, const DrawingOptions& options)
 {
     surface.clear();
     PreviewLayout layout;

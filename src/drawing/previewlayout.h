@@ -28,7 +28,8 @@ private:
 
 // The start of a preview: clears the surface and prepares the layout on it; false when the
 // board extent leaves no scale (nothing is to be replayed then).
-bool preparePreview(const HoleTable& table, const BoardExtent& extent, Surface& surface, PreviewLayout& layout);
+bool preparePreview(
+    const HoleTable& table, const BoardExtent& extent, Surface& surface, PreviewLayout& layout);
 
 // The preview picture of the drill map: clears the surface, works out the scale and replays
 // the file. The window shows the surface; nothing here talks to the user.
@@ -37,8 +38,8 @@ DrawResult drawPreview(
 
 // The same for a board of any files (drawn in the frame of the board), with the options (counts
 // in the legend, marks).
-DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent, Surface& surface,
-    const DrawingOptions& options = {});
+DrawResult drawPreview(const Board& board, const HoleTable& table, const BoardExtent& extent,
+    Surface& surface, const DrawingOptions& options = {});
 
 // Size of the preview picture in twips.
 constexpr int kPreviewWidthTwips = 6855;

@@ -63,8 +63,9 @@ void SvgSurface::line(float x1, float y1, float x2, float y2, Rgb color)
 
 void SvgSurface::ring(float x, float y, float radius, Rgb color)
 {
-    body_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(radius) + "\" fill=\"none\" stroke=\""
-        + hex(color) + "\" stroke-width=\"" + num(penWidth() * double(pixelSize())) + "\"/>\n";
+    body_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(radius)
+        + "\" fill=\"none\" stroke=\"" + hex(color) + "\" stroke-width=\""
+        + num(penWidth() * double(pixelSize())) + "\"/>\n";
 }
 
 void SvgSurface::polygon(const QPointF* points, int count, Rgb color, bool filled)
@@ -80,8 +81,9 @@ void SvgSurface::polygon(const QPointF* points, int count, Rgb color, bool fille
     if (filled)
         body_ += "<polygon points=\"" + list + "\" fill=\"" + hex(color) + "\"/>\n";
     else
-        body_ += "<polygon points=\"" + list + "\" fill=\"none\" stroke=\"" + hex(color) + "\" stroke-width=\""
-            + num(penWidth() * double(pixelSize())) + "\" stroke-linejoin=\"round\"/>\n";
+        body_ += "<polygon points=\"" + list + "\" fill=\"none\" stroke=\"" + hex(color)
+            + "\" stroke-width=\"" + num(penWidth() * double(pixelSize()))
+            + "\" stroke-linejoin=\"round\"/>\n";
 }
 
 void SvgSurface::drawText(float x, float y, const QString& text)

@@ -31,8 +31,8 @@ std::array<HoleMark, kHoleMarks> buildMarks()
     put(Outline::Hexagon, Inner::None);
     put(Outline::None, Inner::Star);
     // Then each inner mark in each figure (a filled circle is the first mark already).
-    for (Inner i : {Inner::Plus, Inner::Cross, Inner::Dot, Inner::Filled, Inner::Star, Inner::Ring, Inner::Box,
-             Inner::HorizontalBar, Inner::VerticalBar}) {
+    for (Inner i : {Inner::Plus, Inner::Cross, Inner::Dot, Inner::Filled, Inner::Star, Inner::Ring,
+             Inner::Box, Inner::HorizontalBar, Inner::VerticalBar}) {
         for (Outline o : {Outline::Circle, Outline::Square, Outline::Diamond, Outline::TriangleUp,
                  Outline::TriangleDown, Outline::Hexagon}) {
             if (!(o == Outline::Circle && i == Inner::Filled))
@@ -61,7 +61,8 @@ Figure figureOf(Outline o)
     // Triangles of side 2, centred in height; the inner mark sits at the centroid.
     case Outline::TriangleUp: return {{{0, -h}, {1, h}, {-1, h}}, {0, h / 3}, 0.4};
     case Outline::TriangleDown: return {{{0, h}, {-1, -h}, {1, -h}}, {0, -h / 3}, 0.4};
-    case Outline::Hexagon: return {{{0, -1}, {h, -0.5}, {h, 0.5}, {0, 1}, {-h, 0.5}, {-h, -0.5}}, {0, 0}, 0.5};
+    case Outline::Hexagon:
+        return {{{0, -1}, {h, -0.5}, {h, 0.5}, {0, 1}, {-h, 0.5}, {-h, -0.5}}, {0, 0}, 0.5};
     }
     return {};
 }

@@ -13,7 +13,18 @@ namespace kivotrek {
 
 struct HoleMark {
     enum class Outline : uint8_t { None, Circle, Square, Diamond, TriangleUp, TriangleDown, Hexagon };
-    enum class Inner : uint8_t { None, Filled, Dot, Plus, Cross, Star, Ring, Box, HorizontalBar, VerticalBar };
+    enum class Inner : uint8_t {
+        None,
+        Filled,
+        Dot,
+        Plus,
+        Cross,
+        Star,
+        Ring,
+        Box,
+        HorizontalBar,
+        VerticalBar
+    };
     Outline outline = Outline::None;
     Inner inner = Inner::Filled;
     friend bool operator==(HoleMark a, HoleMark b) { return a.outline == b.outline && a.inner == b.inner; }

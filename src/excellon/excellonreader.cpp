@@ -6,9 +6,9 @@
 #include "table/holetable.h"
 
 #include <QFile>
-#include <algorithm>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <unordered_map>
@@ -153,7 +153,12 @@ private:
     std::optional<double> coordinate(const Word& w);
     std::optional<double> size(const Word& w) const;
     double toMillimetres(double v) const { return units() == Units::Inch ? v * kMillimetresPerInch : v; }
-    Units units() const { return units_ != Units::Unknown ? units_ : commentUnits_ != Units::Unknown ? commentUnits_ : Units::Inch; }
+    Units units() const
+    {
+        return units_ != Units::Unknown       ? units_
+            : commentUnits_ != Units::Unknown ? commentUnits_
+                                              : Units::Inch;
+    }
     // The tool's index, made on its first appearance; nothing past the 63rd.
     std::optional<int> tool(int number, QByteArrayView code, qint64 lineNo);
     void skip(qint64 lineNo);
@@ -240,8 +245,8 @@ void Reader::comment(const QString& text)
         QStringList fields = text.mid(text.indexOf(QLatin1String("TA.AperFunction"))).split(QLatin1Char(','));
         fields.removeFirst();
         fields.removeIf([](const QString& f) {
-            return f == QLatin1String("Plated") || f == QLatin1String("NonPlated") || f == QLatin1String("PTH")
-                || f == QLatin1String("NPTH");
+            return f == QLatin1String("Plated") || f == QLatin1String("NonPlated")
+                || f == QLatin1String("PTH") || f == QLatin1String("NPTH");
         });
         pendingFunction_ = fields.join(QLatin1Char(',')).trimmed();
         if (text.contains(QLatin1String(",NonPlated")))
@@ -251,23 +256,25 @@ void Reader::comment(const QString& text)
         return;
     }
     // Altium: ";TYPE=PLATED", ";TYPE=NON_PLATED".
-    static const QRegularExpression type(QStringLiteral("^\\s*TYPE\\s*=\\s*(NON_PLATED|PLATED)"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression type(
+        QStringLiteral("^\\s*TYPE\\s*=\\s*(NON_PLATED|PLATED)"), QRegularExpression::CaseInsensitiveOption);
     if (const auto m = type.match(text); m.hasMatch()) {
         // It names the tools defined after it: Altium lists the plated tools, then ";TYPE=NON_PLATED"
         // and the others.
-        sectionKind_ = m.captured(1).toUpper() == QLatin1String("PLATED") ? QStringLiteral("TH") : QStringLiteral("NTH");
+        sectionKind_ =
+            m.captured(1).toUpper() == QLatin1String("PLATED") ? QStringLiteral("TH") : QStringLiteral("NTH");
         return;
     }
     // KiCad's decimal files: ";FORMAT={-:-/ absolute / metric / decimal}".
-    static const QRegularExpression decimalFormat(QStringLiteral("^\\s*FORMAT\\s*=\\s*\\{[^}]*decimal"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression decimalFormat(
+        QStringLiteral("^\\s*FORMAT\\s*=\\s*\\{[^}]*decimal"), QRegularExpression::CaseInsensitiveOption);
     if (decimalFormat.match(text).hasMatch())
         decimalComment_ = true;
     // KiCad: ";FORMAT={3:3/ absolute / metric / keep zeros}"; Altium: ";FILE_FORMAT=2:5";
     // Siemens: "; Format : 2.4 / Absolute / Inch".
     static const QRegularExpression format(
-        QStringLiteral("^\\s*(?:FILE_FORMAT\\s*=|FORMAT\\s*=\\s*\\{|Format\\s*:)\\s*(\\d)\\s*[:.]\\s*(\\d)(.*)$"),
+        QStringLiteral(
+            "^\\s*(?:FILE_FORMAT\\s*=|FORMAT\\s*=\\s*\\{|Format\\s*:)\\s*(\\d)\\s*[:.]\\s*(\\d)(.*)$"),
         QRegularExpression::CaseInsensitiveOption);
     if (const auto m = format.match(text); m.hasMatch()) {
         commentFormat_ = std::make_pair(m.captured(1).toInt(), m.captured(2).toInt());
@@ -284,7 +291,8 @@ void Reader::comment(const QString& text)
     }
     // Allegro: ";T01 Holesize 1. = 8.000000 Tolerance = +3.000000/-3.000000 PLATED MILS Quantity = 1873".
     static const QRegularExpression allegro(
-        QStringLiteral("^\\s*T(\\d+)\\s+Holesize\\s+\\S+\\s*=\\s*([\\d.]+)\\s+Tolerance\\s*=\\s*\\+?\\s*([\\d.]+)\\s*/\\s*-?\\s*"
+        QStringLiteral("^\\s*T(\\d+)\\s+Holesize\\s+\\S+\\s*=\\s*([\\d.]+)\\s+Tolerance\\s*=\\s*\\+?\\s*(["
+                       "\\d.]+)\\s*/\\s*-?\\s*"
                        "([\\d.]+)\\s+(NON_PLATED|PLATED|OPTIONAL)\\s+(MILS|MM|INCH|INCHES)"),
         QRegularExpression::CaseInsensitiveOption);
     if (const auto m = allegro.match(text); m.hasMatch()) {
@@ -316,7 +324,8 @@ bool Reader::keyword(QByteArrayView line)
     // Header and parameter lines: words of letters, maybe with a comma and values.
     const auto startsWord = [&line](const char* word) {
         const qsizetype n = qsizetype(qstrlen(word));
-        return line.startsWith(word) && (line.size() == n || line[n] == ',' || line[n] == '=' || line[n] == ' ');
+        return line.startsWith(word)
+            && (line.size() == n || line[n] == ',' || line[n] == '=' || line[n] == ' ');
     };
     if (line == "M48") {
         inHeader_ = true;
@@ -423,8 +432,8 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         for (const Word& w : words) {
             if (w.letter == 'C')
                 c = &w;
-            else if (w.letter != 'T' && w.letter != 'F' && w.letter != 'S' && w.letter != 'B' && w.letter != 'H'
-                && w.letter != 'Z' && w.letter != 'N' && w.letter != 'D')
+            else if (w.letter != 'T' && w.letter != 'F' && w.letter != 'S' && w.letter != 'B'
+                && w.letter != 'H' && w.letter != 'Z' && w.letter != 'N' && w.letter != 'D')
                 return false;
         }
         if (*number == 0 && !c) {
@@ -566,7 +575,8 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         if (!count)
             return false;
         if (*count > kMaxRepeat || repeated_ + *count > kMaxDrillObjects) {
-            reachLimit(out_, DrillData::Limit::Repeats, *count > kMaxRepeat ? kMaxRepeat : kMaxDrillObjects, lineNo);
+            reachLimit(
+                out_, DrillData::Limit::Repeats, *count > kMaxRepeat ? kMaxRepeat : kMaxDrillObjects, lineNo);
             stop = true;
             return true;
         }
@@ -674,7 +684,8 @@ bool looksLikeExcellon(const QString& path)
     QByteArray head = file.read(16 * 1024);
     if (head.startsWith("\xEF\xBB\xBF"))
         head.remove(0, 3);
-    const QList<QByteArray> lines = head.replace("\r\n", "\n").replace("\n\r", "\n").replace('\r', '\n').split('\n');
+    const QList<QByteArray> lines =
+        head.replace("\r\n", "\n").replace("\n\r", "\n").replace('\r', '\n').split('\n');
     for (qsizetype i = 0; i < lines.size() && i < 40; ++i) {
         const QByteArray l = lines[i].trimmed().toUpper();
         if (l.isEmpty() || l.startsWith(';'))

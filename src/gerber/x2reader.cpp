@@ -198,7 +198,8 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
     lastLine_ = lineNo;
     // A word or block that never ends would gather the whole file: it has the line's cap.
     if (pending_.size() + text.size() > LineReader::kMaxLineLength) {
-        reachLimit(out_, DrillData::Limit::Length, LineReader::kMaxLineLength, pendingLine_ ? pendingLine_ : lineNo);
+        reachLimit(
+            out_, DrillData::Limit::Length, LineReader::kMaxLineLength, pendingLine_ ? pendingLine_ : lineNo);
         ended_ = true;
         return false;
     }
@@ -431,7 +432,8 @@ void Reader::attribute(QByteArrayView text)
             const double plus = f[1].toDouble(&okPlus);
             const double minus = f[2].toDouble(&okMinus);
             if (okPlus && okMinus && std::isfinite(plus) && std::isfinite(minus))
-                pendingTolerance_ = std::make_pair(std::fabs(plus) * unitFactor(), std::fabs(minus) * unitFactor());
+                pendingTolerance_ =
+                    std::make_pair(std::fabs(plus) * unitFactor(), std::fabs(minus) * unitFactor());
         }
         return;
     }
@@ -623,7 +625,8 @@ bool Reader::flash(Point at, qint64 lineNo)
     return true;
 }
 
-std::optional<Point> Reader::singleQuadrantCentre(Point from, Point to, double i, double j, bool clockwise) const
+std::optional<Point> Reader::singleQuadrantCentre(
+    Point from, Point to, double i, double j, bool clockwise) const
 {
     // I and J are unsigned: the centre is the one of four that makes an arc of at most 90
     // degrees with the closest radii.
@@ -639,7 +642,8 @@ std::optional<Point> Reader::singleQuadrantCentre(Point from, Point to, double i
                 sweep += 2 * kPi;
             if (sweep > kPi / 2 + 1e-6)
                 continue;
-            const double error = std::fabs(std::hypot(from.x - c.x, from.y - c.y) - std::hypot(to.x - c.x, to.y - c.y));
+            const double error =
+                std::fabs(std::hypot(from.x - c.x, from.y - c.y) - std::hypot(to.x - c.x, to.y - c.y));
             if (!best || error < bestError) {
                 best = c;
                 bestError = error;
@@ -741,7 +745,8 @@ bool Reader::operation(QByteArrayView w, qint64 lineNo)
         case 'D':
         case 'G':
         case 'M': {
-            if (number.isEmpty() || number.size() > 9 || !std::all_of(number.begin(), number.end(), isDigit)) {
+            if (number.isEmpty() || number.size() > 9
+                || !std::all_of(number.begin(), number.end(), isDigit)) {
                 skip(lineNo);
                 return true;
             }
@@ -861,7 +866,8 @@ bool Reader::word(QByteArrayView w, qint64 lineNo)
         const qsizetype mark = w.indexOf("#@!");
         if (mark >= 0) {
             QByteArrayView rest = w.sliced(mark + 3).trimmed();
-            if (rest.startsWith("TF") || rest.startsWith("TA") || rest.startsWith("TD") || rest.startsWith("TO"))
+            if (rest.startsWith("TF") || rest.startsWith("TA") || rest.startsWith("TD")
+                || rest.startsWith("TO"))
                 attribute(rest);
         }
         return true;

@@ -22,9 +22,10 @@ enum class GerberRole {
 
 // Reads the file. The sink hears what the user is told: a file that cannot be read, the 63-row
 // limit, how many lines were skipped, a drill file without holes or an outline without lines.
-DrillData readGerberX2(const QString& path, const MessageSink& sink, GerberRole role = GerberRole::AsTheFileSays);
 DrillData readGerberX2(
-    QIODevice& device, const QString& name, const MessageSink& sink, GerberRole role = GerberRole::AsTheFileSays);
+    const QString& path, const MessageSink& sink, GerberRole role = GerberRole::AsTheFileSays);
+DrillData readGerberX2(QIODevice& device, const QString& name, const MessageSink& sink,
+    GerberRole role = GerberRole::AsTheFileSays);
 
 // True when the first lines carry a unit statement (%MO) or file attributes (%TF, "G04 #@! TF").
 bool looksLikeGerberX2(const QString& path);

@@ -37,7 +37,8 @@ SettingsValues settingsValues(const HoleTable& table, const QString& productCode
 // The bytes of the values. On failure, the text that cannot be written (a character outside
 // code page 932, or longer than a record holds) is returned in *badText, and its place among the
 // values in *badIndex.
-std::optional<QByteArray> encodeSettings(const SettingsValues& values, QString* badText = nullptr, int* badIndex = nullptr);
+std::optional<QByteArray> encodeSettings(
+    const SettingsValues& values, QString* badText = nullptr, int* badIndex = nullptr);
 
 // Where a value belongs, as the user is told: "行3（T3）の公差1の符号", "製品コード".
 QString settingsPlace(const HoleTable& table, int valueIndex);

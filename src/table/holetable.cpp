@@ -98,7 +98,8 @@ namespace {
 // A diameter the drawing takes as it is meant: a number at its start, no decimal comma.
 bool readsAsNumber(const QString& diameter)
 {
-    return numberAtStart(diameter) && !diameter.contains(QLatin1Char(',')) && !diameter.contains(QChar(0xFF0C));
+    return numberAtStart(diameter) && !diameter.contains(QLatin1Char(','))
+        && !diameter.contains(QChar(0xFF0C));
 }
 
 bool checkRows(const std::array<HoleRow, HoleTable::kRows>& rows, bool missing, const MessageSink& sink)

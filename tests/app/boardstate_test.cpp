@@ -23,7 +23,8 @@ using Window = test::TestWindow;
 using Choice = Prompts::SaveChoice;
 
 const QString kExamples = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/");
-const QString kUnsaved = QStringLiteral("Kivotrek? 設定ファイルに保存されていない変更があります。保存しますか？");
+const QString kUnsaved =
+    QStringLiteral("Kivotrek? 設定ファイルに保存されていない変更があります。保存しますか？");
 
 QString example(const char* name)
 {
@@ -33,7 +34,10 @@ QString example(const char* name)
 // The sample board's folder copied, so that settings can be saved beside it.
 struct Folder {
     test::Scratch dir;
-    QString copy(const char* name) { return dir.write(QString::fromUtf8(name), test::readAll(example(name))); }
+    QString copy(const char* name)
+    {
+        return dir.write(QString::fromUtf8(name), test::readAll(example(name)));
+    }
 };
 
 void trigger(Window& w, const char* action)
@@ -197,7 +201,8 @@ TEST(BoardState, AFileIsAddedOnceAndTheDialogDoesNotOfferIt)
     w.dialog->files.push_back(pth);
     trigger(w, "addDrillFile");
     EXPECT_TRUE(w.dialog->hiddenFiles.isEmpty()); // only for the add dialog
-    EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Kivotrek: ") + pth + QStringLiteral("はすでに読み込んであります。")}));
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: ") + pth + QStringLiteral("はすでに読み込んであります。")}));
     EXPECT_EQ(w->board().files.size(), 1u);
     EXPECT_EQ(w->table().row(9).dcode, QStringLiteral("D")); // no row doubled
     // The dialog opened in the board's folder, not on the file just read.
@@ -224,9 +229,9 @@ TEST(BoardState, AFileTakenOutTakesItsRowsAndTheRowsAfterMoveUp)
     trigger(w, "removeFile");
     ASSERT_EQ(w.prompts->messages.size(), 1);
     EXPECT_EQ(w.prompts->messages.first(),
-        QStringLiteral("Kivotrek? 外すファイルを選んで下さい。 [") + example("board-PTH-drl.gbr") + QStringLiteral(" | ")
-            + example("board-NPTH.drl") + QStringLiteral(" | ") + example("board-Edge_Cuts.gbr")
-            + QStringLiteral("（外形）]"));
+        QStringLiteral("Kivotrek? 外すファイルを選んで下さい。 [") + example("board-PTH-drl.gbr")
+            + QStringLiteral(" | ") + example("board-NPTH.drl") + QStringLiteral(" | ")
+            + example("board-Edge_Cuts.gbr") + QStringLiteral("（外形）]"));
     ASSERT_EQ(w->board().files.size(), 1u);
     EXPECT_EQ(w->board().files[0].firstRow, 0);
     EXPECT_EQ(w->table().row(0).dcode, QStringLiteral("T1"));
@@ -292,7 +297,8 @@ TEST(BoardState, ThePreviewSavesWhatItShows)
     w.dialog->files.push_back(pdf);
     p->savePdfAction->trigger();
     ASSERT_EQ(w.prompts->messages.size(), 1);
-    EXPECT_TRUE(w.prompts->messages.first().startsWith(QStringLiteral("Kivotrek? 基板が用紙に収まりません（")));
+    EXPECT_TRUE(
+        w.prompts->messages.first().startsWith(QStringLiteral("Kivotrek? 基板が用紙に収まりません（")));
     EXPECT_TRUE(w.prompts->messages.first().endsWith(QStringLiteral("\nこのまま保存しますか？")));
     EXPECT_FALSE(QFileInfo::exists(pdf));
 }

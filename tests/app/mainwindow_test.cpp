@@ -4,11 +4,11 @@
 #include "app/previewwindow.h"
 #include "app/tablelayout.h"
 
-#include <QLabel>
 #include "app/tabcontrol.h"
 #include "gerber/formatsniffer.h"
 #include "scripted.h"
 #include "testutil.h"
+#include <QLabel>
 
 #include <QAction>
 #include <QApplication>
@@ -80,16 +80,18 @@ TEST(MainWindow, MenuBarInOrder)
 {
     Window w;
     EXPECT_EQ(captions(w->menuBar()->actions()),
-        QStringList({QStringLiteral("=ファイル"), QStringLiteral("=表示"),
-            QStringLiteral("print=印刷"), QStringLiteral("=ヘルプ"),
-            QStringLiteral("saveSettings=設定ファイルの保存"), QStringLiteral("close=閉じる")}));
+        QStringList({QStringLiteral("=ファイル"), QStringLiteral("=表示"), QStringLiteral("print=印刷"),
+            QStringLiteral("=ヘルプ"), QStringLiteral("saveSettings=設定ファイルの保存"),
+            QStringLiteral("close=閉じる")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
         QStringList({QStringLiteral("newBoard=新規"), QStringLiteral("="),
             QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)"),
-            QStringLiteral("readRs274x=274xガーバ読み込み"), QStringLiteral("readExcellon=Excellonドリルの読み込み"),
+            QStringLiteral("readRs274x=274xガーバ読み込み"),
+            QStringLiteral("readExcellon=Excellonドリルの読み込み"),
             QStringLiteral("readGerberX2=Gerber X2 ドリル/外形の読み込み"),
-            QStringLiteral("addDrillFile=ドリルファイルの追加"), QStringLiteral("readOutline=外形ファイルの読み込み"),
-            QStringLiteral("removeFile=ファイルを外す"), QStringLiteral("readSettings=前回の設定ファイルの読み込み"),
+            QStringLiteral("addDrillFile=ドリルファイルの追加"),
+            QStringLiteral("readOutline=外形ファイルの読み込み"), QStringLiteral("removeFile=ファイルを外す"),
+            QStringLiteral("readSettings=前回の設定ファイルの読み込み"),
             QStringLiteral("saveDrillTable=穴数一覧の保存 (CSV)")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[1]->menu()->actions()),
         QStringList({QStringLiteral("showPreview=プレビュー"), QStringLiteral("="),
@@ -100,8 +102,8 @@ TEST(MainWindow, MenuBarInOrder)
             {QStringLiteral("showAbout=バージョン情報"), QStringLiteral("showHelp=Kivotrek ヘルプ")}));
     // Only 新規 has a key, the desktop's own.
     for (QAction* a : w->findChildren<QAction*>())
-        EXPECT_EQ(a->shortcut(), a->objectName() == QLatin1String("newBoard") ? QKeySequence(QKeySequence::New)
-                                                                            : QKeySequence())
+        EXPECT_EQ(a->shortcut(),
+            a->objectName() == QLatin1String("newBoard") ? QKeySequence(QKeySequence::New) : QKeySequence())
             << a->objectName().toStdString();
 }
 
@@ -174,7 +176,8 @@ TEST(MainWindow, StandardReadThroughTheDialog)
     w->menuAction(QStringLiteral("readStandardGerber"))->trigger();
     ASSERT_EQ(w.dialog->shown.size(), 1);
     EXPECT_EQ(w.prompts->messages,
-        QStringList({QStringLiteral("Kivotrek? 設定ファイルに保存されていない変更があります。保存しますか？")}));
+        QStringList(
+            {QStringLiteral("Kivotrek? 設定ファイルに保存されていない変更があります。保存しますか？")}));
     w.prompts->messages.clear();
     // The first filter stays the default; the common Gerber names and every file follow.
     EXPECT_EQ(CommonDialog::qtFilters(w.dialog->filter),
@@ -362,8 +365,9 @@ TEST(MainWindow, SaveAndLoadTheSettingsFile)
     w->readExcellon();
     w.prompts->messages.clear();
     w->saveSettings();
-    EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Kivotrek: ") + named
-                                       + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。")}));
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: ") + named
+            + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。")}));
     EXPECT_EQ(test::readAll(named), drill);
 }
 
@@ -394,8 +398,8 @@ TEST(MainWindow, ABinaryFileIsRefusedByEveryReadCommand)
     test::Scratch dir;
     const QString drl = dir.write(QStringLiteral("picture.drl"),
         test::readAll(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/image.bmp")).left(3000));
-    const QStringList refused {
-        QStringLiteral("Kivotrek: ") + drl + QStringLiteral("は穴データのファイルではないため、読み込めません。")};
+    const QStringList refused {QStringLiteral("Kivotrek: ") + drl
+        + QStringLiteral("は穴データのファイルではないため、読み込めません。")};
     Window w;
     w->openFile(drl);
     EXPECT_EQ(w.prompts->messages, refused);
@@ -476,7 +480,8 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     // Nothing read: no table to save, and no dialog.
     w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
     EXPECT_EQ(w.prompts->messages,
-        QStringList {QStringLiteral("Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")});
+        QStringList {QStringLiteral(
+            "Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")});
     EXPECT_TRUE(w.dialog->shown.isEmpty());
     w.prompts->messages.clear();
     w.dialog->files.push_back(pth);
@@ -532,8 +537,8 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
     EXPECT_TRUE(w.dialog->flags & CommonDialog::kOverwritePrompt);
     const QByteArray table = test::readAll(csv);
-    EXPECT_TRUE(table.startsWith(
-        "\xEF\xBB\xBF" + QStringLiteral("行,Dコード,ファイル,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8()));
+    EXPECT_TRUE(table.startsWith("\xEF\xBB\xBF"
+        + QStringLiteral("行,Dコード,ファイル,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8()));
     // The non-plated file's T1 is told from the plated file's T1 by its file.
     EXPECT_TRUE(table.contains("\r\n1,D10,board-PTH-drl.gbr,"));
     EXPECT_TRUE(table.contains("\r\n10,T1,board-NPTH.drl,2.00,,,NTH,2,0\r\n"));
@@ -541,7 +546,8 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     w.dialog->files.push_back(npth);
     w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
     EXPECT_EQ(w.prompts->messages.last(),
-        QStringLiteral("Kivotrek: ") + npth + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。"));
+        QStringLiteral("Kivotrek: ") + npth
+            + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。"));
     w.prompts->messages.clear();
 
     // The preview draws the board; the black outline's lines among the holes.
@@ -562,8 +568,9 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
         w.prompts->messages.clear();
         w.dialog->files.push_back(drawn);
         w->previewWindow()->exportAction->trigger();
-        EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Kivotrek: ") + drawn
-                                           + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。")}));
+        EXPECT_EQ(w.prompts->messages,
+            QStringList({QStringLiteral("Kivotrek: ") + drawn
+                + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。")}));
     }
 
     // A standard Gerber file takes nothing more: the user is told before any dialog.
@@ -571,8 +578,9 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     const size_t pending = w.dialog->files.size();
     w->menuAction(QStringLiteral("addDrillFile"))->trigger();
     EXPECT_EQ(w.dialog->files.size(), pending);
-    EXPECT_EQ(w.prompts->messages.last(), QStringLiteral("Kivotrek: 標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"
-                                                          "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。"));
+    EXPECT_EQ(w.prompts->messages.last(),
+        QStringLiteral("Kivotrek: 標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"
+                       "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。"));
 
     // Several files given to the program make one board.
     w->openFiles({pth, npth, edge});

@@ -196,8 +196,9 @@ TEST(Preview, SavesNeverReplaceTheSettingsFileOrTheLogo)
             w.prompts->messages.clear();
             w.dialog->files.push_back(target);
             save->trigger();
-            EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Kivotrek: ") + target
-                                               + QStringLiteral("は読み込むファイルです。別の名前を指定して下さい。")}));
+            EXPECT_EQ(w.prompts->messages,
+                QStringList({QStringLiteral("Kivotrek: ") + target
+                    + QStringLiteral("は読み込むファイルです。別の名前を指定して下さい。")}));
         }
     }
     EXPECT_EQ(test::readAll(settings), ini);
@@ -384,7 +385,8 @@ TEST(Preview, ALargeBoardShowsItsProgressAndACancelledSaveLeavesNoFile)
     };
     for (QAction* a : {p->saveSvgAction, p->savePdfAction}) {
         seen = false;
-        const QString path = dir.path(a == p->saveSvgAction ? QStringLiteral("big.svg") : QStringLiteral("big.pdf"));
+        const QString path =
+            dir.path(a == p->saveSvgAction ? QStringLiteral("big.svg") : QStringLiteral("big.pdf"));
         w.dialog->files.push_back(path);
         cancelWhenShown();
         a->trigger();

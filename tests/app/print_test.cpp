@@ -188,7 +188,8 @@ TEST(PrintCommand, ABoardPastThePaperIsAskedAboutFirst)
     w.readBoard();
     w->sizeChoice->setEditText(QStringLiteral("300"));
     w->printer().setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-    const QString question = QStringLiteral("Kivotrek? 基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。\nこのまま印刷しますか？");
+    const QString question = QStringLiteral(
+        "Kivotrek? 基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。\nこのまま印刷しますか？");
     const QString pdf = w.dir.path(QStringLiteral("no.pdf"));
     w.dialog->printers = {pdf};
     w.prompts->answers = {false};

@@ -87,8 +87,8 @@ struct RecordedPrompts : Prompts {
     }
     int choose(QWidget*, const QString& text, const QString& caption, const QStringList& items) override
     {
-        messages << caption + QStringLiteral("? ") + text + QStringLiteral(" [") + items.join(QStringLiteral(" | "))
-                + QLatin1Char(']');
+        messages << caption + QStringLiteral("? ") + text + QStringLiteral(" [")
+                + items.join(QStringLiteral(" | ")) + QLatin1Char(']');
         if (choices.empty())
             return -1;
         const int c = choices.front();

@@ -5,8 +5,8 @@
 #include "drawing/pagelayout.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
-#include "settings/settingsfile.h"
 #include "samedrawing.h"
+#include "settings/settingsfile.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -43,14 +43,16 @@ struct ReadBoard {
     {
         RecordingSurface surface(6855, 6300);
         const DrawResult r = drawPreview(board, table, extent, surface);
-        EXPECT_EQ(r.ending, DrawResult::Ending::Complete) << drawingProblem(r, board.mainPath()).toStdString();
+        EXPECT_EQ(r.ending, DrawResult::Ending::Complete)
+            << drawingProblem(r, board.mainPath()).toStdString();
         return surface.ops;
     }
 };
 
-const QByteArray kOutline100x80 = "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\n"
-                                  "X0Y0D02*\nG01*\nX100000000Y0D01*\nX100000000Y80000000D01*\nX0Y80000000D01*\n"
-                                  "X0Y0D01*\nM02*\n";
+const QByteArray kOutline100x80 =
+    "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\n"
+    "X0Y0D02*\nG01*\nX100000000Y0D01*\nX100000000Y80000000D01*\nX0Y80000000D01*\n"
+    "X0Y0D01*\nM02*\n";
 } // namespace
 
 TEST(Board, KiCadPlatedAndNonPlatedWithTheOutline)
@@ -100,8 +102,10 @@ TEST(Board, KiCadPlatedAndNonPlatedWithTheOutline)
 
 TEST(Board, GerberX2FilesDrawAsTheExcellonFilesOfTheSameBoard)
 {
-    const ReadBoard excellon({example("board-PTH.drl"), example("board-NPTH.drl")}, example("board-Edge_Cuts.gbr"));
-    const ReadBoard x2({example("board-PTH-drl.gbr"), example("board-NPTH-drl.gbr")}, example("board-Edge_Cuts.gbr"));
+    const ReadBoard excellon(
+        {example("board-PTH.drl"), example("board-NPTH.drl")}, example("board-Edge_Cuts.gbr"));
+    const ReadBoard x2(
+        {example("board-PTH-drl.gbr"), example("board-NPTH-drl.gbr")}, example("board-Edge_Cuts.gbr"));
     EXPECT_TRUE(x2.said.texts.isEmpty());
     EXPECT_EQ(x2.table.row(9).dcode, QStringLiteral("D10"));
     EXPECT_EQ(x2.table.row(0).dcode, QStringLiteral("D10"));
@@ -126,35 +130,46 @@ TEST(Board, WarningsForHolesOutsideOrOutOfScale)
     test::Scratch dir;
     const QString outline = dir.write(QStringLiteral("edge.gbr"), kOutline100x80);
     // Inside, on the edge, and less than 1 mm outside: no warning.
-    const QString fine = dir.write(QStringLiteral("fine.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX0Y40.0\nX100.9Y40.0\nM30\n");
+    const QString fine = dir.write(
+        QStringLiteral("fine.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX0Y40.0\nX100.9Y40.0\nM30\n");
     EXPECT_TRUE(ReadBoard({fine}, outline).said.texts.isEmpty());
     // Two holes more than 1 mm outside.
-    const QString out = dir.write(QStringLiteral("out.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX102.0Y40.0\nX50.0Y-5.0\nM30\n");
+    const QString out = dir.write(
+        QStringLiteral("out.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX102.0Y40.0\nX50.0Y-5.0\nM30\n");
     EXPECT_EQ(ReadBoard({out}, outline).said.texts,
-        QStringList {QStringLiteral("2個の穴が外形から1 mm以上外れています（最初はout.drlの X 102.000, Y 40.000 mm）。"
-                                    "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
+        QStringList {
+            QStringLiteral("2個の穴が外形から1 mm以上外れています（最初はout.drlの X 102.000, Y 40.000 mm）。"
+                           "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
     // An inch file read as millimetres: holes over a board 25.4 times smaller.
-    const QString small = dir.write(QStringLiteral("small.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0.5Y0.5\nX3.5Y2.5\nM30\n");
+    const QString small =
+        dir.write(QStringLiteral("small.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0.5Y0.5\nX3.5Y2.5\nM30\n");
     EXPECT_EQ(ReadBoard({small}, outline).said.texts,
-        QStringList {QStringLiteral("穴の範囲（3.0 × 2.0 mm）が外形（100.0 × 80.0 mm）の33.3分の1しかありません。"
-                                    "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
-    const QString large = dir.write(QStringLiteral("large.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\nX2540.0Y2032.0\nM30\n");
+        QStringList {
+            QStringLiteral("穴の範囲（3.0 × 2.0 mm）が外形（100.0 × 80.0 mm）の33.3分の1しかありません。"
+                           "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
+    const QString large =
+        dir.write(QStringLiteral("large.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\nX2540.0Y2032.0\nM30\n");
     EXPECT_EQ(ReadBoard({large}, outline).said.texts,
-        QStringList {QStringLiteral("穴の範囲（2540.0 × 2032.0 mm）が外形（100.0 × 80.0 mm）の25.4倍あります。"
-                                    "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
+        QStringList {
+            QStringLiteral("穴の範囲（2540.0 × 2032.0 mm）が外形（100.0 × 80.0 mm）の25.4倍あります。"
+                           "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
     // An L-shaped board: a hole in the cut-away corner is outside, though inside the box.
     const QString lshape = dir.write(QStringLiteral("l.gbr"),
         "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nX0Y0D02*\nG01*\n"
         "X100000000Y0D01*\nX100000000Y40000000D01*\nX50000000Y40000000D01*\nX50000000Y80000000D01*\n"
         "X0Y80000000D01*\nX0Y0D01*\nM02*\n");
-    const QString corner = dir.write(QStringLiteral("c.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX90.0Y70.0\nM30\n");
+    const QString corner =
+        dir.write(QStringLiteral("c.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX10.0Y10.0\nX90.0Y70.0\nM30\n");
     EXPECT_EQ(ReadBoard({corner}, lshape).said.texts.size(), 1);
     // A mounting hole drawn in the outline layer as a cut-out (a circle round the hole, as many
     // CAD programs draw it): the hole lies on its own line, not outside the board.
     const QString cutOut = dir.write(QStringLiteral("cut.gbr"),
-        kOutline100x80.chopped(5) + "G75*\nX51600000Y40000000D02*\nG03X51600000Y40000000I-1600000J0D01*\nM02*\n");
-    const QString mounting = dir.write(QStringLiteral("m.drl"), "M48\nMETRIC\nT1C3.2\n%\nT1\nX50.0Y40.0\nX10.0Y10.0\nM30\n");
-    EXPECT_TRUE(ReadBoard({mounting}, cutOut).said.texts.isEmpty()) << ReadBoard({mounting}, cutOut).said.texts.join(QLatin1Char('\n')).toStdString();
+        kOutline100x80.chopped(5)
+            + "G75*\nX51600000Y40000000D02*\nG03X51600000Y40000000I-1600000J0D01*\nM02*\n");
+    const QString mounting =
+        dir.write(QStringLiteral("m.drl"), "M48\nMETRIC\nT1C3.2\n%\nT1\nX50.0Y40.0\nX10.0Y10.0\nM30\n");
+    EXPECT_TRUE(ReadBoard({mounting}, cutOut).said.texts.isEmpty())
+        << ReadBoard({mounting}, cutOut).said.texts.join(QLatin1Char('\n')).toStdString();
     // An outline that is not closed is judged by its box alone.
     const QString open = dir.write(QStringLiteral("open.gbr"),
         "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nX0Y0D02*\nG01*\n"
@@ -175,11 +190,14 @@ TEST(Board, FilesBeyondTheTableAndBoardsThatTakeNoMoreFiles)
     many += "M30\n";
     const QString first = dir.write(QStringLiteral("many.drl"), many);
     const QString second = dir.write(QStringLiteral("five.drl"),
-        "M48\nMETRIC\nT1C1.0\nT2C1.1\nT3C1.2\nT4C1.3\nT5C1.4\n%\nT1\nX1Y2\nT2\nX1Y3\nT3\nX1Y4\nT4\nX1Y5\nT5\nX1Y6\nM30\n");
+        "M48\nMETRIC\nT1C1.0\nT2C1.1\nT3C1.2\nT4C1.3\nT5C1.4\n%"
+        "\nT1\nX1Y2\nT2\nX1Y3\nT3\nX1Y4\nT4\nX1Y5\nT5\nX1Y6\nM30\n");
     const ReadBoard b({first, second});
     EXPECT_EQ(b.board.files[1].firstRow, 60);
     EXPECT_EQ(b.board.files[1].rowCount, 3);
-    EXPECT_EQ(b.said.texts, QStringList {QStringLiteral("穴種が63を超えたため、") + second + QStringLiteral("のT4から後は表に入りません。")});
+    EXPECT_EQ(b.said.texts,
+        QStringList {QStringLiteral("穴種が63を超えたため、") + second
+            + QStringLiteral("のT4から後は表に入りません。")});
     EXPECT_EQ(b.table.row(62).dcode, QStringLiteral("T3"));
 
     // A standard Gerber file is drawn by its own replay: nothing joins it.
@@ -187,17 +205,20 @@ TEST(Board, FilesBeyondTheTableAndBoardsThatTakeNoMoreFiles)
     HoleTable table;
     BoardExtent extent;
     test::Messages said;
-    readBoardFile(gerber, ReaderKind::Standard, test::dataPath("board_100x80.gbr"), table, extent, said.sink());
+    readBoardFile(
+        gerber, ReaderKind::Standard, test::dataPath("board_100x80.gbr"), table, extent, said.sink());
     const FileOutcome added = addDrillFile(gerber, ReaderKind::Excellon, second, table, extent, said.sink());
     EXPECT_EQ(added.ending, ReadEnding::Rejected);
     EXPECT_EQ(gerber.files.size(), 1u);
-    EXPECT_EQ(said.texts.last(), QStringLiteral("標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"
-                                                "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。"));
+    EXPECT_EQ(said.texts.last(),
+        QStringLiteral("標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"
+                       "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。"));
 
     // A file that cannot be read leaves the board as it was.
     Board kept = b.board;
     HoleTable keptTable = b.table;
-    const FileOutcome gone = addDrillFile(kept, ReaderKind::Excellon, dir.path(QStringLiteral("gone.drl")), keptTable, extent, {});
+    const FileOutcome gone =
+        addDrillFile(kept, ReaderKind::Excellon, dir.path(QStringLiteral("gone.drl")), keptTable, extent, {});
     EXPECT_EQ(gone.ending, ReadEnding::Unreadable);
     EXPECT_EQ(kept.files.size(), 2u);
 }
@@ -207,7 +228,8 @@ TEST(Board, ASavedTableLoadedAgainGivesTheSameDrawing)
     test::Scratch dir;
     for (const char* name : {"board-PTH.drl", "board-NPTH.drl", "board-Edge_Cuts.gbr"})
         QFile::copy(example(name), dir.path(QString::fromUtf8(name)));
-    const QStringList drills = {dir.path(QStringLiteral("board-PTH.drl")), dir.path(QStringLiteral("board-NPTH.drl"))};
+    const QStringList drills = {
+        dir.path(QStringLiteral("board-PTH.drl")), dir.path(QStringLiteral("board-NPTH.drl"))};
     const QString outline = dir.path(QStringLiteral("board-Edge_Cuts.gbr"));
     ReadBoard first(drills, outline);
     first.table.row(9).color = fillColor(0, 128, 0);
@@ -253,7 +275,8 @@ TEST(Counts, EveryReaderCountsWhatTheDrawingDraws)
             excellon += "X" + x + ".0Y" + y + ".0\n";
         }
         if (t == 2) {
-            standard += "X1000Y20000D02*\nX5000Y20000D01*\nX5000Y22000D01*\nX9000Y20000D02*\nX9000Y25000D01*\n";
+            standard +=
+                "X1000Y20000D02*\nX5000Y20000D01*\nX5000Y22000D01*\nX9000Y20000D02*\nX9000Y25000D01*\n";
             rs274x += "X1000Y20000D02*\nX5000Y20000D01*\nX5000Y22000D01*\nX9000Y20000D02*\nX9000Y25000D01*\n";
             x2 += "X1000000Y20000000D02*\nX5000000Y20000000D01*\nX5000000Y22000000D01*\n"
                   "X9000000Y20000000D02*\nX9000000Y25000000D01*\n";
@@ -269,8 +292,9 @@ TEST(Counts, EveryReaderCountsWhatTheDrawingDraws)
         ReaderKind reader;
         QByteArray text;
     };
-    for (const Case& c : {Case {"s.gbr", ReaderKind::Standard, standard}, Case {"r.gbr", ReaderKind::Rs274x, rs274x},
-             Case {"e.drl", ReaderKind::Excellon, excellon}, Case {"x.gbr", ReaderKind::GerberX2, x2}}) {
+    for (const Case& c :
+        {Case {"s.gbr", ReaderKind::Standard, standard}, Case {"r.gbr", ReaderKind::Rs274x, rs274x},
+            Case {"e.drl", ReaderKind::Excellon, excellon}, Case {"x.gbr", ReaderKind::GerberX2, x2}}) {
         SCOPED_TRACE(c.name);
         Board board;
         HoleTable table;
@@ -330,7 +354,8 @@ TEST(Counts, TheLegendWithCountsAndNothingElseChanged)
         const Op& a = plain.ops[i];
         const Op& c = counted.ops[i];
         EXPECT_EQ(a.kind, c.kind);
-        const bool legendMark = a.kind == Op::Dot && i + 1 < plain.ops.size() && plain.ops[i + 1].kind == Op::Text;
+        const bool legendMark =
+            a.kind == Op::Dot && i + 1 < plain.ops.size() && plain.ops[i + 1].kind == Op::Text;
         const bool inLegend = legendMark || a.kind == Op::Text;
         const float column = a.kind == Op::Text ? a.x1 - 200 : a.x1;
         const float shift = !inLegend ? 0.0f : column == 1650 ? 700.0f : column == 3150 ? 1400.0f : 0.0f;

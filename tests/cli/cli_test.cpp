@@ -1,8 +1,8 @@
+#include "cli/clirun.h"
 #include "drawing/picturesurface.h"
 #include "drawing/previewlayout.h"
 #include "gerber/standardreader.h"
 #include "settings/settingsfile.h"
-#include "cli/clirun.h"
 #include "testutil.h"
 
 #include <QDir>
@@ -41,7 +41,8 @@ TEST(CliRead, CompleteStandardRead)
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[2].toObject(),
         QJsonObject({{QStringLiteral("index"), 2}, {QStringLiteral("dcode"), QStringLiteral("D12")},
-            {QStringLiteral("diameter"), QString()}, {QStringLiteral("holes"), 1}, {QStringLiteral("slots"), 0}}));
+            {QStringLiteral("diameter"), QString()}, {QStringLiteral("holes"), 1},
+            {QStringLiteral("slots"), 0}}));
 }
 
 TEST(CliRead, Rs274xRead)
@@ -505,7 +506,8 @@ TEST(CliExcellon, ReadHolesAndRender)
 
     // A line no rule reads is skipped and named; the rest is kept.
     test::Scratch dir;
-    const QString odd = dir.write(QStringLiteral("odd.drl"), "M48\nMETRIC\nT1C0.8\n%\nT1\nX1.0Y1.0\n?!\nX2.0Y2.0\nM30\n");
+    const QString odd =
+        dir.write(QStringLiteral("odd.drl"), "M48\nMETRIC\nT1C0.8\n%\nT1\nX1.0Y1.0\n?!\nX2.0Y2.0\nM30\n");
     r = cli({QStringLiteral("read"), QStringLiteral("--excellon"), odd});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.json.value(QStringLiteral("skippedLines")).toInt(), 1);
@@ -520,7 +522,8 @@ TEST(CliExcellon, ReadHolesAndRender)
             {QStringLiteral("diameter"), 0.8}, {QStringLiteral("x"), 2.0}, {QStringLiteral("y"), 2.0}}));
     EXPECT_TRUE(r.json.value(QStringLiteral("slots")).toArray().isEmpty());
     r = cli({QStringLiteral("holes"), QStringLiteral("--csv"), QStringLiteral("--auto"), odd});
-    EXPECT_EQ(r.out, QByteArray("type,row,code,diameter,x,y,x2,y2\nhole,0,T1,0.8,1,1,,\nhole,0,T1,0.8,2,2,,\n"));
+    EXPECT_EQ(
+        r.out, QByteArray("type,row,code,diameter,x,y,x2,y2\nhole,0,T1,0.8,1,1,,\nhole,0,T1,0.8,2,2,,\n"));
 
     // A Gerber file's holes as the drawing sees them, in millimetres: flashes and pen-down moves.
     r = cli({QStringLiteral("holes"), test::dataPath("rs274x_drawable.gbr"), QStringLiteral("--rs274x")});
@@ -533,17 +536,19 @@ TEST(CliExcellon, ReadHolesAndRender)
 
     // Drawn with its own rows; two readers at once is bad usage.
     const QString png = dir.path(QStringLiteral("pth.png"));
-    r = cli({QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--preview"), QStringLiteral("-o"),
-        png, pth});
+    r = cli({QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--preview"),
+        QStringLiteral("-o"), png, pth});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_FALSE(QImage(png).isNull());
-    EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("--excellon"), QStringLiteral("--rs274x"), pth}).exitCode, 64);
+    EXPECT_EQ(
+        cli({QStringLiteral("read"), QStringLiteral("--excellon"), QStringLiteral("--rs274x"), pth}).exitCode,
+        64);
 
     // The printed page of an Excellon file, in the frame of its holes.
     const QString svg = dir.path(QStringLiteral("npth.svg"));
-    r = cli({QStringLiteral("render"), QStringLiteral("--auto"), QStringLiteral("--page"), QStringLiteral("自動(A4縦)"),
-        QStringLiteral("--dpi"), QStringLiteral("72"), QStringLiteral("-o"), svg,
-        QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl")});
+    r = cli({QStringLiteral("render"), QStringLiteral("--auto"), QStringLiteral("--page"),
+        QStringLiteral("自動(A4縦)"), QStringLiteral("--dpi"), QStringLiteral("72"), QStringLiteral("-o"),
+        svg, QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl")});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(test::readAll(svg).count("<circle"), 8 + 3); // eight holes and three legend marks
 }
@@ -567,7 +572,8 @@ TEST(CliBoard, SeveralDrillFilesAndAnOutline)
     EXPECT_EQ(files[1].toObject().value(QStringLiteral("rows")).toArray(), QJsonArray({9, 11}));
     const QJsonArray rows = r.json.value(QStringLiteral("rows")).toArray();
     ASSERT_EQ(rows.size(), 12);
-    EXPECT_EQ(rows[0].toObject().value(QStringLiteral("function")).toString(), QStringLiteral("ComponentDrill"));
+    EXPECT_EQ(
+        rows[0].toObject().value(QStringLiteral("function")).toString(), QStringLiteral("ComponentDrill"));
     EXPECT_EQ(rows[9].toObject().value(QStringLiteral("dcode")).toString(), QStringLiteral("T1"));
     EXPECT_EQ(rows[9].toObject().value(QStringLiteral("file")).toInt(), 1);
     // Counts: each row's holes and slots, and the totals by kind.
@@ -581,7 +587,8 @@ TEST(CliBoard, SeveralDrillFilesAndAnOutline)
     // One file alone says it has no outline and which rows it filled.
     r = cli({QStringLiteral("read"), QStringLiteral("--auto"), pth});
     EXPECT_TRUE(r.json.value(QStringLiteral("outline")).isNull());
-    EXPECT_EQ(r.json.value(QStringLiteral("files")).toArray()[0].toObject().value(QStringLiteral("rows")).toArray(),
+    EXPECT_EQ(
+        r.json.value(QStringLiteral("files")).toArray()[0].toObject().value(QStringLiteral("rows")).toArray(),
         QJsonArray({0, 8}));
 
     // holes: every file's holes with the index of its file.
@@ -602,23 +609,29 @@ TEST(CliBoard, SeveralDrillFilesAndAnOutline)
 
     // The exit status is the worst of the files; the others are still read.
     test::Scratch dir;
-    r = cli({QStringLiteral("read"), pth, dir.path(QStringLiteral("gone.drl")), QStringLiteral("--outline"), edge});
+    r = cli({QStringLiteral("read"), pth, dir.path(QStringLiteral("gone.drl")), QStringLiteral("--outline"),
+        edge});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("unreadable"));
-    EXPECT_EQ(r.json.value(QStringLiteral("files")).toArray()[1].toObject().value(QStringLiteral("ending")).toString(),
+    EXPECT_EQ(r.json.value(QStringLiteral("files"))
+                  .toArray()[1]
+                  .toObject()
+                  .value(QStringLiteral("ending"))
+                  .toString(),
         QStringLiteral("unreadable"));
     EXPECT_EQ(r.json.value(QStringLiteral("outline")).toString(), edge);
 
     // A warning is a message, not a failure.
-    const QString far = dir.write(QStringLiteral("far.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX150.0Y-90.0\nX300.0Y-90.0\nM30\n");
+    const QString far =
+        dir.write(QStringLiteral("far.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX150.0Y-90.0\nX300.0Y-90.0\nM30\n");
     r = cli({QStringLiteral("read"), far, QStringLiteral("--outline"), edge});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray().size(), 1);
 
     // render draws the whole board, preview and page.
     const QString png = dir.path(QStringLiteral("board.png"));
-    r = cli({QStringLiteral("render"), pth, npth, QStringLiteral("--outline"), edge, QStringLiteral("--preview"),
-        QStringLiteral("-o"), png});
+    r = cli({QStringLiteral("render"), pth, npth, QStringLiteral("--outline"), edge,
+        QStringLiteral("--preview"), QStringLiteral("-o"), png});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     const QImage image(png);
     ASSERT_FALSE(image.isNull());
@@ -663,13 +676,17 @@ TEST(CliReport, TheDrillTableAsCsvAndJson)
         QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH-drl.gbr")});
     EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("all")).toInt(), 165);
     const QJsonArray boardRows = r.json.value(QStringLiteral("rows")).toArray();
-    EXPECT_EQ(boardRows.first().toObject().value(QStringLiteral("file")).toString(), QStringLiteral("board-PTH.drl"));
-    EXPECT_EQ(boardRows.last().toObject().value(QStringLiteral("file")).toString(), QStringLiteral("board-NPTH-drl.gbr"));
+    EXPECT_EQ(boardRows.first().toObject().value(QStringLiteral("file")).toString(),
+        QStringLiteral("board-PTH.drl"));
+    EXPECT_EQ(boardRows.last().toObject().value(QStringLiteral("file")).toString(),
+        QStringLiteral("board-NPTH-drl.gbr"));
 
     test::Scratch dir;
-    EXPECT_EQ(cli({QStringLiteral("report"), QStringLiteral("--csv"), QStringLiteral("--json"), gbr}).exitCode, 64);
+    EXPECT_EQ(
+        cli({QStringLiteral("report"), QStringLiteral("--csv"), QStringLiteral("--json"), gbr}).exitCode, 64);
     EXPECT_EQ(cli({QStringLiteral("report"), QStringLiteral("--settings")}).exitCode, 64);
-    EXPECT_EQ(cli({QStringLiteral("report"), QStringLiteral("--settings"), dir.path(QStringLiteral("none.ini")), gbr})
+    EXPECT_EQ(cli({QStringLiteral("report"), QStringLiteral("--settings"),
+                      dir.path(QStringLiteral("none.ini")), gbr})
                   .exitCode,
         3);
     EXPECT_EQ(cli({QStringLiteral("report"), dir.path(QStringLiteral("gone.gbr"))}).exitCode, 3);
@@ -683,8 +700,8 @@ TEST(CliRender, CountsInTheLegendOnlyWhenAskedFor)
     const QString plain = dir.path(QStringLiteral("plain.svg"));
     const QString counted = dir.path(QStringLiteral("counted.svg"));
     for (const QString& svg : {plain, counted}) {
-        QStringList args = {QStringLiteral("render"), QStringLiteral("--settings"), ini, QStringLiteral("--page"),
-            QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), svg, gbr};
+        QStringList args = {QStringLiteral("render"), QStringLiteral("--settings"), ini,
+            QStringLiteral("--page"), QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), svg, gbr};
         if (svg == counted)
             args.insert(1, QStringLiteral("--counts"));
         const CliRun r = cli(args);
@@ -713,8 +730,8 @@ TEST(CliRender, SymbolsOnlyWhenAskedFor)
     const QString plain = dir.path(QStringLiteral("plain.svg"));
     const QString marked = dir.path(QStringLiteral("marked.svg"));
     for (const QString& svg : {plain, marked}) {
-        QStringList args = {QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--page"), QStringLiteral("自動(A4縦)"),
-            QStringLiteral("-o"), svg, pth};
+        QStringList args = {QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--page"),
+            QStringLiteral("自動(A4縦)"), QStringLiteral("-o"), svg, pth};
         if (svg == marked)
             args.insert(1, QStringLiteral("--symbols"));
         const CliRun r = cli(args);
@@ -723,7 +740,8 @@ TEST(CliRender, SymbolsOnlyWhenAskedFor)
     // Row 1's holes are open circles, row 4's squares; without the option every hole a dot.
     const QByteArray withMarks = test::readAll(marked);
     const QByteArray without = test::readAll(plain);
-    EXPECT_EQ(withMarks.count("fill=\"none\" stroke="), (25 + 1) + (10 + 1) + (5 + 1) + (4 + 1) + (3 + 1) + (4 + 1))
+    EXPECT_EQ(
+        withMarks.count("fill=\"none\" stroke="), (25 + 1) + (10 + 1) + (5 + 1) + (4 + 1) + (3 + 1) + (4 + 1))
         << "rings and open figures of rows 1, 4 to 8 and their legend cells";
     EXPECT_EQ(without.count("fill=\"none\""), 0);
     EXPECT_EQ(without.count("<polygon"), 0);
@@ -740,21 +758,29 @@ TEST(CliSettings, SettingsThatDoNotFitTheFilesAreTold)
     // The sample folder's settings file was written for board.gbr's D10 to D22.
     const QString drl = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl");
     const QString ini = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/KIVOTREK.INI");
-    CliRun r = cli({QStringLiteral("read"), QStringLiteral("--auto"), QStringLiteral("--settings"), ini, drl});
+    CliRun r =
+        cli({QStringLiteral("read"), QStringLiteral("--auto"), QStringLiteral("--settings"), ini, drl});
     EXPECT_EQ(r.exitCode, 0);
     const QJsonArray messages = r.json.value(QStringLiteral("messages")).toArray();
     ASSERT_EQ(messages.size(), 1 + 9 + 4);
-    EXPECT_EQ(messages[0].toString(), QStringLiteral("設定ファイル") + ini + QStringLiteral("は読み込んだファイルと合いません："));
+    EXPECT_EQ(messages[0].toString(),
+        QStringLiteral("設定ファイル") + ini + QStringLiteral("は読み込んだファイルと合いません："));
     EXPECT_EQ(messages[1].toString(), QStringLiteral("行1 T1：Dコード T1 → D10"));
     EXPECT_EQ(messages[10].toString(), QStringLiteral("行10 D19：ファイルにないDコード"));
     // Loaded all the same, as the settings say.
-    EXPECT_EQ(r.json.value(QStringLiteral("rows")).toArray()[0].toObject().value(QStringLiteral("dcode")).toString(),
+    EXPECT_EQ(r.json.value(QStringLiteral("rows"))
+                  .toArray()[0]
+                  .toObject()
+                  .value(QStringLiteral("dcode"))
+                  .toString(),
         QStringLiteral("D10"));
     r = cli({QStringLiteral("report"), QStringLiteral("--auto"), QStringLiteral("--settings"), ini, drl});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("行9 T9：Dコード T9 → D18\n"))) << r.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("行9 T9：Dコード T9 → D18\n")))
+        << r.err.constData();
     // Over its own board it fits, and nothing is said.
-    r = cli({QStringLiteral("read"), QStringLiteral("--settings"), ini, QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")});
+    r = cli({QStringLiteral("read"), QStringLiteral("--settings"), ini,
+        QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr")});
     EXPECT_TRUE(r.json.value(QStringLiteral("messages")).toArray().isEmpty());
     EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("--settings")}).exitCode, 64);
 }
@@ -764,10 +790,13 @@ TEST(CliRender, APageWhoseBoardRunsPastThePaperSaysSo)
     test::Scratch dir;
     const QString gbr = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board.gbr");
     const QString pdf = dir.path(QStringLiteral("big.pdf"));
-    CliRun r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("300"), QStringLiteral("-o"), pdf, gbr});
+    CliRun r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("300"),
+        QStringLiteral("-o"), pdf, gbr});
     EXPECT_EQ(r.exitCode, 0); // the page is written as asked
-    EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), QStringLiteral("基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。"));
+    EXPECT_EQ(QString::fromUtf8(r.err).trimmed(),
+        QStringLiteral("基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。"));
     EXPECT_TRUE(test::readAll(pdf).startsWith("%PDF-"));
-    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"), pdf, gbr});
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
+        pdf, gbr});
     EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
 }

@@ -94,7 +94,8 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
     // make a page whose PDF content is written in one piece larger than the room left.
     QByteArray drill = "M48\nMETRIC\nT1C0.8\n%\nT1\n";
     for (int i = 0; i < 3000; ++i)
-        drill += "X" + QByteArray::number(i % 60 * 1.5, 'f', 2) + "Y" + QByteArray::number(i / 60 * 1.5, 'f', 2) + "\n";
+        drill += "X" + QByteArray::number(i % 60 * 1.5, 'f', 2) + "Y"
+            + QByteArray::number(i / 60 * 1.5, 'f', 2) + "\n";
     drill += "M30\n";
     const QString board = scratch_.write(QStringLiteral("board.drl"), drill);
     for (const qint64 leave : {0, 4096}) {
@@ -105,8 +106,8 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
             fill(leave);
             QProcess cli;
             cli.start(QString::fromUtf8(KIVOTREK_CLI),
-                {QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--page"), QStringLiteral("100"),
-                    QStringLiteral("-o"), out, board});
+                {QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--page"),
+                    QStringLiteral("100"), QStringLiteral("-o"), out, board});
             ASSERT_TRUE(cli.waitForFinished(30000));
             EXPECT_EQ(cli.exitCode(), 3);
             EXPECT_TRUE(cli.readAllStandardError().contains("cannot write " + QFile::encodeName(out)));

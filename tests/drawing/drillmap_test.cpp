@@ -263,8 +263,8 @@ TEST(DrillMapReplay, LastLineWithoutLineFeedAndMissingFile)
 namespace {
 bool sameOp(const Op& a, const Op& b)
 {
-    return a.kind == b.kind && a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2 && a.color == b.color
-        && a.width == b.width && a.fontSize == b.fontSize && a.text == b.text;
+    return a.kind == b.kind && a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2
+        && a.color == b.color && a.width == b.width && a.fontSize == b.fontSize && a.text == b.text;
 }
 
 // The file drawn through a ReplayPipe, cut on a thread of its own, onto a fresh surface.
@@ -303,9 +303,12 @@ TEST(ReplayPipe, DrawsWhatTheReplayDraws)
     using E = DrawResult::Ending;
     DrawnBoard b(3);
     b.table.row(2).kind = QStringLiteral("外形");
-    expectSameThroughPipe(b, "G54D10*\nX100Y100D02*\nX200Y100D01*\nX200Y200*\nX300Y300D03*\nX400Y400*\n", E::Complete);
-    expectSameThroughPipe(b, "G54D10*\nX1000Y1000D02*\nD01*\nY2000D03*\n%SRX3Y2I5.0D01*%\nX5000D03*\n", E::Complete);
-    expectSameThroughPipe(b, "X1000Y1000D03*\nG54D99*\nG54D12*\nX0Y0D02*\nX900Y0D01*\nG54D11*\nX5D03*", E::Complete);
+    expectSameThroughPipe(
+        b, "G54D10*\nX100Y100D02*\nX200Y100D01*\nX200Y200*\nX300Y300D03*\nX400Y400*\n", E::Complete);
+    expectSameThroughPipe(
+        b, "G54D10*\nX1000Y1000D02*\nD01*\nY2000D03*\n%SRX3Y2I5.0D01*%\nX5000D03*\n", E::Complete);
+    expectSameThroughPipe(
+        b, "X1000Y1000D03*\nG54D99*\nG54D12*\nX0Y0D02*\nX900Y0D01*\nG54D11*\nX5D03*", E::Complete);
     expectSameThroughPipe(b, "G54D10*\nX1000Y1000D03*\n%ADD11R,1.0X1.0*%\nX2000Y2000D03*\n", E::Stopped);
     expectSameThroughPipe(b, "G54D10*\nX1000Y1000D03*\nG54*\nX2000Y2000D03*\n", E::Stopped);
     expectSameThroughPipe(b, "G54D10*\nX99999999999Y1000D03*\nX1D03*\n", E::Stopped);
@@ -380,12 +383,14 @@ TEST(ExcellonDrawing, TheFrameOfTheHolesDrawsAsTheSameBoardInGerber)
     EXPECT_DOUBLE_EQ(frame.bottom, -20.5);
     EXPECT_EQ(frame.extent.maxX, 5670);
     EXPECT_EQ(frame.extent.maxY, 4536);
-    ASSERT_EQ(drawPreview(singleFileBoard(drl, ReaderKind::Excellon), excellon.table, BoardExtent {}, excellon.surface)
+    ASSERT_EQ(drawPreview(singleFileBoard(drl, ReaderKind::Excellon), excellon.table, BoardExtent {},
+                  excellon.surface)
                   .ending,
         DrawResult::Ending::Complete);
 
     DrawnBoard gerber(1);
-    ASSERT_EQ(gerber.draw("G54D10*\nX500Y500D03*\nX99500Y79500D03*\nX10500Y20500D02*\nX20500Y20500D01*\n").ending,
+    ASSERT_EQ(
+        gerber.draw("G54D10*\nX500Y500D03*\nX99500Y79500D03*\nX10500Y20500D02*\nX20500Y20500D01*\n").ending,
         DrawResult::Ending::Complete);
     test::expectSameDrawing(excellon.surface.ops, gerber.surface.ops);
     EXPECT_EQ(excellon.lines().size(), 1u); // the slot: a round-ended line as wide as the pen
@@ -393,7 +398,8 @@ TEST(ExcellonDrawing, TheFrameOfTheHolesDrawsAsTheSameBoardInGerber)
 
     // No hole at all: nothing to scale, as a Gerber file without coordinates.
     const QString empty = excellon.scratch.write(QStringLiteral("e.drl"), "M48\nMETRIC\nT1C1.0\n%\nM30\n");
-    EXPECT_EQ(drawPreview(singleFileBoard(empty, ReaderKind::Excellon), excellon.table, BoardExtent {}, excellon.surface)
+    EXPECT_EQ(drawPreview(singleFileBoard(empty, ReaderKind::Excellon), excellon.table, BoardExtent {},
+                  excellon.surface)
                   .ending,
         DrawResult::Ending::NoExtent);
 }

@@ -46,7 +46,8 @@ struct LegendBoard {
             r.sign2 = QString::fromUtf8(cells[i].sign2);
             r.tol2 = QString::fromUtf8(cells[i].tol2);
             r.kind = QString::fromUtf8(cells[i].kind);
-            text += "G54D" + QByteArray::number(10 + int(i)) + "*\nX" + QByteArray::number(int(i) * 1000) + "Y1000D03*\n";
+            text += "G54D" + QByteArray::number(10 + int(i)) + "*\nX" + QByteArray::number(int(i) * 1000)
+                + "Y1000D03*\n";
         }
         gerber = scratch.write(QStringLiteral("b.gbr"), text);
     }
@@ -56,8 +57,8 @@ struct LegendBoard {
         BasicRandom random;
         PageFoot foot;
         foot.productCode = productCode;
-        printDrawing(singleFileBoard(gerber, ReaderKind::Standard), table, extent, QStringLiteral("自動(A4縦)"), foot,
-            page, random, options);
+        printDrawing(singleFileBoard(gerber, ReaderKind::Standard), table, extent,
+            QStringLiteral("自動(A4縦)"), foot, page, random, options);
         return page.only(Op::Text);
     }
 };
@@ -70,8 +71,9 @@ float widthOf(const QString& text, float points)
 
 TEST(LegendFit, TolerancesStartAfterTheDiameterAndNeverRunIntoTheNextColumn)
 {
-    LegendBoard b({{"0.305", "＋", "0.1", "", "", ""}, {"0.914", "±", "0.1", "", "", "TH"}, {"0.203", "", "", "", "", "TH"},
-        {"0.80", "±", "0.05", "", "", "TH"}, {"1.20", "＋", "0.1", "－", "0.05", "NTH"}});
+    LegendBoard b({{"0.305", "＋", "0.1", "", "", ""}, {"0.914", "±", "0.1", "", "", "TH"},
+        {"0.203", "", "", "", "", "TH"}, {"0.80", "±", "0.05", "", "", "TH"},
+        {"1.20", "＋", "0.1", "－", "0.05", "NTH"}});
     const std::vector<Op> texts = b.texts();
     ASSERT_EQ(texts.size(), 2u * 5 + 1); // a diameter and a tolerance line per cell, the product code
     PageLayout layout(QStringLiteral("自動(A4縦)"));
@@ -101,7 +103,8 @@ TEST(LegendFit, TolerancesStartAfterTheDiameterAndNeverRunIntoTheNextColumn)
 
 TEST(LegendFit, ACellWiderThanItsColumnGetsSmallerFonts)
 {
-    LegendBoard b({{"0.305 (0.3)", "＋", "0.05", "－", "0.05", "NTH ザグリ"}, {"0.80", "", "", "", "", "TH"}});
+    LegendBoard b(
+        {{"0.305 (0.3)", "＋", "0.05", "－", "0.05", "NTH ザグリ"}, {"0.80", "", "", "", "", "TH"}});
     const std::vector<Op> texts = b.texts();
     PageLayout layout(QStringLiteral("自動(A4縦)"));
     RecordingSurface probe(kA4W, kA4H, kPixel, 400.0f);
@@ -184,11 +187,13 @@ TEST(LegendFit, TheProductCodeStaysOnTheSheetAndPrintsDarkForSymbols)
 
 TEST(LegendFit, ThePreviewsLegendTextEndsBeforeTheNextCell)
 {
-    LegendBoard b({{"0.305", "＋", "0.05", "－", "0.05", "NTH 大径ザグリ 2段"}, {"0.80", "±", "0.05", "", "", "TH"}});
+    LegendBoard b(
+        {{"0.305", "＋", "0.05", "－", "0.05", "NTH 大径ザグリ 2段"}, {"0.80", "±", "0.05", "", "", "TH"}});
     RecordingSurface picture(kPreviewWidthTwips, kPreviewHeightTwips, 15.0f, 150.0f);
     PreviewLayout layout;
     ASSERT_TRUE(layout.prepare(b.table, b.extent, picture));
-    ASSERT_EQ(replayDrillMap(b.gerber, b.table, b.extent, layout, picture).ending, DrawResult::Ending::Complete);
+    ASSERT_EQ(
+        replayDrillMap(b.gerber, b.table, b.extent, layout, picture).ending, DrawResult::Ending::Complete);
     const std::vector<Op> texts = picture.only(Op::Text);
     ASSERT_EQ(texts.size(), 2u);
     const auto end = [](const Op& t) { return t.x1 + textWidthTwips(t.text, t.fontSize, 96.0); };

@@ -48,8 +48,8 @@ struct MarkedBoard {
 
     explicit MarkedBoard(const QByteArray& drill)
     {
-        readBoardFile(board, ReaderKind::Excellon, scratch.write(QStringLiteral("board.drl"), drill), table, extent,
-            said.sink());
+        readBoardFile(board, ReaderKind::Excellon, scratch.write(QStringLiteral("board.drl"), drill), table,
+            extent, said.sink());
     }
 };
 
@@ -100,8 +100,8 @@ TEST(Marks, SixtyThreeLegendMarksStayApartOnAGreyPage)
     DrawingOptions marks;
     marks.marks = true;
     const QString png = b.scratch.path(QStringLiteral("page.png"));
-    const PageWrite w = writePage(png, QStringLiteral("png"), 600, b.board, b.table, b.extent,
-        QStringLiteral("自動(A4縦)"), {}, marks);
+    const PageWrite w = writePage(
+        png, QStringLiteral("png"), 600, b.board, b.table, b.extent, QStringLiteral("自動(A4縦)"), {}, marks);
     ASSERT_TRUE(w.written);
     ASSERT_EQ(w.drawn.ending, DrawResult::Ending::Complete);
     QImageReader reader(png);

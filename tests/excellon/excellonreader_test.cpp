@@ -98,14 +98,16 @@ TEST(Excellon, ImpliedDecimalsFromTemplateCommentOrDefaults)
     expectHole(r.drill.holes[0], 0, 1.25 * 25.4, -0.25 * 25.4);
 
     // A digit template wins: 000.000 and 0000.00.
-    r = read("M48\n;FORMAT={2:4/ absolute / metric / suppress leading zeros}\nMETRIC,TZ,000.000\nT1C1.0\n%\nT1\n"
-             "X1000Y-2000\nM30\n");
+    r = read(
+        "M48\n;FORMAT={2:4/ absolute / metric / suppress leading zeros}\nMETRIC,TZ,000.000\nT1C1.0\n%\nT1\n"
+        "X1000Y-2000\nM30\n");
     expectHole(r.drill.holes[0], 0, 1.0, -2.0);
     r = read("M48\nMETRIC,0000.00\nT1C1.0\n%\nT1\nX12345Y5\nM30\n");
     expectHole(r.drill.holes[0], 0, 123.45, 0.05);
 
     // Altium: FILE_FORMAT=2:5, LZ, a line with only X or only Y keeps the other; TYPE=NON_PLATED.
-    r = read("M48\n;FILE_FORMAT=2:5\nINCH,LZ\n;TYPE=NON_PLATED\nT1F00S00C0.12500\n%\nT01\nX015Y02\nY03\nX04\nM30\n");
+    r = read("M48\n;FILE_FORMAT=2:5\nINCH,LZ\n;TYPE=NON_PLATED\nT1F00S00C0.12500\n%"
+             "\nT01\nX015Y02\nY03\nX04\nM30\n");
     ASSERT_EQ(r.drill.holes.size(), 3u);
     expectHole(r.drill.holes[0], 0, 1.5 * 25.4, 2.0 * 25.4);
     expectHole(r.drill.holes[1], 0, 1.5 * 25.4, 3.0 * 25.4);
@@ -113,10 +115,12 @@ TEST(Excellon, ImpliedDecimalsFromTemplateCommentOrDefaults)
     EXPECT_EQ(r.drill.tools[0].kind, QStringLiteral("NTH"));
     EXPECT_EQ(r.drill.tools.size(), 1u); // T1 and T01 are one tool
     // ";TYPE=" names the tools after it: Altium lists the plated ones first.
-    r = read("M48\n;FILE_FORMAT=2:4\nINCH,LZ\n;TYPE=PLATED\nT1F00S00C0.0280\nT2F00S00C0.0354\n;TYPE=NON_PLATED\n"
-             "T3F00S00C0.0433\n%\nT01\nX03185Y028071\nM30\n");
+    r = read(
+        "M48\n;FILE_FORMAT=2:4\nINCH,LZ\n;TYPE=PLATED\nT1F00S00C0.0280\nT2F00S00C0.0354\n;TYPE=NON_PLATED\n"
+        "T3F00S00C0.0433\n%\nT01\nX03185Y028071\nM30\n");
     ASSERT_EQ(r.drill.tools.size(), 3u);
-    EXPECT_EQ(r.drill.tools[0].kind + r.drill.tools[1].kind + r.drill.tools[2].kind, QStringLiteral("THTHNTH"));
+    EXPECT_EQ(
+        r.drill.tools[0].kind + r.drill.tools[1].kind + r.drill.tools[2].kind, QStringLiteral("THTHNTH"));
 
     // Siemens: "; Format : 2.4 / Absolute / Inch" names the unit as well; signed values.
     r = read("; Format : 2.4 / Absolute / Inch\nM48\nT1C0.02\n%\nT1\nX+12500Y-2500\nM30\n");
@@ -155,14 +159,16 @@ TEST(Excellon, IncrementalOffsetsRepeatsAndSlots)
     EXPECT_EQ(damaged.drill.ending, DrillData::Ending::LimitReached);
     EXPECT_EQ(damaged.drill.stoppedAtLine, 7);
     EXPECT_EQ(damaged.messages,
-        QStringList {QStringLiteral("繰り返しで作る穴の数が上限の10,000個を超えるため、7行目で読み込みを中止しました。")});
+        QStringList {QStringLiteral(
+            "繰り返しで作る穴の数が上限の10,000個を超えるため、7行目で読み込みを中止しました。")});
     // Many repeats of 10,000 add up to the limit of all objects.
     QByteArray repeats = "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\n";
     for (int i = 0; i < 501; ++i)
         repeats += "R10000X0.001\n";
     const Read many = read(repeats);
     EXPECT_EQ(many.messages,
-        QStringList {QStringLiteral("繰り返しで作る穴の数が上限の5,000,000個を超えるため、507行目で読み込みを中止しました。")});
+        QStringList {QStringLiteral(
+            "繰り返しで作る穴の数が上限の5,000,000個を超えるため、507行目で読み込みを中止しました。")});
     EXPECT_EQ(many.drill.holes.size(), 5'000'001u);
     ASSERT_EQ(r.drill.slotHoles.size(), 3u);
     const DrillSlot& g85 = r.drill.slotHoles[0];
@@ -177,11 +183,11 @@ TEST(Excellon, IncrementalOffsetsRepeatsAndSlots)
 
 TEST(Excellon, AllegroToolCommentsGiveSizesKindsAndTolerances)
 {
-    const Read r = read(
-        ";T01 Holesize 1. = 8.000000 Tolerance = +3.000000/-3.000000 PLATED MILS Quantity = 1873\n"
-        ";T02 Holesize 2. = 0.800000 Tolerance = +0.050000/-0.050000 NON_PLATED MM Quantity = 4\n"
-        ";T03 Holesize 3. = 1.000000 Tolerance = +0.100000/-0.000000 PLATED MM Quantity = 2\n"
-        "%\nT01\nX10000Y10000\nT02\nX20000Y10000\nT03\nX30000Y10000\nM30\n");
+    const Read r =
+        read(";T01 Holesize 1. = 8.000000 Tolerance = +3.000000/-3.000000 PLATED MILS Quantity = 1873\n"
+             ";T02 Holesize 2. = 0.800000 Tolerance = +0.050000/-0.050000 NON_PLATED MM Quantity = 4\n"
+             ";T03 Holesize 3. = 1.000000 Tolerance = +0.100000/-0.000000 PLATED MM Quantity = 2\n"
+             "%\nT01\nX10000Y10000\nT02\nX20000Y10000\nT03\nX30000Y10000\nM30\n");
     ASSERT_EQ(r.drill.tools.size(), 3u);
     EXPECT_EQ(diameterText(*r.drill.tools[0].diameter), QStringLiteral("0.203"));
     EXPECT_EQ(r.drill.tools[0].kind, QStringLiteral("TH"));
@@ -229,8 +235,10 @@ TEST(Excellon, PlatingFromTheFileNameWhenTheFileSaysNothing)
     const QByteArray text = "M48\nMETRIC\nT1C1.0\n%\nT1\nX1.0Y1.0\nM30\n";
     EXPECT_EQ(read(text, QStringLiteral("/x/board-NPTH.drl")).drill.tools[0].kind, QStringLiteral("NTH"));
     EXPECT_EQ(read(text, QStringLiteral("/x/board-PTH.drl")).drill.tools[0].kind, QStringLiteral("TH"));
-    EXPECT_EQ(read(text, QStringLiteral("/x/board.unplated-drill.cnc")).drill.tools[0].kind, QStringLiteral("NTH"));
-    EXPECT_EQ(read(text, QStringLiteral("/x/board.plated-drill.cnc")).drill.tools[0].kind, QStringLiteral("TH"));
+    EXPECT_EQ(
+        read(text, QStringLiteral("/x/board.unplated-drill.cnc")).drill.tools[0].kind, QStringLiteral("NTH"));
+    EXPECT_EQ(
+        read(text, QStringLiteral("/x/board.plated-drill.cnc")).drill.tools[0].kind, QStringLiteral("TH"));
     EXPECT_EQ(read(text, QStringLiteral("/x/board.drl")).drill.tools[0].kind, QString());
     // The file's own attribute wins over its name.
     EXPECT_EQ(read("M48\n; #@! TF.FileFunction,Plated,1,2,PTH\nMETRIC\nT1C1.0\n%\nT1\nX1.0Y1.0\nM30\n",
@@ -253,7 +261,8 @@ TEST(Excellon, HeaderEndsProgramEndsAndLowerCase)
 {
     // M95 ends the header as % does; M00 ends the program as M30 does; FMAT and other header
     // parameters are read without a skip; lower-case letters and "( ... )" comments are read.
-    Read r = read("M48\nVER,1\nFMAT,1\nICI,OFF\nmetric,tz\nT1C0.5 (via)\nM95\nt1\nx1.0y1.0\nX2.0Y2.0 (last)\nM00\nX3.0Y3.0\n");
+    Read r = read("M48\nVER,1\nFMAT,1\nICI,OFF\nmetric,tz\nT1C0.5 (via)\nM95\nt1\nx1.0y1.0\nX2.0Y2.0 "
+                  "(last)\nM00\nX3.0Y3.0\n");
     EXPECT_EQ(r.drill.skippedLines, 0);
     ASSERT_EQ(r.drill.holes.size(), 2u);
     expectHole(r.drill.holes[0], 0, 1.0, 1.0);

@@ -48,7 +48,11 @@ TEST(LineReader, AByteOrderMarkIsPassedOver)
     EXPECT_EQ(linesOf("\xEF\xBB\xBFG54D10*\nX1Y2D03*\n"), QList<QByteArray>({"G54D10*", "X1Y2D03*"}));
     EXPECT_EQ(linesOf("\xEF\xBB\xBF\n"), QList<QByteArray>({""}));
     // Only at the start of the file.
-    EXPECT_EQ(linesOf("A*\n\xEF\xBB\xBF" "B*\n"), QList<QByteArray>({"A*", "\xEF\xBB\xBF" "B*"}));
+    EXPECT_EQ(linesOf("A*\n\xEF\xBB\xBF"
+                      "B*\n"),
+        QList<QByteArray>({"A*",
+            "\xEF\xBB\xBF"
+            "B*"}));
 }
 
 TEST(LineReader, AnyLineEndForTheDrillReaders)

@@ -26,7 +26,8 @@ void readBoth(const QString& path, bool randomBytes)
         const ReadResult r = reader == 0 ? readStandardGerber(path, table, extent, sink)
                                          : readRs274xGerber(path, table, extent, sink);
         if (randomBytes && r.ending == ReadEnding::Unreadable) {
-            ASSERT_EQ(messages, QStringList({path + QStringLiteral("は穴データのファイルではないため、読み込めません。")}));
+            ASSERT_EQ(messages,
+                QStringList({path + QStringLiteral("は穴データのファイルではないため、読み込めません。")}));
             continue;
         }
         ASSERT_NE(r.ending, ReadEnding::Unreadable);
@@ -152,7 +153,8 @@ TEST(Robustness, ALineThatNeverEndsEndsADrillReadAsALimit)
         EXPECT_EQ(d.limit, DrillData::Limit::Length);
         EXPECT_EQ(d.stoppedAtLine, 3);
         EXPECT_EQ(said.texts,
-            QStringList({QStringLiteral("3行目からのデータが長さの上限（64 MiB）を超えるため、読み込みを中止しました。")}));
+            QStringList({QStringLiteral(
+                "3行目からのデータが長さの上限（64 MiB）を超えるため、読み込みを中止しました。")}));
     }
 }
 
@@ -178,7 +180,8 @@ TEST(Robustness, EveryLineEndInTheDrillReadersAndAByteOrderMarkInEveryReader)
 {
     test::Scratch s;
     const QByteArray excellon = "M48\nMETRIC\nT1C0.8\n%\nT1\nX1.0Y1.0\nX2.0Y2.0\nM30\n";
-    const QByteArray x2 = "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.8*%\nD10*\nX1000000Y1000000D03*\nX2000000Y2000000D03*\nM02*\n";
+    const QByteArray x2 =
+        "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.8*%\nD10*\nX1000000Y1000000D03*\nX2000000Y2000000D03*\nM02*\n";
     for (const char* end : {"\n", "\r", "\r\n", "\n\r"}) {
         for (const bool bom : {false, true}) {
             SCOPED_TRACE(QByteArray(end).toHex().toStdString() + (bom ? " with a byte order mark" : ""));
@@ -200,13 +203,15 @@ TEST(Robustness, EveryLineEndInTheDrillReadersAndAByteOrderMarkInEveryReader)
     // The standard and RS-274X readers keep their line feeds, and pass a byte order mark over.
     HoleTable table;
     BoardExtent extent;
-    EXPECT_EQ(readRs274xGerber(s.write(QStringLiteral("bom.gbr"), "\xEF\xBB\xBF%FSLAX23Y23*%\n%ADD10C,0.800*%\nX1000Y1000D03*\n"),
+    EXPECT_EQ(readRs274xGerber(s.write(QStringLiteral("bom.gbr"),
+                                   "\xEF\xBB\xBF%FSLAX23Y23*%\n%ADD10C,0.800*%\nX1000Y1000D03*\n"),
                   table, extent, {})
                   .ending,
         ReadEnding::Complete);
     EXPECT_EQ(extent.unitScale, 0.0567f);
     EXPECT_EQ(table.row(0).diameter, QStringLiteral("0.80"));
-    EXPECT_EQ(readStandardGerber(s.write(QStringLiteral("bom.gbr"), "\xEF\xBB\xBFG54D10*\nX1000Y2000D03*\n"), table, extent, {})
+    EXPECT_EQ(readStandardGerber(s.write(QStringLiteral("bom.gbr"), "\xEF\xBB\xBFG54D10*\nX1000Y2000D03*\n"),
+                  table, extent, {})
                   .ending,
         ReadEnding::Complete);
     EXPECT_EQ(table.row(0).dcode, QStringLiteral("D10"));

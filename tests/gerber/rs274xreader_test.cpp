@@ -141,7 +141,8 @@ TEST(Rs274xReader, MoreThanSixtyThreeKindsAreDroppedAndTheFirstIsNamed)
     Read r(path);
     EXPECT_EQ(r.result.ending, ReadEnding::Complete); // reading goes on
     EXPECT_EQ(r.messages.texts,
-        QStringList({QStringLiteral("穴種が63を超えたため、") + path + QStringLiteral("のD73から後は表に入りません。")}));
+        QStringList({QStringLiteral("穴種が63を超えたため、") + path
+            + QStringLiteral("のD73から後は表に入りません。")}));
     EXPECT_EQ(r.rows().size(), 63);
     EXPECT_EQ(r.table.row(62).dcode, QStringLiteral("D72"));
     EXPECT_EQ(r.extent.maxX, 57);

@@ -25,7 +25,8 @@ Read read(const QByteArray& text, const QString& name = QStringLiteral("board.gb
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     Read r;
-    r.drill = readGerberX2(buffer, name, [&r](const QString& m) { r.messages << m; }, role);
+    r.drill = readGerberX2(
+        buffer, name, [&r](const QString& m) { r.messages << m; }, role);
     return r;
 }
 
@@ -159,7 +160,8 @@ TEST(GerberX2, DrillTolerancesFillTheListsWhereTheyFit)
 TEST(GerberX2, FormatsAndUnits)
 {
     // 2.5 inch, leading zeros omitted.
-    const Read inch = read("%FSLAX25Y25*%\n%MOIN*%\n%ADD10C,0.0315*%\nD10*\nX100000Y-50000D03*\nX5Y0D03*\nM02*\n");
+    const Read inch =
+        read("%FSLAX25Y25*%\n%MOIN*%\n%ADD10C,0.0315*%\nD10*\nX100000Y-50000D03*\nX5Y0D03*\nM02*\n");
     ASSERT_EQ(inch.drill.holes.size(), 2u);
     expectHole(inch.drill.holes[0], 0, 25.4, -12.7);
     expectHole(inch.drill.holes[1], 0, 0.00005 * 25.4, 0);
@@ -168,13 +170,15 @@ TEST(GerberX2, FormatsAndUnits)
     ASSERT_EQ(trailing.drill.holes.size(), 1u);
     expectHole(trailing.drill.holes[0], 0, 254.0, -2.5 * 25.4);
     // Incremental coordinates, and a coordinate left out keeps its value.
-    const Read inc = read("%FSLIX33Y33*%\n%MOMM*%\n%ADD10C,1*%\nD10*\nX1000Y2000D03*\nX1000D03*\nY-500D03*\nM02*\n");
+    const Read inc =
+        read("%FSLIX33Y33*%\n%MOMM*%\n%ADD10C,1*%\nD10*\nX1000Y2000D03*\nX1000D03*\nY-500D03*\nM02*\n");
     ASSERT_EQ(inc.drill.holes.size(), 3u);
     expectHole(inc.drill.holes[0], 0, 1, 2);
     expectHole(inc.drill.holes[1], 0, 2, 2);
     expectHole(inc.drill.holes[2], 0, 2, 1.5);
     // Tool selection with G54, one-digit formats, and older files' modal flash.
-    const Read old = read("%FSLAX15Y15*%\n%MOMM*%\n%ADD10C,1*%\nG54D10*\nX100000Y200000D03*\nX300000Y200000*\nM02*\n");
+    const Read old =
+        read("%FSLAX15Y15*%\n%MOMM*%\n%ADD10C,1*%\nG54D10*\nX100000Y200000D03*\nX300000Y200000*\nM02*\n");
     ASSERT_EQ(old.drill.holes.size(), 2u);
     expectHole(old.drill.holes[1], 0, 3, 2);
     // Parameters written in one block, and a block over several lines.
@@ -204,7 +208,8 @@ TEST(GerberX2, ArcsInEveryQuadrantInBothModes)
                     i = std::fabs(i);
                     j = std::fabs(j);
                 }
-                const QByteArray file = "%TF.FileFunction,Profile,NP*%\n%FSLAX33Y33*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\n"
+                const QByteArray file =
+                    "%TF.FileFunction,Profile,NP*%\n%FSLAX33Y33*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\n"
                     + QByteArray(multi ? "G75*\n" : "G74*\n") + "X" + um(fx) + "Y" + um(fy) + "D02*\n"
                     + (clockwise ? "G02" : "G03") + "X" + um(tx) + "Y" + um(ty) + "I" + um(i) + "J" + um(j)
                     + "D01*\nM02*\n";
@@ -231,7 +236,8 @@ TEST(GerberX2, ArcsInEveryQuadrantInBothModes)
 
 TEST(GerberX2, FullCircleAndThreeQuarterArcs)
 {
-    const QByteArray head = "%TF.FileFunction,Profile,NP*%\n%FSLAX33Y33*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nG75*\n";
+    const QByteArray head =
+        "%TF.FileFunction,Profile,NP*%\n%FSLAX33Y33*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nG75*\n";
     // Start and end the same in G75: a whole circle, round the centre (0, 0).
     const Read circle = read(head + "X5000Y0D02*\nG03X5000Y0I-5000J0D01*\nM02*\n");
     const auto p = points(circle.drill.outline);
@@ -276,7 +282,8 @@ TEST(GerberX2, ProfileRegionsAndDrawnSlots)
     EXPECT_EQ(forced.drill.role, DrillData::Role::Outline);
     EXPECT_EQ(forced.drill.outline.size(), 1u);
     // An outline without a line says so.
-    const Read empty = read("%TF.FileFunction,Profile,NP*%\n" + kMetricHeader + "M02*\n", QStringLiteral("e.gbr"));
+    const Read empty =
+        read("%TF.FileFunction,Profile,NP*%\n" + kMetricHeader + "M02*\n", QStringLiteral("e.gbr"));
     EXPECT_EQ(empty.messages, QStringList {QStringLiteral("e.gbrには外形の線がありません。")});
 
     // A routed slot in a drill file: one slot in three pieces; a region's edges are outline.
@@ -294,15 +301,16 @@ TEST(GerberX2, ProfileRegionsAndDrawnSlots)
 
 TEST(GerberX2, StepAndRepeatAndApertureBlocks)
 {
-    const Read sr = read(kMetricHeader
-        + "%ADD10C,0.5*%\nD10*\n%SRX2Y3I10J5*%\nX1000000Y1000000D03*\n%SR*%\nX0Y0D03*\nM02*\n");
+    const Read sr = read(
+        kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX2Y3I10J5*%\nX1000000Y1000000D03*\n%SR*%\nX0Y0D03*\nM02*\n");
     ASSERT_EQ(sr.drill.holes.size(), 7u);
     expectHole(sr.drill.holes[0], 0, 1, 1);
     expectHole(sr.drill.holes[1], 0, 11, 1);
     expectHole(sr.drill.holes[5], 0, 11, 11);
     expectHole(sr.drill.holes[6], 0, 0, 0);
     // An unclosed step and repeat ends with the file.
-    EXPECT_EQ(read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX2Y1I10J0*%\nX0Y0D03*\nM02*\n").drill.holes.size(), 2u);
+    EXPECT_EQ(
+        read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX2Y1I10J0*%\nX0Y0D03*\nM02*\n").drill.holes.size(), 2u);
 
     const Read ab = read(kMetricHeader
         + "%ADD10C,0.5*%\n%ADD11C,0.7*%\n%ABD20*%\nD10*\nX0Y0D03*\nD11*\nX1000000Y0D03*\n%AB*%\n"
@@ -314,7 +322,8 @@ TEST(GerberX2, StepAndRepeatAndApertureBlocks)
     expectHole(ab.drill.holes[1], 1, 11, 10);
     expectHole(ab.drill.holes[3], 1, 21, 20);
     // A repeat far beyond any board is refused, not filled into memory: the read ends there.
-    const Read huge = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX100000Y100000I1J1*%\nX0Y0D03*\n%SR*%\nM02*\n");
+    const Read huge =
+        read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX100000Y100000I1J1*%\nX0Y0D03*\n%SR*%\nM02*\n");
     EXPECT_EQ(huge.drill.ending, DrillData::Ending::LimitReached);
     EXPECT_EQ(huge.drill.stoppedAtLine, 5);
     EXPECT_TRUE(huge.drill.holes.empty());
@@ -323,13 +332,15 @@ TEST(GerberX2, StepAndRepeatAndApertureBlocks)
 TEST(GerberX2, TheObjectLimitEndsTheReadAtItsLine)
 {
     const auto limitAt = [](int line) {
-        return QStringList {QStringLiteral("穴・長穴・外形の線の数が上限の5,000,000個を超えるため、%1行目で読み込みを中止しました。")
+        return QStringList {QStringLiteral(
+            "穴・長穴・外形の線の数が上限の5,000,000個を超えるため、%1行目で読み込みを中止しました。")
                                 .arg(line)};
     };
     // One flash asked for 6,000,000 times: the read ends at the statement; a later tool is not
     // read.
-    const Read sr = read(kMetricHeader + "%ADD10C,0.5*%\n%ADD11C,0.9*%\nD10*\nX0Y0D03*\n%SRX3000Y2000I1J1*%\n"
-                                         "X0Y0D03*\n%SR*%\nD11*\nX5Y5D03*\nM02*\n");
+    const Read sr = read(kMetricHeader
+        + "%ADD10C,0.5*%\n%ADD11C,0.9*%\nD10*\nX0Y0D03*\n%SRX3000Y2000I1J1*%\n"
+          "X0Y0D03*\n%SR*%\nD11*\nX5Y5D03*\nM02*\n");
     EXPECT_EQ(sr.drill.ending, DrillData::Ending::LimitReached);
     EXPECT_EQ(sr.drill.limit, DrillData::Limit::Objects);
     EXPECT_EQ(sr.drill.stoppedAtLine, 7);
@@ -337,7 +348,8 @@ TEST(GerberX2, TheObjectLimitEndsTheReadAtItsLine)
     EXPECT_EQ(sr.drill.holes.size(), 1u); // what came before stays
     EXPECT_EQ(sr.drill.tools.size(), 1u);
     // Two flashes repeated 4,000,000 times: 8,000,000, found where the repeat is closed.
-    const Read closing = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX2000Y2000I1J1*%\nX0Y0D03*\nX1Y1D03*\n%SR*%\n");
+    const Read closing =
+        read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX2000Y2000I1J1*%\nX0Y0D03*\nX1Y1D03*\n%SR*%\n");
     EXPECT_EQ(closing.messages, limitAt(8));
     EXPECT_EQ(closing.drill.holes.size(), 2u); // the repeat's content, once
     // An aperture block of 1,000 holes flashed 5,001 times: the last flash passes the limit.
@@ -356,7 +368,8 @@ TEST(GerberX2, ArcsComeInBoundedPieces)
 {
     // A full circle of 900 m radius (1e6 times a board): chords within a thousandth of the radius,
     // not millions of 5 micrometre pieces.
-    const Read huge = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nG75*\nX0Y0D02*\nG03X0Y0I-900000000000J0D01*\nM02*\n");
+    const Read huge =
+        read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nG75*\nX0Y0D02*\nG03X0Y0I-900000000000J0D01*\nM02*\n");
     EXPECT_EQ(huge.drill.ending, DrillData::Ending::Complete);
     ASSERT_GT(huge.drill.slotHoles.size(), 8u);
     EXPECT_LE(huge.drill.slotHoles.size(), 1024u);
@@ -366,7 +379,8 @@ TEST(GerberX2, ArcsComeInBoundedPieces)
         EXPECT_GE(std::hypot(mx, my), r - r / 1000 - 1e-6);
     }
     // A board's own arcs keep their 5 micrometres.
-    const Read small = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nG75*\nX0Y0D02*\nG03X0Y0I-1000000J0D01*\nM02*\n");
+    const Read small =
+        read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nG75*\nX0Y0D02*\nG03X0Y0I-1000000J0D01*\nM02*\n");
     ASSERT_GT(small.drill.slotHoles.size(), 30u);
     for (const DrillSlot& s : small.drill.slotHoles) {
         const double mx = (s.x1 + s.x2) / 2 + 1, my = (s.y1 + s.y2) / 2;
@@ -376,12 +390,14 @@ TEST(GerberX2, ArcsComeInBoundedPieces)
 
 TEST(GerberX2, WhatCannotBeReadIsCountedAndNamed)
 {
-    const Read r = read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nX0Y0D03*\nQ123*\nX1Y1D03*\nD99*\nX2Y2D03*\nM02*\n",
-        QStringLiteral("x.gbr"));
+    const Read r =
+        read(kMetricHeader + "%ADD10C,0.5*%\nD10*\nX0Y0D03*\nQ123*\nX1Y1D03*\nD99*\nX2Y2D03*\nM02*\n",
+            QStringLiteral("x.gbr"));
     // Line 6 is no Gerber word; line 8 selects an aperture never defined, and line 9 flashes it.
     EXPECT_EQ(r.drill.skippedLines, 3);
     EXPECT_EQ(r.drill.firstSkippedLine.value_or(0), 6);
-    EXPECT_EQ(r.messages, QStringList {QStringLiteral("読み込めない行が3行あったため、読み飛ばしました（最初は6行目）。")});
+    EXPECT_EQ(r.messages,
+        QStringList {QStringLiteral("読み込めない行が3行あったため、読み飛ばしました（最初は6行目）。")});
     EXPECT_EQ(r.drill.holes.size(), 2u);
 
     // A word that never ends with "*" is counted too, before a block and at the end of the file.
@@ -402,21 +418,27 @@ TEST(GerberX2, WhatCannotBeReadIsCountedAndNamed)
     EXPECT_EQ(tooMany.drill.ending, DrillData::Ending::TooManyTools);
     EXPECT_EQ(tooMany.drill.tools.size(), 63u);
     // 2 header lines, 64 definitions, then two lines per tool: the 64th flash is line 2+64+128.
-    EXPECT_EQ(tooMany.messages, QStringList {QStringLiteral("穴種が63を超えたため、194行目で読み込みを中止しました。")});
+    EXPECT_EQ(tooMany.messages,
+        QStringList {QStringLiteral("穴種が63を超えたため、194行目で読み込みを中止しました。")});
 
     const Read binary = read(QByteArray("\x00\x01\x02PK", 5), QStringLiteral("b.gbr"));
     EXPECT_EQ(binary.drill.ending, DrillData::Ending::Unreadable);
-    EXPECT_EQ(binary.messages, QStringList {QStringLiteral("b.gbrは穴データのファイルではないため、読み込めません。")});
+    EXPECT_EQ(binary.messages,
+        QStringList {QStringLiteral("b.gbrは穴データのファイルではないため、読み込めません。")});
 }
 
 TEST(GerberX2, DetectionChoosesTheReader)
 {
     test::Scratch dir;
-    EXPECT_EQ(detectReader(dir.write(QStringLiteral("a.gbr"), kMetricHeader + "M02*\n")), ReaderKind::GerberX2);
-    EXPECT_EQ(detectReader(dir.write(QStringLiteral("b.gbr"), "G04 #@! TF.FileFunction,Plated,1,2,PTH*\nX0Y0D03*\n")),
+    EXPECT_EQ(
+        detectReader(dir.write(QStringLiteral("a.gbr"), kMetricHeader + "M02*\n")), ReaderKind::GerberX2);
+    EXPECT_EQ(detectReader(
+                  dir.write(QStringLiteral("b.gbr"), "G04 #@! TF.FileFunction,Plated,1,2,PTH*\nX0Y0D03*\n")),
         ReaderKind::GerberX2);
-    EXPECT_EQ(detectReader(dir.write(QStringLiteral("c.gbr"), "%FSLAX33Y33*%\n%ADD10C,1*%\n")), ReaderKind::Rs274x);
+    EXPECT_EQ(
+        detectReader(dir.write(QStringLiteral("c.gbr"), "%FSLAX33Y33*%\n%ADD10C,1*%\n")), ReaderKind::Rs274x);
     EXPECT_EQ(detectReader(dir.write(QStringLiteral("d.drl"), "M48\nMETRIC\nT1C0.8\n%\nX1Y1\nM30\n")),
         ReaderKind::Excellon);
-    EXPECT_EQ(detectReader(dir.write(QStringLiteral("e.gbr"), "G54D10*\nX1000Y1000D03*\n")), ReaderKind::Standard);
+    EXPECT_EQ(
+        detectReader(dir.write(QStringLiteral("e.gbr"), "G54D10*\nX1000Y1000D03*\n")), ReaderKind::Standard);
 }

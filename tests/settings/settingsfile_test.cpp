@@ -2,8 +2,8 @@
 #include "testutil.h"
 
 #include <QFile>
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace kivotrek;
 

@@ -73,7 +73,8 @@ TEST(HoleTable, CheckNamesEveryDiameterThatIsNoNumber)
     // The drawing takes the number at the start of a diameter: text, a decimal comma or a blank
     // would reach the legend as it is and draw the smallest hole.
     HoleTable t;
-    const char* diameters[] = {"abc", "0,2", "0.8", "1.5*%", "", " ", "０.８", "0．8", "1e-1", "-0.1", "0，2"};
+    const char* diameters[] = {
+        "abc", "0,2", "0.8", "1.5*%", "", " ", "０.８", "0．8", "1e-1", "-0.1", "0，2"};
     for (int i = 0; i < 11; ++i) {
         t.row(i).dcode = QStringLiteral("T%1").arg(i + 1);
         t.row(i).diameter = QString::fromUtf8(diameters[i]);
@@ -82,7 +83,8 @@ TEST(HoleTable, CheckNamesEveryDiameterThatIsNoNumber)
     EXPECT_FALSE(t.check(m.sink()));
     EXPECT_EQ(m.texts,
         QStringList({QStringLiteral("行1（T1）の穴径「abc」を数値として読めません。"),
-            QStringLiteral("行2（T2）の穴径「0,2」を数値として読めません。"), QStringLiteral("T5の穴径が未入力です。"),
+            QStringLiteral("行2（T2）の穴径「0,2」を数値として読めません。"),
+            QStringLiteral("T5の穴径が未入力です。"),
             QStringLiteral("行6（T6）の穴径「 」を数値として読めません。"),
             QStringLiteral("行7（T7）の穴径「０.８」を数値として読めません。"),
             QStringLiteral("行11（T11）の穴径「0，2」を数値として読めません。")}));
