@@ -2,7 +2,7 @@
 
 // Where an Excellon board lands on the drawing and how its tools become hole rows.
 
-#include "board/drilldata.h"
+#include "drill/drilldata.h"
 #include "common/messagesink.h"
 #include "common/numbers.h"
 #include "gerber/boardextent.h"

@@ -7,7 +7,7 @@
 #include "common/numbers.h"
 #include "drawing/symbols.h"
 #include "gerber/linecuts.h"
-#include "gerber/linereader.h"
+#include "common/linereader.h"
 
 #include <QFile>
 #include <QFileInfo>

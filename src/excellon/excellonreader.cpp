@@ -1,8 +1,9 @@
 #include "excellon/excellonreader.h"
 
 #include "common/fileio.h"
+#include "common/linereader.h"
 #include "common/messages.h"
-#include "gerber/linereader.h"
+#include "drill/drillread.h"
 #include "table/holetable.h"
 
 #include <QFile>

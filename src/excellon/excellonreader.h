@@ -5,7 +5,7 @@
 // millimetres (file coordinates, y up, unshifted); the drawing and the batch command take them
 // from there.
 
-#include "board/drilldata.h"
+#include "drill/drilldata.h"
 #include "common/messagesink.h"
 
 #include <QIODevice>

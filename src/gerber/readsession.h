@@ -7,7 +7,7 @@
 #include "common/messages.h"
 #include "common/messagesink.h"
 #include "gerber/boardextent.h"
-#include "gerber/linereader.h"
+#include "common/linereader.h"
 #include "gerber/readresult.h"
 
 #include <QFile>

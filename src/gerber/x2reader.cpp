@@ -1,8 +1,9 @@
 #include "gerber/x2reader.h"
 
 #include "common/fileio.h"
+#include "common/linereader.h"
 #include "common/messages.h"
-#include "gerber/linereader.h"
+#include "drill/drillread.h"
 
 #include <QFile>
 #include <QStringList>

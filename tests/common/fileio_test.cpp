@@ -1,4 +1,4 @@
-#include "board/drilldata.h"
+#include "drill/drilldata.h"
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
 #include "settings/settingsfile.h"

@@ -1,4 +1,4 @@
-#include "gerber/linereader.h"
+#include "common/linereader.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>

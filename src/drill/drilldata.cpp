@@ -1,0 +1,64 @@
+#include "drill/drilldata.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+namespace kivotrek {
+
+qint64 DrillData::slotCount() const
+{
+    qint64 n = 0;
+    for (const DrillSlot& s : slotHoles)
+        n += s.joined ? 0 : 1;
+    return n;
+}
+
+QString diameterText(double millimetres)
+{
+    QString text = QString::number(std::round(millimetres * 1000.0) / 1000.0, 'f', 3);
+    if (text.endsWith(QLatin1Char('0')))
+        text.chop(1); // three decimals, or two where the third is a zero
+    return text;
+}
+
+QString toleranceText(double millimetres)
+{
+    QString text = QString::number(std::round(millimetres * 1000.0) / 1000.0, 'f', 3);
+    while (text.contains(QLatin1Char('.'))
+        && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
+        text.chop(1);
+    return text;
+}
+
+void fitTolerances(DrillTool& t, int row, double plusMillimetres, double minusMillimetres)
+{
+    const QString plus = toleranceText(plusMillimetres);
+    const QString minus = toleranceText(minusMillimetres);
+    const QStringList values = HoleTable::valueChoices(row);
+    if (plus == minus && values.contains(plus)) {
+        t.sign1 = QStringLiteral("±");
+        t.tol1 = plus;
+        return;
+    }
+    if (values.contains(plus)) {
+        t.sign1 = QStringLiteral("＋");
+        t.tol1 = plus;
+    }
+    if (values.contains(minus)) {
+        t.sign2 = QStringLiteral("－");
+        t.tol2 = minus;
+    }
+}
+
+QString kindFromFileName(const QString& path)
+{
+    const QString file = QFileInfo(path).fileName().toLower();
+    if (file.contains(QLatin1String("npth")) || file.contains(QLatin1String("unplated"))
+        || file.contains(QLatin1String("nonplated")) || file.contains(QLatin1String("non-plated")))
+        return QStringLiteral("NTH");
+    if (file.contains(QLatin1String("pth")) || file.contains(QLatin1String("plated")))
+        return QStringLiteral("TH");
+    return QString();
+}
+
+} // namespace kivotrek
