@@ -12,7 +12,10 @@
 
 #include "board/board.h"
 #include "board/drillframe.h"
-#include "drawing/drillmap.h"
+#include "drawing/boarddrawing.h"
+#include "drawing/drilldrawing.h"
+#include "drawing/gerberreplay.h"
+#include "drawing/holecounts.h"
 #include "excellon/excellonreader.h"
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -2,7 +2,10 @@
 // slot names a tool, and the frame holds every hole.
 
 #include "board/drillframe.h"
-#include "drawing/drillmap.h"
+#include "drawing/boarddrawing.h"
+#include "drawing/drilldrawing.h"
+#include "drawing/gerberreplay.h"
+#include "drawing/holecounts.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 #include "excellon/excellonreader.h"

@@ -4,7 +4,10 @@
 
 #include "board/board.h"
 #include "board/drillframe.h"
-#include "drawing/drillmap.h"
+#include "drawing/boarddrawing.h"
+#include "drawing/drilldrawing.h"
+#include "drawing/gerberreplay.h"
+#include "drawing/holecounts.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 #include "gerber/x2reader.h"

@@ -4,9 +4,9 @@
 // Gerber) and the board's outline, drawn together in one frame. Each drill file's tools fill
 // their own run of hole rows, so two files may both have a "T1" and keep a row each.
 
-#include "drill/drilldata.h"
 #include "board/drillframe.h"
 #include "common/messagesink.h"
+#include "drill/drilldata.h"
 #include "gerber/boardextent.h"
 #include "gerber/formatsniffer.h"
 #include "gerber/readresult.h"

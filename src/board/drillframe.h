@@ -2,9 +2,9 @@
 
 // Where an Excellon board lands on the drawing and how its tools become hole rows.
 
-#include "drill/drilldata.h"
 #include "common/messagesink.h"
 #include "common/numbers.h"
+#include "drill/drilldata.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
 

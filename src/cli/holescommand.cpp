@@ -4,8 +4,9 @@
 #include "cli/jsonwriter.h"
 #include "cli/rawpaths.h"
 #include "cli/readers.h"
-#include "drawing/drillmap.h"
 #include "drawing/drilltable.h"
+#include "drawing/gerberreplay.h"
+#include "drawing/holecounts.h"
 
 #include <QFileInfo>
 #include <charconv>

@@ -2,7 +2,7 @@
 #include "cli/jsonwriter.h"
 #include "cli/rawpaths.h"
 #include "cli/readers.h"
-#include "drawing/drillmap.h"
+#include "drawing/holecounts.h"
 
 #include <cstdio>
 

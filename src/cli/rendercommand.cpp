@@ -2,6 +2,7 @@
 #include "cli/rawpaths.h"
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
+#include "drawing/gerberreplay.h"
 #include "drawing/pageexport.h"
 #include "drawing/pagesurface.h"
 #include "drawing/picturesurface.h"

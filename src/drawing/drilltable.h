@@ -4,7 +4,8 @@
 // file that spreadsheet programs in Japanese locales open as it is (UTF-8 with a byte order
 // mark, CRLF line ends, quoted where needed).
 
-#include "drawing/drillmap.h"
+#include "board/board.h"
+#include "drawing/holecounts.h"
 #include "table/holetable.h"
 
 #include <QByteArray>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "drawing/drillmap.h"
+#include "drawing/boarddrawing.h"
+#include "drawing/layout.h"
 
 namespace kivotrek {
 

@@ -5,8 +5,8 @@
 // millimetres (file coordinates, y up, unshifted); the drawing and the batch command take them
 // from there.
 
-#include "drill/drilldata.h"
 #include "common/messagesink.h"
+#include "drill/drilldata.h"
 
 #include <QIODevice>
 #include <QString>

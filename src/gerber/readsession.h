@@ -4,10 +4,10 @@
 // out closes the device and leaves maxX and maxY in twips.
 
 #include "common/fileio.h"
+#include "common/linereader.h"
 #include "common/messages.h"
 #include "common/messagesink.h"
 #include "gerber/boardextent.h"
-#include "common/linereader.h"
 #include "gerber/readresult.h"
 
 #include <QFile>

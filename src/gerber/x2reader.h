@@ -7,8 +7,8 @@
 // aperture blocks are followed; the file's attributes say what its holes are (plated or not,
 // what for, their tolerances), whether written as X2 attributes or as "G04 #@!" comments.
 
-#include "drill/drilldata.h"
 #include "common/messagesink.h"
+#include "drill/drilldata.h"
 
 #include <QIODevice>
 #include <QString>

@@ -1,7 +1,10 @@
 // Boards of several files: rows per file, the frame, the outline, the warnings, and the drawing.
 
 #include "board/board.h"
-#include "drawing/drillmap.h"
+#include "drawing/boarddrawing.h"
+#include "drawing/drilldrawing.h"
+#include "drawing/gerberreplay.h"
+#include "drawing/holecounts.h"
 #include "drawing/pagelayout.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"

@@ -1,6 +1,6 @@
-#include "drill/drilldata.h"
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
+#include "drill/drilldata.h"
 #include "settings/settingsfile.h"
 #include "testutil.h"
 

@@ -117,3 +117,15 @@ TEST(ExtentConversion, SaturatesInsteadOfLeavingFileUnits)
     EXPECT_EQ(e.maxX, std::numeric_limits<int32_t>::max());
     EXPECT_EQ(e.maxY, 57);
 }
+
+TEST(LeadingNumber, NumberAtTheStart)
+{
+    EXPECT_EQ(leadingNumber(QStringLiteral("0.8")), 0.8);
+    EXPECT_EQ(leadingNumber(QStringLiteral(" 1.25*")), 1.25);
+    EXPECT_EQ(leadingNumber(QStringLiteral("-2mm")), -2.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("1e1x")), 10.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("3e")), 3.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral(".5")), 0.5);
+    EXPECT_EQ(leadingNumber(QStringLiteral("")), 0.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("φ0.8")), 0.0);
+}

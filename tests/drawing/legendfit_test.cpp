@@ -1,6 +1,7 @@
 // What reaches paper reads: no legend text covers another or runs into the next column, the
 // product code stays on the sheet; where the texts fit their places the page is as it was.
 
+#include "drawing/gerberreplay.h"
 #include "drawing/pagelayout.h"
 #include "drawing/pagesurface.h"
 #include "drawing/previewlayout.h"

@@ -2,7 +2,10 @@
 // drawing's progress and cancellation.
 
 #include "board/board.h"
-#include "drawing/drillmap.h"
+#include "drawing/boarddrawing.h"
+#include "drawing/drilldrawing.h"
+#include "drawing/gerberreplay.h"
+#include "drawing/holecounts.h"
 #include "drawing/pageexport.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"

@@ -1,0 +1,157 @@
+#include "drawing/holecounts.h"
+
+#include "drawing/gerberreplay.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace kivotrek {
+
+QString countText(const RowCount& count)
+{
+    return count.slotCount > 0 ? QStringLiteral("%1+%2").arg(count.holeCount).arg(count.slotCount)
+                               : QString::number(count.holeCount);
+}
+
+namespace {
+// The row a tool's holes are drawn in: the last of the rows in the run that hold its code.
+int lastMatchingRow(const HoleTable& table, const QString& code, int first, int count)
+{
+    int row = -1;
+    for (int i = std::max(0, first); i < std::min(first + count, int(HoleTable::kRows)); ++i) {
+        if (table.row(i).dcode == code)
+            row = i;
+    }
+    return row;
+}
+
+bool countsHoles(const HoleTable& table, int row)
+{
+    return row >= 0 && table.row(row).kind != HoleTable::outlineKind();
+}
+} // namespace
+
+DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts)
+{
+    if (board.replaysGerber())
+        return countHoles(board, table, counts); // its lines are walked again, as they are drawn
+    counts = HoleCounts();
+    // In the drawing's order (the outline, then each file's outline pieces, holes and slots),
+    // up to the first piece the drawing cannot place in the frame: there it stops.
+    const DrillFrame frame = boardFrame(data);
+    const auto placeable = [&frame](double x, double y) { return frame.unitsX(x) && frame.unitsY(y); };
+    const auto outlineStop = [&](const std::vector<OutlineSegment>& outline) -> std::optional<DrawResult> {
+        for (const OutlineSegment& s : outline) {
+            if (!placeable(s.x1, s.y1) || !placeable(s.x2, s.y2))
+                return stoppedAt(s.line);
+        }
+        return std::nullopt;
+    };
+    if (data.outline) {
+        if (auto stop = outlineStop(data.outline->outline)) {
+            stop->path = board.outline;
+            return *stop;
+        }
+    }
+    for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
+        const DrillData& d = data.drills[f];
+        const BoardFile& file = board.files[f];
+        // Per tool the count it adds to: its row's, none for a row of the outline kind, the
+        // count without a row for a D-code no row holds (drawn with the pen before it); tools
+        // beyond the file's rows are not drawn.
+        std::vector<RowCount*> into(d.tools.size(), nullptr);
+        for (size_t t = 0; t < d.tools.size() && int(t) < file.rowCount; ++t) {
+            const int row = lastMatchingRow(table, d.tools[t].code, file.firstRow, file.rowCount);
+            into[t] = row < 0 ? &counts.withoutRow : countsHoles(table, row) ? &counts[size_t(row)] : nullptr;
+        }
+        const auto counter = [&into](int tool) {
+            return tool >= 0 && size_t(tool) < into.size() ? into[size_t(tool)] : nullptr;
+        };
+        const auto drawn = [&file](int tool) { return tool < file.rowCount; };
+        std::optional<DrawResult> stop = outlineStop(d.outline);
+        for (size_t i = 0; i < d.holes.size() && !stop; ++i) {
+            const DrillHit& h = d.holes[i];
+            if (!drawn(h.tool))
+                continue;
+            if (!placeable(h.x, h.y))
+                stop = stoppedAt(h.line);
+            else if (RowCount* n = counter(h.tool))
+                ++n->holeCount;
+        }
+        for (size_t i = 0; i < d.slotHoles.size() && !stop; ++i) {
+            const DrillSlot& sl = d.slotHoles[i];
+            if (!drawn(sl.tool))
+                continue;
+            if (!placeable(sl.x1, sl.y1) || !placeable(sl.x2, sl.y2))
+                stop = stoppedAt(sl.line);
+            else if (RowCount* n = counter(sl.tool); n && !sl.joined)
+                ++n->slotCount;
+        }
+        if (stop) {
+            stop->path = file.path;
+            return *stop;
+        }
+    }
+    return {};
+}
+
+DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts)
+{
+    counts = HoleCounts();
+    if (board.isEmpty())
+        return {DrawResult::Ending::NoExtent};
+    if (board.replaysGerber()) {
+        // A run of pen-down moves, one after the other in one row, is one slot.
+        bool joined = false;
+        int lastRow = -1;
+        int32_t lastX = 0, lastY = 0;
+        return listMarks(board.files[0].path, table, [&](const DrillMark& m) {
+            // A D-code that no row holds counts apart: in none of the rows.
+            RowCount* into = m.row < 0      ? &counts.withoutRow
+                : countsHoles(table, m.row) ? &counts[size_t(m.row)]
+                                            : nullptr;
+            if (!into) {
+                joined = false;
+                return;
+            }
+            if (!m.slot) {
+                ++into->holeCount;
+                joined = false;
+                return;
+            }
+            if (!(joined && m.row == lastRow && m.x1 == lastX && m.y1 == lastY))
+                ++into->slotCount;
+            joined = true;
+            lastRow = m.row;
+            lastX = m.x2;
+            lastY = m.y2;
+        });
+    }
+    BoardData data;
+    QString unreadable;
+    if (!loadBoard(board, data, &unreadable))
+        return {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
+    return countHoles(board, data, table, counts);
+}
+
+HoleTotals holeTotals(const HoleCounts& counts, const HoleTable& table)
+{
+    HoleTotals t;
+    for (int i = 0; i < HoleTable::kRows; ++i) {
+        const qint64 n = counts[size_t(i)].holeCount + counts[size_t(i)].slotCount;
+        const QString& kind = table.row(i).kind;
+        if (kind == QLatin1String("TH"))
+            t.th += n;
+        else if (kind == QLatin1String("NTH"))
+            t.nth += n;
+        else
+            t.other += n;
+        t.all += n;
+    }
+    const qint64 withoutRow = counts.withoutRow.holeCount + counts.withoutRow.slotCount;
+    t.other += withoutRow;
+    t.all += withoutRow;
+    return t;
+}
+
+} // namespace kivotrek
