@@ -2,8 +2,13 @@
 
 #include <QColor>
 #include <QWidget>
+#include <cstdint>
 
 namespace kivotrek {
+
+// A row's colour value (0x00BBGGRR, red in the low byte) as a QColor, and back.
+QColor toQColor(uint32_t fillColor);
+uint32_t fromQColor(const QColor& c);
 
 // A filled circle in a row's colour with a white outline.
 class ColorSwatch : public QWidget {

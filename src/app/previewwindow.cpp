@@ -104,7 +104,8 @@ template <typename Write> void PreviewWindow::saveDrawing(const QString& path, W
     if (path.isEmpty() || !source_)
         return;
     DrawingOptions o;
-    o.counts = source_->withCounts ? &source_->counts : nullptr;
+    if (source_->withCounts)
+        o.counts = source_->counts;
     o.marks = source_->marks;
     DrawingProgress progress(this, source_->holes);
     o.progress = progress.callback();

@@ -128,6 +128,11 @@ QRect TableLayout::tabControl() const
     return {tw_.px(120), tw_.px(720), width, height};
 }
 
+QColor TableLayout::fieldBackground()
+{
+    return QApplication::palette().color(QPalette::Window);
+}
+
 QFont TableLayout::countFont()
 {
     QFont f = QApplication::font();

@@ -2,6 +2,7 @@
 
 #include "app/twips.h"
 
+#include <QColor>
 #include <QFont>
 #include <QRect>
 #include <QStringList>
@@ -35,6 +36,9 @@ public:
     // The font of the counts beside the swatches: smaller than the fields', so that the table
     // keeps within a screen of 1280 pixels.
     static QFont countFont();
+    // The background of the read-only fields and the headings: the system's window colour, not
+    // the client area's green.
+    static QColor fieldBackground();
     QSize client() const;
     // Height of the one-line boxes of the top strip.
     int boxHeight() const { return boxHeight_; }

@@ -194,7 +194,7 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
     return o;
 }
 
-FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
+FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
     BoardExtent& extent, const MessageSink& sink, BoardData* held)
 {
     FileOutcome o;
@@ -224,7 +224,7 @@ FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, H
     return o;
 }
 
-FileOutcome readOutline(Board& board, const QString& path, HoleTable&, BoardExtent& extent,
+FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable&, BoardExtent& extent,
     const MessageSink& sink, BoardData* held)
 {
     FileOutcome o;

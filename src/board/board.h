@@ -56,17 +56,17 @@ struct FileOutcome {
 };
 
 // The read commands. readBoardFile starts a new board with the file (the table is cleared for
-// it first); addDrillFile reads a further drill file into the free rows, or, when it is a
-// profile, takes it as the outline; readOutline sets the board's outline, reading every draw of
+// it first); addBoardFile reads a further drill file into the free rows, or, when it is a
+// profile, takes it as the outline; readBoardOutline sets the board's outline, reading every draw of
 // the file as outline. The extent becomes the board's frame. A caller that keeps what the
 // board's files hold passes it as held: it is kept up to date, and the files are not read again
 // for the frame and the warning.
 struct BoardData;
 FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
     BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr);
-FileOutcome addDrillFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
+FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
     BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr);
-FileOutcome readOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
+FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
     const MessageSink& sink, BoardData* held = nullptr);
 
 // Takes the board's file out (index into paths(): the drill files, then the outline): a drill

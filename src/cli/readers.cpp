@@ -168,14 +168,14 @@ ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, H
             o.reader = reader;
             o.files.push_back(readBoardFile(o.board, reader, path, table, extent, sink, &o.data));
         } else {
-            o.files.push_back(addDrillFile(o.board, reader, path, table, extent, sink, &o.data));
+            o.files.push_back(addBoardFile(o.board, reader, path, table, extent, sink, &o.data));
         }
         if (o.board.files.size() > o.givenFile.size())
             o.givenFile.push_back(i);
         take(o.files.back());
     }
     if (!files.outline.isEmpty()) {
-        o.outline = readOutline(o.board, readablePath(files.outline), table, extent, sink, &o.data);
+        o.outline = readBoardOutline(o.board, readablePath(files.outline), table, extent, sink, &o.data);
         take(*o.outline);
     }
     return o;

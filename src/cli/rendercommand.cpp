@@ -147,7 +147,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
             inputFailure = kIncomplete;
         if (!inputFailure && o.counts) {
             countHoles(board, drills ? *drills : BoardData(), table, counts);
-            options.counts = &counts;
+            options.counts = counts;
         }
         options.marks = o.marks;
         previewLayout.setOptions(options);

@@ -141,6 +141,19 @@ inline QString noHoles(const QString& path)
 }
 
 // Main window.
+// The headings over the hole table's columns.
+inline QString diameterHeading()
+{
+    return QStringLiteral("穴径");
+}
+inline QString toleranceHeading()
+{
+    return QStringLiteral("公差");
+}
+inline QString kindHeading()
+{
+    return QStringLiteral("TH NTH");
+}
 // The line of totals under the hole table.
 inline QString holeTotals(qint64 th, qint64 nth, qint64 other, qint64 all)
 {

@@ -21,7 +21,7 @@ QString Layout::countSuffix(int i) const
 {
     if (!options_.counts || i < 0 || i >= HoleTable::kRows)
         return QString();
-    return QStringLiteral(" ×") + countText((*options_.counts)[size_t(i)]);
+    return QStringLiteral(" ×") + countText((*counts())[size_t(i)]);
 }
 
 int Layout::markSize(const Surface& surface, bool legend) const

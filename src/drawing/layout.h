@@ -27,7 +27,9 @@ QString toleranceText(const HoleRow& row); // "＋0.1 －0.05 TH"
 // What the user chose to add to a drawing; nothing by default, and then the drawing is as it
 // always was.
 struct DrawingOptions {
-    const HoleCounts* counts = nullptr; // each legend cell ends with its count; the page prints totals
+    // Each legend cell ends with its count and the page prints the totals; held here, so that
+    // nothing a drawing is given can go away under it.
+    std::optional<HoleCounts> counts;
     bool marks = false; // a mark of its own for each row, for black-and-white printing
     // Told how many holes and slot pieces are drawn so far, every few thousand; false cancels
     // the drawing, which then ends as Cancelled.
@@ -45,8 +47,7 @@ public:
 
     // With counts, each legend cell ends with "×" and its row's count, and the page leaves a
     // line under the legend for the totals. Without (the default) the legend is as it was.
-    void setCounts(const HoleCounts* counts) { options_.counts = counts; }
-    const HoleCounts* counts() const { return options_.counts; }
+    const HoleCounts* counts() const { return options_.counts ? &*options_.counts : nullptr; }
     // " ×156" for row i, or nothing without counts.
     QString countSuffix(int i) const;
 

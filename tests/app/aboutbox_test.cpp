@@ -56,8 +56,8 @@ TEST(AboutBox, OneModelessBoxAtATime)
 {
     MainWindow w;
     w.show();
-    w.menuAction(QStringLiteral("showAbout"))->trigger();
-    w.menuAction(QStringLiteral("showAbout"))->trigger();
+    w.findChild<QAction*>(QStringLiteral("showAbout"))->trigger();
+    w.findChild<QAction*>(QStringLiteral("showAbout"))->trigger();
     int visible = 0;
     for (QWidget* top : QApplication::topLevelWidgets())
         visible += qobject_cast<AboutBox*>(top) && top->isVisible();

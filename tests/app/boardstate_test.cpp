@@ -42,7 +42,7 @@ struct Folder {
 
 void trigger(Window& w, const char* action)
 {
-    w->menuAction(QLatin1String(action))->trigger();
+    w.action(QLatin1String(action))->trigger();
 }
 } // namespace
 
@@ -52,21 +52,21 @@ TEST(BoardState, NewBoardIsTheStartUpState)
     w.dialog->files.push_back(example("board.gbr"));
     trigger(w, "readStandardGerber");
     trigger(w, "readSettings"); // tolerances, kinds, colours and the product code of the sample
-    ASSERT_FALSE(w->productCodeEdit->text().isEmpty());
+    ASSERT_FALSE(w.productCodeEdit()->text().isEmpty());
     w->showPreview();
     ASSERT_TRUE(w->previewWindow() && w->previewWindow()->isVisible());
-    w->diameterEdit(0)->setText(QStringLiteral("9.9")); // unsaved
+    w.diameterEdit(0)->setText(QStringLiteral("9.9")); // unsaved
     w.prompts->messages.clear();
     w.prompts->saveChoices = {Choice::Discard};
     trigger(w, "newBoard");
     EXPECT_EQ(w.prompts->messages, QStringList({kUnsaved}));
     EXPECT_TRUE(w->table() == HoleTable());
     EXPECT_TRUE(w->board().isEmpty());
-    EXPECT_TRUE(w->productCodeEdit->text().isEmpty());
-    EXPECT_TRUE(w->pathEdit->text().isEmpty());
-    EXPECT_FALSE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
+    EXPECT_TRUE(w.productCodeEdit()->text().isEmpty());
+    EXPECT_TRUE(w.pathEdit()->text().isEmpty());
+    EXPECT_FALSE(w.action(QStringLiteral("readSettings"))->isEnabled());
     EXPECT_FALSE(w->previewWindow() && w->previewWindow()->isVisible());
-    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D"));
+    EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("D"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("穴区分け図"));
     EXPECT_FALSE(w->isModified());
 }
@@ -91,12 +91,12 @@ TEST(BoardState, ADrillFileStartsFromAnEmptyTable)
         EXPECT_EQ(r.kind, i < 9 ? QStringLiteral("TH") : QString());
     }
     EXPECT_EQ(w->table().row(0).dcode, QStringLiteral("T1"));
-    EXPECT_TRUE(w->productCodeEdit->text().isEmpty());
+    EXPECT_TRUE(w.productCodeEdit()->text().isEmpty());
     EXPECT_FALSE(w->isModified());
 
     // The two Gerber reads keep tolerances, kinds and colours, as always.
-    w->toleranceSign(0, 0)->setEditText(QStringLiteral("±"));
-    w->toleranceValue(0, 0)->setEditText(QStringLiteral("0.05"));
+    w.toleranceSign(0, 0)->setEditText(QStringLiteral("±"));
+    w.toleranceValue(0, 0)->setEditText(QStringLiteral("0.05"));
     w.prompts->saveChoices = {Choice::Discard};
     w.dialog->files.push_back(example("board.gbr"));
     trigger(w, "readStandardGerber");
@@ -144,13 +144,13 @@ TEST(BoardState, UnsavedWorkIsAskedAboutBeforeTheWindowCloses)
     w.dialog->files.push_back(gerber);
     trigger(w, "readStandardGerber");
     EXPECT_FALSE(w->isWindowModified());
-    w->diameterEdit(0)->setText(QStringLiteral("0.8"));
+    w.diameterEdit(0)->setText(QStringLiteral("0.8"));
     EXPECT_TRUE(w->isWindowModified());
     EXPECT_EQ(w->windowTitle(), QStringLiteral("穴区分け図[*]"));
     // Back as it was read: no change to save.
-    w->diameterEdit(0)->setText(QString());
+    w.diameterEdit(0)->setText(QString());
     EXPECT_FALSE(w->isWindowModified());
-    w->productCodeEdit->setText(QStringLiteral("KT-9"));
+    w.productCodeEdit()->setText(QStringLiteral("KT-9"));
     EXPECT_TRUE(w->isWindowModified());
 
     // キャンセル: the window stays.
@@ -185,7 +185,7 @@ TEST(BoardState, WithoutChangesTheFrameClosesAtOnceAndCloseAsksItsOwnQuestion)
     // With changes, 閉じる asks about them instead.
     Window changed;
     changed->show();
-    changed->productCodeEdit->setText(QStringLiteral("KT-1"));
+    changed.productCodeEdit()->setText(QStringLiteral("KT-1"));
     changed.prompts->saveChoices = {Choice::Discard};
     trigger(changed, "close");
     EXPECT_EQ(changed.prompts->messages, QStringList({kUnsaved}));
@@ -222,7 +222,7 @@ TEST(BoardState, AFileTakenOutTakesItsRowsAndTheRowsAfterMoveUp)
     const int npthRow = w->board().files[1].firstRow;
     const int npthRows = w->board().files[1].rowCount;
     ASSERT_EQ(w->table().row(npthRow).dcode, QStringLiteral("T1"));
-    w->toleranceSign(npthRow, 0)->setEditText(QStringLiteral("±")); // a typed value moves with its row
+    w.toleranceSign(npthRow, 0)->setEditText(QStringLiteral("±")); // a typed value moves with its row
     const uint32_t npthColor = w->table().row(npthRow).color;
     w.prompts->messages.clear();
     w.prompts->choices = {0};
@@ -239,7 +239,7 @@ TEST(BoardState, AFileTakenOutTakesItsRowsAndTheRowsAfterMoveUp)
     EXPECT_EQ(w->table().row(0).color, npthColor);
     EXPECT_EQ(w->table().row(npthRows).dcode, QStringLiteral("D"));
     EXPECT_EQ(w->table().row(62).color, HoleTable::initialColor(62)); // the rows freed at the end
-    EXPECT_EQ(w->countLabel(0)->text(), QStringLiteral("2"));
+    EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("2"));
     EXPECT_TRUE(w->isModified()); // the typed sign is still unsaved
     // The outline, then the last file: an empty board.
     w.prompts->choices = {1};
@@ -248,7 +248,7 @@ TEST(BoardState, AFileTakenOutTakesItsRowsAndTheRowsAfterMoveUp)
     w.prompts->choices = {0};
     trigger(w, "removeFile");
     EXPECT_TRUE(w->board().isEmpty());
-    EXPECT_TRUE(w->pathEdit->text().isEmpty());
+    EXPECT_TRUE(w.pathEdit()->text().isEmpty());
 }
 
 TEST(BoardState, AnOpenPreviewFollowsTheBoard)
@@ -290,7 +290,7 @@ TEST(BoardState, ThePreviewSavesWhatItShows)
     EXPECT_EQ(test::readAll(svg).count("<circle"), 8 + 3);
 
     // A percentage that puts the board past A4 portrait: PDFに保存 asks first.
-    w->sizeChoice->setEditText(QStringLiteral("400"));
+    w.sizeChoice()->setEditText(QStringLiteral("400"));
     w.prompts->messages.clear();
     w.prompts->answers = {false};
     const QString pdf = dir.path(QStringLiteral("big.pdf"));

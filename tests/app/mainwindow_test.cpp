@@ -45,29 +45,29 @@ TEST(MainWindow, StartsInItsInitialState)
     EXPECT_GE(w->centralWidget()->height(), w->twips().px(4890));
     EXPECT_EQ(w->minimumSize(), w->maximumSize()); // fixed border
     EXPECT_EQ(w->centralWidget()->palette().color(QPalette::Window), QColor(192, 255, 192));
-    EXPECT_TRUE(w->pathEdit->text().isEmpty());
-    EXPECT_TRUE(w->pathEdit->isReadOnly());
-    EXPECT_TRUE(w->productCodeEdit->text().isEmpty());
-    EXPECT_EQ(w->sizeChoice->currentText(), QStringLiteral("自動(A4縦)"));
-    ASSERT_EQ(w->sizeChoice->count(), 15);
-    EXPECT_EQ(w->sizeChoice->itemText(3), QStringLiteral("自動(B4横)"));
-    EXPECT_EQ(w->sizeChoice->itemText(8), QStringLiteral("140"));
-    EXPECT_EQ(w->sizeChoice->itemText(14), QStringLiteral("40"));
-    EXPECT_FALSE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
-    EXPECT_EQ(w->tableTabs->currentIndex(), 0);
-    EXPECT_EQ(w->tableTabs->tabText(0) + w->tableTabs->tabText(1) + w->tableTabs->tabText(2),
+    EXPECT_TRUE(w.pathEdit()->text().isEmpty());
+    EXPECT_TRUE(w.pathEdit()->isReadOnly());
+    EXPECT_TRUE(w.productCodeEdit()->text().isEmpty());
+    EXPECT_EQ(w.sizeChoice()->currentText(), QStringLiteral("自動(A4縦)"));
+    ASSERT_EQ(w.sizeChoice()->count(), 15);
+    EXPECT_EQ(w.sizeChoice()->itemText(3), QStringLiteral("自動(B4横)"));
+    EXPECT_EQ(w.sizeChoice()->itemText(8), QStringLiteral("140"));
+    EXPECT_EQ(w.sizeChoice()->itemText(14), QStringLiteral("40"));
+    EXPECT_FALSE(w.action(QStringLiteral("readSettings"))->isEnabled());
+    EXPECT_EQ(w.tableTabs()->currentIndex(), 0);
+    EXPECT_EQ(w.tableTabs()->tabText(0) + w.tableTabs()->tabText(1) + w.tableTabs()->tabText(2),
         QStringLiteral("1-2122-4243-63"));
     for (int i = 0; i < HoleTable::kRows; ++i) {
-        EXPECT_EQ(w->dcodeEdit(i)->text(), QStringLiteral("D"));
-        EXPECT_EQ(w->dcodeEdit(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
-        EXPECT_TRUE(w->diameterEdit(i)->text().isEmpty());
-        for (QComboBox* c : {w->toleranceSign(i, 0), w->toleranceValue(i, 0), w->toleranceSign(i, 1),
-                 w->toleranceValue(i, 1), w->kindBox(i)})
+        EXPECT_EQ(w.dcodeEdit(i)->text(), QStringLiteral("D"));
+        EXPECT_EQ(w.dcodeEdit(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
+        EXPECT_TRUE(w.diameterEdit(i)->text().isEmpty());
+        for (QComboBox* c : {w.toleranceSign(i, 0), w.toleranceValue(i, 0), w.toleranceSign(i, 1),
+                 w.toleranceValue(i, 1), w.kindBox(i)})
             EXPECT_TRUE(c->currentText().isEmpty()) << i;
-        EXPECT_EQ(w->toleranceValue(i, 1)->count(), i < 42 ? 9 : 8);
-        EXPECT_EQ(w->toleranceSign(i, 1)->count(), 3);
-        EXPECT_EQ(w->kindBox(i)->itemText(2), QStringLiteral("外形"));
-        EXPECT_EQ(fromQColor(w->swatch(i)->fillColor()), HoleTable::initialColor(i)) << i;
+        EXPECT_EQ(w.toleranceValue(i, 1)->count(), i < 42 ? 9 : 8);
+        EXPECT_EQ(w.toleranceSign(i, 1)->count(), 3);
+        EXPECT_EQ(w.kindBox(i)->itemText(2), QStringLiteral("外形"));
+        EXPECT_EQ(fromQColor(w.swatch(i)->fillColor()), HoleTable::initialColor(i)) << i;
     }
     EXPECT_TRUE(w->logo().isNull()); // no image.bmp in that folder
     // Centred on the screen.
@@ -114,31 +114,31 @@ TEST(MainWindow, RowsSitOnTheirPagesAtTheirPlaces)
     // Row 20: last on page 1, right column, seventh line. Row 21: first on page 2, where row 0
     // is on page 1. Three rows to a line, seven lines, as designed; each field at least as large
     // as the design's and wider where its longest value needs it.
-    EXPECT_EQ(w->tableTabs->pageOf(w->dcodeEdit(20)), 0);
-    EXPECT_EQ(w->dcodeEdit(20)->x(), w->dcodeEdit(2)->x());
-    EXPECT_EQ(w->dcodeEdit(20)->y(), w->dcodeEdit(18)->y());
-    EXPECT_GT(w->dcodeEdit(20)->y(), w->dcodeEdit(17)->y());
-    EXPECT_GT(w->dcodeEdit(2)->x(), w->swatch(1)->x());
-    EXPECT_EQ(w->tableTabs->pageOf(w->dcodeEdit(21)), 1);
-    EXPECT_EQ(w->dcodeEdit(21)->geometry(), w->dcodeEdit(0)->geometry());
-    EXPECT_EQ(w->tableTabs->pageOf(w->kindBox(62)), 2);
-    EXPECT_EQ(w->kindBox(62)->geometry(), w->kindBox(20)->geometry());
-    EXPECT_EQ(w->dcodeEdit(0)->pos(), tw.point(240, 960));
-    EXPECT_GE(w->diameterEdit(0)->width(), tw.px(495));
-    EXPECT_GE(w->toleranceValue(1, 1)->width(), tw.px(390));
-    EXPECT_GE(w->kindBox(0)->width(), tw.px(615));
-    EXPECT_GE(w->kindBox(0)->height(), tw.px(300));
-    EXPECT_EQ(w->tableTabs->pos(), tw.point(120, 720));
-    EXPECT_GE(w->tableTabs->width(), tw.px(11055));
-    EXPECT_GE(w->tableTabs->height(), tw.px(3615));
+    EXPECT_EQ(w.tableTabs()->pageOf(w.dcodeEdit(20)), 0);
+    EXPECT_EQ(w.dcodeEdit(20)->x(), w.dcodeEdit(2)->x());
+    EXPECT_EQ(w.dcodeEdit(20)->y(), w.dcodeEdit(18)->y());
+    EXPECT_GT(w.dcodeEdit(20)->y(), w.dcodeEdit(17)->y());
+    EXPECT_GT(w.dcodeEdit(2)->x(), w.swatch(1)->x());
+    EXPECT_EQ(w.tableTabs()->pageOf(w.dcodeEdit(21)), 1);
+    EXPECT_EQ(w.dcodeEdit(21)->geometry(), w.dcodeEdit(0)->geometry());
+    EXPECT_EQ(w.tableTabs()->pageOf(w.kindBox(62)), 2);
+    EXPECT_EQ(w.kindBox(62)->geometry(), w.kindBox(20)->geometry());
+    EXPECT_EQ(w.dcodeEdit(0)->pos(), tw.point(240, 960));
+    EXPECT_GE(w.diameterEdit(0)->width(), tw.px(495));
+    EXPECT_GE(w.toleranceValue(1, 1)->width(), tw.px(390));
+    EXPECT_GE(w.kindBox(0)->width(), tw.px(615));
+    EXPECT_GE(w.kindBox(0)->height(), tw.px(300));
+    EXPECT_EQ(w.tableTabs()->pos(), tw.point(120, 720));
+    EXPECT_GE(w.tableTabs()->width(), tw.px(11055));
+    EXPECT_GE(w.tableTabs()->height(), tw.px(3615));
     // The top strip in its order; the path and product code take the room a wider table gives.
-    EXPECT_EQ(w->pathEdit->pos(), tw.point(240, 120));
-    EXPECT_GE(w->pathEdit->width(), tw.px(4215));
-    EXPECT_LT(w->pathEdit->geometry().right(), w->productCodeEdit->x());
-    EXPECT_GE(w->productCodeEdit->width(), tw.px(1575));
-    EXPECT_LT(w->productCodeEdit->geometry().right(), w->sizeChoice->x());
-    EXPECT_EQ(w->sizeChoice->width(), tw.px(1335));
-    EXPECT_LE(w->sizeChoice->geometry().right(), w->centralWidget()->width());
+    EXPECT_EQ(w.pathEdit()->pos(), tw.point(240, 120));
+    EXPECT_GE(w.pathEdit()->width(), tw.px(4215));
+    EXPECT_LT(w.pathEdit()->geometry().right(), w.productCodeEdit()->x());
+    EXPECT_GE(w.productCodeEdit()->width(), tw.px(1575));
+    EXPECT_LT(w.productCodeEdit()->geometry().right(), w.sizeChoice()->x());
+    EXPECT_EQ(w.sizeChoice()->width(), tw.px(1335));
+    EXPECT_LE(w.sizeChoice()->geometry().right(), w->centralWidget()->width());
 }
 
 TEST(MainWindow, TabWalksTheRowsAndShowsTheirPage)
@@ -146,34 +146,34 @@ TEST(MainWindow, TabWalksTheRowsAndShowsTheirPage)
     Window w;
     w->show();
     QApplication::setActiveWindow(w.form.get());
-    w->productCodeEdit->setFocus();
-    QList<QWidget*> expected = {w->sizeChoice};
+    w.productCodeEdit()->setFocus();
+    QList<QWidget*> expected = {w.sizeChoice()};
     for (int i = 0; i < 2; ++i)
-        expected << w->diameterEdit(i) << w->toleranceSign(i, 0) << w->toleranceValue(i, 0)
-                 << w->toleranceSign(i, 1) << w->toleranceValue(i, 1) << w->kindBox(i);
+        expected << w.diameterEdit(i) << w.toleranceSign(i, 0) << w.toleranceValue(i, 0)
+                 << w.toleranceSign(i, 1) << w.toleranceValue(i, 1) << w.kindBox(i);
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* f = QApplication::focusWidget();
         EXPECT_TRUE(f == next || next->isAncestorOf(f)) << next->objectName().toStdString();
     }
     // From the last field of row 20 to row 21 on the second page, and back.
-    w->kindBox(20)->setFocus();
+    w.kindBox(20)->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), w->diameterEdit(21));
-    EXPECT_EQ(w->tableTabs->currentIndex(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), w.diameterEdit(21));
+    EXPECT_EQ(w.tableTabs()->currentIndex(), 1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    EXPECT_TRUE(w->kindBox(20)->isAncestorOf(QApplication::focusWidget())
-        || QApplication::focusWidget() == w->kindBox(20));
-    EXPECT_EQ(w->tableTabs->currentIndex(), 0);
+    EXPECT_TRUE(w.kindBox(20)->isAncestorOf(QApplication::focusWidget())
+        || QApplication::focusWidget() == w.kindBox(20));
+    EXPECT_EQ(w.tableTabs()->currentIndex(), 0);
 }
 
 TEST(MainWindow, StandardReadThroughTheDialog)
 {
     Window w;
-    w->kindBox(4)->setEditText(QStringLiteral("NTH")); // unsaved: the read asks first
+    w.kindBox(4)->setEditText(QStringLiteral("NTH")); // unsaved: the read asks first
     w.dialog->files.push_back(test::dataPath("board_100x80.gbr"));
     w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
-    w->menuAction(QStringLiteral("readStandardGerber"))->trigger();
+    w.action(QStringLiteral("readStandardGerber"))->trigger();
     ASSERT_EQ(w.dialog->shown.size(), 1);
     EXPECT_EQ(w.prompts->messages,
         QStringList(
@@ -185,24 +185,24 @@ TEST(MainWindow, StandardReadThroughTheDialog)
             QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr *.gbx *.ger *.pho *.art *.gtl *.gbl *.gto *.gbo *.gts *.gbs "
                            "*.gko *.gm1)"),
             QStringLiteral("すべてのファイル (*)")}));
-    EXPECT_EQ(w->pathEdit->text(), test::dataPath("board_100x80.gbr"));
-    EXPECT_TRUE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
+    EXPECT_EQ(w.pathEdit()->text(), test::dataPath("board_100x80.gbr"));
+    EXPECT_TRUE(w.action(QStringLiteral("readSettings"))->isEnabled());
     EXPECT_EQ(
-        w->dcodeEdit(0)->text() + w->dcodeEdit(1)->text() + w->dcodeEdit(2)->text() + w->dcodeEdit(3)->text(),
+        w.dcodeEdit(0)->text() + w.dcodeEdit(1)->text() + w.dcodeEdit(2)->text() + w.dcodeEdit(3)->text(),
         QStringLiteral("D10D11D12D"));
     EXPECT_EQ(w->extent().maxX, 5670);
-    EXPECT_EQ(w->kindBox(4)->currentText(), QStringLiteral("NTH")); // kinds stay
+    EXPECT_EQ(w.kindBox(4)->currentText(), QStringLiteral("NTH")); // kinds stay
     EXPECT_TRUE(w.prompts->messages.isEmpty());
 
     // A second read whose dialog is cancelled changes nothing: a following save would otherwise
     // write an empty table over the board's settings file.
-    w->diameterEdit(0)->setText(QStringLiteral("0.8"));
+    w.diameterEdit(0)->setText(QStringLiteral("0.8"));
     for (const char* command : {"readStandardGerber", "readRs274x"}) {
         w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
-        w->menuAction(QLatin1String(command))->trigger();
-        EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10")) << command;
+        w.action(QLatin1String(command))->trigger();
+        EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("D10")) << command;
         EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("0.8")) << command;
-        EXPECT_EQ(w->pathEdit->text(), test::dataPath("board_100x80.gbr"));
+        EXPECT_EQ(w.pathEdit()->text(), test::dataPath("board_100x80.gbr"));
         EXPECT_EQ(w->extent().maxX, 5670);
         EXPECT_EQ(w->extent().unitScale, 0.0567f);
     }
@@ -213,23 +213,23 @@ TEST(MainWindow, Rs274xReadFillsDiametersAndShowsMessages)
     Window w;
     w.dialog->files.push_back(test::dataPath("rs274x_basic.gbr"));
     w->readRs274x();
-    EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("0.80"));
+    EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("0.80"));
     EXPECT_EQ(w->table().row(3).diameter, QStringLiteral("0.13"));
 
     w.dialog->files.push_back(test::dataPath("job_comment.gbr"));
     w->readStandardGerber();
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
-    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
+    EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("D10"));
 }
 
 TEST(MainWindow, EditsWriteTheTable)
 {
     Window w;
-    w->diameterEdit(5)->setText(QStringLiteral("1.2"));
-    w->toleranceSign(5, 1)->setEditText(QStringLiteral("＋"));
-    w->toleranceValue(5, 0)->setCurrentIndex(1);
-    w->kindBox(5)->setEditText(QStringLiteral("外形"));
+    w.diameterEdit(5)->setText(QStringLiteral("1.2"));
+    w.toleranceSign(5, 1)->setEditText(QStringLiteral("＋"));
+    w.toleranceValue(5, 0)->setCurrentIndex(1);
+    w.kindBox(5)->setEditText(QStringLiteral("外形"));
     const HoleRow& r = w->table().row(5);
     EXPECT_EQ(r.diameter, QStringLiteral("1.2"));
     EXPECT_EQ(r.sign2, QStringLiteral("＋"));
@@ -240,10 +240,10 @@ TEST(MainWindow, EditsWriteTheTable)
     const std::pair<const char*, const char*> typed[] = {
         {"-", "－"}, {"\u2212", "－"}, {"\u2010", "－"}, {"+", "＋"}, {"±", "±"}, {"－", "－"}};
     for (const auto& [in, out] : typed) {
-        w->toleranceSign(6, 0)->lineEdit()->clear();
-        w->toleranceSign(6, 0)->lineEdit()->insert(QString::fromUtf8(in)); // as typed or from an input method
+        w.toleranceSign(6, 0)->lineEdit()->clear();
+        w.toleranceSign(6, 0)->lineEdit()->insert(QString::fromUtf8(in)); // as typed or from an input method
         EXPECT_EQ(w->table().row(6).sign1, QString::fromUtf8(out)) << in;
-        EXPECT_EQ(w->toleranceSign(6, 0)->currentText(), QString::fromUtf8(out)) << in;
+        EXPECT_EQ(w.toleranceSign(6, 0)->currentText(), QString::fromUtf8(out)) << in;
     }
 }
 
@@ -251,13 +251,13 @@ TEST(MainWindow, DoubleClickOnADCodeChoosesTheColour)
 {
     Window w;
     w.dialog->colors.push_back(QColor(10, 20, 30));
-    QTest::mouseDClick(w->dcodeEdit(7), Qt::LeftButton);
+    QTest::mouseDClick(w.dcodeEdit(7), Qt::LeftButton);
     EXPECT_TRUE(w.dialog->cancelError);
     EXPECT_EQ(w->table().row(7).color, fillColor(10, 20, 30));
-    EXPECT_EQ(w->swatch(7)->fillColor(), QColor(10, 20, 30));
+    EXPECT_EQ(w.swatch(7)->fillColor(), QColor(10, 20, 30));
 
     w.dialog->colors.push_back(std::nullopt); // cancel
-    w->chooseColor(7);
+    QTest::mouseDClick(w.dcodeEdit(7), Qt::LeftButton);
     EXPECT_EQ(w->table().row(7).color, fillColor(10, 20, 30));
     EXPECT_TRUE(w.prompts->messages.isEmpty());
     EXPECT_EQ(w.dialog->shown.size(), 2);
@@ -268,7 +268,7 @@ TEST(MainWindow, CloseAsksFirst)
     Window w;
     w->show();
     w.prompts->answers = {false};
-    w->menuAction(QStringLiteral("close"))->trigger();
+    w.action(QStringLiteral("close"))->trigger();
     EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("Yes NO? 閉じてもよろしいですか？")}));
     EXPECT_TRUE(w->isVisible());
     w.prompts->answers = {true};
@@ -326,34 +326,34 @@ TEST(MainWindow, SaveAndLoadTheSettingsFile)
 
     w.dialog->files.push_back(gerber);
     w->readStandardGerber();
-    w->diameterEdit(0)->setText(QStringLiteral("0.8"));
-    w->toleranceSign(0, 0)->setEditText(QStringLiteral("±"));
-    w->kindBox(1)->setEditText(QStringLiteral("外形"));
-    w->productCodeEdit->setText(QStringLiteral("KT-001"));
-    w->menuAction(QStringLiteral("saveSettings"))->trigger();
+    w.diameterEdit(0)->setText(QStringLiteral("0.8"));
+    w.toleranceSign(0, 0)->setEditText(QStringLiteral("±"));
+    w.kindBox(1)->setEditText(QStringLiteral("外形"));
+    w.productCodeEdit()->setText(QStringLiteral("KT-001"));
+    w.action(QStringLiteral("saveSettings"))->trigger();
     const QString ini = dir.path(QStringLiteral("KIVOTREK.INI"));
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ") + ini + QStringLiteral("に設定ファイルを保存しました。")}));
 
     // Change everything, then load: the saved table and product code come back.
-    w->diameterEdit(0)->setText(QStringLiteral("9"));
-    w->kindBox(1)->setEditText(QString());
-    w->productCodeEdit->setText(QStringLiteral("other"));
-    w->menuAction(QStringLiteral("readSettings"))->trigger();
-    EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("0.8"));
-    EXPECT_EQ(w->toleranceSign(0, 0)->currentText(), QStringLiteral("±"));
-    EXPECT_EQ(w->kindBox(1)->currentText(), QStringLiteral("外形"));
-    EXPECT_EQ(w->productCodeEdit->text(), QStringLiteral("KT-001"));
-    EXPECT_EQ(w->dcodeEdit(1)->text(), QStringLiteral("D11"));
+    w.diameterEdit(0)->setText(QStringLiteral("9"));
+    w.kindBox(1)->setEditText(QString());
+    w.productCodeEdit()->setText(QStringLiteral("other"));
+    w.action(QStringLiteral("readSettings"))->trigger();
+    EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("0.8"));
+    EXPECT_EQ(w.toleranceSign(0, 0)->currentText(), QStringLiteral("±"));
+    EXPECT_EQ(w.kindBox(1)->currentText(), QStringLiteral("外形"));
+    EXPECT_EQ(w.productCodeEdit()->text(), QStringLiteral("KT-001"));
+    EXPECT_EQ(w.dcodeEdit(1)->text(), QStringLiteral("D11"));
     EXPECT_EQ(w.prompts->messages.size(), 1);
 
     // A damaged settings file is refused and the table stays as typed.
     QFile::resize(ini, 100);
-    w->diameterEdit(0)->setText(QStringLiteral("1.1"));
+    w.diameterEdit(0)->setText(QStringLiteral("1.1"));
     w->readSettings();
     EXPECT_EQ(w.prompts->messages.last(),
         QStringLiteral("Kivotrek: 設定ファイル") + ini + QStringLiteral("を読み込めませんでした。"));
-    EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("1.1"));
+    EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("1.1"));
     EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("1.1"));
 
     // A drill file named KIVOTREK.INI is not replaced by the table.
@@ -379,17 +379,17 @@ TEST(MainWindow, OpensAFileNamedOnTheCommandLineWithTheRightReader)
 
     Window w;
     w->openFile(test::dataPath("rs274x_drawable.gbr"));
-    EXPECT_EQ(w->pathEdit->text(), test::dataPath("rs274x_drawable.gbr"));
-    EXPECT_TRUE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
-    EXPECT_EQ(w->diameterEdit(1)->text(), QStringLiteral("1.00")); // diameters: the RS-274X reader
+    EXPECT_EQ(w.pathEdit()->text(), test::dataPath("rs274x_drawable.gbr"));
+    EXPECT_TRUE(w.action(QStringLiteral("readSettings"))->isEnabled());
+    EXPECT_EQ(w.diameterEdit(1)->text(), QStringLiteral("1.00")); // diameters: the RS-274X reader
     EXPECT_EQ(w.dialog->fileName, test::dataPath("rs274x_drawable.gbr"));
     EXPECT_TRUE(w.dialog->shown.isEmpty());
 
     w->openFile(test::dataPath("job_comment.gbr"));
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
-    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
-    EXPECT_TRUE(w->diameterEdit(1)->text().isEmpty()); // cleared for the new file
+    EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("D10"));
+    EXPECT_TRUE(w.diameterEdit(1)->text().isEmpty()); // cleared for the new file
 }
 
 TEST(MainWindow, ABinaryFileIsRefusedByEveryReadCommand)
@@ -406,9 +406,9 @@ TEST(MainWindow, ABinaryFileIsRefusedByEveryReadCommand)
     for (const char* command : {"readStandardGerber", "readRs274x", "readExcellon", "readGerberX2"}) {
         w.prompts->messages.clear();
         w.dialog->files.push_back(drl);
-        w->menuAction(QLatin1String(command))->trigger();
+        w.action(QLatin1String(command))->trigger();
         EXPECT_EQ(w.prompts->messages, refused) << command;
-        EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D")) << command;
+        EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("D")) << command;
     }
 }
 
@@ -418,8 +418,8 @@ TEST(MainWindow, TableBoxesCompleteFromTheirListAndWriteTheTable)
     w->show();
     QApplication::setActiveWindow(w.form.get());
     // A box on the third page, reached by its row: the page is there when asked for.
-    QComboBox* kind = w->kindBox(50);
-    w->tableTabs->setCurrentIndex(2);
+    QComboBox* kind = w.kindBox(50);
+    w.tableTabs()->setCurrentIndex(2);
     kind->lineEdit()->setFocus();
     ASSERT_TRUE(kind->lineEdit()->completer());
     EXPECT_EQ(kind->lineEdit()->completer()->widget(), kind) << "the focused box completes";
@@ -431,8 +431,8 @@ TEST(MainWindow, TableBoxesCompleteFromTheirListAndWriteTheTable)
     EXPECT_EQ(w->table().row(50).kind, QStringLiteral("外形"));
 
     // The boxes of a list share its completer: the next focused box completes, the last keeps its text.
-    QComboBox* other = w->kindBox(0);
-    w->tableTabs->setCurrentIndex(0);
+    QComboBox* other = w.kindBox(0);
+    w.tableTabs()->setCurrentIndex(0);
     other->lineEdit()->setFocus();
     QTest::keyClicks(other->lineEdit(), QStringLiteral("n"));
     EXPECT_EQ(other->currentText(), QStringLiteral("nTH"));
@@ -444,16 +444,16 @@ TEST(MainWindow, ExcellonReadThroughTheDialogDrawsInTheFrameOfItsHoles)
     Window w;
     const QString pth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl");
     w.dialog->files.push_back(pth);
-    w->menuAction(QStringLiteral("readExcellon"))->trigger();
+    w.action(QStringLiteral("readExcellon"))->trigger();
     EXPECT_EQ(CommonDialog::qtFilters(w.dialog->filter),
         QStringList({QStringLiteral("ドリルファイル (*.drl *.xln *.txt *.drd *.exc *.nc *.cnc *.ncd *.tap)"),
             QStringLiteral("すべてのファイル (*)")}));
-    EXPECT_EQ(w->pathEdit->text(), pth);
-    EXPECT_TRUE(w->menuAction(QStringLiteral("readSettings"))->isEnabled());
-    EXPECT_EQ(w->dcodeEdit(0)->text() + w->dcodeEdit(8)->text(), QStringLiteral("T1T9"));
-    EXPECT_EQ(w->diameterEdit(0)->text(), QStringLiteral("0.30"));
-    EXPECT_EQ(w->kindBox(3)->currentText(), QStringLiteral("TH")); // from the file's attributes
-    EXPECT_EQ(w->dcodeEdit(9)->text(), QStringLiteral("D"));
+    EXPECT_EQ(w.pathEdit()->text(), pth);
+    EXPECT_TRUE(w.action(QStringLiteral("readSettings"))->isEnabled());
+    EXPECT_EQ(w.dcodeEdit(0)->text() + w.dcodeEdit(8)->text(), QStringLiteral("T1T9"));
+    EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("0.30"));
+    EXPECT_EQ(w.kindBox(3)->currentText(), QStringLiteral("TH")); // from the file's attributes
+    EXPECT_EQ(w.dcodeEdit(9)->text(), QStringLiteral("D"));
     EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
     EXPECT_GT(w->extent().maxX, 0);
 
@@ -464,11 +464,11 @@ TEST(MainWindow, ExcellonReadThroughTheDialogDrawsInTheFrameOfItsHoles)
 
     // A file given to the program is read by the reader its first lines call for.
     w->openFile(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl"));
-    EXPECT_EQ(w->dcodeEdit(0)->text() + w->dcodeEdit(2)->text(), QStringLiteral("T1T3"));
-    EXPECT_EQ(w->kindBox(1)->currentText(), QStringLiteral("NTH"));
+    EXPECT_EQ(w.dcodeEdit(0)->text() + w.dcodeEdit(2)->text(), QStringLiteral("T1T3"));
+    EXPECT_EQ(w.kindBox(1)->currentText(), QStringLiteral("NTH"));
     w->openFile(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-274x.gbr"));
-    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
-    EXPECT_FALSE(w->diameterEdit(0)->text().isEmpty()); // RS-274X brings its diameters
+    EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("D10"));
+    EXPECT_FALSE(w.diameterEdit(0)->text().isEmpty()); // RS-274X brings its diameters
 }
 
 TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
@@ -478,63 +478,63 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     const QString npth = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-NPTH.drl");
     const QString edge = QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-Edge_Cuts.gbr");
     // Nothing read: no table to save, and no dialog.
-    w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
+    w.action(QStringLiteral("saveDrillTable"))->trigger();
     EXPECT_EQ(w.prompts->messages,
         QStringList {QStringLiteral(
             "Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")});
     EXPECT_TRUE(w.dialog->shown.isEmpty());
     w.prompts->messages.clear();
     w.dialog->files.push_back(pth);
-    w->menuAction(QStringLiteral("readGerberX2"))->trigger();
-    EXPECT_EQ(w->pathEdit->text(), pth);
-    EXPECT_EQ(w->dcodeEdit(0)->text(), QStringLiteral("D10"));
-    EXPECT_EQ(w->kindBox(0)->currentText(), QStringLiteral("TH"));
+    w.action(QStringLiteral("readGerberX2"))->trigger();
+    EXPECT_EQ(w.pathEdit()->text(), pth);
+    EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("D10"));
+    EXPECT_EQ(w.kindBox(0)->currentText(), QStringLiteral("TH"));
 
     // Added files go to the free rows; the table keeps what was typed.
-    w->toleranceSign(0, 0)->setCurrentText(QStringLiteral("±"));
+    w.toleranceSign(0, 0)->setCurrentText(QStringLiteral("±"));
     w.dialog->files.push_back(npth);
-    w->menuAction(QStringLiteral("addDrillFile"))->trigger();
+    w.action(QStringLiteral("addDrillFile"))->trigger();
     EXPECT_TRUE(CommonDialog::qtFilters(w.dialog->filter).contains(QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)")));
     EXPECT_EQ(w->table().row(0).sign1, QStringLiteral("±"));
-    EXPECT_EQ(w->dcodeEdit(9)->text(), QStringLiteral("T1"));
-    EXPECT_EQ(w->kindBox(9)->currentText(), QStringLiteral("NTH"));
-    EXPECT_EQ(w->dcodeEdit(0)->toolTip(), QStringLiteral("board-PTH-drl.gbr"));
-    EXPECT_EQ(w->dcodeEdit(9)->toolTip(), QStringLiteral("board-NPTH.drl"));
+    EXPECT_EQ(w.dcodeEdit(9)->text(), QStringLiteral("T1"));
+    EXPECT_EQ(w.kindBox(9)->currentText(), QStringLiteral("NTH"));
+    EXPECT_EQ(w.dcodeEdit(0)->toolTip(), QStringLiteral("board-PTH-drl.gbr"));
+    EXPECT_EQ(w.dcodeEdit(9)->toolTip(), QStringLiteral("board-NPTH.drl"));
 
     // A cancelled dialog changes nothing.
     w.dialog->files.push_back(std::nullopt);
-    w->menuAction(QStringLiteral("readOutline"))->trigger();
+    w.action(QStringLiteral("readOutline"))->trigger();
     EXPECT_TRUE(w->board().outline.isEmpty());
     w.dialog->files.push_back(edge);
-    w->menuAction(QStringLiteral("readOutline"))->trigger();
+    w.action(QStringLiteral("readOutline"))->trigger();
     EXPECT_EQ(w->board().outline, edge);
-    EXPECT_EQ(w->pathEdit->text(), pth + QStringLiteral(" ＋ board-NPTH.drl ＋ 外形 board-Edge_Cuts.gbr"));
-    EXPECT_EQ(w->pathEdit->toolTip(), pth + QLatin1Char('\n') + npth + QStringLiteral("\n外形: ") + edge);
+    EXPECT_EQ(w.pathEdit()->text(), pth + QStringLiteral(" ＋ board-NPTH.drl ＋ 外形 board-Edge_Cuts.gbr"));
+    EXPECT_EQ(w.pathEdit()->toolTip(), pth + QLatin1Char('\n') + npth + QStringLiteral("\n外形: ") + edge);
     EXPECT_EQ(w->extent().maxX, 5670);
     EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
 
     // Each row's holes beside its colour, the totals under the table.
-    EXPECT_EQ(w->countLabel(0)->text(), QStringLiteral("70"));
-    EXPECT_EQ(w->countLabel(9)->text(), QStringLiteral("2"));
-    EXPECT_EQ(w->countLabel(12)->text(), QString());
-    EXPECT_EQ(w->totalsLabel->text(), QStringLiteral("穴数　TH 157　NTH 8　その他 0　合計 165"));
+    EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("70"));
+    EXPECT_EQ(w.countLabel(9)->text(), QStringLiteral("2"));
+    EXPECT_EQ(w.countLabel(12)->text(), QString());
+    EXPECT_EQ(w.totalsLabel()->text(), QStringLiteral("穴数　TH 157　NTH 8　その他 0　合計 165"));
     // Counts show whole in their place, clear of the next column.
     const QFontMetrics fm(TableLayout::countFont());
-    EXPECT_LE(fm.horizontalAdvance(QStringLiteral("12345+67")), w->countLabel(0)->width());
-    EXPECT_LT(w->countLabel(0)->geometry().right(), w->dcodeEdit(1)->geometry().left());
-    EXPECT_LT(w->countLabel(2)->geometry().right(), w->tableTabs->width());
-    EXPECT_LE(w->totalsLabel->geometry().bottom(), w->centralWidget()->height());
+    EXPECT_LE(fm.horizontalAdvance(QStringLiteral("12345+67")), w.countLabel(0)->width());
+    EXPECT_LT(w.countLabel(0)->geometry().right(), w.dcodeEdit(1)->geometry().left());
+    EXPECT_LT(w.countLabel(2)->geometry().right(), w.tableTabs()->width());
+    EXPECT_LE(w.totalsLabel()->geometry().bottom(), w->centralWidget()->height());
     // A row made an outline counts nothing; the totals follow the kinds.
-    w->kindBox(0)->setCurrentText(HoleTable::outlineKind());
-    EXPECT_EQ(w->countLabel(0)->text(), QString());
-    EXPECT_EQ(w->totalsLabel->text(), QStringLiteral("穴数　TH 87　NTH 8　その他 0　合計 95"));
-    w->kindBox(0)->setCurrentText(QStringLiteral("TH"));
+    w.kindBox(0)->setCurrentText(HoleTable::outlineKind());
+    EXPECT_EQ(w.countLabel(0)->text(), QString());
+    EXPECT_EQ(w.totalsLabel()->text(), QStringLiteral("穴数　TH 87　NTH 8　その他 0　合計 95"));
+    w.kindBox(0)->setCurrentText(QStringLiteral("TH"));
 
     // The drill table as CSV, offered beside the first file; a file of the board is not replaced.
     test::Scratch scratch;
     const QString csv = scratch.path(QStringLiteral("table.csv"));
     w.dialog->files.push_back(csv);
-    w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
+    w.action(QStringLiteral("saveDrillTable"))->trigger();
     EXPECT_TRUE(w.dialog->flags & CommonDialog::kOverwritePrompt);
     const QByteArray table = test::readAll(csv);
     EXPECT_TRUE(table.startsWith("\xEF\xBB\xBF"
@@ -544,7 +544,7 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     EXPECT_TRUE(table.contains("\r\n10,T1,board-NPTH.drl,2.00,,,NTH,2,0\r\n"));
     EXPECT_TRUE(table.endsWith(QStringLiteral("合計,,,,,,,165,0\r\n").toUtf8()));
     w.dialog->files.push_back(npth);
-    w->menuAction(QStringLiteral("saveDrillTable"))->trigger();
+    w.action(QStringLiteral("saveDrillTable"))->trigger();
     EXPECT_EQ(w.prompts->messages.last(),
         QStringLiteral("Kivotrek: ") + npth
             + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。"));
@@ -576,7 +576,7 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     // A standard Gerber file takes nothing more: the user is told before any dialog.
     w->openFile(test::dataPath("board_100x80.gbr"));
     const size_t pending = w.dialog->files.size();
-    w->menuAction(QStringLiteral("addDrillFile"))->trigger();
+    w.action(QStringLiteral("addDrillFile"))->trigger();
     EXPECT_EQ(w.dialog->files.size(), pending);
     EXPECT_EQ(w.prompts->messages.last(),
         QStringLiteral("Kivotrek: 標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"

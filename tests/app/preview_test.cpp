@@ -41,7 +41,7 @@ void flushDeletes()
 TEST(Preview, OpensWithItsLayoutAndRedrawsInPlace)
 {
     Window w;
-    w->menuAction(QStringLiteral("showPreview"))->trigger();
+    w.action(QStringLiteral("showPreview"))->trigger();
     PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
     EXPECT_TRUE(p->isVisible());
@@ -69,7 +69,7 @@ TEST(Preview, AFailedTableCheckLeavesTheOpenPreviewAlone)
     PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
     const QImage before = p->surface().image().copy();
-    w->diameterEdit(1)->clear();
+    w.diameterEdit(1)->clear();
     w->table().row(2).diameter.clear();
     w->table().row(0).color = fillColor(0, 255, 0);
     w->showPreview();
@@ -82,7 +82,7 @@ TEST(Preview, AFailedTableCheckLeavesTheOpenPreviewAlone)
 TEST(Preview, NoPreviewWhenTheTableIsIncomplete)
 {
     Window w;
-    w->diameterEdit(0)->clear();
+    w.diameterEdit(0)->clear();
     w->showPreview();
     EXPECT_FALSE(w->previewWindow());
     EXPECT_EQ(w.prompts->messages.size(), 1);
@@ -247,7 +247,7 @@ void resetViewOptions()
 
 QAction* option(const Window& w, const char* name)
 {
-    return w->menuAction(QLatin1String(name));
+    return w.action(QLatin1String(name));
 }
 } // namespace
 
@@ -258,20 +258,20 @@ TEST(Preview, TheViewOptionsAreOffRememberedAndRedrawTheOpenPreview)
         Window w;
         EXPECT_FALSE(option(w, "showCountsInLegend")->isChecked());
         EXPECT_FALSE(option(w, "drawSymbols")->isChecked());
-        HoleCounts counts;
-        EXPECT_EQ(w->drawingOptions(counts).counts, nullptr);
-        EXPECT_FALSE(w->drawingOptions(counts).marks);
+        EXPECT_FALSE(w->drawingOptions().counts);
+        EXPECT_FALSE(w->drawingOptions().marks);
         w->showPreview();
         PreviewWindow* p = w->previewWindow();
         ASSERT_TRUE(p);
         const QImage plain = p->surface().image().copy();
 
         option(w, "drawSymbols")->trigger(); // the open preview is drawn again with marks
-        EXPECT_TRUE(w->drawingOptions(counts).marks);
+        EXPECT_TRUE(w->drawingOptions().marks);
         const QImage marked = p->surface().image().copy();
         EXPECT_NE(marked, plain);
         option(w, "showCountsInLegend")->trigger();
-        EXPECT_EQ(w->drawingOptions(counts).counts, &counts);
+        ASSERT_TRUE(w->drawingOptions().counts);
+        EXPECT_EQ((*w->drawingOptions().counts)[0].holeCount, w->holeCounts()[0].holeCount);
         EXPECT_NE(p->surface().image(), marked);
         EXPECT_TRUE(w.prompts->messages.isEmpty());
     }
@@ -300,7 +300,7 @@ TEST(Preview, SavesThePageAsPdfAndThePictureAsSvgAndPng)
 {
     resetViewOptions();
     Window w;
-    w->productCodeEdit->setText(QStringLiteral("KT-42"));
+    w.productCodeEdit()->setText(QStringLiteral("KT-42"));
     w->showPreview();
     PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
@@ -310,7 +310,7 @@ TEST(Preview, SavesThePageAsPdfAndThePictureAsSvgAndPng)
 
     // The page as the batch command writes it, with the main window's size choice, taken when
     // the PDF is saved.
-    w->sizeChoice->setEditText(QStringLiteral("自動(A4横)"));
+    w.sizeChoice()->setEditText(QStringLiteral("自動(A4横)"));
     const QString pdf = dir.path(QStringLiteral("page.pdf"));
     w.dialog->files.push_back(pdf);
     p->savePdfAction->trigger();
@@ -348,7 +348,7 @@ TEST(Preview, SavesThePageAsPdfAndThePictureAsSvgAndPng)
 
     // A size that gives no scale is said before any dialog, as printing says it.
     w.prompts->messages.clear();
-    w->sizeChoice->setEditText(QStringLiteral("abc"));
+    w.sizeChoice()->setEditText(QStringLiteral("abc"));
     const int dialogs = int(w.dialog->shown.size());
     p->savePdfAction->trigger();
     EXPECT_EQ(w.dialog->shown.size(), dialogs);

@@ -31,10 +31,10 @@ TEST(PrintCommand, PrintsOnePageThenAsksForTheDefaultPrinter)
 {
     Window w;
     w.readBoard();
-    w->productCodeEdit->setText(QStringLiteral("KT-001"));
+    w.productCodeEdit()->setText(QStringLiteral("KT-001"));
     const QString pdf = w.dir.path(QStringLiteral("page.pdf"));
     w.dialog->printers = {pdf, std::nullopt};
-    w->menuAction(QStringLiteral("print"))->trigger();
+    w.action(QStringLiteral("print"))->trigger();
     EXPECT_EQ(head(pdf), QByteArray("%PDF-"));
     EXPECT_EQ(w.prompts->messages, QStringList({kAskDefault}));
     EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("printer"), QStringLiteral("printer")}));
@@ -58,13 +58,13 @@ TEST(PrintCommand, PaperAndOrientationOnlyForTheAutomaticItems)
 {
     Window w;
     w.readBoard();
-    w->sizeChoice->setEditText(QStringLiteral("自動(B4横)"));
+    w.sizeChoice()->setEditText(QStringLiteral("自動(B4横)"));
     w.dialog->printers = {w.dir.path(QStringLiteral("b4.pdf")), std::nullopt};
     w->print();
     EXPECT_EQ(w->printer().pageLayout().pageSize().id(), QPageSize::JisB4);
     EXPECT_EQ(w->printer().pageLayout().orientation(), QPageLayout::Landscape);
 
-    w->sizeChoice->setEditText(QStringLiteral("100")); // as the print dialog left it
+    w.sizeChoice()->setEditText(QStringLiteral("100")); // as the print dialog left it
     w.dialog->printers = {w.dir.path(QStringLiteral("fixed.pdf")), std::nullopt};
     w->print();
     EXPECT_EQ(w->printer().pageLayout().pageSize().id(), QPageSize::JisB4);
@@ -85,7 +85,7 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
                 "Kivotrek: ガーバーファイルが読み込まれていません。先にファイルを読み込んで下さい。")}));
         EXPECT_EQ(w.dialog->shown, QStringList({QStringLiteral("printer")}));
         QString why;
-        EXPECT_FALSE(w->printDrawing(&why));
+        EXPECT_FALSE(w->printPage(&why));
         EXPECT_EQ(QStringLiteral("Kivotrek: ") + why, w.prompts->messages.first());
     }
     // A file without coordinates (a picture read as Gerber): its extent is 0.
@@ -143,7 +143,7 @@ TEST(PrintCommand, ASizeThatIsNoNumberIsRefusedBeforeTheDialog)
     w.readBoard();
     for (const QString& size : {QStringLiteral("abc"), QStringLiteral("0"), QString()}) {
         w.prompts->messages.clear();
-        w->sizeChoice->setEditText(size);
+        w.sizeChoice()->setEditText(size);
         w->print();
         EXPECT_EQ(w.prompts->messages,
             QStringList({QStringLiteral("Kivotrek: サイズ「") + size
@@ -152,7 +152,7 @@ TEST(PrintCommand, ASizeThatIsNoNumberIsRefusedBeforeTheDialog)
         EXPECT_TRUE(w.dialog->shown.isEmpty());
     }
     // A number with a tail prints at that percentage, as before.
-    w->sizeChoice->setEditText(QStringLiteral("50%"));
+    w.sizeChoice()->setEditText(QStringLiteral("50%"));
     const QString pdf = w.dir.path(QStringLiteral("half.pdf"));
     w.dialog->printers = {pdf, std::nullopt};
     w.prompts->messages.clear();
@@ -173,12 +173,12 @@ TEST(PrintCommand, ThroughACupsPdfQueueWhenThereIsOne)
         GTEST_SKIP() << "no CUPS-PDF printer queue here";
     Window w;
     w.readBoard();
-    w->productCodeEdit->setText(QStringLiteral("CUPS テスト"));
+    w.productCodeEdit()->setText(QStringLiteral("CUPS テスト"));
     QPrinter& pr = w->printer();
     pr.setOutputFormat(QPrinter::NativeFormat);
     pr.setPrinterName(queue);
     pr.setDocName(QStringLiteral("kivotrek-cups-test"));
-    EXPECT_TRUE(w->printDrawing());
+    EXPECT_TRUE(w->printPage());
 }
 
 TEST(PrintCommand, ABoardPastThePaperIsAskedAboutFirst)
@@ -186,7 +186,7 @@ TEST(PrintCommand, ABoardPastThePaperIsAskedAboutFirst)
     // 100 x 80 mm at 300 % of 0.83: 249 mm wide and 12 mm from the edge, on A4 portrait's 210.
     Window w;
     w.readBoard();
-    w->sizeChoice->setEditText(QStringLiteral("300"));
+    w.sizeChoice()->setEditText(QStringLiteral("300"));
     w->printer().setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
     const QString question = QStringLiteral(
         "Kivotrek? 基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。\nこのまま印刷しますか？");
@@ -204,7 +204,7 @@ TEST(PrintCommand, ABoardPastThePaperIsAskedAboutFirst)
     EXPECT_EQ(head(yes), QByteArray("%PDF-"));
     EXPECT_EQ(w.prompts->messages, QStringList({question, kAskDefault}));
     // A board that fits prints without a question.
-    w->sizeChoice->setEditText(QStringLiteral("100"));
+    w.sizeChoice()->setEditText(QStringLiteral("100"));
     w.prompts->messages.clear();
     w.dialog->printers = {w.dir.path(QStringLiteral("fits.pdf")), std::nullopt};
     w->print();

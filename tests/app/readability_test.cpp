@@ -66,8 +66,8 @@ void checkWindow()
     w->show();
     // Rows 0 and 62: the value lists differ ("0" only on the first two pages).
     for (const int i : {0, 62}) {
-        for (QComboBox* c : {w->toleranceSign(i, 0), w->toleranceValue(i, 0), w->toleranceSign(i, 1),
-                 w->toleranceValue(i, 1), w->kindBox(i)}) {
+        for (QComboBox* c : {w.toleranceSign(i, 0), w.toleranceValue(i, 0), w.toleranceSign(i, 1),
+                 w.toleranceValue(i, 1), w.kindBox(i)}) {
             for (int k = 0; k < c->count(); ++k) {
                 c->setCurrentIndex(k); // as picked from the list
                 expectReadable(c->lineEdit(), c->itemText(k));
@@ -78,26 +78,26 @@ void checkWindow()
     w->table().row(3).sign1 = QStringLiteral("＋");
     w->table().row(3).tol1 = QStringLiteral("0.05");
     w->table().row(3).kind = QStringLiteral("外形");
-    w->refreshRow(3);
-    expectReadable(w->toleranceSign(3, 0)->lineEdit(), QStringLiteral("＋"));
-    expectReadable(w->toleranceValue(3, 0)->lineEdit(), QStringLiteral("0.05"));
-    expectReadable(w->kindBox(3)->lineEdit(), QStringLiteral("外形"));
-    w->diameterEdit(3)->setText(QStringLiteral("12.345"));
-    expectReadable(w->diameterEdit(3), QStringLiteral("12.345"));
+    w->refreshTable();
+    expectReadable(w.toleranceSign(3, 0)->lineEdit(), QStringLiteral("＋"));
+    expectReadable(w.toleranceValue(3, 0)->lineEdit(), QStringLiteral("0.05"));
+    expectReadable(w.kindBox(3)->lineEdit(), QStringLiteral("外形"));
+    w.diameterEdit(3)->setText(QStringLiteral("12.345"));
+    expectReadable(w.diameterEdit(3), QStringLiteral("12.345"));
 
     // The top strip: descenders and underscores show, and a long text shows its start.
-    w->productCodeEdit->setText(QStringLiteral("gy_jp"));
-    expectReadable(w->productCodeEdit, QStringLiteral("gy_jp"));
+    w.productCodeEdit()->setText(QStringLiteral("gy_jp"));
+    expectReadable(w.productCodeEdit(), QStringLiteral("gy_jp"));
     w.read("board_100x80.gbr");
-    const QLineEdit* path = w->pathEdit;
+    const QLineEdit* path = w.pathEdit();
     EXPECT_EQ(path->cursorPosition(), 0);
     EXPECT_GE(path->height(), QFontMetrics(path->font()).height());
     // Headings stay over their columns.
-    EXPECT_EQ(w->toleranceSign(0, 0)->y(), w->diameterEdit(0)->y());
-    EXPECT_LT(w->toleranceSign(0, 0)->x(), w->toleranceValue(0, 0)->x());
-    EXPECT_LE(w->toleranceValue(0, 0)->geometry().right(), w->toleranceSign(0, 1)->x());
-    EXPECT_LE(w->kindBox(0)->geometry().right(), w->swatch(0)->x());
-    EXPECT_LT(w->swatch(0)->geometry().right(), w->dcodeEdit(1)->x());
+    EXPECT_EQ(w.toleranceSign(0, 0)->y(), w.diameterEdit(0)->y());
+    EXPECT_LT(w.toleranceSign(0, 0)->x(), w.toleranceValue(0, 0)->x());
+    EXPECT_LE(w.toleranceValue(0, 0)->geometry().right(), w.toleranceSign(0, 1)->x());
+    EXPECT_LE(w.kindBox(0)->geometry().right(), w.swatch(0)->x());
+    EXPECT_LT(w.swatch(0)->geometry().right(), w.dcodeEdit(1)->x());
 }
 } // namespace
 

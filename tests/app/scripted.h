@@ -2,13 +2,21 @@
 
 // Scripted stand-ins for the shared dialog and the message boxes.
 
+#include "app/colorswatch.h"
 #include "app/commondialog.h"
+#include "app/holetableview.h"
 #include "app/mainwindow.h"
 #include "app/prompts.h"
+#include "app/tabcontrol.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QStringList>
 #include <deque>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 
@@ -134,6 +142,34 @@ struct TestWindow {
         dialog->shown.clear();
     }
     MainWindow* operator->() const { return form.get(); }
+
+    // The window's parts, as a test reaches them: by their object names.
+    template <typename W> W* part(const char* name) const
+    {
+        W* w = form->findChild<W*>(QLatin1String(name));
+        EXPECT_TRUE(w) << name;
+        return w;
+    }
+    QLineEdit* pathEdit() const { return part<QLineEdit>("pathEdit"); }
+    QLineEdit* productCodeEdit() const { return part<QLineEdit>("productCodeEdit"); }
+    QComboBox* sizeChoice() const { return part<QComboBox>("sizeChoice"); }
+    QLabel* totalsLabel() const { return part<QLabel>("totalsLabel"); }
+    TabControl* tableTabs() const { return part<TabControl>("tableTabs"); }
+    QAction* action(const QString& name) const
+    {
+        QAction* a = form->findChild<QAction*>(name);
+        EXPECT_TRUE(a) << name.toStdString();
+        return a;
+    }
+    // The table's rows; their page is made when first asked for.
+    HoleTableView& rows() const { return *part<HoleTableView>("holeTableView"); }
+    QLineEdit* dcodeEdit(int i) const { return rows().dcodeEdit(i); }
+    QLineEdit* diameterEdit(int i) const { return rows().diameterEdit(i); }
+    QComboBox* toleranceSign(int i, int which) const { return rows().toleranceSign(i, which); }
+    QComboBox* toleranceValue(int i, int which) const { return rows().toleranceValue(i, which); }
+    QComboBox* kindBox(int i) const { return rows().kindBox(i); }
+    ColorSwatch* swatch(int i) const { return rows().swatch(i); }
+    QLabel* countLabel(int i) const { return rows().countLabel(i); }
 };
 
 } // namespace kivotrek::test

@@ -37,10 +37,10 @@ struct ReadBoard {
             if (i == 0)
                 readBoardFile(board, reader, drills[i], table, extent, said.sink());
             else
-                addDrillFile(board, reader, drills[i], table, extent, said.sink());
+                addBoardFile(board, reader, drills[i], table, extent, said.sink());
         }
         if (!outline.isEmpty())
-            readOutline(board, outline, table, extent, said.sink());
+            readBoardOutline(board, outline, table, extent, said.sink());
     }
     std::vector<Op> draw() const
     {
@@ -210,7 +210,7 @@ TEST(Board, FilesBeyondTheTableAndBoardsThatTakeNoMoreFiles)
     test::Messages said;
     readBoardFile(
         gerber, ReaderKind::Standard, test::dataPath("board_100x80.gbr"), table, extent, said.sink());
-    const FileOutcome added = addDrillFile(gerber, ReaderKind::Excellon, second, table, extent, said.sink());
+    const FileOutcome added = addBoardFile(gerber, ReaderKind::Excellon, second, table, extent, said.sink());
     EXPECT_EQ(added.ending, ReadEnding::Rejected);
     EXPECT_EQ(gerber.files.size(), 1u);
     EXPECT_EQ(said.texts.last(),
@@ -221,7 +221,7 @@ TEST(Board, FilesBeyondTheTableAndBoardsThatTakeNoMoreFiles)
     Board kept = b.board;
     HoleTable keptTable = b.table;
     const FileOutcome gone =
-        addDrillFile(kept, ReaderKind::Excellon, dir.path(QStringLiteral("gone.drl")), keptTable, extent, {});
+        addBoardFile(kept, ReaderKind::Excellon, dir.path(QStringLiteral("gone.drl")), keptTable, extent, {});
     EXPECT_EQ(gone.ending, ReadEnding::Unreadable);
     EXPECT_EQ(kept.files.size(), 2u);
 }
@@ -343,7 +343,7 @@ TEST(Counts, TheLegendWithCountsAndNothingElseChanged)
     HoleCounts counts;
     countHoles(b.board, b.table, counts);
     DrawingOptions withCounts;
-    withCounts.counts = &counts;
+    withCounts.counts = counts;
     RecordingSurface plain(6855, 6300), counted(6855, 6300);
     drawPreview(b.board, b.table, b.extent, plain);
     drawPreview(b.board, b.table, b.extent, counted, withCounts);

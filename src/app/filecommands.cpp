@@ -1,0 +1,269 @@
+// The main window's commands on the board's files: the read commands, adding a drill file or an
+// outline, taking a file out, a new board, and the drill table saved as CSV.
+
+#include "app/mainwindow.h"
+
+#include "app/commondialog.h"
+#include "app/holetableview.h"
+#include "app/previewwindow.h"
+#include "board/drillframe.h"
+#include "common/fileio.h"
+#include "common/messages.h"
+#include "drawing/drilltable.h"
+#include "gerber/rs274xreader.h"
+#include "gerber/standardreader.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace kivotrek {
+
+namespace {
+void prepareRead(ReaderKind reader, HoleTable& table, BoardExtent& extent)
+{
+    switch (reader) {
+    case ReaderKind::Standard: prepareStandardRead(table, extent); break;
+    case ReaderKind::Rs274x: prepareRs274xRead(table, extent); break;
+    case ReaderKind::Excellon:
+    case ReaderKind::GerberX2: prepareExcellonRead(table, extent); break;
+    }
+}
+
+QString readerFilter(ReaderKind reader)
+{
+    return reader == ReaderKind::Excellon ? msg::drillFilter() : msg::gerberFilter();
+}
+
+// Drill files of either kind, then Gerber files.
+QString addedFileFilter()
+{
+    QString drill = msg::drillFilter();
+    drill.chop(QStringLiteral("|すべてのファイル (*)|*").size());
+    return drill + QLatin1Char('|') + msg::gerberFilter();
+}
+} // namespace
+
+void MainWindow::readCommand(ReaderKind reader)
+{
+    if (!confirmDiscard())
+        return; // another board would replace unsaved work
+    dialog_->filter = readerFilter(reader);
+    if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
+        return; // a cancelled read changes nothing: the table stays for the file it belongs to
+    prepareRead(reader, table_, extent_);
+    refreshTable();
+    readChosenFile(reader, dialog_->fileName);
+}
+
+void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
+{
+    readSettingsAction_->setEnabled(true);
+    // What the read has to say is shown over the table it filled.
+    QStringList said;
+    const MessageSink sink = [&said](const QString& text) { said << text; };
+    readBoardFile(board_, reader, path, table_, extent_, sink);
+    if (board_.isEmpty())
+        board_.files.push_back({path, reader, 0, 0}); // the path label shows what was tried
+    // A drill file starts a board of its own: nothing of the board before stays, its product
+    // code neither. (The two Gerber reads keep tolerances, kinds and colours, as shops that
+    // number D-codes by hole class rely on.)
+    if (reader == ReaderKind::Excellon || reader == ReaderKind::GerberX2)
+        productCodeEdit_->clear();
+    showBoard();
+    refreshTable();
+    markRead();
+    markSaved();
+    showReadMessages(said);
+    refreshPreview();
+}
+
+void MainWindow::addChosenFile(const QString& path, bool outline)
+{
+    // The same file twice would double every row and hole.
+    if (inputWrittenOver(path, board_.paths()) >= 0) {
+        showMessage(msg::fileAlreadyInBoard(path));
+        return;
+    }
+    QStringList said;
+    const MessageSink sink = [&said](const QString& text) { said << text; };
+    const int first = board_.nextFreeRow();
+    if (outline)
+        readBoardOutline(board_, path, table_, extent_, sink);
+    else
+        addBoardFile(board_, addedFileReader(path), path, table_, extent_, sink);
+    // The new file's rows are as it filled them; the other rows keep their state.
+    for (int i = first; i < board_.nextFreeRow(); ++i)
+        readTable_.row(i) = savedTable_.row(i) = table_.row(i);
+    readSettingsAction_->setEnabled(!board_.isEmpty());
+    showBoard();
+    refreshTable();
+    noteChange();
+    showReadMessages(said);
+    refreshPreview();
+}
+
+void MainWindow::newBoard()
+{
+    if (!confirmDiscard())
+        return;
+    board_ = Board();
+    table_ = HoleTable();
+    extent_ = BoardExtent();
+    productCodeEdit_->clear();
+    readSettingsAction_->setEnabled(false);
+    if (preview_)
+        preview_->close();
+    showBoard();
+    refreshTable();
+    markRead();
+    markSaved();
+}
+
+void MainWindow::removeFile()
+{
+    const QStringList paths = board_.paths();
+    if (paths.isEmpty()) {
+        showMessage(msg::noFileRead());
+        return;
+    }
+    QStringList names;
+    for (int i = 0; i < paths.size(); ++i) {
+        const bool isOutline = size_t(i) >= board_.files.size();
+        names << (isOutline ? msg::outlineFileItem(paths[i]) : paths[i]);
+    }
+    const int chosen = prompts_->choose(this, msg::chooseFileToRemove(), msg::title(), names);
+    if (chosen < 0)
+        return;
+    // The rows go in every state the table is compared with, so that their edits stay edits.
+    if (size_t(chosen) < board_.files.size()) {
+        const BoardFile& f = board_.files[size_t(chosen)];
+        readTable_.removeRows(f.firstRow, f.rowCount);
+        savedTable_.removeRows(f.firstRow, f.rowCount);
+    }
+    QStringList said;
+    removeBoardFile(board_, chosen, table_, extent_, [&said](const QString& text) { said << text; });
+    readSettingsAction_->setEnabled(!board_.isEmpty());
+    showBoard();
+    refreshTable();
+    noteChange();
+    showReadMessages(said);
+    if (preview_ && board_.isEmpty())
+        preview_->close();
+    refreshPreview();
+}
+
+void MainWindow::showReadMessages(const QStringList& said)
+{
+    for (const QString& text : said)
+        showMessage(text);
+}
+
+void MainWindow::showBoard()
+{
+    // One file: its path, as always. A board of several: the first path, then the other files'
+    // names; the tooltip lists every path.
+    QString text = board_.mainPath();
+    QStringList tip;
+    for (size_t i = 0; i < board_.files.size(); ++i) {
+        if (i > 0)
+            text += QStringLiteral(" ＋ ") + QFileInfo(board_.files[i].path).fileName();
+        tip << board_.files[i].path;
+    }
+    if (!board_.outline.isEmpty()) {
+        if (!board_.files.empty())
+            text += QStringLiteral(" ＋ 外形 ") + QFileInfo(board_.outline).fileName();
+        tip << QStringLiteral("外形: ") + board_.outline;
+    }
+    pathEdit_->setText(text);
+    pathEdit_->setCursorPosition(0); // the start of a long path: its folder
+    pathEdit_->setToolTip(tip.size() > 1 ? tip.join(QLatin1Char('\n')) : QString());
+}
+
+void MainWindow::openFile(const QString& path)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const ReaderKind reader = detectReader(full);
+    prepareRead(reader, table_, extent_);
+    dialog_->filter = readerFilter(reader);
+    dialog_->fileName = full; // as the dialog would have left it
+    readChosenFile(reader, full);
+}
+
+void MainWindow::openFiles(const QStringList& paths)
+{
+    for (int i = 0; i < paths.size(); ++i) {
+        if (i == 0)
+            openFile(paths[i]);
+        else
+            addChosenFile(QFileInfo(paths[i]).absoluteFilePath(), false);
+    }
+}
+
+void MainWindow::readGerberX2()
+{
+    readCommand(ReaderKind::GerberX2);
+}
+
+void MainWindow::addDrillFile()
+{
+    if (board_.replaysGerber()) {
+        showMessage(msg::cannotAddToGerberBoard()); // before the dialog: nothing to choose
+        return;
+    }
+    dialog_->filter = addedFileFilter();
+    // The dialog opens in the board's folder without offering the board's own files: Enter
+    // would read the file just read a second time.
+    if (!board_.isEmpty())
+        dialog_->fileName = QFileInfo(board_.mainPath()).absolutePath();
+    dialog_->hiddenFiles = board_.paths();
+    const bool chosen = dialog_->showOpen(this) && !dialog_->fileName.isEmpty();
+    dialog_->hiddenFiles.clear();
+    if (!chosen)
+        return;
+    addChosenFile(dialog_->fileName, false);
+}
+
+void MainWindow::readOutline()
+{
+    if (board_.replaysGerber()) {
+        showMessage(msg::cannotAddToGerberBoard());
+        return;
+    }
+    dialog_->filter = msg::gerberFilter();
+    if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
+        return;
+    addChosenFile(dialog_->fileName, true);
+}
+
+void MainWindow::readStandardGerber()
+{
+    readCommand(ReaderKind::Standard);
+}
+
+void MainWindow::readRs274x()
+{
+    readCommand(ReaderKind::Rs274x);
+}
+
+void MainWindow::readExcellon()
+{
+    readCommand(ReaderKind::Excellon);
+}
+
+void MainWindow::saveDrillTable()
+{
+    if (board_.isEmpty()) {
+        showMessage(msg::noFileRead());
+        return;
+    }
+    // A drill file is never replaced by its table.
+    const QString path = askSavePath(*dialog_, *prompts_, this, msg::drillTableFilter(),
+        QStringLiteral("csv"), board_.paths(), otherInputs());
+    if (path.isEmpty())
+        return;
+    if (!writeWholeFile(path, drillTableCsv(table_, holeCounts(), board_)))
+        showMessage(msg::cannotSave(path));
+}
+
+} // namespace kivotrek
