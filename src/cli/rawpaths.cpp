@@ -18,7 +18,7 @@ QHash<QString, QByteArray>& rawArguments()
 QString argumentText(const char* raw)
 {
     const QByteArray bytes(raw);
-    const QString text = QFile::decodeName(bytes);
+    QString text = QFile::decodeName(bytes);
     if (QFile::encodeName(text) != bytes)
         rawArguments().insert(text, bytes);
     return text;

@@ -69,7 +69,7 @@ int runReport(const QStringList& args)
         if (!listedInDrillTable(row))
             continue;
         out.beginObject();
-        out.key("row").value(static_cast<long long>(i + 1));
+        out.key("row").value(static_cast<long long>(i) + 1);
         out.key("dcode").value(row.dcode);
         out.key("file").value(rowFileName(r.board, i));
         out.key("diameter").value(row.diameter);

@@ -37,10 +37,14 @@ void* allocateLargeBlock(std::size_t bytes)
         if (aligned > start)
             munmap(mapped, aligned - start);
         const std::uintptr_t end = start + size + kHugePage;
+        // The block's start rounded up within the mapping: addresses made from integers on
+        // purpose, for the pages the kernel may back with a huge page.
+        // NOLINTBEGIN(performance-no-int-to-ptr)
         if (end > aligned + size)
             munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
         madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
         return reinterpret_cast<void*>(aligned);
+        // NOLINTEND(performance-no-int-to-ptr)
     }
 #endif
     return ::operator new(bytes);

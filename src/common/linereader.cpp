@@ -6,7 +6,7 @@
 namespace kivotrek {
 
 namespace {
-constexpr qint64 kBufferSize = 64 * 1024;
+constexpr qint64 kBufferSize = qint64(64) * 1024;
 }
 
 LineReader::LineReader(QIODevice& device, qint64 maxLineLength)

@@ -14,7 +14,7 @@ namespace kivotrek {
 // ends the reading there.
 class LineReader {
 public:
-    static constexpr qint64 kMaxLineLength = 64 * 1024 * 1024;
+    static constexpr qint64 kMaxLineLength = qint64(64) * 1024 * 1024;
 
     explicit LineReader(QIODevice& device, qint64 maxLineLength = kMaxLineLength);
     ~LineReader();

@@ -34,7 +34,7 @@ private:
 DrawResult drawOutline(const std::vector<OutlineSegment>& outline, const DrillFrame& frame,
     const Layout& layout, Surface& surface)
 {
-    const DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt, QString()};
+    DrawResult stopped {DrawResult::Ending::Stopped, std::nullopt, QString()};
     if (outline.empty())
         return {};
     HoleRow pen; // the outline pen: an outline row of no diameter

@@ -180,7 +180,8 @@ bool PageLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s) co
 {
     const int c = i % 3;
     s.cursor.x = static_cast<float>(dotColumn(c));
-    s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 300);
+    const int legendLine = i / 3; // three cells a line
+    s.cursor.y = static_cast<float>(kLegendPitch * legendLine + 300);
     hole(s, s.cursor.x, s.cursor.y, i, color, true);
     const QString tolerances = toleranceText(row) + countSuffix(i);
     const CellTexts fit = fitCell(
@@ -255,7 +256,7 @@ DrawResult printDrawing(const Board& board, const HoleTable& table, const BoardE
 {
     PageLayout layout(sizeText);
     layout.setOptions(options);
-    const DrawResult drawn = drawBoard(board, table, extent, layout, page);
+    DrawResult drawn = drawBoard(board, table, extent, layout, page);
     if (drawn.ending != DrawResult::Ending::Complete)
         return drawn;
     if (options.counts) {

@@ -20,7 +20,8 @@ bool PreviewLayout::prepare(const HoleTable& table, const BoardExtent& extent, S
     const float w = surface.width();
     const float hs = surface.height();
     const float sx = static_cast<float>(static_cast<double>(w) / extent.maxX);
-    const float sy = static_cast<float>((static_cast<double>(hs) - kLegendPitch * (n / 3)) / extent.maxY);
+    const int lines = n / 3; // whole legend lines: floor(n / 3), not ceil
+    const float sy = static_cast<float>((static_cast<double>(hs) - kLegendPitch * lines) / extent.maxY);
     scale_ = static_cast<float>(0.9 * static_cast<double>(sx <= sy ? sx : sy));
     return true;
 }
@@ -56,7 +57,8 @@ bool PreviewLayout::legendCell(int i, const HoleRow& row, Rgb color, Surface& s)
     const int column = i % 3;
     const int* columns = counts() ? kCountColumns : kColumns;
     s.cursor.x = static_cast<float>(columns[column]);
-    s.cursor.y = static_cast<float>(kLegendPitch * (i / 3) + 100);
+    const int line = i / 3; // three cells a line
+    s.cursor.y = static_cast<float>(kLegendPitch * line + 100);
     hole(s, s.cursor.x, s.cursor.y, i, color, true);
     s.cursor.x += 200;
     s.cursor.y -= 70;

@@ -532,13 +532,7 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
             offsetY_ = y ? coordinate(*y).value_or(0) : 0;
             return true;
         }
-        case 40:
-        case 41:
-        case 42:
-        case 80:
-        case 2:
-        case 3: break; // compensation, canned cycles off, arcs: the position still moves
-        default: break;
+        default: break; // compensation (G40-G42), canned cycles off (G80), arcs: the position still moves
         }
     }
     if (!x && !y && !repeat)
@@ -682,7 +676,7 @@ bool looksLikeExcellon(const QString& path)
         return false;
     static const QRegularExpression toolDefinition(QStringLiteral("^T\\d+[A-Z0-9.]*C[\\d.]"));
     // The first lines as the reader takes them: after a byte order mark, any line end.
-    QByteArray head = file.read(16 * 1024);
+    QByteArray head = file.read(qint64(16) * 1024);
     if (head.startsWith("\xEF\xBB\xBF"))
         head.remove(0, 3);
     const QList<QByteArray> lines =

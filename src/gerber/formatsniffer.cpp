@@ -14,7 +14,7 @@ bool looksLikeRs274x(const QString& path)
     QFile file(path);
     if (!openToRead(file))
         return false;
-    const QByteArray head = file.read(64 * 1024);
+    const QByteArray head = file.read(qint64(64) * 1024);
     qsizetype end = 0;
     for (int lines = 0; lines < 100 && end < head.size(); ++lines) {
         const qsizetype nl = head.indexOf('\n', end);

@@ -10,42 +10,18 @@
 namespace kivotrek {
 
 namespace {
-struct SlotTable {
-    signed char slot[256] = {};
-    constexpr SlotTable()
-    {
-        const char letters[] = {'J', 'X', 'Y', 'D', 'G', '*', '%'};
-        for (int k = 0; k < 7; ++k)
-            slot[static_cast<unsigned char>(letters[k])] = static_cast<signed char>(k + 1);
-    }
-};
-constexpr SlotTable kSlots;
+// 1 + the index of each letter a line's marks track, 0 for the others.
+constexpr std::array<unsigned char, 256> slotTable()
+{
+    std::array<unsigned char, 256> slot {};
+    const char letters[] = {'J', 'X', 'Y', 'D', 'G', '*', '%'};
+    for (int k = 0; k < 7; ++k)
+        slot[static_cast<unsigned char>(letters[k])] = static_cast<unsigned char>(k + 1);
+    return slot;
+}
 } // namespace
 
-const signed char LineMarks::kSlot[256] = {
-#define K(c) kSlots.slot[c]
-#define R16(b)                                                                                               \
-    K(b), K(b + 1), K(b + 2), K(b + 3), K(b + 4), K(b + 5), K(b + 6), K(b + 7), K(b + 8), K(b + 9),          \
-        K(b + 10), K(b + 11), K(b + 12), K(b + 13), K(b + 14), K(b + 15)
-    R16(0),
-    R16(16),
-    R16(32),
-    R16(48),
-    R16(64),
-    R16(80),
-    R16(96),
-    R16(112),
-    R16(128),
-    R16(144),
-    R16(160),
-    R16(176),
-    R16(192),
-    R16(208),
-    R16(224),
-    R16(240),
-#undef R16
-#undef K
-};
+const std::array<unsigned char, 256> LineMarks::kSlot = slotTable();
 
 LineMarks::LineMarks(QByteArrayView line) : line_(line)
 {

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -49,7 +50,7 @@ private:
     // Short markers in short lines: a plain search beats the general one.
     qsizetype find(QByteArrayView marker, qsizetype from) const;
 
-    static const signed char kSlot[256]; // 1 + the index of a tracked letter, else 0
+    static const std::array<unsigned char, 256> kSlot; // 1 + the index of a tracked letter, else 0
     QByteArrayView line_;
     qsizetype pos_[7];
 };

@@ -372,12 +372,10 @@ bool Reader::apertureDefinition(QByteArrayView w)
     }
     Aperture a;
     a.number = number;
-    if (shape == "C" && !params.empty())
+    if ((shape == "C" || shape == "P") && !params.empty()) // a circle, or a polygon's outer diameter
         a.diameter = params[0];
     else if ((shape == "R" || shape == "O") && params.size() >= 2)
         a.diameter = std::min(params[0], params[1]);
-    else if (shape == "P" && !params.empty())
-        a.diameter = params[0];
     a.kind = pendingKind_;
     a.function = pendingFunction_;
     a.tolerance = pendingTolerance_;
@@ -951,7 +949,7 @@ bool looksLikeGerberX2(const QString& path)
     QFile file(path);
     if (!openToRead(file))
         return false;
-    const QByteArray head = file.read(64 * 1024);
+    const QByteArray head = file.read(qint64(64) * 1024);
     qsizetype end = 0;
     for (int lines = 0; lines < 100 && end >= 0; ++lines)
         end = head.indexOf('\n', end + 1);

@@ -13,7 +13,7 @@ namespace kivotrek {
 namespace {
 constexpr int kColorSlot = 7;
 constexpr int kProductCodeSlot = 8;
-constexpr qint64 kMaxSettingsRead = kSettingsValues * (4 + 0xFFFF); // far beyond any real file
+constexpr qint64 kMaxSettingsRead = qint64(kSettingsValues) * (4 + 0xFFFF); // far beyond any real file
 
 QString HoleRow::*const kTextSlots[7] = {&HoleRow::dcode, &HoleRow::diameter, &HoleRow::sign1, &HoleRow::tol1,
     &HoleRow::sign2, &HoleRow::tol2, &HoleRow::kind};
@@ -31,7 +31,7 @@ SettingsValues settingsValues(const HoleTable& table, const QString& productCode
     SettingsValues values;
     for (int i = 0; i < HoleTable::kRows; ++i) {
         const HoleRow& row = table.row(i);
-        SettingsValue* rowValues = &values[static_cast<size_t>(i * kSlotsPerRow)];
+        SettingsValue* rowValues = &values[static_cast<size_t>(i) * kSlotsPerRow];
         for (int s = 0; s < 7; ++s)
             rowValues[s] = SettingsValue::ofText(row.*kTextSlots[s]);
         rowValues[kColorSlot] = SettingsValue::ofInteger(static_cast<int32_t>(row.color));
@@ -136,7 +136,7 @@ void applySettings(const SettingsValues& values, HoleTable& table, QString& prod
 {
     for (int i = 0; i < HoleTable::kRows; ++i) {
         HoleRow& row = table.row(i);
-        const SettingsValue* rowValues = &values[static_cast<size_t>(i * kSlotsPerRow)];
+        const SettingsValue* rowValues = &values[static_cast<size_t>(i) * kSlotsPerRow];
         for (int s = 0; s < 7; ++s)
             row.*kTextSlots[s] = asText(rowValues[s]);
         if (const auto color = asColor(rowValues[kColorSlot]))
@@ -159,7 +159,7 @@ QString settingsPath(const QString& gerberPath)
 {
     const QString path = gerberPath.trimmed();
     const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    const QString name = QStringLiteral("KIVOTREK.INI");
+    QString name = QStringLiteral("KIVOTREK.INI");
     if (cut < 0)
         return name; // a bare file name: its folder is the current one
     return path.left(cut + 1) + name;
