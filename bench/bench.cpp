@@ -147,8 +147,8 @@ int main(int argc, char** argv)
         // Read as the menu commands read them: the first file, the added one, the outline.
         const auto readThree = [&](Board& b, BoardData& d, HoleTable& t, BoardExtent& e) {
             readBoardFile(b, ReaderKind::Excellon, drl, t, e, {}, &d);
-            addDrillFile(b, ReaderKind::GerberX2, npth, t, e, {}, &d);
-            readOutline(b, edge, t, e, {}, &d);
+            addBoardFile(b, ReaderKind::GerberX2, npth, t, e, {}, &d);
+            readBoardOutline(b, edge, t, e, {}, &d);
         };
         Board board;
         BoardData data;

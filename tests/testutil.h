@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -21,6 +23,13 @@ namespace kivotrek::test {
 inline QString dataPath(const char* name)
 {
     return QString::fromUtf8(KIVOTREK_TEST_DATA) + QLatin1Char('/') + QString::fromUtf8(name);
+}
+
+// The system's reason for an error number, as a failed open or write reports it (in the
+// session's language), in the brackets that follow a message: 「（No such file or directory）」.
+inline QString reason(int error)
+{
+    return QStringLiteral("（") + QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral("）");
 }
 
 // The whole content of a file; empty when it cannot be read.

@@ -262,8 +262,8 @@ void MainWindow::saveDrillTable()
         QStringLiteral("csv"), board_.paths(), otherInputs());
     if (path.isEmpty())
         return;
-    if (!writeWholeFile(path, drillTableCsv(table_, holeCounts(), board_)))
-        showMessage(msg::cannotSave(path));
+    if (const WriteResult w = writeWholeFile(path, drillTableCsv(table_, holeCounts(), board_)); !w)
+        showMessage(msg::cannotSave(path, w.reason));
 }
 
 } // namespace kivotrek

@@ -25,7 +25,7 @@ bool HelpViewer::load(const QString& path, QString* error)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        *error = msg::cannotOpen(path);
+        *error = msg::cannotOpen(path, f.errorString());
         return false;
     }
     f.close();

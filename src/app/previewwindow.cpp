@@ -77,8 +77,10 @@ void PreviewWindow::savePictureAs(const QString& filter, const QString& suffix, 
 {
     // The drawn file's own name would replace the drill data with a picture at one Enter.
     const QString path = askSavePath(dialog_, prompts_, this, filter, suffix, drawnFiles_, readFiles_);
-    if (!path.isEmpty() && !savePicture(surface_->image(), path, format))
-        prompts_.message(this, msg::cannotSave(path), msg::title());
+    if (path.isEmpty())
+        return;
+    if (const WriteResult w = savePicture(surface_->image(), path, format); !w)
+        prompts_.message(this, msg::cannotSave(path, w.reason), msg::title());
 }
 
 void PreviewWindow::exportBitmap()
@@ -115,7 +117,7 @@ template <typename Write> void PreviewWindow::saveDrawing(const QString& path, W
     // A drawing that stopped early is saved as far as it came, as the picture shows it.
     const QString problem = drawingProblem(w.drawn, source_->board.mainPath());
     if (!w.written)
-        prompts_.message(this, msg::cannotSave(path), msg::title());
+        prompts_.message(this, msg::cannotSave(path, w.written.reason), msg::title());
     else if (!problem.isEmpty())
         prompts_.message(this, problem, msg::title());
 }

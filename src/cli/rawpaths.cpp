@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -71,8 +72,11 @@ bool OutputPath::finish()
     if (folder_ < 0)
         return true;
     finished_ = ::renameat(folder_, temporary_.constData(), folder_, name_.constData()) == 0;
-    if (!finished_)
+    if (!finished_) {
+        const int error = errno; // the rename's reason, for the message
         ::unlinkat(folder_, temporary_.constData(), 0); // the process may end without unwinding
+        errno = error;
+    }
     return finished_;
 }
 

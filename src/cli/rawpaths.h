@@ -33,7 +33,7 @@ public:
     OutputPath& operator=(const OutputPath&) = delete;
 
     const QString& writePath() const { return writePath_; }
-    bool finish();
+    bool finish(); // false with errno set to the reason
 
 private:
     QString writePath_;

@@ -14,11 +14,13 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QSemaphore>
 #include <QThread>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <future>
 #include <memory>
 #include <utility>
 
@@ -39,7 +41,7 @@ QString logoPath()
 }
 
 // The page, with the logo beside the program when there is one.
-std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board, const HoleTable& table,
+PageWrite drawPage(const RenderOptions& o, const Board& board, const HoleTable& table,
     const BoardExtent& extent, const QString& suffix, const DrawingOptions& options)
 {
     PageFoot foot;
@@ -47,8 +49,7 @@ std::pair<DrawResult, bool> drawPage(const RenderOptions& o, const Board& board,
     const QString logo = logoPath();
     if (QFileInfo::exists(logo))
         foot.logo.load(logo);
-    const PageWrite w = writePage(o.out, suffix, o.dpi, board, table, extent, o.pageSize, foot, options);
-    return {w.drawn, w.written};
+    return writePage(o.out, suffix, o.dpi, board, table, extent, o.pageSize, foot, options);
 }
 
 // A thread that is joined on every way out. A QThread, not a std::thread: Qt keeps data for
@@ -76,12 +77,31 @@ struct PreviewTarget {
         else
             picture = std::make_unique<PictureSurface>(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
     }
-    bool save(const QString& path, const QString& suffix) const
+    WriteResult save(const QString& path, const QString& suffix) const
     {
         if (svg)
             return writeWholeFile(path, svg->document());
         return savePicture(picture->image(), path, suffix == QLatin1String("png") ? "PNG" : "BMP");
     }
+};
+
+// What the worker thread makes of the command's inputs: the read, the settings, the table
+// check and the preview prepared. It is handed to the main thread once, whole, when the worker
+// has finished with it (inputs.set_value); from then on the main thread owns all of it. The
+// worker keeps only what the cutting of the file's lines needs, copies of its own (the path,
+// the extent and the prepared layout), and the pipe, whose two sides are each thread's.
+struct RenderInputs {
+    int failure = 0; // the exit status when the inputs end the command: unreadable, table incomplete
+    int readStatus = 0; // 2 after a read that was rejected or ended by a fault
+    HoleTable table;
+    BoardExtent extent;
+    Board board;
+    std::optional<BoardData> drills; // drill files and outlines are read once, whole
+    DrillFrame frame;
+    DrawingOptions options;
+    PreviewLayout previewLayout;
+    bool scaled = false; // the preview has a scale: something to draw
+    std::unique_ptr<PreviewTarget> preview;
 };
 } // namespace
 
@@ -112,54 +132,50 @@ int runRender(const QStringList& args, int& argc, char** argv)
     // drawing: core work without windows or fonts, done on a worker while the GUI application
     // and its font database start up on this thread, which then draws what the worker cuts.
     // (Text may be drawn on images from any thread, but only once the GUI application exists.)
-    HoleTable table;
-    BoardExtent extent;
     const MessageSink toStderr = [](const QString& m) { printErr(m); };
-    int inputFailure = 0;
-    int readStatus =
-        0; // a read that was rejected or ended by a fault: the drawing of what was read is written
-    std::unique_ptr<PreviewTarget> preview;
-    PreviewLayout previewLayout;
-    bool scaled = false;
     ReplayPipe pipe;
-    Board board;
-    std::optional<BoardData> drills; // drill files and outlines are read once, whole
-    DrillFrame frame;
-    HoleCounts counts; // with --counts: what the drawing will draw, counted first
-    DrawingOptions options;
-    QSemaphore inputsReady;
-    JoiningThread inputs([&] {
-        ReadOutcome read = readBoard(o.reader, o.input, table, extent, toStderr);
-        board = read.board;
-        readStatus = read.status;
-        if (!board.replaysGerber())
-            drills = std::move(read.data);
+    std::promise<RenderInputs> handover;
+    std::future<RenderInputs> ready = handover.get_future();
+    JoiningThread worker([&o, &pipe, &handover, &toStderr, suffix] {
+        RenderInputs in;
+        ReadOutcome read = readBoard(o.reader, o.input, in.table, in.extent, toStderr);
+        in.board = read.board;
+        in.readStatus = read.status;
+        if (!in.board.replaysGerber())
+            in.drills = std::move(read.data);
         if (read.status == kUnreadable)
-            inputFailure = kUnreadable;
+            in.failure = kUnreadable;
         else if (!o.settings.isEmpty()) {
             QString productCode;
-            inputFailure = loadSettingsInto(o.settings, board.nextFreeRow(), table, productCode, toStderr);
+            in.failure =
+                loadSettingsInto(o.settings, in.board.nextFreeRow(), in.table, productCode, toStderr);
             if (!o.productCodeGiven)
                 o.productCode = productCode; // as the load command fills the product code box
         }
         // Printing does not ask for every diameter, but refuses one that is no number.
-        if (!inputFailure && !(o.page ? table.checkNumbers(toStderr) : table.check(toStderr)))
-            inputFailure = kIncomplete;
-        if (!inputFailure && o.counts) {
-            countHoles(board, drills ? *drills : BoardData(), table, counts);
-            options.counts = counts;
+        if (!in.failure && !(o.page ? in.table.checkNumbers(toStderr) : in.table.check(toStderr)))
+            in.failure = kIncomplete;
+        if (!in.failure && o.counts) { // what the drawing will draw, counted first
+            HoleCounts counts;
+            countHoles(in.board, in.drills ? *in.drills : BoardData(), in.table, counts);
+            in.options.counts = counts;
         }
-        options.marks = o.marks;
-        previewLayout.setOptions(options);
-        if (!inputFailure && !o.page) {
-            preview = std::make_unique<PreviewTarget>(suffix);
-            if (drills)
-                frame = boardFrame(*drills); // its extent is the one the read set
-            scaled = preparePreview(table, extent, preview->surface(), previewLayout);
+        in.options.marks = o.marks;
+        in.previewLayout.setOptions(in.options);
+        if (!in.failure && !o.page) {
+            in.preview = std::make_unique<PreviewTarget>(suffix);
+            if (in.drills)
+                in.frame = boardFrame(*in.drills); // its extent is the one the read set
+            in.scaled = preparePreview(in.table, in.extent, in.preview->surface(), in.previewLayout);
         }
-        inputsReady.release();
-        if (scaled && !drills)
-            pipe.cut(board.files.front().path, extent, previewLayout);
+        // The cutting's own copies, then the inputs are the main thread's.
+        const bool cut = in.scaled && !in.drills;
+        const QString path = cut ? in.board.files.front().path : QString();
+        const BoardExtent extent = in.extent;
+        const PreviewLayout layout = in.previewLayout;
+        handover.set_value(std::move(in));
+        if (cut)
+            pipe.cut(path, extent, layout);
     });
     // Drawing texts needs fonts, hence a GUI application; it never needs a display. (The
     // minimal platform would start faster, but its fonts are not the system's: PDF pages lose
@@ -171,43 +187,48 @@ int runRender(const QStringList& args, int& argc, char** argv)
     // for a plugin that might handle them instead loads every installed one (about 3 ms).
     QCoreApplication::setLibraryPaths({});
     QFontMetricsF(drawingFont(7)).height();
-    inputsReady.acquire();
-    if (inputFailure)
-        return inputFailure;
+    RenderInputs in = ready.get();
+    if (in.failure)
+        return in.failure;
 
-    std::pair<DrawResult, bool> written;
+    PageWrite written;
     if (o.page) {
-        inputs.join();
-        written = drawPage(o, board, table, extent, suffix, options);
+        worker.join(); // o (its product code) is the worker's until it has ended
+        written = drawPage(o, in.board, in.table, in.extent, suffix, in.options);
         // The page is written as asked; a board past the paper is said.
-        const QString overflow =
-            pageOverflow(table, extent, o.pageSize, PageSurface::sheetTwips(filePageLayout(o.pageSize)));
-        if (!overflow.isEmpty() && written.second)
+        const QString overflow = pageOverflow(
+            in.table, in.extent, o.pageSize, PageSurface::sheetTwips(filePageLayout(o.pageSize)));
+        if (!overflow.isEmpty() && written.written)
             printErr(overflow);
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
-        if (!scaled)
-            written.first = DrawResult {DrawResult::Ending::NoExtent};
-        else if (drills)
-            written.first = drawBoardData(board, *drills, frame, table, previewLayout, preview->surface());
+        if (!in.scaled)
+            written.drawn = DrawResult {DrawResult::Ending::NoExtent};
+        else if (in.drills)
+            written.drawn = drawBoardData(
+                in.board, *in.drills, in.frame, in.table, in.previewLayout, in.preview->surface());
         else
-            written.first = pipe.draw(table, previewLayout, preview->surface());
-        inputs.join();
-        written.second = preview->save(o.out, suffix);
+            written.drawn = pipe.draw(in.table, in.previewLayout, in.preview->surface());
+        worker.join();
+        written.written = in.preview->save(o.out, suffix);
     }
-    if (!written.second || !output.finish()) {
-        printErr(QStringLiteral("kivotrek-cli: cannot write ") + shownOut);
+    if (written.written && !output.finish())
+        written.written = WriteResult::failed(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!written.written) {
+        printErr(QStringLiteral("kivotrek-cli: cannot write ") + shownOut
+            + (written.written.reason.isEmpty() ? QString() : QStringLiteral(": ") + written.written.reason));
         return finish(kUnreadable);
     }
-    return finish(std::max(readStatus, drawingStatus(written.first, board, o.input)));
+    return finish(std::max(in.readStatus, drawingStatus(written.drawn, in.board, o.input)));
 }
 
 namespace {
 int drawingStatus(const DrawResult& drawn, const Board& board, const BoardArguments& input)
 {
-    switch (drawn.ending) {
-    case DrawResult::Ending::Complete: return kDone;
-    case DrawResult::Ending::Unreadable: {
+    const DrawingProblem problem = describeDrawing(drawn, board.mainPath());
+    switch (problem.kind) {
+    case DrawingProblem::Kind::None: return kDone;
+    case DrawingProblem::Kind::Unreadable: {
         // The file as given: the board holds the names it opened.
         QString shown = drawn.path.isEmpty() ? input.files.front() : drawn.path;
         const QStringList opened = board.paths();
@@ -220,13 +241,13 @@ int drawingStatus(const DrawResult& drawn, const Board& board, const BoardArgume
         printErr(QStringLiteral("kivotrek-cli: cannot read ") + shown);
         return kUnreadable;
     }
-    case DrawResult::Ending::NoExtent:
+    case DrawingProblem::Kind::NothingRead:
+    case DrawingProblem::Kind::NothingToDraw:
         printErr(QStringLiteral("kivotrek-cli: drawing stopped: the board extent is 0, nothing drawn"));
         return kStopped;
-    case DrawResult::Ending::Cancelled: // nothing here cancels
-    case DrawResult::Ending::Stopped:
-        printErr(drawn.line
-                ? QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(*drawn.line)
+    case DrawingProblem::Kind::Stopped:
+        printErr(problem.line
+                ? QStringLiteral("kivotrek-cli: drawing stopped at line %1").arg(*problem.line)
                 : QStringLiteral("kivotrek-cli: drawing stopped: a hole or slot cannot be drawn"));
         return kStopped;
     }

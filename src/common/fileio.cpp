@@ -3,26 +3,36 @@
 #include "common/messages.h"
 
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kivotrek {
 
-bool commitWhole(QSaveFile& file)
+WriteResult commitWhole(QSaveFile& file)
 {
     if (!file.isOpen())
-        return false;
-    bool ok = file.error() == QFileDevice::NoError && file.flush();
-    if (ok) {
-        const int fd = file.handle();
-        ok = fd >= 0 && ::fsync(fd) == 0;
+        return WriteResult::failed(file.errorString());
+    QString reason;
+    if (file.error() != QFileDevice::NoError) {
+        reason = file.errorString();
+    } else if (!file.flush()) {
+        // A short write of the buffer leaves no reason; the rest, tried once more, fails with
+        // the system's ("No space left on device").
+        file.flush();
+        reason = file.errorString();
+    } else if (const int fd = file.handle(); fd < 0 || ::fsync(fd) != 0) {
+        reason = QString::fromLocal8Bit(std::strerror(fd < 0 ? EBADF : errno));
     }
-    if (!ok) {
+    if (!reason.isEmpty()) {
         file.cancelWriting();
         file.commit(); // with writing cancelled, this only removes the temporary file
-        return false;
+        return WriteResult::failed(reason);
     }
-    return file.commit();
+    if (!file.commit())
+        return WriteResult::failed(file.errorString());
+    return {true, QString()};
 }
 
 bool isRegularFile(const QString& path)
@@ -35,10 +45,21 @@ bool openToRead(QFile& file)
     return isRegularFile(file.fileName()) && file.open(QIODevice::ReadOnly);
 }
 
+QString unreadableReason(const QString& path)
+{
+    if (QFileInfo::exists(path) && !isRegularFile(path))
+        return QString();
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        return QString();
+    return file.errorString();
+}
+
 QString whyUnopenable(const QString& path)
 {
-    return !QFileInfo::exists(path) || isRegularFile(path) ? msg::cannotOpen(path)
-                                                           : msg::notARegularFile(path);
+    if (!QFileInfo::exists(path) || isRegularFile(path))
+        return msg::cannotOpen(path, unreadableReason(path));
+    return msg::notARegularFile(path);
 }
 
 namespace {
@@ -93,15 +114,33 @@ bool holdsBinaryBytes(QIODevice& device)
     return false;
 }
 
-bool writeWholeFile(const QString& path, const QByteArray& bytes)
+bool writeAll(QIODevice& device, const QByteArray& bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = device.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            // A file's buffer that went out short failed without a reason; its rest, tried once
+            // more, fails with one.
+            if (auto* file = qobject_cast<QFileDevice*>(&device))
+                file->flush();
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+WriteResult writeWholeFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
+        return WriteResult::failed(file.errorString());
+    if (!writeAll(file, bytes)) {
+        const QString reason = file.errorString();
         file.cancelWriting();
         file.commit();
-        return false;
+        return WriteResult::failed(reason);
     }
     return commitWhole(file);
 }

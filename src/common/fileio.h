@@ -7,11 +7,20 @@
 
 namespace kivotrek {
 
+// Whether a whole file reached the disk, and when it did not, why, in the system's words ("No
+// space left on device"), for the message that names the file.
+struct WriteResult {
+    bool ok = false;
+    QString reason;
+    explicit operator bool() const { return ok; }
+    static WriteResult failed(const QString& reason) { return {false, reason}; }
+};
+
 // Ends a QSaveFile that holds the whole new file: flushes its buffer and checks that every byte
 // reached the disk, syncs the data, then renames it over the old file. On any failure the
 // temporary file is removed and the old file stays as it was. (QSaveFile::commit alone does not
 // see a failed flush of its last buffered bytes: a full disk would pass for a save.)
-bool commitWhole(QSaveFile& file);
+WriteResult commitWhole(QSaveFile& file);
 
 // True for a regular file (after links): not a pipe, a device or a folder. Files are read by
 // name more than once (to read, then to draw), and opening a pipe may block.
@@ -21,9 +30,12 @@ bool isRegularFile(const QString& path);
 // read only once.
 bool openToRead(QFile& file);
 
-// Why a file cannot be opened for reading, as the user is told: missing or closed to us, or not
-// a regular file.
+// Why a file cannot be opened for reading, as the user is told: missing or closed to us (with
+// the system's reason), or not a regular file.
 QString whyUnopenable(const QString& path);
+// The system's reason alone ("No such file or directory", "Permission denied"); empty for a
+// file that is there but no regular file (a pipe is never opened to find out).
+QString unreadableReason(const QString& path);
 
 // An output must never be one of the files it is made from: the index of the first input that
 // is the same file as the output (device and inode, after links), or -1. A missing output, or a
@@ -39,7 +51,12 @@ int inputWrittenOver(int descriptor, const QList<QByteArray>& inputs);
 // end-of-file mark (0x1A). Every reader refuses such a file, and so does the drawing.
 bool holdsBinaryBytes(QIODevice& device);
 
+// Writes all the bytes. A short write (a disk that filled up) sets no reason on the device, so
+// the rest is tried again until a write fails outright and the device holds the system's reason.
+// False when some bytes did not reach the device.
+bool writeAll(QIODevice& device, const QByteArray& bytes);
+
 // Writes the bytes as the whole new content of the file, through commitWhole.
-bool writeWholeFile(const QString& path, const QByteArray& bytes);
+WriteResult writeWholeFile(const QString& path, const QByteArray& bytes);
 
 } // namespace kivotrek

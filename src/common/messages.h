@@ -78,13 +78,22 @@ inline QString repeatLimit(qint64 limit, qint64 lineNo)
     return QStringLiteral("繰り返しで作る穴の数が上限の%1個を超えるため、%2行目で読み込みを中止しました。")
         .arg(groupedNumber(limit), QString::number(lineNo));
 }
-inline QString cannotOpen(const QString& path)
+// A message of a file that could not be read or written ends with the system's reason, where
+// there is one, after the message as it always read: 「…を開けませんでした。（Permission denied）」.
+// The reason is the system's text in the user's language (strerror under the session's locale).
+inline QString withReason(const QString& text, const QString& reason)
 {
-    return path + QStringLiteral("を開けませんでした。");
+    if (reason.isEmpty())
+        return text;
+    return text + QStringLiteral("（") + reason + QStringLiteral("）");
 }
-inline QString readError(const QString& path)
+inline QString cannotOpen(const QString& path, const QString& reason = QString())
 {
-    return path + QStringLiteral("の読み込み中にエラーが発生しました。");
+    return withReason(path + QStringLiteral("を開けませんでした。"), reason);
+}
+inline QString readError(const QString& path, const QString& reason = QString())
+{
+    return withReason(path + QStringLiteral("の読み込み中にエラーが発生しました。"), reason);
 }
 // A pipe, a device or a folder: read twice (scale, then drawing), it cannot serve.
 inline QString notARegularFile(const QString& path)
@@ -312,9 +321,9 @@ inline QString drillTableFilter()
 {
     return QStringLiteral("CSVファイル (*.csv)|*.csv");
 }
-inline QString cannotSave(const QString& path)
+inline QString cannotSave(const QString& path, const QString& reason = QString())
 {
-    return path + QStringLiteral("に保存できませんでした。");
+    return withReason(path + QStringLiteral("に保存できませんでした。"), reason);
 }
 
 // Settings file.
@@ -322,13 +331,20 @@ inline QString settingsSaved(const QString& path)
 {
     return path + QStringLiteral("に設定ファイルを保存しました。");
 }
-inline QString cannotSaveSettings(const QString& path)
+inline QString cannotSaveSettings(const QString& path, const QString& reason = QString())
 {
-    return QStringLiteral("設定ファイル") + path + QStringLiteral("を保存できませんでした。");
+    return withReason(
+        QStringLiteral("設定ファイル") + path + QStringLiteral("を保存できませんでした。"), reason);
 }
-inline QString cannotReadSettings(const QString& path)
+inline QString cannotReadSettings(const QString& path, const QString& reason = QString())
 {
-    return QStringLiteral("設定ファイル") + path + QStringLiteral("を読み込めませんでした。");
+    return withReason(
+        QStringLiteral("設定ファイル") + path + QStringLiteral("を読み込めませんでした。"), reason);
+}
+// Why a file that opened is no settings file.
+inline QString notSettingsData()
+{
+    return QStringLiteral("設定ファイルの形式ではありません");
 }
 // The fields of a row in the settings file, by their slot: D-code, diameter, the tolerances'
 // signs and values, kind, colour.

@@ -3,6 +3,7 @@
 #include "common/fileio.h"
 
 #include <QHash>
+#include <QIODevice>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <cstdint>
@@ -101,35 +102,56 @@ std::optional<QByteArray> palettePng(const QImage& picture)
     appendChunk(png, "IEND", QByteArray());
     return png;
 }
+// Hands an image writer's bytes to the file whole, so that a disk that fills up in the middle of
+// a picture leaves the file with the system's reason rather than a short write without one.
+class WholeWrites : public QIODevice {
+public:
+    explicit WholeWrites(QIODevice& file) : file_(file) { open(QIODevice::WriteOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        return writeAll(file_, QByteArray::fromRawData(data, static_cast<qsizetype>(size))) ? size : -1;
+    }
+
+private:
+    QIODevice& file_;
+};
 } // namespace
 
-bool savePicture(const QImage& picture, const QString& path, const char* format)
+WriteResult savePicture(const QImage& picture, const QString& path, const char* format)
 {
     if (path.isEmpty() || picture.isNull())
-        return false;
+        return WriteResult::failed(QString());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return WriteResult::failed(file.errorString());
     const bool png = qstrcmp(format, "PNG") == 0;
     const std::optional<QByteArray> palette = png ? palettePng(picture) : std::nullopt;
     if (palette) {
-        if (file.write(*palette) != palette->size()) {
+        if (!writeAll(file, *palette)) {
+            const QString reason = file.errorString();
             file.cancelWriting();
-            return false;
+            return WriteResult::failed(reason);
         }
         return commitWhole(file);
     }
-    QImageWriter writer(&file, format);
+    WholeWrites whole(file);
+    QImageWriter writer(&whole, format);
     if (png)
         writer.setQuality(80); // zlib level 1: drill maps are mostly white, so little is lost by going fast
     if (!writer.write(picture)) {
+        const QString reason =
+            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
         file.cancelWriting();
-        return false;
+        return WriteResult::failed(reason);
     }
     return commitWhole(file);
 }
 
-bool saveBitmap(const QImage& picture, const QString& path)
+WriteResult saveBitmap(const QImage& picture, const QString& path)
 {
     return savePicture(picture, path, "BMP");
 }

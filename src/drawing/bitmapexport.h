@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/fileio.h"
+
 #include <QImage>
 #include <QString>
 
@@ -7,10 +9,10 @@ namespace kivotrek {
 
 // Writes the picture under exactly that name (no extension added) as a Windows bitmap, pixel
 // for pixel. A new file is written and renamed over an existing one, so a failure leaves the old
-// file as it was. False when the file cannot be written.
-bool saveBitmap(const QImage& picture, const QString& path);
+// file as it was. A failure says why.
+WriteResult saveBitmap(const QImage& picture, const QString& path);
 
-// Same, choosing the format by the name's extension (.bmp or .png).
-bool savePicture(const QImage& picture, const QString& path, const char* format);
+// Same, in the format ("BMP" or "PNG").
+WriteResult savePicture(const QImage& picture, const QString& path, const char* format);
 
 } // namespace kivotrek

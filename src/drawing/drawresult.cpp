@@ -8,26 +8,49 @@
 
 namespace kivotrek {
 
-QString drawingProblem(const DrawResult& result, const QString& path)
+DrawingProblem describeDrawing(const DrawResult& result, const QString& path)
 {
+    using Kind = DrawingProblem::Kind;
+    DrawingProblem p;
     // A board of several files names the file that ended the drawing.
-    const QString& file = result.path.isEmpty() ? path : result.path;
+    p.file = result.path.isEmpty() ? path : result.path;
     switch (result.ending) {
     case DrawResult::Ending::Complete:
-    case DrawResult::Ending::Cancelled: return QString(); // the user knows
+    case DrawResult::Ending::Cancelled: return p; // the user knows
     case DrawResult::Ending::Stopped:
-        return result.line ? msg::drawingStopped(*result.line) : msg::drawingStoppedSomewhere();
-    case DrawResult::Ending::NoExtent: return file.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(file);
+        p.kind = Kind::Stopped;
+        p.line = result.line;
+        p.text = result.line ? msg::drawingStopped(*result.line) : msg::drawingStoppedSomewhere();
+        return p;
+    case DrawResult::Ending::NoExtent:
+        p.kind = p.file.isEmpty() ? Kind::NothingRead : Kind::NothingToDraw;
+        p.text = p.file.isEmpty() ? msg::noFileRead() : msg::nothingToDraw(p.file);
+        return p;
     case DrawResult::Ending::Unreadable:
-        if (file.isEmpty())
-            return msg::noFileRead();
+        if (p.file.isEmpty()) {
+            p.kind = Kind::NothingRead;
+            p.text = msg::noFileRead();
+            return p;
+        }
+        p.kind = Kind::Unreadable;
         // A file that opened now and failed while it was read says so; else why it did not open.
-        if (!QFileInfo::exists(file) || !isRegularFile(file))
-            return whyUnopenable(file);
-        QFile f(file);
-        return openToRead(f) && holdsBinaryBytes(f) ? msg::notDrillData(file) : msg::readError(file);
+        if (!QFileInfo::exists(p.file) || !isRegularFile(p.file)) {
+            p.text = whyUnopenable(p.file);
+            return p;
+        }
+        QFile f(p.file);
+        if (!openToRead(f))
+            p.text = msg::cannotOpen(p.file, f.errorString());
+        else
+            p.text = holdsBinaryBytes(f) ? msg::notDrillData(p.file) : msg::readError(p.file);
+        return p;
     }
-    return QString();
+    return p;
+}
+
+QString drawingProblem(const DrawResult& result, const QString& path)
+{
+    return describeDrawing(result, path).text;
 }
 
 DrawResult stoppedAt(SourceLine line)

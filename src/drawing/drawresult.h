@@ -27,8 +27,25 @@ struct DrawResult {
     QString path; // of a board of several files: the file that ended the drawing
 };
 
-// What the user is told of a drawing of the file that did not complete: why nothing or only
-// part was drawn. Empty for a complete drawing and for one the user cancelled.
+// What went wrong with a drawing of the file (path: the board's main file), worked out once for
+// every front end: the windows show its text, the batch command prints a line of its own and
+// ends with the status that goes with the kind.
+struct DrawingProblem {
+    enum class Kind {
+        None, // complete, or cancelled by the user, who knows
+        NothingRead, // no file was read yet
+        NothingToDraw, // no coordinates: no scale
+        Unreadable, // the file could not be opened or read (again)
+        Stopped, // a line or a piece the drawing cannot take; what came before stays drawn
+    };
+    Kind kind = Kind::None;
+    QString file; // the file it concerns: of a board of several, the one that ended the drawing
+    std::optional<qint64> line; // for Stopped, when the piece has a line
+    QString text; // what the user is told; empty for None
+};
+DrawingProblem describeDrawing(const DrawResult& result, const QString& path);
+
+// The text alone: empty for a complete drawing and for one the user cancelled.
 QString drawingProblem(const DrawResult& result, const QString& path);
 
 // A drawing of drill data that stops at the piece the file's line made.

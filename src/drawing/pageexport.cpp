@@ -30,12 +30,12 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
     if (format == QLatin1String("svg")) {
         SvgSurface svg(float(sheet.width()), float(sheet.height()), dpi);
         const DrawResult drawn = printDrawing(board, table, extent, sizeText, foot, svg, random, options);
-        return {drawn, !cancelled(drawn) && writeWholeFile(path, svg.document())};
+        return {drawn, cancelled(drawn) ? WriteResult() : writeWholeFile(path, svg.document())};
     }
     if (format == QLatin1String("png")) {
         QImage image(QSizeF(sheet * dpi / 1440.0).toSize(), QImage::Format_RGB32);
         if (image.isNull())
-            return {};
+            return {DrawResult(), WriteResult::failed(QStringLiteral("out of memory"))};
         image.fill(Qt::white);
         const int dpm = static_cast<int>(std::lround(dpi / 0.0254));
         image.setDotsPerMeterX(dpm);
@@ -45,7 +45,7 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
             PageSurface page(image, sheet, dpi);
             drawn = printDrawing(board, table, extent, sizeText, foot, page, random, options);
         }
-        return {drawn, !cancelled(drawn) && savePicture(image, path, "PNG")};
+        return {drawn, cancelled(drawn) ? WriteResult() : savePicture(image, path, "PNG")};
     }
     // One PDF page, made in memory and then written whole through a temporary file: the PDF
     // writer ignores a short write (a disk that fills up mid-page), which would leave a
@@ -61,10 +61,10 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
         pdf.setCreator(QStringLiteral("Kivotrek"));
         PageSurface page(pdf, sheet, dpi);
         if (!page.isActive())
-            return {};
+            return {DrawResult(), WriteResult::failed(QString())};
         drawn = printDrawing(board, table, extent, sizeText, foot, page, random, options);
         if (!page.end() || cancelled(drawn))
-            return {drawn, false};
+            return {drawn, WriteResult()};
     }
     return {drawn, writeWholeFile(path, document)};
 }
@@ -74,7 +74,8 @@ PageWrite writePreviewSvg(const QString& path, const Board& board, const HoleTab
 {
     SvgSurface svg(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
     const DrawResult drawn = drawPreview(board, table, extent, svg, options);
-    return {drawn, drawn.ending != DrawResult::Ending::Cancelled && writeWholeFile(path, svg.document())};
+    return {drawn,
+        drawn.ending == DrawResult::Ending::Cancelled ? WriteResult() : writeWholeFile(path, svg.document())};
 }
 
 } // namespace kivotrek

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/fileio.h"
 #include "drawing/pagelayout.h"
 
 #include <QPageLayout>
@@ -15,8 +16,8 @@ namespace kivotrek {
 QPageLayout filePageLayout(const QString& sizeText);
 
 struct PageWrite {
-    DrawResult drawn;
-    bool written = false;
+    DrawResult drawn; // how far the drawing came
+    WriteResult written; // whether the file was written, and if not why
 };
 PageWrite writePage(const QString& path, const QString& format, double dpi, const Board& board,
     const HoleTable& table, const BoardExtent& extent, const QString& sizeText, const PageFoot& foot,

@@ -64,7 +64,7 @@ void readDrillLines(QIODevice& device, const QString& name, const MessageSink& s
     }
     if (lines.failed()) {
         out.ending = DrillData::Ending::Unreadable;
-        say(msg::readError(name));
+        say(msg::readError(name, device.errorString()));
         return;
     }
     if (out.skippedLines > 0)

@@ -54,7 +54,7 @@ public:
         device_.close();
         if (reader_.failed()) {
             tracker_.convertToTwips();
-            say(msg::readError(name_));
+            say(msg::readError(name_, device_.errorString()));
             return {ReadEnding::Unreadable, std::nullopt};
         }
         if (tracker_.sawNegative())

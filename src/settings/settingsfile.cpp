@@ -181,8 +181,8 @@ SaveResult saveSettingsFile(const HoleTable& table, const QString& productCode, 
         return r;
     }
     // A whole new file renamed over the old one: a failure never leaves a damaged file.
-    if (!writeWholeFile(r.path, *bytes)) {
-        r.error = msg::cannotSaveSettings(r.path);
+    if (const WriteResult w = writeWholeFile(r.path, *bytes); !w) {
+        r.error = msg::cannotSaveSettings(r.path, w.reason);
         return r;
     }
     r.ok = true;
@@ -193,11 +193,17 @@ std::optional<SettingsValues> readSettingsFile(const QString& path, QString* err
 {
     QFile file(path);
     std::optional<SettingsValues> values;
-    if (openToRead(file))
+    QString reason; // why not, for the message
+    if (!openToRead(file)) {
+        reason = unreadableReason(path);
+    } else {
         values = decodeSettings(file.read(kMaxSettingsRead));
+        if (!values)
+            reason = file.error() != QFileDevice::NoError ? file.errorString() : msg::notSettingsData();
+    }
     file.close();
     if (!values && error)
-        *error = msg::cannotReadSettings(path);
+        *error = msg::cannotReadSettings(path, reason);
     return values;
 }
 

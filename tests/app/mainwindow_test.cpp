@@ -290,8 +290,8 @@ TEST(MainWindow, HelpOpensAtItsIndexOrSaysWhy)
     Window missing(empty.path(QString()));
     missing->showHelp();
     ASSERT_EQ(missing.prompts->messages.size(), 1);
-    EXPECT_TRUE(
-        missing.prompts->messages[0].endsWith(QStringLiteral("kivotrek-help.htmlを開けませんでした。")));
+    EXPECT_TRUE(missing.prompts->messages[0].endsWith(
+        QStringLiteral("kivotrek-help.htmlを開けませんでした。") + test::reason(ENOENT)));
 
     test::Scratch folder;
     QFile help(QStringLiteral(KIVOTREK_SOURCE_DIR "/docs/help/kivotrek-help.html"));
@@ -352,7 +352,8 @@ TEST(MainWindow, SaveAndLoadTheSettingsFile)
     w.diameterEdit(0)->setText(QStringLiteral("1.1"));
     w->readSettings();
     EXPECT_EQ(w.prompts->messages.last(),
-        QStringLiteral("Kivotrek: 設定ファイル") + ini + QStringLiteral("を読み込めませんでした。"));
+        QStringLiteral("Kivotrek: 設定ファイル") + ini
+            + QStringLiteral("を読み込めませんでした。（設定ファイルの形式ではありません）"));
     EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("1.1"));
     EXPECT_EQ(w->table().row(0).diameter, QStringLiteral("1.1"));
 

@@ -136,7 +136,8 @@ TEST(Preview, BitmapExport)
     w.dialog->files.push_back(bad);
     p->exportAction->trigger();
     EXPECT_EQ(w.prompts->messages,
-        QStringList({QStringLiteral("Kivotrek: /nonexistent/folder/a.bmpに保存できませんでした。")}));
+        QStringList({QStringLiteral("Kivotrek: /nonexistent/folder/a.bmpに保存できませんでした。")
+            + test::reason(ENOENT)}));
 }
 
 TEST(Preview, BitmapExportOffersAPictureNameAndNeverTheDrillFile)
@@ -342,7 +343,8 @@ TEST(Preview, SavesThePageAsPdfAndThePictureAsSvgAndPng)
         w.dialog->files.push_back(QStringLiteral("/nonexistent/folder/a"));
         a->trigger();
         EXPECT_EQ(w.prompts->messages,
-            QStringList({QStringLiteral("Kivotrek: /nonexistent/folder/aに保存できませんでした。")}));
+            QStringList({QStringLiteral("Kivotrek: /nonexistent/folder/aに保存できませんでした。")
+                + test::reason(ENOENT)}));
     }
     EXPECT_EQ(QDir(dir.path(QString())).entryList(QDir::Files).size(), 3);
 

@@ -251,7 +251,7 @@ TEST(CliSettings, ShowAndRenderWithSettings)
         cli({QStringLiteral("settings"), QStringLiteral("show"), QStringLiteral("/nonexistent.ini")});
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_EQ(QString::fromUtf8(missing.err).trimmed(),
-        QStringLiteral("設定ファイル/nonexistent.iniを読み込めませんでした。"));
+        QStringLiteral("設定ファイル/nonexistent.iniを読み込めませんでした。") + test::reason(ENOENT));
     EXPECT_EQ(cli({QStringLiteral("settings"), QStringLiteral("list")}).exitCode, 64);
     EXPECT_EQ(cli({QStringLiteral("render"), QStringLiteral("--settings"), QStringLiteral("/nonexistent.ini"),
                       QStringLiteral("--preview"), QStringLiteral("-o"), out,

@@ -78,11 +78,17 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
         const SaveResult saved =
             saveSettingsFile(table, QStringLiteral("KT-001"), path(QStringLiteral("board.gbr")));
         EXPECT_FALSE(saved.ok);
-        EXPECT_EQ(
-            saved.error, QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。"));
-        EXPECT_FALSE(saveBitmap(image, picture));
-        EXPECT_FALSE(savePicture(image, png, "PNG"));
-        EXPECT_FALSE(writeWholeFile(svg, QByteArray(16 * 1024, 'y')));
+        EXPECT_EQ(saved.error,
+            QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。")
+                + test::reason(ENOSPC));
+        // Each writer keeps the system's reason, a short write as well as a refused one.
+        const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        const WriteResult results[] = {saveBitmap(image, picture), savePicture(image, png, "PNG"),
+            writeWholeFile(svg, QByteArray(16 * 1024, 'y'))};
+        for (const WriteResult& w : results) {
+            EXPECT_FALSE(w);
+            EXPECT_EQ(w.reason, noSpace) << "writer " << &w - results;
+        }
         for (const QString& p : {ini, picture, png, svg})
             EXPECT_EQ(test::readAll(p), QByteArray("old")) << p.toStdString();
         // No temporary file is left behind either.
@@ -110,7 +116,8 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
                     QStringLiteral("100"), QStringLiteral("-o"), out, board});
             ASSERT_TRUE(cli.waitForFinished(30000));
             EXPECT_EQ(cli.exitCode(), 3);
-            EXPECT_TRUE(cli.readAllStandardError().contains("cannot write " + QFile::encodeName(out)));
+            EXPECT_TRUE(cli.readAllStandardError().contains(
+                "cannot write " + QFile::encodeName(out) + ": " + std::strerror(ENOSPC)));
             EXPECT_EQ(test::readAll(out), QByteArray("old"));
             QFile::remove(path(QStringLiteral("filler")));
             QFile::remove(out);

@@ -155,5 +155,6 @@ TEST(Rs274xReader, NegativeCoordinatesAndUnreadableFile)
         QStringList({QStringLiteral("ガーバデータ内に－(マイナス）が在ります。このデータは使用できません")}));
     Read gone(QStringLiteral("/nonexistent/x.gbr"));
     EXPECT_EQ(gone.result.ending, ReadEnding::Unreadable);
-    EXPECT_EQ(gone.messages.texts, QStringList({QStringLiteral("/nonexistent/x.gbrを開けませんでした。")}));
+    EXPECT_EQ(gone.messages.texts,
+        QStringList({QStringLiteral("/nonexistent/x.gbrを開けませんでした。") + test::reason(ENOENT)}));
 }

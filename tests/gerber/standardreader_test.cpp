@@ -160,7 +160,8 @@ TEST(StandardReader, UnopenableFileSaysSoAndLeavesAClearedTable)
     const QString path = QStringLiteral("/nonexistent/board.gbr");
     const ReadResult r = readStandardGerber(path, table, extent, m.sink());
     EXPECT_EQ(r.ending, ReadEnding::Unreadable);
-    EXPECT_EQ(m.texts, QStringList({QStringLiteral("/nonexistent/board.gbrを開けませんでした。")}));
+    EXPECT_EQ(m.texts,
+        QStringList({QStringLiteral("/nonexistent/board.gbrを開けませんでした。") + test::reason(ENOENT)}));
     EXPECT_EQ(table.row(0).dcode, QStringLiteral("D"));
     EXPECT_TRUE(table.row(0).diameter.isEmpty());
     EXPECT_EQ(extent.maxX, 0);

@@ -194,7 +194,9 @@ TEST(SettingsFile, RefusedLoadsChangeNothing)
         const QString path = dir.write(QStringLiteral("KIVOTREK.INI"), content);
         QString error;
         EXPECT_FALSE(loadSettings(path, t, product, &error));
-        EXPECT_EQ(error, QStringLiteral("設定ファイル") + path + QStringLiteral("を読み込めませんでした。"));
+        EXPECT_EQ(error,
+            QStringLiteral("設定ファイル") + path
+                + QStringLiteral("を読み込めませんでした。（設定ファイルの形式ではありません）"));
         EXPECT_EQ(t.row(0).diameter, QStringLiteral("0.8"));
         EXPECT_EQ(product, QStringLiteral("keep"));
     }
@@ -230,8 +232,9 @@ TEST(SettingsFile, UnwritableTextsAndPlacesAreRefused)
 
     r = saveSettingsFile(HoleTable(), QString(), QStringLiteral("/nonexistent/folder/top.gbr"));
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(
-        r.error, QStringLiteral("設定ファイル/nonexistent/folder/KIVOTREK.INIを保存できませんでした。"));
+    EXPECT_EQ(r.error,
+        QStringLiteral("設定ファイル/nonexistent/folder/KIVOTREK.INIを保存できませんでした。")
+            + test::reason(ENOENT));
 
     r = saveSettingsFile(HoleTable(), QString(), QString());
     EXPECT_TRUE(r.path.isEmpty());
@@ -248,6 +251,8 @@ TEST(SettingsFile, ReadOnlyFolderIsRefused)
     const SaveResult r = saveSettingsFile(HoleTable(), QString(), dir.path(QStringLiteral("top.gbr")));
     QFile::setPermissions(dir.path(QString()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。"));
+    EXPECT_EQ(r.error,
+        QStringLiteral("設定ファイル") + ini + QStringLiteral("を保存できませんでした。")
+            + test::reason(EACCES));
     EXPECT_EQ(readAll(ini), QByteArray("old"));
 }
