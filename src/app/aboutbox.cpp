@@ -67,21 +67,16 @@ AboutBox::AboutBox(Prompts& prompts)
     titleLabel->setFont(big);
     versionLabel =
         makeLabel("versionLabel", msg::versionText(kMajor, kMinor, kRevision), tw.rect(1080, 960, 3885, 225));
-    descriptionLabel = makeLabel("descriptionLabel",
-        QStringLiteral("ガーバーの穴データから穴区分け図を作成し、表示・印刷します。"),
-        tw.rect(1080, 1560, 3885, 570));
-    disclaimerLabel = makeLabel("disclaimerLabel",
-        QStringLiteral("警告: このプログラムは著作権法により保護されています。\n"
-                       "無断で複製・配布することを禁じます。"),
-        tw.rect(360, 3120, 3870, 825));
+    descriptionLabel = makeLabel("descriptionLabel", msg::aboutDescription(), tw.rect(1080, 1560, 3885, 570));
+    disclaimerLabel = makeLabel("disclaimerLabel", msg::aboutWarning(), tw.rect(360, 3120, 3870, 825));
 
-    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton = new QPushButton(msg::okButton(), this);
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setGeometry(tw.rect(4260, 3000, 1310, 345));
     okButton->setDefault(true); // Enter; Esc closes the dialog as well
     connect(okButton, &QPushButton::clicked, this, &QDialog::close);
 
-    systemInfoButton = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
+    systemInfoButton = new QPushButton(msg::systemInfoButton(), this);
     systemInfoButton->setObjectName(QStringLiteral("systemInfoButton"));
     systemInfoButton->setGeometry(tw.rect(4320, 3600, 1310, 345));
     systemInfoButton->setAutoDefault(false);

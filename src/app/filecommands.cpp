@@ -35,13 +35,6 @@ QString readerFilter(ReaderKind reader)
     return reader == ReaderKind::Excellon ? msg::drillFilter() : msg::gerberFilter();
 }
 
-// Drill files of either kind, then Gerber files.
-QString addedFileFilter()
-{
-    QString drill = msg::drillFilter();
-    drill.chop(QStringLiteral("|すべてのファイル (*)|*").size());
-    return drill + QLatin1Char('|') + msg::gerberFilter();
-}
 } // namespace
 
 void MainWindow::readCommand(ReaderKind reader)
@@ -167,13 +160,13 @@ void MainWindow::showBoard()
     QStringList tip;
     for (size_t i = 0; i < board_.files.size(); ++i) {
         if (i > 0)
-            text += QStringLiteral(" ＋ ") + QFileInfo(board_.files[i].path).fileName();
+            text += msg::addedFileInBox(QFileInfo(board_.files[i].path).fileName());
         tip << board_.files[i].path;
     }
     if (!board_.outline.isEmpty()) {
         if (!board_.files.empty())
-            text += QStringLiteral(" ＋ 外形 ") + QFileInfo(board_.outline).fileName();
-        tip << QStringLiteral("外形: ") + board_.outline;
+            text += msg::outlineInBox(QFileInfo(board_.outline).fileName());
+        tip << msg::outlineInTip(board_.outline);
     }
     pathEdit_->setText(text);
     pathEdit_->setCursorPosition(0); // the start of a long path: its folder
@@ -211,7 +204,7 @@ void MainWindow::addDrillFile()
         showMessage(msg::cannotAddToGerberBoard()); // before the dialog: nothing to choose
         return;
     }
-    dialog_->filter = addedFileFilter();
+    dialog_->filter = msg::addedFileFilter();
     // The dialog opens in the board's folder without offering the board's own files: Enter
     // would read the file just read a second time.
     if (!board_.isEmpty())

@@ -13,7 +13,7 @@ namespace kivotrek {
 HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window), browser_(new QTextBrowser(this))
 {
     setObjectName(QStringLiteral("helpViewer"));
-    setWindowTitle(QStringLiteral("Kivotrek ヘルプ"));
+    setWindowTitle(msg::helpCaption());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);

@@ -125,14 +125,14 @@ void MainWindow::buildTopStrip(QWidget* client)
     pathEdit_->setFocusPolicy(Qt::NoFocus);
     place(pathEdit_, 240, 4215, 0, toPath);
 
-    QLabel* code = label(client, QStringLiteral("製品コード"), QRect());
+    QLabel* code = label(client, msg::productCodeLabel(), QRect());
     code->setObjectName(QStringLiteral("productCodeLabel"));
     place(code, 4560, 975, toPath, 0);
     productCodeEdit_ = new QLineEdit(client);
     productCodeEdit_->setObjectName(QStringLiteral("productCodeEdit"));
     place(productCodeEdit_, 5640, 1575, toPath, extra - toPath);
 
-    QLabel* size = label(client, QStringLiteral("サイズ"), QRect());
+    QLabel* size = label(client, msg::sizeLabel(), QRect());
     size->setObjectName(QStringLiteral("sizeLabel"));
     place(size, 7800, 615, extra, 0);
     sizeChoice_ = new QComboBox(client);
@@ -146,7 +146,7 @@ void MainWindow::buildTopStrip(QWidget* client)
     connect(productCodeEdit_, &QLineEdit::textChanged, this, &MainWindow::showPageInPreview);
     connect(productCodeEdit_, &QLineEdit::textChanged, this, &MainWindow::noteChange);
 
-    QLabel* percent = label(client, QStringLiteral("％"), QRect());
+    QLabel* percent = label(client, msg::percentLabel(), QRect());
     percent->setObjectName(QStringLiteral("percentLabel"));
     percent->setAlignment(Qt::AlignCenter);
     place(percent, 9720, 495, extra, 0);
@@ -163,24 +163,22 @@ void MainWindow::buildMenu()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QMenu* f = bar->addMenu(QStringLiteral("ファイル"));
+    QMenu* f = bar->addMenu(msg::fileMenu());
     f->setObjectName(QStringLiteral("fileMenu"));
-    add(f, "newBoard", QStringLiteral("新規"), &MainWindow::newBoard)->setShortcut(QKeySequence::New);
+    add(f, "newBoard", msg::newBoardCommand(), &MainWindow::newBoard)->setShortcut(QKeySequence::New);
     f->addSeparator();
-    add(f, "readStandardGerber", QStringLiteral("標準ガーバの読み込み(F4.3)"),
-        &MainWindow::readStandardGerber);
-    add(f, "readRs274x", QStringLiteral("274xガーバ読み込み"), &MainWindow::readRs274x);
-    add(f, "readExcellon", QStringLiteral("Excellonドリルの読み込み"), &MainWindow::readExcellon);
-    add(f, "readGerberX2", QStringLiteral("Gerber X2 ドリル/外形の読み込み"), &MainWindow::readGerberX2);
-    add(f, "addDrillFile", QStringLiteral("ドリルファイルの追加"), &MainWindow::addDrillFile);
-    add(f, "readOutline", QStringLiteral("外形ファイルの読み込み"), &MainWindow::readOutline);
-    add(f, "removeFile", QStringLiteral("ファイルを外す"), &MainWindow::removeFile);
-    readSettingsAction_ =
-        add(f, "readSettings", QStringLiteral("前回の設定ファイルの読み込み"), &MainWindow::readSettings);
+    add(f, "readStandardGerber", msg::readStandardGerberCommand(), &MainWindow::readStandardGerber);
+    add(f, "readRs274x", msg::readRs274xCommand(), &MainWindow::readRs274x);
+    add(f, "readExcellon", msg::readExcellonCommand(), &MainWindow::readExcellon);
+    add(f, "readGerberX2", msg::readGerberX2Command(), &MainWindow::readGerberX2);
+    add(f, "addDrillFile", msg::addDrillFileCommand(), &MainWindow::addDrillFile);
+    add(f, "readOutline", msg::readOutlineCommand(), &MainWindow::readOutline);
+    add(f, "removeFile", msg::removeFileCommand(), &MainWindow::removeFile);
+    readSettingsAction_ = add(f, "readSettings", msg::readSettingsCommand(), &MainWindow::readSettings);
     readSettingsAction_->setEnabled(false);
-    add(f, "saveDrillTable", QStringLiteral("穴数一覧の保存 (CSV)"), &MainWindow::saveDrillTable);
+    add(f, "saveDrillTable", msg::saveDrillTableCommand(), &MainWindow::saveDrillTable);
     // 表示: the preview first, then the drawing's options, remembered between runs.
-    QMenu* v = bar->addMenu(QStringLiteral("表示"));
+    QMenu* v = bar->addMenu(msg::viewMenu());
     v->setObjectName(QStringLiteral("viewMenu"));
     add(v, "showPreview", msg::previewCaption(), &MainWindow::showPreview);
     v->addSeparator();
@@ -192,17 +190,16 @@ void MainWindow::buildMenu()
         connect(a, &QAction::toggled, this, [this, key](bool on) { setViewOption(key, on); });
         return a;
     };
-    countsInLegendAction_ = option(
-        "showCountsInLegend", QStringLiteral("凡例に穴数を表示"), QStringLiteral("view/countsInLegend"));
-    symbolsAction_ =
-        option("drawSymbols", QStringLiteral("記号で描く（白黒印刷向け）"), QStringLiteral("view/symbols"));
-    add(bar, "print", QStringLiteral("印刷"), &MainWindow::print);
-    QMenu* h = bar->addMenu(QStringLiteral("ヘルプ"));
+    countsInLegendAction_ =
+        option("showCountsInLegend", msg::countsInLegendCommand(), QStringLiteral("view/countsInLegend"));
+    symbolsAction_ = option("drawSymbols", msg::symbolsCommand(), QStringLiteral("view/symbols"));
+    add(bar, "print", msg::printCommand(), &MainWindow::print);
+    QMenu* h = bar->addMenu(msg::helpMenu());
     h->setObjectName(QStringLiteral("helpMenu"));
-    add(h, "showAbout", QStringLiteral("バージョン情報"), &MainWindow::showAbout);
-    add(h, "showHelp", QStringLiteral("Kivotrek ヘルプ"), &MainWindow::showHelp);
-    add(bar, "saveSettings", QStringLiteral("設定ファイルの保存"), &MainWindow::saveSettings);
-    add(bar, "close", QStringLiteral("閉じる"), &MainWindow::closeCommand);
+    add(h, "showAbout", msg::aboutCommand(), &MainWindow::showAbout);
+    add(h, "showHelp", msg::helpCaption(), &MainWindow::showHelp);
+    add(bar, "saveSettings", msg::saveSettingsCommand(), &MainWindow::saveSettings);
+    add(bar, "close", msg::closeCommand(), &MainWindow::closeCommand);
 }
 
 HoleCounts MainWindow::holeCounts() const

@@ -62,11 +62,11 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    closeAction = command(QStringLiteral("閉じる"), "closeAction", &QWidget::close);
-    exportAction = command(QStringLiteral("BitmapExport"), "exportAction", &PreviewWindow::exportBitmap);
-    savePdfAction = command(QStringLiteral("PDFに保存"), "savePdfAction", &PreviewWindow::savePdf);
-    saveSvgAction = command(QStringLiteral("SVGに保存"), "saveSvgAction", &PreviewWindow::saveSvg);
-    savePngAction = command(QStringLiteral("PNGに保存"), "savePngAction", &PreviewWindow::savePng);
+    closeAction = command(msg::closeCommand(), "closeAction", &QWidget::close);
+    exportAction = command(msg::bitmapExportCommand(), "exportAction", &PreviewWindow::exportBitmap);
+    savePdfAction = command(msg::savePdfCommand(), "savePdfAction", &PreviewWindow::savePdf);
+    saveSvgAction = command(msg::saveSvgCommand(), "saveSvgAction", &PreviewWindow::saveSvg);
+    savePngAction = command(msg::savePngCommand(), "savePngAction", &PreviewWindow::savePng);
 
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
 }

@@ -1,5 +1,7 @@
 #include "app/tablelayout.h"
 
+#include "common/captions.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -79,7 +81,8 @@ TableLayout::TableLayout(
 
     // Heights: at least the design's, and never less than the style needs to show the font's
     // ascent and descent (the Japanese fallback font reaches lower than the Latin one).
-    const int textHeight = std::max(fm.height(), fm.boundingRect(QStringLiteral("外形_gjy")).height());
+    const int textHeight =
+        std::max(fm.height(), fm.boundingRect(msg::outlineKind() + QStringLiteral("_gjy")).height());
     fieldHeight_ = std::max({tw.px(300), probe.sizeHint().height(), box.sizeHint().height(), textHeight + 6});
     boxHeight_ = std::max({tw.px(270), box.sizeHint().height(), textHeight + 6});
     linePitch_ = std::max(tw.px(360), fieldHeight_ + 3);

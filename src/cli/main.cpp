@@ -2,6 +2,7 @@
 
 #include "cli/clicommon.h"
 #include "cli/rawpaths.h"
+#include "common/captions.h"
 
 #include <QStringList>
 #include <cerrno>
@@ -12,6 +13,7 @@
 
 namespace kivotrek::cli {
 
+// %1 and %2 are the first and the last of the size choices.
 const char* const kUsageText =
     "usage: kivotrek-cli read [READER] [--settings INI] FILE... [--outline FILE]\n"
     "       kivotrek-cli holes [READER] [--csv] FILE... [--outline FILE]\n"
@@ -44,7 +46,7 @@ const char* const kUsageText =
     "          JSON, or as CSV with --csv. exit status as for read\n"
     "  render  reads the file, loads the settings file if given, checks the hole table\n"
     "          and draws the preview picture into OUT (.bmp, .png or .svg); with --page\n"
-    "          SIZE (a size choice: \"自動(A4縦)\" ... \"40\", or a percentage) the printed\n"
+    "          SIZE (a size choice: \"%1\" ... \"%2\", or a percentage) the printed\n"
     "          page instead, at N dots per inch (600), into OUT (.pdf, .svg or .png),\n"
     "          without the table check. --counts ends each legend cell with its\n"
     "          row's count (\"×156\", \"×24+2\" with slots) and prints the totals\n"
@@ -107,9 +109,15 @@ int finish(int status)
 #endif
 }
 
+QByteArray usageText()
+{
+    const QStringList sizes = msg::sizeChoices();
+    return QString::fromUtf8(kUsageText).arg(sizes.first(), sizes.last()).toUtf8();
+}
+
 int usageError(const QString& text)
 {
-    std::fprintf(stderr, "kivotrek-cli: %s\n%s", text.toLocal8Bit().constData(), kUsageText);
+    std::fprintf(stderr, "kivotrek-cli: %s\n%s", text.toLocal8Bit().constData(), usageText().constData());
     return kUsage;
 }
 
@@ -137,7 +145,7 @@ int main(int argc, char** argv)
     const QString command = args.takeFirst();
     int status = kUsage;
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-        printOut(kUsageText);
+        printOut(usageText());
         status = kDone;
     } else if (command == QLatin1String("read")) {
         status = runRead(args);

@@ -33,7 +33,8 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         } else if (a == QLatin1String("--page")) {
             o.page = true;
             if (!value(o.pageSize))
-                return usageError(QStringLiteral("--page needs a size choice, as \"自動(A4縦)\" or \"100\""));
+                return usageError(QStringLiteral("--page needs a size choice, as \"%1\" or \"100\"")
+                                      .arg(sizeChoices().first()));
         } else if (a == QLatin1String("--dpi")) {
             QString dpi;
             bool ok = false;
@@ -72,10 +73,9 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         bool number = false;
         const double percent = o.pageSize.trimmed().toDouble(&number);
         if (!number || !(percent > 0) || !std::isfinite(percent))
-            return usageError(
-                QStringLiteral(
-                    "--page needs a size choice (\"自動(A4縦)\" ... \"40\") or a percentage above 0, not \"")
-                + o.pageSize + QLatin1Char('"'));
+            return usageError(QStringLiteral(
+                "--page needs a size choice (\"%1\" ... \"%2\") or a percentage above 0, not \"%3\"")
+                                  .arg(sizeChoices().first(), sizeChoices().last(), o.pageSize));
     }
     const QString suffix = QFileInfo(o.out).suffix().toLower();
     const QStringList accepted = o.preview

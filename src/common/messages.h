@@ -1,19 +1,16 @@
 #pragma once
 
-// Every text the program shows to the user, spelled once. Texts with a place holder
-// are functions; the rest are constants.
+// What the program says to the user, spelled once: its messages, questions and reports, each a
+// function (those with place holders take them as arguments). The words of the windows, their
+// captions, commands, list items and filters, are in captions.h, included here.
+
+#include "common/captions.h"
 
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 
 namespace kivotrek::msg {
-
-// Caption of every message box that names no other caption.
-inline QString title()
-{
-    return QStringLiteral("Kivotrek");
-}
 
 // Hole table check before the preview.
 inline QString diameterMissing(const QString& dcode)
@@ -149,58 +146,10 @@ inline QString noHoles(const QString& path)
     return path + QStringLiteral("には穴がありません。");
 }
 
-// Main window.
-// The headings over the hole table's columns.
-inline QString diameterHeading()
-{
-    return QStringLiteral("穴径");
-}
-inline QString toleranceHeading()
-{
-    return QStringLiteral("公差");
-}
-inline QString kindHeading()
-{
-    return QStringLiteral("TH NTH");
-}
-// The line of totals under the hole table.
-inline QString holeTotals(qint64 th, qint64 nth, qint64 other, qint64 all)
-{
-    return QStringLiteral("穴数　TH %1　NTH %2　その他 %3　合計 %4")
-        .arg(QString::number(th), QString::number(nth), QString::number(other), QString::number(all));
-}
-inline QString mainCaption()
-{
-    return QStringLiteral("穴区分け図");
-}
-// The first filter stays the default; the common extensions of Gerber files and every file
-// follow it.
-inline QString gerberFilter()
-{
-    return QStringLiteral(
-        "ガーバーﾌｧｲﾙ (*.gbr)|*.gbr|"
-        "ガーバーﾌｧｲﾙ (*.gbr *.gbx *.ger *.pho *.art *.gtl *.gbl *.gto *.gbo *.gts *.gbs *.gko *.gm1)|"
-        "*.gbr;*.gbx;*.ger;*.pho;*.art;*.gtl;*.gbl;*.gto;*.gbo;*.gts;*.gbs;*.gko;*.gm1|"
-        "すべてのファイル (*)|*");
-}
-inline QString drillFilter()
-{
-    return QStringLiteral("ドリルファイル (*.drl *.xln *.txt *.drd *.exc *.nc *.cnc *.ncd *.tap)|"
-                          "*.drl;*.xln;*.txt;*.drd;*.exc;*.nc;*.cnc;*.ncd;*.tap|"
-                          "すべてのファイル (*)|*");
-}
 // Unsaved work: asked before the window closes, before 新規 and before another board is read.
 inline QString unsavedChanges()
 {
     return QStringLiteral("設定ファイルに保存されていない変更があります。保存しますか？");
-}
-inline QString saveButton()
-{
-    return QStringLiteral("保存");
-}
-inline QString discardButton()
-{
-    return QStringLiteral("保存しない");
 }
 // ファイルを外す: which of the board's files.
 inline QString chooseFileToRemove()
@@ -215,13 +164,10 @@ inline QString fileAlreadyInBoard(const QString& path)
 {
     return path + QStringLiteral("はすでに読み込んであります。");
 }
+// 閉じる.
 inline QString closeQuestion()
 {
     return QStringLiteral("閉じてもよろしいですか？");
-}
-inline QString closeCaption()
-{
-    return QStringLiteral("Yes NO");
 }
 
 // Printing.
@@ -277,15 +223,7 @@ inline QString nothingToDraw(const QString& path)
     return path + QStringLiteral("には描画できる座標がありません。ガーバーファイルか確認して下さい。");
 }
 
-// Preview window.
-inline QString previewCaption()
-{
-    return QStringLiteral("プレビュー");
-}
-inline QString bitmapFilter()
-{
-    return QStringLiteral("ビットマップファイル (*.bmp)|*.bmp");
-}
+// Saving the picture or the page.
 inline QString cannotOverwriteDrawnFile(const QString& path)
 {
     return path + QStringLiteral("は表示中のガーバーファイルです。別の名前で保存して下さい。");
@@ -296,30 +234,10 @@ inline QString inputAsOutput(const QString& path)
 {
     return path + QStringLiteral("は読み込むファイルです。別の名前を指定して下さい。");
 }
-inline QString pdfFilter()
-{
-    return QStringLiteral("PDFファイル (*.pdf)|*.pdf");
-}
-inline QString svgFilter()
-{
-    return QStringLiteral("SVGファイル (*.svg)|*.svg");
-}
-inline QString pngFilter()
-{
-    return QStringLiteral("PNGファイル (*.png)|*.png");
-}
 // A long drawing (printing or saving a large board).
 inline QString drawingProgress()
 {
     return QStringLiteral("図を描いています…");
-}
-inline QString cancelCaption()
-{
-    return QStringLiteral("キャンセル");
-}
-inline QString drillTableFilter()
-{
-    return QStringLiteral("CSVファイル (*.csv)|*.csv");
 }
 inline QString cannotSave(const QString& path, const QString& reason = QString())
 {
@@ -408,14 +326,6 @@ inline QString textTooLong(const QString& place)
 }
 
 // About box.
-inline QString aboutCaption(const QString& title)
-{
-    return title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報");
-}
-inline QString versionText(int major, int minor, int revision)
-{
-    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major).arg(minor).arg(revision);
-}
 inline QString sysInfoUnavailable()
 {
     return QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");

@@ -1,5 +1,7 @@
 #include "drawing/drilltable.h"
 
+#include "common/captions.h"
+
 #include <QFileInfo>
 
 namespace kivotrek {
@@ -29,7 +31,7 @@ QString rowFileName(const Board& board, int i)
 QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts, const Board& board)
 {
     QByteArray out = "\xEF\xBB\xBF";
-    out += QStringLiteral("行,Dコード,ファイル,穴径,公差1,公差2,TH/NTH,穴数,長穴数\r\n").toUtf8();
+    out += msg::drillTableHeadings().toUtf8() + "\r\n";
     qint64 holes = 0, slotsTotal = 0;
     for (int i = 0; i < HoleTable::kRows; ++i) {
         const HoleRow& row = table.row(i);
@@ -43,7 +45,7 @@ QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts, const
             + csvField(row.sign2 + row.tol2) + ',' + csvField(row.kind) + ','
             + QByteArray::number(n.holeCount) + ',' + QByteArray::number(n.slotCount) + "\r\n";
     }
-    out += QStringLiteral("合計,,,,,,,").toUtf8() + QByteArray::number(holes) + ','
+    out += msg::totalsRowLabel().toUtf8() + ",,,,,,," + QByteArray::number(holes) + ','
         + QByteArray::number(slotsTotal) + "\r\n";
     return out;
 }

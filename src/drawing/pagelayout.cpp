@@ -20,17 +20,13 @@ constexpr double kFit = 0.83;
 
 bool isAutomatic(const QString& sizeText)
 {
-    return sizeText.contains(QStringLiteral("自動"));
+    return sizeText.contains(msg::fitToSheetWord());
 }
 } // namespace
 
 const QStringList& sizeChoices()
 {
-    static const QStringList items = {QStringLiteral("自動(A4縦)"), QStringLiteral("自動(A4横)"),
-        QStringLiteral("自動(B4縦)"), QStringLiteral("自動(B4横)"), QStringLiteral("100"),
-        QStringLiteral("110"), QStringLiteral("120"), QStringLiteral("130"), QStringLiteral("140"),
-        QStringLiteral("90"), QStringLiteral("80"), QStringLiteral("70"), QStringLiteral("60"),
-        QStringLiteral("50"), QStringLiteral("40")};
+    static const QStringList items = msg::sizeChoices();
     return items;
 }
 
@@ -41,14 +37,11 @@ bool sizeTextHasScale(const QString& sizeText)
 
 std::optional<PaperChoice> automaticPaper(const QString& sizeText)
 {
-    if (sizeText == QStringLiteral("自動(A4縦)"))
-        return PaperChoice {9, 1};
-    if (sizeText == QStringLiteral("自動(A4横)"))
-        return PaperChoice {9, 2};
-    if (sizeText == QStringLiteral("自動(B4縦)"))
-        return PaperChoice {12, 1};
-    if (sizeText == QStringLiteral("自動(B4横)"))
-        return PaperChoice {12, 2};
+    // The first four choices: A4 (paper 9) and B4 (paper 12), portrait (1) and landscape (2).
+    static const PaperChoice sheets[] = {{9, 1}, {9, 2}, {12, 1}, {12, 2}};
+    for (int i = 0; i < 4; ++i)
+        if (sizeText == sizeChoices().at(i))
+            return sheets[i];
     return std::nullopt;
 }
 

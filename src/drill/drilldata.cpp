@@ -1,5 +1,7 @@
 #include "drill/drilldata.h"
 
+#include "common/captions.h"
+
 #include <QFileInfo>
 #include <cmath>
 
@@ -36,16 +38,16 @@ void fitTolerances(DrillTool& t, int row, double plusMillimetres, double minusMi
     const QString minus = toleranceText(minusMillimetres);
     const QStringList values = HoleTable::valueChoices(row);
     if (plus == minus && values.contains(plus)) {
-        t.sign1 = QStringLiteral("±");
+        t.sign1 = msg::plusMinusSign();
         t.tol1 = plus;
         return;
     }
     if (values.contains(plus)) {
-        t.sign1 = QStringLiteral("＋");
+        t.sign1 = msg::plusSign();
         t.tol1 = plus;
     }
     if (values.contains(minus)) {
-        t.sign2 = QStringLiteral("－");
+        t.sign2 = msg::minusSign();
         t.tol2 = minus;
     }
 }

@@ -51,7 +51,7 @@ uint32_t HoleTable::initialColor(int i)
 
 QStringList HoleTable::signChoices()
 {
-    return {QStringLiteral("±"), QStringLiteral("－"), QStringLiteral("＋")};
+    return {msg::plusMinusSign(), msg::minusSign(), msg::plusSign()};
 }
 
 QString HoleTable::listSign(const QString& typed)
@@ -59,9 +59,9 @@ QString HoleTable::listSign(const QString& typed)
     QString sign = typed;
     for (QChar& c : sign) {
         if (c == QLatin1Char('-') || c == QChar(0x2212) || c == QChar(0x2010))
-            c = QChar(0xFF0D);
+            c = msg::minusSign().front();
         else if (c == QLatin1Char('+'))
-            c = QChar(0xFF0B);
+            c = msg::plusSign().front();
     }
     return sign;
 }
@@ -83,7 +83,7 @@ QStringList HoleTable::kindChoices()
 
 QString HoleTable::outlineKind()
 {
-    return QStringLiteral("外形");
+    return msg::outlineKind();
 }
 
 void HoleTable::clear()

@@ -495,7 +495,12 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     w.toleranceSign(0, 0)->setCurrentText(QStringLiteral("±"));
     w.dialog->files.push_back(npth);
     w.action(QStringLiteral("addDrillFile"))->trigger();
-    EXPECT_TRUE(CommonDialog::qtFilters(w.dialog->filter).contains(QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)")));
+    // Drill files first, then Gerber files, and every file once, last.
+    const QStringList filters = CommonDialog::qtFilters(w.dialog->filter);
+    ASSERT_EQ(filters.size(), 4);
+    EXPECT_TRUE(filters[0].startsWith(QStringLiteral("ドリルファイル (*.drl")));
+    EXPECT_EQ(filters[1], QStringLiteral("ガーバーﾌｧｲﾙ (*.gbr)"));
+    EXPECT_EQ(filters[3], QStringLiteral("すべてのファイル (*)"));
     EXPECT_EQ(w->table().row(0).sign1, QStringLiteral("±"));
     EXPECT_EQ(w.dcodeEdit(9)->text(), QStringLiteral("T1"));
     EXPECT_EQ(w.kindBox(9)->currentText(), QStringLiteral("NTH"));

@@ -1,0 +1,329 @@
+#pragma once
+
+// The words of the windows and the drawing, spelled once: captions, menu commands, labels,
+// buttons, list items, file filters and headings. What the program says (its messages and
+// questions) is in messages.h. Every text is a function, so that no text is built before Qt is.
+
+#include <QString>
+#include <QStringList>
+
+namespace kivotrek::msg {
+
+// Caption of the main window, of every message box that names no other caption, and the
+// program's name where a window shows it.
+inline QString title()
+{
+    return QStringLiteral("Kivotrek");
+}
+
+// File filters: "description (patterns)|patterns" items, joined by "|". The first item is the
+// dialog's default.
+inline QString filterItem(const QString& description, const QStringList& patterns)
+{
+    return description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QStringLiteral(")|")
+        + patterns.join(QLatin1Char(';'));
+}
+inline QString allFilesItem()
+{
+    return filterItem(QStringLiteral("すべてのファイル"), {QStringLiteral("*")});
+}
+// The common extensions of Gerber files, after the one of the form's own.
+inline QString gerberFilesItems()
+{
+    const QString gerber = QStringLiteral("ガーバーﾌｧｲﾙ");
+    return filterItem(gerber, {QStringLiteral("*.gbr")}) + QLatin1Char('|')
+        + filterItem(gerber,
+            {QStringLiteral("*.gbr"), QStringLiteral("*.gbx"), QStringLiteral("*.ger"),
+                QStringLiteral("*.pho"), QStringLiteral("*.art"), QStringLiteral("*.gtl"),
+                QStringLiteral("*.gbl"), QStringLiteral("*.gto"), QStringLiteral("*.gbo"),
+                QStringLiteral("*.gts"), QStringLiteral("*.gbs"), QStringLiteral("*.gko"),
+                QStringLiteral("*.gm1")});
+}
+inline QString drillFilesItem()
+{
+    return filterItem(QStringLiteral("ドリルファイル"),
+        {QStringLiteral("*.drl"), QStringLiteral("*.xln"), QStringLiteral("*.txt"), QStringLiteral("*.drd"),
+            QStringLiteral("*.exc"), QStringLiteral("*.nc"), QStringLiteral("*.cnc"), QStringLiteral("*.ncd"),
+            QStringLiteral("*.tap")});
+}
+inline QString gerberFilter()
+{
+    return gerberFilesItems() + QLatin1Char('|') + allFilesItem();
+}
+inline QString drillFilter()
+{
+    return drillFilesItem() + QLatin1Char('|') + allFilesItem();
+}
+// A file added to a board: a drill file of either kind, then a Gerber file.
+inline QString addedFileFilter()
+{
+    return drillFilesItem() + QLatin1Char('|') + gerberFilter();
+}
+inline QString bitmapFilter()
+{
+    return filterItem(QStringLiteral("ビットマップファイル"), {QStringLiteral("*.bmp")});
+}
+inline QString pdfFilter()
+{
+    return filterItem(QStringLiteral("PDFファイル"), {QStringLiteral("*.pdf")});
+}
+inline QString svgFilter()
+{
+    return filterItem(QStringLiteral("SVGファイル"), {QStringLiteral("*.svg")});
+}
+inline QString pngFilter()
+{
+    return filterItem(QStringLiteral("PNGファイル"), {QStringLiteral("*.png")});
+}
+inline QString drillTableFilter()
+{
+    return filterItem(QStringLiteral("CSVファイル"), {QStringLiteral("*.csv")});
+}
+
+// Main window.
+inline QString mainCaption()
+{
+    return QStringLiteral("穴区分け図");
+}
+// The headings over the hole table's columns.
+inline QString diameterHeading()
+{
+    return QStringLiteral("穴径");
+}
+inline QString toleranceHeading()
+{
+    return QStringLiteral("公差");
+}
+inline QString kindHeading()
+{
+    return QStringLiteral("TH NTH");
+}
+// The line of totals under the hole table.
+inline QString holeTotals(qint64 th, qint64 nth, qint64 other, qint64 all)
+{
+    return QStringLiteral("穴数　TH %1　NTH %2　その他 %3　合計 %4")
+        .arg(QString::number(th), QString::number(nth), QString::number(other), QString::number(all));
+}
+inline QString productCodeLabel()
+{
+    return QStringLiteral("製品コード");
+}
+inline QString sizeLabel()
+{
+    return QStringLiteral("サイズ");
+}
+inline QString percentLabel()
+{
+    return QStringLiteral("％");
+}
+// The file box of a board of several files: the first path, " ＋ " and the other files' names,
+// the outline's as " ＋ 外形 name"; its tooltip names the outline's path "外形: path".
+inline QString addedFileInBox(const QString& name)
+{
+    return QStringLiteral(" ＋ ") + name;
+}
+inline QString outlineInBox(const QString& name)
+{
+    return QStringLiteral(" ＋ 外形 ") + name;
+}
+inline QString outlineInTip(const QString& path)
+{
+    return QStringLiteral("外形: ") + path;
+}
+
+// The main window's menus and commands.
+inline QString fileMenu()
+{
+    return QStringLiteral("ファイル");
+}
+inline QString newBoardCommand()
+{
+    return QStringLiteral("新規");
+}
+inline QString readStandardGerberCommand()
+{
+    return QStringLiteral("標準ガーバの読み込み(F4.3)");
+}
+inline QString readRs274xCommand()
+{
+    return QStringLiteral("274xガーバ読み込み");
+}
+inline QString readExcellonCommand()
+{
+    return QStringLiteral("Excellonドリルの読み込み");
+}
+inline QString readGerberX2Command()
+{
+    return QStringLiteral("Gerber X2 ドリル/外形の読み込み");
+}
+inline QString addDrillFileCommand()
+{
+    return QStringLiteral("ドリルファイルの追加");
+}
+inline QString readOutlineCommand()
+{
+    return QStringLiteral("外形ファイルの読み込み");
+}
+inline QString removeFileCommand()
+{
+    return QStringLiteral("ファイルを外す");
+}
+inline QString readSettingsCommand()
+{
+    return QStringLiteral("前回の設定ファイルの読み込み");
+}
+inline QString saveDrillTableCommand()
+{
+    return QStringLiteral("穴数一覧の保存 (CSV)");
+}
+inline QString viewMenu()
+{
+    return QStringLiteral("表示");
+}
+inline QString countsInLegendCommand()
+{
+    return QStringLiteral("凡例に穴数を表示");
+}
+inline QString symbolsCommand()
+{
+    return QStringLiteral("記号で描く（白黒印刷向け）");
+}
+inline QString printCommand()
+{
+    return QStringLiteral("印刷");
+}
+inline QString helpMenu()
+{
+    return QStringLiteral("ヘルプ");
+}
+inline QString aboutCommand()
+{
+    return QStringLiteral("バージョン情報");
+}
+// The help command, and the caption of the help window it opens.
+inline QString helpCaption()
+{
+    return title() + QStringLiteral(" ヘルプ");
+}
+inline QString saveSettingsCommand()
+{
+    return QStringLiteral("設定ファイルの保存");
+}
+// Closes the main window, and the preview window.
+inline QString closeCommand()
+{
+    return QStringLiteral("閉じる");
+}
+
+// Buttons and captions of the questions.
+inline QString saveButton()
+{
+    return QStringLiteral("保存");
+}
+inline QString discardButton()
+{
+    return QStringLiteral("保存しない");
+}
+inline QString closeCaption()
+{
+    return QStringLiteral("Yes NO");
+}
+inline QString cancelCaption()
+{
+    return QStringLiteral("キャンセル");
+}
+
+// Preview window.
+inline QString previewCaption()
+{
+    return QStringLiteral("プレビュー");
+}
+inline QString bitmapExportCommand()
+{
+    return QStringLiteral("BitmapExport");
+}
+inline QString savePdfCommand()
+{
+    return QStringLiteral("PDFに保存");
+}
+inline QString saveSvgCommand()
+{
+    return QStringLiteral("SVGに保存");
+}
+inline QString savePngCommand()
+{
+    return QStringLiteral("PNGに保存");
+}
+
+// The size choice's list: first the four that fit the board to a sheet (A4 and B4, portrait and
+// landscape), then the percentages.
+inline QStringList sizeChoices()
+{
+    return {QStringLiteral("自動(A4縦)"), QStringLiteral("自動(A4横)"), QStringLiteral("自動(B4縦)"),
+        QStringLiteral("自動(B4横)"), QStringLiteral("100"), QStringLiteral("110"), QStringLiteral("120"),
+        QStringLiteral("130"), QStringLiteral("140"), QStringLiteral("90"), QStringLiteral("80"),
+        QStringLiteral("70"), QStringLiteral("60"), QStringLiteral("50"), QStringLiteral("40")};
+}
+// What the four sheet choices share, and percentages never hold.
+inline QString fitToSheetWord()
+{
+    return QStringLiteral("自動");
+}
+
+// The hole table's words, as the table lists them and the settings file stores them: the
+// tolerance signs and the kind of the outline's rows.
+inline QString plusMinusSign()
+{
+    return QStringLiteral("±");
+}
+inline QString minusSign()
+{
+    return QStringLiteral("－");
+}
+inline QString plusSign()
+{
+    return QStringLiteral("＋");
+}
+inline QString outlineKind()
+{
+    return QStringLiteral("外形");
+}
+
+// The hole list (CSV): its heading line and the first field of its line of totals.
+inline QString drillTableHeadings()
+{
+    return QStringLiteral("行,Dコード,ファイル,穴径,公差1,公差2,TH/NTH,穴数,長穴数");
+}
+inline QString totalsRowLabel()
+{
+    return QStringLiteral("合計");
+}
+
+// About box.
+inline QString aboutCaption(const QString& title)
+{
+    return title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報");
+}
+inline QString versionText(int major, int minor, int revision)
+{
+    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+inline QString aboutDescription()
+{
+    return QStringLiteral("ガーバーの穴データから穴区分け図を作成し、表示・印刷します。");
+}
+inline QString aboutWarning()
+{
+    return QStringLiteral("警告: このプログラムは著作権法により保護されています。\n"
+                          "無断で複製・配布することを禁じます。");
+}
+inline QString okButton()
+{
+    return QStringLiteral("OK");
+}
+inline QString systemInfoButton()
+{
+    return QStringLiteral("ｼｽﾃﾑ情報(&S)...");
+}
+
+} // namespace kivotrek::msg
