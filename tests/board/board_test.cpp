@@ -58,9 +58,22 @@ const QByteArray kOutline100x80 =
     "X0Y0D01*\nM02*\n";
 } // namespace
 
-TEST(Board, KiCadPlatedAndNonPlatedWithTheOutline)
+namespace {
+// The sample board's plated and non-plated drill files, written by one CAD program both ways.
+struct DrillFiles {
+    const char* name;
+    const char* plated;
+    const char* nonPlated;
+    const char* firstTool; // each file's first tool, as the table names it
+};
+
+class KiCadBoard : public testing::TestWithParam<DrillFiles> { };
+} // namespace
+
+TEST_P(KiCadBoard, PlatedAndNonPlatedWithTheOutline)
 {
-    const ReadBoard b({example("board-PTH.drl"), example("board-NPTH.drl")}, example("board-Edge_Cuts.gbr"));
+    const DrillFiles& files = GetParam();
+    const ReadBoard b({example(files.plated), example(files.nonPlated)}, example("board-Edge_Cuts.gbr"));
     EXPECT_TRUE(b.said.texts.isEmpty()) << b.said.texts.join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(b.board.files.size(), 2u);
     EXPECT_EQ(b.board.files[0].firstRow, 0);
@@ -68,10 +81,10 @@ TEST(Board, KiCadPlatedAndNonPlatedWithTheOutline)
     EXPECT_EQ(b.board.files[1].firstRow, 9);
     EXPECT_EQ(b.board.files[1].rowCount, 3);
     EXPECT_EQ(b.board.outline, example("board-Edge_Cuts.gbr"));
-    // Both files have a T1: each keeps its own row.
-    EXPECT_EQ(b.table.row(0).dcode, QStringLiteral("T1"));
+    // Both files start with the same tool: each keeps its own row.
+    EXPECT_EQ(b.table.row(0).dcode, QLatin1String(files.firstTool));
     EXPECT_EQ(b.table.row(0).kind, QStringLiteral("TH"));
-    EXPECT_EQ(b.table.row(9).dcode, QStringLiteral("T1"));
+    EXPECT_EQ(b.table.row(9).dcode, QLatin1String(files.firstTool));
     EXPECT_EQ(b.table.row(9).diameter, QStringLiteral("2.00"));
     EXPECT_EQ(b.table.row(9).kind, QStringLiteral("NTH"));
     EXPECT_EQ(b.board.fileOfRow(8), 0);
@@ -103,6 +116,11 @@ TEST(Board, KiCadPlatedAndNonPlatedWithTheOutline)
     EXPECT_EQ(inRow9, 2u + 1u); // two holes and the legend mark
 }
 
+INSTANTIATE_TEST_SUITE_P(DrillFiles, KiCadBoard,
+    testing::Values(DrillFiles {"Excellon", "board-PTH.drl", "board-NPTH.drl", "T1"},
+        DrillFiles {"GerberX2", "board-PTH-drl.gbr", "board-NPTH-drl.gbr", "D10"}),
+    [](const testing::TestParamInfo<DrillFiles>& info) { return std::string(info.param.name); });
+
 TEST(Board, GerberX2FilesDrawAsTheExcellonFilesOfTheSameBoard)
 {
     const ReadBoard excellon(
@@ -116,7 +134,7 @@ TEST(Board, GerberX2FilesDrawAsTheExcellonFilesOfTheSameBoard)
         EXPECT_EQ(x2.table.row(i).diameter, excellon.table.row(i).diameter) << i;
         EXPECT_EQ(x2.table.row(i).kind, excellon.table.row(i).kind) << i;
     }
-    test::expectSameDrawing(excellon.draw(), x2.draw());
+    EXPECT_TRUE(test::sameDrawing(excellon.draw(), x2.draw()));
 }
 
 TEST(Board, WithoutAnOutlineTheFrameHoldsEveryFilesHoles)
@@ -246,16 +264,20 @@ TEST(Board, ASavedTableLoadedAgainGivesTheSameDrawing)
     QString productCode;
     ASSERT_TRUE(loadSettings(settingsPath(again.board.mainPath()), again.table, productCode, nullptr));
     EXPECT_EQ(productCode, QStringLiteral("KT-1"));
-    test::expectSameDrawing(first.draw(), again.draw());
+    EXPECT_TRUE(test::sameDrawing(first.draw(), again.draw()));
 }
 
-TEST(Counts, EveryReaderCountsWhatTheDrawingDraws)
+namespace {
+// Five tools with 3, 5, 7, 9 and 11 holes, the third with two slots as well (one of them a path
+// of two pieces), written for each reader; positions on a 1 mm grid, all distinct.
+constexpr int kTools = 5;
+int holesOf(int t)
 {
-    // Five tools with 3, 5, 7, 9 and 11 holes, the third with two slots as well (one of them a
-    // path of two pieces), written for each reader; positions on a 1 mm grid, all distinct.
-    const int kTools = 5;
-    const auto holesOf = [](int t) { return 3 + 2 * t; };
-    test::Scratch dir;
+    return 3 + 2 * t;
+}
+
+QByteArray countsBoard(ReaderKind reader)
+{
     QByteArray standard = "G90*\n", rs274x = "%FSLAX33Y33*%\n%MOMM*%\n", excellon = "M48\nMETRIC\n",
                x2 = "%TF.FileFunction,Plated,1,2,PTH*%\n%FSLAX46Y46*%\n%MOMM*%\n";
     for (int t = 0; t < kTools; ++t) {
@@ -290,39 +312,61 @@ TEST(Counts, EveryReaderCountsWhatTheDrawingDraws)
     rs274x += "M02*\n";
     x2 += "M02*\n";
     excellon += "M30\n";
-    struct Case {
-        const char* name;
-        ReaderKind reader;
-        QByteArray text;
-    };
-    for (const Case& c :
-        {Case {"s.gbr", ReaderKind::Standard, standard}, Case {"r.gbr", ReaderKind::Rs274x, rs274x},
-            Case {"e.drl", ReaderKind::Excellon, excellon}, Case {"x.gbr", ReaderKind::GerberX2, x2}}) {
-        SCOPED_TRACE(c.name);
-        Board board;
-        HoleTable table;
-        BoardExtent extent;
-        readBoardFile(board, c.reader, dir.write(QString::fromLatin1(c.name), c.text), table, extent, {});
-        for (int t = 0; t < kTools; ++t)
-            table.row(t).kind = t < 3 ? QStringLiteral("TH") : QStringLiteral("NTH");
-        HoleCounts counts;
-        ASSERT_EQ(countHoles(board, table, counts).ending, DrawResult::Ending::Complete);
-        for (int t = 0; t < kTools; ++t) {
-            EXPECT_EQ(counts[size_t(t)].holeCount, holesOf(t)) << t;
-            EXPECT_EQ(counts[size_t(t)].slotCount, t == 2 ? 2 : 0) << t;
-        }
-        const HoleTotals totals = holeTotals(counts, table);
-        EXPECT_EQ(totals.th, 3 + 5 + 7 + 2);
-        EXPECT_EQ(totals.nth, 9 + 11);
-        EXPECT_EQ(totals.other, 0);
-        EXPECT_EQ(totals.all, 37);
-        // An outline row counts nothing; the others keep theirs.
-        table.row(2).kind = HoleTable::outlineKind();
-        countHoles(board, table, counts);
-        EXPECT_EQ(counts[2].holeCount + counts[2].slotCount, 0);
-        EXPECT_EQ(holeTotals(counts, table).all, 37 - 9);
+    switch (reader) {
+    case ReaderKind::Standard: return standard;
+    case ReaderKind::Rs274x: return rs274x;
+    case ReaderKind::Excellon: return excellon;
+    case ReaderKind::GerberX2: return x2;
     }
+    return {};
 }
+
+std::string readerName(const testing::TestParamInfo<ReaderKind>& info)
+{
+    switch (info.param) {
+    case ReaderKind::Standard: return "Standard";
+    case ReaderKind::Rs274x: return "Rs274x";
+    case ReaderKind::Excellon: return "Excellon";
+    case ReaderKind::GerberX2: return "GerberX2";
+    }
+    return "Unknown";
+}
+
+class ReaderCounts : public testing::TestWithParam<ReaderKind> { };
+} // namespace
+
+TEST_P(ReaderCounts, CountWhatTheDrawingDraws)
+{
+    test::Scratch dir;
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    const char* name = GetParam() == ReaderKind::Excellon ? "board.drl" : "board.gbr";
+    readBoardFile(
+        board, GetParam(), dir.write(QString::fromLatin1(name), countsBoard(GetParam())), table, extent, {});
+    for (int t = 0; t < kTools; ++t)
+        table.row(t).kind = t < 3 ? QStringLiteral("TH") : QStringLiteral("NTH");
+    HoleCounts counts;
+    ASSERT_EQ(countHoles(board, table, counts).ending, DrawResult::Ending::Complete);
+    for (int t = 0; t < kTools; ++t) {
+        EXPECT_EQ(counts[size_t(t)].holeCount, holesOf(t)) << t;
+        EXPECT_EQ(counts[size_t(t)].slotCount, t == 2 ? 2 : 0) << t;
+    }
+    const HoleTotals totals = holeTotals(counts, table);
+    EXPECT_EQ(totals.th, 3 + 5 + 7 + 2);
+    EXPECT_EQ(totals.nth, 9 + 11);
+    EXPECT_EQ(totals.other, 0);
+    EXPECT_EQ(totals.all, 37);
+    // An outline row counts nothing; the others keep theirs.
+    table.row(2).kind = HoleTable::outlineKind();
+    countHoles(board, table, counts);
+    EXPECT_EQ(counts[2].holeCount + counts[2].slotCount, 0);
+    EXPECT_EQ(holeTotals(counts, table).all, 37 - 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryReader, ReaderCounts,
+    testing::Values(ReaderKind::Standard, ReaderKind::Rs274x, ReaderKind::Excellon, ReaderKind::GerberX2),
+    readerName);
 
 TEST(Counts, TwoFilesWithTheSameToolNamesCountApart)
 {

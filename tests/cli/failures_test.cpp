@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <cctype>
 #include <gtest/gtest.h>
+#include <string>
 #include <unistd.h>
 
 using namespace kivotrek;
@@ -277,25 +279,37 @@ TEST(CliCounts, HolesOfAnApertureWithoutARowCountInNoRow)
     EXPECT_TRUE(r.out.contains("\nhole,,D73,,2,1,,\n")) << r.out.constData();
 }
 
-TEST(CliInputs, EveryReaderRefusesABinaryFile)
+namespace {
+class CliReaders : public testing::TestWithParam<const char*> { };
+} // namespace
+
+TEST_P(CliReaders, RefuseABinaryFile)
 {
-    // The first 3 KB of a picture named .drl.
     test::Scratch dir;
+    // The first 3 KB of a picture named .drl.
     const QString drl =
         dir.write(QStringLiteral("picture.drl"), test::readAll(example("image.bmp")).left(3000));
-    const QString message = drl + QStringLiteral("は穴データのファイルではないため、読み込めません。");
-    for (const char* reader : {"--standard", "--rs274x", "--excellon", "--x2", "--auto"}) {
-        SCOPED_TRACE(reader);
-        const CliRun r = cli({QStringLiteral("read"), QString::fromLatin1(reader), drl});
-        EXPECT_EQ(r.exitCode, 3);
-        EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("unreadable"));
-        EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(), QJsonArray({message}));
-    }
-    const CliRun r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"),
-        QStringLiteral("-o"), dir.path(QStringLiteral("p.png")), drl});
+    const CliRun r = cli({QStringLiteral("read"), QString::fromLatin1(GetParam()), drl});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("p.png"))));
+    EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("unreadable"));
+    EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(),
+        QJsonArray({drl + QStringLiteral("は穴データのファイルではないため、読み込めません。")}));
+    // Nor is anything drawn of it.
+    const QString page = dir.path(QStringLiteral("p.png"));
+    EXPECT_EQ(cli({QStringLiteral("render"), QString::fromLatin1(GetParam()), QStringLiteral("--page"),
+                      QStringLiteral("100"), QStringLiteral("-o"), page, drl})
+                  .exitCode,
+        3);
+    EXPECT_FALSE(QFile::exists(page));
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryReader, CliReaders,
+    testing::Values("--standard", "--rs274x", "--excellon", "--x2", "--auto"),
+    [](const testing::TestParamInfo<const char*>& info) {
+        std::string name = info.param + 2; // without the dashes
+        name[0] = char(std::toupper(static_cast<unsigned char>(name[0])));
+        return name;
+    });
 
 TEST(CliInputs, AFormulaInAFileStaysTextInTheCsv)
 {

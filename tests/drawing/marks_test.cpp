@@ -239,7 +239,7 @@ TEST(Marks, ProgressIsToldAndACancelledPageLeavesNoFile)
     // Told progress changes nothing in the drawing, element for element.
     RecordingSurface plain(6855, 6300);
     drawPreview(b.board, b.table, b.extent, plain);
-    test::expectSameDrawing(plain.ops, s.ops);
+    EXPECT_TRUE(test::sameDrawing(plain.ops, s.ops));
 
     options.progress = [](qint64) { return false; };
     for (const char* format : {"pdf", "svg", "png"}) {
