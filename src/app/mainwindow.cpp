@@ -104,6 +104,7 @@ MainWindow::~MainWindow()
     // the focus, which moves while the widgets are torn down. Then the widgets, while the table
     // is still there.
     delete tableView_;
+    tableView_ = nullptr; // the focus still moves while the widgets go (focusNextPrevChild)
     delete takeCentralWidget();
 }
 
@@ -231,7 +232,7 @@ void MainWindow::showTotals()
 bool MainWindow::focusNextPrevChild(bool next)
 {
     // The product code, the size choice, then the table's fields row by row, over its pages.
-    return tableView_->focusNext({productCodeEdit_, sizeChoice_}, next)
+    return (tableView_ && tableView_->focusNext({productCodeEdit_, sizeChoice_}, next))
         || QMainWindow::focusNextPrevChild(next);
 }
 
