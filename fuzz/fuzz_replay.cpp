@@ -1,6 +1,7 @@
 // Any bytes, replayed as a drill map onto a recording surface with a fixed table, with the
 // preview layout or the page layout: the drawing ends cleanly.
 
+#include "drawing/gerberreplay.h"
 #include "drawing/pagelayout.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
