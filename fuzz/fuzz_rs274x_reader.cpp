@@ -1,6 +1,9 @@
-// Any bytes, read as an RS-274X file: the read ends cleanly with a consistent table.
+// Any bytes, read as an RS-274X file: the read ends cleanly with a consistent table, and the
+// holes it tallied are those a walk of the same bytes counts.
 
 #include "gerber/rs274xreader.h"
+
+#include "talliedcounts.h"
 
 #include <QBuffer>
 #include <cstdlib>
@@ -14,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     HoleTable table;
     BoardExtent extent;
     prepareRs274xRead(table, extent);
-    const ReadResult r = readRs274xGerber(file, QStringLiteral("fuzz.gbr"), table, extent, {});
+    MarkTally marks;
+    const ReadResult r = readRs274xGerber(file, QStringLiteral("fuzz.gbr"), table, extent, {}, &marks);
     bool freeSeen = false;
     for (int i = 0; i < HoleTable::kRows; ++i) {
         if (table.row(i).dcode == QStringLiteral("D"))
@@ -24,5 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (extent.maxX < 0 || extent.maxY < 0 || file.isOpen() || r.ending == ReadEnding::Fault)
         std::abort();
+    fuzz::checkTalliedCounts(bytes, table, marks);
     return 0;
 }

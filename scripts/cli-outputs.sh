@@ -45,6 +45,8 @@ for g in "$ROOT"/tests/data/*.gbr "$ex"/*.gbr; do
     run "holes274x-$b" holes --rs274x --csv "$g"
     run "report-$b" report --settings "$ini" "$g"
     run "report274x-$b" report --rs274x --json "$g"
+    run "counts-$b" render --counts --settings "$ini" --preview -o "$OUT/counts-$b.svg" "$g"
+    run "counts274x-$b" render --rs274x --counts --page "自動(A4縦)" --dpi 100 -o "$OUT/counts274x-$b.svg" "$g"
 done
 board=("$ex/board-PTH.drl" "$ex/board-NPTH-drl.gbr" --outline "$ex/board-Edge_Cuts.gbr")
 run board-read read "${board[@]}"

@@ -55,7 +55,11 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     // What the read has to say is shown over the table it filled.
     QStringList said;
     const MessageSink sink = [&said](const QString& text) { said << text; };
-    readBoardFile(board_, reader, path, table_, extent_, sink);
+    // A Gerber file's holes are counted as it is read; drill files are read again for counts.
+    BoardData read;
+    const bool gerber = reader == ReaderKind::Standard || reader == ReaderKind::Rs274x;
+    readBoardFile(board_, reader, path, table_, extent_, sink, gerber ? &read : nullptr);
+    gerberMarks_ = std::move(read.gerberMarks);
     if (board_.isEmpty())
         board_.files.push_back({path, reader, 0, 0}); // the path label shows what was tried
     // A drill file starts a board of its own: nothing of the board before stays, its product
@@ -101,6 +105,7 @@ void MainWindow::newBoard()
     if (!confirmDiscard())
         return;
     board_ = Board();
+    gerberMarks_.reset();
     table_ = HoleTable();
     extent_ = BoardExtent();
     productCodeEdit_->clear();

@@ -220,7 +220,7 @@ void MainWindow::recountHoles()
     HoleTable plain = table_;
     for (int i = 0; i < HoleTable::kRows; ++i)
         plain.row(i).kind.clear();
-    countHoles(board_, plain, counted_);
+    countHoles(board_, gerberMarks_, plain, counted_);
 }
 
 void MainWindow::showTotals()

@@ -136,6 +136,7 @@ private:
     HoleTable table_;
     Board board_; // the files read: drill files with their rows, and the outline
     BoardExtent extent_;
+    std::optional<MarkTally> gerberMarks_; // a standard or RS-274X file's holes, tallied as it was read
     HoleCounts counted_ {}; // per row, counted with no row of the outline kind
     HoleTable readTable_; // the rows as the files filled them
     HoleTable savedTable_; // as last read, loaded or saved

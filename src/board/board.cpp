@@ -165,8 +165,10 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
     FileOutcome o;
     o.reader = reader;
     if (reader == ReaderKind::Standard || reader == ReaderKind::Rs274x) {
-        const ReadResult r = reader == ReaderKind::Rs274x ? readRs274xGerber(path, table, extent, sink)
-                                                          : readStandardGerber(path, table, extent, sink);
+        MarkTally* marks = held ? &held->gerberMarks.emplace() : nullptr;
+        const ReadResult r = reader == ReaderKind::Rs274x
+            ? readRs274xGerber(path, table, extent, sink, marks)
+            : readStandardGerber(path, table, extent, sink, marks);
         o.ending = r.ending;
         o.stoppedAtLine = r.stoppedAtLine;
         int rows = 0; // the reader fills rows from the first on

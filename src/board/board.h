@@ -9,6 +9,7 @@
 #include "drill/drilldata.h"
 #include "gerber/boardextent.h"
 #include "gerber/formatsniffer.h"
+#include "gerber/marktally.h"
 #include "gerber/readresult.h"
 #include "table/holetable.h"
 
@@ -81,6 +82,8 @@ ReaderKind addedFileReader(const QString& path);
 struct BoardData {
     std::vector<DrillData> drills; // one per board file
     std::optional<DrillData> outline;
+    // A Gerber file's holes and slots, counted as it was read (the drawing reads it again).
+    std::optional<MarkTally> gerberMarks;
 };
 // False, with the file that could not be read, when one of them cannot.
 bool loadBoard(const Board& board, BoardData& data, QString* unreadable = nullptr);

@@ -141,8 +141,6 @@ int runRender(const QStringList& args, int& argc, char** argv)
         ReadOutcome read = readBoard(o.reader, o.input, in.table, in.extent, toStderr);
         in.board = read.board;
         in.readStatus = read.status;
-        if (!in.board.replaysGerber())
-            in.drills = std::move(read.data);
         if (read.status == kUnreadable)
             in.failure = kUnreadable;
         else if (!o.settings.isEmpty()) {
@@ -155,11 +153,15 @@ int runRender(const QStringList& args, int& argc, char** argv)
         // Printing does not ask for every diameter, but refuses one that is no number.
         if (!in.failure && !(o.page ? in.table.checkNumbers(toStderr) : in.table.check(toStderr)))
             in.failure = kIncomplete;
-        if (!in.failure && o.counts) { // what the drawing will draw, counted first
+        // What the drawing will draw, counted first; a Gerber file's holes as its read tallied
+        // them, so that the file is read once for the counts and once for the drawing.
+        if (!in.failure && o.counts) {
             HoleCounts counts;
-            countHoles(in.board, in.drills ? *in.drills : BoardData(), in.table, counts);
+            countHoles(in.board, read.data, in.table, counts);
             in.options.counts = counts;
         }
+        if (!in.board.replaysGerber())
+            in.drills = std::move(read.data);
         in.options.marks = o.marks;
         in.previewLayout.setOptions(in.options);
         if (!in.failure && !o.page) {

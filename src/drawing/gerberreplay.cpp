@@ -55,7 +55,13 @@ DrawResult listMarks(
     QFile file(path);
     if (!openToDraw(file))
         return {DrawResult::Ending::Unreadable, std::nullopt};
-    LineReader reader(file);
+    return listMarks(file, table, out);
+}
+
+DrawResult listMarks(
+    QIODevice& device, const HoleTable& table, const std::function<void(const DrillMark&)>& out)
+{
+    LineReader reader(device);
     const Cutter cutter;
     QByteArrayView line;
     QString dcode;
@@ -106,7 +112,7 @@ DrawResult replayDrillMap(QIODevice& device, const HoleTable& table, const Board
     const Layout& layout, Surface& surface)
 {
     LineReader reader(device);
-    const Cutter cutter(extent, layout);
+    const Cutter cutter(extent.unitScale, layout.scale());
     Replay replay(table, layout, surface);
     QByteArrayView line;
     QString dcode;
@@ -198,7 +204,7 @@ void ReplayPipe::cut(const QString& path, const BoardExtent& extent, const Layou
         return;
     }
     LineReader reader(file);
-    const Cutter cutter(extent, layout);
+    const Cutter cutter(extent.unitScale, layout.scale());
     QByteArrayView line;
     QString dcode;
     batch.steps.reserve(Batch::kLines);

@@ -36,6 +36,9 @@ struct DrillMark {
 // would stop.
 DrawResult listMarks(
     const QString& path, const HoleTable& table, const std::function<void(const DrillMark&)>& out);
+// The same from an open device.
+DrawResult listMarks(
+    QIODevice& device, const HoleTable& table, const std::function<void(const DrillMark&)>& out);
 
 // The same replay in two stages for two threads: cut() reads the file and cuts its lines,
 // the larger part of the work, while draw() draws each batch of lines as it comes. The

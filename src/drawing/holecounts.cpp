@@ -3,6 +3,7 @@
 #include "drawing/gerberreplay.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace kivotrek {
@@ -29,12 +30,86 @@ bool countsHoles(const HoleTable& table, int row)
 {
     return row >= 0 && table.row(row).kind != HoleTable::outlineKind();
 }
+// The counts of a Gerber file's marks as list() gives them, in file order.
+DrawResult countMarks(const HoleTable& table, HoleCounts& counts,
+    const std::function<DrawResult(const std::function<void(const DrillMark&)>&)>& list)
+{
+    counts = HoleCounts();
+    // A run of pen-down moves, one after the other in one row, is one slot.
+    bool joined = false;
+    int lastRow = -1;
+    int32_t lastX = 0, lastY = 0;
+    return list([&](const DrillMark& m) {
+        // A D-code that no row holds counts apart: in none of the rows.
+        RowCount* into = m.row < 0      ? &counts.withoutRow
+            : countsHoles(table, m.row) ? &counts[size_t(m.row)]
+                                        : nullptr;
+        if (!into) {
+            joined = false;
+            return;
+        }
+        if (!m.slot) {
+            ++into->holeCount;
+            joined = false;
+            return;
+        }
+        if (!(joined && m.row == lastRow && m.x1 == lastX && m.y1 == lastY))
+            ++into->slotCount;
+        joined = true;
+        lastRow = m.row;
+        lastX = m.x2;
+        lastY = m.y2;
+    });
+}
 } // namespace
+
+DrawResult countHoles(QIODevice& gerber, const HoleTable& table, HoleCounts& counts)
+{
+    return countMarks(table, counts,
+        [&](const std::function<void(const DrillMark&)>& out) { return listMarks(gerber, table, out); });
+}
+
+DrawResult countHoles(const MarkTally& marks, const HoleTable& table, HoleCounts& counts)
+{
+    counts = HoleCounts();
+    // Each D-code's count goes to its row, as listMarks would have chosen it.
+    std::vector<int> rows(marks.codes().size());
+    std::vector<RowCount*> into(marks.codes().size());
+    for (size_t c = 0; c < marks.codes().size(); ++c) {
+        const MarkTally::Code& code = marks.codes()[c];
+        rows[c] = lastMatchingRow(table, code.dcode, 0, HoleTable::kRows);
+        into[c] = rows[c] < 0             ? &counts.withoutRow
+            : countsHoles(table, rows[c]) ? &counts[size_t(rows[c])]
+                                          : nullptr;
+        if (into[c]) {
+            into[c]->holeCount += code.holes;
+            into[c]->slotCount += code.slotRuns;
+        }
+    }
+    // A run that goes on from one D-code into another of the same row is one slot.
+    for (const MarkTally::Join& j : marks.joins()) {
+        if (rows[size_t(j.from)] == rows[size_t(j.to)] && into[size_t(j.to)])
+            --into[size_t(j.to)]->slotCount;
+    }
+    switch (marks.ending()) {
+    case MarkTally::Ending::Stopped: return {DrawResult::Ending::Stopped, marks.stoppedAtLine()};
+    case MarkTally::Ending::Unreadable: return {DrawResult::Ending::Unreadable, std::nullopt};
+    default: return {};
+    }
+}
+
+DrawResult countHoles(const Board& board, const std::optional<MarkTally>& gerberMarks, const HoleTable& table,
+    HoleCounts& counts)
+{
+    if (board.replaysGerber() && gerberMarks && gerberMarks->counted() && !board.isEmpty())
+        return countHoles(*gerberMarks, table, counts);
+    return countHoles(board, table, counts); // the files are read again, as they are drawn
+}
 
 DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts)
 {
     if (board.replaysGerber())
-        return countHoles(board, table, counts); // its lines are walked again, as they are drawn
+        return countHoles(board, data.gerberMarks, table, counts);
     counts = HoleCounts();
     // In the drawing's order (the outline, then each file's outline pieces, holes and slots),
     // up to the first piece the drawing cannot place in the frame: there it stops.
@@ -101,30 +176,8 @@ DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& co
     if (board.isEmpty())
         return {DrawResult::Ending::NoExtent};
     if (board.replaysGerber()) {
-        // A run of pen-down moves, one after the other in one row, is one slot.
-        bool joined = false;
-        int lastRow = -1;
-        int32_t lastX = 0, lastY = 0;
-        return listMarks(board.files[0].path, table, [&](const DrillMark& m) {
-            // A D-code that no row holds counts apart: in none of the rows.
-            RowCount* into = m.row < 0      ? &counts.withoutRow
-                : countsHoles(table, m.row) ? &counts[size_t(m.row)]
-                                            : nullptr;
-            if (!into) {
-                joined = false;
-                return;
-            }
-            if (!m.slot) {
-                ++into->holeCount;
-                joined = false;
-                return;
-            }
-            if (!(joined && m.row == lastRow && m.x1 == lastX && m.y1 == lastY))
-                ++into->slotCount;
-            joined = true;
-            lastRow = m.row;
-            lastX = m.x2;
-            lastY = m.y2;
+        return countMarks(table, counts, [&](const std::function<void(const DrillMark&)>& out) {
+            return listMarks(board.files[0].path, table, out);
         });
     }
     BoardData data;

@@ -6,6 +6,7 @@
 #include "drawing/drawresult.h"
 #include "table/holetable.h"
 
+#include <QIODevice>
 #include <QString>
 #include <array>
 
@@ -35,8 +36,17 @@ QString countText(const RowCount& count);
 // nothing. Where the drawing would stop (a line it cannot take, a piece it cannot place), the
 // counts stop too, and the result says where.
 DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts);
-// The same with the drill files already read (a single standard or RS-274X file is walked again).
+// The same with the files already read: the drill files' data, or a standard or RS-274X file's
+// tally (without one, that file is walked again).
 DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts);
+// The same with the tally of a standard or RS-274X file's read where there is one (other
+// files are read again).
+DrawResult countHoles(const Board& board, const std::optional<MarkTally>& gerberMarks, const HoleTable& table,
+    HoleCounts& counts);
+// A Gerber file's counts from the tally its read made, for the table as it is now.
+DrawResult countHoles(const MarkTally& marks, const HoleTable& table, HoleCounts& counts);
+// A Gerber file's counts from an open device, its lines walked as they are drawn.
+DrawResult countHoles(QIODevice& gerber, const HoleTable& table, HoleCounts& counts);
 
 // Holes and slots together by the rows' kind: TH, NTH, any other kind, and all of them.
 struct HoleTotals {

@@ -1,13 +1,17 @@
 #pragma once
 
 // The frame both readers share: line by line from an open device, and the ways out. Every way
-// out closes the device and leaves maxX and maxY in twips.
+// out closes the device and leaves maxX and maxY in twips. With a tally, each line's step is
+// walked as it is read, and a read that stops early walks the rest of the file before the
+// device closes: the file is read once for both.
 
 #include "common/fileio.h"
 #include "common/linereader.h"
 #include "common/messages.h"
 #include "common/messagesink.h"
 #include "gerber/boardextent.h"
+#include "gerber/gerbersteps.h"
+#include "gerber/marktally.h"
 #include "gerber/readresult.h"
 
 #include <QFile>
@@ -18,8 +22,9 @@ namespace kivotrek {
 
 class ReadSession {
 public:
-    ReadSession(QIODevice& device, const QString& name, BoardExtent& extent, const MessageSink& sink)
-        : device_(device), name_(name), reader_(device), tracker_(extent), sink_(sink)
+    ReadSession(QIODevice& device, const QString& name, BoardExtent& extent, const MessageSink& sink,
+        MarkTally* marks)
+        : device_(device), name_(name), reader_(device), tracker_(extent), sink_(sink), marks_(marks)
     {
     }
 
@@ -28,13 +33,28 @@ public:
     {
         if (!holdsBinaryBytes(device_))
             return std::nullopt;
+        if (marks_)
+            marks_->giveUp();
         device_.close();
         tracker_.convertToTwips();
         say(msg::notDrillData(name_));
         return ReadResult {ReadEnding::Unreadable, std::nullopt};
     }
 
-    bool next() { return reader_.next(line); }
+    bool next()
+    {
+        const bool got = reader_.next(line);
+        walked_ = !got; // past the last line there is nothing left to walk
+        return got;
+    }
+    // The current line's step, cut by the reader (in file units, by steps::Cutter()), with the
+    // D-code of a tool selection: walked by the tally.
+    void walk(const steps::Step& step, const QString& dcode)
+    {
+        walked_ = true;
+        if (marks_)
+            marks_->step(step, dcode, lineNumber());
+    }
     qint64 lineNumber() const { return reader_.lineNumber(); }
 
     // Ends the read early at the current line with a message.
@@ -47,6 +67,7 @@ public:
     // the line reader's cap ends the read as a line that cannot be read.
     ReadResult finish()
     {
+        walkTheRest();
         if (reader_.tooLong()) {
             const qint64 line = lineNumber() + 1;
             return stopAt(ReadEnding::Fault, msg::lineUnreadable(line), line);
@@ -76,10 +97,27 @@ public:
 private:
     ReadResult stopAt(ReadEnding ending, const QString& message, qint64 line)
     {
+        walkTheRest();
         device_.close();
         tracker_.convertToTwips();
         say(message);
         return {ending, line};
+    }
+
+    // The tally walks from the current line (unless the reader walked it) to the end of the file,
+    // or to where the drawing would stop.
+    void walkTheRest()
+    {
+        if (!marks_)
+            return;
+        const steps::Cutter cutter;
+        QString dcode;
+        if (!walked_ && marks_->walking() && lineNumber() > 0 && !reader_.tooLong())
+            marks_->step(cutter.cut(line, dcode), dcode, lineNumber());
+        while (marks_->walking() && reader_.next(line))
+            marks_->step(cutter.cut(line, dcode), dcode, lineNumber());
+        marks_->end(reader_);
+        walked_ = true;
     }
 
     QIODevice& device_;
@@ -87,6 +125,8 @@ private:
     LineReader reader_;
     ExtentTracker tracker_;
     const MessageSink& sink_;
+    MarkTally* marks_;
+    bool walked_ = false; // the current line's step went to the tally
 };
 
 // Opens the file and runs a device read on it; a file that cannot be opened is said so.

@@ -57,24 +57,34 @@ std::optional<QString> addAperture(QByteArrayView line, DCodeFiller& filler)
 } // namespace
 
 ReadResult readRs274xGerber(
-    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink, MarkTally* marks)
 {
     prepareRs274xRead(table, extent);
-    return readFile(path, extent, sink,
-        [&](QIODevice& file) { return readRs274xGerber(file, path, table, extent, sink); });
+    if (marks)
+        *marks = MarkTally();
+    const ReadResult r = readFile(path, extent, sink,
+        [&](QIODevice& file) { return readRs274xGerber(file, path, table, extent, sink, marks); });
+    if (marks && marks->walking())
+        marks->giveUp(); // the file did not open
+    return r;
 }
 
-ReadResult readRs274xGerber(
-    QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+ReadResult readRs274xGerber(QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent,
+    const MessageSink& sink, MarkTally* marks)
 {
-    ReadSession s(device, name, extent, sink);
+    ReadSession s(device, name, extent, sink, marks);
     if (const auto refused = s.refuseBinary())
         return *refused;
 
     DCodeFiller filler(table);
     bool full = false; // the first aperture left out of the table is named, once
+    const steps::Cutter cutter; // the steps in file units, as the drawing's walk takes them
+    QString dcode;
+    using steps::Step;
     while (s.next()) {
         const LineMarks line(s.line);
+        const Step step = cutter.cut(line, dcode);
+        s.walk(step, dcode);
         if (line.contains("%FSLA")) {
             const float scale = rs274xUnitScale(decimalDigits(s.line));
             if (scale > 0.0f)
@@ -93,8 +103,16 @@ ReadResult readRs274xGerber(
                 s.say(msg::noFreeRows(name, *left));
             }
         }
-        if (!line.contains("%SR")) {
-            cutCoordinatesLenient(line, s.pos);
+        if (!step.has(Step::StepRepeat)) {
+            // A value that cannot be cut or converted is passed over, the other still taken.
+            if (step.has(Step::BadCoordinates) || step.has(Step::NoDCode)) {
+                cutCoordinatesLenient(line, s.pos);
+            } else {
+                if (step.has(Step::HasX))
+                    s.pos.x = step.x;
+                if (step.has(Step::HasY))
+                    s.pos.y = step.y;
+            }
             s.tracker().update(s.pos);
         }
     }

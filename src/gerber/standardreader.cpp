@@ -14,34 +14,61 @@ void prepareStandardRead(HoleTable& table, BoardExtent& extent)
 }
 
 ReadResult readStandardGerber(
-    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink, MarkTally* marks)
 {
     prepareStandardRead(table, extent);
-    return readFile(path, extent, sink,
-        [&](QIODevice& file) { return readStandardGerber(file, path, table, extent, sink); });
+    if (marks)
+        *marks = MarkTally();
+    const ReadResult r = readFile(path, extent, sink,
+        [&](QIODevice& file) { return readStandardGerber(file, path, table, extent, sink, marks); });
+    if (marks && marks->walking())
+        marks->giveUp(); // the file did not open
+    return r;
 }
 
-ReadResult readStandardGerber(
-    QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+ReadResult readStandardGerber(QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent,
+    const MessageSink& sink, MarkTally* marks)
 {
-    ReadSession s(device, name, extent, sink);
+    ReadSession s(device, name, extent, sink, marks);
     if (const auto refused = s.refuseBinary())
         return *refused;
 
     DCodeFiller filler(table);
+    const steps::Cutter cutter; // the steps in file units, as the drawing's walk takes them
+    QString dcode;
+    using steps::Step;
     while (s.next()) {
         const LineMarks line(s.line);
         if (line.has('J'))
             return s.stop(ReadEnding::Rejected, msg::stepRepeatOrArc());
-        if (line.contains("G54")) {
-            const auto dcode = cutDCode(line);
-            if (!dcode)
+        const Step step = cutter.cut(line, dcode);
+        s.walk(step, dcode);
+        if (step.has(Step::StepRepeat)) {
+            // The drawing passes over a step and repeat; the read takes its codes all the same.
+            if (line.contains("G54")) {
+                const auto cut = cutDCode(line);
+                if (!cut)
+                    return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
+                if (filler.add(cp932::decode(*cut)) == DCodeFiller::Result::Full)
+                    return s.stop(ReadEnding::Fault, msg::tooManyHoleKinds(s.lineNumber()));
+            }
+            if (!cutCoordinatesStrict(line, s.pos))
                 return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
-            if (filler.add(cp932::decode(*dcode)) == DCodeFiller::Result::Full)
+            s.tracker().update(s.pos);
+            continue;
+        }
+        if (step.has(Step::Tool)) {
+            if (step.has(Step::NoDCode))
+                return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
+            if (filler.add(dcode) == DCodeFiller::Result::Full)
                 return s.stop(ReadEnding::Fault, msg::tooManyHoleKinds(s.lineNumber()));
         }
-        if (!cutCoordinatesStrict(line, s.pos))
+        if (step.has(Step::BadCoordinates))
             return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
+        if (step.has(Step::HasX))
+            s.pos.x = step.x;
+        if (step.has(Step::HasY))
+            s.pos.y = step.y;
         s.tracker().update(s.pos);
     }
     return s.finish();

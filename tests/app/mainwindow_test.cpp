@@ -372,6 +372,23 @@ TEST(MainWindow, SaveAndLoadTheSettingsFile)
     EXPECT_EQ(test::readAll(named), drill);
 }
 
+TEST(MainWindow, AGerberFileIsCountedInTheReadThatFillsTheTable)
+{
+    // The counts come from the read: a settings load counts again without the file.
+    test::Scratch dir;
+    const QString gerber = dir.write(
+        QStringLiteral("board.gbr"), "G54D10*\nX1000Y1000D03*\nX2000Y1000D03*\nG54D11*\nX1Y1D03*\n");
+    Window w;
+    w.dialog->files.push_back(gerber);
+    w->readStandardGerber();
+    EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("2"));
+    w->saveSettings();
+    ASSERT_TRUE(QFile::remove(gerber));
+    w.action(QStringLiteral("readSettings"))->trigger();
+    EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("2"));
+    EXPECT_EQ(w.countLabel(1)->text(), QStringLiteral("1"));
+}
+
 TEST(MainWindow, OpensAFileNamedOnTheCommandLineWithTheRightReader)
 {
     EXPECT_TRUE(looksLikeRs274x(test::dataPath("rs274x_drawable.gbr")));
