@@ -8,10 +8,15 @@
 #include "drawing/gerberreplay.h"
 #include "drawing/holecounts.h"
 
+#include <QDataStream>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
 
 namespace kivotrek::cli {
 
@@ -39,6 +44,115 @@ QByteArray number(double v)
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
     return QByteArray(buf, int(r.ptr - buf));
+}
+
+// The slots of a Gerber file, kept aside while its holes are listed first: in memory, and past
+// 65,536 of them in a temporary file, so that a list of millions is never held whole.
+class KeptSlots {
+public:
+    // False when the temporary file cannot take them.
+    bool add(const Mark& m)
+    {
+        if (!file_ && memory_.size() < kInMemory) {
+            memory_.push_back(m);
+            return true;
+        }
+        if (!file_) {
+            file_ = std::make_unique<QTemporaryFile>();
+            if (!file_->open())
+                return false;
+            stream_.setDevice(file_.get());
+        }
+        stream_ << qint32(m.file) << qint32(m.row) << m.code << m.x1 << m.y1 << m.x2 << m.y2;
+        return stream_.status() == QDataStream::Ok;
+    }
+    // Each slot in the order it was kept; false when the temporary file cannot be read back.
+    template <typename Take> bool forEach(Take take)
+    {
+        for (const Mark& m : memory_)
+            take(m);
+        if (!file_)
+            return true;
+        if (!file_->flush() || !file_->seek(0))
+            return false;
+        stream_.resetStatus();
+        Mark m;
+        m.slot = true;
+        while (!stream_.atEnd()) {
+            qint32 f = 0, row = 0;
+            stream_ >> f >> row >> m.code >> m.x1 >> m.y1 >> m.x2 >> m.y2;
+            if (stream_.status() != QDataStream::Ok)
+                return false;
+            m.file = f;
+            m.row = row;
+            take(m);
+        }
+        return true;
+    }
+
+private:
+    static constexpr size_t kInMemory = 65536;
+    std::vector<Mark> memory_;
+    std::unique_ptr<QTemporaryFile> file_;
+    QDataStream stream_;
+};
+
+// Standard output in pieces of 64 KiB.
+class ChunkedOut {
+public:
+    QByteArray& text() { return text_; }
+    void maybePrint()
+    {
+        if (text_.size() >= (qsizetype(1) << 16))
+            print();
+    }
+    void print()
+    {
+        printOut(text_);
+        text_.clear();
+    }
+
+private:
+    QByteArray text_;
+};
+
+void writeMark(JsonWriter& json, const Mark& m, const HoleTable& table, bool named)
+{
+    const HoleRow* row = m.row >= 0 ? &table.row(m.row) : nullptr;
+    json.beginObject();
+    if (named)
+        json.key("file").value(static_cast<long long>(m.file));
+    json.key("row");
+    if (row)
+        json.value(static_cast<long long>(m.row));
+    else
+        json.null();
+    json.key("code").value(row ? row->dcode : m.code);
+    json.key("diameter");
+    if (const auto d = row ? rowDiameter(*row) : std::nullopt)
+        json.value(*d);
+    else
+        json.null();
+    if (m.slot) {
+        json.key("x1").value(m.x1);
+        json.key("y1").value(m.y1);
+        json.key("x2").value(m.x2);
+        json.key("y2").value(m.y2);
+    } else {
+        json.key("x").value(m.x1);
+        json.key("y").value(m.y1);
+    }
+    json.endObject();
+}
+
+void writeCsvLine(QByteArray& out, const Mark& m, const HoleTable& table, bool named)
+{
+    const HoleRow* row = m.row >= 0 ? &table.row(m.row) : nullptr;
+    const auto d = row ? rowDiameter(*row) : std::nullopt;
+    out += (m.slot ? "slot," : "hole,") + (row ? QByteArray::number(m.row) : QByteArray()) + ','
+        + csvField(row ? row->dcode : m.code) + ',' + (d ? number(*d) : QByteArray()) + ',' + number(m.x1)
+        + ',' + number(m.y1) + ',' + (m.slot ? number(m.x2) + ',' + number(m.y2) : QByteArray(","))
+        + (named ? ',' + QByteArray::number(m.file) : QByteArray()) + '\n';
 }
 
 } // namespace
@@ -82,55 +196,56 @@ int runHoles(const QStringList& args)
         if (drawn.ending == DrawResult::Ending::Stopped)
             drawingStops(drawn.line);
     }
-    std::vector<Mark> marks;
-    for (size_t f = 0; f < r.board.files.size(); ++f) {
-        const BoardFile& file = r.board.files[f];
-        const FileOutcome& read = r.files[size_t(r.givenFile[f])];
-        if (read.data && f < r.data.drills.size()) {
-            const DrillData& data = r.data.drills[f];
-            // A tool's row is its file's first row and the tool's place; tools beyond the table
-            // have no row and are not drawn.
-            const auto row = [&file](int tool) { return tool < file.rowCount ? file.firstRow + tool : -1; };
-            for (const DrillHit& h : data.holes) {
-                if (row(h.tool) >= 0)
-                    marks.push_back({false, int(f), row(h.tool), QString(), h.x, h.y, h.x, h.y});
-            }
-            for (const DrillSlot& sl : data.slotHoles) {
-                if (row(sl.tool) >= 0)
-                    marks.push_back({true, int(f), row(sl.tool), QString(), sl.x1, sl.y1, sl.x2, sl.y2});
-            }
-        } else if (read.ending != ReadEnding::Unreadable) {
-            // File units to millimetres as the drawing takes them: twips per unit over 56.7 twips
-            // per millimetre. The readers' scales are 0.567 times a power of ten (a
-            // single-precision 0.0567 for 0.001 mm): the unit is that power of ten, exactly.
-            const double perUnit = static_cast<double>(extent.unitScale) / 56.7;
-            const double mm = perUnit > 0 ? std::pow(10.0, std::round(std::log10(perUnit))) : 0.0;
-            const DrawResult walked = listMarks(file.path, table, [&](const DrillMark& m) {
-                marks.push_back({m.slot, int(f), m.row, m.code, m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm});
-            });
-            if (walked.ending == DrawResult::Ending::Stopped)
-                drawingStops(walked.line);
-        }
-    }
     // A board of several files names each mark's file; one file's lists stay as they were.
     const bool named = given.isBoard();
 
-    if (csv) {
-        QByteArray out =
-            named ? "type,row,code,diameter,x,y,x2,y2,file\n" : "type,row,code,diameter,x,y,x2,y2\n";
-        for (const Mark& m : marks) {
-            const HoleRow* row = m.row >= 0 ? &table.row(m.row) : nullptr;
-            const auto d = row ? rowDiameter(*row) : std::nullopt;
-            out += (m.slot ? "slot," : "hole,") + (row ? QByteArray::number(m.row) : QByteArray()) + ','
-                + csvField(row ? row->dcode : m.code) + ',' + (d ? number(*d) : QByteArray()) + ','
-                + number(m.x1) + ',' + number(m.y1) + ','
-                + (m.slot ? number(m.x2) + ',' + number(m.y2) : QByteArray(","))
-                + (named ? ',' + QByteArray::number(m.file) : QByteArray()) + '\n';
+    // Every mark of the board in file order, each drill file's holes before its slots. A
+    // Gerber file's marks come as its lines are walked, as the drawing walks them.
+    const auto forEachMark = [&](const std::function<void(const Mark&)>& take) {
+        for (size_t f = 0; f < r.board.files.size(); ++f) {
+            const BoardFile& file = r.board.files[f];
+            const FileOutcome& read = r.files[size_t(r.givenFile[f])];
+            if (read.data && f < r.data.drills.size()) {
+                const DrillData& data = r.data.drills[f];
+                // A tool's row is its file's first row and the tool's place; tools beyond the
+                // table have no row and are not drawn.
+                const auto row = [&file](
+                                     int tool) { return tool < file.rowCount ? file.firstRow + tool : -1; };
+                for (const DrillHit& h : data.holes) {
+                    if (row(h.tool) >= 0)
+                        take({false, int(f), row(h.tool), QString(), h.x, h.y, h.x, h.y});
+                }
+                for (const DrillSlot& sl : data.slotHoles) {
+                    if (row(sl.tool) >= 0)
+                        take({true, int(f), row(sl.tool), QString(), sl.x1, sl.y1, sl.x2, sl.y2});
+                }
+            } else if (read.ending != ReadEnding::Unreadable) {
+                // File units to millimetres as the drawing takes them: twips per unit over 56.7
+                // twips per millimetre. The readers' scales are 0.567 times a power of ten (a
+                // single-precision 0.0567 for 0.001 mm): the unit is that power of ten, exactly.
+                const double perUnit = static_cast<double>(extent.unitScale) / 56.7;
+                const double mm = perUnit > 0 ? std::pow(10.0, std::round(std::log10(perUnit))) : 0.0;
+                const DrawResult walked = listMarks(file.path, table, [&](const DrillMark& m) {
+                    take({m.slot, int(f), m.row, m.code, m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm});
+                });
+                if (walked.ending == DrawResult::Ending::Stopped)
+                    drawingStops(walked.line);
+            }
         }
-        printOut(out);
+    };
+
+    if (csv) {
+        ChunkedOut out;
+        out.text() = named ? "type,row,code,diameter,x,y,x2,y2,file\n" : "type,row,code,diameter,x,y,x2,y2\n";
+        forEachMark([&](const Mark& m) {
+            writeCsvLine(out.text(), m, table, named);
+            out.maybePrint();
+        });
+        out.print();
         return r.status;
     }
     JsonWriter json;
+    json.streamToStandardOutput();
     json.beginObject();
     json.key("path").value(given.files.front());
     json.key("reader").value(QString::fromLatin1(readerName(r.reader)));
@@ -140,41 +255,39 @@ int runHoles(const QStringList& args)
             json.value(given.files[g]);
         json.endArray();
     }
-    for (const bool slotList : {false, true}) {
-        json.key(slotList ? "slots" : "holes").beginArray();
-        for (const Mark& m : marks) {
-            if (m.slot != slotList)
-                continue;
-            const HoleRow* row = m.row >= 0 ? &table.row(m.row) : nullptr;
-            json.beginObject();
-            if (named)
-                json.key("file").value(static_cast<long long>(m.file));
-            json.key("row");
-            if (row)
-                json.value(static_cast<long long>(m.row));
-            else
-                json.null();
-            json.key("code").value(row ? row->dcode : m.code);
-            json.key("diameter");
-            if (const auto d = row ? rowDiameter(*row) : std::nullopt)
-                json.value(*d);
-            else
-                json.null();
-            if (slotList) {
-                json.key("x1").value(m.x1);
-                json.key("y1").value(m.y1);
-                json.key("x2").value(m.x2);
-                json.key("y2").value(m.y2);
-            } else {
-                json.key("x").value(m.x1);
-                json.key("y").value(m.y1);
+    // The holes, then the slots: those of the drill files are listed again from their data,
+    // those of a Gerber file kept aside while its lines are walked once.
+    KeptSlots kept;
+    bool keptWhole = true;
+    json.key("holes").beginArray();
+    forEachMark([&](const Mark& m) {
+        if (!m.slot)
+            writeMark(json, m, table, named);
+        else if (r.board.replaysGerber() && keptWhole)
+            keptWhole = kept.add(m);
+    });
+    json.endArray();
+    json.key("slots").beginArray();
+    if (r.board.replaysGerber()) {
+        keptWhole = kept.forEach([&](const Mark& m) { writeMark(json, m, table, named); }) && keptWhole;
+    } else {
+        for (size_t f = 0; f < r.board.files.size() && f < r.data.drills.size(); ++f) {
+            const BoardFile& file = r.board.files[f];
+            for (const DrillSlot& sl : r.data.drills[f].slotHoles) {
+                if (sl.tool < file.rowCount)
+                    writeMark(json,
+                        {true, int(f), file.firstRow + sl.tool, QString(), sl.x1, sl.y1, sl.x2, sl.y2}, table,
+                        named);
             }
-            json.endObject();
         }
-        json.endArray();
     }
+    json.endArray();
     json.endObject();
     json.print();
+    if (!keptWhole) {
+        std::fprintf(stderr, "kivotrek-cli: the slots could not be kept in a temporary file\n");
+        return kUnreadable;
+    }
     return r.status;
 }
 

@@ -33,6 +33,10 @@ JsonWriter& JsonWriter::endObject()
 {
     out_.append('}');
     first_.pop_back();
+    if (streamed_ && out_.size() >= (qsizetype(1) << 16)) {
+        cli::printOut(out_);
+        out_.clear();
+    }
     return *this;
 }
 
@@ -113,10 +117,11 @@ template <typename Number> JsonWriter& JsonWriter::shortest(Number number)
     return *this;
 }
 
-void JsonWriter::print() const
+void JsonWriter::print()
 {
     cli::printOut(out_);
     cli::printOut("\n");
+    out_.clear();
 }
 
 JsonWriter& JsonWriter::null()

@@ -21,9 +21,13 @@ public:
     JsonWriter& value(double number); // shortest text that reads back as the same double
     JsonWriter& null();
 
+    // What has been written and not yet printed.
     const QByteArray& data() const { return out_; }
-    // Writes the document and a line feed to standard output.
-    void print() const;
+    // From now on the document goes to standard output in pieces as it is written, so that a
+    // list of millions of holes is never held whole; print() writes the rest.
+    void streamToStandardOutput() { streamed_ = true; }
+    // Writes the document (or its rest) and a line feed to standard output.
+    void print();
 
 private:
     void separate();
@@ -32,6 +36,7 @@ private:
     QByteArray out_;
     std::vector<bool> first_; // per open container: nothing written in it yet
     bool afterKey_ = false;
+    bool streamed_ = false;
 };
 
 } // namespace kivotrek

@@ -64,23 +64,32 @@ private:
     std::unique_ptr<QThread> t_;
 };
 
-// The preview picture, or its SVG twin, by the suffix of the output.
+// The preview picture, or its SVG twin, by the suffix of the output. The SVG document goes to
+// its file as it is drawn.
 struct PreviewTarget {
     std::unique_ptr<PictureSurface> picture;
+    std::unique_ptr<StreamedFile> file;
     std::unique_ptr<SvgSurface> svg;
     Surface& surface() { return svg ? static_cast<Surface&>(*svg) : static_cast<Surface&>(*picture); }
 
-    explicit PreviewTarget(const QString& suffix)
+    PreviewTarget(const QString& suffix, const QString& path)
     {
-        if (suffix == QLatin1String("svg"))
-            svg = std::make_unique<SvgSurface>(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
-        else
+        if (suffix == QLatin1String("svg")) {
+            file = std::make_unique<StreamedFile>(path);
+            file->begin();
+            svg = std::make_unique<SvgSurface>(kPreviewWidthTwips, kPreviewHeightTwips, 96.0, file.get());
+        } else {
             picture = std::make_unique<PictureSurface>(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
+        }
     }
+    // False when the file to draw into could not be made: there is no use drawing.
+    bool ready() const { return !file || file->failure().isEmpty(); }
     WriteResult save(const QString& path, const QString& suffix) const
     {
-        if (svg)
-            return writeWholeFile(path, svg->document());
+        if (svg) {
+            svg->finish();
+            return file->commit();
+        }
         return savePicture(picture->image(), path, suffix == QLatin1String("png") ? "PNG" : "BMP");
     }
 };
@@ -165,7 +174,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
         in.options.marks = o.marks;
         in.previewLayout.setOptions(in.options);
         if (!in.failure && !o.page) {
-            in.preview = std::make_unique<PreviewTarget>(suffix);
+            in.preview = std::make_unique<PreviewTarget>(suffix, o.out);
             if (in.drills)
                 in.frame = boardFrame(*in.drills); // its extent is the one the read set
             in.scaled = preparePreview(in.table, in.extent, in.preview->surface(), in.previewLayout);
@@ -204,7 +213,9 @@ int runRender(const QStringList& args, int& argc, char** argv)
             printErr(overflow);
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
-        if (!in.scaled)
+        if (!in.preview->ready())
+            pipe.close(); // the output cannot be made: nothing is drawn
+        else if (!in.scaled)
             written.drawn = DrawResult {DrawResult::Ending::NoExtent};
         else if (in.drills)
             written.drawn = drawBoardData(

@@ -145,4 +145,75 @@ WriteResult writeWholeFile(const QString& path, const QByteArray& bytes)
     return commitWhole(file);
 }
 
+namespace {
+constexpr qsizetype kStreamChunk = qsizetype(1) << 20;
+}
+
+StreamedFile::StreamedFile(const QString& path) : file_(path)
+{
+}
+
+StreamedFile::~StreamedFile()
+{
+    discard();
+}
+
+bool StreamedFile::begin()
+{
+    if (!file_.open(QIODevice::WriteOnly)) {
+        failure_ = file_.errorString();
+        return false;
+    }
+    buffer_.reserve(kStreamChunk);
+    return QIODevice::open(QIODevice::WriteOnly);
+}
+
+qint64 StreamedFile::writeData(const char* data, qint64 length)
+{
+    if (!failure_.isEmpty())
+        return -1;
+    buffer_.append(data, qsizetype(length));
+    if (buffer_.size() >= kStreamChunk && !writeBuffer())
+        return -1;
+    return length;
+}
+
+bool StreamedFile::writeBuffer()
+{
+    if (!file_.isOpen()) {
+        failure_ = file_.errorString();
+        return false;
+    }
+    if (!writeAll(file_, buffer_)) {
+        failure_ = file_.errorString();
+        if (failure_.isEmpty())
+            failure_ = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        return false;
+    }
+    buffer_.clear();
+    return true;
+}
+
+WriteResult StreamedFile::commit()
+{
+    if (failure_.isEmpty())
+        writeBuffer();
+    QIODevice::close();
+    if (!failure_.isEmpty()) {
+        discard();
+        return WriteResult::failed(failure_);
+    }
+    return commitWhole(file_);
+}
+
+void StreamedFile::discard()
+{
+    QIODevice::close();
+    buffer_.clear();
+    if (file_.isOpen()) {
+        file_.cancelWriting();
+        file_.commit(); // with writing cancelled, this only removes the temporary file
+    }
+}
+
 } // namespace kivotrek

@@ -59,4 +59,38 @@ bool writeAll(QIODevice& device, const QByteArray& bytes);
 // Writes the bytes as the whole new content of the file, through commitWhole.
 WriteResult writeWholeFile(const QString& path, const QByteArray& bytes);
 
+// A new file written piece by piece as it is made, so that a large output (an SVG drawing, a
+// PDF page) never has to be held whole. The pieces go through a buffer to a temporary file
+// beside it; a short write is tried again and the first failure is kept with its reason, since
+// some writers (the PDF writer) do not look at what a write returns. commit() checks, syncs and
+// renames the file over the old one; until then, and on any failure, the old file stays as it
+// was, and a file never committed is removed.
+class StreamedFile : public QIODevice {
+public:
+    explicit StreamedFile(const QString& path);
+    ~StreamedFile() override;
+    StreamedFile(const StreamedFile&) = delete;
+    StreamedFile& operator=(const StreamedFile&) = delete;
+
+    // Opens the temporary file for writing; false with failure() when it cannot be made.
+    bool begin();
+    // The whole file on the disk under its name, or why not.
+    WriteResult commit();
+    // Nothing is kept: the temporary file goes, the old file stays.
+    void discard();
+    // Why a write failed; empty while every byte went out.
+    const QString& failure() const { return failure_; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override;
+
+private:
+    bool writeBuffer();
+
+    QSaveFile file_;
+    QByteArray buffer_;
+    QString failure_;
+};
+
 } // namespace kivotrek

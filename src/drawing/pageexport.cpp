@@ -6,11 +6,33 @@
 #include "drawing/previewlayout.h"
 #include "drawing/svgsurface.h"
 
-#include <QBuffer>
 #include <QPdfWriter>
 #include <cmath>
 
 namespace kivotrek {
+
+namespace {
+bool cancelled(const DrawResult& r)
+{
+    return r.ending == DrawResult::Ending::Cancelled;
+}
+
+// An SVG document drawn straight into its file: a drawing of millions of holes is never held.
+// A cancelled drawing leaves no file.
+template <typename Draw>
+PageWrite streamSvg(const QString& path, float widthTwips, float heightTwips, double dpi, Draw draw)
+{
+    StreamedFile file(path);
+    if (!file.begin())
+        return {DrawResult(), WriteResult::failed(file.failure())};
+    SvgSurface svg(widthTwips, heightTwips, dpi, &file);
+    const DrawResult drawn = draw(svg);
+    if (cancelled(drawn))
+        return {drawn, WriteResult()};
+    svg.finish();
+    return {drawn, file.commit()};
+}
+} // namespace
 
 QPageLayout filePageLayout(const QString& sizeText)
 {
@@ -25,12 +47,11 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
     const QPageLayout layout = filePageLayout(sizeText);
     const QSizeF sheet = PageSurface::sheetTwips(layout);
     BasicRandom random; // a page of its own: the first colour of a run
-    const auto cancelled = [](const DrawResult& r) { return r.ending == DrawResult::Ending::Cancelled; };
 
     if (format == QLatin1String("svg")) {
-        SvgSurface svg(float(sheet.width()), float(sheet.height()), dpi);
-        const DrawResult drawn = printDrawing(board, table, extent, sizeText, foot, svg, random, options);
-        return {drawn, cancelled(drawn) ? WriteResult() : writeWholeFile(path, svg.document())};
+        return streamSvg(path, float(sheet.width()), float(sheet.height()), dpi, [&](SvgSurface& svg) {
+            return printDrawing(board, table, extent, sizeText, foot, svg, random, options);
+        });
     }
     if (format == QLatin1String("png")) {
         QImage image(QSizeF(sheet * dpi / 1440.0).toSize(), QImage::Format_RGB32);
@@ -47,35 +68,33 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
         }
         return {drawn, cancelled(drawn) ? WriteResult() : savePicture(image, path, "PNG")};
     }
-    // One PDF page, made in memory and then written whole through a temporary file: the PDF
-    // writer ignores a short write (a disk that fills up mid-page), which would leave a
-    // truncated document reported as written.
-    QByteArray document;
-    QBuffer buffer(&document);
-    buffer.open(QIODevice::WriteOnly);
+    // One PDF page, written as it is made into a temporary file beside the output. The PDF
+    // writer does not look at what its writes return (a disk that fills up mid-page); the file
+    // notes the failure, and the page is renamed into place only when every byte went out.
+    StreamedFile file(path);
+    if (!file.begin())
+        return {DrawResult(), WriteResult::failed(file.failure())};
     DrawResult drawn;
     {
-        QPdfWriter pdf(&buffer);
+        QPdfWriter pdf(&file);
         pdf.setPageLayout(layout);
         pdf.setResolution(int(dpi));
         pdf.setCreator(QStringLiteral("Kivotrek"));
         PageSurface page(pdf, sheet, dpi);
         if (!page.isActive())
-            return {DrawResult(), WriteResult::failed(QString())};
+            return {DrawResult(), WriteResult::failed(file.failure())};
         drawn = printDrawing(board, table, extent, sizeText, foot, page, random, options);
         if (!page.end() || cancelled(drawn))
-            return {drawn, WriteResult()};
+            return {drawn, cancelled(drawn) ? WriteResult() : WriteResult::failed(file.failure())};
     }
-    return {drawn, writeWholeFile(path, document)};
+    return {drawn, file.commit()};
 }
 
 PageWrite writePreviewSvg(const QString& path, const Board& board, const HoleTable& table,
     const BoardExtent& extent, const DrawingOptions& options)
 {
-    SvgSurface svg(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);
-    const DrawResult drawn = drawPreview(board, table, extent, svg, options);
-    return {drawn,
-        drawn.ending == DrawResult::Ending::Cancelled ? WriteResult() : writeWholeFile(path, svg.document())};
+    return streamSvg(path, kPreviewWidthTwips, kPreviewHeightTwips, 96.0,
+        [&](SvgSurface& svg) { return drawPreview(board, table, extent, svg, options); });
 }
 
 } // namespace kivotrek

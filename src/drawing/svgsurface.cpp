@@ -43,29 +43,72 @@ QByteArray escaped(const QString& text)
 }
 } // namespace
 
-SvgSurface::SvgSurface(float widthTwips, float heightTwips, double dpi)
-    : width_(widthTwips), height_(heightTwips), dpi_(dpi)
+SvgSurface::SvgSurface(float widthTwips, float heightTwips, double dpi, QIODevice* out)
+    : width_(widthTwips), height_(heightTwips), dpi_(dpi), out_(out)
 {
+    if (out_)
+        writeOut(head());
+}
+
+void SvgSurface::clear()
+{
+    // Only what has not gone out yet: a streamed drawing is cleared before it is drawn.
+    body_.clear();
+}
+
+void SvgSurface::add(const QByteArray& element)
+{
+    body_ += element;
+    if (out_ && body_.size() >= kChunk) {
+        writeOut(body_);
+        body_.clear();
+    }
+}
+
+void SvgSurface::writeOut(const QByteArray& bytes)
+{
+    written_ = written_ && out_->write(bytes) == bytes.size();
+}
+
+bool SvgSurface::finish()
+{
+    if (!out_)
+        return true;
+    writeOut(body_ + tail());
+    body_.clear();
+    return written_;
+}
+
+QByteArray SvgSurface::head() const
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\""
+        + num(width_ / 1440.0) + "in\" height=\"" + num(height_ / 1440.0) + "in\" viewBox=\"0 0 "
+        + num(width_) + ' ' + num(height_) + "\" font-family=\"Noto Sans CJK JP, sans-serif\">\n";
+}
+
+QByteArray SvgSurface::tail()
+{
+    return "</svg>\n";
 }
 
 void SvgSurface::dot(float x, float y, Rgb color)
 {
-    body_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(penWidth() * pixelSize() / 2.0)
-        + "\" fill=\"" + hex(color) + "\"/>\n";
+    add("<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(penWidth() * pixelSize() / 2.0)
+        + "\" fill=\"" + hex(color) + "\"/>\n");
 }
 
 void SvgSurface::line(float x1, float y1, float x2, float y2, Rgb color)
 {
-    body_ += "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" + num(y2)
+    add("<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" + num(y2)
         + "\" stroke=\"" + hex(color) + "\" stroke-width=\"" + num(penWidth() * double(pixelSize()))
-        + "\" stroke-linecap=\"round\"/>\n";
+        + "\" stroke-linecap=\"round\"/>\n");
 }
 
 void SvgSurface::ring(float x, float y, float radius, Rgb color)
 {
-    body_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(radius)
+    add("<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(radius)
         + "\" fill=\"none\" stroke=\"" + hex(color) + "\" stroke-width=\""
-        + num(penWidth() * double(pixelSize())) + "\"/>\n";
+        + num(penWidth() * double(pixelSize())) + "\"/>\n");
 }
 
 void SvgSurface::polygon(const QPointF* points, int count, Rgb color, bool filled)
@@ -79,18 +122,16 @@ void SvgSurface::polygon(const QPointF* points, int count, Rgb color, bool fille
         list += num(points[i].x()) + ',' + num(points[i].y());
     }
     if (filled)
-        body_ += "<polygon points=\"" + list + "\" fill=\"" + hex(color) + "\"/>\n";
+        add("<polygon points=\"" + list + "\" fill=\"" + hex(color) + "\"/>\n");
     else
-        body_ += "<polygon points=\"" + list + "\" fill=\"none\" stroke=\"" + hex(color)
-            + "\" stroke-width=\"" + num(penWidth() * double(pixelSize()))
-            + "\" stroke-linejoin=\"round\"/>\n";
+        add("<polygon points=\"" + list + "\" fill=\"none\" stroke=\"" + hex(color) + "\" stroke-width=\""
+            + num(penWidth() * double(pixelSize())) + "\" stroke-linejoin=\"round\"/>\n");
 }
 
 void SvgSurface::drawText(float x, float y, const QString& text)
 {
-    body_ += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(fontSize() * 20.0)
-        + "\" fill=\"" + hex(foreColor()) + "\" dominant-baseline=\"text-before-edge\">" + escaped(text)
-        + "</text>\n";
+    add("<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(fontSize() * 20.0) + "\" fill=\""
+        + hex(foreColor()) + "\" dominant-baseline=\"text-before-edge\">" + escaped(text) + "</text>\n");
 }
 
 float SvgSurface::lineHeight() const
@@ -105,19 +146,13 @@ void SvgSurface::drawImage(const QImage& picture, float x, float y)
     buf.open(QIODevice::WriteOnly);
     picture.save(&buf, "PNG");
     const QSizeF size = pictureSizeTwips(picture);
-    body_ += "<image x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(size.width()) + "\" height=\""
-        + num(size.height()) + "\" href=\"data:image/png;base64," + png.toBase64() + "\"/>\n";
+    add("<image x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(size.width()) + "\" height=\""
+        + num(size.height()) + "\" href=\"data:image/png;base64," + png.toBase64() + "\"/>\n");
 }
 
 QByteArray SvgSurface::document() const
 {
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(width_ / 1440.0) + "in\" height=\""
-        + num(height_ / 1440.0) + "in\" viewBox=\"0 0 " + num(width_) + ' ' + num(height_)
-        + "\" font-family=\"Noto Sans CJK JP, sans-serif\">\n";
-    out += body_;
-    out += "</svg>\n";
-    return out;
+    return head() + body_ + tail();
 }
 
 } // namespace kivotrek

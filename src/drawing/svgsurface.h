@@ -3,6 +3,7 @@
 #include "drawing/surface.h"
 
 #include <QByteArray>
+#include <QIODevice>
 
 namespace kivotrek {
 
@@ -11,11 +12,14 @@ namespace kivotrek {
 // <line> with round caps, a ring a <circle> with a stroke and no fill, a figure a <polygon>, a
 // text a <text> at its top-left corner, a picture an <image>; pen sizes are converted from
 // device pixels at the given resolution. Elements come in drawing order.
+//
+// With a device, the document is written to it as it is drawn (its head at once, its elements
+// in pieces, its end by finish()), so that a drawing of millions of holes is never held whole.
 class SvgSurface : public Surface {
 public:
-    SvgSurface(float widthTwips, float heightTwips, double dpi = 96.0);
+    SvgSurface(float widthTwips, float heightTwips, double dpi = 96.0, QIODevice* out = nullptr);
 
-    void clear() override { body_.clear(); }
+    void clear() override;
     float width() const override { return width_; }
     float height() const override { return height_; }
     void dot(float x, float y, Rgb color) override;
@@ -25,18 +29,28 @@ public:
     void drawImage(const QImage& picture, float x, float y) override;
     float pixelSize() const override { return static_cast<float>(1440.0 / dpi_); }
 
-    // The whole document.
+    // The whole document, when it is not written to a device.
     QByteArray document() const;
+    // Writes the rest of the document to the device; false when a write to it failed.
+    bool finish();
 
 protected:
     void drawText(float x, float y, const QString& text) override;
     float lineHeight() const override;
 
 private:
+    void add(const QByteArray& element);
+    void writeOut(const QByteArray& bytes);
+    QByteArray head() const;
+    static QByteArray tail();
+
+    static constexpr qsizetype kChunk = qsizetype(1) << 16;
     float width_;
     float height_;
     double dpi_;
-    QByteArray body_;
+    QIODevice* out_;
+    bool written_ = true; // every write to out_ took all its bytes
+    QByteArray body_; // what has not gone out yet
 };
 
 } // namespace kivotrek

@@ -800,3 +800,33 @@ TEST(CliRender, APageWhoseBoardRunsPastThePaperSaysSo)
         pdf, gbr});
     EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
 }
+
+TEST(CliHoles, ALongListComesWholeAndInOrder)
+{
+    // 70,000 pen-down moves and flashes between them: the slots are kept aside (past 65,536 in
+    // a temporary file) while the holes are listed first, then listed in file order.
+    QByteArray gerber = "G54D10*\nX0Y0D02*\n";
+    constexpr int kMarks = 70000;
+    for (int i = 1; i <= kMarks; ++i)
+        gerber += "X" + QByteArray::number(i) + "Y0D01*\nX" + QByteArray::number(i) + "Y5D03*\nX"
+            + QByteArray::number(i) + "Y0D02*\n";
+    test::Scratch dir;
+    const QString path = dir.write(QStringLiteral("long.gbr"), gerber);
+    CliRun r = cli({QStringLiteral("holes"), QStringLiteral("--standard"), path});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    const QJsonArray holes = r.json.value(QStringLiteral("holes")).toArray();
+    const QJsonArray slotList = r.json.value(QStringLiteral("slots")).toArray();
+    ASSERT_EQ(holes.size(), kMarks);
+    ASSERT_EQ(slotList.size(), kMarks);
+    for (const int i : {0, 65535, 65536, kMarks - 1}) {
+        EXPECT_EQ(holes[i].toObject().value(QStringLiteral("x")).toDouble(), (i + 1) * 0.001) << i;
+        EXPECT_EQ(slotList[i].toObject().value(QStringLiteral("x1")).toDouble(), i * 0.001) << i;
+        EXPECT_EQ(slotList[i].toObject().value(QStringLiteral("x2")).toDouble(), (i + 1) * 0.001) << i;
+        EXPECT_EQ(slotList[i].toObject().value(QStringLiteral("code")).toString(), QStringLiteral("D10"))
+            << i;
+    }
+    // The CSV in file order, a line each.
+    r = cli({QStringLiteral("holes"), QStringLiteral("--standard"), QStringLiteral("--csv"), path});
+    EXPECT_EQ(r.out.count('\n'), 1 + 2 * kMarks);
+    EXPECT_TRUE(r.out.endsWith("hole,0,D10,,70,0.005,,\n")) << r.out.right(100).constData();
+}

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -83,8 +84,12 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
                 + test::reason(ENOSPC));
         // Each writer keeps the system's reason, a short write as well as a refused one.
         const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        StreamedFile streamed(svg);
+        ASSERT_TRUE(streamed.begin() || leave == 0);
+        for (int i = 0; i < 64; ++i) // in pieces, as a drawing streams
+            streamed.write(QByteArray(256, 'z'));
         const WriteResult results[] = {saveBitmap(image, picture), savePicture(image, png, "PNG"),
-            writeWholeFile(svg, QByteArray(16 * 1024, 'y'))};
+            writeWholeFile(svg, QByteArray(16 * 1024, 'y')), streamed.commit()};
         for (const WriteResult& w : results) {
             EXPECT_FALSE(w);
             EXPECT_EQ(w.reason, noSpace) << "writer " << &w - results;
@@ -105,21 +110,27 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
     drill += "M30\n";
     const QString board = scratch_.write(QStringLiteral("board.drl"), drill);
     for (const qint64 leave : {0, 4096}) {
-        for (const char* suffix : {"svg", "pdf", "png"}) {
-            SCOPED_TRACE(std::string(suffix) + " " + std::to_string(leave));
-            const QString out = path(QStringLiteral("page.") + QLatin1String(suffix));
+        for (const char* kind : {"svg", "pdf", "png", "preview.svg"}) {
+            SCOPED_TRACE(std::string(kind) + " " + std::to_string(leave));
+            const QString out = path(QStringLiteral("page.") + QLatin1String(kind));
+            const bool preview = QLatin1String(kind) == QLatin1String("preview.svg");
             ASSERT_TRUE(writeWholeFile(out, "old"));
             fill(leave);
             QProcess cli;
             cli.start(QString::fromUtf8(KIVOTREK_CLI),
-                {QStringLiteral("render"), QStringLiteral("--excellon"), QStringLiteral("--page"),
-                    QStringLiteral("100"), QStringLiteral("-o"), out, board});
+                QStringList {QStringLiteral("render"), QStringLiteral("--excellon")}
+                    + (preview ? QStringList {QStringLiteral("--preview")}
+                               : QStringList {QStringLiteral("--page"), QStringLiteral("100")})
+                    + QStringList {QStringLiteral("-o"), out, board});
             ASSERT_TRUE(cli.waitForFinished(30000));
             EXPECT_EQ(cli.exitCode(), 3);
             EXPECT_TRUE(cli.readAllStandardError().contains(
                 "cannot write " + QFile::encodeName(out) + ": " + std::strerror(ENOSPC)));
             EXPECT_EQ(test::readAll(out), QByteArray("old"));
             QFile::remove(path(QStringLiteral("filler")));
+            // No temporary file is left beside it.
+            EXPECT_EQ(QDir(root_).entryList({QStringLiteral("*page*")}, QDir::Files | QDir::Hidden),
+                QStringList {QFileInfo(out).fileName()});
             QFile::remove(out);
         }
     }
