@@ -3,9 +3,12 @@
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
 #include "drawing/pagesurface.h"
+#include "drawing/pdfmarks.h"
 #include "drawing/previewlayout.h"
 #include "drawing/svgsurface.h"
 
+#include <QBuffer>
+#include <QFileInfo>
 #include <QPdfWriter>
 #include <cmath>
 
@@ -42,7 +45,7 @@ QPageLayout filePageLayout(const QString& sizeText)
 
 PageWrite writePage(const QString& path, const QString& format, double dpi, const Board& board,
     const HoleTable& table, const BoardExtent& extent, const QString& sizeText, const PageFoot& foot,
-    const DrawingOptions& options)
+    const DrawingOptions& options, qint64 pdfMarksInPage)
 {
     const QPageLayout layout = filePageLayout(sizeText);
     const QSizeF sheet = PageSurface::sheetTwips(layout);
@@ -68,25 +71,34 @@ PageWrite writePage(const QString& path, const QString& format, double dpi, cons
         }
         return {drawn, cancelled(drawn) ? WriteResult() : savePicture(image, path, "PNG")};
     }
-    // One PDF page, written as it is made into a temporary file beside the output. The PDF
-    // writer does not look at what its writes return (a disk that fills up mid-page); the file
-    // notes the failure, and the page is renamed into place only when every byte went out.
-    StreamedFile file(path);
-    if (!file.begin())
-        return {DrawResult(), WriteResult::failed(file.failure())};
+    // One PDF page. Qt's PDF writer keeps the page's content in memory until the page ends, and
+    // does not look at what its writes return: the page is made in memory, its marks past the
+    // first 100,000 kept apart in a file of their own, and the whole written through a
+    // StreamedFile, which notes a failed write and leaves the old file until every byte is out.
+    QByteArray document;
+    QBuffer buffer(&document);
+    buffer.open(QIODevice::WriteOnly);
+    PdfMarks apart(dpi, layout.fullRectPoints().height(), QFileInfo(path).absolutePath());
     DrawResult drawn;
     {
-        QPdfWriter pdf(&file);
+        QPdfWriter pdf(&buffer);
         pdf.setPageLayout(layout);
         pdf.setResolution(int(dpi));
         pdf.setCreator(QStringLiteral("Kivotrek"));
         PageSurface page(pdf, sheet, dpi);
         if (!page.isActive())
-            return {DrawResult(), WriteResult::failed(file.failure())};
+            return {DrawResult(), WriteResult::failed(QString())};
+        page.passMarksOn(&apart, pdfMarksInPage);
         drawn = printDrawing(board, table, extent, sizeText, foot, page, random, options);
         if (!page.end() || cancelled(drawn))
-            return {drawn, cancelled(drawn) ? WriteResult() : WriteResult::failed(file.failure())};
+            return {drawn, WriteResult()};
     }
+    StreamedFile file(path);
+    if (!file.begin())
+        return {drawn, WriteResult::failed(file.failure())};
+    const WriteResult joined = apart.joinTo(document, file);
+    if (!joined)
+        return {drawn, file.failure().isEmpty() ? joined : WriteResult::failed(file.failure())};
     return {drawn, file.commit()};
 }
 

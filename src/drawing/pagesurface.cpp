@@ -1,5 +1,7 @@
 #include "drawing/pagesurface.h"
 
+#include "drawing/pdfmarks.h"
+
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <QPolygonF>
@@ -44,6 +46,8 @@ void PageSurface::dot(float x, float y, Rgb color)
 {
     if (!isActive())
         return;
+    if (passedOn())
+        return overflow_->dot(px(x), px(y), penWidth(), color);
     const double r = penWidth() / 2.0;
     painter_.setPen(Qt::NoPen);
     painter_.setBrush(qcolor(color));
@@ -54,6 +58,8 @@ void PageSurface::line(float x1, float y1, float x2, float y2, Rgb color)
 {
     if (!isActive())
         return;
+    if (passedOn())
+        return overflow_->line(px(x1), px(y1), px(x2), px(y2), penWidth(), color);
     QPen pen(qcolor(color), penWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);
@@ -64,6 +70,8 @@ void PageSurface::ring(float x, float y, float radius, Rgb color)
 {
     if (!isActive())
         return;
+    if (passedOn())
+        return overflow_->ring(px(x), px(y), px(radius), penWidth(), color);
     painter_.setPen(QPen(qcolor(color), penWidth()));
     painter_.setBrush(Qt::NoBrush);
     painter_.drawEllipse(QPointF(px(x), px(y)), px(radius), px(radius));
@@ -76,6 +84,8 @@ void PageSurface::polygon(const QPointF* points, int count, Rgb color, bool fill
     QPolygonF figure;
     for (int i = 0; i < count; ++i)
         figure << QPointF(px(float(points[i].x())), px(float(points[i].y())));
+    if (passedOn())
+        return overflow_->polygon(figure.constData(), count, penWidth(), color, filled);
     if (filled) {
         painter_.setPen(Qt::NoPen);
         painter_.setBrush(qcolor(color));

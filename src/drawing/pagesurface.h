@@ -9,6 +9,8 @@ class QPagedPaintDevice;
 
 namespace kivotrek {
 
+class PdfMarks;
+
 // A printed page on any paint device (a printer, a PDF writer, an image): positions are twips
 // from the sheet's top-left corner, pens are device pixels of the device's resolution.
 class PageSurface : public Surface {
@@ -19,6 +21,13 @@ public:
     ~PageSurface() override;
 
     bool isActive() const { return painter_.isActive(); }
+    // Past the first `after` of them, dots, segments, rings and figures go to marks instead of
+    // the painter: a PDF page of millions of holes is never held in memory.
+    void passMarksOn(PdfMarks* marks, qint64 after)
+    {
+        overflow_ = marks;
+        direct_ = after;
+    }
     // Ends the page and hands it on; false when the device failed.
     bool end() { return painter_.end(); }
 
@@ -43,10 +52,15 @@ protected:
 
 private:
     double px(float twips) const { return twips * dpi_ / 1440.0; }
+    // True when this mark goes to the marks passed on.
+    bool passedOn() { return overflow_ && drawn_++ >= direct_; }
 
     QPainter painter_;
     QSizeF sheet_;
     double dpi_;
+    PdfMarks* overflow_ = nullptr;
+    qint64 direct_ = 0;
+    qint64 drawn_ = 0;
 };
 
 // A page that draws nothing: the same size, pixel and text metrics as a real page, to find out
