@@ -10,6 +10,8 @@
 #include "drawing/recordingsurface.h"
 #include "excellon/excellonreader.h"
 
+#include "guiapplication.h"
+
 #include <QBuffer>
 #include <cstdlib>
 

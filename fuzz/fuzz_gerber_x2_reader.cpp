@@ -12,6 +12,8 @@
 #include "drawing/recordingsurface.h"
 #include "gerber/x2reader.h"
 
+#include "guiapplication.h"
+
 #include <QBuffer>
 #include <cstdlib>
 

@@ -6,6 +6,8 @@
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 
+#include "guiapplication.h"
+
 #include <QBuffer>
 #include <cstdlib>
 

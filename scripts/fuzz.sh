@@ -16,6 +16,8 @@ CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DKIVOTREK_FUZZ=ON -DKIVOTREK_
     -DKIVOTREK_BUILD_BENCH=OFF -DKIVOTREK_BUILD_APP=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j "$(nproc)"
 
+ARTIFACTS=$BUILD/artifacts
+rm -rf "$ARTIFACTS"
 CORPUS=$(mktemp -d)
 trap 'rm -rf "$CORPUS"' EXIT
 source "$ROOT/scripts/fixtures.sh"
@@ -48,11 +50,14 @@ for t in "${TARGETS[@]}"; do
         limit=(-max_total_time="$SECONDS_EACH")
         echo "fuzzing $t for ${SECONDS_EACH}s"
     fi
-    "$BUILD/fuzz/fuzz_$t" "${limit[@]}" -max_len=65536 -print_final_stats=1 \
+    found="$ARTIFACTS/$t"
+    mkdir -p "$found"
+    "$BUILD/fuzz/fuzz_$t" "${limit[@]}" -max_len=65536 -print_final_stats=1 -artifact_prefix="$found/" \
         "$CORPUS/$t" 2>&1 | grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)|ERROR|SUMMARY' || true
-    # libFuzzer leaves a crash-* file behind when it finds something: that fails the run.
-    if ls crash-* leak-* timeout-* oom-* >/dev/null 2>&1; then
-        echo "fuzz_$t found a failing input" >&2
+    # libFuzzer leaves a crash-, leak-, timeout- or oom- file behind when it finds something:
+    # that fails the run, and the file stays for a look.
+    if [ -n "$(ls -A "$found")" ]; then
+        echo "fuzz_$t found a failing input: $(ls "$found" | tr '\n' ' ')in $found" >&2
         exit 1
     fi
 done
