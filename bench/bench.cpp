@@ -123,6 +123,17 @@ int main(int argc, char** argv)
         row(qPrintable(QFileInfo(b->path).fileName() + QStringLiteral(": preview, two threads")), piped, "s");
     }
     {
+        // Symbols for black-and-white printing: each hole a figure, stamped as dots are.
+        DrawingOptions symbols;
+        symbols.marks = true;
+        const Board board = singleFileBoard(rs200k.path, ReaderKind::Rs274x);
+        const double t = best(runs, [&] {
+            PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
+            drawPreview(board, rs200k.table, rs200k.extent, s, symbols);
+        });
+        row("rs274x-200k.gbr: preview picture with symbols", t, "s");
+    }
+    {
         const QString drl = dir.filePath(QStringLiteral("excellon-200k.drl"));
         bench::writeExcellonBoard(drl, 200000);
         const double megabytes = QFileInfo(drl).size() / 1e6;

@@ -55,6 +55,8 @@ run board-holescsv holes --csv "${board[@]}"
 run board-report report --json "${board[@]}"
 run board-preview render --counts --symbols --preview -o "$OUT/board-preview.svg" "${board[@]}"
 run board-page render --counts --page "自動(A4横)" --dpi 100 -o "$OUT/board-page.svg" "${board[@]}"
+run board-symbols-png render --counts --symbols --preview -o "$OUT/board-symbols.png" "${board[@]}"
+run board-symbols-page render --symbols --page "自動(A4横)" --dpi 100 -o "$OUT/board-symbols-page.png" "${board[@]}"
 run help --help
 for p in "$OUT"/*.pdf; do
     [ -e "$p" ] && sed -i -E 's/\/CreationDate \(D:[^)]*\)/\/CreationDate ()/' "$p"

@@ -28,8 +28,28 @@ PictureSurface::PictureSurface(int widthTwips, int heightTwips, double dpi)
     clear();
 }
 
+PictureSurface::~PictureSurface()
+{
+    endPainting();
+}
+
+QPainter& PictureSurface::painter()
+{
+    // One painter for the whole drawing: opening one for every mark cost more than the mark.
+    // Each mark sets the pen and brush it draws with; dots are stamped into the pixels beside it.
+    if (!painter_)
+        painter_.emplace(&image_);
+    return *painter_;
+}
+
+void PictureSurface::endPainting() const
+{
+    painter_.reset();
+}
+
 void PictureSurface::clear()
 {
+    endPainting();
     image_.fill(qcolor(back_));
     cursor.x = 0.0f;
     cursor.y = 0.0f;
@@ -83,12 +103,16 @@ void PictureSurface::dot(float x, float y, Rgb color)
         return;
     const int cx = static_cast<int>(fx);
     const int cy = static_cast<int>(fy);
-    const QRgb value = qRgb(color.r, color.g, color.b);
+    fillRuns(dotMask(w), cx, cy, qRgb(color.r, color.g, color.b));
+}
+
+void PictureSurface::fillRuns(const std::vector<Run>& runs, int cx, int cy, QRgb value)
+{
     const int iw = width_;
     const int ih = height_;
-    uchar* bits = image_.bits(); // once per dot: detaching is checked once
+    uchar* bits = image_.bits(); // once per mark: detaching is checked once
     const qsizetype stride = bytesPerLine_;
-    for (const Run& run : dotMask(w)) {
+    for (const Run& run : runs) {
         const int Y = cy + run.dy;
         if (Y < 0 || Y >= ih)
             continue;
@@ -100,13 +124,80 @@ void PictureSurface::dot(float x, float y, Rgb color)
     }
 }
 
+bool PictureSurface::placeStamp(float x, float y, quint64 key)
+{
+    if (!lastStamp_ || lastStampKey_ != key) {
+        const auto it = stamps_.find(key);
+        if (it == stamps_.end())
+            return false;
+        lastStampKey_ = key;
+        lastStamp_ = &it->second;
+    }
+    const double px = std::floor(toPixels(x));
+    const double py = std::floor(toPixels(y));
+    if (!std::isfinite(px) || !std::isfinite(py) || std::abs(px) > 1e8 || std::abs(py) > 1e8)
+        return true; // nowhere near the picture
+    fillRuns(lastStamp_->runs, int(px), int(py), lastStamp_->value);
+    return true;
+}
+
+void PictureSurface::stamp(
+    float x, float y, quint64 key, int reach, const std::function<void(Surface&, float, float)>& draw)
+{
+    const double px = std::floor(toPixels(x));
+    const double py = std::floor(toPixels(y));
+    if (!std::isfinite(px) || !std::isfinite(py) || std::abs(px) > 1e8 || std::abs(py) > 1e8 || reach < 0
+        || reach > 1024)
+        return draw(*this, x, y); // nowhere near the picture, or too large to keep
+    auto it = stamps_.find(key);
+    if (it == stamps_.end()) {
+        // Drawn once on a picture of its own, centred on the middle of its centre pixel, onto a
+        // background it does not use; each pixel it changed is the stamp's (one colour, no
+        // smoothing of edges).
+        const int side = 2 * reach + 1;
+        const double twips = 1440.0 / dpi_;
+        PictureSurface own(int(std::ceil(side * twips)), int(std::ceil(side * twips)), dpi_);
+        Stamp made;
+        for (const Rgb back : {Rgb {255, 255, 255}, Rgb {0, 0, 0}}) {
+            own.setBackColor(back);
+            own.clear();
+            own.setPenWidth(penWidth());
+            draw(own, float((reach + 0.5) * twips), float((reach + 0.5) * twips));
+            const QImage& drawn = own.image();
+            const QRgb background = qRgb(back.r, back.g, back.b);
+            made = Stamp();
+            bool mixed = false; // more than one colour: drawn over its background colour
+            for (int row = 0; row < drawn.height(); ++row) {
+                const auto* line = reinterpret_cast<const QRgb*>(drawn.constScanLine(row));
+                for (int col = 0; col < drawn.width(); ++col) {
+                    if (line[col] == background)
+                        continue;
+                    if (!made.runs.empty() && made.value != line[col])
+                        mixed = true;
+                    made.value = line[col];
+                    Run& last = made.runs.empty() ? made.runs.emplace_back(Run {row - reach, col - reach, 0})
+                                                  : made.runs.back();
+                    if (last.dy == row - reach && last.dx + last.length == col - reach)
+                        ++last.length;
+                    else
+                        made.runs.push_back({row - reach, col - reach, 1});
+                }
+            }
+            if (!mixed && !made.runs.empty())
+                break; // else the figure's colour was the background's, or it was drawn over it
+        }
+        it = stamps_.emplace(key, std::move(made)).first;
+    }
+    fillRuns(it->second.runs, int(px), int(py), it->second.value);
+}
+
 void PictureSurface::line(float x1, float y1, float x2, float y2, Rgb color)
 {
     if (x1 == x2 && y1 == y2) {
         dot(x1, y1, color); // a segment of zero length still marks its point
         return;
     }
-    QPainter p(&image_);
+    QPainter& p = painter();
     QPen pen(qcolor(color), penWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     pen.setCosmetic(true);
     p.setPen(pen);
@@ -115,10 +206,11 @@ void PictureSurface::line(float x1, float y1, float x2, float y2, Rgb color)
 
 void PictureSurface::ring(float x, float y, float radius, Rgb color)
 {
-    QPainter p(&image_);
+    QPainter& p = painter();
     QPen pen(qcolor(color), penWidth());
     pen.setCosmetic(true);
     p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
     p.drawEllipse(QPointF(toPixels(x), toPixels(y)), toPixels(radius), toPixels(radius));
 }
 
@@ -129,7 +221,7 @@ void PictureSurface::polygon(const QPointF* points, int count, Rgb color, bool f
     QPolygonF figure;
     for (int i = 0; i < count; ++i)
         figure << QPointF(toPixels(float(points[i].x())), toPixels(float(points[i].y())));
-    QPainter p(&image_);
+    QPainter& p = painter();
     if (filled) {
         p.setPen(Qt::NoPen);
         p.setBrush(qcolor(color));
@@ -137,6 +229,7 @@ void PictureSurface::polygon(const QPointF* points, int count, Rgb color, bool f
         QPen pen(qcolor(color), penWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
         pen.setCosmetic(true);
         p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
     }
     p.drawPolygon(figure);
 }
@@ -144,15 +237,14 @@ void PictureSurface::polygon(const QPointF* points, int count, Rgb color, bool f
 void PictureSurface::drawImage(const QImage& picture, float x, float y)
 {
     const QSizeF size = pictureSizeTwips(picture);
-    QPainter p(&image_);
-    p.drawImage(
+    painter().drawImage(
         QRectF(toPixels(x), toPixels(y), toPixels(float(size.width())), toPixels(float(size.height()))),
         picture);
 }
 
 void PictureSurface::drawText(float x, float y, const QString& text)
 {
-    QPainter p(&image_);
+    QPainter& p = painter();
     p.setFont(drawingFont(fontSize()));
     p.setPen(qcolor(foreColor()));
     const QFontMetricsF fm(p.font(), &image_);

@@ -5,6 +5,7 @@
 #include <QSizeF>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace kivotrek {
 
@@ -68,6 +69,26 @@ public:
     virtual float lineHeight() const = 0; // twips, for the current font size
     // How wide the text is drawn in the current font size, in twips.
     virtual float textWidth(const QString& text) const;
+
+    // Draws what draw() draws, centred on (x, y) in twips and no farther than reach device
+    // pixels from it. A surface may draw it once as a stamp and place the stamp again for the
+    // same key: a picture does, on its pixel grid, so that every mark of a class looks alike
+    // and a million marks cost no more than a million dots. Others draw it every time.
+    virtual void stamp(
+        float x, float y, quint64 key, int reach, const std::function<void(Surface&, float, float)>& draw)
+    {
+        (void)key;
+        (void)reach;
+        draw(*this, x, y);
+    }
+    // Places the stamp of the key when there is one already; false otherwise.
+    virtual bool placeStamp(float x, float y, quint64 key)
+    {
+        (void)x;
+        (void)y;
+        (void)key;
+        return false;
+    }
 
 protected:
     virtual void drawText(float x, float y, const QString& text) = 0;

@@ -91,11 +91,10 @@ int markStroke(int sizePixels)
     return std::max(1, int(std::lround(sizePixels / 10.0)));
 }
 
-void drawMark(Surface& s, float x, float y, HoleMark mark, int sizePixels, Rgb given)
+namespace {
+void drawParts(Surface& s, float x, float y, HoleMark mark, int size, Rgb color)
 {
-    const Rgb color = printableColor(given);
     const int16_t pen = s.penWidth();
-    const int size = std::max(1, sizePixels);
     const int stroke = markStroke(size);
     const double px = double(s.pixelSize());
     // The figure's lines run on a circle whose outer edge is the mark's size.
@@ -159,6 +158,20 @@ void drawMark(Surface& s, float x, float y, HoleMark mark, int sizePixels, Rgb g
     case Inner::VerticalBar: segment(offset(0, -r), offset(0, r)); break;
     }
     s.setPenWidth(pen);
+}
+} // namespace
+
+void drawMark(Surface& s, float x, float y, HoleMark mark, int sizePixels, Rgb given)
+{
+    const Rgb color = printableColor(given);
+    const int size = std::max(1, sizePixels);
+    // Every mark of one kind, size and colour is the same figure: one stamp.
+    const quint64 key = quint64(mark.outline) | quint64(mark.inner) << 4 | quint64(color.r) << 8
+        | quint64(color.g) << 16 | quint64(color.b) << 24 | quint64(quint32(size)) << 32;
+    if (s.placeStamp(x, y, key))
+        return;
+    s.stamp(x, y, key, size / 2 + markStroke(size) + 2,
+        [&](Surface& on, float cx, float cy) { drawParts(on, cx, cy, mark, size, color); });
 }
 
 } // namespace kivotrek

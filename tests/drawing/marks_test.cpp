@@ -7,6 +7,7 @@
 #include "drawing/gerberreplay.h"
 #include "drawing/holecounts.h"
 #include "drawing/pageexport.h"
+#include "drawing/picturesurface.h"
 #include "drawing/previewlayout.h"
 #include "drawing/recordingsurface.h"
 #include "drawing/symbols.h"
@@ -256,4 +257,45 @@ TEST(Marks, ProgressIsToldAndACancelledPageLeavesNoFile)
     EXPECT_TRUE(drawingProblem(DrawResult {DrawResult::Ending::Cancelled}, svg).isEmpty());
     // Nothing else is left in the folder: no temporary file either.
     EXPECT_EQ(QDir(QFileInfo(svg).path()).entryList(QDir::Files), QStringList {QStringLiteral("board.drl")});
+}
+
+namespace {
+// A picture that draws every mark anew where it stands, as pictures did before stamps.
+class DrawingPicture : public PictureSurface {
+public:
+    using PictureSurface::PictureSurface;
+    void stamp(
+        float x, float y, quint64, int, const std::function<void(Surface&, float, float)>& draw) override
+    {
+        draw(*this, x, y);
+    }
+    bool placeStamp(float, float, quint64) override { return false; }
+};
+
+QImage cut(const QImage& image, int cx, int cy, int half)
+{
+    return image.copy(cx - half, cy - half, 2 * half + 1, 2 * half + 1);
+}
+} // namespace
+
+TEST(Marks, APictureStampsEachMarkOnItsPixelAsItWouldBeDrawnThere)
+{
+    // 15 twips a pixel at 96 dpi: each mark drawn at the centre of pixel (20 + 30 i, 20) of one
+    // picture, stamped at points anywhere within pixel (20 + 30 i, 50) of another.
+    PictureSurface stamped(kPreviewWidthTwips, kPreviewHeightTwips);
+    DrawingPicture drawn(kPreviewWidthTwips, kPreviewHeightTwips);
+    const Rgb colours[] = {{255, 0, 0}, {255, 255, 255}, {0, 0, 0}, {255, 255, 0}};
+    for (int i = 0; i < 14; ++i) {
+        const HoleMark mark = rowMark(i * 4 + 1);
+        const Rgb colour = colours[i % 4];
+        const int size = 9 + i;
+        const float x = float((20 + 30 * i) * 15);
+        drawMark(drawn, x + 7.5f, 20 * 15 + 7.5f, mark, size, colour);
+        for (const float within : {0.0f, 3.0f, 14.9f}) // the first draws it, the others place it
+            drawMark(stamped, x + within, 50 * 15 + 14.9f - within, mark, size, colour);
+        SCOPED_TRACE(i);
+        const QImage want = cut(drawn.image(), 20 + 30 * i, 20, 14);
+        EXPECT_EQ(cut(stamped.image(), 20 + 30 * i, 50, 14), want);
+        EXPECT_NE(want, cut(drawn.image(), 20 + 30 * i, 80, 14)) << "a mark was drawn";
+    }
 }
