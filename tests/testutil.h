@@ -25,6 +25,12 @@ inline QString dataPath(const char* name)
     return QString::fromUtf8(KIVOTREK_TEST_DATA) + QLatin1Char('/') + QString::fromUtf8(name);
 }
 
+// A file of the sample board in examples/.
+inline QString example(const char* name)
+{
+    return QString::fromUtf8(KIVOTREK_SOURCE_DIR) + QStringLiteral("/examples/") + QString::fromUtf8(name);
+}
+
 // The system's reason for an error number, as a failed open or write reports it (in the
 // session's language), in the brackets that follow a message: 「（No such file or directory）」.
 inline QString reason(int error)

@@ -228,7 +228,7 @@ void MainWindow::readOutline()
         showMessage(msg::cannotAddToGerberBoard());
         return;
     }
-    dialog_->filter = msg::gerberFilter();
+    dialog_->filter = msg::outlineFilter(outlineNamePatterns()); // .GKO and .GM1 are not hidden
     if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
         return;
     addChosenFile(dialog_->fileName, true);

@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -97,6 +98,8 @@ void hold(FileOutcome& o, std::optional<DrillData>& into)
     summary.skippedLines = o.data->skippedLines;
     summary.firstSkippedLine = o.data->firstSkippedLine;
     summary.stoppedAtLine = o.data->stoppedAtLine;
+    summary.format = o.data->format;
+    summary.statesFunction = o.data->statesFunction;
     into = std::move(*o.data);
     o.data = std::move(summary);
 }
@@ -132,28 +135,89 @@ int takeRows(const DrillData& data, int first, HoleTable& table, const QString& 
     return rows;
 }
 
-// The frame and the warning once the board has changed.
-void boardChanged(const Board& board, BoardExtent& extent, const MessageSink& sink, const BoardData* held)
+// What a drill file's read says of its format: where it came from when nothing in the file
+// states it (the fitted format is said by the fit).
+void sayFormat(const DrillData& data, const MessageSink& sink)
+{
+    if (!sink || !data.format || !data.format->used)
+        return;
+    if (data.format->source == CoordinateFormat::Source::Assumed)
+        sink(msg::formatAssumed(data.format->text()));
+    else if (data.format->source == CoordinateFormat::Source::NcParam)
+        sink(msg::formatFromNcParam(data.format->text()));
+}
+
+std::vector<bool> fitFormats(Board& board, BoardData& data, HoleTable& table);
+
+// The frame and the warning once the board has changed; first the formats of files that state
+// none are fitted to the outline. The format of the file just added (newFile) is said.
+void boardChanged(Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink,
+    BoardData* held, int newFile = -1)
 {
     BoardData loaded;
     if (!held)
         loadBoard(board, loaded);
-    const BoardData& data = held ? *held : loaded;
+    BoardData& data = held ? *held : loaded;
+    const std::vector<bool> fitted = fitFormats(board, data, table);
+    for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
+        if (fitted[f] && sink)
+            sink(msg::formatFitted(board.files[f].fitted->text()));
+        else if (int(f) == newFile)
+            sayFormat(data.drills[f], sink);
+    }
     extent = boardFrame(data).extent;
     const QString warning = boardWarning(board, data);
     if (!warning.isEmpty() && sink)
         sink(warning);
 }
+
+// A Gerber drill file without attributes of its own whose name marks an outline is read again
+// as the outline; what its first read had to say is said only when it stays a drill file.
+DrillData readAddedFile(ReaderKind reader, const QString& path, const MessageSink& sink)
+{
+    if (reader != ReaderKind::GerberX2 || !looksLikeOutlineName(path))
+        return readDrillFile(reader, path, sink);
+    QStringList said;
+    DrillData data = readGerberX2(path, [&said](const QString& m) { said << m; });
+    if (data.role == DrillData::Role::Drill && !data.statesFunction)
+        return readGerberX2(path, sink, GerberRole::Outline);
+    for (const QString& m : said) {
+        if (sink)
+            sink(m);
+    }
+    return data;
+}
 } // namespace
 
-DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink)
+DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink,
+    const std::optional<CoordinateFormat>& fitted)
 {
-    return reader == ReaderKind::Excellon ? readExcellon(path, sink) : readGerberX2(path, sink);
+    return reader == ReaderKind::Excellon ? readExcellon(path, sink, fitted) : readGerberX2(path, sink);
 }
 
 ReaderKind addedFileReader(const QString& path)
 {
     return looksLikeExcellon(path) ? ReaderKind::Excellon : ReaderKind::GerberX2;
+}
+
+QStringList outlineNamePatterns()
+{
+    return {QStringLiteral("*.gko"), QStringLiteral("*.gm1"), QStringLiteral("*.gml"),
+        QStringLiteral("*.oln"), QStringLiteral("*edge_cuts*"), QStringLiteral("*edge.cuts*"),
+        QStringLiteral("*boardoutline*"), QStringLiteral("*outline*"), QStringLiteral("*profile*"),
+        QStringLiteral("*contour*")};
+}
+
+bool looksLikeOutlineName(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    for (const QString& pattern : outlineNamePatterns()) {
+        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
+            QRegularExpression::CaseInsensitiveOption);
+        if (re.match(name).hasMatch())
+            return true;
+    }
+    return false;
 }
 
 FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
@@ -180,7 +244,7 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
         return o;
     }
     prepareExcellonRead(table, extent);
-    o.data = readDrillFile(reader, path, sink);
+    o.data = readAddedFile(reader, path, sink);
     takeEnding(*o.data, o);
     if (o.data->role == DrillData::Role::Outline) {
         board.outline = path;
@@ -189,6 +253,7 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
     } else {
         const int rows = takeRows(*o.data, 0, table, path, sink, o);
         board.files.push_back({path, reader, 0, rows});
+        sayFormat(*o.data, sink);
         if (held)
             hold(o, held->drills);
     }
@@ -207,10 +272,11 @@ FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, H
         o.ending = ReadEnding::Rejected;
         return o;
     }
-    o.data = readDrillFile(reader, path, sink);
+    o.data = readAddedFile(reader, path, sink);
     takeEnding(*o.data, o);
     if (o.ending == ReadEnding::Unreadable)
         return o; // the board stays as it was
+    int added = -1;
     if (o.data->role == DrillData::Role::Outline) {
         board.outline = path;
         if (held)
@@ -218,15 +284,16 @@ FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, H
     } else {
         const int first = board.nextFreeRow();
         const int rows = takeRows(*o.data, first, table, path, sink, o);
+        added = int(board.files.size());
         board.files.push_back({path, reader, first, rows});
         if (held)
             hold(o, held->drills);
     }
-    boardChanged(board, extent, sink, held);
+    boardChanged(board, table, extent, sink, held, added);
     return o;
 }
 
-FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable&, BoardExtent& extent,
+FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
     const MessageSink& sink, BoardData* held)
 {
     FileOutcome o;
@@ -244,7 +311,7 @@ FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable&, Boar
     board.outline = path;
     if (held)
         hold(o, held->outline);
-    boardChanged(board, extent, sink, held);
+    boardChanged(board, table, extent, sink, held);
     return o;
 }
 
@@ -269,7 +336,7 @@ void removeBoardFile(Board& board, int file, HoleTable& table, BoardExtent& exte
     }
     if (board.replaysGerber())
         return; // a single Gerber file keeps the extent its read measured
-    boardChanged(board, extent, sink, nullptr);
+    boardChanged(board, table, extent, sink, nullptr);
 }
 
 bool loadBoard(const Board& board, BoardData& data, QString* unreadable)
@@ -282,7 +349,7 @@ bool loadBoard(const Board& board, BoardData& data, QString* unreadable)
         all = false;
     };
     for (const BoardFile& f : board.files) {
-        data.drills.push_back(readDrillFile(f.reader, f.path, {}));
+        data.drills.push_back(readDrillFile(f.reader, f.path, {}, f.fitted));
         if (data.drills.back().ending == DrillData::Ending::Unreadable)
             failed(f.path);
     }
@@ -481,5 +548,132 @@ QString boardWarning(const Board& board, const BoardData& data)
     return msg::holesOutsideOutline(
         outside, firstFile, QString::number(firstX, 'f', 3), QString::number(firstY, 'f', 3));
 }
+
+namespace {
+// The formats a drill file that states none may be in: Excellon's defaults first (inch 2.4,
+// metric 3.3), then the others fabricators meet; in the file's unit where it names one, with its
+// zeros where it names them or its numbers show them, else with either.
+std::vector<CoordinateFormat> candidateFormats(const CoordinateFormat& read)
+{
+    static const int kInch[][2] = {{2, 4}, {2, 3}, {2, 5}, {3, 3}};
+    static const int kMetric[][2] = {{3, 3}, {3, 2}, {4, 2}, {4, 3}, {2, 4}};
+    std::vector<CoordinateFormat> all;
+    const auto add = [&](bool inch, const int(&digits)[2]) {
+        for (const auto zeros : {CoordinateFormat::Zeros::Trailing, CoordinateFormat::Zeros::Leading}) {
+            if (read.zerosStated && zeros != read.zeros)
+                continue;
+            // Numbers that begin with a zero were written with their leading zeros, numbers that
+            // end with one with their trailing zeros: where only one shows, that is the mode.
+            if (!read.zerosStated && read.leadingZerosWritten != read.trailingZerosWritten
+                && (zeros == CoordinateFormat::Zeros::Leading) != read.leadingZerosWritten)
+                continue;
+            CoordinateFormat f = read;
+            f.inch = inch;
+            f.integer = digits[0];
+            f.decimals = digits[1];
+            f.zeros = zeros;
+            f.source = CoordinateFormat::Source::Fitted;
+            all.push_back(f);
+        }
+    };
+    for (const bool inch : {read.inch, !read.inch}) {
+        if (read.unitStated && inch != read.inch)
+            continue;
+        if (inch) {
+            for (const auto& d : kInch)
+                add(true, d);
+        } else {
+            for (const auto& d : kMetric)
+                add(false, d);
+        }
+    }
+    return all;
+}
+
+// How well a reading of a drill file fits the outline: how many of its holes lie inside (within
+// 1 mm of it, from their edges, as the warning measures), then how near its holes' box is to the
+// outline's.
+struct Fit {
+    qint64 inside = -1;
+    double distance = 0;
+    bool betterThan(const Fit& o) const
+    {
+        return inside != o.inside ? inside > o.inside : distance < o.distance;
+    }
+};
+
+Fit fitOf(const DrillData& drill, const OutlineShape& shape, const Box& outline)
+{
+    Fit fit;
+    fit.inside = 0;
+    Box holes;
+    const auto take = [&](int tool, double x, double y) {
+        const double radius = tool >= 0 && size_t(tool) < drill.tools.size()
+            ? drill.tools[size_t(tool)].diameter.value_or(0) / 2
+            : 0;
+        if (std::isfinite(x) && std::isfinite(y) && !shape.outside(x, y, 1.0 + radius))
+            ++fit.inside;
+        holes.take(x, y);
+    };
+    for (const DrillHit& h : drill.holes)
+        take(h.tool, h.x, h.y);
+    for (const DrillSlot& s : drill.slotHoles) {
+        if (!s.joined)
+            take(s.tool, s.x1, s.y1);
+    }
+    fit.distance = holes.empty() ? 0
+                                 : std::fabs(holes.minX - outline.minX) + std::fabs(holes.minY - outline.minY)
+            + std::fabs(holes.maxX - outline.maxX) + std::fabs(holes.maxY - outline.maxY);
+    if (!std::isfinite(fit.distance))
+        fit.distance = std::numeric_limits<double>::max();
+    return fit;
+}
+
+// The Excellon files of the board whose numbers no statement formats are read again in each
+// candidate format, and kept in the one that fits the outline best (none when no reading puts
+// a hole inside it). Which files' formats changed.
+std::vector<bool> fitFormats(Board& board, BoardData& data, HoleTable& table)
+{
+    std::vector<bool> changed(board.files.size(), false);
+    if (!data.outline || data.outline->outline.empty())
+        return changed;
+    const OutlineShape shape(data.outline->outline);
+    const Box outline = outlineBox(data.outline->outline);
+    for (size_t f = 0; f < board.files.size() && f < data.drills.size(); ++f) {
+        BoardFile& file = board.files[f];
+        DrillData& drill = data.drills[f];
+        const std::optional<CoordinateFormat>& read = drill.format;
+        if (file.reader != ReaderKind::Excellon || !read || !read->used
+            || (read->source != CoordinateFormat::Source::Assumed
+                && read->source != CoordinateFormat::Source::Fitted))
+            continue;
+        std::optional<DrillData> best;
+        Fit bestFit;
+        for (const CoordinateFormat& candidate : candidateFormats(*read)) {
+            DrillData d = readExcellon(file.path, {}, candidate);
+            if (d.ending == DrillData::Ending::Unreadable)
+                break;
+            const Fit fit = fitOf(d, shape, outline);
+            if (!best || fit.betterThan(bestFit)) {
+                bestFit = fit;
+                best = std::move(d);
+            }
+        }
+        if (!best || bestFit.inside <= 0 || !best->format || (file.fitted && *file.fitted == *best->format))
+            continue;
+        // A fit in the other unit reads the tools' sizes in it too: their rows say so.
+        if (best->format->inch != read->inch) {
+            for (size_t t = 0; t < best->tools.size() && int(t) < file.rowCount; ++t) {
+                const std::optional<double>& d = best->tools[t].diameter;
+                table.row(file.firstRow + int(t)).diameter = d ? diameterText(*d) : QString();
+            }
+        }
+        file.fitted = *best->format;
+        drill = std::move(*best);
+        changed[f] = true;
+    }
+    return changed;
+}
+} // namespace
 
 } // namespace kivotrek

@@ -21,10 +21,18 @@
 namespace kivotrek {
 
 struct BoardFile {
+    BoardFile() = default;
+    BoardFile(const QString& path, ReaderKind reader, int firstRow, int rowCount)
+        : path(path), reader(reader), firstRow(firstRow), rowCount(rowCount)
+    {
+    }
+
     QString path;
     ReaderKind reader = ReaderKind::Standard;
     int firstRow = 0; // the rows its tools filled: firstRow .. firstRow + rowCount - 1
     int rowCount = 0;
+    // An Excellon file that states no format of its own: the one that fits the board's outline.
+    std::optional<CoordinateFormat> fitted;
 };
 
 struct Board {
@@ -78,6 +86,11 @@ void removeBoardFile(Board& board, int file, HoleTable& table, BoardExtent& exte
 // The reader a further drill file calls for: Excellon, or today's Gerber for any Gerber file.
 ReaderKind addedFileReader(const QString& path);
 
+// File names that mark a board's outline, as patterns ("*.gko", "*edge_cuts*", ...): a Gerber
+// file without attributes of its own whose name matches one (any case) is taken as the outline.
+QStringList outlineNamePatterns();
+bool looksLikeOutlineName(const QString& path);
+
 // Every file of the board read again, as the drawing shows the files as they are now.
 struct BoardData {
     std::vector<DrillData> drills; // one per board file
@@ -87,7 +100,9 @@ struct BoardData {
 };
 // False, with the file that could not be read, when one of them cannot.
 bool loadBoard(const Board& board, BoardData& data, QString* unreadable = nullptr);
-DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink);
+// A drill file as the board reads it: Excellon (in its fitted format, where it has one) or Gerber.
+DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink,
+    const std::optional<CoordinateFormat>& fitted = std::nullopt);
 
 // The board's frame: the outline's bounding box when there is an outline with lines, else the
 // bounding box of every file's holes and slots grown by the largest radius.

@@ -9,6 +9,38 @@
 namespace kivotrek::cli {
 
 namespace {
+// How an Excellon file's numbers without a point were read: {"units", "integer", "decimals",
+// "zeros", "source"}; the digits and zeros are null for a file of decimal numbers.
+void writeFormat(JsonWriter& json, const std::optional<CoordinateFormat>& format)
+{
+    json.key("format");
+    if (!format) {
+        json.null();
+        return;
+    }
+    using Source = CoordinateFormat::Source;
+    static const char* const kSources[] = {"decimal", "file", "nc_param", "assumed", "fitted"};
+    static const char* const kZeros[] = {"leading", "trailing", "all"};
+    const bool decimal = format->source == Source::Decimal;
+    json.beginObject();
+    json.key("units").value(QString::fromLatin1(format->inch ? "inch" : "metric"));
+    for (const auto& [key, digits] :
+        {std::pair {"integer", format->integer}, std::pair {"decimals", format->decimals}}) {
+        json.key(key);
+        if (decimal)
+            json.null();
+        else
+            json.value(static_cast<long long>(digits));
+    }
+    json.key("zeros");
+    if (decimal)
+        json.null();
+    else
+        json.value(QString::fromLatin1(kZeros[int(format->zeros)]));
+    json.key("source").value(QString::fromLatin1(kSources[int(format->source)]));
+    json.endObject();
+}
+
 void lineOrNull(JsonWriter& json, const char* key, const std::optional<qint64>& line)
 {
     json.key(key);
@@ -141,6 +173,9 @@ int runRead(const QStringList& args)
         if (o.data) {
             json.key("skippedLines").value(static_cast<long long>(o.data->skippedLines));
             lineOrNull(json, "firstSkippedLine", o.data->firstSkippedLine);
+            // As the board holds it: a fit to the outline may have changed it since the read.
+            const bool held = f >= 0 && size_t(f) < r.data.drills.size();
+            writeFormat(json, held ? r.data.drills[size_t(f)].format : o.data->format);
         }
         json.endObject();
     }

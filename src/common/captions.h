@@ -54,6 +54,11 @@ inline QString drillFilter()
 {
     return drillFilesItem() + QLatin1Char('|') + allFilesItem();
 }
+// The outline of a board: the names that mark one first (patterns), then Gerber files.
+inline QString outlineFilter(const QStringList& outlineNames)
+{
+    return filterItem(QStringLiteral("外形ファイル"), outlineNames) + QLatin1Char('|') + gerberFilter();
+}
 // A file added to a board: a drill file of either kind, then a Gerber file.
 inline QString addedFileFilter()
 {

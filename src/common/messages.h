@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 
 namespace kivotrek::msg {
 
@@ -102,6 +103,28 @@ inline QString notARegularFile(const QString& path)
 inline QString notDrillData(const QString& path)
 {
     return path + QStringLiteral("は穴データのファイルではないため、読み込めません。");
+}
+
+// Excellon reader: where the format of numbers without a decimal point came from. The format
+// reads "INCH 2.4（先頭ゼロ）".
+inline QString formatAssumed(const QString& format)
+{
+    return QStringLiteral("書式の指定がないため、") + format + QStringLiteral("とみなして読みました。");
+}
+inline QString formatFitted(const QString& format)
+{
+    return QStringLiteral("書式の指定がないため、外形に合う ") + format + QStringLiteral("で読みました。");
+}
+inline QString formatFromNcParam(const QString& format)
+{
+    return QStringLiteral("nc_param.txt の書式 ") + format + QStringLiteral("で読みました。");
+}
+inline QString formatText(bool inch, int integer, int decimals, int zeros)
+{
+    static const char* const kZeros[] = {"先頭ゼロ", "末尾ゼロ", "ゼロ省略なし"};
+    return QStringLiteral("%1 %2.%3（%4）")
+        .arg(QLatin1String(inch ? "INCH" : "METRIC"), QString::number(integer), QString::number(decimals),
+            QString::fromUtf8(kZeros[std::clamp(zeros, 0, 2)]));
 }
 
 // Excellon reader.

@@ -1,6 +1,6 @@
 #include "drill/drilldata.h"
 
-#include "common/captions.h"
+#include "common/messages.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -50,6 +50,11 @@ void fitTolerances(DrillTool& t, int row, double plusMillimetres, double minusMi
         t.sign2 = msg::minusSign();
         t.tol2 = minus;
     }
+}
+
+QString CoordinateFormat::text() const
+{
+    return msg::formatText(inch, integer, decimals, int(zeros));
 }
 
 QString kindFromFileName(const QString& path)

@@ -60,6 +60,41 @@ struct OutlineSegment {
 // more is damaged, not a board, and would fill the memory.
 constexpr qint64 kMaxDrillObjects = 5'000'000;
 
+// How a drill file's numbers without a decimal point are read: the unit, the digits before and
+// after the implied point, which zeros are written, and where that came from.
+struct CoordinateFormat {
+    enum class Zeros {
+        Leading, // leading zeros kept, trailing ones left out: read from the left (LZ)
+        Trailing, // trailing zeros kept: read from the right (TZ)
+        All, // every digit written
+    };
+    enum class Source {
+        Decimal, // the numbers have decimal points: no format is needed
+        File, // the file states its digits (a template or a format comment)
+        NcParam, // Allegro's nc_param.txt beside the file
+        Assumed, // nothing states them: the usual defaults
+        Fitted, // nothing states them: the format whose holes lie inside the board's outline
+    };
+    bool inch = true;
+    int integer = 2;
+    int decimals = 4;
+    Zeros zeros = Zeros::Trailing;
+    Source source = Source::Assumed;
+    bool unitStated = false; // the file names its unit
+    bool zerosStated = false; // the file names its zeros
+    bool used = false; // numbers without a point were read with it
+    // What the numbers show: one of two digits or more began (or ended) with a zero.
+    bool leadingZerosWritten = false;
+    bool trailingZerosWritten = false;
+
+    friend bool operator==(const CoordinateFormat& a, const CoordinateFormat& b)
+    {
+        return a.inch == b.inch && a.integer == b.integer && a.decimals == b.decimals && a.zeros == b.zeros;
+    }
+    // As the messages name it: "INCH 2.4（先頭ゼロ）".
+    QString text() const;
+};
+
 struct DrillData {
     enum class Ending {
         Complete, // read to its end
@@ -86,6 +121,9 @@ struct DrillData {
     std::optional<qint64> stoppedAtLine; // for TooManyTools and LimitReached
     Limit limit = Limit::None; // for LimitReached
     qint64 limitValue = 0; // the limit passed: how many objects or repeats
+    // An Excellon file's coordinate format; none for Gerber files, which state theirs.
+    std::optional<CoordinateFormat> format;
+    bool statesFunction = false; // a Gerber file's .FileFunction attribute was read
 
     // Slots as a user counts them: a routed path is one slot however many pieces it has.
     qint64 slotCount() const;

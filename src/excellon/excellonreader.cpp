@@ -6,12 +6,14 @@
 #include "drill/drillread.h"
 #include "table/holetable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 #include <unordered_map>
 
 namespace kivotrek {
@@ -138,7 +140,10 @@ std::optional<int> toolNumber(const Word& w)
 
 class Reader {
 public:
-    Reader(const QString& name, DrillData& out) : name_(name), out_(out) { }
+    Reader(const QString& name, DrillData& out, const std::optional<CoordinateFormat>& outside)
+        : name_(name), out_(out), outside_(outside)
+    {
+    }
 
     // False when the read ends at this line (a 64th tool).
     bool line(QByteArrayView raw, qint64 lineNo);
@@ -156,10 +161,25 @@ private:
     double toMillimetres(double v) const { return units() == Units::Inch ? v * kMillimetresPerInch : v; }
     Units units() const
     {
-        return units_ != Units::Unknown       ? units_
-            : commentUnits_ != Units::Unknown ? commentUnits_
-                                              : Units::Inch;
+        if (units_ != Units::Unknown)
+            return units_;
+        if (commentUnits_ != Units::Unknown)
+            return commentUnits_;
+        if (const CoordinateFormat* o = outside())
+            return o->inch ? Units::Inch : Units::Metric;
+        return Units::Inch;
     }
+    // A format from outside the file (Allegro's nc_param.txt, or one fitted to the board's
+    // outline), where the file states none of its own: nc_param.txt is Allegro's only.
+    const CoordinateFormat* outside() const
+    {
+        if (!outside_ || template_ || commentFormat_)
+            return nullptr;
+        return outside_->source == CoordinateFormat::Source::NcParam && !allegro_ ? nullptr : &*outside_;
+    }
+    // The digits before and after the implied point, and the zeros that are kept.
+    std::pair<int, int> digits() const;
+    Zeros zeros() const;
     // The tool's index, made on its first appearance; nothing past the 63rd.
     std::optional<int> tool(int number, QByteArrayView code, qint64 lineNo);
     void skip(qint64 lineNo);
@@ -167,6 +187,11 @@ private:
 
     QString name_;
     DrillData& out_;
+    std::optional<CoordinateFormat> outside_;
+    bool allegro_ = false; // Allegro's comment header
+    bool sawImplied_ = false; // a number without a point was read as a coordinate
+    bool leadingZeroSeen_ = false; // such a number of two digits or more began with a zero
+    bool trailingZeroSeen_ = false; // or ended with one
     std::unordered_map<int, int> toolIndex_;
     Units units_ = Units::Unknown;
     Units commentUnits_ = Units::Unknown;
@@ -231,8 +256,19 @@ std::optional<std::pair<int, int>> digitTemplate(const QByteArray& text)
     return std::make_pair(int(point), int(text.size() - point - 1));
 }
 
+bool isAllegroComment(const QString& text)
+{
+    // ";LEADER: 12", ";HEADER:", ";CODE  : ASCII", ";FILE  : x.drl for ... layers", ";T01 Holesize ..."
+    static const QRegularExpression header(
+        QStringLiteral("^\\s*(?:(?:LEADER|HEADER|CODE|FILE)\\s*:|T\\d+\\s+Holesize\\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return header.match(text).hasMatch();
+}
+
 void Reader::comment(const QString& text)
 {
+    if (!allegro_ && isAllegroComment(text))
+        allegro_ = true;
     // Attributes: "; #@! TF.FileFunction,Plated,1,2,PTH", "; #@! TA.AperFunction,NonPlated,...".
     if (text.contains(QLatin1String("TF.FileFunction"))) {
         if (text.contains(QLatin1String(",NonPlated")))
@@ -382,17 +418,40 @@ std::optional<double> Reader::coordinate(const Word& w)
         if (d->point)
             sawPoint_ = true;
     } else {
-        // Implied decimals: the template, else the format comment, else the usual defaults.
-        const std::pair<int, int> format = template_ ? *template_
-            : commentFormat_                         ? *commentFormat_
-            : units() == Units::Metric               ? std::make_pair(3, 3)
-                                                     : std::make_pair(2, 4);
-        const auto [integer, decimals] = format;
+        const auto [integer, decimals] = digits();
         // Leading zeros kept: read from the left, the missing digits are trailing zeros.
-        const int exponent = zeros_ == Zeros::Leading ? integer + decimals - d->count - decimals : -decimals;
+        const int exponent = zeros() == Zeros::Leading ? integer + decimals - d->count - decimals : -decimals;
         value = scaled(d->mantissa, exponent);
+        sawImplied_ = true;
+        // Which zeros the writer kept shows in the numbers themselves.
+        if (d->count >= 2) {
+            const char* digitsText = w.text + (d->sign ? 1 : 0);
+            leadingZeroSeen_ = leadingZeroSeen_ || digitsText[0] == '0';
+            trailingZeroSeen_ = trailingZeroSeen_ || digitsText[d->count - 1] == '0';
+        }
     }
     return toMillimetres(d->negative ? -value : value);
+}
+
+std::pair<int, int> Reader::digits() const
+{
+    // The template, else the format comment, else a format from outside, else the defaults.
+    if (template_)
+        return *template_;
+    if (commentFormat_)
+        return *commentFormat_;
+    if (const CoordinateFormat* o = outside())
+        return {o->integer, o->decimals};
+    return units() == Units::Metric ? std::make_pair(3, 3) : std::make_pair(2, 4);
+}
+
+Reader::Zeros Reader::zeros() const
+{
+    if (zeros_ != Zeros::Unknown)
+        return zeros_;
+    if (const CoordinateFormat* o = outside())
+        return o->zeros == CoordinateFormat::Zeros::Leading ? Zeros::Leading : Zeros::Trailing;
+    return Zeros::Unknown; // read from the right, as when trailing zeros are kept
 }
 
 std::optional<double> Reader::size(const Word& w) const
@@ -437,8 +496,8 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
                 && w.letter != 'H' && w.letter != 'Z' && w.letter != 'N' && w.letter != 'D')
                 return false;
         }
-        if (*number == 0 && !c) {
-            current_ = -1; // T0 unloads
+        if (*number == 0 && !c && toolIndex_.find(0) == toolIndex_.end()) {
+            current_ = -1; // T0 unloads, unless the file gave it a size: then it is a tool
             return true;
         }
         const auto index = tool(*number, words.front().value(), lineNo);
@@ -641,6 +700,26 @@ bool Reader::line(QByteArrayView raw, qint64 lineNo)
 
 void Reader::finish()
 {
+    // How the numbers without a point were read, and where that came from.
+    CoordinateFormat f;
+    f.inch = units() == Units::Inch;
+    std::tie(f.integer, f.decimals) = digits();
+    f.zeros = CoordinateFormat::Zeros::Trailing;
+    if (zeros() == Zeros::Leading)
+        f.zeros = CoordinateFormat::Zeros::Leading;
+    else if (zeros_ == Zeros::Unknown && outside() && outside()->zeros == CoordinateFormat::Zeros::All)
+        f.zeros = CoordinateFormat::Zeros::All;
+    using Source = CoordinateFormat::Source;
+    f.source = sawPoint_ || decimalComment_ ? Source::Decimal
+        : template_ || commentFormat_       ? Source::File
+        : outside()                         ? outside()->source
+                                            : Source::Assumed;
+    f.unitStated = units_ != Units::Unknown || commentUnits_ != Units::Unknown;
+    f.zerosStated = zeros_ != Zeros::Unknown;
+    f.used = sawImplied_ && f.source != Source::Decimal;
+    f.leadingZerosWritten = leadingZeroSeen_;
+    f.trailingZerosWritten = trailingZeroSeen_;
+    out_.format = f;
     // Plated or not: the tool's own attribute, else the file's, else the file's name.
     const QString byName = kindFromFileName(name_);
     for (DrillTool& t : out_.tools) {
@@ -651,12 +730,13 @@ void Reader::finish()
 
 } // namespace
 
-DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink& sink)
+DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink& sink,
+    const std::optional<CoordinateFormat>& outside)
 {
     DrillData out;
     // About one hole a line of a dozen bytes: room for them at once, not by doubling.
     out.holes.reserve(size_t(std::clamp<qint64>(device.size() / 12, 0, 4'000'000)));
-    Reader reader(name, out);
+    Reader reader(name, out, outside);
     readDrillLines(
         device, name, sink, out,
         [&reader](QByteArrayView line, qint64 lineNo) { return reader.line(line, lineNo); },
@@ -664,9 +744,61 @@ DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink
     return out;
 }
 
-DrillData readExcellon(const QString& path, const MessageSink& sink)
+DrillData readExcellon(
+    const QString& path, const MessageSink& sink, const std::optional<CoordinateFormat>& fitted)
 {
-    return readDrillPath(path, sink, [&](QIODevice& file) { return readExcellon(file, path, sink); });
+    // Allegro keeps the format of its drill files in nc_param.txt beside them.
+    const std::optional<CoordinateFormat> outside =
+        fitted ? fitted : readNcParam(QFileInfo(path).absolutePath());
+    return readDrillPath(
+        path, sink, [&](QIODevice& file) { return readExcellon(file, path, sink, outside); });
+}
+
+std::optional<CoordinateFormat> readNcParam(const QString& folder)
+{
+    const QDir dir(folder);
+    const QStringList found =
+        dir.entryList({QStringLiteral("nc_param.txt")}, QDir::Files | QDir::Readable, QDir::Name);
+    if (found.isEmpty())
+        return std::nullopt;
+    QFile file(dir.filePath(found.first()));
+    if (!openToRead(file) || file.size() > 64 * 1024 || holdsBinaryBytes(file))
+        return std::nullopt;
+    std::optional<int> integer, decimals;
+    std::optional<bool> inch, leadSuppressed, trailSuppressed;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QList<QByteArray> words = raw.simplified().toUpper().split(' ');
+        if (words.size() < 2)
+            continue;
+        const QByteArray& key = words[0];
+        const QByteArray& value = words[1];
+        bool ok = false;
+        const int n = value.toInt(&ok);
+        if (key == "INTEGER-PLACES" && ok && n >= 0 && n <= 9)
+            integer = n;
+        else if (key == "DECIMAL-PLACES" && ok && n >= 0 && n <= 9)
+            decimals = n;
+        else if (key == "OUTPUT-UNITS" && (value == "ENGLISH" || value == "METRIC"))
+            inch = value == "ENGLISH";
+        else if (key == "SUPPRESS-LEAD-ZEROES" && (value == "YES" || value == "NO"))
+            leadSuppressed = value == "YES";
+        else if (key == "SUPPRESS-TRAIL-ZEROES" && (value == "YES" || value == "NO"))
+            trailSuppressed = value == "YES";
+    }
+    if (!integer || !decimals || *integer + *decimals == 0)
+        return std::nullopt;
+    CoordinateFormat f;
+    f.source = CoordinateFormat::Source::NcParam;
+    f.integer = *integer;
+    f.decimals = *decimals;
+    f.inch = inch.value_or(true);
+    f.unitStated = inch.has_value();
+    f.zerosStated = leadSuppressed.has_value() || trailSuppressed.has_value();
+    // Leading zeros left out: the number is read from the right; trailing ones: from the left.
+    f.zeros = leadSuppressed.value_or(false) ? CoordinateFormat::Zeros::Trailing
+        : trailSuppressed.value_or(false)    ? CoordinateFormat::Zeros::Leading
+                                             : CoordinateFormat::Zeros::All;
+    return f;
 }
 
 bool looksLikeExcellon(const QString& path)
@@ -683,6 +815,8 @@ bool looksLikeExcellon(const QString& path)
         head.replace("\r\n", "\n").replace("\n\r", "\n").replace('\r', '\n').split('\n');
     for (qsizetype i = 0; i < lines.size() && i < 40; ++i) {
         const QByteArray l = lines[i].trimmed().toUpper();
+        if (l.startsWith(';') && isAllegroComment(QString::fromLatin1(l.mid(1))))
+            return true; // Allegro's comment header, without M48
         if (l.isEmpty() || l.startsWith(';'))
             continue;
         if (l.startsWith('%') && l.size() > 1)

@@ -403,6 +403,7 @@ void Reader::attribute(QByteArrayView text)
     if (text.startsWith("TF")) {
         if (name != QLatin1String(".FileFunction"))
             return;
+        out_.statesFunction = true;
         const QString what = f.value(1);
         if (what == QLatin1String("Plated"))
             fileKind_ = QStringLiteral("TH");

@@ -531,6 +531,11 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     w.dialog->files.push_back(edge);
     w.action(QStringLiteral("readOutline"))->trigger();
     EXPECT_EQ(w->board().outline, edge);
+    // The names that mark an outline come first, so that .GKO and .GM1 files are not hidden.
+    EXPECT_EQ(CommonDialog::qtFilters(w.dialog->filter).first(),
+        QStringLiteral(
+            "外形ファイル (*.gko *.gm1 *.gml *.oln *edge_cuts* *edge.cuts* *boardoutline* *outline* "
+            "*profile* *contour*)"));
     EXPECT_EQ(w.pathEdit()->text(), pth + QStringLiteral(" ＋ board-NPTH.drl ＋ 外形 board-Edge_Cuts.gbr"));
     EXPECT_EQ(w.pathEdit()->toolTip(), pth + QLatin1Char('\n') + npth + QStringLiteral("\n外形: ") + edge);
     EXPECT_EQ(w->extent().maxX, 5670);

@@ -216,9 +216,11 @@ TEST(Board, FilesBeyondTheTableAndBoardsThatTakeNoMoreFiles)
     const ReadBoard b({first, second});
     EXPECT_EQ(b.board.files[1].firstRow, 60);
     EXPECT_EQ(b.board.files[1].rowCount, 3);
+    // Its numbers have no point and no format says their digits: the defaults are said.
     EXPECT_EQ(b.said.texts,
-        QStringList {QStringLiteral("穴種が63を超えたため、") + second
-            + QStringLiteral("のT4から後は表に入りません。")});
+        QStringList({QStringLiteral("穴種が63を超えたため、") + second
+                + QStringLiteral("のT4から後は表に入りません。"),
+            QStringLiteral("書式の指定がないため、METRIC 3.3（末尾ゼロ）とみなして読みました。")}));
     EXPECT_EQ(b.table.row(62).dcode, QStringLiteral("T3"));
 
     // A standard Gerber file is drawn by its own replay: nothing joins it.
@@ -438,4 +440,118 @@ TEST(Counts, TheLegendWithCountsAndNothingElseChanged)
     EXPECT_TRUE(pageTexts.contains(QStringLiteral("穴数　TH 157　NTH 8　その他 0　合計 165")));
     EXPECT_EQ(page.only(Op::Text).size() + 1, pageCounted.only(Op::Text).size());
     EXPECT_EQ(page.only(Op::Dot).size(), pageCounted.only(Op::Dot).size());
+}
+
+namespace {
+// Holes inside the 100 x 80 mm outline, the corners' near its edges: read ten times too large
+// or too small, most of them fall outside.
+const double kFitHoles[][2] = {{5, 5}, {95, 5}, {95, 75}, {5, 75}, {50, 40}, {12.5, 60.25}, {80.125, 20.5}};
+
+// The holes written in a known format, whose statement is then left out of the file: digits
+// before and after the point, and which zeros are written.
+QByteArray written(bool inch, int integer, int decimals, bool leadingKept)
+{
+    QByteArray drl = "M48\n" + QByteArray(inch ? "INCH\n" : "") + "T1C" + QByteArray(inch ? "0.0315" : "0.8")
+        + "\n%\nT1\n";
+    for (const auto& h : kFitHoles) {
+        for (int axis = 0; axis < 2; ++axis) {
+            const double v = (inch ? h[axis] / 25.4 : h[axis]) * std::pow(10.0, decimals);
+            QByteArray digits = QByteArray::number(qRound64(v)).rightJustified(integer + decimals, '0');
+            if (leadingKept) {
+                while (digits.endsWith('0') && digits.size() > 1)
+                    digits.chop(1);
+            } else {
+                while (digits.startsWith('0') && digits.size() > 1)
+                    digits.remove(0, 1);
+            }
+            drl += (axis == 0 ? "X" : "Y") + digits;
+        }
+        drl += "\n";
+    }
+    return drl + "M30\n";
+}
+} // namespace
+
+TEST(Board, AFormatNoFileStatesIsFittedToTheOutline)
+{
+    test::Scratch dir;
+    const QString outline = dir.write(QStringLiteral("board-Edge_Cuts.gbr"), kOutline100x80);
+    // Inch 2.5 with leading zeros kept, its unit stated, its digits and zeros not.
+    const QString inch = dir.write(QStringLiteral("inch.drl"), written(true, 2, 5, true));
+    ReadBoard b({inch}, outline);
+    ASSERT_EQ(b.board.files.size(), 1u);
+    ASSERT_TRUE(b.board.files[0].fitted);
+    EXPECT_TRUE(b.board.files[0].fitted->inch);
+    EXPECT_EQ(b.board.files[0].fitted->zeros, CoordinateFormat::Zeros::Leading);
+    EXPECT_EQ(b.said.texts,
+        QStringList({QStringLiteral("書式の指定がないため、INCH 2.4（末尾ゼロ）とみなして読みました。"),
+            QStringLiteral("書式の指定がないため、外形に合う INCH 2.4（先頭ゼロ）で読みました。")}));
+    // Every later read of the board takes the fitted format: each hole where it was written.
+    BoardData data;
+    ASSERT_TRUE(loadBoard(b.board, data));
+    ASSERT_EQ(data.drills[0].holes.size(), std::size(kFitHoles));
+    for (size_t i = 0; i < std::size(kFitHoles); ++i) {
+        EXPECT_NEAR(data.drills[0].holes[i].x, kFitHoles[i][0], 0.01) << i;
+        EXPECT_NEAR(data.drills[0].holes[i].y, kFitHoles[i][1], 0.01) << i;
+    }
+    EXPECT_TRUE(boardWarning(b.board, data).isEmpty());
+
+    // Metric 3.3 with trailing zeros kept, no unit stated (read as inch, the sizes too): fitted
+    // to metric, and the tool's row says its size in millimetres.
+    const QString metric = dir.write(QStringLiteral("metric.drl"), written(false, 3, 3, false));
+    ReadBoard m({metric}, outline);
+    ASSERT_TRUE(m.board.files[0].fitted);
+    EXPECT_FALSE(m.board.files[0].fitted->inch);
+    EXPECT_EQ(m.said.texts.last(),
+        QStringLiteral("書式の指定がないため、外形に合う METRIC 3.3（末尾ゼロ）で読みました。"));
+    EXPECT_EQ(m.table.row(0).diameter, QStringLiteral("0.80"));
+    ASSERT_TRUE(loadBoard(m.board, data));
+    EXPECT_NEAR(data.drills[0].holes[5].x, 12.5, 1e-6);
+    EXPECT_NEAR(data.drills[0].holes[6].y, 20.5, 1e-6);
+
+    // The outline first, then the drill file: the same fit, said once.
+    Board outlineFirst;
+    HoleTable table;
+    BoardExtent extent;
+    test::Messages said;
+    readBoardFile(outlineFirst, ReaderKind::GerberX2, outline, table, extent, said.sink());
+    addBoardFile(outlineFirst, ReaderKind::Excellon, metric, table, extent, said.sink());
+    EXPECT_EQ(said.texts,
+        QStringList(
+            {QStringLiteral("書式の指定がないため、外形に合う METRIC 3.3（末尾ゼロ）で読みました。")}));
+    EXPECT_EQ(outlineFirst.files[0].fitted, m.board.files[0].fitted);
+
+    // A file that states its format is read by it, outline or not; one of decimal numbers too.
+    const QString stated = dir.write(
+        QStringLiteral("stated.drl"), "M48\nINCH,TZ,00.0000\nT1C0.0315\n%\nT1\nX05000Y10000\nM30\n");
+    ReadBoard s({stated}, outline);
+    EXPECT_FALSE(s.board.files[0].fitted);
+    EXPECT_TRUE(s.said.texts.isEmpty()) << s.said.texts.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(Board, AGerberFileNamedAsAnOutlineIsTheOutline)
+{
+    // EasyEDA: Drill_PTH.DRL, Drill_NPTH.DRL and BoardOutline.GKO, an RS-274X file without
+    // attributes whose lines are the board's edge.
+    test::Scratch dir;
+    const QString drill = dir.write(
+        QStringLiteral("Drill_PTH.DRL"), "M48\nMETRIC\nT1C0.8\n%\nT1\nX10.0Y10.0\nX90.0Y70.0\nM30\n");
+    const QByteArray edge = "%FSLAX24Y24*%\n%MOMM*%\n%ADD10C,0.2540*%\nD10*\nX0Y0D02*\nX1000000Y0D01*\n"
+                            "X1000000Y800000D01*\nX0Y800000D01*\nX0Y0D01*\nM02*\n";
+    for (const char* name : {"BoardOutline.GKO", "board.gm1", "board-Edge_Cuts.gbr", "Board_Contour.gbr"}) {
+        SCOPED_TRACE(name);
+        const QString gko = dir.write(QString::fromLatin1(name), edge);
+        const ReadBoard b({drill, gko});
+        EXPECT_EQ(b.board.files.size(), 1u);
+        EXPECT_EQ(b.board.outline, gko);
+        EXPECT_EQ(b.table.row(1).dcode, QStringLiteral("D")); // no row for its aperture
+        EXPECT_TRUE(b.said.texts.isEmpty()) << b.said.texts.join(QLatin1Char('\n')).toStdString();
+    }
+    // Another name, or a file whose attributes say it holds holes, stays a drill file.
+    const QString copper = dir.write(QStringLiteral("board.gtl"), edge);
+    EXPECT_EQ(ReadBoard({drill, copper}).board.files.size(), 2u);
+    const QString drillGerber = dir.write(QStringLiteral("outline-drl.gbr"),
+        "%TF.FileFunction,Plated,1,2,PTH*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.8*%\nD10*\nX1000000Y1000000D03*"
+        "\nM02*\n");
+    EXPECT_EQ(ReadBoard({drill, drillGerber}).board.files.size(), 2u);
 }

@@ -830,3 +830,52 @@ TEST(CliHoles, ALongListComesWholeAndInOrder)
     EXPECT_EQ(r.out.count('\n'), 1 + 2 * kMarks);
     EXPECT_TRUE(r.out.endsWith("hole,0,D10,,70,0.005,,\n")) << r.out.right(100).constData();
 }
+
+TEST(CliRead, TheFormatOfAnExcellonFileAndWhereItCameFrom)
+{
+    test::Scratch dir;
+    const QString outline = dir.write(QStringLiteral("board.gko"),
+        "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nX0Y0D02*\nG01*\nX100000000Y0D01*"
+        "\nX100000000Y80000000D01*\n"
+        "X0Y80000000D01*\nX0Y0D01*\nM02*\n");
+    // Metric 3.3, trailing zeros kept, no unit, digits or zeros stated.
+    const QString drill = dir.write(
+        QStringLiteral("board.drl"), "M48\nT1C0.8\n%\nT1\nX5000Y5000\nX95000Y75000\nX50000Y40000\nM30\n");
+    CliRun r = cli({QStringLiteral("read"), drill, QStringLiteral("--outline"), outline});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    const QJsonArray files = r.json.value(QStringLiteral("files")).toArray();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(files[0].toObject().value(QStringLiteral("format")).toObject(),
+        QJsonObject({{QStringLiteral("units"), QStringLiteral("metric")}, {QStringLiteral("integer"), 3},
+            {QStringLiteral("decimals"), 3}, {QStringLiteral("zeros"), QStringLiteral("trailing")},
+            {QStringLiteral("source"), QStringLiteral("fitted")}}));
+    EXPECT_TRUE(r.json.value(QStringLiteral("messages"))
+                    .toArray()
+                    .contains(QStringLiteral(
+                        "書式の指定がないため、外形に合う METRIC 3.3（末尾ゼロ）で読みました。")));
+    EXPECT_EQ(r.json.value(QStringLiteral("rows")).toArray()[0].toObject().value(QStringLiteral("diameter")),
+        QStringLiteral("0.80"));
+    // Alone, the defaults, said so; a file of decimal numbers needs no format.
+    r = cli({QStringLiteral("read"), QStringLiteral("--auto"), drill});
+    EXPECT_EQ(r.json.value(QStringLiteral("files"))
+                  .toArray()[0]
+                  .toObject()
+                  .value(QStringLiteral("format"))
+                  .toObject()
+                  .value(QStringLiteral("source")),
+        QStringLiteral("assumed"));
+    EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(),
+        QJsonArray({QStringLiteral("書式の指定がないため、INCH 2.4（末尾ゼロ）とみなして読みました。")}));
+    r = cli({QStringLiteral("read"), QStringLiteral("--auto"), test::example("board-PTH.drl")});
+    EXPECT_EQ(r.json.value(QStringLiteral("files")).toArray()[0].toObject().value(QStringLiteral("format")),
+        QJsonObject({{QStringLiteral("units"), QStringLiteral("metric")},
+            {QStringLiteral("integer"), QJsonValue()}, {QStringLiteral("decimals"), QJsonValue()},
+            {QStringLiteral("zeros"), QJsonValue()}, {QStringLiteral("source"), QStringLiteral("decimal")}}));
+    // Gerber files state their own format.
+    r = cli({QStringLiteral("read"), QStringLiteral("--auto"), test::example("board-PTH-drl.gbr")});
+    EXPECT_TRUE(r.json.value(QStringLiteral("files"))
+                    .toArray()[0]
+                    .toObject()
+                    .value(QStringLiteral("format"))
+                    .isNull());
+}

@@ -15,11 +15,6 @@
 using namespace kivotrek;
 
 namespace {
-QString example(const char* name)
-{
-    return QString::fromUtf8(KIVOTREK_SOURCE_DIR) + QStringLiteral("/examples/") + QString::fromUtf8(name);
-}
-
 // The sample board of three files, with its colours, as the desktop reads it.
 struct SampleBoard {
     Board board;
@@ -27,9 +22,9 @@ struct SampleBoard {
     BoardExtent extent;
     SampleBoard()
     {
-        readBoardFile(board, ReaderKind::Excellon, example("board-PTH.drl"), table, extent, {});
-        addBoardFile(board, ReaderKind::Excellon, example("board-NPTH.drl"), table, extent, {});
-        readBoardOutline(board, example("board-Edge_Cuts.gbr"), table, extent, {});
+        readBoardFile(board, ReaderKind::Excellon, test::example("board-PTH.drl"), table, extent, {});
+        addBoardFile(board, ReaderKind::Excellon, test::example("board-NPTH.drl"), table, extent, {});
+        readBoardOutline(board, test::example("board-Edge_Cuts.gbr"), table, extent, {});
     }
     PageWrite write(const QString& path, qint64 marksInPage, bool symbols) const
     {

@@ -1,6 +1,7 @@
 // Each dialect from a small file written after its description.
 
 #include "excellon/excellonreader.h"
+#include "gerber/formatsniffer.h"
 #include "testutil.h"
 
 #include <QBuffer>
@@ -267,4 +268,79 @@ TEST(Excellon, HeaderEndsProgramEndsAndLowerCase)
     ASSERT_EQ(r.drill.holes.size(), 2u);
     expectHole(r.drill.holes[0], 0, 1.0, 1.0);
     EXPECT_DOUBLE_EQ(*r.drill.tools[0].diameter, 0.5);
+}
+
+TEST(Excellon, ASizedT0IsAToolAnUndefinedT0Unloads)
+{
+    // Some files define and use T0: a tool like any other.
+    Read r = read("M48\nINCH,TZ\nT0C0.006\nT1C0.020\n%\nT0\nX10000Y10000\nX20000Y10000\nT1\nX30000Y10000\n"
+                  "T0\nX40000Y10000\nM30\n");
+    ASSERT_EQ(r.drill.tools.size(), 2u);
+    EXPECT_EQ(r.drill.tools[0].code, QStringLiteral("T0"));
+    EXPECT_EQ(diameterText(*r.drill.tools[0].diameter), QStringLiteral("0.152"));
+    ASSERT_EQ(r.drill.holes.size(), 4u);
+    expectHole(r.drill.holes[3], 0, 4.0 * 25.4, 25.4);
+    // Without a size T0 unloads: what follows is drilled by no tool.
+    r = read("M48\nINCH,TZ\nT1C0.020\n%\nT1\nX10000Y10000\nT0\nX20000Y10000\nM30\n");
+    EXPECT_EQ(r.drill.tools.size(), 1u);
+    EXPECT_EQ(r.drill.holes.size(), 1u);
+}
+
+namespace {
+// Allegro's "non-enhanced" Excellon: a comment header and no M48; the format is in nc_param.txt.
+const QByteArray kAllegroHeaderless =
+    ";LEADER: 12\n;HEADER:\n;CODE  : ASCII\n;FILE  : board.drl for ... layers TOP "
+    "and BOTTOM\n;T01 Holesize 1. = 32.000000 Tolerance = +2.000000/-2.000000 "
+    "PLATED MILS Quantity = 2\n;T02 Holesize 2. = 1.000000 Tolerance = "
+    "+0.050000/-0.050000 NON_PLATED MM Quantity = 1\n%\nG90\nT01\nX00100000Y00200000\n"
+    "X00150000Y00200000\nT02\nX00300000Y00050000\nM30\n";
+} // namespace
+
+TEST(Excellon, AllegroWithoutAHeaderTakesItsFormatFromNcParam)
+{
+    test::Scratch dir;
+    const QString drill = dir.write(QStringLiteral("board.drl"), kAllegroHeaderless);
+    EXPECT_TRUE(looksLikeExcellon(drill));
+    EXPECT_EQ(detectReader(drill), ReaderKind::Excellon);
+
+    // Without nc_param.txt the usual defaults (inch 2.4) read it ten times too large, and say so.
+    DrillData d = readExcellon(drill, {});
+    ASSERT_TRUE(d.format);
+    EXPECT_EQ(d.format->source, CoordinateFormat::Source::Assumed);
+    EXPECT_NEAR(d.holes[0].x, 10.0 * 25.4, 1e-9);
+
+    // Inch 3.5, every digit written.
+    dir.write(QStringLiteral("nc_param.txt"),
+        "FORMAT ASCII\nCOORDINATES ABSOLUTE\nOUTPUT-UNITS ENGLISH\nINTEGER-PLACES 3\nDECIMAL-PLACES 5\n"
+        "SUPPRESS-LEAD-ZEROES NO\nSUPPRESS-TRAIL-ZEROES NO\n");
+    d = readExcellon(drill, {});
+    ASSERT_EQ(d.holes.size(), 3u);
+    expectHole(d.holes[0], 0, 1.0 * 25.4, 2.0 * 25.4);
+    expectHole(d.holes[2], 1, 3.0 * 25.4, 0.5 * 25.4);
+    ASSERT_TRUE(d.format);
+    EXPECT_EQ(d.format->source, CoordinateFormat::Source::NcParam);
+    EXPECT_EQ(d.format->text(), QStringLiteral("INCH 3.5（ゼロ省略なし）"));
+    // The tools from the Holesize comments, in the unit each names.
+    EXPECT_EQ(diameterText(*d.tools[0].diameter), QStringLiteral("0.813"));
+    EXPECT_EQ(d.tools[0].kind, QStringLiteral("TH"));
+    EXPECT_EQ(diameterText(*d.tools[1].diameter), QStringLiteral("1.00"));
+    EXPECT_EQ(d.tools[1].sign1 + d.tools[1].tol1, QStringLiteral("±0.05"));
+
+    // Metric 3.3 with the leading zeros left out: read from the right.
+    dir.write(QStringLiteral("nc_param.txt"),
+        "OUTPUT-UNITS METRIC\nINTEGER-PLACES 3\nDECIMAL-PLACES 3\nSUPPRESS-LEAD-ZEROES YES\n");
+    const QString metric = dir.write(QStringLiteral("metric.drl"),
+        ";LEADER: 12\n;T01 Holesize 1. = 0.800000 Tolerance = +0.000000/-0.000000 PLATED MM Quantity = 1\n%\n"
+        "T01\nX12345Y-500\nM30\n");
+    d = readExcellon(metric, {});
+    ASSERT_EQ(d.holes.size(), 1u);
+    expectHole(d.holes[0], 0, 12.345, -0.5);
+    EXPECT_EQ(d.format->text(), QStringLiteral("METRIC 3.3（末尾ゼロ）"));
+
+    // nc_param.txt is Allegro's: another tool's file beside it keeps its own rules.
+    const QString other =
+        dir.write(QStringLiteral("other.drl"), "M48\nINCH\nT1C0.02\n%\nT1\nX10000Y20000\nM30\n");
+    d = readExcellon(other, {});
+    expectHole(d.holes[0], 0, 1.0 * 25.4, 2.0 * 25.4);
+    EXPECT_EQ(d.format->source, CoordinateFormat::Source::Assumed);
 }
