@@ -4,10 +4,12 @@
 #include "common/linereader.h"
 #include "common/messages.h"
 #include "drill/drillread.h"
+#include "gerber/aperturemacro.h"
 
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -62,6 +64,9 @@ void appendMoved(const Objects& from, double dx, double dy, Objects& to)
 struct Aperture {
     int number = 0;
     std::optional<double> diameter; // millimetres: a circle's, else the smaller side
+    // An oval hole (an obround, or a macro of one line with round ends): its ends from the
+    // flash point, in millimetres; a flash of it is a slot.
+    std::optional<std::array<double, 4>> slot;
     QString kind; // from its .AperFunction: "TH", "NTH" or empty
     QString function;
     std::optional<std::pair<double, double>> tolerance; // +, - in millimetres
@@ -101,6 +106,13 @@ private:
 
     bool word(QByteArrayView w, qint64 lineNo);
     bool blockWord(QByteArrayView w, qint64 lineNo);
+    // The word being gathered is a comment (G04): a percent sign in it is text.
+    bool commentPending() const
+    {
+        return !inBlock_
+            && (pending_.startsWith("G04")
+                || (pending_.startsWith("G4") && (pending_.size() == 2 || !isDigit(pending_[2]))));
+    }
     bool operation(QByteArrayView w, qint64 lineNo);
     void attribute(QByteArrayView text);
     bool formatStatement(QByteArrayView w);
@@ -154,6 +166,22 @@ private:
 
     std::vector<Aperture> apertures_; // in order of definition
     std::map<int, size_t> apertureIndex_;
+    std::map<QByteArray, ApertureMacro> macros_;
+    ApertureMacro* macro_ = nullptr; // the macro being defined
+    // The tools as rows: apertures of the same drill (diameter, plating, function, tolerance)
+    // are one, as the board's Excellon file has one tool for them.
+    struct ToolKey {
+        double diameter;
+        QString kind, function;
+        std::optional<std::pair<double, double>> tolerance;
+        bool operator==(const ToolKey& o) const
+        {
+            return diameter == o.diameter && kind == o.kind && function == o.function
+                && tolerance == o.tolerance;
+        }
+    };
+    std::vector<std::optional<ToolKey>> toolKeys_; // per tool; none for an aperture of no size
+    bool commentPercent_ = false; // a comment with a percent sign just ended on this line
     std::map<int, Objects> blocks_;
     QString fileKind_;
     // Aperture attributes in force for the next definitions.
@@ -230,8 +258,18 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
         }
         return true;
     }
+    commentPercent_ = false;
     for (qsizetype i = 0; i < n; ++i) {
         const char c = p[i];
+        if (c == '%' && commentPending()) {
+            // Eagle writes attributes as comments that hold a percent sign: it opens no block.
+            pending_.append(c);
+            continue;
+        }
+        if (c == '%' && commentPercent_) {
+            commentPercent_ = false; // the comment's closing percent sign, after its "*"
+            continue;
+        }
         if (c == '%') {
             if (inBlock_ && !pending_.isEmpty() && !blockWord(pending_, pendingLine_))
                 return false;
@@ -241,6 +279,7 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
             inBlock_ = !inBlock_;
             blockCommand_.clear();
         } else if (c == '*') {
+            commentPercent_ = !inBlock_ && commentPending() && pending_.contains('%');
             const bool ok = inBlock_ ? blockWord(pending_, pendingLine_) : word(pending_, pendingLine_);
             pending_.clear();
             if (!ok)
@@ -250,6 +289,7 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
         } else if (c == '\r' || c == '\n' || ((c == ' ' || c == '\t') && pending_.isEmpty())) {
             continue;
         } else {
+            commentPercent_ = false;
             if (pending_.isEmpty())
                 pendingLine_ = lineNo;
             pending_.append(c);
@@ -260,10 +300,18 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
 
 bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
 {
-    if (blockCommand_.isEmpty())
+    if (blockCommand_.isEmpty()) {
         blockCommand_ = w.first(std::min<qsizetype>(2, w.size())).toByteArray();
-    if (blockCommand_ == "AM")
-        return true; // a macro's definition: its flashes are no drill holes
+        if (blockCommand_ == "AM") { // a macro's definition: its name, then its statements
+            macro_ = &(macros_[w.sliced(2).trimmed().toByteArray()] = ApertureMacro());
+            return true;
+        }
+    }
+    if (blockCommand_ == "AM") {
+        if (!macro_ || !macro_->add(w))
+            skip(lineNo);
+        return true;
+    }
     if (w.startsWith("FS")) {
         if (!formatStatement(w))
             skip(lineNo);
@@ -361,21 +409,40 @@ bool Reader::apertureDefinition(QByteArrayView w)
     const QByteArrayView rest = w.sliced(i);
     const qsizetype comma = rest.indexOf(',');
     const QByteArrayView shape = comma < 0 ? rest : rest.first(comma);
-    std::vector<double> params;
+    std::vector<double> given; // in the file's unit
     if (comma >= 0) {
         for (const QByteArray& p : rest.sliced(comma + 1).toByteArray().split('X')) {
             const auto v = decimal(p);
             if (!v)
                 return false;
-            params.push_back(*v * unitFactor());
+            given.push_back(*v);
         }
     }
+    std::vector<double> params = given;
+    for (double& v : params)
+        v *= unitFactor();
     Aperture a;
     a.number = number;
-    if ((shape == "C" || shape == "P") && !params.empty()) // a circle, or a polygon's outer diameter
+    if ((shape == "C" || shape == "P") && !params.empty()) { // a circle, or a polygon's outer diameter
         a.diameter = params[0];
-    else if ((shape == "R" || shape == "O") && params.size() >= 2)
+    } else if (shape == "R" && params.size() >= 2) {
         a.diameter = std::min(params[0], params[1]);
+    } else if (shape == "O" && params.size() >= 2) {
+        // An obround is an oval hole: as wide as its smaller side, running along the longer.
+        const double w = params[0], h = params[1];
+        a.diameter = std::min(w, h);
+        if (w > h)
+            a.slot = std::array<double, 4> {-(w - h) / 2, 0, (w - h) / 2, 0};
+        else if (h > w)
+            a.slot = std::array<double, 4> {0, -(h - w) / 2, 0, (h - w) / 2};
+    } else if (const auto m = macros_.find(shape.toByteArray()); m != macros_.end()) {
+        const ApertureMacro::Shape made = m->second.instance(given);
+        if (made.kind != ApertureMacro::Shape::Kind::Other)
+            a.diameter = made.width * unitFactor();
+        if (made.kind == ApertureMacro::Shape::Kind::Slot)
+            a.slot = std::array<double, 4> {made.x1 * unitFactor(), made.y1 * unitFactor(),
+                made.x2 * unitFactor(), made.y2 * unitFactor()};
+    }
     a.kind = pendingKind_;
     a.function = pendingFunction_;
     a.tolerance = pendingTolerance_;
@@ -589,12 +656,22 @@ std::optional<int> Reader::toolOf(Aperture& a, qint64 lineNo)
 {
     if (a.tool >= 0)
         return a.tool;
+    std::optional<ToolKey> key;
+    if (a.diameter)
+        key = ToolKey {*a.diameter, a.kind, a.function, a.tolerance};
+    for (size_t t = 0; key && t < toolKeys_.size(); ++t) {
+        if (toolKeys_[t] == key) {
+            a.tool = int(t); // another aperture of the same drill: its row
+            return a.tool;
+        }
+    }
     if (toolsUsed_ >= HoleTable::kRows && out_.role != DrillData::Role::Outline) {
         out_.ending = DrillData::Ending::TooManyTools;
         out_.stoppedAtLine = lineNo;
         return std::nullopt;
     }
     a.tool = toolsUsed_++;
+    toolKeys_.push_back(key);
     return a.tool;
 }
 
@@ -621,6 +698,12 @@ bool Reader::flash(Point at, qint64 lineNo)
     const auto tool = toolOf(*a, lineNo);
     if (!tool)
         return false;
+    if (a->slot && out_.role != DrillData::Role::Outline) { // an oval hole: a slot of one piece
+        const std::array<double, 4>& e = *a->slot;
+        target().routes.push_back(
+            {*tool, sourceLine(lineNo), at.x + e[0], at.y + e[1], at.x + e[2], at.y + e[3], false});
+        return true;
+    }
     target().holes.push_back({*tool, sourceLine(lineNo), at.x, at.y});
     return true;
 }
@@ -866,6 +949,8 @@ bool Reader::word(QByteArrayView w, qint64 lineNo)
         const qsizetype mark = w.indexOf("#@!");
         if (mark >= 0) {
             QByteArrayView rest = w.sliced(mark + 3).trimmed();
+            if (rest.startsWith('%')) // "G04 #@! %TF.FileFunction,Profile,NP*" (Eagle)
+                rest = rest.sliced(1).trimmed();
             if (rest.startsWith("TF") || rest.startsWith("TA") || rest.startsWith("TD")
                 || rest.startsWith("TO"))
                 attribute(rest);
@@ -897,11 +982,15 @@ void Reader::finish()
         out_.tools.clear();
         return;
     }
-    // The tools in order of definition, as far as a hole or slot uses them.
+    // The tools in order of definition, as far as a hole or slot uses them; apertures of one
+    // drill make one tool, named by the first of them.
     std::vector<const Aperture*> used;
+    std::vector<bool> made(size_t(toolsUsed_), false);
     for (const Aperture& a : apertures_) {
-        if (a.tool >= 0)
+        if (a.tool >= 0 && !made[size_t(a.tool)]) {
+            made[size_t(a.tool)] = true;
             used.push_back(&a);
+        }
     }
     std::vector<int> remap(size_t(toolsUsed_), 0);
     const QString byName = kindFromFileName(name_);
@@ -955,7 +1044,8 @@ bool looksLikeGerberX2(const QString& path)
     for (int lines = 0; lines < 100 && end >= 0; ++lines)
         end = head.indexOf('\n', end + 1);
     const QByteArrayView first = end < 0 ? QByteArrayView(head) : QByteArrayView(head).first(end);
-    return first.contains("%MO") || first.contains("%TF") || first.contains("#@! TF");
+    return first.contains("%MO") || first.contains("%TF") || first.contains("#@! TF")
+        || first.contains("#@! %TF");
 }
 
 } // namespace kivotrek

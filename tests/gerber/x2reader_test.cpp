@@ -2,6 +2,8 @@
 // attributes (as X2 and as "G04 #@!" comments), arcs in both quadrant modes, regions, step and
 // repeat, aperture blocks.
 
+#include "excellon/excellonreader.h"
+#include "gerber/aperturemacro.h"
 #include "gerber/formatsniffer.h"
 #include "gerber/x2reader.h"
 #include "testutil.h"
@@ -441,4 +443,149 @@ TEST(GerberX2, DetectionChoosesTheReader)
         ReaderKind::Excellon);
     EXPECT_EQ(
         detectReader(dir.write(QStringLiteral("e.gbr"), "G54D10*\nX1000Y1000D03*\n")), ReaderKind::Standard);
+}
+
+namespace {
+// One board's holes written both ways, as a CAD program writes its drill files: a round 0.8 mm
+// tool and a 1.0 mm oval tool, the oval in four orientations. In the Gerber file each
+// orientation is an aperture of its own: an obround upright, an obround lying, and a macro of a
+// line with round ends, lying and at 45 degrees.
+const QByteArray kOvalsGerber = "%TF.FileFunction,Plated,1,2,PTH*%\n%FSLAX46Y46*%\n%MOMM*%\n"
+                                "%AMOblongHole*\n"
+                                "0 A line as wide as $1 from ($2, $3) to ($4, $5), round at both ends*\n"
+                                "20,1,$1,$2,$3,$4,$5,0*\n"
+                                "1,1,$1,$2,$3*\n"
+                                "1,1,$1,$4,$5*%\n"
+                                "%TA.AperFunction,Plated,PTH,ComponentDrill*%\n"
+                                "%ADD10C,0.800000*%\n"
+                                "%ADD11O,1.000000X2.500000*%\n"
+                                "%ADD12O,2.500000X1.000000*%\n"
+                                "%ADD13OblongHole,1.000000X-0.750000X0.000000X0.750000X0.000000X0*%\n"
+                                "%ADD14OblongHole,1.000000X-0.530330X-0.530330X0.530330X0.530330X0*%\n"
+                                "%TD*%\nG01*\n"
+                                "D10*\nX10000000Y10000000D03*\nX20000000Y10000000D03*\n"
+                                "D11*\nX30000000Y10000000D03*\n"
+                                "D12*\nX40000000Y10000000D03*\n"
+                                "D13*\nX50000000Y10000000D03*\n"
+                                "D14*\nX60000000Y10000000D03*\nM02*\n";
+const QByteArray kOvalsExcellon =
+    "M48\n; #@! TF.FileFunction,Plated,1,2,PTH\nMETRIC\nT1C0.800\nT2C1.000\n%\nG90\nG05\n"
+    "T1\nX10.0Y10.0\nX20.0Y10.0\n"
+    "T2\nX30.0Y9.25G85X30.0Y10.75\nX39.25Y10.0G85X40.75Y10.0\n"
+    "X49.25Y10.0G85X50.75Y10.0\nX59.46967Y9.46967G85X60.53033Y10.53033\nM30\n";
+
+// A slot's ends, the lower one first: the two forms may write a slot from either end.
+std::array<double, 4> ends(const DrillSlot& s)
+{
+    if (std::make_pair(s.x1, s.y1) <= std::make_pair(s.x2, s.y2))
+        return {s.x1, s.y1, s.x2, s.y2};
+    return {s.x2, s.y2, s.x1, s.y1};
+}
+} // namespace
+
+TEST(GerberX2, OvalHolesAreSlotsAndOneDrillIsOneRow)
+{
+    const Read g = read(kOvalsGerber);
+    EXPECT_TRUE(g.messages.isEmpty()) << g.messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(g.drill.skippedLines, 0);
+    // The same rows as the Excellon file: diameter and plating, in its order, one for the ovals
+    // named by their first aperture.
+    QByteArray excellon = kOvalsExcellon;
+    QBuffer buffer(&excellon);
+    buffer.open(QIODevice::ReadOnly);
+    const DrillData e = readExcellon(buffer, QStringLiteral("board.drl"), {});
+    ASSERT_EQ(g.drill.tools.size(), e.tools.size());
+    for (size_t t = 0; t < e.tools.size(); ++t) {
+        EXPECT_EQ(diameterText(*g.drill.tools[t].diameter), diameterText(*e.tools[t].diameter)) << t;
+        EXPECT_EQ(g.drill.tools[t].kind, e.tools[t].kind) << t;
+    }
+    EXPECT_EQ(g.drill.tools[1].code, QStringLiteral("D11"));
+    // The same holes and the same slots, each oval a slot of one piece.
+    ASSERT_EQ(g.drill.holes.size(), e.holes.size());
+    for (size_t i = 0; i < e.holes.size(); ++i)
+        expectHole(g.drill.holes[i], e.holes[i].tool, e.holes[i].x, e.holes[i].y);
+    ASSERT_EQ(g.drill.slotHoles.size(), e.slotHoles.size());
+    EXPECT_EQ(g.drill.slotCount(), 4);
+    for (size_t i = 0; i < e.slotHoles.size(); ++i) {
+        EXPECT_EQ(g.drill.slotHoles[i].tool, e.slotHoles[i].tool) << i;
+        const auto a = ends(g.drill.slotHoles[i]), b = ends(e.slotHoles[i]);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(a[size_t(k)], b[size_t(k)], 1e-5) << i << " " << k;
+    }
+}
+
+TEST(GerberX2, MacrosOfOneLineWithRoundEndsAndOtherShapes)
+{
+    // A centre line with its round ends (inch: sizes come in millimetres); a round macro; an
+    // outline primitive and a thermal make no drill; a line without round ends is no oval.
+    const Read r =
+        read("%FSLAX24Y24*%\n%MOIN*%\n"
+             "%AMCentreOval*\n$3=$1-$2*\n21,1,$3,$2,0,0,90*\n1,1,$2,$3/2,0,90*\n1,1,$2,-$3/2,0,90*%\n"
+             "%AMRound*\n1,1,$1,0,0*%\n"
+             "%AMSquare*\n4,1,4,0,0,1,0,1,1,0,1,0,0,0*%\n"
+             "%AMRing*\n7,0,0,0.1,0.08,0.01,0*%\n"
+             "%AMBare*\n20,1,$1,0,0,$2,0,0*%\n"
+             "%ADD10CentreOval,0.1X0.04*%\n%ADD11Round,0.05*%\n%ADD12Square*%\n%ADD13Ring*%\n"
+             "%ADD14Bare,0.04X0.1*%\n"
+             "D10*\nX10000Y10000D03*\nD11*\nX20000Y10000D03*\nD12*\nX30000Y10000D03*\nD13*\n"
+             "X40000Y10000D03*\nD14*\nX50000Y10000D03*\nM02*\n");
+    ASSERT_EQ(r.drill.tools.size(), 5u);
+    EXPECT_EQ(diameterText(*r.drill.tools[0].diameter), QStringLiteral("1.016"));
+    ASSERT_EQ(r.drill.slotHoles.size(), 1u);
+    // 0.1 x 0.04 in along x, turned 90 degrees: upright, 0.06 in between the ends' centres.
+    const auto e = ends(r.drill.slotHoles[0]);
+    EXPECT_NEAR(e[0], 25.4, 1e-9);
+    EXPECT_NEAR(e[1], 25.4 - 0.03 * 25.4, 1e-9);
+    EXPECT_NEAR(e[3], 25.4 + 0.03 * 25.4, 1e-9);
+    EXPECT_EQ(diameterText(*r.drill.tools[1].diameter), QStringLiteral("1.27"));
+    EXPECT_FALSE(r.drill.tools[2].diameter);
+    EXPECT_FALSE(r.drill.tools[3].diameter);
+    EXPECT_FALSE(r.drill.tools[4].diameter);
+    EXPECT_EQ(r.drill.holes.size(), 4u);
+}
+
+TEST(GerberX2, MacroExpressions)
+{
+    const std::vector<double> v {1.5, 0.25, -2};
+    const auto value = [&v](const char* text) {
+        double out = 0;
+        return evaluateMacroExpression(QByteArrayView(text), v, out) ? std::optional<double>(out)
+                                                                     : std::nullopt;
+    };
+    EXPECT_EQ(value("$1x2+0.5"), 3.5);
+    EXPECT_EQ(value("($1-$2)/2"), 0.625);
+    EXPECT_EQ(value("-$3"), 2.0);
+    EXPECT_EQ(value("1+2X3"), 7.0);
+    EXPECT_EQ(value("$9"), 0.0); // a variable not given is 0
+    EXPECT_EQ(value("--1"), 1.0);
+    EXPECT_FALSE(value("1/0"));
+    EXPECT_FALSE(value("(1"));
+    EXPECT_FALSE(value("1$"));
+    EXPECT_FALSE(value(""));
+    EXPECT_FALSE(value(std::string(200, '(').c_str()));
+}
+
+TEST(GerberX2, EagleAttributesInCommentsWithAPercentSign)
+{
+    // Eagle 9's profile: the attributes are comments that hold a percent sign.
+    const QByteArray profile =
+        "G04 EAGLE Gerber X2 export*\n"
+        "G04 #@! %TF.FileFunction,Profile,NP*\n"
+        "G04 #@! %TF.Part,Single*\n"
+        "%FSLAX34Y34*%\n%MOMM*%\n%ADD10C,0.2000*%\n"
+        "D10*\nX0Y0D02*\nX1000000Y0D01*\nX1000000Y800000D01*\nX0Y800000D01*\nX0Y0D01*\nM02*\n";
+    const Read r = read(profile);
+    EXPECT_EQ(r.drill.role, DrillData::Role::Outline);
+    EXPECT_TRUE(r.drill.statesFunction);
+    EXPECT_EQ(r.drill.outline.size(), 4u);
+    EXPECT_EQ(r.drill.skippedLines, 0);
+    EXPECT_TRUE(r.messages.isEmpty()) << r.messages.join(QLatin1Char('\n')).toStdString();
+    // An attribute comment closed by a percent sign after its "*" opens no block either.
+    const Read closed = read("G04 #@! %TF.FileFunction,Plated,1,2,PTH*%\n" + kMetricHeader
+        + "%ADD10C,0.8*%\nD10*\nX1000000Y1000000D03*\nM02*\n");
+    EXPECT_EQ(closed.drill.holes.size(), 1u);
+    EXPECT_EQ(closed.drill.tools[0].kind, QStringLiteral("TH"));
+    EXPECT_EQ(closed.drill.skippedLines, 0);
+    test::Scratch dir;
+    EXPECT_EQ(detectReader(dir.write(QStringLiteral("profile.gbr"), profile)), ReaderKind::GerberX2);
 }
