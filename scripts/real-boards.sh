@@ -86,8 +86,9 @@ PY
 done < <(find "$WORK/package/boards" -type f -print0 | sort -z)
 
 # Whole boards: every drill file of a board and its outline (as its manifest names them) read as
-# one board: complete, nothing skipped, no warning (each board's holes lie inside its outline),
-# the outline's lines read, and every hole of every file kept.
+# one board: complete, nothing skipped, no warning (each board's holes lie inside its outline; a
+# file that states no format is told so, and fitted to the outline), the outline's lines read,
+# and every hole of every file kept.
 for manifest in "$WORK"/package/boards/*/manifest.json; do
     dir=$(dirname "$manifest")
     mapfile -t drills < <(python3 -c 'import json,sys; [print(l["name"]) for l in json.load(open(sys.argv[1]))["layers"] if l["type"] == "drill"]' "$manifest")
@@ -100,12 +101,16 @@ import json, sys
 name, board, holes = sys.argv[1:]
 board = json.load(open(board))
 holes = json.load(open(holes))
-ok = (board['ending'] == 'complete' and not board['messages'] and board['outline'] is not None
+said = [m for m in board['messages'] if not m.startswith(('書式の指定がないため', 'nc_param.txt の書式'))]
+ok = (board['ending'] == 'complete' and not said and board['outline'] is not None
       and all(f['skippedLines'] == 0 for f in board['files']) and board['maxX'] > 0 and board['maxY'] > 0
       and {h['file'] for h in holes['holes']} == set(range(len(board['files']))))
 print('%s  %s as a board: %d drill files and the outline, %d holes, extent %d x %d twips%s' % (
     'ok  ' if ok else 'DIFF', name, len(board['files']), len(holes['holes']), board['maxX'], board['maxY'],
     '' if ok else ', ' + board['ending'] + ' ' + ' / '.join(board['messages'])))
+for f in board['files']:
+    if f.get('format') and f['format']['source'] != 'decimal':
+        print('      %s: %s' % (f['path'], f['format']))
 sys.exit(0 if ok else 1)
 PY
 done

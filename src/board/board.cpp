@@ -147,10 +147,13 @@ void sayFormat(const DrillData& data, const MessageSink& sink)
         sink(msg::formatFromNcParam(data.format->text()));
 }
 
-std::vector<bool> fitFormats(Board& board, BoardData& data, HoleTable& table);
+// What a fit did to a file's format.
+enum class Fitting { None, Kept, Changed };
+std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table);
 
 // The frame and the warning once the board has changed; first the formats of files that state
-// none are fitted to the outline. The format of the file just added (newFile) is said.
+// none are fitted to the outline. A format the fit changed is said, and the format of the file
+// just added (newFile), fitted or not.
 void boardChanged(Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink,
     BoardData* held, int newFile = -1)
 {
@@ -158,11 +161,12 @@ void boardChanged(Board& board, HoleTable& table, BoardExtent& extent, const Mes
     if (!held)
         loadBoard(board, loaded);
     BoardData& data = held ? *held : loaded;
-    const std::vector<bool> fitted = fitFormats(board, data, table);
+    const std::vector<Fitting> fitted = fitFormats(board, data, table);
     for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
-        if (fitted[f] && sink)
+        const bool added = int(f) == newFile;
+        if (sink && (fitted[f] == Fitting::Changed || (added && fitted[f] == Fitting::Kept)))
             sink(msg::formatFitted(board.files[f].fitted->text()));
-        else if (int(f) == newFile)
+        else if (added)
             sayFormat(data.drills[f], sink);
     }
     extent = boardFrame(data).extent;
@@ -631,10 +635,10 @@ Fit fitOf(const DrillData& drill, const OutlineShape& shape, const Box& outline)
 
 // The Excellon files of the board whose numbers no statement formats are read again in each
 // candidate format, and kept in the one that fits the outline best (none when no reading puts
-// a hole inside it). Which files' formats changed.
-std::vector<bool> fitFormats(Board& board, BoardData& data, HoleTable& table)
+// a hole inside it): per file, whether the fit kept the format it was read in or changed it.
+std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table)
 {
-    std::vector<bool> changed(board.files.size(), false);
+    std::vector<Fitting> changed(board.files.size(), Fitting::None);
     if (!data.outline || data.outline->outline.empty())
         return changed;
     const OutlineShape shape(data.outline->outline);
@@ -659,7 +663,10 @@ std::vector<bool> fitFormats(Board& board, BoardData& data, HoleTable& table)
                 best = std::move(d);
             }
         }
-        if (!best || bestFit.inside <= 0 || !best->format || (file.fitted && *file.fitted == *best->format))
+        if (!best || bestFit.inside <= 0 || !best->format)
+            continue;
+        changed[f] = *best->format == *read ? Fitting::Kept : Fitting::Changed;
+        if (file.fitted && *file.fitted == *best->format)
             continue;
         // A fit in the other unit reads the tools' sizes in it too: their rows say so.
         if (best->format->inch != read->inch) {
@@ -670,7 +677,6 @@ std::vector<bool> fitFormats(Board& board, BoardData& data, HoleTable& table)
         }
         file.fitted = *best->format;
         drill = std::move(*best);
-        changed[f] = true;
     }
     return changed;
 }
