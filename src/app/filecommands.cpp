@@ -178,10 +178,12 @@ void MainWindow::showBoard()
     pathEdit_->setToolTip(tip.size() > 1 ? tip.join(QLatin1Char('\n')) : QString());
 }
 
-void MainWindow::openFile(const QString& path)
+void MainWindow::openFile(const QString& path, bool ofSeveral)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
-    const ReaderKind reader = detectReader(full);
+    // One of several files is a drill file or an outline of a board, as the batch command reads
+    // them; a file alone may be any of the four.
+    const ReaderKind reader = ofSeveral ? addedFileReader(full) : detectReader(full);
     prepareRead(reader, table_, extent_);
     dialog_->filter = readerFilter(reader);
     dialog_->fileName = full; // as the dialog would have left it
@@ -192,7 +194,7 @@ void MainWindow::openFiles(const QStringList& paths)
 {
     for (int i = 0; i < paths.size(); ++i) {
         if (i == 0)
-            openFile(paths[i]);
+            openFile(paths[i], paths.size() > 1);
         else
             addChosenFile(QFileInfo(paths[i]).absoluteFilePath(), false);
     }

@@ -89,8 +89,8 @@ public slots:
     void saveSettings();
     void closeCommand(); // "close": asks first
     // Reads a file named on the command line as the matching read command would after its
-    // dialog: the reader its first lines call for.
-    void openFile(const QString& path);
+    // dialog: the reader its first lines call for (of several files, Excellon or Gerber X2).
+    void openFile(const QString& path, bool ofSeveral = false);
     // Several files named on the command line: the first read, the others added to its board.
     void openFiles(const QStringList& paths);
     void refreshTable(); // the counts and every row's widgets from the table

@@ -614,4 +614,14 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     w->openFiles({pth, npth, edge});
     EXPECT_EQ(w->board().files.size(), 2u);
     EXPECT_EQ(w->board().outline, edge);
+
+    // An outline known by its name only (an RS-274X file without attributes), given first.
+    test::Scratch dir;
+    const QString gko = dir.write(QStringLiteral("BoardOutline.GKO"),
+        "%FSLAX24Y24*%\n%MOMM*%\n%ADD10C,0.2540*%\nD10*\nX0Y0D02*\nX1000000Y0D01*\nX1000000Y800000D01*\n"
+        "X0Y800000D01*\nX0Y0D01*\nM02*\n");
+    w->openFiles({gko, npth});
+    EXPECT_EQ(w->board().outline, gko);
+    ASSERT_EQ(w->board().files.size(), 1u);
+    EXPECT_EQ(w->board().files[0].path, npth);
 }
