@@ -6,6 +6,7 @@
 #include "gerber/standardreader.h"
 #include "gerber/x2reader.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
@@ -27,6 +28,13 @@ int Board::nextFreeRow() const
     for (const BoardFile& f : files)
         next = std::max(next, f.firstRow + f.rowCount);
     return next;
+}
+
+QString Board::settingsAnchor() const
+{
+    if (package.isEmpty())
+        return mainPath();
+    return QFileInfo(package).isDir() ? QDir(package).filePath(QStringLiteral("KIVOTREK.INI")) : package;
 }
 
 QString Board::mainPath() const
@@ -204,24 +212,42 @@ ReaderKind addedFileReader(const QString& path)
     return looksLikeExcellon(path) ? ReaderKind::Excellon : ReaderKind::GerberX2;
 }
 
+namespace {
+// Names that mark an outline, the surest first: a keep-out layer or KiCad's edge cuts over a
+// mechanical layer, a dimension or milling layer last.
+struct OutlineName {
+    const char* pattern;
+    int rank;
+};
+constexpr OutlineName kOutlineNames[] = {{"*.gko", 9}, {"*edge_cuts*", 9}, {"*edge.cuts*", 9},
+    {"*boardoutline*", 9}, {"*outline*", 8}, {"*.gm1", 7}, {"*.gml", 6}, {"*.oln", 6}, {"*profile*", 6},
+    {"*contour*", 5}, {"ko", 5}, {"*.dim", 4}, {"*.mil", 3}};
+} // namespace
+
 QStringList outlineNamePatterns()
 {
-    return {QStringLiteral("*.gko"), QStringLiteral("*.gm1"), QStringLiteral("*.gml"),
-        QStringLiteral("*.oln"), QStringLiteral("*edge_cuts*"), QStringLiteral("*edge.cuts*"),
-        QStringLiteral("*boardoutline*"), QStringLiteral("*outline*"), QStringLiteral("*profile*"),
-        QStringLiteral("*contour*")};
+    QStringList patterns;
+    for (const OutlineName& n : kOutlineNames)
+        patterns << QString::fromLatin1(n.pattern);
+    return patterns;
+}
+
+int outlineNameRank(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    for (const OutlineName& n : kOutlineNames) {
+        const QRegularExpression re(
+            QRegularExpression::wildcardToRegularExpression(QString::fromLatin1(n.pattern)),
+            QRegularExpression::CaseInsensitiveOption);
+        if (re.match(name).hasMatch())
+            return n.rank;
+    }
+    return 0;
 }
 
 bool looksLikeOutlineName(const QString& path)
 {
-    const QString name = QFileInfo(path).fileName();
-    for (const QString& pattern : outlineNamePatterns()) {
-        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
-            QRegularExpression::CaseInsensitiveOption);
-        if (re.match(name).hasMatch())
-            return true;
-    }
-    return false;
+    return outlineNameRank(path) > 0;
 }
 
 FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,

@@ -39,7 +39,14 @@ struct Board {
     std::vector<BoardFile> files; // drill files, in the order they were read
     QString outline; // the outline file; empty when there is none
 
+    // The folder or archive the board was opened from as a package; empty for files read one
+    // by one.
+    QString package;
+
     bool isEmpty() const { return files.empty() && outline.isEmpty(); }
+    // Where the board's settings file is kept: beside the first file, or in the package's folder
+    // (a folder package) or beside the archive.
+    QString settingsAnchor() const;
     // A single standard or RS-274X file is drawn by replaying its lines with the extent its
     // read measured; everything else in the frame of the board.
     bool replaysGerber() const;
@@ -90,6 +97,9 @@ ReaderKind addedFileReader(const QString& path);
 // file without attributes of its own whose name matches one (any case) is taken as the outline.
 QStringList outlineNamePatterns();
 bool looksLikeOutlineName(const QString& path);
+// How surely the name marks an outline, for a package of several candidates: higher wins (a
+// keep-out layer over a mechanical one); 0 for a name that marks none.
+int outlineNameRank(const QString& path);
 
 // Every file of the board read again, as the drawing shows the files as they are now.
 struct BoardData {

@@ -54,6 +54,54 @@ inline QString drillFilter()
 {
     return drillFilesItem() + QLatin1Char('|') + allFilesItem();
 }
+// The roles of a package's files.
+inline QString platedRole()
+{
+    return QStringLiteral("メッキ穴");
+}
+inline QString nonPlatedRole()
+{
+    return QStringLiteral("メッキなし穴");
+}
+inline QString mixedDrillRole()
+{
+    return QStringLiteral("穴（メッキ混在）");
+}
+inline QString outlineRole()
+{
+    return QStringLiteral("外形");
+}
+inline QString unusedRole()
+{
+    return QStringLiteral("使わない");
+}
+// The package window.
+inline QString packageCaption()
+{
+    return QStringLiteral("パッケージの中身");
+}
+inline QString packageColumns()
+{
+    return QStringLiteral("ファイル|役割|理由");
+}
+inline QString packageBoardLabel()
+{
+    return QStringLiteral("基板:");
+}
+inline QString packageArchivesItem()
+{
+    return filterItem(QStringLiteral("パッケージ"),
+        {QStringLiteral("*.zip"), QStringLiteral("*.7z"), QStringLiteral("*.rar"), QStringLiteral("*.tar"),
+            QStringLiteral("*.tgz"), QStringLiteral("*.tar.gz"), QStringLiteral("*.tar.bz2"),
+            QStringLiteral("*.tar.xz")});
+}
+// A package: an archive, or any file of a folder (its folder is the package).
+inline QString packageFilter()
+{
+    return packageArchivesItem() + QLatin1Char('|')
+        + filterItem(QStringLiteral("フォルダ内のファイル（そのフォルダを開く）"), {QStringLiteral("*")});
+}
+
 // The outline of a board: the names that mark one first (patterns), then Gerber files.
 inline QString outlineFilter(const QStringList& outlineNames)
 {

@@ -105,6 +105,101 @@ inline QString notDrillData(const QString& path)
     return path + QStringLiteral("は穴データのファイルではないため、読み込めません。");
 }
 
+// Packages: archives and the roles of their files.
+inline QString archiveDamaged(const QString& archive, const QString& reason)
+{
+    return archive + QStringLiteral("はアーカイブとして読めません。")
+        + (reason.isEmpty() ? QString() : QStringLiteral("（") + reason + QStringLiteral("）"));
+}
+inline QString archiveMemberOutside(const QString& archive, const QString& member)
+{
+    return archive + QStringLiteral("の「") + member
+        + QStringLiteral("」は展開先のフォルダの外を指しているため、開けません。");
+}
+inline QString archiveMemberTooLarge(const QString& archive, const QString& member)
+{
+    return archive + QStringLiteral("の「") + member
+        + QStringLiteral("」は512 MiBを超えるため、開けません。");
+}
+inline QString archiveTooLarge(const QString& archive)
+{
+    return archive + QStringLiteral("は展開すると2 GiBを超えるため、開けません。");
+}
+inline QString packageCannotUnpack(const QString& archive, const QString& reason)
+{
+    return archive + QStringLiteral("を展開できませんでした。（") + reason + QStringLiteral("）");
+}
+inline QString packageWithoutDrillFiles(const QString& package)
+{
+    return package + QStringLiteral("には穴のファイルがありません。");
+}
+inline QString packageOfSeveralBoards(const QString& package, const QStringList& boards)
+{
+    return package + QStringLiteral("には複数の基板（") + boards.join(QStringLiteral("、"))
+        + QStringLiteral("）の穴のファイルがあります。基板をひとつ選んで下さい。");
+}
+inline QString packageHasNoSuchBoard(const QString& package, const QString& board, const QStringList& boards)
+{
+    return package + QStringLiteral("に基板「") + board + QStringLiteral("」はありません（")
+        + boards.join(QStringLiteral("、")) + QStringLiteral("）。");
+}
+// Why a file of a package has its role.
+inline QString whyJobFile(const QString& function)
+{
+    return QStringLiteral("Gerberジョブファイル ") + function;
+}
+inline QString whyJobFileItself()
+{
+    return QStringLiteral("Gerberジョブファイル（役割の一覧）");
+}
+inline QString whyAttribute(const QString& function)
+{
+    return QStringLiteral("X2 属性 ") + function;
+}
+inline QString whyContent(const QString& content, const QString& nameWord)
+{
+    return QStringLiteral("内容：") + content
+        + (nameWord.isEmpty() ? QString() : QStringLiteral("、ファイル名 ") + nameWord);
+}
+inline QString roundFlashesContent()
+{
+    return QStringLiteral("円のフラッシュだけのガーバー");
+}
+inline QString whyName(const QString& name)
+{
+    return QStringLiteral("ファイル名 ") + name;
+}
+inline QString whyNeither(const QString& suffix)
+{
+    return QStringLiteral("穴でも外形でもない")
+        + (suffix.isEmpty() ? QString() : QStringLiteral("（") + suffix + QStringLiteral("）"));
+}
+inline QString whyUnreadable()
+{
+    return QStringLiteral("読めないファイル");
+}
+inline QString whyNotDrillData()
+{
+    return QStringLiteral("穴データではない");
+}
+inline QString whyArchive()
+{
+    return QStringLiteral("アーカイブ（中身を展開）");
+}
+inline QString whySameHoles(const QString& other)
+{
+    return QStringLiteral("同じ穴：") + other;
+}
+inline QString whyOtherOutline(const QString& other)
+{
+    return QStringLiteral("外形は") + other;
+}
+inline QString whyOtherBoard(const QString& board)
+{
+    return board.isEmpty() ? QStringLiteral("選んだ基板のものではない")
+                           : QStringLiteral("別の基板：") + board;
+}
+
 // Excellon reader: where the format of numbers without a decimal point came from. The format
 // reads "INCH 2.4（先頭ゼロ）".
 inline QString formatAssumed(const QString& format)

@@ -1,0 +1,172 @@
+#include "package/memberroles.h"
+
+#include "board/board.h"
+
+#include "common/fileio.h"
+#include "common/messages.h"
+#include "excellon/excellonreader.h"
+#include "gerber/x2reader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace kivotrek {
+
+namespace {
+using Role = PackageMember::Role;
+
+// The role a .FileFunction value gives: "Plated,1,2,PTH", "Profile,NP", "Copper,L1,Top", ...
+Role roleOfFunction(const QString& function)
+{
+    const QString kind = function.section(QLatin1Char(','), 0, 0).trimmed();
+    if (kind == QLatin1String("Plated"))
+        return Role::Plated;
+    if (kind == QLatin1String("NonPlated"))
+        return Role::NonPlated;
+    if (kind == QLatin1String("MixedPlating"))
+        return Role::Drill;
+    if (kind == QLatin1String("Profile"))
+        return Role::Outline;
+    return Role::Unused; // copper, mask, legend, paste, a drill map or a fabrication drawing
+}
+
+QString functionName(const QString& function)
+{
+    return function.section(QLatin1Char(','), 0, 0).trimmed();
+}
+
+// The plating a drill file's name gives, and the words that say it, for the reason.
+Role platingByName(const QString& name, QString& word)
+{
+    const QString kind = kindFromFileName(name);
+    if (kind.isEmpty())
+        return Role::Drill;
+    const QString lower = QFileInfo(name).fileName().toLower();
+    for (const char* w : {"non-plated", "nonplated", "unplated", "npth", "plated", "pth"}) {
+        if (lower.contains(QLatin1String(w))) {
+            word = QString::fromLatin1(w).toUpper();
+            break;
+        }
+    }
+    return kind == QLatin1String("NTH") ? Role::NonPlated : Role::Plated;
+}
+
+// A Gerber file of nothing but flashes of round apertures is a drill file of another program.
+bool onlyRoundFlashes(const QString& path)
+{
+    QFile file(path);
+    if (!openToRead(file))
+        return false;
+    const QByteArray text = file.read(qint64(16) << 20);
+    static const QRegularExpression aperture(QStringLiteral("%ADD\\d+([A-Za-z_$][^,*%]*)"));
+    bool any = false;
+    for (auto it = aperture.globalMatch(QString::fromLatin1(text)); it.hasNext();) {
+        if (it.next().captured(1) != QLatin1String("C"))
+            return false;
+        any = true;
+    }
+    if (!any)
+        return false;
+    file.close();
+    const DrillData d = readGerberX2(path, {});
+    return d.ending == DrillData::Ending::Complete && !d.holes.empty() && d.slotHoles.empty()
+        && d.outline.empty();
+}
+
+QString lastSuffix(const QString& name)
+{
+    const QString file = QFileInfo(name).fileName();
+    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? file.mid(dot) : QString();
+}
+} // namespace
+
+QHash<QString, RoleFinding> rolesFromJobFile(const QString& path, const QString& name)
+{
+    QHash<QString, RoleFinding> roles;
+    QFile file(path);
+    if (!openToRead(file) || file.size() > (qint64(16) << 20))
+        return roles;
+    const QJsonObject job = QJsonDocument::fromJson(file.readAll()).object();
+    const QString folder = QFileInfo(name).path();
+    for (const QJsonValue& v : job.value(QStringLiteral("FilesAttributes")).toArray()) {
+        const QJsonObject f = v.toObject();
+        QString member = f.value(QStringLiteral("Path")).toString();
+        const QString function = f.value(QStringLiteral("FileFunction")).toString();
+        if (member.isEmpty() || function.isEmpty())
+            continue;
+        member.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (folder != QLatin1String("."))
+            member = folder + QLatin1Char('/') + member;
+        roles.insert(QDir::cleanPath(member).toLower(),
+            {roleOfFunction(function), msg::whyJobFile(functionName(function))});
+    }
+    return roles;
+}
+
+RoleFinding roleOfFile(const QString& path, const QString& name)
+{
+    QFile file(path);
+    if (!openToRead(file))
+        return {Role::Unused, msg::whyUnreadable()};
+    if (holdsBinaryBytes(file))
+        return {Role::Unused, msg::whyNotDrillData()};
+    // Its own attributes: %TF.FileFunction, or the same as a comment ("G04 #@! TF.", "; #@! TF.").
+    const QString head = QString::fromLatin1(file.read(64 * 1024));
+    file.close();
+    static const QRegularExpression attribute(
+        QStringLiteral("(?:%|#@!\\s*%?)TF\\.FileFunction,([^*%\\r\\n]*)"));
+    if (const auto m = attribute.match(head); m.hasMatch()) {
+        const QString function = m.captured(1);
+        return {roleOfFunction(function), msg::whyAttribute(functionName(function))};
+    }
+    // Its content, the plating by its name.
+    QString word;
+    if (looksLikeExcellon(path)) {
+        const Role role = platingByName(name, word);
+        return {role, msg::whyContent(QStringLiteral("Excellon"), word)};
+    }
+    if (onlyRoundFlashes(path)) {
+        const Role role = platingByName(name, word);
+        return {role, msg::whyContent(msg::roundFlashesContent(), word)};
+    }
+    // Its name.
+    if (outlineNameRank(name) > 0)
+        return {Role::Outline, msg::whyName(QFileInfo(name).fileName()), true};
+    return {Role::Unused, msg::whyNeither(lastSuffix(name))};
+}
+
+QString boardOfName(const QString& name)
+{
+    QString base = QFileInfo(name).fileName().toLower();
+    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        base.truncate(dot);
+    // The words CAD programs put beside the board's name to say what a file is.
+    static const QRegularExpression trailing(QStringLiteral(
+        "[-_. "
+        "](pth|npth|plated|nonplated|non[-_]plated|unplated|roundholes|slotholes|drl|drill|drills|plated-"
+        "drill|"
+        "unplated-drill|edge_cuts|edge\\.cuts|boardoutline|outline|profile|contour|thruholeplated|"
+        "thruholenonplated|contourplated|f_cu|b_cu|job)$"));
+    static const QRegularExpression leading(QStringLiteral("^(drill|drills|thruhole)[-_]"));
+    static const QRegularExpression wordAlone(
+        QStringLiteral("^(pth|npth|drill|drills|drl|plated|nonplated|unplated|thruholeplated|"
+                       "thruholenonplated|contourplated|"
+                       "boardoutline|outline|profile|contour|edge_cuts|ko)$"));
+    for (int i = 0; i < 8; ++i) {
+        const QString before = base;
+        base.remove(trailing);
+        base.remove(leading);
+        if (base == before)
+            break;
+    }
+    return wordAlone.match(base).hasMatch() ? QString() : base;
+}
+
+} // namespace kivotrek

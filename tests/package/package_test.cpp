@@ -1,0 +1,358 @@
+// Packages as CAD programs ship a board, written here after each program's naming and the
+// formats' descriptions: folders, zips, a 7z and a tar.gz; each member's role, and the board.
+
+#include "archivewriter.h"
+#include "package/archive.h"
+#include "package/package.h"
+#include "testutil.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+using Role = PackageMember::Role;
+
+namespace {
+// An Excellon drill file of two tools, with the attribute KiCad writes, or none.
+QByteArray excellon(const char* function = nullptr, double shift = 0)
+{
+    QByteArray text = "M48\n";
+    if (function)
+        text += "; #@! TF.FileFunction," + QByteArray(function) + "\n";
+    text += "METRIC\nT1C0.800\nT2C1.000\n%\nG90\nG05\nT1\n";
+    for (int i = 0; i < 4; ++i)
+        text += "X" + QByteArray::number(10.0 + 10 * i + shift, 'f', 2) + "Y10.0\n";
+    text += "T2\nX50.0Y50.0\nM30\n";
+    return text;
+}
+
+// A Gerber X2 file: the outline of a 100 x 80 mm board when function is a profile.
+QByteArray gerber(const QByteArray& function, bool percentComment = false)
+{
+    QByteArray text;
+    if (!function.isEmpty())
+        text += percentComment ? "G04 #@! %TF.FileFunction," + function + "*\n"
+                               : "%TF.FileFunction," + function + "*%\n";
+    text += "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.100000*%\nD10*\nX0Y0D02*\nG01*\nX100000000Y0D01*\n"
+            "X100000000Y80000000D01*\nX0Y80000000D01*\nX0Y0D01*\nM02*\n";
+    return text;
+}
+
+// A Gerber file of round flashes only: the drill file of a program that writes drills as Gerber.
+QByteArray flashes()
+{
+    return "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.800000*%\nD10*\nX20000000Y20000000D03*\nX30000000Y20000000D03*"
+           "\nM02*\n";
+}
+
+struct Folder {
+    test::Scratch scratch;
+    QString root;
+    explicit Folder(const test::Members& members)
+    {
+        root = scratch.path(QStringLiteral("package"));
+        for (const auto& [name, content] : members) {
+            const QString path = root + QLatin1Char('/') + QString::fromUtf8(name);
+            QDir().mkpath(QFileInfo(path).path());
+            QFile f(path);
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+    }
+};
+
+// The role of each member by its name.
+std::map<QString, Role> roles(const Package& p)
+{
+    std::map<QString, Role> r;
+    for (const PackageMember& m : p.members)
+        r[m.name] = m.role;
+    return r;
+}
+
+QString why(const Package& p, const char* name)
+{
+    for (const PackageMember& m : p.members) {
+        if (m.name == QLatin1String(name))
+            return m.why;
+    }
+    return QStringLiteral("(no such member)");
+}
+
+struct CadPackage {
+    const char* name;
+    test::Members members;
+    std::map<QString, Role> expected; // the members whose role matters; the rest are not used
+    int drillFiles; // read into the board
+    bool outline;
+};
+
+void PrintTo(const CadPackage& p, std::ostream* os)
+{
+    *os << p.name;
+}
+
+std::vector<CadPackage> cadPackages()
+{
+    const QByteArray jobFile = R"({"Header": {"GenerationSoftware": {"Vendor": "KiCad"}},
+        "FilesAttributes": [
+          {"Path": "board-PTH.drl", "FileFunction": "Plated,1,2,PTH,Drill"},
+          {"Path": "board-NPTH.drl", "FileFunction": "NonPlated,1,2,NPTH,Drill"},
+          {"Path": "board-Edge_Cuts.gbr", "FileFunction": "Profile,NP"},
+          {"Path": "board-F_Cu.gbr", "FileFunction": "Copper,L1,Top"}]})";
+    return {
+        {"KiCad",
+            {{"board-PTH.drl", excellon()}, {"board-NPTH.drl", excellon(nullptr, 1)},
+                {"board-Edge_Cuts.gbr", gerber("")}, {"board-F_Cu.gbr", gerber("Copper,L1,Top")},
+                {"board-drl_map.gbr", gerber("Drillmap")}, {"board-job.gbrjob", jobFile}},
+            {{QStringLiteral("board-PTH.drl"), Role::Plated},
+                {QStringLiteral("board-NPTH.drl"), Role::NonPlated},
+                {QStringLiteral("board-Edge_Cuts.gbr"), Role::Outline}},
+            2, true},
+        {"Altium",
+            {{"Project Outputs/board-RoundHoles.TXT", excellon()},
+                {"Project Outputs/board-SlotHoles.TXT",
+                    "M48\nMETRIC\nT1C1.2\n%\nT1\nX30.0Y30.0G85X33.0Y30.0\nM30\n"},
+                {"Project Outputs/board.GKO", gerber("")}, {"Project Outputs/board.GM1", gerber("")},
+                {"Project Outputs/board.GTL",
+                    "%FSLAX24Y24*%\n%MOIN*%\n%ADD10R,0.05X0.05*%\nD10*\nX1000Y1000D03*\nM02*\n"},
+                {"Project Outputs/board.DRR", "Drill report\nTool 1 0.8mm 4\n"}},
+            {{QStringLiteral("Project Outputs/board-RoundHoles.TXT"), Role::Drill},
+                {QStringLiteral("Project Outputs/board-SlotHoles.TXT"), Role::Drill},
+                {QStringLiteral("Project Outputs/board.GKO"), Role::Outline}},
+            2, true},
+        {"Eagle",
+            {{"board.drd", excellon()}, {"profile.gbr", gerber("Profile,NP", true)},
+                {"board.dri", "Drill File Info\n"}, {"board.cmp", gerber("Copper,L1,Top", true)}},
+            {{QStringLiteral("board.drd"), Role::Drill}, {QStringLiteral("profile.gbr"), Role::Outline}}, 1,
+            true},
+        {"EasyEDA",
+            {{"Drill_PTH_Through.DRL", excellon()}, {"Drill_NPTH_Through.DRL", excellon(nullptr, 1)},
+                {"Gerber_BoardOutline.GKO", gerber("")}, {"Gerber_TopLayer.GTL", gerber("")}},
+            {{QStringLiteral("Drill_PTH_Through.DRL"), Role::Plated},
+                {QStringLiteral("Drill_NPTH_Through.DRL"), Role::NonPlated},
+                {QStringLiteral("Gerber_BoardOutline.GKO"), Role::Outline}},
+            2, true},
+        {"gEDA",
+            {{"board.plated-drill.cnc", excellon()}, {"board.unplated-drill.cnc", excellon(nullptr, 1)},
+                {"board.outline.gbr", gerber("")}, {"board.fab.gbr", gerber("")}},
+            {{QStringLiteral("board.plated-drill.cnc"), Role::Plated},
+                {QStringLiteral("board.unplated-drill.cnc"), Role::NonPlated},
+                {QStringLiteral("board.outline.gbr"), Role::Outline}},
+            2, true},
+        {"Siemens",
+            {{"ThruHolePlated.ncd", excellon()}, {"ThruHoleNonPlated.ncd", excellon(nullptr, 1)},
+                {"BoardOutline.gdo", gerber("")}, {"DrillDrawingThrough.gdo", gerber("FabricationDrawing")}},
+            {{QStringLiteral("ThruHolePlated.ncd"), Role::Plated},
+                {QStringLiteral("ThruHoleNonPlated.ncd"), Role::NonPlated},
+                {QStringLiteral("BoardOutline.gdo"), Role::Outline}},
+            2, true},
+        {"Upverter",
+            {{"design_export.drl", excellon()}, {"design_export.xln", excellon()},
+                {"design_export.gko", gerber("")}},
+            {{QStringLiteral("design_export.drl"), Role::Drill},
+                {QStringLiteral("design_export.gko"), Role::Outline}},
+            1, true},
+        {"GerberDrill", {{"board-drill.gbr", flashes()}, {"board-top.gbr", gerber("")}},
+            {{QStringLiteral("board-drill.gbr"), Role::Drill}}, 1, false},
+        {"NoExtension", {{"drl", excellon()}, {"ko", gerber("")}},
+            {{QStringLiteral("drl"), Role::Drill}, {QStringLiteral("ko"), Role::Outline}}, 1, true},
+    };
+}
+
+class CadPackages : public testing::TestWithParam<CadPackage> { };
+
+void expectPackage(const CadPackage& c, const QString& path)
+{
+    QString error;
+    const auto p = Package::open(path, &error);
+    ASSERT_TRUE(p) << error.toStdString();
+    for (const auto& [name, role] : roles(*p)) {
+        const auto want = c.expected.find(name);
+        EXPECT_EQ(role, want == c.expected.end() ? Role::Unused : want->second)
+            << name.toStdString() << ": " << why(*p, name.toUtf8().constData()).toStdString();
+    }
+    EXPECT_TRUE(p->boards().isEmpty());
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    test::Messages said;
+    BoardData held;
+    const BuiltBoard built = buildBoard(*p, board, table, extent, said.sink(), &held);
+    ASSERT_TRUE(built.ok);
+    EXPECT_EQ(int(board.files.size()), c.drillFiles);
+    EXPECT_EQ(!board.outline.isEmpty(), c.outline);
+    EXPECT_EQ(board.package, path);
+    // Plated first, then non-plated.
+    if (c.expected.size() >= 2 && board.files.size() == 2 && c.expected.begin()->second != Role::Drill) {
+        EXPECT_EQ(table.row(0).kind, QStringLiteral("TH"));
+        EXPECT_EQ(table.row(2).kind, QStringLiteral("NTH"));
+    }
+    for (const QString& m : said.texts)
+        EXPECT_FALSE(m.contains(QLatin1String("外形から"))) << m.toStdString(); // no hole outside the outline
+}
+} // namespace
+
+TEST_P(CadPackages, AsAFolder)
+{
+    const Folder folder(GetParam().members);
+    expectPackage(GetParam(), folder.root);
+}
+
+TEST_P(CadPackages, AsAZip)
+{
+    test::Scratch dir;
+    const QString zip = dir.path(QStringLiteral("package.zip"));
+    ASSERT_TRUE(test::writeArchive(zip, "zip", GetParam().members));
+    expectPackage(GetParam(), zip);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, CadPackages, testing::ValuesIn(cadPackages()),
+    [](const testing::TestParamInfo<CadPackage>& info) { return std::string(info.param.name); });
+
+TEST(Package, A7zAndATarGzAndAnArchiveInside)
+{
+    const test::Members kicad = cadPackages().front().members;
+    test::Scratch dir;
+    for (const char* format : {"7z", "tar.gz"}) {
+        SCOPED_TRACE(format);
+        const QString path = dir.path(QStringLiteral("board.") + QLatin1String(format));
+        ASSERT_TRUE(test::writeArchive(path, format, kicad));
+        EXPECT_TRUE(isPackagePath(path));
+        QString error;
+        const auto p = Package::open(path, &error);
+        ASSERT_TRUE(p) << error.toStdString();
+        EXPECT_TRUE(p->isArchive());
+        EXPECT_EQ(roles(*p)[QStringLiteral("board-PTH.drl")], Role::Plated);
+        EXPECT_EQ(why(*p, "board-PTH.drl"), QStringLiteral("Gerberジョブファイル Plated"));
+    }
+    // A zip in a folder (some programs add one) is opened, one level deep.
+    const QString inner = dir.path(QStringLiteral("gerbers.zip"));
+    ASSERT_TRUE(test::writeArchive(inner, "zip", kicad));
+    QFile zipped(inner);
+    ASSERT_TRUE(zipped.open(QIODevice::ReadOnly));
+    const Folder folder({{"gerbers.zip", zipped.readAll()}, {"readme.txt", "Order notes\n"}});
+    QString error;
+    const auto p = Package::open(folder.root, &error);
+    ASSERT_TRUE(p) << error.toStdString();
+    const auto r = roles(*p);
+    EXPECT_EQ(r.at(QStringLiteral("gerbers.zip/board-NPTH.drl")), Role::NonPlated);
+    EXPECT_EQ(r.at(QStringLiteral("gerbers.zip")), Role::Unused);
+    EXPECT_EQ(why(*p, "gerbers.zip"), QStringLiteral("アーカイブ（中身を展開）"));
+    EXPECT_EQ(r.at(QStringLiteral("readme.txt")), Role::Unused);
+}
+
+TEST(Package, WhyEachRole)
+{
+    const Folder folder({{"board-NPTH.drl", excellon()}, {"plain.drl", excellon("Plated,1,2,PTH", 1)},
+        {"board.GKO", gerber("")}, {"board-F_Cu.gbr", gerber("Copper,L1,Top")}, {"copy.xln", excellon()},
+        {"picture.png", QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}});
+    QString error;
+    const auto p = Package::open(folder.root, &error);
+    ASSERT_TRUE(p) << error.toStdString();
+    EXPECT_EQ(why(*p, "board-NPTH.drl"), QStringLiteral("内容：Excellon、ファイル名 NPTH"));
+    EXPECT_EQ(why(*p, "plain.drl"), QStringLiteral("X2 属性 Plated"));
+    EXPECT_EQ(why(*p, "board.GKO"), QStringLiteral("ファイル名 board.GKO"));
+    EXPECT_EQ(why(*p, "board-F_Cu.gbr"), QStringLiteral("X2 属性 Copper"));
+    EXPECT_EQ(why(*p, "copy.xln"), QStringLiteral("同じ穴：board-NPTH.drl"));
+    EXPECT_EQ(why(*p, "picture.png"), QStringLiteral("穴データではない"));
+}
+
+TEST(Package, SeveralBoardsAreNamedAndOneIsChosen)
+{
+    // DipTrace writes every board of a project into one folder.
+    const Folder folder({{"mainboard.drl", excellon()}, {"keyboard.drl", excellon(nullptr, 2)},
+        {"panel.drl", excellon(nullptr, 3)}, {"mainboard_BoardOutline.gbr", gerber("")},
+        {"keyboard_BoardOutline.gbr", gerber("")}});
+    QString error;
+    auto p = Package::open(folder.root, &error);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->boards(),
+        QStringList({QStringLiteral("keyboard"), QStringLiteral("mainboard"), QStringLiteral("panel")}));
+    EXPECT_FALSE(p->chooseBoard(QStringLiteral("lid")));
+    ASSERT_TRUE(p->chooseBoard(QStringLiteral("Keyboard")));
+    const auto r = roles(*p);
+    EXPECT_EQ(r.at(QStringLiteral("keyboard.drl")), Role::Drill);
+    EXPECT_EQ(r.at(QStringLiteral("mainboard.drl")), Role::Unused);
+    EXPECT_EQ(r.at(QStringLiteral("keyboard_BoardOutline.gbr")), Role::Outline);
+    EXPECT_EQ(r.at(QStringLiteral("mainboard_BoardOutline.gbr")), Role::Unused);
+    EXPECT_EQ(why(*p, "panel.drl"), QStringLiteral("別の基板：panel"));
+    EXPECT_TRUE(p->boards().isEmpty());
+}
+
+TEST(Package, ArchiveAttacksAreRefusedAndWriteNothingOutside)
+{
+    test::Scratch dir;
+    const QString outside = dir.path(QStringLiteral("evil.drl"));
+    struct Attack {
+        const char* name;
+        test::Members members;
+        QString message;
+    };
+    const Attack attacks[] = {
+        {"slip.zip", {{"board.drl", excellon()}, {"../evil.drl", "M48\n"}},
+            QStringLiteral("slip.zipの「../evil.drl」は展開先のフォルダの外を指しているため、開けません。")},
+        {"deep.zip", {{"a/../../evil.drl", "M48\n"}},
+            QStringLiteral(
+                "deep.zipの「a/../../evil.drl」は展開先のフォルダの外を指しているため、開けません。")},
+        {"absolute.tar.gz", {{"/tmp/kivotrek-evil.drl", "M48\n"}},
+            QStringLiteral("absolute.tar.gzの「/tmp/"
+                           "kivotrek-evil.drl」は展開先のフォルダの外を指しているため、開けません。")},
+        {"bomb.zip", {{"big.drl", QByteArray(3 << 20, '0')}},
+            QStringLiteral("bomb.zipの「big.drl」は512 MiBを超えるため、開けません。")},
+        {"many.zip",
+            {{"a.drl", QByteArray(1 << 20, '0')}, {"b.drl", QByteArray(1 << 20, '0')},
+                {"c.drl", QByteArray(1 << 20, '0')}},
+            QStringLiteral("many.zipは展開すると2 GiBを超えるため、開けません。")},
+    };
+    // The limits a real package has, scaled down so that a test makes no gigabytes: 2.5 MiB in
+    // all, 2 MiB a member.
+    const ArchiveLimits small {qint64(5) << 19, qint64(2) << 20};
+    for (const Attack& a : attacks) {
+        SCOPED_TRACE(a.name);
+        const QString path = dir.path(QString::fromLatin1(a.name));
+        ASSERT_TRUE(
+            test::writeArchive(path, QByteArray(a.name).endsWith(".tar.gz") ? "tar.gz" : "zip", a.members));
+        QString error;
+        EXPECT_FALSE(Package::open(path, &error, small));
+        EXPECT_EQ(error, a.message);
+        EXPECT_FALSE(QFile::exists(outside));
+        EXPECT_FALSE(QFile::exists(QStringLiteral("/tmp/kivotrek-evil.drl")));
+    }
+    // The real limits.
+    EXPECT_EQ(ArchiveLimits().total, qint64(2) << 30);
+    EXPECT_EQ(ArchiveLimits().member, qint64(512) << 20);
+    // A damaged archive: the first half of a zip.
+    const QString whole = dir.path(QStringLiteral("whole.zip"));
+    ASSERT_TRUE(test::writeArchive(whole, "zip", cadPackages().front().members));
+    const QString damaged = dir.write(QStringLiteral("damaged.zip"), test::readAll(whole).left(300));
+    QString error;
+    EXPECT_FALSE(Package::open(damaged, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("damaged.zipはアーカイブとして読めません。")))
+        << error.toStdString();
+    // The temporary folders are gone with the packages.
+    QString kept;
+    {
+        const auto p = Package::open(whole, &error);
+        ASSERT_TRUE(p);
+        kept = QFileInfo(p->members.front().path).path();
+        EXPECT_TRUE(QFileInfo(kept).isDir());
+    }
+    EXPECT_FALSE(QFileInfo::exists(kept));
+}
+
+TEST(Package, WithoutDrillFilesNothingIsBuilt)
+{
+    const Folder folder({{"board.GKO", gerber("")}, {"notes.txt", "nothing\n"}});
+    QString error;
+    const auto p = Package::open(folder.root, &error);
+    ASSERT_TRUE(p);
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    test::Messages said;
+    EXPECT_FALSE(buildBoard(*p, board, table, extent, said.sink()).ok);
+    EXPECT_EQ(said.texts, QStringList({folder.root + QStringLiteral("には穴のファイルがありません。")}));
+    EXPECT_TRUE(board.isEmpty());
+}
