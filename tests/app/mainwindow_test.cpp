@@ -533,9 +533,9 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     EXPECT_EQ(w->board().outline, edge);
     // The names that mark an outline come first, so that .GKO and .GM1 files are not hidden.
     EXPECT_EQ(CommonDialog::qtFilters(w.dialog->filter).first(),
-        QStringLiteral(
-            "外形ファイル (*.gko *.gm1 *.gml *.oln *edge_cuts* *edge.cuts* *boardoutline* *outline* "
-            "*profile* *contour*)"));
+        QStringLiteral("外形ファイル (*.gko *edge_cuts* *edge.cuts* *boardoutline* *outline* *.gm1 *.gml "
+                       "*.oln *profile* "
+                       "*contour* ko *.dim *.mil)"));
     EXPECT_EQ(w.pathEdit()->text(), pth + QStringLiteral(" ＋ board-NPTH.drl ＋ 外形 board-Edge_Cuts.gbr"));
     EXPECT_EQ(w.pathEdit()->toolTip(), pth + QLatin1Char('\n') + npth + QStringLiteral("\n外形: ") + edge);
     EXPECT_EQ(w->extent().maxX, 5670);
