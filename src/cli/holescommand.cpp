@@ -179,6 +179,8 @@ int runHoles(const QStringList& args)
         std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
     };
     ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
+    if (r.readNothing())
+        return r.status; // no list of a read that failed
 
     const auto drawingStops = [&r](std::optional<qint64> line) {
         if (r.status != kDone)
@@ -197,7 +199,7 @@ int runHoles(const QStringList& args)
             drawingStops(drawn.line);
     }
     // A board of several files names each mark's file; one file's lists stay as they were.
-    const bool named = given.isBoard();
+    const bool named = given.isBoard() || r.package;
 
     // Every mark of the board in file order, each drill file's holes before its slots. A
     // Gerber file's marks come as its lines are walked, as the drawing walks them.
@@ -252,7 +254,7 @@ int runHoles(const QStringList& args)
     if (named) {
         json.key("files").beginArray();
         for (const int g : r.givenFile)
-            json.value(given.files[g]);
+            json.value(r.shown[g]);
         json.endArray();
     }
     // The holes, then the slots: those of the drill files are listed again from their data,

@@ -13,62 +13,118 @@
 
 namespace kivotrek::cli {
 
-// %1 and %2 are the first and the last of the size choices.
-const char* const kUsageText =
-    "usage: kivotrek-cli read [READER] [--settings INI] FILE... [--outline FILE]\n"
-    "       kivotrek-cli holes [READER] [--csv] FILE... [--outline FILE]\n"
-    "       kivotrek-cli render [READER] [--settings INI] [--counts] [--symbols]\n"
-    "                           --preview -o OUT FILE... [--outline FILE]\n"
-    "       kivotrek-cli render [READER] [--settings INI] [--counts] [--symbols]\n"
-    "                           [--product-code TEXT] --page SIZE [--dpi N] -o OUT\n"
-    "                           FILE... [--outline FILE]\n"
-    "       kivotrek-cli report [READER] [--settings INI] [--csv|--json] FILE...\n"
-    "                           [--outline FILE]\n"
-    "       kivotrek-cli settings show INI\n"
-    "\n"
-    "  READER  --standard (standard Gerber F4.3, the default), --rs274x, --excellon\n"
-    "          (an Excellon drill file), --x2 (today's Gerber drill and outline files),\n"
-    "          or --auto (as the desktop program chooses for a file it is given:\n"
-    "          Excellon, Gerber X2, RS-274X or standard by its first lines)\n"
+namespace {
+// Each command's synopsis and description; %1 and %2 are the first and the last size choice.
+struct CommandHelp {
+    const char* name;
+    const char* synopsis;
+    const char* description;
+};
+const CommandHelp kCommands[] = {
+    {"read", "kivotrek-cli read [READER] [--settings INI] FILE... [--outline FILE] [--board NAME]",
+        "  read    reads a file as the program's read commands do and prints the result as\n"
+        "          one JSON object; drawingStopsAtLine says where a drawing would stop.\n"
+        "          A settings file that does not fit the files read (another board's\n"
+        "          D-codes or diameters) is loaded all the same, each difference a line\n"
+        "          of the messages (render and report: on stderr)\n"
+        "          exit status: 0 complete, 2 rejected or stopped by a fault (a line that\n"
+        "          cannot be read, a limit of the reader, more than 63 tools on a board,\n"
+        "          a package of several boards without --board), 3 file unreadable or no\n"
+        "          drill data, 64 bad usage\n"},
+    {"holes", "kivotrek-cli holes [READER] [--csv] FILE... [--outline FILE] [--board NAME]",
+        "  holes   lists every hole and slot in millimetres (file coordinates, y up) as\n"
+        "          JSON, or as CSV with --csv; nothing when the files cannot be read.\n"
+        "          exit status as for read\n"},
+    {"render",
+        "kivotrek-cli render [READER] [--settings INI] [--counts] [--symbols]\n"
+        "                           --preview -o OUT FILE... [--outline FILE] [--board NAME]\n"
+        "       kivotrek-cli render [READER] [--settings INI] [--counts] [--symbols]\n"
+        "                           [--product-code TEXT] --page SIZE [--dpi N] -o OUT\n"
+        "                           FILE... [--outline FILE] [--board NAME]",
+        "  render  reads the file, loads the settings file if given, checks the hole table\n"
+        "          and draws the preview picture into OUT (.bmp, .png or .svg); with --page\n"
+        "          SIZE (a size choice: \"%1\" ... \"%2\", or a percentage) the printed\n"
+        "          page instead, at N dots per inch (600), into OUT (.pdf, .svg or .png),\n"
+        "          without the table check. --counts ends each legend cell with its\n"
+        "          row's count (\"×156\", \"×24+2\" with slots) and prints the totals\n"
+        "          under the legend on the page; --symbols draws each row's holes and\n"
+        "          legend mark as a symbol of its own (filled or open circle, cross, X,\n"
+        "          square, diamond, triangle, hexagon and their combinations, 63 in all)\n"
+        "          that stays apart in black-and-white printing\n"
+        "          exit status: 0 done, 1 a used row has no diameter (nothing written),\n"
+        "          2 the read or the drawing stopped early (what was read and drawn is\n"
+        "          written), 3 a file cannot be read or written, or OUT is one of the\n"
+        "          inputs (nothing written), 64 bad usage\n"},
+    {"report",
+        "kivotrek-cli report [READER] [--settings INI] [--csv|--json] FILE...\n"
+        "                           [--outline FILE] [--board NAME]",
+        "  report  the drill table: each row's D-code, diameter, tolerances, kind, holes\n"
+        "          and slots, and the totals, as CSV (UTF-8 with BOM, the default) or\n"
+        "          JSON, after the settings file if given; nothing when the files cannot\n"
+        "          be read. exit status as for read, and 2 when the drawing would stop\n"
+        "          early (the counts of what is drawn)\n"},
+    {"settings", "kivotrek-cli settings show INI",
+        "  settings show\n"
+        "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
+        "          exit status: 0 done, 3 file unreadable, 64 bad usage\n"},
+};
+
+const char* const kReaderNotes =
+    "  READER  --auto (the default: as the desktop program chooses for a file it is\n"
+    "          given: Excellon, Gerber X2, RS-274X or standard by its first lines),\n"
+    "          --standard (standard Gerber F4.3), --rs274x, --excellon (an Excellon\n"
+    "          drill file), --x2 (today's Gerber drill and outline files). Scripts of\n"
+    "          the original two reads pass --standard or --rs274x\n"
     "  FILE... several drill files and --outline FILE draw one board: the first\n"
     "          file read, the others added into the free rows, the outline last;\n"
     "          each file Excellon or Gerber X2 by its first lines unless a reader\n"
-    "          is named. exit status: the worst of the files\n"
-    "  read    reads a file as the program's read commands do and prints the result as\n"
-    "          one JSON object; drawingStopsAtLine says where a drawing would stop.\n"
-    "          A settings file that does not fit the files read (another board's\n"
-    "          D-codes or diameters) is loaded all the same, each difference a line\n"
-    "          of the messages (render and report: on stderr)\n"
-    "          exit status: 0 complete, 2 rejected or stopped by a fault (a line that\n"
-    "          cannot be read, a limit of the reader, more than 63 tools on a board),\n"
-    "          3 file unreadable or no drill data, 64 bad usage\n"
-    "  holes   lists every hole and slot in millimetres (file coordinates, y up) as\n"
-    "          JSON, or as CSV with --csv. exit status as for read\n"
-    "  render  reads the file, loads the settings file if given, checks the hole table\n"
-    "          and draws the preview picture into OUT (.bmp, .png or .svg); with --page\n"
-    "          SIZE (a size choice: \"%1\" ... \"%2\", or a percentage) the printed\n"
-    "          page instead, at N dots per inch (600), into OUT (.pdf, .svg or .png),\n"
-    "          without the table check. --counts ends each legend cell with its\n"
-    "          row's count (\"×156\", \"×24+2\" with slots) and prints the totals\n"
-    "          under the legend on the page; --symbols draws each row's holes and\n"
-    "          legend mark as a symbol of its own (filled or open circle, cross, X,\n"
-    "          square, diamond, triangle, hexagon and their combinations, 63 in all)\n"
-    "          that stays apart in black-and-white printing\n"
-    "          exit status: 0 done, 1 a used row has no diameter (nothing written),\n"
-    "          2 the read or the drawing stopped early (what was read and drawn is\n"
-    "          written), 3 a file cannot be read or written, or OUT is one of the\n"
-    "          inputs (nothing written), 64 bad usage\n"
-    "  report  the drill table: each row's D-code, diameter, tolerances, kind, holes\n"
-    "          and slots, and the totals, as CSV (UTF-8 with BOM, the default) or\n"
-    "          JSON, after the settings file if given. exit status as for read, and\n"
-    "          2 when the drawing would stop early (the counts of what is drawn)\n"
-    "  settings show\n"
-    "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
-    "          exit status: 0 done, 3 file unreadable, 64 bad usage\n"
+    "          is named. exit status: the worst of the files. A FILE that is a folder\n"
+    "          or an archive (.zip, .7z, .rar, .tar, .tar.gz, .tar.bz2, .tar.xz) is a\n"
+    "          package: each member's role is found (plated, non-plated drill file,\n"
+    "          outline, not used) and the board built from it; --board NAME picks\n"
+    "          one board of a package that holds several\n";
+
+const char* const kCommonNotes =
     "  --      ends the options\n"
+    "  --help  after a command: that command's usage; --version: the version\n"
     "  No output replaces an input: -o, or standard output redirected into a file,\n"
     "  naming a drill file, the outline, the settings file or the logo is refused\n"
     "  (exit 3). A failed write to standard output exits 3.\n";
+
+QByteArray withSizes(const QString& text)
+{
+    const QStringList sizes = msg::sizeChoices();
+    return QString(text).arg(sizes.first(), sizes.last()).toUtf8();
+}
+} // namespace
+
+QByteArray usageText()
+{
+    QString text;
+    for (const CommandHelp& c : kCommands)
+        text += QString::fromUtf8(&c == kCommands ? "usage: " : "       ") + QString::fromUtf8(c.synopsis)
+            + QLatin1Char('\n');
+    text += QLatin1Char('\n') + QString::fromUtf8(kReaderNotes);
+    for (const CommandHelp& c : kCommands)
+        text += QString::fromUtf8(c.description);
+    text += QString::fromUtf8(kCommonNotes);
+    return withSizes(text);
+}
+
+// The usage of one command, or nothing for a name that is none.
+QByteArray commandUsage(const QString& command)
+{
+    for (const CommandHelp& c : kCommands) {
+        if (command == QLatin1String(c.name)) {
+            QString text = QStringLiteral("usage: ") + QString::fromUtf8(c.synopsis) + QStringLiteral("\n\n");
+            if (command != QLatin1String("settings"))
+                text += QString::fromUtf8(kReaderNotes);
+            text += QString::fromUtf8(c.description) + QString::fromUtf8(kCommonNotes);
+            return withSizes(text);
+        }
+    }
+    return QByteArray();
+}
 
 namespace {
 int standardOutputError = 0; // errno of the first write to standard output that failed
@@ -109,12 +165,6 @@ int finish(int status)
 #endif
 }
 
-QByteArray usageText()
-{
-    const QStringList sizes = msg::sizeChoices();
-    return QString::fromUtf8(kUsageText).arg(sizes.first(), sizes.last()).toUtf8();
-}
-
 int usageError(const QString& text)
 {
     std::fprintf(stderr, "kivotrek-cli: %s\n%s", text.toLocal8Bit().constData(), usageText().constData());
@@ -144,8 +194,18 @@ int main(int argc, char** argv)
         return usageError(QStringLiteral("no command given"));
     const QString command = args.takeFirst();
     int status = kUsage;
+    // "COMMAND --help" before "--": that command's usage.
+    const qsizetype optionsEnd = args.indexOf(QStringLiteral("--"));
+    const QStringList options = optionsEnd < 0 ? args : args.mid(0, optionsEnd);
+    const bool help = options.contains(QStringLiteral("--help")) || options.contains(QStringLiteral("-h"));
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         printOut(usageText());
+        status = kDone;
+    } else if (command == QLatin1String("--version")) {
+        printOut("kivotrek-cli " KIVOTREK_VERSION "\n");
+        status = kDone;
+    } else if (help && !commandUsage(command).isEmpty()) {
+        printOut(commandUsage(command));
         status = kDone;
     } else if (command == QLatin1String("read")) {
         status = runRead(args);

@@ -153,10 +153,10 @@ int runRead(const QStringList& args)
     }
     writeTotals(json, totals);
     json.key("files").beginArray();
-    for (int i = 0; i < given.files.size(); ++i) {
+    for (int i = 0; i < r.shown.size(); ++i) {
         const FileOutcome& o = r.files[size_t(i)];
         json.beginObject();
-        json.key("path").value(given.files[i]);
+        json.key("path").value(r.shown[i]);
         json.key("reader").value(QString::fromLatin1(readerName(o.reader)));
         json.key("ending").value(QString::fromLatin1(endingName(o.ending)));
         json.key("rows");
@@ -177,17 +177,36 @@ int runRead(const QStringList& args)
             const bool held = f >= 0 && size_t(f) < r.data.drills.size();
             writeFormat(json, held ? r.data.drills[size_t(f)].format : o.data->format);
         }
+        if (r.package) { // the member of the package and the role it was read in
+            const PackageMember& m = r.package->members[size_t(r.members[size_t(i)])];
+            json.key("member").value(m.name);
+            json.key("role").value(QString::fromLatin1(roleKey(m.role)));
+        }
         json.endObject();
     }
     json.endArray();
+    if (r.package) {
+        json.key("package").beginObject();
+        json.key("path").value(given.files.front());
+        json.key("members").beginArray();
+        for (const PackageMember& m : r.package->members) {
+            json.beginObject();
+            json.key("name").value(m.name);
+            json.key("role").value(QString::fromLatin1(roleKey(m.role)));
+            json.key("why").value(m.why);
+            json.endObject();
+        }
+        json.endArray();
+        json.endObject();
+    }
     json.key("outline");
     if (!r.board.outline.isEmpty()) {
         // The outline given, else the last drill file that turned out to be a profile.
         QString shown;
-        for (int i = 0; i < given.files.size(); ++i) {
+        for (int i = 0; i < r.shown.size(); ++i) {
             const FileOutcome& o = r.files[size_t(i)];
             if (o.data && o.data->role == DrillData::Role::Outline)
-                shown = given.files[i];
+                shown = r.shown[i];
         }
         if (r.outline && r.outline->ending != ReadEnding::Unreadable)
             shown = given.outline;

@@ -4,6 +4,7 @@
 #include "cli/rawpaths.h"
 #include "common/fileio.h"
 #include "common/messages.h"
+#include "package/package.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -30,7 +31,7 @@ bool ReaderChoice::take(const QString& a)
 
 ReaderKind ReaderChoice::resolve(const QString& path) const
 {
-    return automatic ? detectReader(path) : kind;
+    return named() ? kind : detectReader(path);
 }
 
 const char* readerName(ReaderKind kind)
@@ -69,6 +70,10 @@ int parseFileArguments(const char* command, const QStringList& args, ReaderChoic
             if (i + 1 >= args.size() || !files.outline.isEmpty())
                 return usageError(QStringLiteral("--outline needs one file"));
             files.outline = args[++i];
+        } else if (!optionsEnded && a == QLatin1String("--board")) {
+            if (i + 1 >= args.size() || !files.board.isEmpty())
+                return usageError(QStringLiteral("--board needs one name"));
+            files.board = args[++i];
         } else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1)
             return usageError(QStringLiteral("unknown option: ") + a);
         else
@@ -103,7 +108,7 @@ int checkFileArguments(const char* command, const ReaderChoice& reader, const Bo
             name + QStringLiteral(": give one reader: --standard, --rs274x, --excellon, --x2 or --auto"));
     if (files.files.isEmpty())
         return usageError(name + QStringLiteral(": no file given"));
-    if (files.isBoard() && reader.given > 0 && !reader.automatic
+    if (files.isBoard() && reader.named()
         && (reader.kind == ReaderKind::Standard || reader.kind == ReaderKind::Rs274x))
         return usageError(name
             + QStringLiteral(": --standard and --rs274x read one file alone; give --excellon, --x2 or --auto "
@@ -138,16 +143,70 @@ int ReadOutcome::boardFileOf(int given) const
     return -1;
 }
 
+namespace {
+// A package given as the one FILE: its members' roles found, the board of several chosen
+// (--board), the board built.
+void readPackage(ReadOutcome& o, const BoardArguments& files, HoleTable& table, BoardExtent& extent,
+    const MessageSink& sink)
+{
+    const QString given = files.files.front();
+    const auto fail = [&](const QString& text, int status, const char* ending) {
+        if (sink && !text.isEmpty())
+            sink(text);
+        o.status = status;
+        o.ending = ending;
+    };
+    QString error;
+    o.package = Package::open(readablePath(given), &error);
+    if (!o.package)
+        return fail(error, kUnreadable, "unreadable");
+    const QStringList boards = o.package->boards();
+    if (!boards.isEmpty() && files.board.isEmpty())
+        return fail(msg::packageOfSeveralBoards(given, boards), kStopped, "rejected");
+    if (!files.board.isEmpty() && !boards.isEmpty() && !o.package->chooseBoard(files.board))
+        return fail(msg::packageHasNoSuchBoard(given, files.board, boards), kStopped, "rejected");
+    const BuiltBoard built = buildBoard(*o.package, o.board, table, extent, sink, &o.data);
+    if (!built.ok)
+        return fail(QString(), kStopped, "rejected");
+    o.board.package = given;
+    int worst = 0;
+    for (const PackageFile& f : built.files) {
+        const PackageMember& m = o.package->members[size_t(f.member)];
+        const int rank = f.outcome.ending == ReadEnding::Unreadable ? 3
+            : f.outcome.ending == ReadEnding::Complete              ? 0
+                                                                    : 2;
+        if (rank > worst) {
+            worst = rank;
+            o.ending = endingName(f.outcome.ending);
+            o.stoppedAtLine = f.outcome.stoppedAtLine;
+            o.status = rank;
+        }
+        if (o.files.empty())
+            o.reader = f.outcome.reader;
+        if (m.role != PackageMember::Role::Outline && o.board.files.size() > o.givenFile.size())
+            o.givenFile.push_back(int(o.files.size()));
+        o.files.push_back(f.outcome);
+        o.shown << given + QLatin1Char('/') + m.name;
+        o.members.push_back(f.member);
+    }
+}
+} // namespace
+
 ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, HoleTable& table,
     BoardExtent& extent, const MessageSink& sink)
 {
     ReadOutcome o;
+    if (files.files.size() == 1 && files.outline.isEmpty()
+        && isPackagePath(readablePath(files.files.front()))) {
+        readPackage(o, files, table, extent, sink);
+        return o;
+    }
     // A board of several files takes each file as the desktop's add command does: Excellon, or
     // today's Gerber for any Gerber file; a named reader applies to all of them.
     const auto readerFor = [&](const QString& path) {
         if (!files.isBoard())
             return choice.resolve(path);
-        if (choice.given > 0 && !choice.automatic)
+        if (choice.named())
             return choice.kind;
         return addedFileReader(path);
     };
@@ -172,6 +231,8 @@ ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, H
         }
         if (o.board.files.size() > o.givenFile.size())
             o.givenFile.push_back(i);
+        o.shown << files.files[i];
+        o.members.push_back(-1);
         take(o.files.back());
     }
     if (!files.outline.isEmpty()) {

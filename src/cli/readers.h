@@ -3,19 +3,21 @@
 #include "board/board.h"
 #include "gerber/boardextent.h"
 #include "gerber/formatsniffer.h"
+#include "package/package.h"
 #include "table/holetable.h"
 
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace kivotrek::cli {
 
-// The reader options every command takes: --standard (the default), --rs274x, --excellon,
-// --x2 (today's Gerber drill and outline files), --auto (as the desktop program chooses for a
-// file it is given).
+// The reader options every command takes: --auto (the default: as the desktop program
+// chooses for a file it is given), --standard, --rs274x, --excellon, --x2 (today's Gerber drill
+// and outline files).
 struct ReaderChoice {
     ReaderKind kind = ReaderKind::Standard;
     bool automatic = false;
@@ -25,6 +27,7 @@ struct ReaderChoice {
     bool take(const QString& argument);
     // The reader for the file: the one named, or the one the file's first lines call for.
     ReaderKind resolve(const QString& path) const;
+    bool named() const { return given > 0 && !automatic; }
 };
 
 const char* readerName(ReaderKind kind); // "standard", "rs274x", "excellon", "x2"
@@ -32,8 +35,9 @@ const char* readerName(ReaderKind kind); // "standard", "rs274x", "excellon", "x
 // The files of a command: one drill file, or several drill files and an outline drawn as one
 // board.
 struct BoardArguments {
-    QStringList files; // drill files, as given
+    QStringList files; // drill files, as given; or one package (a folder or an archive)
     QString outline; // --outline FILE, as given
+    QString board; // --board NAME: the board of a package of several
     bool isBoard() const { return files.size() > 1 || !outline.isEmpty(); }
 };
 
@@ -60,7 +64,10 @@ int refuseOutputOverInput(const QString& output, const BoardArguments& files, co
 // state: the first file read, the others added, the outline read.
 struct ReadOutcome {
     Board board;
-    std::vector<FileOutcome> files; // per drill file given, in order
+    std::vector<FileOutcome> files; // per drill file given, in order (of a package: each file read)
+    QStringList shown; // per entry of files: the path as given ("package.zip/board-PTH.drl")
+    std::unique_ptr<Package> package; // the package the files came from, if any
+    std::vector<int> members; // per entry of files: the package member it was read from
     std::vector<int> givenFile; // per board file: the index of the given file it was read from
     int boardFileOf(int given) const; // -1 when the given file did not join the board's drill files
     // What the files held, in the board's order, for drawing without reading them again.
@@ -70,6 +77,8 @@ struct ReadOutcome {
     const char* ending = "complete"; // the worst: "complete", "rejected", "fault", "unreadable"
     std::optional<qint64> stoppedAtLine; // of the file that ended worst
     int status = 0; // exit status, the worst of the files: 0 complete, 2 rejected or fault, 3 unreadable
+    // The read failed and filled no row: a table or list would be empty, and is not written.
+    bool readNothing() const { return status != 0 && board.nextFreeRow() == 0; }
 };
 // The paths are those to open (see readablePath); the board keeps them.
 ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, HoleTable& table,

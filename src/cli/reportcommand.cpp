@@ -41,6 +41,8 @@ int runReport(const QStringList& args)
         std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
     };
     ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
+    if (r.readNothing())
+        return r.status; // no table of a read that failed
     if (!settings.isEmpty()) {
         QString productCode;
         if (const int failed =

@@ -34,7 +34,7 @@ int runSettings(const QStringList& args)
     if (args.size() != 2 || args[0] != QLatin1String("show"))
         return usageError(QStringLiteral("usage: kivotrek-cli settings show INI"));
     const QString& path = args[1];
-    if (const int refused = refuseOutputOverInput(QString(), BoardArguments {{path}, QString()}))
+    if (const int refused = refuseOutputOverInput(QString(), BoardArguments {{path}, QString(), QString()}))
         return refused;
     HoleTable table;
     QString productCode;

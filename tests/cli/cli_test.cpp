@@ -879,3 +879,103 @@ TEST(CliRead, TheFormatOfAnExcellonFileAndWhereItCameFrom)
                     .value(QStringLiteral("format"))
                     .isNull());
 }
+
+TEST(CliUsage, EachCommandsHelpTheVersionAndAReaderByDefault)
+{
+    CliRun r = cli({QStringLiteral("--version")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, QByteArray("kivotrek-cli 3.0.1\n"));
+    r = cli({QStringLiteral("read"), QStringLiteral("--help")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.startsWith("usage: kivotrek-cli read [READER]")) << r.out.constData();
+    EXPECT_FALSE(r.out.contains("kivotrek-cli holes"));
+    EXPECT_TRUE(r.out.contains("--standard or --rs274x"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--help")});
+    EXPECT_TRUE(r.out.contains("自動(A4縦)")) << r.out.constData();
+    // After "--" it is a file's name.
+    EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("--"), QStringLiteral("--help")}).exitCode, 3);
+
+    // Without a reader option a file is read as the desktop program reads a file it is given: a
+    // KiCad drill file as Excellon, by read, report and render alike.
+    const QString pth = test::example("board-PTH.drl");
+    r = cli({QStringLiteral("read"), pth});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.json.value(QStringLiteral("reader")).toString(), QStringLiteral("excellon"));
+    r = cli({QStringLiteral("report"), pth});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("T1,board-PTH.drl,0.30")) << r.out.constData();
+    test::Scratch dir;
+    r = cli({QStringLiteral("render"), QStringLiteral("--preview"), QStringLiteral("-o"),
+        dir.path(QStringLiteral("p.png")), pth});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    // The original read, named: it stops at the first coordinate; report then writes no table.
+    r = cli({QStringLiteral("report"), QStringLiteral("--standard"), pth});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.constData();
+    r = cli({QStringLiteral("holes"), QStringLiteral("--standard"), pth});
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.constData();
+}
+
+TEST(CliPackage, AFolderOrAnArchiveIsReadAsAPackage)
+{
+    test::Scratch dir;
+    const QString folder = dir.path(QStringLiteral("kicad"));
+    QDir().mkpath(folder);
+    for (const char* name : {"board-PTH.drl", "board-NPTH.drl", "board-Edge_Cuts.gbr", "board.gbr"})
+        QFile::copy(test::example(name), folder + QLatin1Char('/') + QLatin1String(name));
+    CliRun r = cli({QStringLiteral("read"), folder});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    const QJsonObject package = r.json.value(QStringLiteral("package")).toObject();
+    EXPECT_EQ(package.value(QStringLiteral("path")).toString(), folder);
+    const QJsonArray members = package.value(QStringLiteral("members")).toArray();
+    ASSERT_EQ(members.size(), 4);
+    EXPECT_EQ(members[2].toObject(),
+        QJsonObject({{QStringLiteral("name"), QStringLiteral("board-PTH.drl")},
+            {QStringLiteral("role"), QStringLiteral("plated")},
+            {QStringLiteral("why"), QStringLiteral("X2 属性 Plated")}}));
+    EXPECT_EQ(members[3].toObject().value(QStringLiteral("role")).toString(), QStringLiteral("unused"));
+    const QJsonArray files = r.json.value(QStringLiteral("files")).toArray();
+    ASSERT_EQ(files.size(), 3);
+    EXPECT_EQ(
+        files[0].toObject().value(QStringLiteral("member")).toString(), QStringLiteral("board-PTH.drl"));
+    EXPECT_EQ(files[1].toObject().value(QStringLiteral("role")).toString(), QStringLiteral("nonPlated"));
+    EXPECT_EQ(files[2].toObject().value(QStringLiteral("role")).toString(), QStringLiteral("outline"));
+    EXPECT_EQ(
+        r.json.value(QStringLiteral("outline")).toString(), folder + QStringLiteral("/board-Edge_Cuts.gbr"));
+    EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("all")).toInt(), 165);
+    // report and holes take it alike.
+    r = cli({QStringLiteral("report"), QStringLiteral("--json"), folder});
+    EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("all")).toInt(), 165);
+
+    // Two boards in one folder: refused with their names, then one chosen.
+    QFile lid(folder + QStringLiteral("/lid-PTH.drl"));
+    ASSERT_TRUE(lid.open(QIODevice::WriteOnly));
+    lid.write("M48\nMETRIC\nT1C0.8\n%\nT1\nX120.0Y-100.0\nM30\n");
+    lid.close();
+    r = cli({QStringLiteral("read"), folder});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("rejected"));
+    EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray().first().toString(),
+        folder
+            + QStringLiteral(
+                "には複数の基板（board、lid）の穴のファイルがあります。基板をひとつ選んで下さい。"));
+    r = cli({QStringLiteral("read"), QStringLiteral("--board"), QStringLiteral("lid"), folder});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.json.value(QStringLiteral("files"))
+                  .toArray()[0]
+                  .toObject()
+                  .value(QStringLiteral("member"))
+                  .toString(),
+        QStringLiteral("lid-PTH.drl"));
+    r = cli({QStringLiteral("read"), QStringLiteral("--board"), QStringLiteral("panel"), folder});
+    EXPECT_EQ(r.exitCode, 2);
+    // A damaged archive is unreadable.
+    const QString zip = dir.write(QStringLiteral("board.zip"), QByteArray("PK\x03\x04 damaged", 12));
+    r = cli({QStringLiteral("read"), zip});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(r.json.value(QStringLiteral("messages"))
+                    .toArray()
+                    .first()
+                    .toString()
+                    .startsWith(QStringLiteral("board.zipはアーカイブとして読めません。")));
+}
