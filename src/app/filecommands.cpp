@@ -52,6 +52,7 @@ void MainWindow::readCommand(ReaderKind reader)
 void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
 {
     readSettingsAction_->setEnabled(true);
+    package_.reset(); // a board of files read one by one
     // What the read has to say is shown over the table it filled.
     QStringList said;
     const MessageSink sink = [&said](const QString& text) { said << text; };
@@ -73,6 +74,7 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     markSaved();
     showReadMessages(said);
     refreshPreview();
+    rememberBoard();
 }
 
 void MainWindow::addChosenFile(const QString& path, bool outline)
@@ -98,6 +100,7 @@ void MainWindow::addChosenFile(const QString& path, bool outline)
     noteChange();
     showReadMessages(said);
     refreshPreview();
+    rememberBoard();
 }
 
 void MainWindow::newBoard()
@@ -105,6 +108,7 @@ void MainWindow::newBoard()
     if (!confirmDiscard())
         return;
     board_ = Board();
+    package_.reset();
     gerberMarks_.reset();
     table_ = HoleTable();
     extent_ = BoardExtent();
@@ -161,10 +165,12 @@ void MainWindow::showBoard()
 {
     // One file: its path, as always. A board of several: the first path, then the other files'
     // names; the tooltip lists every path.
-    QString text = board_.mainPath();
+    // A package: its path, then the names of the files read from it.
+    const bool packaged = !board_.package.isEmpty();
+    QString text = packaged ? board_.package : board_.mainPath();
     QStringList tip;
     for (size_t i = 0; i < board_.files.size(); ++i) {
-        if (i > 0)
+        if (i > 0 || packaged)
             text += msg::addedFileInBox(QFileInfo(board_.files[i].path).fileName());
         tip << board_.files[i].path;
     }

@@ -31,14 +31,15 @@ int main(int argc, char** argv)
     // window manager takes an icon given after the window is mapped as well.
     QTimer::singleShot(0, &window, [] { QApplication::setWindowIcon(kivotrek::appIcon()); });
     // Files named on the command line (as a file manager passes them) are read at once, once
-    // the window is up to show what the read has to say: the first one read, the others added
-    // to its board (the plated and non-plated drill files and the outline of one board).
+    // the window is up to show what the read has to say: a package (a folder or an archive)
+    // through its window, or the first file read and the others added to its board (the
+    // plated and non-plated drill files and the outline of one board).
     QStringList files;
     for (const QString& a : QApplication::arguments().mid(1)) {
         if (!a.startsWith(QLatin1Char('-')))
             files << a;
     }
     if (!files.isEmpty())
-        QTimer::singleShot(0, &window, [&window, files] { window.openFiles(files); });
+        QTimer::singleShot(0, &window, [&window, files] { window.openArguments(files); });
     return app.exec();
 }

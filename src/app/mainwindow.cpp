@@ -93,6 +93,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     }
 
     helpFile_ = QDir(programFolder_).filePath(QStringLiteral("kivotrek-help.html"));
+    setAcceptDrops(true); // files and packages dropped onto the window open as a board
 }
 
 MainWindow::~MainWindow()
@@ -164,9 +165,15 @@ void MainWindow::buildMenu()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QMenu* f = bar->addMenu(msg::fileMenu());
+    // Menus with their access keys, and the keys of a Japanese desktop program's commands.
+    QMenu* f = bar->addMenu(msg::withAccessKey(msg::fileMenu(), 'F'));
     f->setObjectName(QStringLiteral("fileMenu"));
     add(f, "newBoard", msg::newBoardCommand(), &MainWindow::newBoard)->setShortcut(QKeySequence::New);
+    add(f, "openPackage", msg::openPackageCommand(), &MainWindow::openPackage)
+        ->setShortcut(QKeySequence::Open);
+    recentMenu_ = f->addMenu(msg::recentFilesMenu());
+    recentMenu_->setObjectName(QStringLiteral("recentMenu"));
+    showRecentBoards();
     f->addSeparator();
     add(f, "readStandardGerber", msg::readStandardGerberCommand(), &MainWindow::readStandardGerber);
     add(f, "readRs274x", msg::readRs274xCommand(), &MainWindow::readRs274x);
@@ -179,7 +186,7 @@ void MainWindow::buildMenu()
     readSettingsAction_->setEnabled(false);
     add(f, "saveDrillTable", msg::saveDrillTableCommand(), &MainWindow::saveDrillTable);
     // 表示: the preview first, then the drawing's options, remembered between runs.
-    QMenu* v = bar->addMenu(msg::viewMenu());
+    QMenu* v = bar->addMenu(msg::withAccessKey(msg::viewMenu(), 'V'));
     v->setObjectName(QStringLiteral("viewMenu"));
     add(v, "showPreview", msg::previewCaption(), &MainWindow::showPreview);
     v->addSeparator();
@@ -194,12 +201,14 @@ void MainWindow::buildMenu()
     countsInLegendAction_ =
         option("showCountsInLegend", msg::countsInLegendCommand(), QStringLiteral("view/countsInLegend"));
     symbolsAction_ = option("drawSymbols", msg::symbolsCommand(), QStringLiteral("view/symbols"));
-    add(bar, "print", msg::printCommand(), &MainWindow::print);
-    QMenu* h = bar->addMenu(msg::helpMenu());
+    add(bar, "print", msg::withAccessKey(msg::printCommand(), 'P'), &MainWindow::print)
+        ->setShortcut(QKeySequence::Print);
+    QMenu* h = bar->addMenu(msg::withAccessKey(msg::helpMenu(), 'H'));
     h->setObjectName(QStringLiteral("helpMenu"));
     add(h, "showAbout", msg::aboutCommand(), &MainWindow::showAbout);
-    add(h, "showHelp", msg::helpCaption(), &MainWindow::showHelp);
-    add(bar, "saveSettings", msg::saveSettingsCommand(), &MainWindow::saveSettings);
+    add(h, "showHelp", msg::helpCaption(), &MainWindow::showHelp)->setShortcut(QKeySequence::HelpContents);
+    add(bar, "saveSettings", msg::saveSettingsCommand(), &MainWindow::saveSettings)
+        ->setShortcut(QKeySequence::Save);
     add(bar, "close", msg::closeCommand(), &MainWindow::closeCommand);
 }
 
@@ -257,7 +266,7 @@ QStringList MainWindow::otherInputs() const
 {
     QStringList inputs {logoPath()};
     if (!board_.isEmpty())
-        inputs << settingsPath(board_.mainPath());
+        inputs << settingsPath(board_.settingsAnchor());
     return inputs;
 }
 

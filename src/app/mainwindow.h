@@ -8,6 +8,7 @@
 #include "drawing/pagelayout.h"
 #include "gerber/boardextent.h"
 #include "gerber/formatsniffer.h"
+#include "package/package.h"
 #include "table/holetable.h"
 
 #include <QImage>
@@ -18,6 +19,9 @@
 
 class QAction;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QPrinter;
@@ -93,10 +97,20 @@ public slots:
     void openFile(const QString& path, bool ofSeveral = false);
     // Several files named on the command line: the first read, the others added to its board.
     void openFiles(const QStringList& paths);
+    // パッケージを開く: a folder (any file of it chosen) or an archive, through the package window.
+    void openPackage();
+    // A package by its path (the command line, a drop, the recent files): its window, then its
+    // board; false when it could not be opened or the user cancelled.
+    bool openPackagePath(const QString& path);
+    // What the command line names: one package, or files.
+    void openArguments(const QStringList& paths);
     void refreshTable(); // the counts and every row's widgets from the table
 
 protected:
     bool focusNextPrevChild(bool next) override;
+    // Files dropped onto the window open as a board (a package, one file, or several files).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // Asks about unsaved work first; closes every other window of the program with it.
     void closeEvent(QCloseEvent* event) override;
 
@@ -130,12 +144,18 @@ private:
     void refreshPreview(); // an open preview draws the board as it is now, or closes
     void setViewOption(const QString& key, bool on);
     void showPageInPreview(); // the size choice, logo and product code to the preview's PDF
+    // 最近使ったファイル: the board just opened goes first (a package, a board of files, or one
+    // file with its reader), the menu shows the last eight.
+    void rememberBoard();
+    void showRecentBoards();
+    void openRecent(const QString& entry);
 
     Twips tw_;
     std::unique_ptr<TableLayout> layout_;
     HoleTable table_;
     Board board_; // the files read: drill files with their rows, and the outline
     BoardExtent extent_;
+    std::unique_ptr<Package> package_; // the package the board was opened from: its files live with it
     std::optional<MarkTally> gerberMarks_; // a standard or RS-274X file's holes, tallied as it was read
     HoleCounts counted_ {}; // per row, counted with no row of the outline kind
     HoleTable readTable_; // the rows as the files filled them
@@ -156,6 +176,7 @@ private:
     QAction* readSettingsAction_ = nullptr;
     QAction* countsInLegendAction_ = nullptr;
     QAction* symbolsAction_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
 
     QPointer<AboutBox> about_;
     QPointer<PreviewWindow> preview_;

@@ -1,5 +1,6 @@
 #include "app/prompts.h"
 
+#include "app/packagedialog.h"
 #include "common/messages.h"
 
 #include <QGuiApplication>
@@ -96,6 +97,12 @@ int QtPrompts::choose(QWidget* parent, const QString& text, const QString& capti
     bool ok = false;
     const QString item = QInputDialog::getItem(parent, caption, text, items, 0, false, &ok);
     return ok ? int(items.indexOf(item)) : -1;
+}
+
+bool QtPrompts::reviewPackage(QWidget* parent, Package& package)
+{
+    PackageDialog dialog(package, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace kivotrek

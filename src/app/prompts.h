@@ -8,6 +8,8 @@ class QWidget;
 
 namespace kivotrek {
 
+class Package;
+
 // Message boxes of the windows, behind an interface so that tests can answer them.
 class Prompts {
 public:
@@ -22,6 +24,9 @@ public:
     // One of the items, or -1 when the user cancelled.
     virtual int choose(
         QWidget* parent, const QString& text, const QString& caption, const QStringList& items) = 0;
+    // The package window: every file's role, to be changed before the board is built; false
+    // when the user cancelled.
+    virtual bool reviewPackage(QWidget* parent, Package& package) = 0;
 };
 
 // The text with line breaks where a line would pass maxWidth: after 。 or 、, a blank or a "/".
@@ -35,6 +40,7 @@ public:
     SaveChoice saveDiscardCancel(QWidget* parent, const QString& text, const QString& caption) override;
     int choose(
         QWidget* parent, const QString& text, const QString& caption, const QStringList& items) override;
+    bool reviewPackage(QWidget* parent, Package& package) override;
 };
 
 } // namespace kivotrek

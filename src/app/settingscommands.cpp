@@ -55,7 +55,7 @@ bool MainWindow::confirmDiscard()
 
 void MainWindow::readSettings()
 {
-    const QString path = settingsPath(board_.mainPath());
+    const QString path = settingsPath(board_.settingsAnchor());
     QString error;
     const auto values = readSettingsFile(path, &error);
     if (!values) {
@@ -80,12 +80,12 @@ void MainWindow::readSettings()
 void MainWindow::saveSettings()
 {
     // A drill file that happens to be named KIVOTREK.INI is never replaced by the table.
-    const QString path = board_.isEmpty() ? QString() : settingsPath(board_.mainPath());
+    const QString path = board_.isEmpty() ? QString() : settingsPath(board_.settingsAnchor());
     if (!path.isEmpty() && inputWrittenOver(path, board_.paths()) >= 0) {
         showMessage(msg::cannotOverwriteDrawnFile(path));
         return;
     }
-    const SaveResult r = saveSettingsFile(table_, productCodeEdit_->text(), board_.mainPath());
+    const SaveResult r = saveSettingsFile(table_, productCodeEdit_->text(), board_.settingsAnchor());
     if (r.path.isEmpty())
         return; // no Gerber file chosen yet
     if (r.ok)
@@ -97,12 +97,12 @@ bool MainWindow::saveSettingsQuietly()
 {
     if (board_.isEmpty())
         return true; // nothing read: nothing that a settings file could keep
-    const QString path = settingsPath(board_.mainPath());
+    const QString path = settingsPath(board_.settingsAnchor());
     if (inputWrittenOver(path, board_.paths()) >= 0) {
         showMessage(msg::cannotOverwriteDrawnFile(path));
         return false;
     }
-    const SaveResult r = saveSettingsFile(table_, productCodeEdit_->text(), board_.mainPath());
+    const SaveResult r = saveSettingsFile(table_, productCodeEdit_->text(), board_.settingsAnchor());
     if (!r.ok) {
         showMessage(r.error);
         return false;

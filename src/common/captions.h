@@ -193,6 +193,19 @@ inline QString newBoardCommand()
 {
     return QStringLiteral("新規");
 }
+inline QString openPackageCommand()
+{
+    return QStringLiteral("パッケージを開く（フォルダ・アーカイブ）");
+}
+inline QString recentFilesMenu()
+{
+    return QStringLiteral("最近使ったファイル");
+}
+// A menu's or command's caption with its access key, as Japanese programs show it: "ファイル(F)".
+inline QString withAccessKey(const QString& caption, char key)
+{
+    return caption + QStringLiteral("(&") + QLatin1Char(key) + QLatin1Char(')');
+}
 inline QString readStandardGerberCommand()
 {
     return QStringLiteral("標準ガーバの読み込み(F4.3)");

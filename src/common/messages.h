@@ -194,6 +194,10 @@ inline QString whyOtherOutline(const QString& other)
 {
     return QStringLiteral("外形は") + other;
 }
+inline QString whyChosen()
+{
+    return QStringLiteral("手で選んだ役割");
+}
 inline QString whyOtherBoard(const QString& board)
 {
     return board.isEmpty() ? QStringLiteral("選んだ基板のものではない")

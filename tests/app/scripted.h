@@ -8,6 +8,7 @@
 #include "app/mainwindow.h"
 #include "app/prompts.h"
 #include "app/tabcontrol.h"
+#include "package/package.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QPrinter>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -107,6 +109,13 @@ struct RecordedPrompts : Prompts {
     void message(QWidget*, const QString& text, const QString& caption) override
     {
         messages << caption + QStringLiteral(": ") + text;
+    }
+    // The package window: OK with the roles as found, unless the test answers otherwise.
+    std::function<bool(Package&)> review;
+    bool reviewPackage(QWidget*, Package& package) override
+    {
+        messages << QStringLiteral("package? ") + package.path();
+        return review ? review(package) : true;
     }
     bool yesNo(QWidget*, const QString& text, const QString& caption) override
     {

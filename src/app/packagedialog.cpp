@@ -1,0 +1,112 @@
+#include "app/packagedialog.h"
+
+#include "common/messages.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace kivotrek {
+
+namespace {
+using Role = PackageMember::Role;
+constexpr Role kRoles[] = {Role::Plated, Role::NonPlated, Role::Drill, Role::Outline, Role::Unused};
+
+int indexOf(Role role)
+{
+    for (int i = 0; i < int(std::size(kRoles)); ++i) {
+        if (kRoles[i] == role)
+            return i;
+    }
+    return int(std::size(kRoles)) - 1;
+}
+} // namespace
+
+PackageDialog::PackageDialog(Package& package, QWidget* parent)
+    : QDialog(parent), package_(package), found_(package.members)
+{
+    setObjectName(QStringLiteral("packageDialog"));
+    setWindowTitle(msg::packageCaption() + QStringLiteral(" - ") + package.path());
+    auto* layout = new QVBoxLayout(this);
+    const QStringList boards = package.boards();
+    if (!boards.isEmpty()) {
+        auto* row = new QHBoxLayout;
+        auto* label = new QLabel(msg::packageBoardLabel(), this);
+        boardBox_ = new QComboBox(this);
+        boardBox_->setObjectName(QStringLiteral("boardBox"));
+        boardBox_->addItems(boards);
+        label->setBuddy(boardBox_);
+        row->addWidget(label);
+        row->addWidget(boardBox_, 1);
+        layout->addLayout(row);
+        connect(boardBox_, &QComboBox::currentTextChanged, this, &PackageDialog::chooseBoard);
+    }
+    table_ = new QTableWidget(int(package.members.size()), 3, this);
+    table_->setObjectName(QStringLiteral("members"));
+    table_->setHorizontalHeaderLabels(msg::packageColumns().split(QLatin1Char('|')));
+    table_->verticalHeader()->hide();
+    table_->setSelectionMode(QAbstractItemView::NoSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    for (int i = 0; i < int(package.members.size()); ++i) {
+        table_->setItem(i, 0, new QTableWidgetItem(package.members[size_t(i)].name));
+        auto* box = new QComboBox(table_);
+        for (const Role r : kRoles)
+            box->addItem(roleText(r));
+        table_->setCellWidget(i, 1, box);
+        table_->setItem(i, 2, new QTableWidgetItem);
+        roleBoxes_.push_back(box);
+        connect(box, QOverload<int>::of(&QComboBox::activated), this, [this, i] {
+            table_->item(i, 2)->setText(msg::whyChosen()); // the user's word over the signs
+        });
+    }
+    layout->addWidget(table_, 1);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(msg::cancelCaption(), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &PackageDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &PackageDialog::reject);
+    layout->addWidget(buttons);
+    if (boardBox_)
+        chooseBoard(boardBox_->currentText());
+    else
+        showRoles();
+    table_->resizeColumnsToContents();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    const int width = table_->horizontalHeader()->length() + 40;
+    resize(std::clamp(width, 560, 1100), std::clamp(table_->verticalHeader()->length() + 160, 280, 700));
+}
+
+void PackageDialog::chooseBoard(const QString& board)
+{
+    package_.members = found_;
+    package_.chooseBoard(board);
+    showRoles();
+}
+
+void PackageDialog::showRoles()
+{
+    for (size_t i = 0; i < package_.members.size(); ++i) {
+        roleBoxes_[i]->setCurrentIndex(indexOf(package_.members[i].role));
+        table_->item(int(i), 2)->setText(package_.members[i].why);
+    }
+}
+
+void PackageDialog::accept()
+{
+    for (size_t i = 0; i < package_.members.size(); ++i) {
+        PackageMember& m = package_.members[i];
+        const Role chosen = kRoles[std::clamp(roleBoxes_[i]->currentIndex(), 0, int(std::size(kRoles)) - 1)];
+        if (chosen != m.role) {
+            m.role = chosen;
+            m.why = msg::whyChosen();
+        }
+    }
+    QDialog::accept();
+}
+
+} // namespace kivotrek

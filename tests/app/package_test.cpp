@@ -1,0 +1,180 @@
+// A package in the desktop program: the package window, the command, a drop, the recent boards.
+
+#include "app/packagedialog.h"
+#include "package/archivewriter.h"
+#include "scripted.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QTableWidget>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+using Role = PackageMember::Role;
+
+namespace {
+using Window = test::TestWindow;
+
+// The sample board's KiCad files in a folder, with a copper layer no drill file is.
+struct KiCadFolder {
+    test::Scratch scratch;
+    QString root;
+    KiCadFolder()
+    {
+        root = scratch.path(QStringLiteral("kicad"));
+        QDir().mkpath(root);
+        for (const char* name : {"board-PTH.drl", "board-NPTH.drl", "board-Edge_Cuts.gbr", "board.gbr"})
+            QFile::copy(test::example(name), root + QLatin1Char('/') + QLatin1String(name));
+    }
+    QString file(const char* name) const { return root + QLatin1Char('/') + QLatin1String(name); }
+};
+
+int memberIndex(const Package& p, const char* name)
+{
+    for (size_t i = 0; i < p.members.size(); ++i) {
+        if (p.members[i].name == QLatin1String(name))
+            return int(i);
+    }
+    return -1;
+}
+
+void drop(MainWindow* window, const QStringList& paths)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls << QUrl::fromLocalFile(p);
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &event);
+}
+} // namespace
+
+TEST(PackageWindow, ShowsEachFileItsRoleAndWhyAndTakesTheUsersChoice)
+{
+    const KiCadFolder folder;
+    QString error;
+    auto package = Package::open(folder.root, &error);
+    ASSERT_TRUE(package);
+    PackageDialog dialog(*package);
+    QTableWidget* table = dialog.table();
+    ASSERT_EQ(table->rowCount(), 4);
+    const int pth = memberIndex(*package, "board-PTH.drl");
+    const int copper = memberIndex(*package, "board.gbr");
+    EXPECT_EQ(table->item(pth, 0)->text(), QStringLiteral("board-PTH.drl"));
+    EXPECT_EQ(dialog.roleBox(pth)->currentText(), QStringLiteral("メッキ穴"));
+    EXPECT_EQ(table->item(pth, 2)->text(), QStringLiteral("X2 属性 Plated"));
+    EXPECT_EQ(dialog.roleBox(copper)->currentText(), QStringLiteral("使わない"));
+    EXPECT_EQ(dialog.boardBox(), nullptr);
+    // The user leaves the plated file out; the others keep their roles.
+    dialog.roleBox(pth)->setCurrentText(QStringLiteral("使わない"));
+    dialog.accept();
+    EXPECT_EQ(package->members[size_t(pth)].role, Role::Unused);
+    EXPECT_EQ(package->members[size_t(pth)].why, QStringLiteral("手で選んだ役割"));
+    EXPECT_EQ(package->members[size_t(memberIndex(*package, "board-NPTH.drl"))].role, Role::NonPlated);
+
+    // A package of two boards: the board box chooses, and the roles follow.
+    const QString lid = folder.file("lid-PTH.drl");
+    QFile f(lid);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("M48\nMETRIC\nT1C0.8\n%\nT1\nX120.0Y-100.0\nM30\n");
+    f.close();
+    package = Package::open(folder.root, &error);
+    ASSERT_TRUE(package);
+    PackageDialog two(*package);
+    ASSERT_NE(two.boardBox(), nullptr);
+    EXPECT_EQ(two.boardBox()->currentText(), QStringLiteral("board"));
+    const int lidRow = memberIndex(*package, "lid-PTH.drl");
+    EXPECT_EQ(two.roleBox(lidRow)->currentText(), QStringLiteral("使わない"));
+    two.boardBox()->setCurrentText(QStringLiteral("lid"));
+    EXPECT_EQ(two.roleBox(lidRow)->currentText(), QStringLiteral("メッキ穴"));
+    EXPECT_EQ(two.roleBox(memberIndex(*package, "board-PTH.drl"))->currentText(), QStringLiteral("使わない"));
+    EXPECT_EQ(two.table()->item(memberIndex(*package, "board-PTH.drl"), 2)->text(),
+        QStringLiteral("別の基板：board"));
+}
+
+TEST(PackageWindow, OpenPackageBuildsTheBoardAndKeepsItsSettingsBesideIt)
+{
+    const KiCadFolder folder;
+    Window w;
+    // Any file of the folder stands for the folder.
+    w.dialog->files.push_back(folder.file("board.gbr"));
+    w.action(QStringLiteral("openPackage"))->trigger();
+    ASSERT_EQ(w.dialog->shown.size(), 1);
+    EXPECT_TRUE(w.dialog->shown.front().startsWith(QStringLiteral("open パッケージ (*.zip")));
+    EXPECT_EQ(w.prompts->messages.first(), QStringLiteral("package? ") + folder.root);
+    EXPECT_EQ(w->board().files.size(), 2u);
+    EXPECT_EQ(w->board().outline, folder.file("board-Edge_Cuts.gbr"));
+    EXPECT_EQ(w.pathEdit()->text(),
+        folder.root + QStringLiteral(" ＋ board-PTH.drl ＋ board-NPTH.drl ＋ 外形 board-Edge_Cuts.gbr"));
+    EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("70"));
+    w.productCodeEdit()->setText(QStringLiteral("KT-7"));
+    w->saveSettings();
+    EXPECT_TRUE(QFile::exists(folder.file("KIVOTREK.INI")));
+
+    // An archive: the board from its members, the settings beside it; a cancelled window
+    // changes nothing.
+    const QString zip = folder.scratch.path(QStringLiteral("board.zip"));
+    ASSERT_TRUE(test::writeArchive(zip, "zip",
+        {{"board-PTH.drl", test::readAll(folder.file("board-PTH.drl"))},
+            {"board-Edge_Cuts.gbr", test::readAll(folder.file("board-Edge_Cuts.gbr"))}}));
+    w.prompts->review = [](Package&) { return false; };
+    w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
+    EXPECT_FALSE(w->openPackagePath(zip));
+    EXPECT_EQ(w->board().files.size(), 2u);
+    w.prompts->review = nullptr;
+    w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
+    ASSERT_TRUE(w->openPackagePath(zip));
+    EXPECT_EQ(w->board().package, zip);
+    ASSERT_EQ(w->board().files.size(), 1u);
+    EXPECT_TRUE(QFile::exists(w->board().files[0].path)); // unpacked while the board is open
+    w->saveSettings();
+    EXPECT_TRUE(QFile::exists(folder.scratch.path(QStringLiteral("KIVOTREK.INI"))));
+}
+
+TEST(PackageWindow, DroppedFilesAndPackagesOpenAsABoardAndAreRemembered)
+{
+    const KiCadFolder folder;
+    Window w;
+    // One drill file: its reader by its content.
+    drop(w.form.get(), {folder.file("board-NPTH.drl")});
+    ASSERT_EQ(w->board().files.size(), 1u);
+    EXPECT_EQ(w->board().files[0].reader, ReaderKind::Excellon);
+    // Several: one board.
+    w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
+    drop(w.form.get(),
+        {folder.file("board-PTH.drl"), folder.file("board-NPTH.drl"), folder.file("board-Edge_Cuts.gbr")});
+    EXPECT_EQ(w->board().files.size(), 2u);
+    EXPECT_EQ(w->board().outline, folder.file("board-Edge_Cuts.gbr"));
+    // A folder: its package window.
+    w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
+    drop(w.form.get(), {folder.root});
+    EXPECT_EQ(w->board().package, folder.root);
+
+    // The recent boards, the last first: the package, the board of three files, the file.
+    auto* recent = w.form->findChild<QMenu*>(QStringLiteral("recentMenu"));
+    ASSERT_TRUE(recent);
+    const QList<QAction*> entries = recent->actions();
+    ASSERT_GE(entries.size(), 3);
+    EXPECT_EQ(entries[0]->text(), QStringLiteral("&1 ") + w.pathEdit()->text());
+    EXPECT_TRUE(entries[1]->text().startsWith(
+        QStringLiteral("&2 ") + folder.file("board-PTH.drl") + QStringLiteral(" ＋ board-NPTH.drl")));
+    // Each opens as it was.
+    w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
+    entries[1]->trigger();
+    EXPECT_TRUE(w->board().package.isEmpty());
+    EXPECT_EQ(w->board().files.size(), 2u);
+    EXPECT_EQ(w->board().outline, folder.file("board-Edge_Cuts.gbr"));
+    w.prompts->saveChoices = {Prompts::SaveChoice::Discard};
+    recent->actions()[1]->trigger(); // the list moved: the package is second now
+    EXPECT_EQ(w->board().package, folder.root);
+}
