@@ -33,8 +33,8 @@ click() { # window-relative x, y
     sleep 0.6
 }
 shot() { import -window "$1" "$OUT/$2"; echo "wrote $2"; }
-preview() { # 表示 → プレビュー
-    click "$1" 80 10
+preview() { # 表示(V) → プレビュー
+    click "$1" 105 10
     click "$1" 120 34
 }
 
@@ -49,17 +49,18 @@ sleep 0.5
 main=$(window "穴区分け図")
 sleep 0.8
 shot "$main" 02-read.png
-# ファイル → 前回の設定ファイルの読み込み (the ninth entry, after 新規 and a separator)
+# ファイル → 前回の設定ファイルの読み込み (the eleventh entry, after 新規, パッケージを開く,
+# 最近使ったファイル and a separator)
 click "$main" 30 10
-click "$main" 110 238
+click "$main" 110 288
 shot "$main" 03-settings.png
 preview "$main"
 preview=$(window "プレビュー")
 sleep 0.5
 shot "$preview" 04-preview.png
-# ヘルプ → バージョン情報
-click "$main" 160 10
-click "$main" 190 34
+# ヘルプ(H) → バージョン情報
+click "$main" 220 10
+click "$main" 250 34
 about=$(window "Kivotrekのﾊﾞｰｼﾞｮﾝ情報")
 sleep 0.5
 shot "$about" 06-about.png
@@ -96,11 +97,11 @@ preview=$(window "プレビュー")
 sleep 0.5
 shot "$preview" 10-board-preview.png
 # 表示 → 凡例に穴数を表示, then 記号で描く（白黒印刷向け）: the open preview follows each.
-click "$main" 80 10
-click "$main" 130 62
-click "$main" 80 10
-click "$main" 130 87
-click "$main" 80 10
+click "$main" 105 10
+click "$main" 155 62
+click "$main" 105 10
+click "$main" 155 87
+click "$main" 105 10
 eval "$(xdotool getwindowgeometry --shell "$main")"
 import -window root -crop "420x110+${X}+${Y}" +repage "$OUT/11-view-menu.png"
 echo "wrote 11-view-menu.png"
@@ -113,6 +114,11 @@ sleep 0.5
 # An Allegro drill file: three-decimal diameters in mils, tolerances and plating in its comments.
 "$APP" board-allegro.drl >/dev/null 2>&1 &
 main=$(window "穴区分け図")
+# Its numbers state no digits: the read says which it assumed, in a message box.
+said=$(window "Kivotrek")
+sleep 0.3
+shot "$said" 22-format-assumed.png
+xdotool key Return
 sleep 0.8
 shot "$main" 14-allegro.png
 preview "$main"
@@ -121,7 +127,7 @@ sleep 0.5
 shot "$preview" 15-allegro-preview.png
 # The sample folder's settings file was written for board.gbr: loading it here asks first.
 click "$main" 30 10
-click "$main" 110 238
+click "$main" 110 288
 question=$(window "Kivotrek")
 sleep 0.5
 shot "$question" 17-settings-question.png
@@ -144,11 +150,28 @@ sleep 0.5
 main=$(window "穴区分け図")
 sleep 1.0
 click "$main" 30 10
-click "$main" 110 213
+click "$main" 110 263
 question=$(window "Kivotrek")
 sleep 0.5
 shot "$question" 18-remove-file.png
 xdotool key Escape
+
+pkill -f "$APP" 2>/dev/null || true
+sleep 0.5
+# The sample folder as a package: each file's role and why; the Allegro file is another board's,
+# left out by choosing 使わない in its box (the second row), then OK builds the board.
+"$APP" . >/dev/null 2>&1 &
+package=$(window "パッケージの中身 - $ROOT/examples")
+sleep 0.8
+shot "$package" 20-package.png
+click "$package" 190 92
+xdotool key End Return
+sleep 0.3
+xdotool key Return
+main=$(window "穴区分け図")
+sleep 1.0
+shot "$main" 21-package-board.png
+pkill -f "$APP" 2>/dev/null || true
 
 "$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
 echo "wrote 05-page.png"
