@@ -762,7 +762,7 @@ std::optional<CoordinateFormat> readNcParam(const QString& folder)
     if (found.isEmpty())
         return std::nullopt;
     QFile file(dir.filePath(found.first()));
-    if (!openToRead(file) || file.size() > 64 * 1024 || holdsBinaryBytes(file))
+    if (!openToRead(file) || file.size() > qint64(64) * 1024 || holdsBinaryBytes(file))
         return std::nullopt;
     std::optional<int> integer, decimals;
     std::optional<bool> inch, leadSuppressed, trailSuppressed;

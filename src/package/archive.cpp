@@ -78,7 +78,7 @@ Unpacked unpackArchive(
         out.error = whyUnopenable(archivePath);
         return out;
     }
-    if (archive_read_open_fd(a.get(), file.handle(), 64 * 1024) != ARCHIVE_OK) {
+    if (archive_read_open_fd(a.get(), file.handle(), size_t(64) * 1024) != ARCHIVE_OK) {
         out.error = msg::archiveDamaged(shown, reason(a.get()));
         return out;
     }

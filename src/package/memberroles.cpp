@@ -94,7 +94,8 @@ QHash<QString, RoleFinding> rolesFromJobFile(const QString& path, const QString&
         return roles;
     const QJsonObject job = QJsonDocument::fromJson(file.readAll()).object();
     const QString folder = QFileInfo(name).path();
-    for (const QJsonValue& v : job.value(QStringLiteral("FilesAttributes")).toArray()) {
+    const QJsonArray attributes = job.value(QStringLiteral("FilesAttributes")).toArray();
+    for (const auto& v : attributes) {
         const QJsonObject f = v.toObject();
         QString member = f.value(QStringLiteral("Path")).toString();
         const QString function = f.value(QStringLiteral("FileFunction")).toString();
@@ -117,7 +118,7 @@ RoleFinding roleOfFile(const QString& path, const QString& name)
     if (holdsBinaryBytes(file))
         return {Role::Unused, msg::whyNotDrillData()};
     // Its own attributes: %TF.FileFunction, or the same as a comment ("G04 #@! TF.", "; #@! TF.").
-    const QString head = QString::fromLatin1(file.read(64 * 1024));
+    const QString head = QString::fromLatin1(file.read(qint64(64) * 1024));
     file.close();
     static const QRegularExpression attribute(
         QStringLiteral("(?:%|#@!\\s*%?)TF\\.FileFunction,([^*%\\r\\n]*)"));
