@@ -323,12 +323,17 @@ bool HoleTableView::focusNext(const std::array<QWidget*, 2>& firstFields, bool n
 
 bool HoleTableView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonDblClick) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (event->type() == QEvent::MouseButtonDblClick || press) {
         for (int i = 0; i < HoleTable::kRows; ++i) {
-            if (watched == rows_[static_cast<size_t>(i)].dcode) {
-                emit colorRequested(i);
-                return true;
+            if (watched != rows_[static_cast<size_t>(i)].dcode)
+                continue;
+            if (press) {
+                emit dcodeClicked(i); // the field still takes the click
+                break;
             }
+            emit colorRequested(i);
+            return true;
         }
     }
     return QObject::eventFilter(watched, event);

@@ -62,6 +62,7 @@ signals:
     void edited(int row); // a field of the row was typed into, and the table has it
     void kindEdited(int row); // the row's kind changed: its count and the totals follow
     void colorRequested(int row); // the row's D-code was double-clicked
+    void dcodeClicked(int row); // the row's D-code was clicked: an open board view shows its class
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

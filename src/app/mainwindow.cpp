@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "app/boardviewwidget.h"
 #include "app/colorswatch.h"
 #include "app/helpviewer.h"
 #include "app/holetableview.h"
@@ -79,6 +80,10 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     connect(tableView_, &HoleTableView::edited, this, &MainWindow::noteChange);
     connect(tableView_, &HoleTableView::kindEdited, this, &MainWindow::showTotals);
     connect(tableView_, &HoleTableView::colorRequested, this, &MainWindow::chooseColor);
+    connect(tableView_, &HoleTableView::dcodeClicked, this, [this](int row) {
+        if (preview_)
+            preview_->boardView()->highlightRow(row);
+    });
     totalsLabel_ = new QLabel(client);
     totalsLabel_->setObjectName(QStringLiteral("totalsLabel"));
     totalsLabel_->setGeometry(layout_->totals());
@@ -370,7 +375,7 @@ void MainWindow::drawIntoPreview()
     showPageInPreview();
     // A drawing that stops early keeps what it drew, and the user is told why it stopped.
     const DrawResult drawn = kivotrek::drawPreview(board_, table_, extent_, preview_->surface(), options);
-    preview_->pictureBox->update();
+    preview_->showBoard(board_, table_, extent_, options);
     const QString problem = drawingProblem(drawn, path);
     if (!problem.isEmpty())
         prompts_->message(preview_, problem, msg::title());

@@ -1,7 +1,9 @@
 #include "app/previewwindow.h"
 
+#include "app/boardviewwidget.h"
 #include "app/commondialog.h"
 #include "app/drawingprogress.h"
+#include "app/mainwindow.h"
 #include "app/prompts.h"
 #include "app/twips.h"
 #include "common/fileio.h"
@@ -17,14 +19,10 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
 
 namespace kivotrek {
-
-void PictureBox::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.drawImage(QPoint(0, 0), surface_.image());
-}
 
 PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     : QMainWindow(nullptr),
@@ -44,17 +42,10 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     surface_->setForeColor({uint8_t(fore.red()), uint8_t(fore.green()), uint8_t(fore.blue())});
     surface_->clear();
 
-    auto* client = new QWidget(this);
-    client->setAutoFillBackground(true);
-    QPalette white = client->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    client->setPalette(white);
-    client->setFixedSize(tw.size(7140, 6585));
-    setCentralWidget(client);
-
-    pictureBox = new PictureBox(*surface_, client);
-    pictureBox->setObjectName(QStringLiteral("pictureBox"));
-    pictureBox->setGeometry(QRect(tw.point(120, 120), surface_->image().size()));
+    view_ = new BoardViewWidget(this);
+    setCentralWidget(view_);
+    connect(view_, &BoardViewWidget::statusChanged, this,
+        [this](const QString& text) { statusBar()->showMessage(text); });
 
     const auto command = [this](const QString& caption, const char* name, auto slot) {
         QAction* a = menuBar()->addAction(caption);
@@ -67,8 +58,46 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     savePdfAction = command(msg::savePdfCommand(), "savePdfAction", &PreviewWindow::savePdf);
     saveSvgAction = command(msg::saveSvgCommand(), "saveSvgAction", &PreviewWindow::saveSvg);
     savePngAction = command(msg::savePngCommand(), "savePngAction", &PreviewWindow::savePng);
+    saveViewAction = command(msg::saveViewCommand(), "saveViewAction", &PreviewWindow::saveView);
+    measureAction = menuBar()->addAction(msg::measureCommand());
+    measureAction->setObjectName(QStringLiteral("measureAction"));
+    measureAction->setCheckable(true);
+    connect(measureAction, &QAction::toggled, view_, &BoardViewWidget::setMeasuring);
 
-    setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
+    // The window's size as the user left it; at first the size of the old fixed window, larger.
+    const QByteArray geometry =
+        MainWindow::viewSettings().value(QStringLiteral("preview/geometry")).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry))
+        resize(tw.size(7140, 6585) + QSize(240, 160));
+}
+
+void PreviewWindow::closeEvent(QCloseEvent* event)
+{
+    QSettings settings = MainWindow::viewSettings();
+    settings.setValue(QStringLiteral("preview/geometry"), saveGeometry());
+    QMainWindow::closeEvent(event);
+}
+
+void PreviewWindow::showBoard(
+    const Board& board, const HoleTable& table, const BoardExtent& extent, const DrawingOptions& options)
+{
+    // The files and the D-codes decide which row a hole is in: held again when they change.
+    QString signature = board.paths().join(QLatin1Char('\n'))
+        + QStringLiteral("|%1|%2|%3").arg(extent.maxX).arg(extent.maxY).arg(double(extent.unitScale));
+    for (int i = 0; i < HoleTable::kRows; ++i)
+        signature += QLatin1Char('|') + table.row(i).dcode;
+    viewTable_ = table;
+    view_->setOptions(options);
+    if (signature != heldSignature_) {
+        const bool newBoard = held_.isEmpty()
+            || heldSignature_.section(QLatin1Char('|'), 0, 0) != signature.section(QLatin1Char('|'), 0, 0);
+        held_ = holdBoard(board, table, extent);
+        grid_ = HoleGrid(held_);
+        heldSignature_ = signature;
+        view_->setBoard(&held_, &grid_, &viewTable_, newBoard);
+    } else {
+        view_->tableChanged();
+    }
 }
 
 PreviewWindow::~PreviewWindow() = default;
@@ -91,6 +120,16 @@ void PreviewWindow::exportBitmap()
 void PreviewWindow::savePng()
 {
     savePictureAs(msg::pngFilter(), QStringLiteral("png"), "PNG");
+}
+
+void PreviewWindow::saveView()
+{
+    const QString path = askSavePath(
+        dialog_, prompts_, this, msg::pngFilter(), QStringLiteral("png"), drawnFiles_, readFiles_);
+    if (path.isEmpty())
+        return;
+    if (const WriteResult w = savePicture(view_->picture(), path, "PNG"); !w)
+        prompts_.message(this, msg::cannotSave(path, w.reason), msg::title());
 }
 
 void PreviewWindow::setPage(const QString& sizeText, const PageFoot& foot)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/board.h"
+#include "drawing/heldboard.h"
 #include "drawing/pagelayout.h"
 #include "drawing/picturesurface.h"
 
@@ -12,21 +13,9 @@ class QAction;
 
 namespace kivotrek {
 
+class BoardViewWidget;
 class CommonDialog;
 class Prompts;
-
-// Shows the preview picture; the picture stays until the window is closed.
-class PictureBox : public QWidget {
-    Q_OBJECT
-public:
-    PictureBox(PictureSurface& surface, QWidget* parent) : QWidget(parent), surface_(surface) { }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-
-private:
-    PictureSurface& surface_;
-};
 
 // What the picture was drawn from, for the saves that draw it again (PDF, SVG): the board,
 // the table and the options as they were, and the page the main window would print.
@@ -42,16 +31,25 @@ struct DrawnSource {
     qint64 holes = 0; // holes and slots: a large board shows its progress
 };
 
-// The preview window: the drill map in pictureBox, and its commands 閉じる, BitmapExport and the
-// saves as PDF (the printed page), SVG and PNG (the picture). It has no parent window, so
-// closing the main window leaves it open; closing it discards the picture.
+// The preview window: a view of the board to zoom, pan and inspect (boardView), a status bar
+// that tells what lies under the cursor, and its commands 閉じる, BitmapExport and the saves as
+// PDF (the printed page), SVG and PNG (the preview picture of 457 x 420 pixels, as it always
+// was), 表示範囲をPNGに保存 (what the view shows) and 測定. It can be resized and maximised and
+// remembers its size. It has no parent window, so closing the main window leaves it open;
+// closing it discards the picture.
 class PreviewWindow : public QMainWindow {
     Q_OBJECT
 public:
     PreviewWindow(CommonDialog& dialog, Prompts& prompts);
     ~PreviewWindow() override;
 
+    // The preview picture the exports save; the main window draws it.
     PictureSurface& surface() { return *surface_; }
+    BoardViewWidget* boardView() const { return view_; }
+    // The board the view shows, as the table names its rows now: held again only when its files
+    // or D-codes changed (a new board is fitted), else drawn with the table's new values.
+    void showBoard(
+        const Board& board, const HoleTable& table, const BoardExtent& extent, const DrawingOptions& options);
     // The file the picture is drawn from: BitmapExport offers its name with .bmp and never
     // writes over it.
     void setDrawnFile(const QString& path)
@@ -69,18 +67,23 @@ public:
     void setSource(const DrawnSource& source) { source_ = std::make_unique<DrawnSource>(source); }
     // The page settings follow the main window's while the window is open.
     void setPage(const QString& sizeText, const PageFoot& foot);
-    PictureBox* pictureBox;
     QAction* closeAction;
     QAction* exportAction;
     QAction* savePdfAction;
     QAction* saveSvgAction;
     QAction* savePngAction;
+    QAction* saveViewAction;
+    QAction* measureAction;
 
 public slots:
     void exportBitmap(); // exportAction
     void savePdf(); // PDFに保存: the printed page
     void saveSvg(); // SVGに保存: the picture as SVG
     void savePng(); // PNGに保存: the picture as PNG
+    void saveView(); // 表示範囲をPNGに保存: what the view shows, at its size
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Draws the source again into the file with the writer, showing progress for a large
@@ -90,6 +93,12 @@ private:
     void savePictureAs(const QString& filter, const QString& suffix, const char* format);
 
     std::unique_ptr<PictureSurface> surface_;
+    BoardViewWidget* view_ = nullptr;
+    // What the view shows: held once per board and D-codes, with the table it is drawn with.
+    HeldBoard held_;
+    HoleGrid grid_;
+    HoleTable viewTable_;
+    QString heldSignature_;
     QStringList drawnFiles_;
     QStringList readFiles_;
     std::unique_ptr<DrawnSource> source_;

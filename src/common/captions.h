@@ -316,6 +316,14 @@ inline QString saveSvgCommand()
 {
     return QStringLiteral("SVGに保存");
 }
+inline QString measureCommand()
+{
+    return QStringLiteral("測定");
+}
+inline QString saveViewCommand()
+{
+    return QStringLiteral("表示範囲をPNGに保存");
+}
 inline QString savePngCommand()
 {
     return QStringLiteral("PNGに保存");

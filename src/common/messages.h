@@ -105,6 +105,30 @@ inline QString notDrillData(const QString& path)
     return path + QStringLiteral("は穴データのファイルではないため、読み込めません。");
 }
 
+// The board view's status bar: the cursor's position, the hole under it, a measurement.
+inline QString viewPosition(const QString& x, const QString& y)
+{
+    return QStringLiteral("X %1  Y %2 mm").arg(x, y);
+}
+inline QString viewHole(bool slot, int row, const QString& dcode, const QString& diameter,
+    const QString& tolerancesAndKind, const QString& file, const QString& x, const QString& y)
+{
+    return (slot ? QStringLiteral("長穴　") : QString())
+        + QStringLiteral("行%1 %2 %3 %4　%5　中心 X %6  Y %7 mm")
+              .arg(QString::number(row), dcode, diameter, tolerancesAndKind.trimmed(), file, x, y);
+}
+inline QString viewHoleWithoutRow(const QString& file, const QString& x, const QString& y)
+{
+    return QStringLiteral("表にないDコードの穴　%1　中心 X %2  Y %3 mm").arg(file, x, y);
+}
+// Centres apart; edges: between two holes, from edge to edge (empty otherwise).
+inline QString viewMeasure(const QString& centres, const QString& edges, const QString& dx, const QString& dy)
+{
+    return QStringLiteral("測定：中心間 %1 mm").arg(centres)
+        + (edges.isEmpty() ? QString() : QStringLiteral("　縁の間 %1 mm").arg(edges))
+        + QStringLiteral("　dx %1  dy %2 mm").arg(dx, dy);
+}
+
 // Packages: archives and the roles of their files.
 inline QString archiveDamaged(const QString& archive, const QString& reason)
 {

@@ -1,0 +1,117 @@
+#pragma once
+
+// A view of a held board to zoom, pan and inspect: the transform from the board's millimetres to
+// the view's pixels, and the picture of what it shows (the board's holes at their true size
+// when zoomed in, never smaller than a visible dot; the outline; the legend; a scale bar). A
+// view of more holes than a frame can stamp shows an overview picture made once, so that every
+// frame stays quick on a million holes.
+
+#include "drawing/heldboard.h"
+#include "drawing/layout.h"
+#include "drawing/picturesurface.h"
+
+#include <QImage>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace kivotrek {
+
+class ViewTransform {
+public:
+    double scale = 1.0; // view pixels per millimetre
+    QPointF centre; // the board point (millimetres, y up) at the anchor
+    QPointF anchor; // the view point (pixels, y down) where centre lies
+
+    QPointF toView(double x, double y) const
+    {
+        return {anchor.x() + (x - centre.x()) * scale, anchor.y() - (y - centre.y()) * scale};
+    }
+    QPointF toBoard(const QPointF& p) const
+    {
+        return {centre.x() + (p.x() - anchor.x()) / scale, centre.y() - (p.y() - anchor.y()) / scale};
+    }
+    // The board rectangle (millimetres) that the view area shows.
+    QRectF visible(const QRectF& area) const;
+    // The whole frame in the area, a margin round it.
+    void fit(const QRectF& frame, const QRectF& area);
+    // Zooms by the factor about a view point: the board point under it stays under it. The
+    // scale stays within what a board may need: at most kMaximumScale.
+    void zoomAbout(const QPointF& viewPoint, double factor);
+    // Pixels a millimetre at the closest: 4 micrometres a pixel, a 0.1 mm via 25 pixels wide.
+    static constexpr double kMaximumScale = 250.0;
+    // Moves the picture by the pixels.
+    void pan(const QPointF& delta) { anchor += delta; }
+};
+
+// A length for the scale bar: 1, 2 or 5 times a power of ten millimetres, about the pixels long.
+double scaleBarLength(double pixelsPerMillimetre, double aboutPixels = 120);
+
+// What the picture shows beside the board itself.
+struct ViewOverlay {
+    std::optional<int> highlight; // a row whose holes stand out, the others dimmed
+    std::optional<size_t> selectedHole; // ringed
+    std::optional<std::pair<QPointF, QPointF>> measure; // a measured line, board millimetres
+};
+
+// The picture of a view. Its stamps (one image of a mark per row and size) and its overview stay
+// from frame to frame; setBoard or setTable makes them again.
+class BoardViewRenderer {
+public:
+    BoardViewRenderer();
+    ~BoardViewRenderer();
+
+    // The board, its grid and the table (rows, diameters, colours) it is drawn with; the
+    // renderer keeps pointers, the caller keeps them alive.
+    void setBoard(const HeldBoard* board, const HoleGrid* grid, const HoleTable* table);
+    // The table's diameters, colours or kinds changed.
+    void tableChanged();
+    void setOptions(const DrawingOptions& options);
+
+    // Where the legend goes in a view of the size: a band across the top, or a column at the
+    // left of a wide view; the board's area is the rest.
+    QRectF legendArea(const QSizeF& view) const;
+    QRectF boardArea(const QSizeF& view) const;
+    // The row whose legend cell holds the view point, if any.
+    std::optional<int> legendRowAt(const QSizeF& view, const QPointF& point) const;
+
+    // Draws the view into the image (its device pixel ratio applied: the transform is in
+    // logical pixels). How many holes were stamped one by one (0 when the overview served).
+    qint64 render(QImage& image, const ViewTransform& t, const ViewOverlay& overlay);
+
+    // A hole's drawn diameter in view pixels at the scale: its true size, at least a dot.
+    double holePixels(int row, double scale) const;
+    static constexpr double kMinimumDot = 3.0; // pixels: a hole stays visible however far out
+    static constexpr double kMinimumMark = 9.0; // a symbol's pixels, as the preview draws it
+    // Above this many holes in sight the overview is shown instead of stamping each.
+    static constexpr qint64 kStampedHoles = 100000;
+
+private:
+    struct LegendCell {
+        int row;
+        QRectF box; // logical pixels
+    };
+    std::vector<LegendCell> legendCells(const QSizeF& view) const;
+    void stampBoard(PictureSurface& surface, const ViewTransform& t, double dpr, const QRectF& area,
+        const ViewOverlay& overlay, bool everyHole);
+    bool overviewServes(const ViewTransform& t, const QRectF& area) const;
+    void makeOverview(const QSizeF& view, double dpr, std::optional<int> highlight);
+    Rgb colorOf(int row, const ViewOverlay& overlay) const;
+
+    const HeldBoard* board_ = nullptr;
+    const HoleGrid* grid_ = nullptr;
+    const HoleTable* table_ = nullptr;
+    DrawingOptions options_;
+    std::unique_ptr<PictureSurface> surface_; // the size of the last picture
+    QSize surfaceSize_;
+    QImage overview_; // every hole at the overview's transform
+    ViewTransform overviewTransform_;
+    bool overviewValid_ = false;
+    std::optional<int> overviewHighlight_; // the class the overview shows highlighted
+    std::vector<uint8_t> usedRows_; // the rows that have holes or slotHoles, for the legend
+};
+
+} // namespace kivotrek
