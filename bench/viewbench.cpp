@@ -85,7 +85,8 @@ int main(int argc, char** argv)
         const qint64 stamped = renderer.render(image, t, {});
         frames.push_back(frame.nsecsElapsed() / 1e6);
         if (qEnvironmentVariableIsSet("KIVOTREK_VIEWBENCH_FRAMES"))
-            std::printf("  frame %d: zoom %.1f, %lld holes stamped, %.1f ms\n", i, zooms[i % 10], (long long)stamped, frames.back());
+            std::printf("  frame %d: zoom %.1f, %lld holes stamped, %.1f ms\n", i, zooms[i % 10],
+                (long long)stamped, frames.back());
     }
     const double after = residentMegabytes();
     std::vector<double> sorted = frames;

@@ -1,5 +1,5 @@
-#include "app/mainwindow.h"
 #include "app/boardviewwidget.h"
+#include "app/mainwindow.h"
 #include "app/previewwindow.h"
 #include "scripted.h"
 #include "testutil.h"
