@@ -114,4 +114,24 @@ for f in board['files']:
 sys.exit(0 if ok else 1)
 PY
 done
+# Each board's folder as a package: the members its manifest calls drill files and outline, and
+# no other, found by themselves, and the board read complete with no warning.
+for manifest in "$WORK"/package/boards/*/manifest.json; do
+    dir=$(dirname "$manifest")
+    "$CLI" read "$dir" >"$WORK/package.json" || true
+    python3 - "$(basename "$dir")" "$manifest" "$WORK/package.json" <<'PY' || status=1
+import json, sys
+name, manifest, read = sys.argv[1:]
+layers = json.load(open(manifest))["layers"]
+read = json.load(open(read))
+want = {l["name"]: ("outline" if l["type"] == "outline" else "drill") for l in layers if l["type"] in ("drill", "outline")}
+got = {m["name"]: ("outline" if m["role"] == "outline" else "drill") for m in read["package"]["members"] if m["role"] != "unused"}
+said = [m for m in read["messages"] if not m.startswith(('書式の指定がないため', 'nc_param.txt の書式'))]
+ok = got == want and read["ending"] == "complete" and not said
+print('%s  %s as a package: %s' % ('ok  ' if ok else 'DIFF', name, ', '.join('%s %s' % (n, r) for n, r in sorted(got.items()))))
+if not ok:
+    print('      wanted %s; %s %s' % (sorted(want.items()), read["ending"], ' / '.join(said)))
+sys.exit(0 if ok else 1)
+PY
+done
 exit $status
