@@ -36,7 +36,7 @@ void BoardViewWidget::setBoard(const HeldBoard* board, const HoleGrid* grid, con
     renderer_.setBoard(board, grid, table);
     overlay_.selectedHole.reset();
     overlay_.measure.reset();
-    if (fit || !fitted_)
+    if (fit || followsSize_)
         fitBoard();
     update();
 }
@@ -55,10 +55,9 @@ void BoardViewWidget::setOptions(const DrawingOptions& options)
 
 void BoardViewWidget::fitBoard()
 {
-    if (board_ && width() > 0 && height() > 0) {
+    if (board_ && width() > 0 && height() > 0)
         transform_.fit(board_->frame, renderer_.boardArea(QSizeF(size())));
-        fitted_ = isVisible();
-    }
+    followsSize_ = true; // until the user zooms or pans, a new size fits the board again
     update();
 }
 
@@ -88,8 +87,8 @@ void BoardViewWidget::paintEvent(QPaintEvent*)
 
 void BoardViewWidget::resizeEvent(QResizeEvent* event)
 {
-    // A board not yet looked at fills the window; one zoomed into keeps its centre.
-    if (!fitted_) {
+    // A board as fitted fills the window again; one zoomed into or panned keeps its centre.
+    if (followsSize_) {
         fitBoard();
     } else {
         const QPointF shift = QPointF(event->size().width() - event->oldSize().width(),
@@ -105,7 +104,7 @@ void BoardViewWidget::wheelEvent(QWheelEvent* event)
     const double steps = event->angleDelta().y() / 120.0;
     if (steps != 0) {
         transform_.zoomAbout(event->position(), std::pow(1.25, steps));
-        fitted_ = true;
+        followsSize_ = false;
         update();
     }
     event->accept();
@@ -192,7 +191,7 @@ void BoardViewWidget::mouseMoveEvent(QMouseEvent* event)
     const QPointF at = event->position();
     if (drag_ == Drag::Pan) {
         transform_.pan(at - lastAt_);
-        fitted_ = true;
+        followsSize_ = false;
         update();
     } else if (drag_ == Drag::Measure && overlay_.measure) {
         const auto mark = markUnder(at);
@@ -260,7 +259,8 @@ void BoardViewWidget::keyPressEvent(QKeyEvent* event)
         break;
     default: QWidget::keyPressEvent(event); return;
     }
-    fitted_ = true;
+    if (event->key() != Qt::Key_Home && event->key() != Qt::Key_Escape)
+        followsSize_ = false;
     update();
     event->accept();
 }

@@ -60,7 +60,7 @@ private:
     BoardViewRenderer renderer_;
     ViewTransform transform_;
     ViewOverlay overlay_;
-    bool fitted_ = false; // the view has been fitted to its size once
+    bool followsSize_ = true; // fitted and not moved since: a new size fits the board again
     bool measuring_ = false;
     enum class Drag { None, Pan, Measure } drag_ = Drag::None;
     QPointF pressedAt_, lastAt_;
