@@ -173,6 +173,46 @@ sleep 1.0
 shot "$main" 21-package-board.png
 pkill -f "$APP" 2>/dev/null || true
 
+# The view on a dense real board (clockblock of @tracespace/fixtures, fetched, never committed):
+# zoomed into its vias, a hole clicked (its class highlighted, the hole named in the status
+# bar), then a Shift-drag from one via to another measured.
+source "$ROOT/scripts/fixtures.sh"
+FIXTURES=$(mktemp -d)
+if fetch_fixtures "$FIXTURES"; then
+    XDG_CONFIG_HOME=$FIXTURES/config # plain dots: the options set above left behind
+    "$APP" "$FIXTURES/package/boards/clockblock" >/dev/null 2>&1 &
+    package=$(window "パッケージの中身 - $FIXTURES/package/boards/clockblock")
+    sleep 0.5
+    xdotool key Return
+    main=$(window "穴区分け図")
+    sleep 1.0
+    preview "$main"
+    view=$(window "プレビュー")
+    xdotool windowmove "$view" 100 60 windowsize "$view" 1000 820
+    sleep 1.0
+    xdotool mousemove --window "$view" 318 445
+    for _ in 1 2 3 4 5 6; do xdotool click 4; sleep 0.2; done
+    xdotool mousemove --window "$view" 330 397 click 1
+    sleep 0.3
+    xdotool mousemove --window "$view" 333 400 mousemove --window "$view" 330 397
+    sleep 0.6
+    shot "$view" 23-view-identify.png
+    xdotool key Escape
+    xdotool mousemove --window "$view" 330 334 keydown shift mousedown 1
+    sleep 0.2
+    xdotool mousemove --window "$view" 345 380
+    sleep 0.2
+    xdotool mousemove --window "$view" 361 461
+    sleep 0.2
+    xdotool mouseup 1 keyup shift
+    sleep 0.6
+    shot "$view" 24-view-measure.png
+    pkill -f "$APP" 2>/dev/null || true
+else
+    echo "@tracespace/fixtures could not be fetched: 23-view-identify.png and 24-view-measure.png kept"
+fi
+rm -rf "$FIXTURES"
+
 "$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
 echo "wrote 05-page.png"
 "$BUILD/src/kivotrek-cli" render --counts --symbols --page "自動(A4縦)" --dpi 100 -o "$OUT/13-page-symbols.png" \

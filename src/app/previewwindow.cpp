@@ -44,8 +44,11 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
 
     view_ = new BoardViewWidget(this);
     setCentralWidget(view_);
-    connect(view_, &BoardViewWidget::statusChanged, this,
-        [this](const QString& text) { statusBar()->showMessage(text); });
+    // The status bar is there from the start: made on the first hover, it would shrink the
+    // view under the cursor and move the board.
+    QStatusBar* status = statusBar();
+    connect(view_, &BoardViewWidget::statusChanged, status,
+        [status](const QString& text) { status->showMessage(text); });
 
     const auto command = [this](const QString& caption, const char* name, auto slot) {
         QAction* a = menuBar()->addAction(caption);

@@ -345,12 +345,15 @@ qint64 BoardViewRenderer::render(QImage& image, const ViewTransform& t, const Vi
     if (length > 0) {
         const double pixels = length * t.scale;
         const QPointF start(area.left() + 14, area.bottom() - 14);
+        // On a light backing, so that it reads over holes and outline lines.
+        const QString label = QString::number(length, 'g', 6) + QStringLiteral(" mm");
+        const double width = std::max(pixels, double(p.fontMetrics().horizontalAdvance(label)));
+        p.fillRect(QRectF(start.x() - 6, start.y() - 26, width + 12, 34), QColor(255, 255, 255, 200));
         p.setPen(QPen(QColor(0, 0, 0), 2));
         p.drawLine(start, start + QPointF(pixels, 0));
         p.drawLine(start + QPointF(0, -5), start + QPointF(0, 5));
         p.drawLine(start + QPointF(pixels, -5), start + QPointF(pixels, 5));
-        p.drawText(QRectF(start.x(), start.y() - 22, std::max(pixels, 80.0), 16),
-            Qt::AlignLeft | Qt::AlignBottom, QString::number(length, 'g', 6) + QStringLiteral(" mm"));
+        p.drawText(QRectF(start.x(), start.y() - 22, width, 16), Qt::AlignLeft | Qt::AlignBottom, label);
     }
     return stamped;
 }
