@@ -6,6 +6,7 @@
 #include "cli/readers.h"
 #include "drawing/drilltable.h"
 #include "drawing/gerberreplay.h"
+#include "drawing/heldboard.h"
 #include "drawing/holecounts.h"
 
 #include <QDataStream>
@@ -28,16 +29,6 @@ struct Mark {
     QString code; // for a mark without a row: its D-code
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
-
-// The row's diameter as a number of millimetres; nothing where the row has none.
-std::optional<double> rowDiameter(const HoleRow& row)
-{
-    if (row.diameter.trimmed().isEmpty())
-        return std::nullopt;
-    bool ok = false;
-    const double d = row.diameter.trimmed().toDouble(&ok);
-    return ok ? std::optional<double>(d) : std::nullopt;
-}
 
 QByteArray number(double v)
 {
@@ -129,7 +120,7 @@ void writeMark(JsonWriter& json, const Mark& m, const HoleTable& table, bool nam
         json.null();
     json.key("code").value(row ? row->dcode : m.code);
     json.key("diameter");
-    if (const auto d = row ? rowDiameter(*row) : std::nullopt)
+    if (const auto d = row ? rowDiameter(table, m.row) : std::nullopt)
         json.value(*d);
     else
         json.null();
@@ -148,7 +139,7 @@ void writeMark(JsonWriter& json, const Mark& m, const HoleTable& table, bool nam
 void writeCsvLine(QByteArray& out, const Mark& m, const HoleTable& table, bool named)
 {
     const HoleRow* row = m.row >= 0 ? &table.row(m.row) : nullptr;
-    const auto d = row ? rowDiameter(*row) : std::nullopt;
+    const auto d = row ? rowDiameter(table, m.row) : std::nullopt;
     out += (m.slot ? "slot," : "hole,") + (row ? QByteArray::number(m.row) : QByteArray()) + ','
         + csvField(row ? row->dcode : m.code) + ',' + (d ? number(*d) : QByteArray()) + ',' + number(m.x1)
         + ',' + number(m.y1) + ',' + (m.slot ? number(m.x2) + ',' + number(m.y2) : QByteArray(","))

@@ -1,5 +1,6 @@
 #include "drawing/heldboard.h"
 
+#include "common/numbers.h"
 #include "drawing/gerberreplay.h"
 
 #include <QFileInfo>
@@ -20,12 +21,8 @@ std::optional<double> rowDiameter(const HoleTable& table, int row)
 {
     if (row < 0 || row >= HoleTable::kRows)
         return std::nullopt;
-    const QString text = table.row(row).diameter.trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    bool ok = false;
-    const double d = text.toDouble(&ok);
-    return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+    // The number at the start of the text, as the drawing reads it ("0.8mm" is 0.8).
+    return numberAtStart(table.row(row).diameter);
 }
 
 namespace {
@@ -34,25 +31,25 @@ uint8_t rowByte(int row)
     return row >= 0 && row < HoleTable::kRows ? uint8_t(row) : HeldBoard::kNoRow;
 }
 
-void holdGerber(const Board& board, const HoleTable& table, const BoardExtent& extent, HeldBoard& held)
+void walkGerber(const Board& board, const HoleTable& table, const BoardExtent& extent,
+    const BoardMarks& marks, WalkedBoard& walked)
 {
     const double mm = millimetresPerUnit(extent);
-    held.files << QFileInfo(board.files.front().path).fileName();
+    walked.files << QFileInfo(board.files.front().path).fileName();
     // The extent is the board's corner at the origin to its farthest point.
     const double perTwip = extent.unitScale > 0 ? mm / static_cast<double>(extent.unitScale) : 0;
-    held.frame = QRectF(0, 0, extent.maxX * perTwip, extent.maxY * perTwip);
+    walked.frame = QRectF(0, 0, extent.maxX * perTwip, extent.maxY * perTwip);
     bool running = false;
     int lastRow = -2;
     int32_t lastX = 0, lastY = 0;
-    held.ending = listMarks(board.files.front().path, table, [&](const DrillMark& m) {
+    walked.ending = listMarks(board.files.front().path, table, [&](const DrillMark& m) {
         if (!m.slot) {
-            held.holes.push_back({float(m.x1 * mm), float(m.y1 * mm), rowByte(m.row), 0});
+            marks.hole(m.x1 * mm, m.y1 * mm, m.row, 0);
             running = false;
             return;
         }
         const bool joined = running && m.row == lastRow && m.x1 == lastX && m.y1 == lastY;
-        held.slotHoles.push_back({float(m.x1 * mm), float(m.y1 * mm), float(m.x2 * mm), float(m.y2 * mm),
-            rowByte(m.row), 0, joined});
+        marks.slot(m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm, m.row, 0, joined);
         running = true;
         lastRow = m.row;
         lastX = m.x2;
@@ -60,26 +57,21 @@ void holdGerber(const Board& board, const HoleTable& table, const BoardExtent& e
     });
 }
 
-void holdDrills(const Board& board, HeldBoard& held)
+void walkDrills(const Board& board, const BoardData& data, const BoardMarks& marks, WalkedBoard& walked)
 {
-    BoardData data;
-    QString unreadable;
-    if (!loadBoard(board, data, &unreadable))
-        held.ending = {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
     const DrillFrame frame = boardFrame(data);
     const double perTwip = 1.0 / 56.7;
-    held.frame = QRectF(frame.left, frame.bottom, frame.extent.maxX * perTwip, frame.extent.maxY * perTwip);
-    const auto outline = [&held](const std::vector<OutlineSegment>& pieces) {
+    walked.frame = QRectF(frame.left, frame.bottom, frame.extent.maxX * perTwip, frame.extent.maxY * perTwip);
+    const auto outline = [&marks](const std::vector<OutlineSegment>& pieces) {
         for (const OutlineSegment& s : pieces)
-            held.outline.push_back({float(s.x1), float(s.y1), float(s.x2), float(s.y2)});
+            marks.outline(s.x1, s.y1, s.x2, s.y2);
     };
     if (data.outline)
         outline(data.outline->outline);
     for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
         const DrillData& d = data.drills[f];
         const BoardFile& file = board.files[f];
-        held.files << QFileInfo(file.path).fileName();
-        const auto file8 = uint8_t(std::min<size_t>(f, 255));
+        walked.files << QFileInfo(file.path).fileName();
         // A tool's row is its file's first row and the tool's place; tools beyond the table have
         // no row and are not drawn.
         const auto row = [&file](int tool) {
@@ -88,28 +80,57 @@ void holdDrills(const Board& board, HeldBoard& held)
         outline(d.outline);
         for (const DrillHit& h : d.holes) {
             if (row(h.tool) >= 0)
-                held.holes.push_back({float(h.x), float(h.y), rowByte(row(h.tool)), file8});
+                marks.hole(h.x, h.y, row(h.tool), int(f));
         }
         for (const DrillSlot& s : d.slotHoles) {
             if (row(s.tool) >= 0)
-                held.slotHoles.push_back({float(s.x1), float(s.y1), float(s.x2), float(s.y2),
-                    rowByte(row(s.tool)), file8, s.joined});
+                marks.slot(s.x1, s.y1, s.x2, s.y2, row(s.tool), int(f), s.joined);
         }
     }
 }
 } // namespace
 
+WalkedBoard walkBoard(const Board& board, const HoleTable& table, const BoardExtent& extent,
+    const BoardData* data, const BoardMarks& marks)
+{
+    WalkedBoard walked;
+    if (board.isEmpty()) {
+        walked.ending = {DrawResult::Ending::NoExtent};
+        return walked;
+    }
+    if (board.replaysGerber()) {
+        walkGerber(board, table, extent, marks, walked);
+        return walked;
+    }
+    BoardData loaded;
+    if (!data) {
+        QString unreadable;
+        if (!loadBoard(board, loaded, &unreadable))
+            walked.ending = {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
+        data = &loaded;
+    }
+    walkDrills(board, *data, marks, walked);
+    return walked;
+}
+
 HeldBoard holdBoard(const Board& board, const HoleTable& table, const BoardExtent& extent)
 {
     HeldBoard held;
-    if (board.isEmpty()) {
-        held.ending = {DrawResult::Ending::NoExtent};
-        return held;
-    }
-    if (board.replaysGerber())
-        holdGerber(board, table, extent, held);
-    else
-        holdDrills(board, held);
+    BoardMarks marks;
+    marks.hole = [&held](double x, double y, int row, int file) {
+        held.holes.push_back({float(x), float(y), rowByte(row), uint8_t(std::min(file, 255))});
+    };
+    marks.slot = [&held](double x1, double y1, double x2, double y2, int row, int file, bool joined) {
+        held.slotHoles.push_back(
+            {float(x1), float(y1), float(x2), float(y2), rowByte(row), uint8_t(std::min(file, 255)), joined});
+    };
+    marks.outline = [&held](double x1, double y1, double x2, double y2) {
+        held.outline.push_back({float(x1), float(y1), float(x2), float(y2)});
+    };
+    WalkedBoard walked = walkBoard(board, table, extent, nullptr, marks);
+    held.frame = walked.frame;
+    held.files = std::move(walked.files);
+    held.ending = walked.ending;
     return held;
 }
 

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -44,6 +45,24 @@ struct HeldBoard {
 
     bool isEmpty() const { return holes.empty() && slotHoles.empty() && outline.empty(); }
 };
+
+// Every hole, slot and outline line of a board in millimetres (file coordinates, y up), in the
+// order of its files: a Gerber file's marks as its replay finds them (row -1 for a D-code that
+// no row holds), drill files' with their rows (tools beyond the table left out) and file index.
+struct BoardMarks {
+    std::function<void(double x, double y, int row, int file)> hole;
+    std::function<void(double x1, double y1, double x2, double y2, int row, int file, bool joined)> slot;
+    std::function<void(double x1, double y1, double x2, double y2)> outline;
+};
+struct WalkedBoard {
+    QRectF frame; // what fitting the board shows
+    QStringList files; // the names of the drill files
+    DrawResult ending; // where the drawing of the board stops
+};
+// Walks the board: drill files from data when given (what the board's files hold, in its
+// order), else read again.
+WalkedBoard walkBoard(const Board& board, const HoleTable& table, const BoardExtent& extent,
+    const BoardData* data, const BoardMarks& marks);
 
 // Holds the board as the table names its rows now (a Gerber file's D-codes choose rows as the
 // drawing does; a change of D-codes asks for holding it again).

@@ -21,6 +21,7 @@ struct DrillTool {
     QString code; // as the file first writes it: "T1", "T01", "D10"
     std::optional<double> diameter; // millimetres
     QString kind; // "TH", "NTH" or empty, from the file's attributes or its name
+    bool kindStated = false; // the kind is the tool's own (an attribute or a comment of the tool)
     QString sign1, tol1, sign2, tol2; // from the file's tolerances, where they fit the lists
     QString function; // what the file says the holes are for ("ViaDrill", "ComponentDrill", ...)
 };
@@ -124,6 +125,9 @@ struct DrillData {
     // An Excellon file's coordinate format; none for Gerber files, which state theirs.
     std::optional<CoordinateFormat> format;
     bool statesFunction = false; // a Gerber file's .FileFunction attribute was read
+    // What the file as a whole is: "TH" (plated), "NTH" (non-plated) by its attributes, else by
+    // its name; empty for a file of both or one that does not say.
+    QString fileKind;
 
     // Slots as a user counts them: a routed path is one slot however many pieces it has.
     qint64 slotCount() const;

@@ -209,6 +209,7 @@ private:
     double offsetX_ = 0, offsetY_ = 0; // G93
     int current_ = -1; // index of the selected tool
     QString fileKind_; // from the file's attributes
+    bool mixedPlating_ = false; // the file's attributes say it holds plated and non-plated holes
     QString pendingKind_; // from a tool attribute, for the next tool definition
     QString pendingFunction_; // what the holes are for, from the same attribute ("ViaDrill")
     QString sectionKind_; // from ";TYPE=", for the tool definitions after it
@@ -275,6 +276,7 @@ void Reader::comment(const QString& text)
             fileKind_ = QStringLiteral("NTH");
         else if (text.contains(QLatin1String(",Plated")))
             fileKind_ = QStringLiteral("TH");
+        mixedPlating_ = text.contains(QLatin1String(",MixedPlating"));
         return;
     }
     if (text.contains(QLatin1String("TA.AperFunction"))) {
@@ -351,6 +353,7 @@ void Reader::comment(const QString& text)
             t.kind = QStringLiteral("TH");
         else if (plating == QLatin1String("NON_PLATED"))
             t.kind = QStringLiteral("NTH");
+        t.kindStated = !t.kind.isEmpty();
         // The tolerances, where they fit the lists of the table.
         fitTolerances(t, *index, m.captured(3).toDouble() * factor, m.captured(4).toDouble() * factor);
     }
@@ -515,6 +518,7 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
                 t.kind = pendingKind_;
             else if (!sectionKind_.isEmpty())
                 t.kind = sectionKind_;
+            t.kindStated = !t.kind.isEmpty();
             pendingKind_.clear();
             t.function = pendingFunction_;
             pendingFunction_.clear();
@@ -722,6 +726,7 @@ void Reader::finish()
     out_.format = f;
     // Plated or not: the tool's own attribute, else the file's, else the file's name.
     const QString byName = kindFromFileName(name_);
+    out_.fileKind = mixedPlating_ ? QString() : !fileKind_.isEmpty() ? fileKind_ : byName;
     for (DrillTool& t : out_.tools) {
         if (t.kind.isEmpty())
             t.kind = !fileKind_.isEmpty() ? fileKind_ : byName;

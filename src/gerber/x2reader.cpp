@@ -184,6 +184,7 @@ private:
     bool commentPercent_ = false; // a comment with a percent sign just ended on this line
     std::map<int, Objects> blocks_;
     QString fileKind_;
+    bool mixedPlating_ = false; // .FileFunction,MixedPlating: plated and non-plated holes
     // Aperture attributes in force for the next definitions.
     QString pendingKind_, pendingFunction_;
     std::optional<std::pair<double, double>> pendingTolerance_;
@@ -478,6 +479,7 @@ void Reader::attribute(QByteArrayView text)
             fileKind_ = QStringLiteral("NTH");
         else if (what == QLatin1String("Profile"))
             out_.role = DrillData::Role::Outline;
+        mixedPlating_ = what == QLatin1String("MixedPlating");
         return;
     }
     if (text.startsWith("TA")) {
@@ -994,6 +996,7 @@ void Reader::finish()
     }
     std::vector<int> remap(size_t(toolsUsed_), 0);
     const QString byName = kindFromFileName(name_);
+    out_.fileKind = mixedPlating_ ? QString() : !fileKind_.isEmpty() ? fileKind_ : byName;
     for (const Aperture* a : used) {
         remap[size_t(a->tool)] = int(out_.tools.size());
         DrillTool t;
@@ -1001,6 +1004,7 @@ void Reader::finish()
         t.code = QStringLiteral("D") + QString::number(a->number);
         t.diameter = a->diameter;
         t.kind = !a->kind.isEmpty() ? a->kind : !fileKind_.isEmpty() ? fileKind_ : byName;
+        t.kindStated = !a->kind.isEmpty();
         t.function = a->function;
         if (a->tolerance)
             fitTolerances(t, int(out_.tools.size()), a->tolerance->first, a->tolerance->second);
