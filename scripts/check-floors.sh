@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The floors of src/, from the bottom: common < table < drill < gerber, excellon, settings <
-# board < package < drawing < app, cli. A file includes its own floor and the floors below it,
+# board < package < drawing < checks < app, cli. A file includes its own floor and the floors below it,
 # never one above: fails naming each include that runs up. Usage: scripts/check-floors.sh [SRC]
 set -euo pipefail
 SRC=${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../src" && pwd)}
 declare -A floor=([common]=1 [table]=2 [drill]=3 [gerber]=4 [excellon]=4 [settings]=4 [board]=5
-    [package]=6 [drawing]=7 [app]=8 [cli]=8)
+    [package]=6 [drawing]=7 [checks]=8 [app]=9 [cli]=9)
 status=0
 while IFS= read -r -d '' file; do
     dir=$(basename "$(dirname "$file")")

@@ -20,6 +20,7 @@ enum Exit : int {
     kIncomplete = 1, // the hole table check failed: nothing written
     kStopped = 2, // read rejected or ended by a fault
     kUnreadable = 3, // a file could not be read
+    kFindings = 5, // check: the drill checks found something
     kUsage = 64, // bad usage
 };
 
@@ -37,6 +38,7 @@ int runRender(const QStringList& args, int& argc, char** argv);
 int runSettings(const QStringList& args);
 int runHoles(const QStringList& args);
 int runReport(const QStringList& args);
+int runCheck(const QStringList& args);
 
 // "totals": {"th", "nth", "other", "all"}, as read and report print them.
 void writeTotals(JsonWriter& json, const HoleTotals& totals);

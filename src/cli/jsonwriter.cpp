@@ -89,6 +89,13 @@ JsonWriter& JsonWriter::value(const QString& text)
     return *this;
 }
 
+JsonWriter& JsonWriter::boolean(bool b)
+{
+    separate();
+    out_.append(b ? "true" : "false");
+    return *this;
+}
+
 JsonWriter& JsonWriter::value(long long number)
 {
     separate();

@@ -20,6 +20,7 @@ public:
     JsonWriter& value(float number); // shortest text that reads back as the same float
     JsonWriter& value(double number); // shortest text that reads back as the same double
     JsonWriter& null();
+    JsonWriter& boolean(bool b); // true or false
 
     // What has been written and not yet printed.
     const QByteArray& data() const { return out_; }

@@ -63,6 +63,21 @@ const CommandHelp kCommands[] = {
         "          JSON, after the settings file if given; nothing when the files cannot\n"
         "          be read. exit status as for read, and 2 when the drawing would stop\n"
         "          early (the counts of what is drawn)\n"},
+    {"check",
+        "kivotrek-cli check [READER] [--settings INI] [--min-spacing MM] [--min-edge MM]\n"
+        "                           [--min-drill MM] [--slot-ratio R] [--csv|--json] FILE...\n"
+        "                           [--outline FILE] [--board NAME]",
+        "  check   the drill checks of the board, after the settings file if given:\n"
+        "          holes stacked (centres within 0.01 mm) or overlapping, holes closer\n"
+        "          than --min-spacing edge to edge (0.20), holes cut by the outline or\n"
+        "          closer to it than --min-edge (0.25; only with an outline: a standard\n"
+        "          or RS-274X file's drawn lines, or --outline), rows below --min-drill\n"
+        "          (0.15) or whose diameter is not the file's own, slots shorter end to\n"
+        "          end than --slot-ratio (2.0) times their width, and tools whose own\n"
+        "          plating is not their file's. Each finding with its rows (from 1),\n"
+        "          files, place, measured value and limit, as CSV (UTF-8 with BOM, the\n"
+        "          default) or JSON; at most 100,000 findings. exit status: 0 no\n"
+        "          finding, 5 findings, else as for read\n"},
     {"settings", "kivotrek-cli settings show INI",
         "  settings show\n"
         "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
@@ -213,6 +228,8 @@ int main(int argc, char** argv)
         status = runSettings(args);
     } else if (command == QLatin1String("report")) {
         status = runReport(args);
+    } else if (command == QLatin1String("check")) {
+        status = runCheck(args);
     } else if (command == QLatin1String("holes")) {
         status = runHoles(args);
     } else if (command == QLatin1String("render")) {

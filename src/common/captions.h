@@ -400,4 +400,67 @@ inline QString systemInfoButton()
     return QStringLiteral("ｼｽﾃﾑ情報(&S)...");
 }
 
+// Drill checks (表示 → 穴チェック).
+inline QString checkStackedTitle()
+{
+    return QStringLiteral("同じ位置の穴");
+}
+inline QString checkOverlapTitle()
+{
+    return QStringLiteral("重なった穴");
+}
+inline QString checkOutlineCutTitle()
+{
+    return QStringLiteral("外形にかかる穴");
+}
+inline QString checkSpacingTitle()
+{
+    return QStringLiteral("穴の間隔が狭い");
+}
+inline QString checkEdgeTitle()
+{
+    return QStringLiteral("外形に近い穴");
+}
+inline QString checkMinDrillTitle()
+{
+    return QStringLiteral("最小穴径より小さい");
+}
+inline QString checkToolSizeTitle()
+{
+    return QStringLiteral("ファイルの穴径と違う");
+}
+inline QString checkSlotRatioTitle()
+{
+    return QStringLiteral("短い長穴");
+}
+inline QString checkPlatingTitle()
+{
+    return QStringLiteral("メッキの指定が違う");
+}
+inline QString checkRow(int row, const QString& dcode)
+{
+    return QStringLiteral("行%1 %2").arg(row).arg(dcode);
+}
+inline QString checkWithoutOutline()
+{
+    return QStringLiteral("外形がないため、外形との距離は調べていません。");
+}
+inline QString checkTruncated(qint64 limit)
+{
+    return QStringLiteral("見つかった問題が%1件に達したため、チェックを打ち切りました。").arg(limit);
+}
+inline QString checkWithoutDiameter(const QStringList& codes)
+{
+    return QStringLiteral("穴径のない行（%1）の穴は、中心の位置だけで調べました。")
+        .arg(codes.join(QStringLiteral(", ")));
+}
+inline QString checkNothingFound()
+{
+    return QStringLiteral("問題は見つかりませんでした。");
+}
+inline QString checkCsvHeader()
+{
+    return QStringLiteral("種類,行,Dコード,ファイル,X,Y,X2,Y2,値,限度");
+}
+
 } // namespace kivotrek::msg

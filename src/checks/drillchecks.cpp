@@ -1,0 +1,767 @@
+#include "checks/drillchecks.h"
+
+#include "common/captions.h"
+#include "drawing/heldboard.h"
+#include "gerber/rs274xreader.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <tuple>
+#include <unordered_map>
+
+namespace kivotrek {
+
+const char* checkName(CheckKind kind)
+{
+    switch (kind) {
+    case CheckKind::Stacked: return "stacked";
+    case CheckKind::Overlap: return "overlap";
+    case CheckKind::OutlineCut: return "outline-cut";
+    case CheckKind::Spacing: return "spacing";
+    case CheckKind::Edge: return "edge";
+    case CheckKind::MinDrill: return "min-drill";
+    case CheckKind::ToolSize: return "tool-size";
+    case CheckKind::SlotRatio: return "slot-ratio";
+    case CheckKind::Plating: return "plating";
+    }
+    return "";
+}
+
+QString checkTitle(CheckKind kind)
+{
+    switch (kind) {
+    case CheckKind::Stacked: return msg::checkStackedTitle();
+    case CheckKind::Overlap: return msg::checkOverlapTitle();
+    case CheckKind::OutlineCut: return msg::checkOutlineCutTitle();
+    case CheckKind::Spacing: return msg::checkSpacingTitle();
+    case CheckKind::Edge: return msg::checkEdgeTitle();
+    case CheckKind::MinDrill: return msg::checkMinDrillTitle();
+    case CheckKind::ToolSize: return msg::checkToolSizeTitle();
+    case CheckKind::SlotRatio: return msg::checkSlotRatioTitle();
+    case CheckKind::Plating: return msg::checkPlatingTitle();
+    }
+    return QString();
+}
+
+qint64 CheckReport::total() const
+{
+    qint64 n = 0;
+    for (const qint64 c : counts)
+        n += c;
+    return n;
+}
+
+namespace {
+
+// The D-codes of an RS-274X file and the diameters its aperture definitions give them.
+std::vector<std::pair<QString, double>> rs274xApertures(const QString& path)
+{
+    HoleTable scratch;
+    BoardExtent extent;
+    readRs274xGerber(path, scratch, extent, MessageSink());
+    std::vector<std::pair<QString, double>> sizes;
+    for (int r = 0; r < HoleTable::kRows; ++r) {
+        if (const auto d = rowDiameter(scratch, r); d && scratch.row(r).dcode != QLatin1String("D"))
+            sizes.emplace_back(scratch.row(r).dcode, *d);
+    }
+    return sizes;
+}
+
+void fillRows(const Board& board, const HoleTable& table, const BoardData* data, CheckedBoard& checked)
+{
+    for (int r = 0; r < HoleTable::kRows; ++r) {
+        CheckedBoard::Row& row = checked.rows[size_t(r)];
+        row.tableSize = rowDiameter(table, r);
+        row.file = board.fileOfRow(r);
+    }
+    if (board.replaysGerber()) {
+        if (board.files.front().reader != ReaderKind::Rs274x)
+            return;
+        // The file's own sizes: its aperture definitions, read again into a table of its own.
+        for (const auto& [code, size] : rs274xApertures(board.files.front().path)) {
+            for (int r = 0; r < HoleTable::kRows; ++r) {
+                if (table.row(r).dcode == code)
+                    checked.rows[size_t(r)].fileSize = size;
+            }
+        }
+        return;
+    }
+    if (!data)
+        return;
+    for (size_t f = 0; f < board.files.size() && f < data->drills.size(); ++f) {
+        const BoardFile& file = board.files[f];
+        const DrillData& d = data->drills[f];
+        for (int t = 0; t < file.rowCount && size_t(t) < d.tools.size(); ++t) {
+            const int r = file.firstRow + t;
+            if (r < 0 || r >= HoleTable::kRows)
+                continue;
+            CheckedBoard::Row& row = checked.rows[size_t(r)];
+            const DrillTool& tool = d.tools[size_t(t)];
+            row.fileSize = tool.diameter;
+            if (tool.kindStated)
+                row.toolKind = tool.kind;
+            row.fileKind = d.fileKind;
+        }
+    }
+}
+} // namespace
+
+CheckedBoard checkedBoard(
+    const Board& board, const HoleTable& table, const BoardExtent& extent, const BoardData* data)
+{
+    CheckedBoard checked;
+    BoardData loaded;
+    if (!data && !board.replaysGerber() && !board.isEmpty()) {
+        QString unreadable;
+        if (!loadBoard(board, loaded, &unreadable))
+            checked.ending = {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
+        data = &loaded;
+    }
+    fillRows(board, table, data, checked);
+    for (CheckedBoard::Row& row : checked.rows)
+        row.diameter = row.tableSize ? row.tableSize : row.fileSize;
+
+    const bool gerber = board.replaysGerber();
+    const auto drilled = [&table](int row) {
+        return row < 0 || row >= HoleTable::kRows || table.row(row).kind != HoleTable::outlineKind();
+    };
+    const auto radius = [&checked](int row) {
+        const auto d = row >= 0 && row < HoleTable::kRows ? checked.rows[size_t(row)].diameter : std::nullopt;
+        return float(std::max(d.value_or(0), 0.0) / 2);
+    };
+    const auto note = [&checked](int row, double x, double y) {
+        if (row < 0 || row >= HoleTable::kRows)
+            return;
+        CheckedBoard::Row& r = checked.rows[size_t(row)];
+        if (!r.used)
+            r.first = std::array<double, 2> {x, y};
+        r.used = true;
+    };
+    BoardMarks marks;
+    marks.hole = [&](double x, double y, int row, int file) {
+        if (!drilled(row) || !std::isfinite(x) || !std::isfinite(y))
+            return;
+        note(row, x, y);
+        checked.holes.push_back({x, y, radius(row), int16_t(row), int16_t(std::min(file, 32767))});
+    };
+    int32_t path = -1;
+    marks.slot = [&](double x1, double y1, double x2, double y2, int row, int file, bool joined) {
+        // A standard or RS-274X file draws its outline with the pen down; a row of the outline
+        // kind is the outline in any file.
+        if (gerber || !drilled(row)) {
+            checked.outline.push_back({x1, y1, x2, y2});
+            return;
+        }
+        if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
+            return;
+        note(row, x1, y1);
+        if (!joined || path < 0)
+            ++path;
+        checked.slotPieces.push_back(
+            {x1, y1, x2, y2, radius(row), int16_t(row), int16_t(std::min(file, 32767)), path});
+    };
+    marks.outline = [&checked](double x1, double y1, double x2, double y2) {
+        checked.outline.push_back({x1, y1, x2, y2});
+    };
+    const WalkedBoard walked = walkBoard(board, table, extent, data, marks);
+    checked.files = walked.files;
+    if (checked.ending.ending == DrawResult::Ending::Complete)
+        checked.ending = walked.ending;
+    return checked;
+}
+
+namespace {
+
+double pointSegment(double px, double py, double x1, double y1, double x2, double y2, double* nx = nullptr,
+    double* ny = nullptr)
+{
+    const double dx = x2 - x1, dy = y2 - y1;
+    const double length2 = dx * dx + dy * dy;
+    const double t = length2 > 0 ? std::clamp(((px - x1) * dx + (py - y1) * dy) / length2, 0.0, 1.0) : 0.0;
+    const double qx = x1 + t * dx, qy = y1 + t * dy;
+    if (nx)
+        *nx = qx;
+    if (ny)
+        *ny = qy;
+    return std::hypot(px - qx, py - qy);
+}
+
+// A measured distance to the nanometre: a spacing of exactly the limit (1.0 mm between the
+// centres of two 0.8 mm holes: 0.19999999999999996 in binary) meets it.
+double measured(double v)
+{
+    return std::round(v * 1e6) / 1e6;
+}
+
+double cross(double ax, double ay, double bx, double by)
+{
+    return ax * by - ay * bx;
+}
+
+double segmentSegment(const CheckedBoard::Slot& a, const CheckedBoard::Slot& b)
+{
+    // Crossing segments touch; else the nearest of the four ends to the other segment.
+    const double d1 = cross(a.x2 - a.x1, a.y2 - a.y1, b.x1 - a.x1, b.y1 - a.y1);
+    const double d2 = cross(a.x2 - a.x1, a.y2 - a.y1, b.x2 - a.x1, b.y2 - a.y1);
+    const double d3 = cross(b.x2 - b.x1, b.y2 - b.y1, a.x1 - b.x1, a.y1 - b.y1);
+    const double d4 = cross(b.x2 - b.x1, b.y2 - b.y1, a.x2 - b.x1, a.y2 - b.y1);
+    if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
+        return 0;
+    return std::min({pointSegment(a.x1, a.y1, b.x1, b.y1, b.x2, b.y2),
+        pointSegment(a.x2, a.y2, b.x1, b.y1, b.x2, b.y2), pointSegment(b.x1, b.y1, a.x1, a.y1, a.x2, a.y2),
+        pointSegment(b.x2, b.y2, a.x1, a.y1, a.x2, a.y2)});
+}
+
+// A uniform grid over a box: each cell lists the things that lie in it (a point in one cell, a
+// segment in every cell along it), as one array in cell order.
+class Grid {
+public:
+    struct Box {
+        double minX = std::numeric_limits<double>::max(), minY = std::numeric_limits<double>::max();
+        double maxX = std::numeric_limits<double>::lowest(), maxY = std::numeric_limits<double>::lowest();
+        void take(double x, double y)
+        {
+            minX = std::min(minX, x);
+            minY = std::min(minY, y);
+            maxX = std::max(maxX, x);
+            maxY = std::max(maxY, y);
+        }
+        bool empty() const { return minX > maxX; }
+    };
+
+    // cells: about how many the grid should have (at most 4,096 a side).
+    Grid(const Box& box, double cells)
+    {
+        if (box.empty())
+            return;
+        left_ = box.minX;
+        bottom_ = box.minY;
+        const double width = std::max(box.maxX - box.minX, 1e-3),
+                     height = std::max(box.maxY - box.minY, 1e-3);
+        const double cell = std::max(std::sqrt(width * height / std::max(cells, 1.0)), 1e-3);
+        columns_ = int(std::clamp(std::ceil(width / cell), 1.0, 4096.0));
+        rows_ = int(std::clamp(std::ceil(height / cell), 1.0, 4096.0));
+        cellWidth_ = width / columns_;
+        cellHeight_ = height / rows_;
+    }
+
+    // The cells a thing lies in, through add(thing, cell); then build().
+    void addPoint(uint32_t thing, double x, double y) { pending_.push_back({cellOf(x, y), thing}); }
+    void addSegment(uint32_t thing, double x1, double y1, double x2, double y2)
+    {
+        // Points along it half a cell apart: a query grown by a cell finds every cell it crosses.
+        const double step = std::min(cellWidth_, cellHeight_) / 2;
+        const double length = std::hypot(x2 - x1, y2 - y1);
+        const auto n = qint64(std::min(std::ceil(length / step), 1e7));
+        uint32_t last = std::numeric_limits<uint32_t>::max();
+        for (qint64 i = 0; i <= n; ++i) {
+            const double t = n > 0 ? double(i) / double(n) : 0.0;
+            const uint32_t c = cellOf(x1 + t * (x2 - x1), y1 + t * (y2 - y1));
+            if (c != last)
+                pending_.push_back({c, thing});
+            last = c;
+        }
+    }
+    void build()
+    {
+        const size_t cells = size_t(columns_) * size_t(rows_);
+        start_.assign(cells + 1, 0);
+        for (const auto& p : pending_)
+            ++start_[p.first + 1];
+        for (size_t c = 0; c < cells; ++c)
+            start_[c + 1] += start_[c];
+        items_.resize(pending_.size());
+        std::vector<uint32_t> next(start_.begin(), start_.end() - 1);
+        for (const auto& p : pending_)
+            items_[next[p.first]++] = p.second;
+        pending_.clear();
+        pending_.shrink_to_fit();
+    }
+
+    // Calls take(thing) for the things of every cell within reach of the box (grown by a cell,
+    // for segments); a thing in several cells comes once per cell.
+    template <typename Take>
+    void forEachNear(double minX, double minY, double maxX, double maxY, double reach, Take take) const
+    {
+        if (start_.empty())
+            return;
+        const int c0 = column(minX - reach - cellWidth_), c1 = column(maxX + reach + cellWidth_);
+        const int r0 = row(minY - reach - cellHeight_), r1 = row(maxY + reach + cellHeight_);
+        for (int r = r0; r <= r1; ++r) {
+            const size_t first = size_t(r) * size_t(columns_);
+            for (uint32_t k = start_[first + size_t(c0)]; k < start_[first + size_t(c1) + 1]; ++k)
+                take(items_[k]);
+        }
+    }
+
+private:
+    int column(double x) const
+    {
+        const double c = std::floor((x - left_) / cellWidth_);
+        return int(std::clamp(std::isfinite(c) ? c : 0.0, 0.0, double(columns_ - 1)));
+    }
+    int row(double y) const
+    {
+        const double r = std::floor((y - bottom_) / cellHeight_);
+        return int(std::clamp(std::isfinite(r) ? r : 0.0, 0.0, double(rows_ - 1)));
+    }
+    uint32_t cellOf(double x, double y) const
+    {
+        return uint32_t(size_t(row(y)) * size_t(columns_) + size_t(column(x)));
+    }
+
+    int columns_ = 1, rows_ = 1;
+    double left_ = 0, bottom_ = 0, cellWidth_ = 1, cellHeight_ = 1;
+    std::vector<std::pair<uint32_t, uint32_t>> pending_;
+    std::vector<uint32_t> start_;
+    std::vector<uint32_t> items_;
+};
+
+class Checker {
+public:
+    Checker(const CheckedBoard& board, const CheckLimits& limits) : board_(board), limits_(limits) { }
+
+    CheckReport run()
+    {
+        report_.ending = board_.ending;
+        report_.hasOutline = !board_.outline.empty();
+        rowChecks();
+        slotRatios();
+        if (report_.hasOutline)
+            edgeChecks();
+        holePairs();
+        slotPairs();
+        std::sort(report_.findings.begin(), report_.findings.end(), [](const Finding& a, const Finding& b) {
+            const auto key = [](const Finding& f) {
+                const std::array<double, 2> at = f.at.value_or(std::array<double, 2> {0, 0});
+                return std::make_tuple(int(f.kind), f.rows[0], f.rows[1], at[0], at[1]);
+            };
+            return key(a) < key(b);
+        });
+        return std::move(report_);
+    }
+
+private:
+    // False once the findings are full: the checks stop.
+    bool add(Finding f)
+    {
+        if (report_.truncated)
+            return false;
+        if (qint64(report_.findings.size()) >= kMaxFindings) {
+            report_.truncated = true;
+            return false;
+        }
+        ++report_.counts[size_t(f.kind)];
+        report_.findings.push_back(std::move(f));
+        return true;
+    }
+
+    void rowChecks()
+    {
+        for (int r = 0; r < HoleTable::kRows; ++r) {
+            const CheckedBoard::Row& row = board_.rows[size_t(r)];
+            if (!row.used)
+                continue;
+            Finding f;
+            f.rows[0] = r;
+            f.files[0] = row.file;
+            f.at = row.first;
+            if (row.diameter && *row.diameter < limits_.minDrill) {
+                f.kind = CheckKind::MinDrill;
+                f.value = *row.diameter;
+                f.limit = limits_.minDrill;
+                add(f);
+            }
+            // The table's number against the file's own, to the micrometre.
+            if (row.tableSize && row.fileSize
+                && std::llround(*row.tableSize * 1000) != std::llround(*row.fileSize * 1000)) {
+                f.kind = CheckKind::ToolSize;
+                f.value = *row.tableSize;
+                f.limit = *row.fileSize;
+                add(f);
+            }
+            if (!row.toolKind.isEmpty() && !row.fileKind.isEmpty() && row.toolKind != row.fileKind) {
+                f.kind = CheckKind::Plating;
+                f.value.reset();
+                f.limit.reset();
+                f.detail = row.toolKind + QLatin1Char('/') + row.fileKind;
+                add(f);
+            }
+        }
+    }
+
+    void slotRatios()
+    {
+        const auto& slotPieces = board_.slotPieces;
+        for (size_t i = 0; i < slotPieces.size();) {
+            size_t end = i + 1;
+            double length =
+                std::hypot(slotPieces[i].x2 - slotPieces[i].x1, slotPieces[i].y2 - slotPieces[i].y1);
+            while (end < slotPieces.size() && slotPieces[end].path == slotPieces[i].path) {
+                length += std::hypot(
+                    slotPieces[end].x2 - slotPieces[end].x1, slotPieces[end].y2 - slotPieces[end].y1);
+                ++end;
+            }
+            const double width = 2.0 * double(slotPieces[i].radius);
+            if (width > 0) {
+                // End to end, the round ends included, as a slot's size is given.
+                const double ratio = measured((length + width) / width);
+                if (ratio < limits_.slotRatio) {
+                    Finding f;
+                    f.kind = CheckKind::SlotRatio;
+                    f.rows[0] = slotPieces[i].row;
+                    f.files[0] = slotPieces[i].file;
+                    f.at = std::array<double, 2> {slotPieces[i].x1, slotPieces[i].y1};
+                    f.value = ratio;
+                    f.limit = limits_.slotRatio;
+                    if (!add(f))
+                        return;
+                }
+            }
+            i = end;
+        }
+    }
+
+    void edgeChecks()
+    {
+        Grid::Box box;
+        for (const auto& l : board_.outline) {
+            box.take(l.x1, l.y1);
+            box.take(l.x2, l.y2);
+        }
+        Grid grid(box, std::min(double(board_.outline.size()) * 2, 512.0 * 512.0));
+        for (size_t i = 0; i < board_.outline.size(); ++i) {
+            const auto& l = board_.outline[i];
+            grid.addSegment(uint32_t(i), l.x1, l.y1, l.x2, l.y2);
+        }
+        grid.build();
+        // A line of the outline that lies wholly within the hole (with 0.02 mm to spare) is the
+        // hole's own contour, as CAD programs draw a cut-out: it is drilled away, not an edge.
+        constexpr double kOwnContour = 0.02;
+        const auto nearest = [&](double x1, double y1, double x2, double y2, double radius, double& nx,
+                                 double& ny) {
+            double best = std::numeric_limits<double>::max();
+            const double reach = radius + limits_.minEdge;
+            grid.forEachNear(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), reach,
+                [&](uint32_t k) {
+                    const auto& l = board_.outline[k];
+                    if (pointSegment(l.x1, l.y1, x1, y1, x2, y2) <= radius + kOwnContour
+                        && pointSegment(l.x2, l.y2, x1, y1, x2, y2) <= radius + kOwnContour)
+                        return;
+                    // The nearest point of the outline line to the hole (or the slot's line).
+                    double px = 0, py = 0;
+                    const CheckedBoard::Slot a {l.x1, l.y1, l.x2, l.y2, 0, 0, 0, 0};
+                    const CheckedBoard::Slot b {x1, y1, x2, y2, 0, 0, 0, 0};
+                    const double d = x1 == x2 && y1 == y2
+                        ? pointSegment(x1, y1, l.x1, l.y1, l.x2, l.y2, &px, &py)
+                        : segmentSegment(a, b);
+                    if (d < best) {
+                        best = d;
+                        if (!(x1 == x2 && y1 == y2))
+                            pointSegment((x1 + x2) / 2, (y1 + y2) / 2, l.x1, l.y1, l.x2, l.y2, &px, &py);
+                        nx = px;
+                        ny = py;
+                    }
+                });
+            return best;
+        };
+        const auto judge = [&](double edge, int row, int file, double x, double y, double nx, double ny) {
+            if (edge >= limits_.minEdge)
+                return true;
+            Finding f;
+            f.kind = edge < 0 ? CheckKind::OutlineCut : CheckKind::Edge;
+            f.rows[0] = row;
+            f.files[0] = file;
+            f.at = std::array<double, 2> {x, y};
+            f.other = std::array<double, 2> {nx, ny};
+            f.value = edge;
+            f.limit = edge < 0 ? 0.0 : limits_.minEdge;
+            return add(f);
+        };
+        for (const auto& h : board_.holes) {
+            double nx = 0, ny = 0;
+            const double d = nearest(h.x, h.y, h.x, h.y, h.radius, nx, ny);
+            if (d != std::numeric_limits<double>::max()
+                && !judge(measured(d - double(h.radius)), h.row, h.file, h.x, h.y, nx, ny))
+                return;
+        }
+        // A slot once, at its nearest piece.
+        const auto& slotPieces = board_.slotPieces;
+        for (size_t i = 0; i < slotPieces.size();) {
+            double best = std::numeric_limits<double>::max(), bx = 0, by = 0;
+            size_t end = i;
+            for (; end < slotPieces.size() && slotPieces[end].path == slotPieces[i].path; ++end) {
+                double nx = 0, ny = 0;
+                const auto& s = slotPieces[end];
+                const double d = nearest(s.x1, s.y1, s.x2, s.y2, s.radius, nx, ny);
+                if (d < best) {
+                    best = d;
+                    bx = nx;
+                    by = ny;
+                }
+            }
+            const auto& s = slotPieces[i];
+            if (best != std::numeric_limits<double>::max()
+                && !judge(measured(best - double(s.radius)), s.row, s.file, s.x1, s.y1, bx, by))
+                return;
+            i = end;
+        }
+    }
+
+    bool pair(CheckKind kind, const std::array<int, 2>& rows, const std::array<int, 2>& files,
+        const std::array<double, 2>& a, const std::array<double, 2>& b, double value, double limit)
+    {
+        Finding f;
+        f.kind = kind;
+        f.rows = rows;
+        f.files = files;
+        f.at = a;
+        f.other = b;
+        f.value = value;
+        f.limit = limit;
+        return add(f);
+    }
+
+    // Two holes' centres and edges: stacked, overlapping or too close. False once full.
+    bool judgePair(double centres, double edge, const std::array<int, 2>& rows,
+        const std::array<int, 2>& files, const std::array<double, 2>& a, const std::array<double, 2>& b,
+        bool canStack)
+    {
+        if (canStack && centres <= kStackedDistance)
+            return pair(CheckKind::Stacked, rows, files, a, b, centres, kStackedDistance);
+        if (edge < 0)
+            return pair(CheckKind::Overlap, rows, files, a, b, edge, 0.0);
+        if (edge < limits_.minSpacing)
+            return pair(CheckKind::Spacing, rows, files, a, b, edge, limits_.minSpacing);
+        return true;
+    }
+
+    void holePairs()
+    {
+        const auto& holes = board_.holes;
+        if (holes.size() < 2 || report_.truncated)
+            return;
+        Grid::Box box;
+        for (const auto& h : holes)
+            box.take(h.x, h.y);
+        Grid grid(box, double(holes.size()) / 4);
+        for (size_t i = 0; i < holes.size(); ++i)
+            grid.addPoint(uint32_t(i), holes[i].x, holes[i].y);
+        grid.build();
+        // Each pair once, from the larger hole (the one read first of two alike): it reaches the
+        // other within its own diameter and the spacing.
+        for (size_t i = 0; i < holes.size(); ++i) {
+            const auto& a = holes[i];
+            const double reach = 2.0 * double(a.radius) + limits_.minSpacing + kStackedDistance;
+            bool full = false;
+            grid.forEachNear(a.x, a.y, a.x, a.y, reach, [&](uint32_t j) {
+                if (full || j == i)
+                    return;
+                const auto& b = holes[j];
+                if (b.radius > a.radius || (b.radius == a.radius && j < i))
+                    return;
+                const double apart = std::hypot(a.x - b.x, a.y - b.y);
+                const double centres = measured(apart);
+                const double edge = measured(apart - double(a.radius) - double(b.radius));
+                if (centres > kStackedDistance && edge >= limits_.minSpacing)
+                    return;
+                const size_t first = std::min<size_t>(i, j), second = std::max<size_t>(i, j);
+                const auto& p = holes[first];
+                const auto& q = holes[second];
+                full =
+                    !judgePair(centres, edge, {p.row, q.row}, {p.file, q.file}, {p.x, p.y}, {q.x, q.y}, true);
+            });
+            if (full)
+                return;
+        }
+    }
+
+    void slotPairs()
+    {
+        const auto& slotPieces = board_.slotPieces;
+        const auto& holes = board_.holes;
+        if (slotPieces.empty() || report_.truncated)
+            return;
+        float largestHole = 0, largestSlot = 0;
+        Grid::Box holeBox, slotBox;
+        for (const auto& h : holes) {
+            largestHole = std::max(largestHole, h.radius);
+            holeBox.take(h.x, h.y);
+        }
+        for (const auto& s : slotPieces) {
+            largestSlot = std::max(largestSlot, s.radius);
+            slotBox.take(s.x1, s.y1);
+            slotBox.take(s.x2, s.y2);
+        }
+        Grid holeGrid(holeBox, double(holes.size()) / 4);
+        for (size_t i = 0; i < holes.size(); ++i)
+            holeGrid.addPoint(uint32_t(i), holes[i].x, holes[i].y);
+        holeGrid.build();
+        Grid slotGrid(slotBox, std::min(double(slotPieces.size()) * 2, 512.0 * 512.0));
+        for (size_t i = 0; i < slotPieces.size(); ++i)
+            slotGrid.addSegment(
+                uint32_t(i), slotPieces[i].x1, slotPieces[i].y1, slotPieces[i].x2, slotPieces[i].y2);
+        slotGrid.build();
+        std::vector<uint32_t> pieces(size_t(slotPieces.back().path) + 1, 0); // per slot: how many pieces
+        for (const auto& s : slotPieces)
+            ++pieces[size_t(s.path)];
+
+        // Slot and hole: the nearest piece of the slot to the hole, once per slot and hole.
+        // Slot and slot: the nearest pieces of two slots, once per two slots.
+        for (size_t i = 0; i < slotPieces.size();) {
+            size_t end = i;
+            while (end < slotPieces.size() && slotPieces[end].path == slotPieces[i].path)
+                ++end;
+            std::unordered_map<uint32_t, std::pair<double, size_t>> nearHoles; // hole: distance, piece
+            std::unordered_map<int32_t, std::tuple<double, size_t, size_t>>
+                nearSlots; // path: distance, pieces
+            for (size_t k = i; k < end; ++k) {
+                const auto& s = slotPieces[k];
+                const double minX = std::min(s.x1, s.x2), maxX = std::max(s.x1, s.x2);
+                const double minY = std::min(s.y1, s.y2), maxY = std::max(s.y1, s.y2);
+                holeGrid.forEachNear(minX, minY, maxX, maxY,
+                    double(s.radius) + double(largestHole) + limits_.minSpacing, [&](uint32_t j) {
+                        const auto& h = holes[j];
+                        const double d = pointSegment(h.x, h.y, s.x1, s.y1, s.x2, s.y2);
+                        if (d - double(s.radius) - double(h.radius) >= limits_.minSpacing)
+                            return;
+                        const auto it = nearHoles.find(j);
+                        if (it == nearHoles.end() || d < it->second.first)
+                            nearHoles[j] = {d, k};
+                    });
+                slotGrid.forEachNear(minX, minY, maxX, maxY,
+                    double(s.radius) + double(largestSlot) + limits_.minSpacing, [&](uint32_t j) {
+                        const auto& t = slotPieces[j];
+                        if (t.path <= s.path) // each two slots once, from the one read first
+                            return;
+                        const double d = segmentSegment(s, t);
+                        if (d - double(s.radius) - double(t.radius) >= limits_.minSpacing)
+                            return;
+                        const auto it = nearSlots.find(t.path);
+                        if (it == nearSlots.end() || d < std::get<0>(it->second))
+                            nearSlots[t.path] = {d, k, j};
+                    });
+            }
+            const auto& s = slotPieces[i];
+            std::vector<std::pair<uint32_t, std::pair<double, size_t>>> byHole(
+                nearHoles.begin(), nearHoles.end());
+            std::sort(byHole.begin(), byHole.end());
+            for (const auto& [j, near] : byHole) {
+                const auto& h = holes[j];
+                const double edge = measured(near.first - double(s.radius) - double(h.radius));
+                if (!judgePair(measured(near.first), edge, {s.row, h.row}, {s.file, h.file}, {s.x1, s.y1},
+                        {h.x, h.y}, false))
+                    return;
+            }
+            std::vector<std::pair<int32_t, std::tuple<double, size_t, size_t>>> bySlot(
+                nearSlots.begin(), nearSlots.end());
+            std::sort(bySlot.begin(), bySlot.end());
+            for (const auto& [path, near] : bySlot) {
+                const auto& t = slotPieces[std::get<2>(near)];
+                const double d = std::get<0>(near);
+                const double edge = measured(d - double(s.radius) - double(t.radius));
+                // The same slot twice: two slots of one piece each, both ends at the same places.
+                const bool same = pieces[size_t(s.path)] == 1 && pieces[size_t(path)] == 1
+                    && ((std::hypot(s.x1 - t.x1, s.y1 - t.y1) <= kStackedDistance
+                            && std::hypot(s.x2 - t.x2, s.y2 - t.y2) <= kStackedDistance)
+                        || (std::hypot(s.x1 - t.x2, s.y1 - t.y2) <= kStackedDistance
+                            && std::hypot(s.x2 - t.x1, s.y2 - t.y1) <= kStackedDistance));
+                if (same) {
+                    const double apart = std::max(
+                        std::min(std::hypot(s.x1 - t.x1, s.y1 - t.y1), std::hypot(s.x1 - t.x2, s.y1 - t.y2)),
+                        std::min(std::hypot(s.x2 - t.x2, s.y2 - t.y2), std::hypot(s.x2 - t.x1, s.y2 - t.y1)));
+                    if (!pair(CheckKind::Stacked, {s.row, t.row}, {s.file, t.file}, {s.x1, s.y1},
+                            {t.x1, t.y1}, measured(apart), kStackedDistance))
+                        return;
+                    continue;
+                }
+                if (!judgePair(measured(d), edge, {s.row, t.row}, {s.file, t.file}, {s.x1, s.y1},
+                        {t.x1, t.y1}, false))
+                    return;
+            }
+            i = end;
+        }
+    }
+
+    const CheckedBoard& board_;
+    const CheckLimits& limits_;
+    CheckReport report_;
+};
+} // namespace
+
+CheckReport runChecks(const CheckedBoard& board, const CheckLimits& limits)
+{
+    return Checker(board, limits).run();
+}
+
+QStringList rowsWithoutDiameter(const CheckedBoard& board, const HoleTable& table)
+{
+    QStringList codes;
+    for (int r = 0; r < HoleTable::kRows; ++r) {
+        if (board.rows[size_t(r)].used && !board.rows[size_t(r)].diameter)
+            codes << table.row(r).dcode;
+    }
+    return codes;
+}
+
+QString findingRows(const Finding& f, const HoleTable& table)
+{
+    QStringList parts;
+    for (const int r : f.rows) {
+        if (r >= 0 && r < HoleTable::kRows)
+            parts << msg::checkRow(r + 1, table.row(r).dcode);
+    }
+    return parts.join(QStringLiteral(" / "));
+}
+
+namespace {
+QByteArray csvText(const QString& text)
+{
+    QString t = text;
+    if (t.contains(QLatin1Char(',')) || t.contains(QLatin1Char('"')) || t.contains(QLatin1Char('\n'))) {
+        t.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        t = QLatin1Char('"') + t + QLatin1Char('"');
+    }
+    return t.toUtf8();
+}
+
+QByteArray millimetres(const std::optional<double>& v)
+{
+    return v ? QByteArray::number(*v, 'f', 3) : QByteArray();
+}
+} // namespace
+
+QByteArray findingsCsv(const CheckReport& report, const HoleTable& table, const QStringList& files)
+{
+    QByteArray out("\xEF\xBB\xBF");
+    out += msg::checkCsvHeader().toUtf8() + '\n';
+    for (const Finding& f : report.findings) {
+        QStringList codes, names;
+        for (int k = 0; k < 2; ++k) {
+            if (f.rows[size_t(k)] < 0)
+                continue;
+            codes << table.row(f.rows[size_t(k)]).dcode;
+            names << files.value(f.files[size_t(k)]);
+        }
+        QStringList rows;
+        for (const int r : f.rows) {
+            if (r >= 0)
+                rows << QString::number(r + 1);
+        }
+        const bool ratio = f.kind == CheckKind::SlotRatio;
+        const auto number = [ratio](const std::optional<double>& v) {
+            return ratio && v ? QByteArray::number(*v, 'f', 2) : millimetres(v);
+        };
+        out += csvText(checkTitle(f.kind)) + ',' + csvText(rows.join(QLatin1Char('/'))) + ','
+            + csvText(codes.join(QLatin1Char('/'))) + ',' + csvText(names.join(QLatin1Char('/'))) + ','
+            + (f.at ? millimetres((*f.at)[0]) + ',' + millimetres((*f.at)[1]) : QByteArray(",")) + ','
+            + (f.other ? millimetres((*f.other)[0]) + ',' + millimetres((*f.other)[1]) : QByteArray(","))
+            + ',' + (f.kind == CheckKind::Plating ? csvText(f.detail) : number(f.value)) + ','
+            + number(f.limit) + '\n';
+    }
+    return out;
+}
+
+} // namespace kivotrek

@@ -1,0 +1,304 @@
+#include "checks/drillchecks.h"
+
+#include "board/board.h"
+#include "settings/settingsfile.h"
+#include "testutil.h"
+
+#include <QElapsedTimer>
+#include <cmath>
+
+using namespace kivotrek;
+
+namespace {
+// A board built by hand in millimetres: rows with diameters, holes, slots, outline lines.
+struct HandBoard {
+    CheckedBoard b;
+    int nextPath = 0;
+
+    HandBoard& row(int r, double diameter)
+    {
+        b.rows[size_t(r)].diameter = diameter;
+        b.rows[size_t(r)].tableSize = diameter;
+        b.rows[size_t(r)].file = 0;
+        return *this;
+    }
+    void use(int r, double x, double y)
+    {
+        auto& row = b.rows[size_t(r)];
+        if (!row.used)
+            row.first = std::array<double, 2> {x, y};
+        row.used = true;
+    }
+    HandBoard& hole(double x, double y, int r)
+    {
+        use(r, x, y);
+        b.holes.push_back({x, y, float(b.rows[size_t(r)].diameter.value_or(0) / 2), int16_t(r), 0});
+        return *this;
+    }
+    // A slot of pieces through the points.
+    HandBoard& slot(std::initializer_list<std::array<double, 2>> points, int r)
+    {
+        const auto* p = points.begin();
+        use(r, (*p)[0], (*p)[1]);
+        for (const auto* q = p + 1; q != points.end(); ++p, ++q)
+            b.slotPieces.push_back({(*p)[0], (*p)[1], (*q)[0], (*q)[1],
+                float(b.rows[size_t(r)].diameter.value_or(0) / 2), int16_t(r), 0, nextPath});
+        ++nextPath;
+        return *this;
+    }
+    HandBoard& rectangle(double x0, double y0, double x1, double y1)
+    {
+        b.outline.push_back({x0, y0, x1, y0});
+        b.outline.push_back({x1, y0, x1, y1});
+        b.outline.push_back({x1, y1, x0, y1});
+        b.outline.push_back({x0, y1, x0, y0});
+        return *this;
+    }
+    // A circle of 72 pieces, as CAD programs draw a cut-out round a mounting hole.
+    HandBoard& circle(double x, double y, double radius)
+    {
+        for (int i = 0; i < 72; ++i) {
+            const double a = i * M_PI / 36, c = (i + 1) * M_PI / 36;
+            b.outline.push_back({x + radius * std::cos(a), y + radius * std::sin(a), x + radius * std::cos(c),
+                y + radius * std::sin(c)});
+        }
+        return *this;
+    }
+    CheckReport check(const CheckLimits& limits = {}) const { return runChecks(b, limits); }
+};
+
+// A clean board: 0.8 mm holes 2.54 mm apart, 5 mm inside a 50 x 50 mm outline, a 3.2 mm
+// mounting hole with its cut-out drawn in the outline, a 1 x 3 mm slot.
+HandBoard cleanBoard()
+{
+    HandBoard h;
+    h.row(0, 0.8).row(1, 3.2).row(2, 1.0).rectangle(0, 0, 50, 50).circle(40, 40, 1.6);
+    for (int i = 0; i < 10; ++i)
+        h.hole(5 + 2.54 * i, 5, 0).hole(5 + 2.54 * i, 7.54, 0);
+    h.hole(40, 40, 1);
+    h.slot({{{20, 20}}, {{22, 20}}}, 2);
+    return h;
+}
+
+std::string kinds(const CheckReport& r)
+{
+    std::string s;
+    for (const Finding& f : r.findings)
+        s += std::string(checkName(f.kind)) + ' ';
+    return s;
+}
+} // namespace
+
+TEST(DrillChecks, ACleanBoardHasNoFinding)
+{
+    const CheckReport r = cleanBoard().check();
+    EXPECT_TRUE(r.findings.empty()) << kinds(r);
+    EXPECT_EQ(r.total(), 0);
+    EXPECT_TRUE(r.hasOutline);
+    EXPECT_FALSE(r.truncated);
+}
+
+TEST(DrillChecks, StackedOverlappingAndCloseHolesEachOnceWithTheirEdgeDistance)
+{
+    HandBoard h = cleanBoard();
+    h.row(3, 0.6);
+    h.hole(10, 30, 0).hole(10.005, 30, 3); // one hole drilled twice (rows of two tools)
+    h.hole(20, 30, 0).hole(20.7, 30, 0); // edges 0.1 mm into each other
+    h.hole(30, 30, 0).hole(30.95, 30, 0); // 0.15 mm apart, edge to edge
+    h.hole(40, 30, 0).hole(41, 30, 0); // 0.2 mm apart: the limit, met
+    const CheckReport r = h.check();
+    ASSERT_EQ(r.findings.size(), 3u) << kinds(r);
+
+    const Finding& stacked = r.findings[0];
+    EXPECT_EQ(stacked.kind, CheckKind::Stacked);
+    EXPECT_EQ(stacked.rows, (std::array<int, 2> {0, 3}));
+    EXPECT_DOUBLE_EQ(*stacked.value, 0.005);
+    EXPECT_DOUBLE_EQ(*stacked.limit, 0.01);
+    EXPECT_EQ(*stacked.at, (std::array<double, 2> {10, 30}));
+    EXPECT_EQ(*stacked.other, (std::array<double, 2> {10.005, 30}));
+
+    EXPECT_EQ(r.findings[1].kind, CheckKind::Overlap);
+    EXPECT_DOUBLE_EQ(*r.findings[1].value, -0.1);
+    EXPECT_DOUBLE_EQ(*r.findings[1].limit, 0);
+    EXPECT_EQ(*r.findings[1].at, (std::array<double, 2> {20, 30}));
+
+    EXPECT_EQ(r.findings[2].kind, CheckKind::Spacing);
+    EXPECT_DOUBLE_EQ(*r.findings[2].value, 0.15);
+    EXPECT_DOUBLE_EQ(*r.findings[2].limit, 0.2);
+    EXPECT_EQ(r.counts[size_t(CheckKind::Spacing)], 1);
+    EXPECT_EQ(r.total(), 3);
+
+    // A house that allows 0.1 mm: only the two that touch remain.
+    CheckLimits loose;
+    loose.minSpacing = 0.1;
+    EXPECT_EQ(kinds(h.check(loose)), "stacked overlap ");
+}
+
+TEST(DrillChecks, HolesNearOrCutByTheOutlineMeasuredToItsLines)
+{
+    HandBoard h = cleanBoard();
+    h.hole(10, 0.6, 0); // 0.2 mm from the bottom edge
+    h.hole(20, 0.65, 0); // 0.25 mm: the limit, met
+    h.hole(49.8, 30, 0); // the right edge runs through it: -0.2 mm
+    h.hole(25, 25, 0); // the middle of the board
+    const CheckReport r = h.check();
+    ASSERT_EQ(r.findings.size(), 2u) << kinds(r);
+    EXPECT_EQ(r.findings[0].kind, CheckKind::OutlineCut);
+    EXPECT_DOUBLE_EQ(*r.findings[0].value, -0.2);
+    EXPECT_EQ(*r.findings[0].at, (std::array<double, 2> {49.8, 30}));
+    EXPECT_EQ(*r.findings[0].other, (std::array<double, 2> {50, 30}));
+    EXPECT_EQ(r.findings[1].kind, CheckKind::Edge);
+    EXPECT_DOUBLE_EQ(*r.findings[1].value, 0.2);
+    EXPECT_DOUBLE_EQ(*r.findings[1].limit, 0.25);
+
+    // Without an outline the edge is not checked.
+    h.b.outline.clear();
+    const CheckReport bare = h.check();
+    EXPECT_FALSE(bare.hasOutline);
+    EXPECT_TRUE(bare.findings.empty()) << kinds(bare);
+}
+
+TEST(DrillChecks, ACutOutLargerThanItsHoleIsAnEdge)
+{
+    HandBoard h;
+    h.row(0, 3.0).rectangle(0, 0, 50, 50).circle(25, 25, 1.6).hole(25, 25, 0);
+    const CheckReport r = h.check();
+    ASSERT_EQ(r.findings.size(), 1u) << kinds(r);
+    EXPECT_EQ(r.findings[0].kind, CheckKind::Edge);
+    EXPECT_NEAR(*r.findings[0].value, 0.1, 0.002); // the circle in pieces lies a little inside 1.6
+}
+
+TEST(DrillChecks, RowsBelowTheSmallestDrillOrNotTheFilesSizeOrPlatedAgainstTheirFile)
+{
+    HandBoard h = cleanBoard();
+    h.row(3, 0.1).hole(30, 30, 3);
+    h.row(4, 0.15).hole(35, 30, 4); // the limit itself is drilled
+    h.b.rows[0].fileSize = 0.8001; // the same to the micrometre
+    h.b.rows[1].fileSize = 3.0; // the table says 3.2
+    h.b.rows[2].toolKind = QStringLiteral("TH");
+    h.b.rows[2].fileKind = QStringLiteral("NTH");
+    h.b.rows[4].toolKind = QStringLiteral("NTH");
+    h.b.rows[4].fileKind = QStringLiteral("NTH");
+    const CheckReport r = h.check();
+    ASSERT_EQ(kinds(r), "min-drill tool-size plating ");
+    EXPECT_EQ(r.findings[0].rows[0], 3);
+    EXPECT_DOUBLE_EQ(*r.findings[0].value, 0.1);
+    EXPECT_DOUBLE_EQ(*r.findings[0].limit, 0.15);
+    EXPECT_EQ(*r.findings[0].at, (std::array<double, 2> {30, 30}));
+    EXPECT_EQ(r.findings[1].rows[0], 1);
+    EXPECT_DOUBLE_EQ(*r.findings[1].value, 3.2);
+    EXPECT_DOUBLE_EQ(*r.findings[1].limit, 3.0);
+    EXPECT_EQ(r.findings[2].rows[0], 2);
+    EXPECT_EQ(r.findings[2].detail, QStringLiteral("TH/NTH"));
+    EXPECT_FALSE(r.findings[2].value);
+}
+
+TEST(DrillChecks, SlotsShorterThanTwiceTheirWidthAndSlotsNearHolesAndSlots)
+{
+    HandBoard h = cleanBoard();
+    h.row(3, 1.0);
+    h.slot({{{30, 30}}, {{30.5, 30}}}, 3); // 1.5 mm end to end, 1 mm wide: 1.5
+    h.slot({{{30, 34}}, {{31, 34}}}, 3); // 2 mm: the ratio itself
+    h.slot({{{30, 38}}, {{30.5, 38}}, {{30.5, 38.5}}}, 3); // a routed path of two pieces: 2.0
+    h.hole(32, 34, 0); // 0.1 mm from the slot's round end, edge to edge
+    h.slot({{{20, 20}}, {{22, 20}}}, 2); // the clean board's slot again
+    const CheckReport r = h.check();
+    ASSERT_EQ(kinds(r), "stacked spacing slot-ratio ") << kinds(r);
+    EXPECT_EQ(r.findings[0].rows, (std::array<int, 2> {2, 2}));
+    EXPECT_DOUBLE_EQ(*r.findings[1].value, 0.1);
+    EXPECT_EQ(r.findings[1].rows, (std::array<int, 2> {3, 0}));
+    EXPECT_DOUBLE_EQ(*r.findings[2].value, 1.5);
+    EXPECT_DOUBLE_EQ(*r.findings[2].limit, 2.0);
+    EXPECT_EQ(*r.findings[2].at, (std::array<double, 2> {30, 30}));
+}
+
+TEST(DrillChecks, AMillionHolesAtOnePlaceStopAtTheLimitAndSaySo)
+{
+    HandBoard h;
+    h.row(0, 0.3);
+    h.b.holes.assign(1'000'000, {10, 10, 0.15f, 0, 0});
+    h.use(0, 10, 10);
+    QElapsedTimer t;
+    t.start();
+    const CheckReport r = h.check();
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_TRUE(r.truncated);
+    EXPECT_EQ(qint64(r.findings.size()), kMaxFindings);
+    EXPECT_EQ(r.counts[size_t(CheckKind::Stacked)], kMaxFindings);
+}
+
+TEST(DrillChecks, TheListsNameTheirRowsAndSaveAsCsv)
+{
+    HandBoard h = cleanBoard();
+    h.hole(20, 30, 0).hole(20.7, 30, 0);
+    h.b.rows[2].toolKind = QStringLiteral("TH");
+    h.b.rows[2].fileKind = QStringLiteral("NTH");
+    HoleTable table;
+    table.row(0).dcode = QStringLiteral("T1");
+    table.row(2).dcode = QStringLiteral("T3");
+    const CheckReport r = h.check();
+    ASSERT_EQ(r.findings.size(), 2u);
+    EXPECT_EQ(findingRows(r.findings[0], table), QStringLiteral("行1 T1 / 行1 T1"));
+    EXPECT_EQ(findingsCsv(r, table, {QStringLiteral("a,b.drl")}),
+        "\xEF\xBB\xBF"
+            + QStringLiteral(
+                "種類,行,Dコード,ファイル,X,Y,X2,Y2,値,限度\n"
+                "重なった穴,1/1,T1/T1,\"a,b.drl/a,b.drl\",20.000,30.000,20.700,30.000,-0.100,0.000\n"
+                "メッキの指定が違う,3,T3,\"a,b.drl\",20.000,20.000,,,TH/NTH,\n")
+                  .toUtf8());
+}
+
+TEST(DrillChecks, ABoardOfFilesIsCheckedAsTheTableNamesItsRows)
+{
+    // The test file has a fault of each kind at a known place; its outline is 50 x 50 mm.
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    readBoardFile(
+        board, ReaderKind::Excellon, test::dataPath("checks-faults.drl"), table, extent, MessageSink());
+    readBoardOutline(board, test::dataPath("checks-outline.gbr"), table, extent, MessageSink());
+    const CheckReport r = runChecks(checkedBoard(board, table, extent), CheckLimits());
+    ASSERT_EQ(kinds(r), "stacked overlap outline-cut spacing edge min-drill slot-ratio plating ");
+    EXPECT_EQ(r.findings[2].rows[0], 0);
+    EXPECT_DOUBLE_EQ(*r.findings[2].value, -0.2);
+    EXPECT_EQ(*r.findings[2].at, (std::array<double, 2> {20, 0.2}));
+    EXPECT_EQ(r.findings[7].detail, QStringLiteral("TH/NTH")); // T1 plated in a non-plated file
+    EXPECT_EQ(r.findings[7].files[0], 0);
+
+    // A diameter changed in the table: checked with it, and told against the file's own.
+    table.row(2).diameter = QStringLiteral("1.2");
+    const CheckReport changed = runChecks(checkedBoard(board, table, extent), CheckLimits());
+    ASSERT_EQ(changed.counts[size_t(CheckKind::ToolSize)], 1);
+    const auto toolSize = std::find_if(changed.findings.begin(), changed.findings.end(),
+        [](const Finding& f) { return f.kind == CheckKind::ToolSize; });
+    EXPECT_EQ(toolSize->rows[0], 2);
+    EXPECT_DOUBLE_EQ(*toolSize->value, 1.2);
+    EXPECT_DOUBLE_EQ(*toolSize->limit, 1.0);
+    const auto slot = std::find_if(changed.findings.begin(), changed.findings.end(),
+        [](const Finding& f) { return f.kind == CheckKind::SlotRatio; });
+    EXPECT_NEAR(*slot->value, 1.7 / 1.2, 1e-6);
+}
+
+TEST(DrillChecks, AGerberFilesLinesAreItsOutlineAndItsOutlineRowIsNotDrilled)
+{
+    // The sample board with its settings: D10 draws the outline; two holes overlap larger ones.
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    readBoardFile(board, ReaderKind::Standard, test::example("board.gbr"), table, extent, MessageSink());
+    const CheckedBoard bare = checkedBoard(board, table, extent);
+    EXPECT_FALSE(bare.outline.empty());
+    EXPECT_TRUE(bare.slotPieces.empty());
+    EXPECT_EQ(rowsWithoutDiameter(bare, table).first(), QStringLiteral("D11"));
+    EXPECT_TRUE(runChecks(bare, CheckLimits()).findings.empty());
+
+    QString productCode;
+    ASSERT_TRUE(loadSettings(test::example("KIVOTREK.INI"), table, productCode, nullptr));
+    const CheckedBoard set = checkedBoard(board, table, extent);
+    EXPECT_TRUE(rowsWithoutDiameter(set, table).isEmpty());
+    EXPECT_FALSE(set.rows[0].used); // D10, of the outline kind
+    const CheckReport r = runChecks(set, CheckLimits());
+    ASSERT_EQ(kinds(r), "overlap overlap ");
+    EXPECT_EQ(r.findings[0].rows, (std::array<int, 2> {1, 8}));
+    EXPECT_DOUBLE_EQ(*r.findings[0].value, -0.3);
+}

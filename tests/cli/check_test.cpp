@@ -1,0 +1,86 @@
+#include "cli/clirun.h"
+#include "testutil.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+using namespace kivotrek;
+using test::cli;
+using test::CliRun;
+
+namespace {
+QStringList faultyBoard()
+{
+    return {test::dataPath("checks-faults.drl"), QStringLiteral("--outline"),
+        test::dataPath("checks-outline.gbr")};
+}
+} // namespace
+
+TEST(CliCheck, EachFindingWithItsRowsFilesPlaceValueAndLimitExitFive)
+{
+    const CliRun r = cli(QStringList {QStringLiteral("check"), QStringLiteral("--json")} + faultyBoard());
+    EXPECT_EQ(r.exitCode, 5) << r.err.constData();
+    const QJsonArray findings = r.json.value(QStringLiteral("findings")).toArray();
+    ASSERT_EQ(findings.size(), 8);
+    EXPECT_EQ(findings[3].toObject(),
+        QJsonObject({{QStringLiteral("check"), QStringLiteral("spacing")},
+            {QStringLiteral("rows"), QJsonArray {1, 1}},
+            {QStringLiteral("files"),
+                QJsonArray {QStringLiteral("checks-faults.drl"), QStringLiteral("checks-faults.drl")}},
+            {QStringLiteral("at"), QJsonArray {20, 10}}, {QStringLiteral("other"), QJsonArray {20.95, 10}},
+            {QStringLiteral("value"), 0.15}, {QStringLiteral("limit"), 0.2}}));
+    EXPECT_EQ(findings[7].toObject().value(QStringLiteral("check")).toString(), QStringLiteral("plating"));
+    EXPECT_EQ(findings[7].toObject().value(QStringLiteral("detail")).toString(), QStringLiteral("TH/NTH"));
+    EXPECT_TRUE(findings[7].toObject().value(QStringLiteral("value")).isNull());
+    const QJsonObject counts = r.json.value(QStringLiteral("counts")).toObject();
+    EXPECT_EQ(counts.value(QStringLiteral("stacked")).toInt(), 1);
+    EXPECT_EQ(counts.value(QStringLiteral("tool-size")).toInt(), 0);
+    EXPECT_EQ(counts.value(QStringLiteral("total")).toInt(), 8);
+    EXPECT_TRUE(r.json.value(QStringLiteral("outline")).toBool());
+    EXPECT_FALSE(r.json.value(QStringLiteral("truncated")).toBool());
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+}
+
+TEST(CliCheck, LimitsFromTheOptionsCsvByDefaultAndNoFindingExitsZero)
+{
+    // A house of 0.05 mm drills, spacing and edge 0.1 mm, slots 1.5 times their width: what
+    // remains are the stacked, overlapping and cut holes and the plating.
+    const CliRun r =
+        cli(QStringList {QStringLiteral("check"), QStringLiteral("--min-spacing"), QStringLiteral("0.1"),
+                QStringLiteral("--min-edge"), QStringLiteral("0.1"), QStringLiteral("--min-drill"),
+                QStringLiteral("0.05"), QStringLiteral("--slot-ratio"), QStringLiteral("1.5")}
+            + faultyBoard());
+    EXPECT_EQ(r.exitCode, 5);
+    const QList<QByteArray> lines = r.out.split('\n');
+    ASSERT_EQ(lines.size(), 6) << r.out.constData(); // the header, four findings, the end
+    EXPECT_EQ(
+        lines[0], "\xEF\xBB\xBF" + QStringLiteral("種類,行,Dコード,ファイル,X,Y,X2,Y2,値,限度").toUtf8());
+    EXPECT_EQ(QString::fromUtf8(lines[3]),
+        QStringLiteral("外形にかかる穴,1,T1,checks-faults.drl,20.000,0.200,20.000,0.000,-0.200,0.000"));
+
+    // The sample board's Excellon files without an outline: nothing to say of the edge.
+    const CliRun plain = cli({QStringLiteral("check"), test::example("board-NPTH.drl")});
+    EXPECT_EQ(plain.exitCode, 0) << plain.out.constData();
+    EXPECT_EQ(QString::fromLocal8Bit(plain.err).trimmed(),
+        QStringLiteral("外形がないため、外形との距離は調べていません。"));
+}
+
+TEST(CliCheck, BadLimitsAndUnreadableFilesExitAsForRead)
+{
+    for (const QStringList& bad : {QStringList {QStringLiteral("--min-spacing")},
+             QStringList {QStringLiteral("--min-edge"), QStringLiteral("-1")},
+             QStringList {QStringLiteral("--slot-ratio"), QStringLiteral("0")},
+             QStringList {QStringLiteral("--min-drill"), QStringLiteral("0.1mm")},
+             QStringList {QStringLiteral("--csv"), QStringLiteral("--json")}}) {
+        const CliRun r = cli(QStringList {QStringLiteral("check")} + bad + faultyBoard());
+        EXPECT_EQ(r.exitCode, 64) << bad.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    const CliRun missing =
+        cli({QStringLiteral("check"), QStringLiteral("--excellon"), QStringLiteral("/no/such.drl")});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_TRUE(missing.out.isEmpty());
+    const CliRun help = cli({QStringLiteral("check"), QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("usage: kivotrek-cli check [READER]"));
+}
