@@ -174,6 +174,13 @@ CheckedBoard checkedBoard(
 
 namespace {
 
+// The distance of two points: std::hypot guards against overflow that board sizes never reach,
+// at several times the cost.
+double distance(double x1, double y1, double x2, double y2)
+{
+    return std::sqrt((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1));
+}
+
 double pointSegment(double px, double py, double x1, double y1, double x2, double y2, double* nx = nullptr,
     double* ny = nullptr)
 {
@@ -185,7 +192,7 @@ double pointSegment(double px, double py, double x1, double y1, double x2, doubl
         *nx = qx;
     if (ny)
         *ny = qy;
-    return std::hypot(px - qx, py - qy);
+    return distance(px, py, qx, qy);
 }
 
 // A measured distance to the nanometre: a spacing of exactly the limit (1.0 mm between the
@@ -214,110 +221,100 @@ double segmentSegment(const CheckedBoard::Slot& a, const CheckedBoard::Slot& b)
         pointSegment(b.x2, b.y2, a.x1, a.y1, a.x2, a.y2)});
 }
 
-// A uniform grid over a box: each cell lists the things that lie in it (a point in one cell, a
-// segment in every cell along it), as one array in cell order.
+// A uniform grid of square cells over the whole plane: each thing is noted in the cells it lies
+// in (a point in one, a segment in every cell along it), the notes sorted by cell. Only cells
+// that hold something take memory, so that a hole far away (a wrong unit, a damaged number)
+// does not make every cell wide; a query reads each line of cells it covers as one run.
 class Grid {
 public:
-    struct Box {
-        double minX = std::numeric_limits<double>::max(), minY = std::numeric_limits<double>::max();
-        double maxX = std::numeric_limits<double>::lowest(), maxY = std::numeric_limits<double>::lowest();
-        void take(double x, double y)
-        {
-            minX = std::min(minX, x);
-            minY = std::min(minY, y);
-            maxX = std::max(maxX, x);
-            maxY = std::max(maxY, y);
-        }
-        bool empty() const { return minX > maxX; }
-    };
+    explicit Grid(double cell) : cell_(std::max(cell, 1e-3)) { }
 
-    // cells: about how many the grid should have (at most 4,096 a side).
-    Grid(const Box& box, double cells)
+    void addPoint(uint32_t thing, double x, double y)
     {
-        if (box.empty())
-            return;
-        left_ = box.minX;
-        bottom_ = box.minY;
-        const double width = std::max(box.maxX - box.minX, 1e-3),
-                     height = std::max(box.maxY - box.minY, 1e-3);
-        const double cell = std::max(std::sqrt(width * height / std::max(cells, 1.0)), 1e-3);
-        columns_ = int(std::clamp(std::ceil(width / cell), 1.0, 4096.0));
-        rows_ = int(std::clamp(std::ceil(height / cell), 1.0, 4096.0));
-        cellWidth_ = width / columns_;
-        cellHeight_ = height / rows_;
+        notes_.push_back({key(cellOf(x), cellOf(y)), thing});
     }
-
-    // The cells a thing lies in, through add(thing, cell); then build().
-    void addPoint(uint32_t thing, double x, double y) { pending_.push_back({cellOf(x, y), thing}); }
     void addSegment(uint32_t thing, double x1, double y1, double x2, double y2)
     {
+        segments_ = true;
         // Points along it half a cell apart: a query grown by a cell finds every cell it crosses.
-        const double step = std::min(cellWidth_, cellHeight_) / 2;
-        const double length = std::hypot(x2 - x1, y2 - y1);
-        const auto n = qint64(std::min(std::ceil(length / step), 1e7));
-        uint32_t last = std::numeric_limits<uint32_t>::max();
+        // A segment of more than kLongSegment cells is kept apart and looked at by every query.
+        const double length = distance(x1, y1, x2, y2);
+        const double steps = std::ceil(length / (cell_ / 2));
+        if (!(steps <= kLongSegment)) {
+            long_.push_back(thing);
+            return;
+        }
+        const auto n = qint64(steps);
+        uint64_t last = std::numeric_limits<uint64_t>::max();
         for (qint64 i = 0; i <= n; ++i) {
             const double t = n > 0 ? double(i) / double(n) : 0.0;
-            const uint32_t c = cellOf(x1 + t * (x2 - x1), y1 + t * (y2 - y1));
-            if (c != last)
-                pending_.push_back({c, thing});
-            last = c;
+            const uint64_t k = key(cellOf(x1 + t * (x2 - x1)), cellOf(y1 + t * (y2 - y1)));
+            if (k != last)
+                notes_.push_back({k, thing});
+            last = k;
         }
     }
-    void build()
-    {
-        const size_t cells = size_t(columns_) * size_t(rows_);
-        start_.assign(cells + 1, 0);
-        for (const auto& p : pending_)
-            ++start_[p.first + 1];
-        for (size_t c = 0; c < cells; ++c)
-            start_[c + 1] += start_[c];
-        items_.resize(pending_.size());
-        std::vector<uint32_t> next(start_.begin(), start_.end() - 1);
-        for (const auto& p : pending_)
-            items_[next[p.first]++] = p.second;
-        pending_.clear();
-        pending_.shrink_to_fit();
-    }
+    void build() { std::sort(notes_.begin(), notes_.end()); }
 
-    // Calls take(thing) for the things of every cell within reach of the box (grown by a cell,
-    // for segments); a thing in several cells comes once per cell.
+    // Calls take(thing) for the things of every cell within reach of the box (grown by a cell
+    // where segments were added); a thing in several cells comes once per cell.
     template <typename Take>
     void forEachNear(double minX, double minY, double maxX, double maxY, double reach, Take take) const
     {
-        if (start_.empty())
+        for (const uint32_t thing : long_)
+            take(thing);
+        if (notes_.empty())
             return;
-        const int c0 = column(minX - reach - cellWidth_), c1 = column(maxX + reach + cellWidth_);
-        const int r0 = row(minY - reach - cellHeight_), r1 = row(maxY + reach + cellHeight_);
-        for (int r = r0; r <= r1; ++r) {
-            const size_t first = size_t(r) * size_t(columns_);
-            for (uint32_t k = start_[first + size_t(c0)]; k < start_[first + size_t(c1) + 1]; ++k)
-                take(items_[k]);
+        const double grow = reach + (segments_ ? cell_ : 0);
+        const int64_t c0 = cellOf(minX - grow), c1 = cellOf(maxX + grow);
+        const int64_t r0 = cellOf(minY - grow), r1 = cellOf(maxY + grow);
+        if (r1 - r0 >= int64_t(notes_.size())) {
+            // Wider than the grid is full: every note, by its cell.
+            for (const auto& [k, thing] : notes_) {
+                const int64_t c = int64_t(k & 0xffffffffu) - kOffset, r = int64_t(k >> 32) - kOffset;
+                if (c >= c0 && c <= c1 && r >= r0 && r <= r1)
+                    take(thing);
+            }
+            return;
+        }
+        for (int64_t r = r0; r <= r1; ++r) {
+            const uint64_t last = key(c1, r);
+            auto it = std::lower_bound(notes_.begin(), notes_.end(), std::make_pair(key(c0, r), uint32_t(0)));
+            for (; it != notes_.end() && it->first <= last; ++it)
+                take(it->second);
         }
     }
 
 private:
-    int column(double x) const
+    static constexpr double kLongSegment = 4096;
+    static constexpr int64_t kOffset = int64_t(1) << 31;
+
+    int64_t cellOf(double v) const
     {
-        const double c = std::floor((x - left_) / cellWidth_);
-        return int(std::clamp(std::isfinite(c) ? c : 0.0, 0.0, double(columns_ - 1)));
+        const double c = std::floor(v / cell_);
+        return int64_t(std::clamp(std::isfinite(c) ? c : 0.0, double(1 - kOffset), double(kOffset - 2)));
     }
-    int row(double y) const
+    static uint64_t key(int64_t column, int64_t row)
     {
-        const double r = std::floor((y - bottom_) / cellHeight_);
-        return int(std::clamp(std::isfinite(r) ? r : 0.0, 0.0, double(rows_ - 1)));
-    }
-    uint32_t cellOf(double x, double y) const
-    {
-        return uint32_t(size_t(row(y)) * size_t(columns_) + size_t(column(x)));
+        return (uint64_t(row + kOffset) << 32) | uint64_t(column + kOffset);
     }
 
-    int columns_ = 1, rows_ = 1;
-    double left_ = 0, bottom_ = 0, cellWidth_ = 1, cellHeight_ = 1;
-    std::vector<std::pair<uint32_t, uint32_t>> pending_;
-    std::vector<uint32_t> start_;
-    std::vector<uint32_t> items_;
+    double cell_;
+    bool segments_ = false;
+    std::vector<std::pair<uint64_t, uint32_t>> notes_; // cell, thing; sorted by cell
+    std::vector<uint32_t> long_;
 };
+
+// The cell of a grid for queries of these reaches: their median, so that a query reads a few
+// cells whatever the board's size and a few far holes.
+double cellFor(std::vector<double> reaches)
+{
+    if (reaches.empty())
+        return 1.0;
+    auto middle = reaches.begin() + std::ptrdiff_t(reaches.size() / 2);
+    std::nth_element(reaches.begin(), middle, reaches.end());
+    return std::clamp(*middle, 0.01, 1000.0);
+}
 
 class Checker {
 public:
@@ -426,12 +423,13 @@ private:
 
     void edgeChecks()
     {
-        Grid::Box box;
-        for (const auto& l : board_.outline) {
-            box.take(l.x1, l.y1);
-            box.take(l.x2, l.y2);
-        }
-        Grid grid(box, std::min(double(board_.outline.size()) * 2, 512.0 * 512.0));
+        std::vector<double> reaches;
+        reaches.reserve(board_.holes.size() + board_.slotPieces.size());
+        for (const auto& h : board_.holes)
+            reaches.push_back(2 * (double(h.radius) + limits_.minEdge));
+        for (const auto& p : board_.slotPieces)
+            reaches.push_back(2 * (double(p.radius) + limits_.minEdge));
+        Grid grid(cellFor(std::move(reaches)));
         for (size_t i = 0; i < board_.outline.size(); ++i) {
             const auto& l = board_.outline[i];
             grid.addSegment(uint32_t(i), l.x1, l.y1, l.x2, l.y2);
@@ -543,10 +541,10 @@ private:
         const auto& holes = board_.holes;
         if (holes.size() < 2 || report_.truncated)
             return;
-        Grid::Box box;
-        for (const auto& h : holes)
-            box.take(h.x, h.y);
-        Grid grid(box, double(holes.size()) / 4);
+        std::vector<double> reaches(holes.size());
+        for (size_t i = 0; i < holes.size(); ++i)
+            reaches[i] = 2.0 * double(holes[i].radius) + limits_.minSpacing + kStackedDistance;
+        Grid grid(cellFor(std::move(reaches)));
         for (size_t i = 0; i < holes.size(); ++i)
             grid.addPoint(uint32_t(i), holes[i].x, holes[i].y);
         grid.build();
@@ -562,7 +560,7 @@ private:
                 const auto& b = holes[j];
                 if (b.radius > a.radius || (b.radius == a.radius && j < i))
                     return;
-                const double apart = std::hypot(a.x - b.x, a.y - b.y);
+                const double apart = distance(a.x, a.y, b.x, b.y);
                 const double centres = measured(apart);
                 const double edge = measured(apart - double(a.radius) - double(b.radius));
                 if (centres > kStackedDistance && edge >= limits_.minSpacing)
@@ -585,21 +583,19 @@ private:
         if (slotPieces.empty() || report_.truncated)
             return;
         float largestHole = 0, largestSlot = 0;
-        Grid::Box holeBox, slotBox;
-        for (const auto& h : holes) {
+        std::vector<double> reaches;
+        for (const auto& h : holes)
             largestHole = std::max(largestHole, h.radius);
-            holeBox.take(h.x, h.y);
+        for (const auto& p : slotPieces) {
+            largestSlot = std::max(largestSlot, p.radius);
+            reaches.push_back(2.0 * double(p.radius) + limits_.minSpacing);
         }
-        for (const auto& s : slotPieces) {
-            largestSlot = std::max(largestSlot, s.radius);
-            slotBox.take(s.x1, s.y1);
-            slotBox.take(s.x2, s.y2);
-        }
-        Grid holeGrid(holeBox, double(holes.size()) / 4);
+        const double cell = cellFor(std::move(reaches));
+        Grid holeGrid(cell);
         for (size_t i = 0; i < holes.size(); ++i)
             holeGrid.addPoint(uint32_t(i), holes[i].x, holes[i].y);
         holeGrid.build();
-        Grid slotGrid(slotBox, std::min(double(slotPieces.size()) * 2, 512.0 * 512.0));
+        Grid slotGrid(cell);
         for (size_t i = 0; i < slotPieces.size(); ++i)
             slotGrid.addSegment(
                 uint32_t(i), slotPieces[i].x1, slotPieces[i].y1, slotPieces[i].x2, slotPieces[i].y2);

@@ -302,3 +302,20 @@ TEST(DrillChecks, AGerberFilesLinesAreItsOutlineAndItsOutlineRowIsNotDrilled)
     EXPECT_EQ(r.findings[0].rows, (std::array<int, 2> {1, 8}));
     EXPECT_DOUBLE_EQ(*r.findings[0].value, -0.3);
 }
+
+TEST(DrillChecks, AHoleFarAwayDoesNotMakeTheOthersSlow)
+{
+    // 200,000 clean holes and one a million kilometres off (a damaged number): every pair of
+    // the others would be 2e10 comparisons.
+    HandBoard h;
+    h.row(0, 0.3);
+    for (int i = 0; i < 200'000; ++i)
+        h.hole(1.0 * (i % 500), 1.0 * (i / 500), 0);
+    h.hole(1e12, 1e12, 0);
+    h.rectangle(-1, -1, 501, 401);
+    QElapsedTimer t;
+    t.start();
+    const CheckReport r = h.check();
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_EQ(r.total(), 0) << kinds(r);
+}
