@@ -36,8 +36,10 @@ void BoardViewWidget::setBoard(const HeldBoard* board, const HoleGrid* grid, con
     renderer_.setBoard(board, grid, table);
     overlay_.selectedHole.reset();
     overlay_.measure.reset();
-    if (fit || followsSize_)
+    if (fit)
         fitBoard();
+    else if (followsSize_)
+        fitShown();
     update();
 }
 
@@ -53,11 +55,40 @@ void BoardViewWidget::setOptions(const DrawingOptions& options)
     update();
 }
 
+void BoardViewWidget::showFinding(const std::vector<std::pair<QPointF, double>>& places, const QString& text)
+{
+    overlay_ = ViewOverlay();
+    overlay_.finding = places;
+    if (!places.empty()) {
+        // The places with room round them: 2 mm, or four times the largest hole's radius.
+        // (QRectF::united drops a rectangle of no size: the corners by hand.)
+        QPointF low = places.front().first, high = low;
+        double margin = 2.0;
+        for (const auto& [at, radius] : places) {
+            low = QPointF(std::min(low.x(), at.x()), std::min(low.y(), at.y()));
+            high = QPointF(std::max(high.x(), at.x()), std::max(high.y(), at.y()));
+            margin = std::max(margin, 4 * radius);
+        }
+        const QRectF area(low, high);
+        fitArea_ = area.adjusted(-margin, -margin, margin, margin);
+        followsSize_ = true; // the window laid out or resized, the finding stays in the middle
+        fitShown();
+    }
+    emit statusChanged(text);
+    update();
+}
+
 void BoardViewWidget::fitBoard()
 {
-    if (board_ && width() > 0 && height() > 0)
-        transform_.fit(board_->frame, renderer_.boardArea(QSizeF(size())));
+    fitArea_.reset();
     followsSize_ = true; // until the user zooms or pans, a new size fits the board again
+    fitShown();
+}
+
+void BoardViewWidget::fitShown()
+{
+    if (board_ && width() > 0 && height() > 0)
+        transform_.fit(fitArea_.value_or(board_->frame), renderer_.boardArea(QSizeF(size())));
     update();
 }
 
@@ -89,7 +120,7 @@ void BoardViewWidget::resizeEvent(QResizeEvent* event)
 {
     // A board as fitted fills the window again; one zoomed into or panned keeps its centre.
     if (followsSize_) {
-        fitBoard();
+        fitShown();
     } else {
         const QPointF shift = QPointF(event->size().width() - event->oldSize().width(),
                                   event->size().height() - event->oldSize().height())

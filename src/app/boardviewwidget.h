@@ -28,6 +28,9 @@ public:
     BoardViewRenderer& renderer() { return renderer_; }
     void fitBoard();
     void highlightRow(std::optional<int> row);
+    // Shows a drill check's finding: zoomed to its places (board millimetres, with their radii),
+    // each ringed, its text in the status bar. Esc clears it.
+    void showFinding(const std::vector<std::pair<QPointF, double>>& places, const QString& text);
     void setMeasuring(bool on) { measuring_ = on; }
     // What the view shows now, at its size (the view's own PNG save).
     QImage picture();
@@ -52,6 +55,7 @@ protected:
 
 private:
     std::optional<HitMark> markUnder(const QPointF& viewPoint) const;
+    void fitShown(); // fits what the view follows: the board, or a finding
     void tellPosition(const QPointF& viewPoint);
 
     const HeldBoard* board_ = nullptr;
@@ -60,7 +64,8 @@ private:
     BoardViewRenderer renderer_;
     ViewTransform transform_;
     ViewOverlay overlay_;
-    bool followsSize_ = true; // fitted and not moved since: a new size fits the board again
+    bool followsSize_ = true; // fitted and not moved since: a new size fits again
+    std::optional<QRectF> fitArea_; // what is fitted: a finding's places, else the whole board
     bool measuring_ = false;
     enum class Drag { None, Pan, Measure } drag_ = Drag::None;
     QPointF pressedAt_, lastAt_;

@@ -3,6 +3,7 @@
 
 #include "app/mainwindow.h"
 
+#include "app/checkwindow.h"
 #include "app/commondialog.h"
 #include "app/holetableview.h"
 #include "app/previewwindow.h"
@@ -116,6 +117,8 @@ void MainWindow::newBoard()
     readSettingsAction_->setEnabled(false);
     if (preview_)
         preview_->close();
+    if (checks_)
+        checks_->close();
     showBoard();
     refreshTable();
     markRead();

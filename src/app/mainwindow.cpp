@@ -2,6 +2,7 @@
 
 #include "app/aboutbox.h"
 #include "app/boardviewwidget.h"
+#include "app/checkwindow.h"
 #include "app/colorswatch.h"
 #include "app/helpviewer.h"
 #include "app/holetableview.h"
@@ -78,6 +79,10 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     });
     tableView_->setParent(this);
     connect(tableView_, &HoleTableView::edited, this, &MainWindow::noteChange);
+    connect(tableView_, &HoleTableView::edited, this, [this]() {
+        if (checks_)
+            checks_->markStale();
+    });
     connect(tableView_, &HoleTableView::kindEdited, this, &MainWindow::showTotals);
     connect(tableView_, &HoleTableView::colorRequested, this, &MainWindow::chooseColor);
     connect(tableView_, &HoleTableView::dcodeClicked, this, [this](int row) {
@@ -194,6 +199,7 @@ void MainWindow::buildMenu()
     QMenu* v = bar->addMenu(msg::withAccessKey(msg::viewMenu(), 'V'));
     v->setObjectName(QStringLiteral("viewMenu"));
     add(v, "showPreview", msg::previewCaption(), &MainWindow::showPreview);
+    add(v, "checkHoles", msg::checkHolesCommand(), &MainWindow::showChecks);
     v->addSeparator();
     const auto option = [this, v](const char* name, const QString& caption, const QString& key) {
         QAction* a = v->addAction(caption);
@@ -292,8 +298,52 @@ bool MainWindow::checkTable()
     return table_.check([this](const QString& text) { showMessage(text); });
 }
 
+void MainWindow::showChecks()
+{
+    if (board_.isEmpty()) {
+        showMessage(msg::noFileRead());
+        return;
+    }
+    if (!checks_) {
+        checks_ = new CheckWindow(*dialog_, *prompts_);
+        checks_->setAttribute(Qt::WA_DeleteOnClose);
+        checks_->setWindowIcon(windowIcon());
+        moveBeside(checks_, this);
+        connect(checks_, &CheckWindow::recheckRequested, this,
+            [this]() { checks_->check(board_, table_, extent_); });
+        connect(checks_, &CheckWindow::findingChosen, this, &MainWindow::showFinding);
+    }
+    checks_->check(board_, table_, extent_);
+    checks_->show();
+    checks_->raise();
+    checks_->activateWindow();
+}
+
+CheckWindow* MainWindow::checkWindow() const
+{
+    return checks_;
+}
+
+void MainWindow::showFinding(const std::vector<std::pair<QPointF, double>>& places, const QString& text)
+{
+    if (!preview_ || !preview_->isVisible()) {
+        if (!checkTable())
+            return; // each row without a diameter has been named
+        drawIntoPreview();
+    }
+    preview_->raise();
+    preview_->boardView()->showFinding(places, text);
+}
+
 void MainWindow::refreshPreview()
 {
+    // Open checks follow the board at once: never a list of the board before.
+    if (checks_ && checks_->isVisible()) {
+        if (board_.isEmpty())
+            checks_->close();
+        else
+            checks_->check(board_, table_, extent_);
+    }
     if (!preview_ || !preview_->isVisible())
         return;
     // Never the board before: the board as it is, or no picture.
@@ -425,7 +475,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     // The program is this window: the others go with it.
     for (QWidget* w : {static_cast<QWidget*>(preview_.data()), static_cast<QWidget*>(about_.data()),
-             static_cast<QWidget*>(helpViewer_.data())}) {
+             static_cast<QWidget*>(helpViewer_.data()), static_cast<QWidget*>(checks_.data())}) {
         if (w)
             w->close();
     }

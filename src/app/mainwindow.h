@@ -32,6 +32,7 @@ class AboutBox;
 class HelpViewer;
 class HoleTableView;
 class PreviewWindow;
+class CheckWindow;
 class TableLayout;
 
 // What the main window is built with; tests pass scripted dialogs and message boxes and a
@@ -65,6 +66,7 @@ public:
     // The options of 表示 for a drawing of the board now (counts in the legend, symbols).
     DrawingOptions drawingOptions() const;
     PreviewWindow* previewWindow() const;
+    CheckWindow* checkWindow() const;
     // The printer the print dialog sets up; it keeps its settings from one print to the next.
     QPrinter& printer();
     // Prints the drill map on one page of the printer; false when no page came out, with the
@@ -87,6 +89,7 @@ public slots:
     void saveDrillTable(); // 穴数一覧の保存 (CSV)
     void readSettings(); // "read": 前回の設定ファイルの読み込み
     void showPreview();
+    void showChecks(); // 穴チェック: the drill checks of the board in their window
     void print();
     void showAbout();
     void showHelp();
@@ -141,7 +144,9 @@ private:
     void showTotals(); // after the counts or a kind changed
     // Opens the preview window (or reuses it) and draws the board into it.
     void drawIntoPreview();
-    void refreshPreview(); // an open preview draws the board as it is now, or closes
+    void refreshPreview(); // an open preview draws the board as it is now, or closes; open checks run again
+    // A finding of the checks in the board view: the preview opened (or reused), zoomed to it.
+    void showFinding(const std::vector<std::pair<QPointF, double>>& places, const QString& text);
     void setViewOption(const QString& key, bool on);
     void showPageInPreview(); // the size choice, logo and product code to the preview's PDF
     // 最近使ったファイル: the board just opened goes first (a package, a board of files, or one
@@ -180,6 +185,7 @@ private:
 
     QPointer<AboutBox> about_;
     QPointer<PreviewWindow> preview_;
+    QPointer<CheckWindow> checks_;
     std::unique_ptr<QPrinter> printer_;
     BasicRandom random_; // the product code's colours, the same sequence every run
     QPointer<HelpViewer> helpViewer_;

@@ -401,6 +401,61 @@ inline QString systemInfoButton()
 }
 
 // Drill checks (表示 → 穴チェック).
+inline QString checkWindowCaption()
+{
+    return QStringLiteral("穴チェック");
+}
+inline QString checkHolesCommand()
+{
+    return QStringLiteral("穴チェック");
+}
+inline QString checkRunCommand()
+{
+    return QStringLiteral("チェック");
+}
+inline QString checkSaveCsvCommand()
+{
+    return QStringLiteral("CSVに保存");
+}
+inline QString checkSpacingLabel()
+{
+    return QStringLiteral("穴の間隔（縁から縁）");
+}
+inline QString checkEdgeLabel()
+{
+    return QStringLiteral("外形との距離");
+}
+inline QString checkDrillLabel()
+{
+    return QStringLiteral("最小穴径");
+}
+inline QString checkRatioLabel()
+{
+    return QStringLiteral("長穴の長さ／幅");
+}
+inline QStringList checkColumns()
+{
+    return {QStringLiteral("種類"), QStringLiteral("行"), QStringLiteral("X (mm)"), QStringLiteral("Y (mm)"),
+        QStringLiteral("値"), QStringLiteral("限度"), QStringLiteral("ファイル")};
+}
+inline QString checkPlatingValue(const QString& detail)
+{
+    // "TH/NTH": the tool's own plating, then its file's.
+    const QStringList kinds = detail.split(QLatin1Char('/'));
+    return QStringLiteral("工具 %1・ファイル %2").arg(kinds.value(0), kinds.value(1));
+}
+inline QString checkLimitWord()
+{
+    return QStringLiteral("限度");
+}
+inline QString checkFound(qint64 count, const QString& perKind)
+{
+    return QStringLiteral("問題が%1件見つかりました（%2）。").arg(count).arg(perKind);
+}
+inline QString checkStale()
+{
+    return QStringLiteral("穴種表が変わりました。「チェック」で調べ直して下さい。");
+}
 inline QString checkStackedTitle()
 {
     return QStringLiteral("同じ位置の穴");

@@ -330,6 +330,22 @@ qint64 BoardViewRenderer::render(QImage& image, const ViewTransform& t, const Vi
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(t.toView(h.x, h.y), r, r);
     }
+    // A finding: its holes ringed in red, a pair joined.
+    if (!overlay.finding.empty()) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(230, 0, 0), 2, Qt::DashLine));
+        for (size_t i = 1; i < overlay.finding.size(); ++i)
+            p.drawLine(t.toView(overlay.finding[i - 1].first.x(), overlay.finding[i - 1].first.y()),
+                t.toView(overlay.finding[i].first.x(), overlay.finding[i].first.y()));
+        // On a white halo: the ring reads over a red hole as well.
+        for (const QColor& pen : {QColor(255, 255, 255), QColor(230, 0, 0)}) {
+            p.setPen(QPen(pen, pen.red() == 255 && pen.green() == 255 ? 5 : 2));
+            for (const auto& [at, radius] : overlay.finding) {
+                const double r = std::max(radius * t.scale + 5, 8.0);
+                p.drawEllipse(t.toView(at.x(), at.y()), r, r);
+            }
+        }
+    }
     // The measured line with its ends.
     if (overlay.measure) {
         const QPointF a = t.toView(overlay.measure->first.x(), overlay.measure->first.y());

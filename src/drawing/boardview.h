@@ -55,6 +55,9 @@ struct ViewOverlay {
     std::optional<int> highlight; // a row whose holes stand out, the others dimmed
     std::optional<size_t> selectedHole; // ringed
     std::optional<std::pair<QPointF, QPointF>> measure; // a measured line, board millimetres
+    // A drill check's finding: its places (board millimetres) with their radii, ringed in red
+    // and joined by a line.
+    std::vector<std::pair<QPointF, double>> finding;
 };
 
 // The picture of a view. Its stamps (one image of a mark per row and size) and its overview stay

@@ -97,8 +97,8 @@ TEST(MainWindow, MenuBarInOrder)
             QStringLiteral("readSettings=前回の設定ファイルの読み込み"),
             QStringLiteral("saveDrillTable=穴数一覧の保存 (CSV)")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[1]->menu()->actions()),
-        QStringList({QStringLiteral("showPreview=プレビュー"), QStringLiteral("="),
-            QStringLiteral("showCountsInLegend=凡例に穴数を表示"),
+        QStringList({QStringLiteral("showPreview=プレビュー"), QStringLiteral("checkHoles=穴チェック"),
+            QStringLiteral("="), QStringLiteral("showCountsInLegend=凡例に穴数を表示"),
             QStringLiteral("drawSymbols=記号で描く（白黒印刷向け）")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
         QStringList(

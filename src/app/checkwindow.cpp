@@ -1,0 +1,288 @@
+#include "app/checkwindow.h"
+
+#include "app/commondialog.h"
+#include "app/mainwindow.h"
+#include "app/prompts.h"
+#include "common/captions.h"
+#include "common/fileio.h"
+#include "common/messages.h"
+#include "common/numbers.h"
+#include "drawing/drawresult.h"
+
+#include <QAbstractTableModel>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace kivotrek {
+
+namespace {
+QString millimetresText(double v)
+{
+    return QString::number(v, 'f', 3) + QStringLiteral(" mm");
+}
+
+QString valueText(const Finding& f, const std::optional<double>& v)
+{
+    if (!v)
+        return QString();
+    return f.kind == CheckKind::SlotRatio ? QString::number(*v, 'f', 2) : millimetresText(*v);
+}
+} // namespace
+
+// The findings as rows of the list: 種類, 行, X, Y, 値, 限度, ファイル.
+class FindingsModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void set(const CheckReport* report, const HoleTable* table, const QStringList* files)
+    {
+        beginResetModel();
+        report_ = report;
+        table_ = table;
+        files_ = files;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() || !report_ ? 0 : int(report_->findings.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : 7;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QVariant();
+        return msg::checkColumns().value(section);
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!report_ || !index.isValid() || size_t(index.row()) >= report_->findings.size())
+            return QVariant();
+        const Finding& f = report_->findings[size_t(index.row())];
+        if (role == Qt::TextAlignmentRole && index.column() >= 2 && index.column() <= 5)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole)
+            return QVariant();
+        switch (index.column()) {
+        case 0: return checkTitle(f.kind);
+        case 1: return findingRows(f, *table_);
+        case 2: return f.at ? QString::number((*f.at)[0], 'f', 3) : QString();
+        case 3: return f.at ? QString::number((*f.at)[1], 'f', 3) : QString();
+        case 4:
+            return f.kind == CheckKind::Plating ? msg::checkPlatingValue(f.detail) : valueText(f, f.value);
+        case 5: return valueText(f, f.limit);
+        case 6: {
+            QStringList names;
+            for (int k = 0; k < f.rowCount(); ++k)
+                names << files_->value(f.files[size_t(k)]);
+            names.removeDuplicates();
+            return names.join(QStringLiteral(" / "));
+        }
+        default: return QVariant();
+        }
+    }
+
+private:
+    const CheckReport* report_ = nullptr;
+    const HoleTable* table_ = nullptr;
+    const QStringList* files_ = nullptr;
+};
+
+CheckWindow::CheckWindow(CommonDialog& dialog, Prompts& prompts) : dialog_(dialog), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("CheckWindow"));
+    setWindowTitle(msg::checkWindowCaption());
+    const QSettings settings = MainWindow::viewSettings();
+    const CheckLimits defaults;
+    const auto box = [&](const char* name, double value, double minimum, int decimals,
+                         const QString& suffix) {
+        auto* b = new QDoubleSpinBox(this);
+        b->setObjectName(QLatin1String(name));
+        b->setDecimals(decimals);
+        b->setRange(minimum, 100.0);
+        b->setSingleStep(decimals == 3 ? 0.05 : 0.1);
+        b->setSuffix(suffix);
+        b->setValue(settings.value(QStringLiteral("checks/") + QLatin1String(name), value).toDouble());
+        return b;
+    };
+    const QString mm = QStringLiteral(" mm");
+    spacingBox = box("minSpacing", defaults.minSpacing, 0.0, 3, mm);
+    edgeBox = box("minEdge", defaults.minEdge, 0.0, 3, mm);
+    drillBox = box("minDrill", defaults.minDrill, 0.0, 3, mm);
+    ratioBox = box("slotRatio", defaults.slotRatio, 0.1, 2, QString());
+    checkButton = new QPushButton(msg::checkRunCommand(), this);
+    checkButton->setObjectName(QStringLiteral("checkButton"));
+    saveButton = new QPushButton(msg::checkSaveCsvCommand(), this);
+    saveButton->setObjectName(QStringLiteral("saveButton"));
+    closeButton = new QPushButton(msg::closeCommand(), this);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    summaryLabel = new QLabel(this);
+    summaryLabel->setObjectName(QStringLiteral("summaryLabel"));
+    summaryLabel->setWordWrap(true);
+    summaryLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    model_ = new FindingsModel(this);
+    list = new QTableView(this);
+    list->setObjectName(QStringLiteral("findingsList"));
+    list->setModel(model_);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->verticalHeader()->hide();
+    list->horizontalHeader()->setStretchLastSection(true);
+    list->setWordWrap(false);
+
+    auto* limits = new QFormLayout;
+    limits->addRow(msg::checkSpacingLabel(), spacingBox);
+    limits->addRow(msg::checkEdgeLabel(), edgeBox);
+    auto* limits2 = new QFormLayout;
+    limits2->addRow(msg::checkDrillLabel(), drillBox);
+    limits2->addRow(msg::checkRatioLabel(), ratioBox);
+    auto* top = new QHBoxLayout;
+    top->addLayout(limits);
+    top->addSpacing(16);
+    top->addLayout(limits2);
+    top->addStretch(1);
+    top->addWidget(checkButton, 0, Qt::AlignBottom);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(saveButton);
+    buttons->addWidget(closeButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(summaryLabel);
+    layout->addWidget(list, 1);
+    layout->addLayout(buttons);
+    resize(760, 420);
+
+    connect(checkButton, &QPushButton::clicked, this, [this]() {
+        rememberLimits();
+        emit recheckRequested();
+    });
+    connect(saveButton, &QPushButton::clicked, this, &CheckWindow::saveCsv);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex& current) { choose(current.row()); });
+    connect(list, &QTableView::activated, this, [this](const QModelIndex& index) { choose(index.row()); });
+}
+
+CheckWindow::~CheckWindow() = default;
+
+CheckLimits CheckWindow::limits() const
+{
+    CheckLimits l;
+    l.minSpacing = spacingBox->value();
+    l.minEdge = edgeBox->value();
+    l.minDrill = drillBox->value();
+    l.slotRatio = ratioBox->value();
+    return l;
+}
+
+void CheckWindow::rememberLimits() const
+{
+    QSettings settings = MainWindow::viewSettings();
+    settings.setValue(QStringLiteral("checks/minSpacing"), spacingBox->value());
+    settings.setValue(QStringLiteral("checks/minEdge"), edgeBox->value());
+    settings.setValue(QStringLiteral("checks/minDrill"), drillBox->value());
+    settings.setValue(QStringLiteral("checks/slotRatio"), ratioBox->value());
+    settings.sync();
+}
+
+void CheckWindow::check(const Board& board, const HoleTable& table, const BoardExtent& extent)
+{
+    rememberLimits();
+    table_ = table;
+    drawnFiles_ = board.paths();
+    const CheckedBoard checked = checkedBoard(board, table, extent);
+    files_ = checked.files;
+    withoutDiameter_ = rowsWithoutDiameter(checked, table);
+    report_ = runChecks(checked, limits());
+    model_->set(&report_, &table_, &files_);
+    list->resizeColumnsToContents();
+    list->setVisible(!report_.findings.empty());
+    saveButton->setEnabled(!board.isEmpty());
+    showSummary(false);
+}
+
+void CheckWindow::markStale()
+{
+    showSummary(true);
+}
+
+void CheckWindow::showSummary(bool stale)
+{
+    QStringList lines;
+    if (report_.total() == 0) {
+        lines << msg::checkNothingFound();
+    } else {
+        QStringList parts;
+        for (int k = 0; k < kCheckKinds; ++k) {
+            if (report_.counts[size_t(k)] > 0)
+                parts << checkTitle(CheckKind(k)) + QLatin1Char(' ')
+                        + QString::number(report_.counts[size_t(k)]);
+        }
+        lines << msg::checkFound(report_.total(), parts.join(QStringLiteral("、")));
+    }
+    if (report_.truncated)
+        lines << msg::checkTruncated(kMaxFindings);
+    if (!report_.hasOutline)
+        lines << msg::checkWithoutOutline();
+    if (!withoutDiameter_.isEmpty())
+        lines << msg::checkWithoutDiameter(withoutDiameter_);
+    if (const QString problem = drawingProblem(report_.ending, drawnFiles_.value(0)); !problem.isEmpty())
+        lines << problem;
+    if (stale)
+        lines << msg::checkStale();
+    summaryLabel->setText(lines.join(QLatin1Char('\n')));
+}
+
+QString CheckWindow::findingText(const Finding& f) const
+{
+    QString text = checkTitle(f.kind) + QStringLiteral("　") + findingRows(f, table_);
+    if (f.kind == CheckKind::Plating)
+        return text + QStringLiteral("　") + msg::checkPlatingValue(f.detail);
+    if (f.value)
+        text += QStringLiteral("　") + valueText(f, f.value);
+    if (f.limit)
+        text += QStringLiteral("（") + msg::checkLimitWord() + QLatin1Char(' ') + valueText(f, f.limit)
+            + QStringLiteral("）");
+    return text;
+}
+
+void CheckWindow::choose(int index)
+{
+    if (index < 0 || size_t(index) >= report_.findings.size())
+        return;
+    const Finding& f = report_.findings[size_t(index)];
+    const auto radius = [this](int row) {
+        return row >= 0 && row < HoleTable::kRows ? std::max(leadingNumber(table_.row(row).diameter), 0.0) / 2
+                                                  : 0.0;
+    };
+    std::vector<std::pair<QPointF, double>> places;
+    if (f.at)
+        places.push_back({QPointF((*f.at)[0], (*f.at)[1]), radius(f.rows[0])});
+    if (f.other)
+        places.push_back({QPointF((*f.other)[0], (*f.other)[1]), f.rows[1] >= 0 ? radius(f.rows[1]) : 0.0});
+    emit findingChosen(places, findingText(f));
+}
+
+void CheckWindow::saveCsv()
+{
+    const QString path =
+        askSavePath(dialog_, prompts_, this, msg::drillTableFilter(), QStringLiteral("csv"), drawnFiles_);
+    if (path.isEmpty())
+        return;
+    if (const WriteResult w = writeWholeFile(path, findingsCsv(report_, table_, files_)); !w)
+        prompts_.message(this, msg::cannotSave(path, w.reason), msg::title());
+}
+
+} // namespace kivotrek

@@ -1,0 +1,128 @@
+// 表示 → 穴チェック: the findings of the board in their window, a finding shown in the view.
+
+#include "app/boardviewwidget.h"
+#include "app/checkwindow.h"
+#include "app/previewwindow.h"
+#include "scripted.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+using namespace kivotrek;
+
+namespace {
+using Window = test::TestWindow;
+
+// The limits as they are at first: each test starts from them.
+void forgetLimits()
+{
+    QSettings settings = MainWindow::viewSettings();
+    settings.remove(QStringLiteral("checks"));
+    settings.sync();
+}
+
+// The sample board of three files: two small holes overlap larger ones.
+void openSampleBoard(Window& w)
+{
+    w->openFiles({test::example("board-PTH.drl"), test::example("board-NPTH.drl"),
+        test::example("board-Edge_Cuts.gbr")});
+}
+} // namespace
+
+TEST(CheckWindow, ListsTheFindingsAndShowsTheChosenOneInTheView)
+{
+    forgetLimits();
+    Window w;
+    openSampleBoard(w);
+    w.action(QStringLiteral("checkHoles"))->trigger();
+    CheckWindow* checks = w->checkWindow();
+    ASSERT_TRUE(checks);
+    EXPECT_TRUE(checks->isVisible());
+    EXPECT_EQ(checks->windowTitle(), QStringLiteral("穴チェック"));
+    EXPECT_EQ(checks->summaryLabel->text(), QStringLiteral("問題が2件見つかりました（重なった穴 2）。"));
+    QAbstractItemModel* model = checks->list->model();
+    ASSERT_EQ(model->rowCount(), 2);
+    EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("重なった穴"));
+    EXPECT_EQ(model->index(0, 1).data().toString(), QStringLiteral("行1 T1 / 行8 T8"));
+    EXPECT_EQ(model->index(0, 2).data().toString(), QStringLiteral("187.500"));
+    EXPECT_EQ(model->index(0, 4).data().toString(), QStringLiteral("-0.300 mm"));
+    EXPECT_EQ(model->index(0, 6).data().toString(), QStringLiteral("board-PTH.drl"));
+
+    // Choosing it opens the preview zoomed to the two holes, ringed, and tells it.
+    checks->list->setCurrentIndex(model->index(0, 0));
+    PreviewWindow* preview = w->previewWindow();
+    ASSERT_TRUE(preview);
+    BoardViewWidget* view = preview->boardView();
+    ASSERT_EQ(view->overlay().finding.size(), 2u);
+    EXPECT_EQ(view->overlay().finding[0].first, QPointF(187.5, -67.5));
+    EXPECT_DOUBLE_EQ(view->overlay().finding[1].second, 0.65); // the 1.30 mm hole's radius
+    EXPECT_EQ(preview->statusBar()->currentMessage(),
+        QStringLiteral("重なった穴　行1 T1 / 行8 T8　-0.300 mm（限度 0.000 mm）"));
+    QApplication::processEvents(); // laid out: the finding stays in the middle
+    const QPointF centre = view->transform().toView(187.75, -67.5);
+    EXPECT_NEAR(centre.x(), view->renderer().boardArea(QSizeF(view->size())).center().x(), 1.0);
+    EXPECT_GT(view->transform().scale, 50); // zoomed in from the whole board's few pixels a mm
+}
+
+TEST(CheckWindow, NothingFoundLimitsRememberedStaleAfterAnEditAndSavedAsCsv)
+{
+    forgetLimits();
+    test::Scratch scratch;
+    {
+        Window w;
+        w->openFiles({test::example("board-NPTH.drl")});
+        w->showChecks();
+        CheckWindow* checks = w->checkWindow();
+        ASSERT_TRUE(checks);
+        EXPECT_EQ(checks->summaryLabel->text(),
+            QStringLiteral("問題は見つかりませんでした。\n外形がないため、外形との距離は調べていません。"));
+        EXPECT_FALSE(checks->list->isVisibleTo(checks));
+        // A house that drills nothing under 3 mm: the 2.00 and 2.50 mm rows.
+        checks->drillBox->setValue(3.0);
+        checks->checkButton->click();
+        EXPECT_EQ(checks->report().counts[size_t(CheckKind::MinDrill)], 2);
+        EXPECT_TRUE(checks->list->isVisibleTo(checks));
+        // The table edited: the list says it is of the table before.
+        w.diameterEdit(0)->setText(QStringLiteral("2.1"));
+        EXPECT_TRUE(
+            checks->summaryLabel->text().endsWith(QStringLiteral("「チェック」で調べ直して下さい。")));
+        // Saved as CSV where the dialog says.
+        const QString csv = scratch.path(QStringLiteral("findings.csv"));
+        w.dialog->files.push_back(csv);
+        checks->saveButton->click();
+        const QByteArray saved = test::readAll(csv);
+        EXPECT_TRUE(saved.startsWith("\xEF\xBB\xBF" + QStringLiteral("種類,行,").toUtf8()));
+        EXPECT_EQ(saved.count('\n'), 3);
+        EXPECT_TRUE(w.prompts->messages.isEmpty())
+            << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    }
+    // The next run starts with the limits last used.
+    Window again;
+    again->openFiles({test::example("board-NPTH.drl")});
+    again->showChecks();
+    EXPECT_DOUBLE_EQ(again->checkWindow()->drillBox->value(), 3.0);
+    EXPECT_DOUBLE_EQ(again->checkWindow()->limits().minSpacing, 0.2);
+}
+
+TEST(CheckWindow, FollowsTheBoardAndClosesWithNone)
+{
+    forgetLimits();
+    Window w;
+    openSampleBoard(w);
+    w->showChecks();
+    CheckWindow* checks = w->checkWindow();
+    ASSERT_EQ(checks->report().total(), 2);
+    w->openFiles({test::example("board-NPTH.drl")});
+    EXPECT_EQ(checks->report().total(), 0); // the new board's, at once
+    w.prompts->answers.push_back(false);
+    w->newBoard();
+    QApplication::processEvents();
+    EXPECT_FALSE(w->checkWindow() && w->checkWindow()->isVisible());
+}
