@@ -98,12 +98,12 @@ sleep 0.5
 shot "$preview" 10-board-preview.png
 # 表示 → 凡例に穴数を表示, then 記号で描く（白黒印刷向け）: the open preview follows each.
 click "$main" 105 10
-click "$main" 155 62
-click "$main" 105 10
 click "$main" 155 87
 click "$main" 105 10
+click "$main" 155 112
+click "$main" 105 10
 eval "$(xdotool getwindowgeometry --shell "$main")"
-import -window root -crop "420x110+${X}+${Y}" +repage "$OUT/11-view-menu.png"
+import -window root -crop "420x135+${X}+${Y}" +repage "$OUT/11-view-menu.png"
 echo "wrote 11-view-menu.png"
 xdotool key Escape
 sleep 0.5
@@ -155,6 +155,18 @@ question=$(window "Kivotrek")
 sleep 0.5
 shot "$question" 18-remove-file.png
 xdotool key Escape
+sleep 0.3
+# 表示 → 穴チェック: two small holes overlap larger ones; the first finding chosen is shown in
+# the preview, zoomed to it.
+click "$main" 105 10
+click "$main" 120 59
+checks=$(window "穴チェック")
+sleep 0.5
+shot "$checks" 25-checks.png
+click "$checks" 200 136
+preview=$(window "プレビュー")
+sleep 0.8
+shot "$preview" 26-check-finding.png
 
 pkill -f "$APP" 2>/dev/null || true
 sleep 0.5

@@ -1,6 +1,7 @@
 #include "checks/drillchecks.h"
 
 #include "common/captions.h"
+#include "drawing/drilltable.h"
 #include "drawing/heldboard.h"
 #include "gerber/rs274xreader.h"
 
@@ -713,16 +714,6 @@ QString findingRows(const Finding& f, const HoleTable& table)
 }
 
 namespace {
-QByteArray csvText(const QString& text)
-{
-    QString t = text;
-    if (t.contains(QLatin1Char(',')) || t.contains(QLatin1Char('"')) || t.contains(QLatin1Char('\n'))) {
-        t.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        t = QLatin1Char('"') + t + QLatin1Char('"');
-    }
-    return t.toUtf8();
-}
-
 QByteArray millimetres(const std::optional<double>& v)
 {
     return v ? QByteArray::number(*v, 'f', 3) : QByteArray();
@@ -732,7 +723,7 @@ QByteArray millimetres(const std::optional<double>& v)
 QByteArray findingsCsv(const CheckReport& report, const HoleTable& table, const QStringList& files)
 {
     QByteArray out("\xEF\xBB\xBF");
-    out += msg::checkCsvHeader().toUtf8() + '\n';
+    out += msg::checkCsvHeader().toUtf8() + "\r\n";
     for (const Finding& f : report.findings) {
         QStringList codes, names;
         for (int k = 0; k < 2; ++k) {
@@ -750,12 +741,12 @@ QByteArray findingsCsv(const CheckReport& report, const HoleTable& table, const 
         const auto number = [ratio](const std::optional<double>& v) {
             return ratio && v ? QByteArray::number(*v, 'f', 2) : millimetres(v);
         };
-        out += csvText(checkTitle(f.kind)) + ',' + csvText(rows.join(QLatin1Char('/'))) + ','
-            + csvText(codes.join(QLatin1Char('/'))) + ',' + csvText(names.join(QLatin1Char('/'))) + ','
+        out += csvField(checkTitle(f.kind)) + ',' + csvField(rows.join(QLatin1Char('/'))) + ','
+            + csvField(codes.join(QLatin1Char('/'))) + ',' + csvField(names.join(QLatin1Char('/'))) + ','
             + (f.at ? millimetres((*f.at)[0]) + ',' + millimetres((*f.at)[1]) : QByteArray(",")) + ','
             + (f.other ? millimetres((*f.other)[0]) + ',' + millimetres((*f.other)[1]) : QByteArray(","))
-            + ',' + (f.kind == CheckKind::Plating ? csvText(f.detail) : number(f.value)) + ','
-            + number(f.limit) + '\n';
+            + ',' + (f.kind == CheckKind::Plating ? csvField(f.detail) : number(f.value)) + ','
+            + number(f.limit) + "\r\n";
     }
     return out;
 }

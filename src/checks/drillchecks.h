@@ -125,7 +125,8 @@ QStringList rowsWithoutDiameter(const CheckedBoard& board, const HoleTable& tabl
 
 // A finding's rows as the lists write them: "行3 T1" or "行3 T1 / 行5 T2"; named by the table.
 QString findingRows(const Finding& f, const HoleTable& table);
-// The findings as CSV (UTF-8 with BOM): 種類, 行, Dコード, ファイル, X, Y, X2, Y2, 値, 限度.
+// The findings as CSV, as the drill table is written (UTF-8 with BOM, CRLF, texts of the files
+// kept from running as formulas): 種類, 行, Dコード, ファイル, X, Y, X2, Y2, 値, 限度.
 QByteArray findingsCsv(const CheckReport& report, const HoleTable& table, const QStringList& files);
 
 } // namespace kivotrek

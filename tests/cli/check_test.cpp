@@ -52,11 +52,12 @@ TEST(CliCheck, LimitsFromTheOptionsCsvByDefaultAndNoFindingExitsZero)
             + faultyBoard());
     EXPECT_EQ(r.exitCode, 5);
     const QList<QByteArray> lines = r.out.split('\n');
+    EXPECT_TRUE(r.out.endsWith("\r\n"));
     ASSERT_EQ(lines.size(), 6) << r.out.constData(); // the header, four findings, the end
     EXPECT_EQ(
-        lines[0], "\xEF\xBB\xBF" + QStringLiteral("種類,行,Dコード,ファイル,X,Y,X2,Y2,値,限度").toUtf8());
+        lines[0], "\xEF\xBB\xBF" + QStringLiteral("種類,行,Dコード,ファイル,X,Y,X2,Y2,値,限度\r").toUtf8());
     EXPECT_EQ(QString::fromUtf8(lines[3]),
-        QStringLiteral("外形にかかる穴,1,T1,checks-faults.drl,20.000,0.200,20.000,0.000,-0.200,0.000"));
+        QStringLiteral("外形にかかる穴,1,T1,checks-faults.drl,20.000,0.200,20.000,0.000,-0.200,0.000\r"));
 
     // The sample board's Excellon files without an outline: nothing to say of the edge.
     const CliRun plain = cli({QStringLiteral("check"), test::example("board-NPTH.drl")});
