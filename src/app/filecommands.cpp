@@ -69,12 +69,7 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     // number D-codes by hole class rely on.)
     if (reader == ReaderKind::Excellon || reader == ReaderKind::GerberX2)
         productCodeEdit_->clear();
-    showBoard();
-    refreshTable();
-    markRead();
-    markSaved();
-    showReadMessages(said);
-    refreshPreview();
+    showNewBoard(said);
     rememberBoard();
 }
 
@@ -102,6 +97,16 @@ void MainWindow::addChosenFile(const QString& path, bool outline)
     showReadMessages(said);
     refreshPreview();
     rememberBoard();
+}
+
+void MainWindow::showNewBoard(const QStringList& said)
+{
+    showBoard();
+    refreshTable();
+    markRead();
+    markSaved();
+    showReadMessages(said);
+    refreshPreview();
 }
 
 void MainWindow::newBoard()

@@ -135,6 +135,9 @@ private:
     // question) and the state the modified mark compares with.
     void markRead();
     void markSaved();
+    // A new board read: shown, its table as read and saved, what the read said told, an open
+    // preview and open checks made again.
+    void showNewBoard(const QStringList& said);
     void noteChange(); // the window title's modified mark
     // While the work is modified: asks whether to save it first. False when the user cancelled
     // (or the save failed): the command that asked ends there.

@@ -82,12 +82,7 @@ bool MainWindow::openPackagePath(const QString& path)
     package_ = std::move(package); // its files stay for the drawings until another board comes
     readSettingsAction_->setEnabled(!board_.isEmpty());
     productCodeEdit_->clear();
-    showBoard();
-    refreshTable();
-    markRead();
-    markSaved();
-    showReadMessages(said);
-    refreshPreview();
+    showNewBoard(said);
     if (built.ok)
         rememberBoard();
     return built.ok;

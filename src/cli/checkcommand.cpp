@@ -127,42 +127,15 @@ int runCheck(const QStringList& args)
     QStringList withoutLimits;
     if (const int bad = takeLimitOptions(args, limits, withoutLimits))
         return bad;
-    ReaderChoice choice;
-    BoardArguments given;
-    bool json = false;
-    int formats = 0;
-    QString settings;
-    QStringList rest;
-    if (const int bad = takeSettingsOption(withoutLimits, settings, rest))
+    TableArguments a;
+    if (const int bad = parseTableArguments("check", withoutLimits, a))
         return bad;
-    const auto formatFlag = [&](const QString& a) {
-        if (a != QLatin1String("--csv") && a != QLatin1String("--json"))
-            return false;
-        json = a == QLatin1String("--json");
-        ++formats;
-        return true;
-    };
-    if (const int bad = parseFileArguments("check", rest, choice, given, formatFlag))
-        return bad;
-    if (formats > 1)
-        return usageError(QStringLiteral("check: give one format: --csv or --json"));
-    if (const int refused = refuseOutputOverInput(QString(), given, {settings}))
-        return refused;
-
     HoleTable table;
     BoardExtent extent;
-    const MessageSink toStderr = [](const QString& m) {
-        std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
-    };
-    ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
-    if (r.readNothing())
-        return r.status; // nothing read, nothing to check
-    if (!settings.isEmpty()) {
-        QString productCode;
-        if (const int failed =
-                loadSettingsInto(settings, r.board.nextFreeRow(), table, productCode, toStderr))
-            return failed;
-    }
+    ReadOutcome r;
+    if (const int failed = readTableBoard(a, table, extent, r))
+        return failed;
+    const MessageSink toStderr = stderrSink();
     const CheckedBoard board = checkedBoard(r.board, table, extent, &r.data);
     const CheckReport report = runChecks(board, limits);
     if (report.ending.ending == DrawResult::Ending::Stopped) {
@@ -177,7 +150,7 @@ int runCheck(const QStringList& args)
     if (report.truncated)
         toStderr(msg::checkTruncated(kMaxFindings));
 
-    if (json)
+    if (a.json)
         writeJson(report, limits, board.files);
     else
         printOut(findingsCsv(report, table, board.files));

@@ -67,6 +67,23 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o);
 int loadSettingsInto(
     const QString& path, int readRows, HoleTable& table, QString& productCode, const MessageSink& said);
 
+// The messages of a command, a line each on stderr.
+MessageSink stderrSink();
+
+// What report and check take: the reader, the files, --settings INI and one of --csv / --json.
+struct TableArguments {
+    ReaderChoice choice;
+    BoardArguments given;
+    QString settings;
+    bool json = false;
+};
+// Parses them (after the command's own options are taken out): 0, or the exit status of a
+// usage error after printing it; an output redirected into an input is refused (3).
+int parseTableArguments(const char* command, const QStringList& args, TableArguments& a);
+// Reads the board as read does and loads the settings file when one is given: 0, or the status
+// to end with (a read that filled no row, a settings file that cannot be read).
+int readTableBoard(const TableArguments& a, HoleTable& table, BoardExtent& extent, ReadOutcome& read);
+
 // Ends the process with the exit status once every output is written and closed, without
 // tearing down the GUI application, Qt and the libraries: the system frees all of it faster
 // (a few milliseconds of a short batch run). Builds with sanitizers return the status instead,

@@ -166,10 +166,7 @@ int runHoles(const QStringList& args)
 
     HoleTable table;
     BoardExtent extent;
-    const MessageSink toStderr = [](const QString& m) {
-        std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
-    };
-    ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
+    ReadOutcome r = readBoard(choice, given, table, extent, stderrSink());
     if (r.readNothing())
         return r.status; // no list of a read that failed
 

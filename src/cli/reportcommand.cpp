@@ -13,42 +13,14 @@ namespace kivotrek::cli {
 
 int runReport(const QStringList& args)
 {
-    ReaderChoice choice;
-    BoardArguments given;
-    bool json = false;
-    int formats = 0;
-    QString settings;
-    QStringList rest; // --settings takes the next argument; the others are flags or files
-    if (const int bad = takeSettingsOption(args, settings, rest))
+    TableArguments a;
+    if (const int bad = parseTableArguments("report", args, a))
         return bad;
-    const auto formatFlag = [&](const QString& a) {
-        if (a != QLatin1String("--csv") && a != QLatin1String("--json"))
-            return false;
-        json = a == QLatin1String("--json");
-        ++formats;
-        return true;
-    };
-    if (const int bad = parseFileArguments("report", rest, choice, given, formatFlag))
-        return bad;
-    if (formats > 1)
-        return usageError(QStringLiteral("report: give one format: --csv or --json"));
-    if (const int refused = refuseOutputOverInput(QString(), given, {settings}))
-        return refused;
-
     HoleTable table;
     BoardExtent extent;
-    const MessageSink toStderr = [](const QString& m) {
-        std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
-    };
-    ReadOutcome r = readBoard(choice, given, table, extent, toStderr);
-    if (r.readNothing())
-        return r.status; // no table of a read that failed
-    if (!settings.isEmpty()) {
-        QString productCode;
-        if (const int failed =
-                loadSettingsInto(settings, r.board.nextFreeRow(), table, productCode, toStderr))
-            return failed;
-    }
+    ReadOutcome r;
+    if (const int failed = readTableBoard(a, table, extent, r))
+        return failed;
     HoleCounts counts;
     const DrawResult drawn = countHoles(r.board, r.data, table, counts);
     if (drawn.ending == DrawResult::Ending::Stopped) {
@@ -57,7 +29,7 @@ int runReport(const QStringList& args)
         r.status = std::max(r.status, int(kStopped));
     }
 
-    if (!json) {
+    if (!a.json) {
         const QByteArray out = drillTableCsv(table, counts, r.board);
         printOut(out);
         return r.status;

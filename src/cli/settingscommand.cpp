@@ -10,6 +10,44 @@
 
 namespace kivotrek::cli {
 
+MessageSink stderrSink()
+{
+    return [](const QString& m) { std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData()); };
+}
+
+int parseTableArguments(const char* command, const QStringList& args, TableArguments& a)
+{
+    QStringList rest; // --settings takes the next argument; the others are flags or files
+    if (const int bad = takeSettingsOption(args, a.settings, rest))
+        return bad;
+    int formats = 0;
+    const auto formatFlag = [&](const QString& flag) {
+        if (flag != QLatin1String("--csv") && flag != QLatin1String("--json"))
+            return false;
+        a.json = flag == QLatin1String("--json");
+        ++formats;
+        return true;
+    };
+    if (const int bad = parseFileArguments(command, rest, a.choice, a.given, formatFlag))
+        return bad;
+    if (formats > 1)
+        return usageError(
+            QString::fromLatin1(command) + QStringLiteral(": give one format: --csv or --json"));
+    return refuseOutputOverInput(QString(), a.given, {a.settings});
+}
+
+int readTableBoard(const TableArguments& a, HoleTable& table, BoardExtent& extent, ReadOutcome& read)
+{
+    const MessageSink toStderr = stderrSink();
+    read = readBoard(a.choice, a.given, table, extent, toStderr);
+    if (read.readNothing())
+        return read.status; // no table of a read that failed
+    if (a.settings.isEmpty())
+        return 0;
+    QString productCode;
+    return loadSettingsInto(a.settings, read.board.nextFreeRow(), table, productCode, toStderr);
+}
+
 int loadSettingsInto(
     const QString& path, int readRows, HoleTable& table, QString& productCode, const MessageSink& said)
 {
