@@ -111,6 +111,7 @@ MainWindow::~MainWindow()
     // Top-level windows of their own; they must not outlive the dialog and prompts they use.
     delete about_;
     delete preview_;
+    delete checks_;
     // The table's view first: its boxes write the table when their text changes and it follows
     // the focus, which moves while the widgets are torn down. Then the widgets, while the table
     // is still there.
