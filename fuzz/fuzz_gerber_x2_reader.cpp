@@ -1,9 +1,10 @@
 // Any bytes, read as today's Gerber drill file and as an outline, and drawn as a board: the read
 // ends cleanly, every hole and slot names a tool, the frame holds every hole, and the warning
-// check takes any outline.
+// check takes any outline; the drill checks take the board.
 
 #include "board/board.h"
 #include "board/drillframe.h"
+#include "checks/drillchecks.h"
 #include "drawing/boarddrawing.h"
 #include "drawing/drilldrawing.h"
 #include "drawing/gerberreplay.h"
@@ -67,5 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
     PreviewLayout layout;
     if (preparePreview(table, frame.extent, surface, layout))
         drawBoardData(board, data, frame, table, layout, surface);
+    // The drill checks take any board: their counts are their findings, within the limit.
+    const CheckReport report = runChecks(checkedBoard(board, table, BoardExtent(), &data), CheckLimits());
+    if (report.total() != qint64(report.findings.size()) || report.total() > kMaxFindings)
+        std::abort();
     return 0;
 }
