@@ -57,6 +57,11 @@ run board-preview render --counts --symbols --preview -o "$OUT/board-preview.svg
 run board-page render --counts --page "自動(A4横)" --dpi 100 -o "$OUT/board-page.svg" "${board[@]}"
 run board-symbols-png render --counts --symbols --preview -o "$OUT/board-symbols.png" "${board[@]}"
 run board-symbols-page render --symbols --page "自動(A4横)" --dpi 100 -o "$OUT/board-symbols-page.png" "${board[@]}"
+# The drill checks: the sample board, its standard file with its settings, the faults of the tests.
+run board-check check --json "${board[@]}"
+run board-checkcsv check "${board[@]}"
+run standard-check check --settings "$ini" "$ex/board.gbr"
+run faults-check check --json "$ROOT/tests/data/checks-faults.drl" --outline "$ROOT/tests/data/checks-outline.gbr"
 run help --help
 for p in "$OUT"/*.pdf; do
     [ -e "$p" ] && sed -i -E 's/\/CreationDate \(D:[^)]*\)/\/CreationDate ()/' "$p"
