@@ -255,15 +255,72 @@ public:
             last = k;
         }
     }
-    void build() { std::sort(notes_.begin(), notes_.end()); }
+    void build()
+    {
+        std::sort(notes_.begin(), notes_.end());
+        uint32_t things = 0;
+        for (const auto& note : notes_)
+            things = std::max(things, note.second + 1);
+        for (const uint32_t thing : long_)
+            things = std::max(things, thing + 1);
+        seen_.assign(things, 0);
+    }
 
-    // Calls take(thing) for the things of every cell within reach of the box (grown by a cell
-    // where segments were added); a thing in several cells comes once per cell.
+    // Calls take(thing) once for each thing noted in a cell within reach of the box (grown by a
+    // cell where segments were added).
     template <typename Take>
     void forEachNear(double minX, double minY, double maxX, double maxY, double reach, Take take) const
     {
+        const uint32_t query = beginQuery();
         for (const uint32_t thing : long_)
-            take(thing);
+            takeOnce(query, thing, take);
+        visit(query, minX, minY, maxX, maxY, reach, take);
+    }
+
+    // The same for the things within reach of a segment. A long one is walked along, a few cells
+    // at a time, rather than read as its box: a diagonal slot across the board would otherwise
+    // take every thing of the board, once for each cell it is noted in.
+    template <typename Take>
+    void forEachNearSegment(double x1, double y1, double x2, double y2, double reach, Take take) const
+    {
+        const double length = distance(x1, y1, x2, y2);
+        const double steps = std::ceil(length / cell_);
+        if (!(steps > 8)) {
+            forEachNear(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), reach, take);
+            return;
+        }
+        const uint32_t query = beginQuery();
+        for (const uint32_t thing : long_)
+            takeOnce(query, thing, take);
+        const auto n = qint64(std::min(steps, kLongSegment));
+        const double grow = reach + length / double(n) / 2;
+        for (qint64 i = 0; i <= n; ++i) {
+            const double t = double(i) / double(n);
+            const double x = x1 + t * (x2 - x1), y = y1 + t * (y2 - y1);
+            visit(query, x, y, x, y, grow, take);
+        }
+    }
+
+private:
+    uint32_t beginQuery() const
+    {
+        if (++query_ == 0) {
+            std::fill(seen_.begin(), seen_.end(), 0);
+            query_ = 1;
+        }
+        return query_;
+    }
+    template <typename Take> void takeOnce(uint32_t query, uint32_t thing, Take& take) const
+    {
+        if (seen_[thing] == query)
+            return;
+        seen_[thing] = query;
+        take(thing);
+    }
+    template <typename Take>
+    void visit(
+        uint32_t query, double minX, double minY, double maxX, double maxY, double reach, Take& take) const
+    {
         if (notes_.empty())
             return;
         const double grow = reach + (segments_ ? cell_ : 0);
@@ -274,7 +331,7 @@ public:
             for (const auto& [k, thing] : notes_) {
                 const int64_t c = int64_t(k & 0xffffffffu) - kOffset, r = int64_t(k >> 32) - kOffset;
                 if (c >= c0 && c <= c1 && r >= r0 && r <= r1)
-                    take(thing);
+                    takeOnce(query, thing, take);
             }
             return;
         }
@@ -282,7 +339,7 @@ public:
             const uint64_t last = key(c1, r);
             auto it = std::lower_bound(notes_.begin(), notes_.end(), std::make_pair(key(c0, r), uint32_t(0)));
             for (; it != notes_.end() && it->first <= last; ++it)
-                take(it->second);
+                takeOnce(query, it->second, take);
         }
     }
 
@@ -304,6 +361,8 @@ private:
     bool segments_ = false;
     std::vector<std::pair<uint64_t, uint32_t>> notes_; // cell, thing; sorted by cell
     std::vector<uint32_t> long_;
+    mutable std::vector<uint32_t> seen_; // per thing: the last query that took it
+    mutable uint32_t query_ = 0;
 };
 
 // The cell of a grid for queries of these reaches: their median, so that a query reads a few
@@ -443,27 +502,25 @@ private:
                                  double& ny) {
             double best = std::numeric_limits<double>::max();
             const double reach = radius + limits_.minEdge;
-            grid.forEachNear(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), reach,
-                [&](uint32_t k) {
-                    const auto& l = board_.outline[k];
-                    if (pointSegment(l.x1, l.y1, x1, y1, x2, y2) <= radius + kOwnContour
-                        && pointSegment(l.x2, l.y2, x1, y1, x2, y2) <= radius + kOwnContour)
-                        return;
-                    // The nearest point of the outline line to the hole (or the slot's line).
-                    double px = 0, py = 0;
-                    const CheckedBoard::Slot a {l.x1, l.y1, l.x2, l.y2, 0, 0, 0, 0};
-                    const CheckedBoard::Slot b {x1, y1, x2, y2, 0, 0, 0, 0};
-                    const double d = x1 == x2 && y1 == y2
-                        ? pointSegment(x1, y1, l.x1, l.y1, l.x2, l.y2, &px, &py)
-                        : segmentSegment(a, b);
-                    if (d < best) {
-                        best = d;
-                        if (!(x1 == x2 && y1 == y2))
-                            pointSegment((x1 + x2) / 2, (y1 + y2) / 2, l.x1, l.y1, l.x2, l.y2, &px, &py);
-                        nx = px;
-                        ny = py;
-                    }
-                });
+            grid.forEachNearSegment(x1, y1, x2, y2, reach, [&](uint32_t k) {
+                const auto& l = board_.outline[k];
+                if (pointSegment(l.x1, l.y1, x1, y1, x2, y2) <= radius + kOwnContour
+                    && pointSegment(l.x2, l.y2, x1, y1, x2, y2) <= radius + kOwnContour)
+                    return;
+                // The nearest point of the outline line to the hole (or the slot's line).
+                double px = 0, py = 0;
+                const CheckedBoard::Slot a {l.x1, l.y1, l.x2, l.y2, 0, 0, 0, 0};
+                const CheckedBoard::Slot b {x1, y1, x2, y2, 0, 0, 0, 0};
+                const double d = x1 == x2 && y1 == y2 ? pointSegment(x1, y1, l.x1, l.y1, l.x2, l.y2, &px, &py)
+                                                      : segmentSegment(a, b);
+                if (d < best) {
+                    best = d;
+                    if (!(x1 == x2 && y1 == y2))
+                        pointSegment((x1 + x2) / 2, (y1 + y2) / 2, l.x1, l.y1, l.x2, l.y2, &px, &py);
+                    nx = px;
+                    ny = py;
+                }
+            });
             return best;
         };
         const auto judge = [&](double edge, int row, int file, double x, double y, double nx, double ny) {
@@ -616,9 +673,7 @@ private:
                 nearSlots; // path: distance, pieces
             for (size_t k = i; k < end; ++k) {
                 const auto& s = slotPieces[k];
-                const double minX = std::min(s.x1, s.x2), maxX = std::max(s.x1, s.x2);
-                const double minY = std::min(s.y1, s.y2), maxY = std::max(s.y1, s.y2);
-                holeGrid.forEachNear(minX, minY, maxX, maxY,
+                holeGrid.forEachNearSegment(s.x1, s.y1, s.x2, s.y2,
                     double(s.radius) + double(largestHole) + limits_.minSpacing, [&](uint32_t j) {
                         const auto& h = holes[j];
                         const double d = pointSegment(h.x, h.y, s.x1, s.y1, s.x2, s.y2);
@@ -628,7 +683,7 @@ private:
                         if (it == nearHoles.end() || d < it->second.first)
                             nearHoles[j] = {d, k};
                     });
-                slotGrid.forEachNear(minX, minY, maxX, maxY,
+                slotGrid.forEachNearSegment(s.x1, s.y1, s.x2, s.y2,
                     double(s.radius) + double(largestSlot) + limits_.minSpacing, [&](uint32_t j) {
                         const auto& t = slotPieces[j];
                         if (t.path <= s.path) // each two slots once, from the one read first

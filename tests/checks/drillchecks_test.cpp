@@ -316,3 +316,26 @@ TEST(DrillChecks, AHoleFarAwayDoesNotMakeTheOthersSlow)
     EXPECT_LT(t.elapsed(), 10000);
     EXPECT_EQ(r.total(), 0) << kinds(r);
 }
+
+TEST(DrillChecks, LongDiagonalSlotsAreCheckedAlongThemNotOverTheirBox)
+{
+    // 1,000 routed cuts of 0.5 mm, each 700 mm corner to corner and 1.6 mm from the next edge to
+    // edge: each one's box holds nearly all the others, in thousands of cells each. One more cut
+    // runs 0.1 mm beside the first, and a hole sits 0.1 mm beside the last.
+    HandBoard h;
+    h.row(0, 0.5).row(1, 0.5);
+    for (int k = 0; k < 1000; ++k)
+        h.slot({{{0, 3.0 * k}}, {{500, 500 + 3.0 * k}}}, 0);
+    const double beside = 0.6 * std::sqrt(2.0); // 0.6 mm between the centre lines
+    h.slot({{{beside, 0}}, {{500 + beside, 500}}}, 0);
+    h.hole(250 + 0.6 / std::sqrt(2.0), 250 + 2997 - 0.6 / std::sqrt(2.0), 1);
+    QElapsedTimer t;
+    t.start();
+    const CheckReport r = h.check();
+    EXPECT_LT(t.elapsed(), 10000);
+    ASSERT_EQ(kinds(r), "spacing spacing ") << kinds(r);
+    EXPECT_NEAR(*r.findings[0].value, 0.1, 1e-6);
+    EXPECT_EQ(r.findings[0].rows, (std::array<int, 2> {0, 0}));
+    EXPECT_NEAR(*r.findings[1].value, 0.1, 1e-6);
+    EXPECT_EQ(r.findings[1].rows, (std::array<int, 2> {0, 1}));
+}
