@@ -59,6 +59,22 @@ inline void writeEndlessThirdLine(const QString& path,
     f.write("\n" + after);
 }
 
+// An Excellon file of 200 routes of a 1 mm tool along the same 10 mm, 1 um apart, each of 1,000
+// moves: a place where the drill checks would read 40 billion pairs, too many to judge even the
+// first route.
+inline QByteArray piledRoutes()
+{
+    QByteArray drill = "M48\nMETRIC\nT1C1.000\n%\nT1\n";
+    for (int k = 0; k < 200; ++k) {
+        const QByteArray y = QByteArray::number(10 + 0.001 * k, 'f', 3);
+        drill += "G00X10.000Y" + y + "\nM15\n";
+        for (int i = 1; i <= 1000; ++i)
+            drill += "G01X" + QByteArray::number(10 + 0.01 * i, 'f', 3) + "Y" + y + "\n";
+        drill += "M16\n";
+    }
+    return drill + "M30\n";
+}
+
 // A scratch folder that holds files written by a test.
 class Scratch {
 public:

@@ -222,7 +222,9 @@ void CheckWindow::showSummary(bool stale)
 {
     QStringList lines;
     if (report_.total() == 0) {
-        lines << msg::checkNothingFound();
+        // Checks stopped part way found nothing so far: that is no "nothing found".
+        if (!report_.crowded)
+            lines << msg::checkNothingFound();
     } else {
         QStringList parts;
         for (int k = 0; k < kCheckKinds; ++k) {
@@ -232,7 +234,9 @@ void CheckWindow::showSummary(bool stale)
         }
         lines << msg::checkFound(report_.total(), parts.join(QStringLiteral("、")));
     }
-    if (report_.truncated)
+    if (report_.crowded)
+        lines << msg::checkCrowded();
+    else if (report_.truncated)
         lines << msg::checkTruncated(kMaxFindings);
     if (!report_.hasOutline)
         lines << msg::checkWithoutOutline();

@@ -217,10 +217,34 @@ double segmentSegment(const CheckedBoard::Slot& a, const CheckedBoard::Slot& b)
     const double d4 = cross(b.x2 - b.x1, b.y2 - b.y1, a.x2 - b.x1, a.y2 - b.y1);
     if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
         return 0;
-    return std::min({pointSegment(a.x1, a.y1, b.x1, b.y1, b.x2, b.y2),
-        pointSegment(a.x2, a.y2, b.x1, b.y1, b.x2, b.y2), pointSegment(b.x1, b.y1, a.x1, a.y1, a.x2, a.y2),
-        pointSegment(b.x2, b.y2, a.x1, a.y1, a.x2, a.y2)});
+    return std::min(std::min(pointSegment(a.x1, a.y1, b.x1, b.y1, b.x2, b.y2),
+                        pointSegment(a.x2, a.y2, b.x1, b.y1, b.x2, b.y2)),
+        std::min(pointSegment(b.x1, b.y1, a.x1, a.y1, a.x2, a.y2), pointSegment(b.x2, b.y2, a.x1, a.y1, a.x2, a.y2)));
 }
+
+// What the pair checks may read of their grids. Where thousands of slots or lines lie on one
+// another (damaged or fuzzed data: a text drawn as slots at a wrong scale, one arc repeated) the
+// checks would read every pair of them; real boards read a few dozen notes per hole or piece.
+// Past the budget the checks stop and say so.
+class Work {
+public:
+    void start(uint64_t budget)
+    {
+        budget_ = budget;
+        done_ = 0;
+    }
+    bool spend()
+    {
+        return ++done_ <= budget_;
+    }
+    bool over() const
+    {
+        return done_ > budget_;
+    }
+
+private:
+    uint64_t budget_ = 0, done_ = 0;
+};
 
 // A uniform grid of square cells over the whole plane: each thing is noted in the cells it lies
 // in (a point in one, a segment in every cell along it), the notes sorted by cell. Only cells
@@ -228,7 +252,7 @@ double segmentSegment(const CheckedBoard::Slot& a, const CheckedBoard::Slot& b)
 // does not make every cell wide; a query reads each line of cells it covers as one run.
 class Grid {
 public:
-    explicit Grid(double cell) : cell_(std::max(cell, 1e-3)) { }
+    Grid(double cell, Work& work) : cell_(std::max(cell, 1e-3)), work_(work) { }
 
     void addPoint(uint32_t thing, double x, double y)
     {
@@ -267,55 +291,90 @@ public:
     }
 
     // Calls take(thing) once for each thing noted in a cell within reach of the box (grown by a
-    // cell where segments were added).
+    // cell where segments were added), until take returns false.
     template <typename Take>
     void forEachNear(double minX, double minY, double maxX, double maxY, double reach, Take take) const
     {
         const uint32_t query = beginQuery();
-        for (const uint32_t thing : long_)
-            takeOnce(query, thing, take);
+        takeLong(query, take);
         visit(query, minX, minY, maxX, maxY, reach, take);
     }
 
-    // The same for the things within reach of a segment. A long one is walked along, a few cells
-    // at a time, rather than read as its box: a diagonal slot across the board would otherwise
-    // take every thing of the board, once for each cell it is noted in.
+    // The same for the things within reach of a segment, row of cells by row: in each row only
+    // the columns that the segment, grown by the reach, passes. A diagonal slot across the board
+    // reads the cells along it, not its box; one longer than the grid has notes reads each note
+    // once and measures its cell against the segment.
     template <typename Take>
     void forEachNearSegment(double x1, double y1, double x2, double y2, double reach, Take take) const
     {
-        const double length = distance(x1, y1, x2, y2);
-        const double steps = std::ceil(length / cell_);
-        if (!(steps > 8)) {
-            forEachNear(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), reach, take);
+        const uint32_t query = beginQuery();
+        takeLong(query, take);
+        if (notes_.empty())
+            return;
+        // A nanometre to spare: the checks measure to it.
+        const double grow = reach + (segments_ ? cell_ : 0) + 1e-6;
+        const int64_t r0 = cellOf(std::min(y1, y2) - grow), r1 = cellOf(std::max(y1, y2) + grow);
+        if (r1 - r0 >= int64_t(notes_.size())) {
+            const double halfDiagonal = cell_ * 0.70711;
+            for (const auto& [k, thing] : notes_) {
+                if (halted())
+                    return;
+                const int64_t c = int64_t(k & 0xffffffffu) - kOffset, r = int64_t(k >> 32) - kOffset;
+                const double cx = (double(c) + 0.5) * cell_, cy = (double(r) + 0.5) * cell_;
+                if (outermost(c) || outermost(r) || pointSegment(cx, cy, x1, y1, x2, y2) <= grow + halfDiagonal)
+                    takeOnce(query, thing, take);
+            }
             return;
         }
-        const uint32_t query = beginQuery();
-        for (const uint32_t thing : long_)
-            takeOnce(query, thing, take);
-        const auto n = qint64(std::min(steps, kLongSegment));
-        const double grow = reach + length / double(n) / 2;
-        for (qint64 i = 0; i <= n; ++i) {
-            const double t = double(i) / double(n);
-            const double x = x1 + t * (x2 - x1), y = y1 + t * (y2 - y1);
-            visit(query, x, y, x, y, grow, take);
+        const double dx = x2 - x1, dy = y2 - y1;
+        for (int64_t r = r0; r <= r1 && !halted(); ++r) {
+            // A thing in this row is within reach of a point of the segment in the band below.
+            // The outermost rows hold everything beyond them.
+            const double low = r == kFirst ? -kInfinity : double(r) * cell_ - grow;
+            const double high = r == kLast ? kInfinity : double(r + 1) * cell_ + grow;
+            double xa = std::min(x1, x2), xb = std::max(x1, x2);
+            if (dy != 0) {
+                double ta = (low - y1) / dy, tb = (high - y1) / dy;
+                if (ta > tb)
+                    std::swap(ta, tb);
+                ta = std::max(ta, 0.0);
+                tb = std::min(tb, 1.0);
+                if (ta > tb)
+                    continue;
+                xa = x1 + ta * dx;
+                xb = x1 + tb * dx;
+                if (xa > xb)
+                    std::swap(xa, xb);
+            }
+            readRow(query, r, cellOf(xa - grow), cellOf(xb + grow), take);
         }
     }
 
 private:
     uint32_t beginQuery() const
     {
+        stopped_ = false;
         if (++query_ == 0) {
             std::fill(seen_.begin(), seen_.end(), 0);
             query_ = 1;
         }
         return query_;
     }
+    template <typename Take> void takeLong(uint32_t query, Take& take) const
+    {
+        for (size_t i = 0; i < long_.size() && !halted(); ++i)
+            takeOnce(query, long_[i], take);
+    }
     template <typename Take> void takeOnce(uint32_t query, uint32_t thing, Take& take) const
     {
-        if (seen_[thing] == query)
+        if (stopped_ || !work_.spend() || seen_[thing] == query)
             return;
         seen_[thing] = query;
-        take(thing);
+        stopped_ = !take(thing);
+    }
+    bool halted() const
+    {
+        return stopped_ || work_.over();
     }
     template <typename Take>
     void visit(
@@ -329,28 +388,42 @@ private:
         if (r1 - r0 >= int64_t(notes_.size())) {
             // Wider than the grid is full: every note, by its cell.
             for (const auto& [k, thing] : notes_) {
+                if (halted())
+                    return;
                 const int64_t c = int64_t(k & 0xffffffffu) - kOffset, r = int64_t(k >> 32) - kOffset;
                 if (c >= c0 && c <= c1 && r >= r0 && r <= r1)
                     takeOnce(query, thing, take);
             }
             return;
         }
-        for (int64_t r = r0; r <= r1; ++r) {
-            const uint64_t last = key(c1, r);
-            auto it = std::lower_bound(notes_.begin(), notes_.end(), std::make_pair(key(c0, r), uint32_t(0)));
-            for (; it != notes_.end() && it->first <= last; ++it)
-                takeOnce(query, it->second, take);
-        }
+        for (int64_t r = r0; r <= r1 && !halted(); ++r)
+            readRow(query, r, c0, c1, take);
+    }
+    template <typename Take> void readRow(uint32_t query, int64_t row, int64_t c0, int64_t c1, Take& take) const
+    {
+        if (halted() || !work_.spend())
+            return;
+        const uint64_t last = key(c1, row);
+        auto it = std::lower_bound(notes_.begin(), notes_.end(), std::make_pair(key(c0, row), uint32_t(0)));
+        for (; it != notes_.end() && it->first <= last && !halted(); ++it)
+            takeOnce(query, it->second, take);
     }
 
 private:
     static constexpr double kLongSegment = 4096;
     static constexpr int64_t kOffset = int64_t(1) << 31;
+    // The cells of the grid; those beyond are noted in the outermost.
+    static constexpr int64_t kFirst = 1 - kOffset, kLast = kOffset - 2;
+    static constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
     int64_t cellOf(double v) const
     {
         const double c = std::floor(v / cell_);
-        return int64_t(std::clamp(std::isfinite(c) ? c : 0.0, double(1 - kOffset), double(kOffset - 2)));
+        return int64_t(std::clamp(std::isfinite(c) ? c : 0.0, double(kFirst), double(kLast)));
+    }
+    static bool outermost(int64_t cell)
+    {
+        return cell == kFirst || cell == kLast;
     }
     static uint64_t key(int64_t column, int64_t row)
     {
@@ -358,11 +431,13 @@ private:
     }
 
     double cell_;
+    Work& work_;
     bool segments_ = false;
     std::vector<std::pair<uint64_t, uint32_t>> notes_; // cell, thing; sorted by cell
     std::vector<uint32_t> long_;
     mutable std::vector<uint32_t> seen_; // per thing: the last query that took it
     mutable uint32_t query_ = 0;
+    mutable bool stopped_ = false; // the query's take said so
 };
 
 // The cell of a grid for queries of these reaches: their median, so that a query reads a few
@@ -376,6 +451,11 @@ double cellFor(std::vector<double> reaches)
     return std::clamp(*middle, 0.01, 1000.0);
 }
 
+// The budget of each pair check: a floor, and so many reads for each hole, slot piece and line
+// of the outline.
+constexpr uint64_t kWorkFloor = 1u << 24;
+constexpr uint64_t kWorkPerThing = 32;
+
 class Checker {
 public:
     Checker(const CheckedBoard& board, const CheckLimits& limits) : board_(board), limits_(limits) { }
@@ -386,21 +466,48 @@ public:
         report_.hasOutline = !board_.outline.empty();
         rowChecks();
         slotRatios();
+        // The checks of pairs, each within its budget of reads.
+        const uint64_t things = board_.holes.size() + board_.slotPieces.size() + board_.outline.size();
+        const auto pairChecks = [&](void (Checker::*check)()) {
+            if (report_.truncated)
+                return;
+            work_.start(kWorkFloor + kWorkPerThing * things);
+            (this->*check)();
+            if (work_.over())
+                report_.crowded = true;
+        };
         if (report_.hasOutline)
-            edgeChecks();
-        holePairs();
-        slotPairs();
-        std::sort(report_.findings.begin(), report_.findings.end(), [](const Finding& a, const Finding& b) {
-            const auto key = [](const Finding& f) {
-                const std::array<double, 2> at = f.at.value_or(std::array<double, 2> {0, 0});
-                return std::make_tuple(int(f.kind), f.rows[0], f.rows[1], at[0], at[1]);
-            };
-            return key(a) < key(b);
-        });
+            pairChecks(&Checker::edgeChecks);
+        pairChecks(&Checker::holePairs);
+        pairChecks(&Checker::slotPairs);
+        if (report_.crowded)
+            report_.truncated = true;
+        sortFindings();
         return std::move(report_);
     }
 
 private:
+    // By kind, rows, place and the other hole's place: the keys sorted, then the findings moved
+    // once into their order (a finding is too large to be swapped about a hundred thousand times).
+    void sortFindings()
+    {
+        using Key = std::tuple<int, int, int, double, double, double, double, size_t>;
+        std::vector<Key> keys;
+        keys.reserve(report_.findings.size());
+        for (size_t i = 0; i < report_.findings.size(); ++i) {
+            const Finding& f = report_.findings[i];
+            const std::array<double, 2> at = f.at.value_or(std::array<double, 2> {0, 0});
+            const std::array<double, 2> other = f.other.value_or(std::array<double, 2> {0, 0});
+            keys.emplace_back(int(f.kind), f.rows[0], f.rows[1], at[0], at[1], other[0], other[1], i);
+        }
+        std::sort(keys.begin(), keys.end());
+        std::vector<Finding> sorted;
+        sorted.reserve(keys.size());
+        for (const Key& k : keys)
+            sorted.push_back(std::move(report_.findings[std::get<7>(k)]));
+        report_.findings = std::move(sorted);
+    }
+
     // False once the findings are full: the checks stop.
     bool add(Finding f)
     {
@@ -489,7 +596,7 @@ private:
             reaches.push_back(2 * (double(h.radius) + limits_.minEdge));
         for (const auto& p : board_.slotPieces)
             reaches.push_back(2 * (double(p.radius) + limits_.minEdge));
-        Grid grid(cellFor(std::move(reaches)));
+        Grid grid(cellFor(std::move(reaches)), work_);
         for (size_t i = 0; i < board_.outline.size(); ++i) {
             const auto& l = board_.outline[i];
             grid.addSegment(uint32_t(i), l.x1, l.y1, l.x2, l.y2);
@@ -504,9 +611,16 @@ private:
             const double reach = radius + limits_.minEdge;
             grid.forEachNearSegment(x1, y1, x2, y2, reach, [&](uint32_t k) {
                 const auto& l = board_.outline[k];
+                // The grid reads a cell more than the reach: a line whose box lies beyond the
+                // reach (or beyond a nearer line) is passed over at the cost of a few comparisons.
+                const double gap = std::max(std::max(std::min(l.x1, l.x2) - std::max(x1, x2),
+                                                std::min(x1, x2) - std::max(l.x1, l.x2)),
+                    std::max(std::min(l.y1, l.y2) - std::max(y1, y2), std::min(y1, y2) - std::max(l.y1, l.y2)));
+                if (gap > reach || gap >= best)
+                    return true;
                 if (pointSegment(l.x1, l.y1, x1, y1, x2, y2) <= radius + kOwnContour
                     && pointSegment(l.x2, l.y2, x1, y1, x2, y2) <= radius + kOwnContour)
-                    return;
+                    return true;
                 // The nearest point of the outline line to the hole (or the slot's line).
                 double px = 0, py = 0;
                 const CheckedBoard::Slot a {l.x1, l.y1, l.x2, l.y2, 0, 0, 0, 0};
@@ -520,6 +634,7 @@ private:
                     nx = px;
                     ny = py;
                 }
+                return best > 0; // touching: nothing is nearer
             });
             return best;
         };
@@ -539,6 +654,8 @@ private:
         for (const auto& h : board_.holes) {
             double nx = 0, ny = 0;
             const double d = nearest(h.x, h.y, h.x, h.y, h.radius, nx, ny);
+            if (work_.over()) // a nearest line not looked for to the end
+                return;
             if (d != std::numeric_limits<double>::max()
                 && !judge(measured(d - double(h.radius)), h.row, h.file, h.x, h.y, nx, ny))
                 return;
@@ -549,6 +666,8 @@ private:
             double best = std::numeric_limits<double>::max(), bx = 0, by = 0;
             size_t end = i;
             for (; end < slotPieces.size() && slotPieces[end].path == slotPieces[i].path; ++end) {
+                if (best == 0) // touching: no piece is nearer
+                    continue;
                 double nx = 0, ny = 0;
                 const auto& s = slotPieces[end];
                 const double d = nearest(s.x1, s.y1, s.x2, s.y2, s.radius, nx, ny);
@@ -557,6 +676,8 @@ private:
                     bx = nx;
                     by = ny;
                 }
+                if (work_.over())
+                    return;
             }
             const auto& s = slotPieces[i];
             if (best != std::numeric_limits<double>::max()
@@ -602,7 +723,7 @@ private:
         std::vector<double> reaches(holes.size());
         for (size_t i = 0; i < holes.size(); ++i)
             reaches[i] = 2.0 * double(holes[i].radius) + limits_.minSpacing + kStackedDistance;
-        Grid grid(cellFor(std::move(reaches)));
+        Grid grid(cellFor(std::move(reaches)), work_);
         for (size_t i = 0; i < holes.size(); ++i)
             grid.addPoint(uint32_t(i), holes[i].x, holes[i].y);
         grid.build();
@@ -613,23 +734,24 @@ private:
             const double reach = 2.0 * double(a.radius) + limits_.minSpacing + kStackedDistance;
             bool full = false;
             grid.forEachNear(a.x, a.y, a.x, a.y, reach, [&](uint32_t j) {
-                if (full || j == i)
-                    return;
+                if (j == i)
+                    return true;
                 const auto& b = holes[j];
                 if (b.radius > a.radius || (b.radius == a.radius && j < i))
-                    return;
+                    return true;
                 const double apart = distance(a.x, a.y, b.x, b.y);
                 const double centres = measured(apart);
                 const double edge = measured(apart - double(a.radius) - double(b.radius));
                 if (centres > kStackedDistance && edge >= limits_.minSpacing)
-                    return;
+                    return true;
                 const size_t first = std::min<size_t>(i, j), second = std::max<size_t>(i, j);
                 const auto& p = holes[first];
                 const auto& q = holes[second];
                 full =
                     !judgePair(centres, edge, {p.row, q.row}, {p.file, q.file}, {p.x, p.y}, {q.x, q.y}, true);
+                return !full;
             });
-            if (full)
+            if (full || work_.over())
                 return;
         }
     }
@@ -649,11 +771,11 @@ private:
             reaches.push_back(2.0 * double(p.radius) + limits_.minSpacing);
         }
         const double cell = cellFor(std::move(reaches));
-        Grid holeGrid(cell);
+        Grid holeGrid(cell, work_);
         for (size_t i = 0; i < holes.size(); ++i)
             holeGrid.addPoint(uint32_t(i), holes[i].x, holes[i].y);
         holeGrid.build();
-        Grid slotGrid(cell);
+        Grid slotGrid(cell, work_);
         for (size_t i = 0; i < slotPieces.size(); ++i)
             slotGrid.addSegment(
                 uint32_t(i), slotPieces[i].x1, slotPieces[i].y1, slotPieces[i].x2, slotPieces[i].y2);
@@ -663,83 +785,112 @@ private:
             ++pieces[size_t(s.path)];
 
         // Slot and hole: the nearest piece of the slot to the hole, once per slot and hole.
-        // Slot and slot: the nearest pieces of two slots, once per two slots.
+        // Slot and slot: the nearest pieces of two slots, once per two slots. Per slot, what it
+        // comes near is kept in arrays over every hole and slot, cleared again after it.
+        constexpr double kFar = std::numeric_limits<double>::infinity();
+        std::vector<double> holeBest(holes.size(), kFar);
+        std::vector<uint32_t> nearHoles;
+        std::vector<double> slotBest(pieces.size(), kFar);
+        std::vector<size_t> slotPiece(pieces.size()); // per slot: its nearest piece
+        std::vector<int32_t> nearSlots;
         for (size_t i = 0; i < slotPieces.size();) {
             size_t end = i;
             while (end < slotPieces.size() && slotPieces[end].path == slotPieces[i].path)
                 ++end;
-            std::unordered_map<uint32_t, std::pair<double, size_t>> nearHoles; // hole: distance, piece
-            std::unordered_map<int32_t, std::tuple<double, size_t, size_t>>
-                nearSlots; // path: distance, pieces
             for (size_t k = i; k < end; ++k) {
                 const auto& s = slotPieces[k];
                 holeGrid.forEachNearSegment(s.x1, s.y1, s.x2, s.y2,
                     double(s.radius) + double(largestHole) + limits_.minSpacing, [&](uint32_t j) {
+                        if (holeBest[j] == 0) // touching already: no piece comes nearer
+                            return true;
                         const auto& h = holes[j];
                         const double d = pointSegment(h.x, h.y, s.x1, s.y1, s.x2, s.y2);
                         if (d - double(s.radius) - double(h.radius) >= limits_.minSpacing)
-                            return;
-                        const auto it = nearHoles.find(j);
-                        if (it == nearHoles.end() || d < it->second.first)
-                            nearHoles[j] = {d, k};
+                            return true;
+                        if (holeBest[j] == kFar)
+                            nearHoles.push_back(j);
+                        holeBest[j] = std::min(holeBest[j], d);
+                        return true;
                     });
                 slotGrid.forEachNearSegment(s.x1, s.y1, s.x2, s.y2,
                     double(s.radius) + double(largestSlot) + limits_.minSpacing, [&](uint32_t j) {
                         const auto& t = slotPieces[j];
-                        if (t.path <= s.path) // each two slots once, from the one read first
-                            return;
+                        // Each two slots once, from the one read first.
+                        if (t.path <= s.path || slotBest[size_t(t.path)] == 0)
+                            return true;
                         const double d = segmentSegment(s, t);
                         if (d - double(s.radius) - double(t.radius) >= limits_.minSpacing)
-                            return;
-                        const auto it = nearSlots.find(t.path);
-                        if (it == nearSlots.end() || d < std::get<0>(it->second))
-                            nearSlots[t.path] = {d, k, j};
+                            return true;
+                        double& best = slotBest[size_t(t.path)];
+                        if (best == kFar)
+                            nearSlots.push_back(t.path);
+                        if (d < best) {
+                            best = d;
+                            slotPiece[size_t(t.path)] = j;
+                        }
+                        return true;
                     });
-            }
-            const auto& s = slotPieces[i];
-            std::vector<std::pair<uint32_t, std::pair<double, size_t>>> byHole(
-                nearHoles.begin(), nearHoles.end());
-            std::sort(byHole.begin(), byHole.end());
-            for (const auto& [j, near] : byHole) {
-                const auto& h = holes[j];
-                const double edge = measured(near.first - double(s.radius) - double(h.radius));
-                if (!judgePair(measured(near.first), edge, {s.row, h.row}, {s.file, h.file}, {s.x1, s.y1},
-                        {h.x, h.y}, false))
+                if (work_.over())
                     return;
             }
-            std::vector<std::pair<int32_t, std::tuple<double, size_t, size_t>>> bySlot(
-                nearSlots.begin(), nearSlots.end());
-            std::sort(bySlot.begin(), bySlot.end());
-            for (const auto& [path, near] : bySlot) {
-                const auto& t = slotPieces[std::get<2>(near)];
-                const double d = std::get<0>(near);
-                const double edge = measured(d - double(s.radius) - double(t.radius));
-                // The same slot twice: two slots of one piece each, both ends at the same places.
-                const bool same = pieces[size_t(s.path)] == 1 && pieces[size_t(path)] == 1
-                    && ((std::hypot(s.x1 - t.x1, s.y1 - t.y1) <= kStackedDistance
-                            && std::hypot(s.x2 - t.x2, s.y2 - t.y2) <= kStackedDistance)
-                        || (std::hypot(s.x1 - t.x2, s.y1 - t.y2) <= kStackedDistance
-                            && std::hypot(s.x2 - t.x1, s.y2 - t.y1) <= kStackedDistance));
-                if (same) {
-                    const double apart = std::max(
-                        std::min(std::hypot(s.x1 - t.x1, s.y1 - t.y1), std::hypot(s.x1 - t.x2, s.y1 - t.y2)),
-                        std::min(std::hypot(s.x2 - t.x2, s.y2 - t.y2), std::hypot(s.x2 - t.x1, s.y2 - t.y1)));
-                    if (!pair(CheckKind::Stacked, {s.row, t.row}, {s.file, t.file}, {s.x1, s.y1},
-                            {t.x1, t.y1}, measured(apart), kStackedDistance))
-                        return;
-                    continue;
-                }
-                if (!judgePair(measured(d), edge, {s.row, t.row}, {s.file, t.file}, {s.x1, s.y1},
-                        {t.x1, t.y1}, false))
-                    return;
-            }
+            std::sort(nearHoles.begin(), nearHoles.end());
+            std::sort(nearSlots.begin(), nearSlots.end());
+            const bool going = judgeSlot(i, nearHoles, holeBest, nearSlots, slotBest, slotPiece, pieces);
+            for (const uint32_t j : nearHoles)
+                holeBest[j] = kFar;
+            for (const int32_t path : nearSlots)
+                slotBest[size_t(path)] = kFar;
+            nearHoles.clear();
+            nearSlots.clear();
+            if (!going)
+                return;
             i = end;
         }
+    }
+
+    // The findings of the slot that starts at piece i with the holes and later slots it comes
+    // near (their nearest distances, and the nearest piece of each slot). False once full.
+    bool judgeSlot(size_t i, const std::vector<uint32_t>& nearHoles, const std::vector<double>& holeBest,
+        const std::vector<int32_t>& nearSlots, const std::vector<double>& slotBest,
+        const std::vector<size_t>& slotPiece, const std::vector<uint32_t>& pieces)
+    {
+        const auto& s = board_.slotPieces[i];
+        for (const uint32_t j : nearHoles) {
+            const auto& h = board_.holes[j];
+            const double d = holeBest[j];
+            const double edge = measured(d - double(s.radius) - double(h.radius));
+            if (!judgePair(measured(d), edge, {s.row, h.row}, {s.file, h.file}, {s.x1, s.y1}, {h.x, h.y}, false))
+                return false;
+        }
+        for (const int32_t path : nearSlots) {
+            const auto& t = board_.slotPieces[slotPiece[size_t(path)]];
+            const double d = slotBest[size_t(path)];
+            const double edge = measured(d - double(s.radius) - double(t.radius));
+            // The same slot twice: two slots of one piece each, both ends at the same places.
+            const bool same = pieces[size_t(s.path)] == 1 && pieces[size_t(path)] == 1
+                && ((std::hypot(s.x1 - t.x1, s.y1 - t.y1) <= kStackedDistance
+                        && std::hypot(s.x2 - t.x2, s.y2 - t.y2) <= kStackedDistance)
+                    || (std::hypot(s.x1 - t.x2, s.y1 - t.y2) <= kStackedDistance
+                        && std::hypot(s.x2 - t.x1, s.y2 - t.y1) <= kStackedDistance));
+            if (same) {
+                const double apart = std::max(
+                    std::min(std::hypot(s.x1 - t.x1, s.y1 - t.y1), std::hypot(s.x1 - t.x2, s.y1 - t.y2)),
+                    std::min(std::hypot(s.x2 - t.x2, s.y2 - t.y2), std::hypot(s.x2 - t.x1, s.y2 - t.y1)));
+                if (!pair(CheckKind::Stacked, {s.row, t.row}, {s.file, t.file}, {s.x1, s.y1}, {t.x1, t.y1},
+                        measured(apart), kStackedDistance))
+                    return false;
+                continue;
+            }
+            if (!judgePair(measured(d), edge, {s.row, t.row}, {s.file, t.file}, {s.x1, s.y1}, {t.x1, t.y1}, false))
+                return false;
+        }
+        return true;
     }
 
     const CheckedBoard& board_;
     const CheckLimits& limits_;
     CheckReport report_;
+    Work work_;
 };
 } // namespace
 

@@ -68,7 +68,8 @@ struct Finding {
 struct CheckReport {
     std::vector<Finding> findings; // ordered by kind, then rows, then place
     std::array<qint64, kCheckKinds> counts {}; // per kind
-    bool truncated = false; // kMaxFindings reached: the checks stopped there
+    bool truncated = false; // the checks stopped before the end: see crowded
+    bool crowded = false; // stopped where too many things lie on one another, else at kMaxFindings
     bool hasOutline = false; // the edge checks ran
     DrawResult ending; // where the board's drawing stops: the checks saw what it draws
     qint64 total() const;

@@ -116,6 +116,7 @@ void writeJson(const CheckReport& report, const CheckLimits& limits, const QStri
     out.endObject();
     out.key("outline").boolean(report.hasOutline);
     out.key("truncated").boolean(report.truncated);
+    out.key("crowded").boolean(report.crowded);
     out.endObject();
     out.print();
 }
@@ -147,8 +148,13 @@ int runCheck(const QStringList& args)
         toStderr(msg::checkWithoutOutline());
     if (const QStringList codes = rowsWithoutDiameter(board, table); !codes.isEmpty())
         toStderr(msg::checkWithoutDiameter(codes));
-    if (report.truncated)
+    if (report.crowded) {
+        // Checks that did not run to the end are no clean bill: never exit 0 on them.
+        toStderr(msg::checkCrowded());
+        r.status = std::max(r.status, int(kStopped));
+    } else if (report.truncated) {
         toStderr(msg::checkTruncated(kMaxFindings));
+    }
 
     if (a.json)
         writeJson(report, limits, board.files);

@@ -504,6 +504,10 @@ inline QString checkTruncated(qint64 limit)
 {
     return QStringLiteral("見つかった問題が%1件に達したため、チェックを打ち切りました。").arg(limit);
 }
+inline QString checkCrowded()
+{
+    return QStringLiteral("穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを途中で打ち切りました。一覧は途中までです。");
+}
 inline QString checkWithoutDiameter(const QStringList& codes)
 {
     return QStringLiteral("穴径のない行（%1）の穴は、中心の位置だけで調べました。")

@@ -71,6 +71,24 @@ TEST(CheckWindow, ListsTheFindingsAndShowsTheChosenOneInTheView)
     EXPECT_GT(view->transform().scale, 50); // zoomed in from the whole board's few pixels a mm
 }
 
+TEST(CheckWindow, ChecksStoppedWhereRoutesPileUpNeverSayNothingWasFound)
+{
+    forgetLimits();
+    test::Scratch scratch;
+    Window w;
+    w->openFiles({scratch.write(QStringLiteral("piled.drl"), test::piledRoutes())});
+    w->showChecks();
+    CheckWindow* checks = w->checkWindow();
+    ASSERT_TRUE(checks);
+    EXPECT_TRUE(checks->report().crowded);
+    EXPECT_EQ(checks->report().total(), 0);
+    const QString summary = checks->summaryLabel->text();
+    EXPECT_FALSE(summary.contains(QStringLiteral("問題は見つかりませんでした。"))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral(
+        "穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを途中で打ち切りました。一覧は途中までです。")))
+        << summary.toStdString();
+}
+
 TEST(CheckWindow, NothingFoundLimitsRememberedStaleAfterAnEditAndSavedAsCsv)
 {
     forgetLimits();

@@ -315,6 +315,14 @@ TEST(DrillChecks, AHoleFarAwayDoesNotMakeTheOthersSlow)
     const CheckReport r = h.check();
     EXPECT_LT(t.elapsed(), 10000);
     EXPECT_EQ(r.total(), 0) << kinds(r);
+
+    // Beyond the grid's last cells everything is noted in them: a 0.5 mm slot 0.5 mm from the far
+    // hole, edge to edge 0.1 mm, is still found.
+    h.row(1, 0.5).slot({{{1e12 - 2, 1e12 + 0.5}}, {{1e12 + 2, 1e12 + 0.5}}}, 1);
+    const CheckReport far = h.check();
+    ASSERT_EQ(kinds(far), "spacing ");
+    EXPECT_EQ(far.findings[0].rows, (std::array<int, 2> {1, 0}));
+    EXPECT_NEAR(*far.findings[0].value, 0.1, 1e-3);
 }
 
 TEST(DrillChecks, LongDiagonalSlotsAreCheckedAlongThemNotOverTheirBox)
@@ -338,4 +346,43 @@ TEST(DrillChecks, LongDiagonalSlotsAreCheckedAlongThemNotOverTheirBox)
     EXPECT_EQ(r.findings[0].rows, (std::array<int, 2> {0, 0}));
     EXPECT_NEAR(*r.findings[1].value, 0.1, 1e-6);
     EXPECT_EQ(r.findings[1].rows, (std::array<int, 2> {0, 1}));
+}
+
+TEST(DrillChecks, SlotsPiledOnOneAnotherStopWithinABudgetAndSaySo)
+{
+    // Routed slots of 100 pieces of 0.01 mm, 1 um apart (damaged data: one route repeated, a
+    // text drawn as slots at a wrong scale): every piece is near every piece of the others.
+    const auto piled = [](int count) {
+        HandBoard h;
+        h.row(0, 1.0);
+        for (int k = 0; k < count; ++k) {
+            const double y = 10 + 0.001 * k;
+            h.use(0, 10, y);
+            for (int i = 0; i < 100; ++i)
+                h.b.slotPieces.push_back({10 + 0.01 * i, y, 10 + 0.01 * (i + 1), y, 0.5f, 0, 0, h.nextPath});
+            ++h.nextPath;
+        }
+        return h;
+    };
+    // Ten of them: each two overlap, once per two slots, by a millimetre less their distance.
+    const CheckReport few = piled(10).check();
+    EXPECT_FALSE(few.crowded);
+    EXPECT_FALSE(few.truncated);
+    ASSERT_EQ(few.counts[size_t(CheckKind::Overlap)], 45) << kinds(few);
+    EXPECT_EQ(few.total(), 45);
+    EXPECT_NEAR(*few.findings[0].value, -0.999, 1e-6);
+
+    // Six hundred: 60,000 pieces, 3.6 billion pairs of them. The checks stop and say so; what
+    // they list is right as far as it goes.
+    QElapsedTimer t;
+    t.start();
+    const CheckReport many = piled(600).check();
+    EXPECT_LT(t.elapsed(), 20000);
+    EXPECT_TRUE(many.crowded);
+    EXPECT_TRUE(many.truncated);
+    EXPECT_LT(many.total(), 600 * 599 / 2);
+    for (const Finding& f : many.findings) {
+        ASSERT_EQ(f.kind, CheckKind::Overlap);
+        ASSERT_LT(*f.value, -0.4);
+    }
 }

@@ -38,6 +38,8 @@ TEST(CliCheck, EachFindingWithItsRowsFilesPlaceValueAndLimitExitFive)
     EXPECT_EQ(counts.value(QStringLiteral("total")).toInt(), 8);
     EXPECT_TRUE(r.json.value(QStringLiteral("outline")).toBool());
     EXPECT_FALSE(r.json.value(QStringLiteral("truncated")).toBool());
+    EXPECT_FALSE(r.json.value(QStringLiteral("crowded")).toBool());
+    EXPECT_TRUE(r.json.value(QStringLiteral("crowded")).isBool());
     EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
 }
 
@@ -84,4 +86,19 @@ TEST(CliCheck, BadLimitsAndUnreadableFilesExitAsForRead)
     const CliRun help = cli({QStringLiteral("check"), QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("usage: kivotrek-cli check [READER]"));
+}
+
+TEST(CliCheck, ChecksStoppedWherePilesOfSlotsLieSayItAndNeverExitZero)
+{
+    test::Scratch scratch;
+    const QString path = scratch.write(QStringLiteral("piled.drl"), test::piledRoutes());
+    const CliRun r = cli({QStringLiteral("check"), QStringLiteral("--json"), path});
+    // Nothing found before the stop, and yet no exit 0.
+    EXPECT_EQ(r.exitCode, 2) << r.err.constData();
+    EXPECT_EQ(r.json.value(QStringLiteral("counts")).toObject().value(QStringLiteral("total")).toInt(), 0);
+    EXPECT_TRUE(r.json.value(QStringLiteral("crowded")).toBool());
+    EXPECT_TRUE(r.json.value(QStringLiteral("truncated")).toBool());
+    EXPECT_TRUE(QString::fromLocal8Bit(r.err).contains(QStringLiteral(
+        "穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを途中で打ち切りました。一覧は途中までです。")))
+        << r.err.constData();
 }
