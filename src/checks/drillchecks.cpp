@@ -262,10 +262,11 @@ public:
     {
         segments_ = true;
         // Points along it half a cell apart: a query grown by a cell finds every cell it crosses.
-        // A segment of more than kLongSegment cells is kept apart and looked at by every query.
+        // A segment of more than kLongSegment cells is kept apart and looked at by every query, as
+        // are those past kMaxNotes notes (thousands of segments metres long).
         const double length = distance(x1, y1, x2, y2);
         const double steps = std::ceil(length / (cell_ / 2));
-        if (!(steps <= kLongSegment)) {
+        if (!(steps <= kLongSegment) || double(notes_.size()) + steps >= double(kMaxNotes)) {
             long_.push_back(thing);
             return;
         }
@@ -317,7 +318,7 @@ public:
         if (r1 - r0 >= int64_t(notes_.size())) {
             const double halfDiagonal = cell_ * 0.70711;
             for (const auto& [k, thing] : notes_) {
-                if (halted())
+                if (halted() || !work_.spend())
                     return;
                 const int64_t c = int64_t(k & 0xffffffffu) - kOffset, r = int64_t(k >> 32) - kOffset;
                 const double cx = (double(c) + 0.5) * cell_, cy = (double(r) + 0.5) * cell_;
@@ -327,7 +328,7 @@ public:
             return;
         }
         const double dx = x2 - x1, dy = y2 - y1;
-        for (int64_t r = r0; r <= r1 && !halted(); ++r) {
+        for (int64_t r = r0; r <= r1 && !halted() && work_.spend(); ++r) {
             // A thing in this row is within reach of a point of the segment in the band below.
             // The outermost rows hold everything beyond them.
             const double low = r == kFirst ? -kInfinity : double(r) * cell_ - grow;
@@ -388,7 +389,7 @@ private:
         if (r1 - r0 >= int64_t(notes_.size())) {
             // Wider than the grid is full: every note, by its cell.
             for (const auto& [k, thing] : notes_) {
-                if (halted())
+                if (halted() || !work_.spend())
                     return;
                 const int64_t c = int64_t(k & 0xffffffffu) - kOffset, r = int64_t(k >> 32) - kOffset;
                 if (c >= c0 && c <= c1 && r >= r0 && r <= r1)
@@ -396,13 +397,11 @@ private:
             }
             return;
         }
-        for (int64_t r = r0; r <= r1 && !halted(); ++r)
+        for (int64_t r = r0; r <= r1 && !halted() && work_.spend(); ++r)
             readRow(query, r, c0, c1, take);
     }
     template <typename Take> void readRow(uint32_t query, int64_t row, int64_t c0, int64_t c1, Take& take) const
     {
-        if (halted() || !work_.spend())
-            return;
         const uint64_t last = key(c1, row);
         auto it = std::lower_bound(notes_.begin(), notes_.end(), std::make_pair(key(c0, row), uint32_t(0)));
         for (; it != notes_.end() && it->first <= last && !halted(); ++it)
@@ -411,6 +410,7 @@ private:
 
 private:
     static constexpr double kLongSegment = 4096;
+    static constexpr size_t kMaxNotes = size_t(1) << 24; // 256 MB of notes
     static constexpr int64_t kOffset = int64_t(1) << 31;
     // The cells of the grid; those beyond are noted in the outermost.
     static constexpr int64_t kFirst = 1 - kOffset, kLast = kOffset - 2;

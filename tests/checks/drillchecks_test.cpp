@@ -386,3 +386,20 @@ TEST(DrillChecks, SlotsPiledOnOneAnotherStopWithinABudgetAndSaySo)
         ASSERT_LT(*f.value, -0.4);
     }
 }
+
+TEST(DrillChecks, LinesPastTheGridsNotesAreStillCheckedAgainstEveryHole)
+{
+    // 10,000 outline lines 1.9 m long and 2 mm apart would be 19 million cells of the grid: past
+    // 16.7 million the last ones are kept apart and looked at by every query. A 0.5 mm hole lies
+    // 0.35 mm from the last line (0.1 mm edge to edge), another midway between two of the first.
+    HandBoard h;
+    h.row(0, 0.5);
+    for (int k = 0; k < 10000; ++k)
+        h.b.outline.push_back({0, 2.0 * k, 1900, 2.0 * k});
+    h.hole(950, 2.0 * 9999 - 0.35, 0).hole(950, 3, 0);
+    const CheckReport r = h.check();
+    EXPECT_FALSE(r.crowded);
+    ASSERT_EQ(kinds(r), "edge ");
+    EXPECT_NEAR(*r.findings[0].value, 0.1, 1e-6);
+    EXPECT_EQ(*r.findings[0].other, (std::array<double, 2> {950, 2.0 * 9999}));
+}
