@@ -219,7 +219,8 @@ double segmentSegment(const CheckedBoard::Slot& a, const CheckedBoard::Slot& b)
         return 0;
     return std::min(std::min(pointSegment(a.x1, a.y1, b.x1, b.y1, b.x2, b.y2),
                         pointSegment(a.x2, a.y2, b.x1, b.y1, b.x2, b.y2)),
-        std::min(pointSegment(b.x1, b.y1, a.x1, a.y1, a.x2, a.y2), pointSegment(b.x2, b.y2, a.x1, a.y1, a.x2, a.y2)));
+        std::min(pointSegment(b.x1, b.y1, a.x1, a.y1, a.x2, a.y2),
+            pointSegment(b.x2, b.y2, a.x1, a.y1, a.x2, a.y2)));
 }
 
 // What the pair checks may read of their grids. Where thousands of slots or lines lie on one
@@ -233,14 +234,8 @@ public:
         budget_ = budget;
         done_ = 0;
     }
-    bool spend()
-    {
-        return ++done_ <= budget_;
-    }
-    bool over() const
-    {
-        return done_ > budget_;
-    }
+    bool spend() { return ++done_ <= budget_; }
+    bool over() const { return done_ > budget_; }
 
 private:
     uint64_t budget_ = 0, done_ = 0;
@@ -289,6 +284,14 @@ public:
         for (const uint32_t thing : long_)
             things = std::max(things, thing + 1);
         seen_.assign(things, 0);
+        // Where each row of cells starts among the notes: a query looks for its row there, then
+        // for its first column within the row, rather than among every note.
+        rows_.clear();
+        for (size_t i = 0; i < notes_.size(); ++i) {
+            if (i == 0 || (notes_[i].first >> 32) != (notes_[i - 1].first >> 32))
+                rows_.emplace_back(notes_[i].first >> 32, i);
+        }
+        rows_.emplace_back(std::numeric_limits<uint64_t>::max(), notes_.size());
     }
 
     // Calls take(thing) once for each thing noted in a cell within reach of the box (grown by a
@@ -322,7 +325,8 @@ public:
                     return;
                 const int64_t c = int64_t(k & 0xffffffffu) - kOffset, r = int64_t(k >> 32) - kOffset;
                 const double cx = (double(c) + 0.5) * cell_, cy = (double(r) + 0.5) * cell_;
-                if (outermost(c) || outermost(r) || pointSegment(cx, cy, x1, y1, x2, y2) <= grow + halfDiagonal)
+                if (outermost(c) || outermost(r)
+                    || pointSegment(cx, cy, x1, y1, x2, y2) <= grow + halfDiagonal)
                     takeOnce(query, thing, take);
             }
             return;
@@ -373,10 +377,7 @@ private:
         seen_[thing] = query;
         stopped_ = !take(thing);
     }
-    bool halted() const
-    {
-        return stopped_ || work_.over();
-    }
+    bool halted() const { return stopped_ || work_.over(); }
     template <typename Take>
     void visit(
         uint32_t query, double minX, double minY, double maxX, double maxY, double reach, Take& take) const
@@ -400,11 +401,19 @@ private:
         for (int64_t r = r0; r <= r1 && !halted() && work_.spend(); ++r)
             readRow(query, r, c0, c1, take);
     }
-    template <typename Take> void readRow(uint32_t query, int64_t row, int64_t c0, int64_t c1, Take& take) const
+    template <typename Take>
+    void readRow(uint32_t query, int64_t row, int64_t c0, int64_t c1, Take& take) const
     {
+        const uint64_t wanted = key(0, row) >> 32;
+        const auto at = std::lower_bound(
+            rows_.begin(), rows_.end(), wanted, [](const auto& r, uint64_t v) { return r.first < v; });
+        if (at->first != wanted)
+            return;
+        const auto end = notes_.begin() + std::ptrdiff_t(std::next(at)->second);
         const uint64_t last = key(c1, row);
-        auto it = std::lower_bound(notes_.begin(), notes_.end(), std::make_pair(key(c0, row), uint32_t(0)));
-        for (; it != notes_.end() && it->first <= last && !halted(); ++it)
+        auto it = std::lower_bound(
+            notes_.begin() + std::ptrdiff_t(at->second), end, std::make_pair(key(c0, row), uint32_t(0)));
+        for (; it != end && it->first <= last && !halted(); ++it)
             takeOnce(query, it->second, take);
     }
 
@@ -421,10 +430,7 @@ private:
         const double c = std::floor(v / cell_);
         return int64_t(std::clamp(std::isfinite(c) ? c : 0.0, double(kFirst), double(kLast)));
     }
-    static bool outermost(int64_t cell)
-    {
-        return cell == kFirst || cell == kLast;
-    }
+    static bool outermost(int64_t cell) { return cell == kFirst || cell == kLast; }
     static uint64_t key(int64_t column, int64_t row)
     {
         return (uint64_t(row + kOffset) << 32) | uint64_t(column + kOffset);
@@ -434,6 +440,7 @@ private:
     Work& work_;
     bool segments_ = false;
     std::vector<std::pair<uint64_t, uint32_t>> notes_; // cell, thing; sorted by cell
+    std::vector<std::pair<uint64_t, size_t>> rows_; // a row's key, its first note; then an end
     std::vector<uint32_t> long_;
     mutable std::vector<uint32_t> seen_; // per thing: the last query that took it
     mutable uint32_t query_ = 0;
@@ -615,7 +622,8 @@ private:
                 // reach (or beyond a nearer line) is passed over at the cost of a few comparisons.
                 const double gap = std::max(std::max(std::min(l.x1, l.x2) - std::max(x1, x2),
                                                 std::min(x1, x2) - std::max(l.x1, l.x2)),
-                    std::max(std::min(l.y1, l.y2) - std::max(y1, y2), std::min(y1, y2) - std::max(l.y1, l.y2)));
+                    std::max(
+                        std::min(l.y1, l.y2) - std::max(y1, y2), std::min(y1, y2) - std::max(l.y1, l.y2)));
                 if (gap > reach || gap >= best)
                     return true;
                 if (pointSegment(l.x1, l.y1, x1, y1, x2, y2) <= radius + kOwnContour
@@ -859,7 +867,8 @@ private:
             const auto& h = board_.holes[j];
             const double d = holeBest[j];
             const double edge = measured(d - double(s.radius) - double(h.radius));
-            if (!judgePair(measured(d), edge, {s.row, h.row}, {s.file, h.file}, {s.x1, s.y1}, {h.x, h.y}, false))
+            if (!judgePair(
+                    measured(d), edge, {s.row, h.row}, {s.file, h.file}, {s.x1, s.y1}, {h.x, h.y}, false))
                 return false;
         }
         for (const int32_t path : nearSlots) {
@@ -881,7 +890,8 @@ private:
                     return false;
                 continue;
             }
-            if (!judgePair(measured(d), edge, {s.row, t.row}, {s.file, t.file}, {s.x1, s.y1}, {t.x1, t.y1}, false))
+            if (!judgePair(
+                    measured(d), edge, {s.row, t.row}, {s.file, t.file}, {s.x1, s.y1}, {t.x1, t.y1}, false))
                 return false;
         }
         return true;

@@ -506,7 +506,8 @@ inline QString checkTruncated(qint64 limit)
 }
 inline QString checkCrowded()
 {
-    return QStringLiteral("穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを途中で打ち切りました。一覧は途中までです。");
+    return QStringLiteral("穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを途中で打ち切りました。"
+                          "一覧は途中までです。");
 }
 inline QString checkWithoutDiameter(const QStringList& codes)
 {

@@ -84,8 +84,8 @@ TEST(CheckWindow, ChecksStoppedWhereRoutesPileUpNeverSayNothingWasFound)
     EXPECT_EQ(checks->report().total(), 0);
     const QString summary = checks->summaryLabel->text();
     EXPECT_FALSE(summary.contains(QStringLiteral("問題は見つかりませんでした。"))) << summary.toStdString();
-    EXPECT_TRUE(summary.contains(QStringLiteral(
-        "穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを途中で打ち切りました。一覧は途中までです。")))
+    EXPECT_TRUE(summary.contains(QStringLiteral("穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを"
+                                                "途中で打ち切りました。一覧は途中までです。")))
         << summary.toStdString();
 }
 

@@ -98,7 +98,8 @@ TEST(CliCheck, ChecksStoppedWherePilesOfSlotsLieSayItAndNeverExitZero)
     EXPECT_EQ(r.json.value(QStringLiteral("counts")).toObject().value(QStringLiteral("total")).toInt(), 0);
     EXPECT_TRUE(r.json.value(QStringLiteral("crowded")).toBool());
     EXPECT_TRUE(r.json.value(QStringLiteral("truncated")).toBool());
-    EXPECT_TRUE(QString::fromLocal8Bit(r.err).contains(QStringLiteral(
-        "穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを途中で打ち切りました。一覧は途中までです。")))
+    EXPECT_TRUE(QString::fromLocal8Bit(r.err).contains(
+        QStringLiteral("穴・長穴・外形の線が多数重なり合う箇所があるため、チェックを途中で打ち切りました。一"
+                       "覧は途中までです。")))
         << r.err.constData();
 }
