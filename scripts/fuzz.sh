@@ -53,7 +53,7 @@ for t in "${TARGETS[@]}"; do
     found="$ARTIFACTS/$t"
     mkdir -p "$found"
     # A board at the readers' own limit (5,000,000 Gerber X2 holes from a step and repeat of 155
-    # bytes) is read, drawn and checked in about 4 s, 15 to 25 s under the sanitizers: a unit is
+    # bytes) is read, drawn and checked in about 2 s, 12 s and more under the sanitizers: a unit is
     # slow past 30 s (libFuzzer's 10 s would flag that board), and one past 5 minutes hangs.
     "$BUILD/fuzz/fuzz_$t" "${limit[@]}" -max_len=65536 -print_final_stats=1 -artifact_prefix="$found/" \
         -report_slow_units=30 -timeout=300 \
