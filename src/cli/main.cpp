@@ -76,8 +76,10 @@ const CommandHelp kCommands[] = {
         "          end than --slot-ratio (2.0) times their width, and tools whose own\n"
         "          plating is not their file's. Each finding with its rows (from 1),\n"
         "          files, place, measured value and limit, as CSV (UTF-8 with BOM, the\n"
-        "          default) or JSON; at most 100,000 findings. exit status: 0 no\n"
-        "          finding, 5 findings, else as for read\n"},
+        "          default) or JSON; at most 100,000 findings. Where thousands of\n"
+        "          slots or lines lie on one another the checks stop there and say so\n"
+        "          (\"crowded\"; exit 2). exit status: 0 no finding, 5 findings, else\n"
+        "          as for read\n"},
     {"settings", "kivotrek-cli settings show INI",
         "  settings show\n"
         "          prints the hole table and product code of a KIVOTREK.INI as JSON.\n"
