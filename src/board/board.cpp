@@ -435,28 +435,67 @@ Box outlineBox(const std::vector<OutlineSegment>& segments)
 
 // The outline as a shape: whether a point lies inside it (even-odd, for closed outlines) and how
 // far it is from the nearest line, both through horizontal bands so that a board of many holes
-// and a detailed outline stays quick.
+// and a detailed outline stays quick. The bands hold equal shares of the lines' ends, so that a
+// few far points (a damaged number) do not crowd every line into one band.
+//
+// Damaged data can still put thousands of lines across every band (a step and repeat of an
+// outline): past a budget of lines looked at, or of lines kept in bands, a point is judged by
+// the outline's box alone, as for an outline that is not closed: a hole outside the box is
+// still found, and a board is never held up by its warning.
 class OutlineShape {
 public:
     explicit OutlineShape(const std::vector<OutlineSegment>& segments) : segments_(segments)
     {
         box_ = outlineBox(segments);
-        bandHeight_ = std::max(box_.height() / kBands, 1e-6);
-        bands_.resize(kBands);
-        for (size_t i = 0; i < segments.size(); ++i) {
+        std::vector<double> ends;
+        ends.reserve(2 * segments.size());
+        for (const OutlineSegment& s : segments) {
+            if (std::isfinite(s.y1) && std::isfinite(s.y2)) {
+                ends.push_back(s.y1);
+                ends.push_back(s.y2);
+            }
+        }
+        std::sort(ends.begin(), ends.end());
+        for (size_t b = 1; b < kBands && !ends.empty(); ++b) {
+            const double edge = ends[ends.size() * b / kBands];
+            if (edges_.empty() || edge > edges_.back())
+                edges_.push_back(edge);
+        }
+        bands_.resize(edges_.size() + 1);
+        size_t kept = 0;
+        for (size_t i = 0; i < segments.size() && closable_; ++i) {
             const OutlineSegment& s = segments[i];
-            for (int b = band(std::min(s.y1, s.y2)); b <= band(std::max(s.y1, s.y2)); ++b)
-                bands_[size_t(b)].push_back(i);
+            const size_t first = band(std::min(s.y1, s.y2)), last = band(std::max(s.y1, s.y2));
+            kept += last - first + 1;
+            if (kept > kMaxKept) {
+                closable_ = false; // judged by the box
+                break;
+            }
+            for (size_t b = first; b <= last; ++b)
+                bands_[b].push_back(i);
         }
         // Closed when every end meets the end of another line (within 10 micrometres).
-        QHash<QPair<qint64, qint64>, int> ends;
+        QHash<QPair<qint64, qint64>, int> meetings;
         for (const OutlineSegment& s : segments) {
-            ++ends[qMakePair(qRound64(s.x1 * 100), qRound64(s.y1 * 100))];
-            ++ends[qMakePair(qRound64(s.x2 * 100), qRound64(s.y2 * 100))];
+            ++meetings[qMakePair(qRound64(s.x1 * 100), qRound64(s.y1 * 100))];
+            ++meetings[qMakePair(qRound64(s.x2 * 100), qRound64(s.y2 * 100))];
         }
         closed_ = !segments.empty();
-        for (const int n : ends)
+        for (const int n : meetings)
             closed_ = closed_ && n % 2 == 0;
+    }
+
+    // False once the budget ran out or the lines did not fit the bands: some points were judged
+    // by the box alone.
+    bool wholly() const { return closable_ && looked_ <= budget_; }
+
+    bool closedOutline() const { return closed_; }
+
+    // A budget of lines looked at for judging so many points, from now on.
+    void allow(size_t points)
+    {
+        budget_ = kBudgetFloor + kBudgetPerThing * qint64(segments_.size() + points);
+        looked_ = 0;
     }
 
     // More than the margin outside the outline: outside the closed shape and farther than the
@@ -466,12 +505,13 @@ public:
         if (x < box_.minX - margin || x > box_.maxX + margin || y < box_.minY - margin
             || y > box_.maxY + margin)
             return true;
-        if (!closed_)
+        if (!closed_ || !closable_ || looked_ > budget_)
             return false;
         if (inside(x, y))
             return false;
-        for (int b = band(y - margin); b <= band(y + margin); ++b) {
-            for (const size_t i : bands_[size_t(b)]) {
+        for (size_t b = band(y - margin); b <= band(y + margin); ++b) {
+            looked_ += bands_[b].size();
+            for (const size_t i : bands_[b]) {
                 if (distance(segments_[i], x, y) <= margin)
                     return false;
             }
@@ -480,17 +520,21 @@ public:
     }
 
 private:
-    static constexpr int kBands = 512;
+    static constexpr size_t kBands = 512;
+    static constexpr size_t kMaxKept = size_t(1) << 25; // lines in bands, counted once a band
+    static constexpr qint64 kBudgetFloor = qint64(1) << 26; // lines looked at
+    static constexpr qint64 kBudgetPerThing = 64;
 
-    int band(double y) const
+    size_t band(double y) const
     {
-        const double b = std::floor((y - box_.minY) / bandHeight_);
-        return int(std::clamp(b, 0.0, double(kBands - 1)));
+        return size_t(std::upper_bound(edges_.begin(), edges_.end(), y) - edges_.begin());
     }
     bool inside(double x, double y) const
     {
         bool in = false;
-        for (const size_t i : bands_[size_t(band(y))]) {
+        const std::vector<size_t>& lines = bands_[band(y)];
+        looked_ += qint64(lines.size());
+        for (const size_t i : lines) {
             const OutlineSegment& s = segments_[i];
             if ((s.y1 > y) != (s.y2 > y) && x < s.x1 + (y - s.y1) * (s.x2 - s.x1) / (s.y2 - s.y1))
                 in = !in;
@@ -503,14 +547,18 @@ private:
         const double length2 = dx * dx + dy * dy;
         double t = length2 > 0 ? ((x - s.x1) * dx + (y - s.y1) * dy) / length2 : 0;
         t = std::clamp(t, 0.0, 1.0);
-        return std::hypot(x - (s.x1 + t * dx), y - (s.y1 + t * dy));
+        const double ex = x - (s.x1 + t * dx), ey = y - (s.y1 + t * dy);
+        return std::sqrt(ex * ex + ey * ey);
     }
 
     const std::vector<OutlineSegment>& segments_;
     Box box_;
-    double bandHeight_ = 1;
+    std::vector<double> edges_; // the bands' lower edges but the first's
     std::vector<std::vector<size_t>> bands_;
     bool closed_ = false;
+    bool closable_ = true; // false: too many lines for the bands
+    qint64 budget_ = kBudgetFloor;
+    mutable qint64 looked_ = 0;
 };
 
 QString millimetres(double v)
@@ -546,7 +594,11 @@ QString boardWarning(const Board& board, const BoardData& data)
                 ratio > 1 ? millimetres(ratio) : QString(), ratio > 1 ? QString() : millimetres(1 / ratio));
     }
     constexpr double kMargin = 1.0; // millimetres
-    const OutlineShape shape(data.outline->outline);
+    OutlineShape shape(data.outline->outline);
+    size_t points = 0;
+    for (const DrillData& drill : data.drills)
+        points += drill.holes.size() + drill.slotHoles.size();
+    shape.allow(points);
     qint64 outside = 0;
     QString firstFile;
     double firstX = 0, firstY = 0;
@@ -573,10 +625,13 @@ QString boardWarning(const Board& board, const BoardData& data)
                 note(s.tool, s.x1, s.y1);
         }
     }
+    // An outline of damaged data too crowded to judge every hole by: said, whatever was found.
+    const QString crowded = shape.wholly() || !shape.closedOutline() ? QString() : msg::outlineTooCrowded();
     if (outside == 0)
-        return QString();
-    return msg::holesOutsideOutline(
+        return crowded;
+    const QString found = msg::holesOutsideOutline(
         outside, firstFile, QString::number(firstX, 'f', 3), QString::number(firstY, 'f', 3));
+    return crowded.isEmpty() ? found : found + QLatin1Char('\n') + crowded;
 }
 
 namespace {
@@ -667,7 +722,7 @@ std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table)
     std::vector<Fitting> changed(board.files.size(), Fitting::None);
     if (!data.outline || data.outline->outline.empty())
         return changed;
-    const OutlineShape shape(data.outline->outline);
+    OutlineShape shape(data.outline->outline);
     const Box outline = outlineBox(data.outline->outline);
     for (size_t f = 0; f < board.files.size() && f < data.drills.size(); ++f) {
         BoardFile& file = board.files[f];
@@ -683,6 +738,7 @@ std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table)
             DrillData d = readExcellon(file.path, {}, candidate);
             if (d.ending == DrillData::Ending::Unreadable)
                 break;
+            shape.allow(d.holes.size() + d.slotHoles.size()); // each reading judged alike
             const Fit fit = fitOf(d, shape, outline);
             if (!best || fit.betterThan(bestFit)) {
                 bestFit = fit;

@@ -281,6 +281,11 @@ inline QString holesOutsideOutline(qint64 count, const QString& file, const QStr
                           "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")
         .arg(QString::number(count), file, x, y);
 }
+inline QString outlineTooCrowded()
+{
+    return QStringLiteral(
+        "外形の線が多数重なり合っているため、一部の穴は外形を囲む枠だけで外れを調べました。");
+}
 inline QString linesSkipped(qint64 count, qint64 firstLine)
 {
     return QStringLiteral("読み込めない行が%1行あったため、読み飛ばしました（最初は%2行目）。")

@@ -12,6 +12,8 @@
 #include "settings/settingsfile.h"
 #include "testutil.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 using namespace kivotrek;
@@ -554,4 +556,72 @@ TEST(Board, AGerberFileNamedAsAnOutlineIsTheOutline)
         "%TF.FileFunction,Plated,1,2,PTH*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.8*%\nD10*\nX1000000Y1000000D03*"
         "\nM02*\n");
     EXPECT_EQ(ReadBoard({drill, drillGerber}).board.files.size(), 2u);
+}
+
+namespace {
+// A board of one drill file of 0.5 mm holes and an outline of closed squares of `side` mm, each
+// side drawn in `pieces` lines, `copies` of them along x every 2 sides.
+struct SquaresBoard {
+    Board board;
+    BoardData data;
+    SquaresBoard(int copies, double side, int pieces)
+    {
+        board.files.push_back({QStringLiteral("drill.drl"), ReaderKind::Excellon, 0, 1});
+        DrillData drill;
+        drill.tools.push_back(DrillTool {});
+        drill.tools[0].diameter = 0.5;
+        data.drills.push_back(drill);
+        data.outline = DrillData {};
+        for (int c = 0; c < copies; ++c)
+            square(2 * side * c, 0, side, pieces);
+    }
+    void square(double x0, double y0, double side, int pieces)
+    {
+        const double corners[5][2] = {{0, 0}, {side, 0}, {side, side}, {0, side}, {0, 0}};
+        for (int k = 0; k < 4; ++k) {
+            for (int i = 0; i < pieces; ++i) {
+                const auto at = [&](int j, int axis) {
+                    return corners[k][axis] + (corners[k + 1][axis] - corners[k][axis]) * j / pieces;
+                };
+                data.outline->outline.push_back(
+                    {x0 + at(i, 0), y0 + at(i, 1), x0 + at(i + 1, 0), y0 + at(i + 1, 1)});
+            }
+        }
+    }
+    void hole(double x, double y) { data.drills[0].holes.push_back({0, 0, x, y}); }
+};
+} // namespace
+
+TEST(Board, TheOutlineWarningJudgesEveryHoleByTheShapeAndSaysWhenItCannot)
+{
+    // A 100 mm board of 4,000 lines and a closed 1 mm square 900 mm off (a damaged number):
+    // 100,000 holes inside, three 5 mm outside the board's right edge but inside the box.
+    SquaresBoard b(1, 100, 1000);
+    b.square(0, 900, 1, 4);
+    for (int i = 0; i < 100'000; ++i)
+        b.hole(5 + 0.9 * (i % 100), 5 + 0.9 * (i / 100) * 0.1);
+    for (int i = 0; i < 3; ++i)
+        b.hole(105, 10 + i);
+    EXPECT_EQ(boardWarning(b.board, b.data),
+        QStringLiteral("3個の穴が外形から1 mm以上外れています（最初はdrill.drlの X 105.000, Y 10.000 mm）。"
+                       "ファイルの形式（桁数・単位）が正しいか確かめて下さい。"));
+
+    // 300 squares of 10 mm side by side (an outline stepped and repeated), 400 lines each: every
+    // band of lines holds hundreds of them. 200,000 holes in the first square, one in the gap
+    // after it and two beyond the last: too many lines to judge each hole by, and said.
+    SquaresBoard crowded(300, 10, 100);
+    for (int i = 0; i < 200'000; ++i)
+        crowded.hole(2 + 0.015 * (i % 400), 2 + 0.015 * (i / 400));
+    crowded.hole(15, 5);
+    crowded.hole(6100, 5);
+    crowded.hole(6100, 6);
+    QElapsedTimer t;
+    t.start();
+    const QString warning = boardWarning(crowded.board, crowded.data);
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_TRUE(warning.endsWith(QStringLiteral(
+        "\n外形の線が多数重なり合っているため、一部の穴は外形を囲む枠だけで外れを調べました。")))
+        << warning.toStdString();
+    EXPECT_TRUE(warning.contains(QStringLiteral("（最初はdrill.drlの X 6100.000, Y 5.000 mm）")))
+        << warning.toStdString();
 }
