@@ -522,7 +522,7 @@ public:
 private:
     static constexpr size_t kBands = 512;
     static constexpr size_t kMaxKept = size_t(1) << 25; // lines in bands, counted once a band
-    static constexpr qint64 kBudgetFloor = qint64(1) << 26; // lines looked at
+    static constexpr qint64 kBudgetFloor = qint64(1) << 24; // lines looked at
     static constexpr qint64 kBudgetPerThing = 64;
 
     size_t band(double y) const
