@@ -626,7 +626,7 @@ QString boardWarning(const Board& board, const BoardData& data)
         }
     }
     // An outline of damaged data too crowded to judge every hole by: said, whatever was found.
-    const QString crowded = shape.wholly() || !shape.closedOutline() ? QString() : msg::outlineTooCrowded();
+    QString crowded = shape.wholly() || !shape.closedOutline() ? QString() : msg::outlineTooCrowded();
     if (outside == 0)
         return crowded;
     const QString found = msg::holesOutsideOutline(
