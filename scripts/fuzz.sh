@@ -52,11 +52,12 @@ for t in "${TARGETS[@]}"; do
     fi
     found="$ARTIFACTS/$t"
     mkdir -p "$found"
-    # A board at the readers' own limit (5,000,000 Gerber X2 holes from a step and repeat of 155
-    # bytes) is read, drawn and checked in about 2 s, 12 s and more under the sanitizers: a unit is
-    # slow past 30 s (libFuzzer's 10 s would flag that board), and one past 5 minutes hangs.
+    # A board at the readers' own limit (5,000,000 Gerber X2 objects from a few bytes of step and
+    # repeat or arcs, read as drill file and again as outline by the X2 target) is read, drawn and
+    # checked in 2 to 7 s, 12 to 30 s under the sanitizers: a unit is slow past 60 s (libFuzzer's
+    # 10 s would flag that board), and one past 5 minutes hangs.
     "$BUILD/fuzz/fuzz_$t" "${limit[@]}" -max_len=65536 -print_final_stats=1 -artifact_prefix="$found/" \
-        -report_slow_units=30 -timeout=300 \
+        -report_slow_units=60 -timeout=300 \
         "$CORPUS/$t" 2>&1 | grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)|ERROR|SUMMARY' || true
     # libFuzzer leaves a crash-, leak-, timeout- or oom- file behind when it finds something:
     # that fails the run, and the file stays for a look.
