@@ -294,22 +294,13 @@ public:
         rows_.emplace_back(std::numeric_limits<uint64_t>::max(), notes_.size());
     }
 
-    // Calls take(thing) once for each thing noted in a cell within reach of the box (grown by a
-    // cell where segments were added), until take returns false.
+    // Calls take(thing) once for each thing noted in a cell within reach of a segment (or a
+    // point; grown by a cell where segments were added), until take returns false. Row of cells
+    // by row: in each row only the columns that the segment, grown by the reach, passes. A
+    // diagonal slot across the board reads the cells along it, not its box; one longer than the
+    // grid has notes reads each note once and measures its cell against the segment.
     template <typename Take>
-    void forEachNear(double minX, double minY, double maxX, double maxY, double reach, Take take) const
-    {
-        const uint32_t query = beginQuery();
-        takeLong(query, take);
-        visit(query, minX, minY, maxX, maxY, reach, take);
-    }
-
-    // The same for the things within reach of a segment, row of cells by row: in each row only
-    // the columns that the segment, grown by the reach, passes. A diagonal slot across the board
-    // reads the cells along it, not its box; one longer than the grid has notes reads each note
-    // once and measures its cell against the segment.
-    template <typename Take>
-    void forEachNearSegment(double x1, double y1, double x2, double y2, double reach, Take take) const
+    void forEachNear(double x1, double y1, double x2, double y2, double reach, Take take) const
     {
         const uint32_t query = beginQuery();
         takeLong(query, take);
@@ -378,29 +369,6 @@ private:
         stopped_ = !take(thing);
     }
     bool halted() const { return stopped_ || work_.over(); }
-    template <typename Take>
-    void visit(
-        uint32_t query, double minX, double minY, double maxX, double maxY, double reach, Take& take) const
-    {
-        if (notes_.empty())
-            return;
-        const double grow = reach + (segments_ ? cell_ : 0);
-        const int64_t c0 = cellOf(minX - grow), c1 = cellOf(maxX + grow);
-        const int64_t r0 = cellOf(minY - grow), r1 = cellOf(maxY + grow);
-        if (r1 - r0 >= int64_t(notes_.size())) {
-            // Wider than the grid is full: every note, by its cell.
-            for (const auto& [k, thing] : notes_) {
-                if (halted() || !work_.spend())
-                    return;
-                const int64_t c = int64_t(k & 0xffffffffu) - kOffset, r = int64_t(k >> 32) - kOffset;
-                if (c >= c0 && c <= c1 && r >= r0 && r <= r1)
-                    takeOnce(query, thing, take);
-            }
-            return;
-        }
-        for (int64_t r = r0; r <= r1 && !halted() && work_.spend(); ++r)
-            readRow(query, r, c0, c1, take);
-    }
     template <typename Take>
     void readRow(uint32_t query, int64_t row, int64_t c0, int64_t c1, Take& take) const
     {
@@ -616,7 +584,7 @@ private:
                                  double& ny) {
             double best = std::numeric_limits<double>::max();
             const double reach = radius + limits_.minEdge;
-            grid.forEachNearSegment(x1, y1, x2, y2, reach, [&](uint32_t k) {
+            grid.forEachNear(x1, y1, x2, y2, reach, [&](uint32_t k) {
                 const auto& l = board_.outline[k];
                 // The grid reads a cell more than the reach: a line whose box lies beyond the
                 // reach (or beyond a nearer line) is passed over at the cost of a few comparisons.
@@ -807,7 +775,7 @@ private:
                 ++end;
             for (size_t k = i; k < end; ++k) {
                 const auto& s = slotPieces[k];
-                holeGrid.forEachNearSegment(s.x1, s.y1, s.x2, s.y2,
+                holeGrid.forEachNear(s.x1, s.y1, s.x2, s.y2,
                     double(s.radius) + double(largestHole) + limits_.minSpacing, [&](uint32_t j) {
                         if (holeBest[j] == 0) // touching already: no piece comes nearer
                             return true;
@@ -820,7 +788,7 @@ private:
                         holeBest[j] = std::min(holeBest[j], d);
                         return true;
                     });
-                slotGrid.forEachNearSegment(s.x1, s.y1, s.x2, s.y2,
+                slotGrid.forEachNear(s.x1, s.y1, s.x2, s.y2,
                     double(s.radius) + double(largestSlot) + limits_.minSpacing, [&](uint32_t j) {
                         const auto& t = slotPieces[j];
                         // Each two slots once, from the one read first.
