@@ -10,6 +10,7 @@
 #include "drawing/recordingsurface.h"
 #include "excellon/excellonreader.h"
 
+#include "drilldatachecks.h"
 #include "guiapplication.h"
 
 #include <QBuffer>
@@ -22,16 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QBuffer file(&bytes);
     file.open(QIODevice::ReadOnly);
     const DrillData drill = readExcellon(file, QStringLiteral("fuzz.drl"), {});
-    if (file.isOpen() || drill.tools.size() > size_t(HoleTable::kRows))
-        std::abort();
-    for (const DrillHit& h : drill.holes) {
-        if (h.tool < 0 || size_t(h.tool) >= drill.tools.size())
-            std::abort();
-    }
-    for (const DrillSlot& s : drill.slotHoles) {
-        if (s.tool < 0 || size_t(s.tool) >= drill.tools.size())
-            std::abort();
-    }
+    fuzz::checkDrillData(file, drill);
     const DrillFrame frame = drillFrame(drill);
     if (frame.extent.maxX < 0 || frame.extent.maxY < 0)
         std::abort();

@@ -4,13 +4,16 @@
 # (when the npm registry can be reached).
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]   (60, every target)
 #        FUZZ_RUNS=N scripts/fuzz.sh 0 [TARGET...]   N executions of each target instead of a time
+#        FUZZ_MAX_LEN=N   inputs up to N bytes (65536: real boards whole)
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
 SECONDS_EACH=${1:-60}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(standard_reader rs274x_reader excellon_reader gerber_x2_reader replay settings)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(standard_reader rs274x_reader excellon_reader gerber_x2_reader replay settings
+    excellon_read_only gerber_x2_read_only)
+MAX_LEN=${FUZZ_MAX_LEN:-65536}
 
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DKIVOTREK_FUZZ=ON -DKIVOTREK_BUILD_TESTS=OFF \
     -DKIVOTREK_BUILD_BENCH=OFF -DKIVOTREK_BUILD_APP=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -39,8 +42,8 @@ for t in "${TARGETS[@]}"; do
     mkdir -p "$CORPUS/$t"
     case $t in
         settings) seed "$CORPUS/$t" "$ROOT/examples/KIVOTREK.INI" ;;
-        excellon_reader) seed "$CORPUS/$t" "$ROOT"/examples/*.drl "$ROOT"/tests/data/*.gbr "$ROOT"/examples/*.gbr \
-            ${REAL[@]+"${REAL[@]}"} ;;
+        excellon_reader | excellon_read_only) seed "$CORPUS/$t" "$ROOT"/examples/*.drl "$ROOT"/tests/data/*.gbr \
+            "$ROOT"/examples/*.gbr ${REAL[@]+"${REAL[@]}"} ;;
         *) seed "$CORPUS/$t" "$ROOT"/examples/*.gbr "$ROOT"/tests/data/*.gbr ${REAL[@]+"${REAL[@]}"} ;;
     esac
     if [ -n "${FUZZ_RUNS:-}" ]; then
@@ -56,7 +59,7 @@ for t in "${TARGETS[@]}"; do
     # repeat or arcs, read as drill file and again as outline by the X2 target) is read, drawn and
     # checked in 2 to 7 s, 12 to 30 s under the sanitizers: a unit is slow past 60 s (libFuzzer's
     # 10 s would flag that board), and one past 5 minutes hangs.
-    "$BUILD/fuzz/fuzz_$t" "${limit[@]}" -max_len=65536 -print_final_stats=1 -artifact_prefix="$found/" \
+    "$BUILD/fuzz/fuzz_$t" "${limit[@]}" -max_len="$MAX_LEN" -print_final_stats=1 -artifact_prefix="$found/" \
         -report_slow_units=60 -timeout=300 \
         "$CORPUS/$t" 2>&1 | grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)|ERROR|SUMMARY' || true
     # libFuzzer leaves a crash-, leak-, timeout- or oom- file behind when it finds something:
