@@ -596,12 +596,17 @@ bool Reader::apertureBlock(QByteArrayView w)
     Aperture a;
     a.number = number;
     a.block = true;
-    if (const auto it = apertureIndex_.find(number); it != apertureIndex_.end()) {
+    const auto it = apertureIndex_.find(number);
+    if (it != apertureIndex_.end() && apertures_[it->second].tool < 0) {
         apertures_[it->second] = a;
-    } else {
-        apertureIndex_[number] = apertures_.size();
-        apertures_.push_back(a);
+        return true;
     }
+    // A drill already flashed keeps its definition, which names its row at the end; the number
+    // is the block's from here on.
+    if (it != apertureIndex_.end() && current_ == int(it->second))
+        current_ = int(apertures_.size());
+    apertureIndex_[number] = apertures_.size();
+    apertures_.push_back(a);
     return true;
 }
 

@@ -323,6 +323,18 @@ TEST(GerberX2, StepAndRepeatAndApertureBlocks)
     expectHole(ab.drill.holes[0], 0, 10, 10);
     expectHole(ab.drill.holes[1], 1, 11, 10);
     expectHole(ab.drill.holes[3], 1, 21, 20);
+    // A block that takes the number of a drill already flashed: the holes drilled before keep
+    // their row and diameter, the block's flashes are its own holes.
+    const Read renumbered = read(kMetricHeader
+        + "%ADD10C,0.5*%\n%ADD11C,0.7*%\nD10*\nX0Y0D03*\n%ABD10*%\nD11*\nX1000000Y0D03*\n%AB*%\n"
+          "D10*\nX5000000Y0D03*\nM02*\n");
+    ASSERT_EQ(renumbered.drill.tools.size(), 2u);
+    EXPECT_EQ(renumbered.drill.tools[0].code, QStringLiteral("D10"));
+    EXPECT_EQ(renumbered.drill.tools[0].diameter, 0.5);
+    EXPECT_EQ(renumbered.drill.tools[1].code, QStringLiteral("D11"));
+    ASSERT_EQ(renumbered.drill.holes.size(), 2u);
+    expectHole(renumbered.drill.holes[0], 0, 0, 0);
+    expectHole(renumbered.drill.holes[1], 1, 6, 0);
     // A repeat far beyond any board is refused, not filled into memory: the read ends there.
     const Read huge =
         read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX100000Y100000I1J1*%\nX0Y0D03*\n%SR*%\nM02*\n");
