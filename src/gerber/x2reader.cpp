@@ -183,6 +183,7 @@ private:
     std::vector<std::optional<ToolKey>> toolKeys_; // per tool; none for an aperture of no size
     bool commentPercent_ = false; // a comment with a percent sign just ended on this line
     std::map<int, Objects> blocks_;
+    size_t blockObjects_ = 0; // held in the blocks, counted against the object limit
     QString fileKind_;
     bool mixedPlating_ = false; // .FileFunction,MixedPlating: plated and non-plated holes
     // Aperture attributes in force for the next definitions.
@@ -576,7 +577,9 @@ bool Reader::apertureBlock(QByteArrayView w)
         Nesting done = std::move(nesting_.back());
         nesting_.pop_back();
         at_ = done.savedAt;
-        blocks_[done.aperture] = std::move(done.objects);
+        Objects& stored = blocks_[done.aperture];
+        blockObjects_ = blockObjects_ - stored.size() + done.objects.size(); // a redefinition frees the old
+        stored = std::move(done.objects);
         return true;
     }
     if (w.size() < 4 || w[2] != 'D')
@@ -653,7 +656,9 @@ std::optional<double> Reader::coordinate(QByteArrayView text, bool isX) const
 
 bool Reader::room(size_t more) const
 {
-    size_t held = main_.size();
+    // Every object held counts, the blocks' included: a few bytes of step and repeat in each of
+    // many blocks would otherwise hold millions of objects a block.
+    size_t held = main_.size() + blockObjects_;
     for (const Nesting& n : nesting_)
         held += n.objects.size();
     return held + more <= kMaxObjects;

@@ -366,16 +366,31 @@ TEST(GerberX2, TheObjectLimitEndsTheReadAtItsLine)
         read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX2000Y2000I1J1*%\nX0Y0D03*\nX1Y1D03*\n%SR*%\n");
     EXPECT_EQ(closing.messages, limitAt(8));
     EXPECT_EQ(closing.drill.holes.size(), 2u); // the repeat's content, once
-    // An aperture block of 1,000 holes flashed 5,001 times: the last flash passes the limit.
+    // An aperture block of 1,000 holes, held once, flashed 5,000 times: the last flash passes the
+    // limit.
     QByteArray blocks = kMetricHeader + "%ADD10C,0.5*%\n%ABD20*%\nD10*\n";
     for (int i = 0; i < 1000; ++i)
         blocks += "X" + QByteArray::number(i) + "Y0D03*\n";
     blocks += "%AB*%\nD20*\n";
-    for (int i = 0; i < 5001; ++i)
+    for (int i = 0; i < 5000; ++i)
         blocks += "X0Y" + QByteArray::number(i * 1000) + "D03*\n";
     const Read ab = read(blocks);
-    EXPECT_EQ(ab.messages, limitAt(2 + 3 + 1000 + 2 + 5001));
-    EXPECT_EQ(ab.drill.holes.size(), 5'000'000u);
+    EXPECT_EQ(ab.messages, limitAt(2 + 3 + 1000 + 2 + 5000));
+    EXPECT_EQ(ab.drill.holes.size(), 4'999'000u);
+    // Blocks never flashed hold their objects too: two blocks of 3,000,000 holes each pass the
+    // limit where the second's repeat closes (a few hundred bytes of such blocks held gigabytes).
+    const QByteArray bigBlock = "D10*\n%SRX2000Y1500I1J1*%\nX0Y0D03*\n%SR*%\n%AB*%\n";
+    const Read held =
+        read(kMetricHeader + "%ADD10C,0.5*%\n%ABD20*%\n" + bigBlock + "%ABD21*%\n" + bigBlock + "M02*\n");
+    EXPECT_EQ(held.drill.ending, DrillData::Ending::LimitReached);
+    EXPECT_EQ(held.messages, limitAt(14));
+    // A block defined again frees what it held once the new one is closed: three blocks of
+    // 2,000,000 holes, the first defined twice, hold 4,000,000.
+    const QByteArray block = "D10*\n%SRX2000Y1000I1J1*%\nX0Y0D03*\n%SR*%\n%AB*%\n";
+    const Read again = read(kMetricHeader + "%ADD10C,0.5*%\n%ABD20*%\n" + block + "%ABD20*%\n" + block
+        + "%ABD21*%\n" + block + "M02*\n");
+    EXPECT_EQ(again.drill.ending, DrillData::Ending::Complete);
+    EXPECT_EQ(again.messages, QStringList {QStringLiteral("board.gbrには穴がありません。")}); // none flashed
 }
 
 TEST(GerberX2, ArcsComeInBoundedPieces)
