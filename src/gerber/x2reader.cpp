@@ -529,7 +529,8 @@ Reader::Parsed Reader::stepAndRepeat(QByteArrayView w)
                 appendMoved(done.objects, 0, 0, to); // what was read stays, once
             return Parsed::OverLimit;
         }
-        for (int j = 0; j < done.ny; ++j)
+        // An empty repeat makes nothing: its millions of copies are not walked through.
+        for (int j = 0; j < done.ny && done.objects.size() > 0; ++j)
             for (int i = 0; i < done.nx; ++i)
                 appendMoved(done.objects, i * done.dx, j * done.dy, to);
     }

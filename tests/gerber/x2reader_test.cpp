@@ -9,6 +9,7 @@
 #include "testutil.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -391,6 +392,22 @@ TEST(GerberX2, TheObjectLimitEndsTheReadAtItsLine)
         + "%ABD21*%\n" + block + "M02*\n");
     EXPECT_EQ(again.drill.ending, DrillData::Ending::Complete);
     EXPECT_EQ(again.messages, QStringList {QStringLiteral("board.gbrには穴がありません。")}); // none flashed
+}
+
+TEST(GerberX2, AnEmptyRepeatIsNotWalkedThrough)
+{
+    // 2,000 statements of 5,000,000 copies of nothing (40 KB) were 10 billion steps, minutes; a
+    // flash after them is read once.
+    QByteArray text = kMetricHeader + "%ADD10C,0.5*%\n";
+    for (int i = 0; i < 2000; ++i)
+        text += "%SRX2000Y2500I1J1*%\n";
+    text += "%SR*%\nD10*\nX0Y0D03*\nM02*\n";
+    QElapsedTimer t;
+    t.start();
+    const Read r = read(text);
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_EQ(r.drill.ending, DrillData::Ending::Complete);
+    EXPECT_EQ(r.drill.holes.size(), 1u);
 }
 
 TEST(GerberX2, ArcsComeInBoundedPieces)
