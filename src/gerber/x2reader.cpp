@@ -203,6 +203,7 @@ private:
     qint64 lastSkipped_ = 0;
     qint64 lastLine_ = 0;
     int toolsUsed_ = 0;
+    std::map<int, int> toolOfNumber_; // a D-number keeps its row whatever it is defined as again
 };
 
 bool Reader::overLimit(qint64 lineNo)
@@ -669,12 +670,17 @@ std::optional<int> Reader::toolOf(Aperture& a, qint64 lineNo)
 {
     if (a.tool >= 0)
         return a.tool;
+    if (const auto it = toolOfNumber_.find(a.number); it != toolOfNumber_.end()) {
+        a.tool = it->second; // defined again after a block took the number
+        return a.tool;
+    }
     std::optional<ToolKey> key;
     if (a.diameter)
         key = ToolKey {*a.diameter, a.kind, a.function, a.tolerance};
     for (size_t t = 0; key && t < toolKeys_.size(); ++t) {
         if (toolKeys_[t] == key) {
             a.tool = int(t); // another aperture of the same drill: its row
+            toolOfNumber_[a.number] = a.tool;
             return a.tool;
         }
     }
@@ -685,6 +691,7 @@ std::optional<int> Reader::toolOf(Aperture& a, qint64 lineNo)
     }
     a.tool = toolsUsed_++;
     toolKeys_.push_back(key);
+    toolOfNumber_[a.number] = a.tool;
     return a.tool;
 }
 

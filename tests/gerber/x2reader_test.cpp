@@ -325,17 +325,19 @@ TEST(GerberX2, StepAndRepeatAndApertureBlocks)
     expectHole(ab.drill.holes[1], 1, 11, 10);
     expectHole(ab.drill.holes[3], 1, 21, 20);
     // A block that takes the number of a drill already flashed: the holes drilled before keep
-    // their row and diameter, the block's flashes are its own holes.
+    // their row and diameter, the block's flashes are its own holes; the number defined as a drill
+    // once more is that row again, not a second row of the same D-code.
     const Read renumbered = read(kMetricHeader
         + "%ADD10C,0.5*%\n%ADD11C,0.7*%\nD10*\nX0Y0D03*\n%ABD10*%\nD11*\nX1000000Y0D03*\n%AB*%\n"
-          "D10*\nX5000000Y0D03*\nM02*\n");
+          "D10*\nX5000000Y0D03*\n%ADD10C,0.9*%\nD10*\nX9000000Y0D03*\nM02*\n");
     ASSERT_EQ(renumbered.drill.tools.size(), 2u);
     EXPECT_EQ(renumbered.drill.tools[0].code, QStringLiteral("D10"));
     EXPECT_EQ(renumbered.drill.tools[0].diameter, 0.5);
     EXPECT_EQ(renumbered.drill.tools[1].code, QStringLiteral("D11"));
-    ASSERT_EQ(renumbered.drill.holes.size(), 2u);
+    ASSERT_EQ(renumbered.drill.holes.size(), 3u);
     expectHole(renumbered.drill.holes[0], 0, 0, 0);
     expectHole(renumbered.drill.holes[1], 1, 6, 0);
+    expectHole(renumbered.drill.holes[2], 0, 9, 0);
     // A repeat far beyond any board is refused, not filled into memory: the read ends there.
     const Read huge =
         read(kMetricHeader + "%ADD10C,0.5*%\nD10*\n%SRX100000Y100000I1J1*%\nX0Y0D03*\n%SR*%\nM02*\n");
