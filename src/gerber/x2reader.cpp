@@ -120,7 +120,7 @@ private:
     Parsed stepAndRepeat(QByteArrayView w);
     // Ends the read at the line: the file asks for more objects than kMaxObjects.
     bool overLimit(qint64 lineNo);
-    bool apertureBlock(QByteArrayView w);
+    bool apertureBlock(QByteArrayView w, qint64 lineNo);
     void skip(qint64 lineNo);
 
     std::optional<double> coordinate(QByteArrayView text, bool isX) const;
@@ -197,6 +197,7 @@ private:
         double dx = 0, dy = 0;
         Objects objects;
         Point savedAt;
+        qint64 openedAt = 0; // a block: the line of its %AB
     };
     std::vector<Nesting> nesting_;
     Objects main_;
@@ -219,7 +220,8 @@ void Reader::skip(qint64 lineNo)
         return; // a line is counted once however many of its words fail
     lastSkipped_ = lineNo;
     ++out_.skippedLines;
-    if (!out_.firstSkippedLine)
+    // The end of the file may skip an earlier line: a block it finds still open.
+    if (!out_.firstSkippedLine || lineNo < *out_.firstSkippedLine)
         out_.firstSkippedLine = lineNo;
 }
 
@@ -335,7 +337,7 @@ bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
         if (p == Parsed::Bad)
             skip(lineNo);
     } else if (w.startsWith("AB")) {
-        if (!apertureBlock(w))
+        if (!apertureBlock(w, lineNo))
             skip(lineNo);
     } else if (w.startsWith("TF") || w.startsWith("TA") || w.startsWith("TD") || w.startsWith("TO")) {
         attribute(w);
@@ -571,7 +573,7 @@ Reader::Parsed Reader::stepAndRepeat(QByteArrayView w)
     return Parsed::Ok;
 }
 
-bool Reader::apertureBlock(QByteArrayView w)
+bool Reader::apertureBlock(QByteArrayView w, qint64 lineNo)
 {
     if (w == "AB") {
         if (nesting_.empty() || !nesting_.back().block)
@@ -596,6 +598,7 @@ bool Reader::apertureBlock(QByteArrayView w)
     n.block = true;
     n.aperture = number;
     n.savedAt = at_;
+    n.openedAt = lineNo;
     nesting_.push_back(std::move(n));
     // The block is an aperture of its own from here on.
     Aperture a;
@@ -985,9 +988,13 @@ void Reader::finish()
     if (!pending_.isEmpty() && !ended_)
         skip(pendingLine_); // the file ends inside a word or a block
     pending_.clear();
-    // Open step and repeats end with the file; an unclosed block is no block.
+    // Open step and repeats end with the file. An aperture block never closed is no aperture:
+    // what it holds is drawn nowhere, so the line that opened it counts as a line not read
+    // (unless a limit ended the read inside it).
     while (!nesting_.empty()) {
         if (nesting_.back().block) {
+            if (out_.ending == DrillData::Ending::Complete)
+                skip(nesting_.back().openedAt);
             nesting_.pop_back();
             continue;
         }

@@ -324,6 +324,17 @@ TEST(GerberX2, StepAndRepeatAndApertureBlocks)
     expectHole(ab.drill.holes[0], 0, 10, 10);
     expectHole(ab.drill.holes[1], 1, 11, 10);
     expectHole(ab.drill.holes[3], 1, 21, 20);
+    // A block never closed draws nothing, the holes after its start included: its line is said
+    // as a line not read, also when the file has a line skipped after it.
+    const Read unclosed = read(kMetricHeader
+            + "%ADD10C,0.8*%\n%ADD11C,1.0*%\nD10*\nX0Y0D03*\n%ABD20*%\nD11*\nX2000000Y0D03*\nQ1*\nM02*\n",
+        QStringLiteral("u.gbr"));
+    EXPECT_EQ(unclosed.drill.ending, DrillData::Ending::Complete);
+    EXPECT_EQ(unclosed.drill.holes.size(), 1u);
+    EXPECT_EQ(unclosed.drill.skippedLines, 2);
+    EXPECT_EQ(unclosed.drill.firstSkippedLine.value_or(0), 7);
+    EXPECT_EQ(unclosed.messages,
+        QStringList {QStringLiteral("読み込めない行が2行あったため、読み飛ばしました（最初は7行目）。")});
     // A block that takes the number of a drill already flashed: the holes drilled before keep
     // their row and diameter, the block's flashes are its own holes; the number defined as a drill
     // once more is that row again, not a second row of the same D-code.
