@@ -1,5 +1,6 @@
 #include "app/appicon.h"
 #include "app/mainwindow.h"
+#include "common/temporarypaths.h"
 
 #include <QApplication>
 #include <QFont>
@@ -11,6 +12,9 @@
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts: a package's unpacked files go with the program, also when it is
+    // ended by a signal (a closed terminal, a logout).
+    kivotrek::temporaryPaths::removeOnSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kivotrek"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.1"));

@@ -3,6 +3,7 @@
 #include "cli/clicommon.h"
 #include "cli/rawpaths.h"
 #include "common/captions.h"
+#include "common/temporarypaths.h"
 
 #include <QStringList>
 #include <cerrno>
@@ -178,6 +179,8 @@ int finish(int status)
 #else
     std::fflush(stdout);
     std::fflush(stderr);
+    // No destructor runs: an unpacked package goes now.
+    temporaryPaths::removeAll();
     std::_Exit(status);
 #endif
 }
@@ -203,6 +206,9 @@ void quietQt(QtMsgType type, const QMessageLogContext&, const QString& text)
 int main(int argc, char** argv)
 {
     using namespace kivotrek::cli;
+    // Before any thread starts: Ctrl+C, a closed terminal or a kill leave no unpacked package
+    // and no half-written output behind.
+    kivotrek::temporaryPaths::removeOnSignals();
     qInstallMessageHandler(quietQt);
     QStringList args;
     for (int i = 1; i < argc; ++i)
