@@ -183,9 +183,11 @@ void boardChanged(Board& board, HoleTable& table, BoardExtent& extent, const Mes
         sink(warning);
 }
 
+} // namespace
+
 // A Gerber drill file without attributes of its own whose name marks an outline is read again
 // as the outline; what its first read had to say is said only when it stays a drill file.
-DrillData readAddedFile(ReaderKind reader, const QString& path, const MessageSink& sink)
+DrillData readBoardDrill(ReaderKind reader, const QString& path, const MessageSink& sink)
 {
     if (reader != ReaderKind::GerberX2 || !looksLikeOutlineName(path))
         return readDrillFile(reader, path, sink);
@@ -198,6 +200,12 @@ DrillData readAddedFile(ReaderKind reader, const QString& path, const MessageSin
             sink(m);
     }
     return data;
+}
+
+namespace {
+DrillData readAddedFile(ReaderKind reader, const QString& path, const MessageSink& sink, DrillData* read)
+{
+    return read ? std::move(*read) : readBoardDrill(reader, path, sink);
 }
 } // namespace
 
@@ -251,7 +259,7 @@ bool looksLikeOutlineName(const QString& path)
 }
 
 FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink, BoardData* held)
+    BoardExtent& extent, const MessageSink& sink, BoardData* held, DrillData* read)
 {
     board = Board();
     if (held)
@@ -274,7 +282,7 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
         return o;
     }
     prepareExcellonRead(table, extent);
-    o.data = readAddedFile(reader, path, sink);
+    o.data = readAddedFile(reader, path, sink, read);
     takeEnding(*o.data, o);
     if (o.data->role == DrillData::Role::Outline) {
         board.outline = path;
@@ -292,7 +300,7 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
 }
 
 FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink, BoardData* held)
+    BoardExtent& extent, const MessageSink& sink, BoardData* held, DrillData* read)
 {
     FileOutcome o;
     o.reader = reader;
@@ -302,7 +310,7 @@ FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, H
         o.ending = ReadEnding::Rejected;
         return o;
     }
-    o.data = readAddedFile(reader, path, sink);
+    o.data = readAddedFile(reader, path, sink, read);
     takeEnding(*o.data, o);
     if (o.ending == ReadEnding::Unreadable)
         return o; // the board stays as it was

@@ -77,11 +77,17 @@ struct FileOutcome {
 // the file as outline. The extent becomes the board's frame. A caller that keeps what the
 // board's files hold passes it as held: it is kept up to date, and the files are not read again
 // for the frame and the warning.
+// A drill file read before (a package reads each file once, to find its role) is given as read:
+// it is taken as it is, and what its read said has been said by the caller.
 struct BoardData;
 FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr);
+    BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr, DrillData* read = nullptr);
 FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr);
+    BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr, DrillData* read = nullptr);
+
+// An Excellon or Gerber X2 drill file as the board reads it: a Gerber drill file without
+// attributes of its own whose name marks an outline is read as the outline.
+DrillData readBoardDrill(ReaderKind reader, const QString& path, const MessageSink& sink);
 FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
     const MessageSink& sink, BoardData* held = nullptr);
 

@@ -149,6 +149,20 @@ inline QString archiveTooLarge(const QString& archive)
 {
     return archive + QStringLiteral("は展開すると2 GiBを超えるため、開けません。");
 }
+// More members than a package may hold: the count found, and the most.
+inline QString packageTooManyMembers(const QString& package, qint64 count, int most)
+{
+    return package
+        + QStringLiteral("には%1個のファイルがあり、一度に開ける%2個を超えているため、開けません。")
+              .arg(QLocale::c().toString(count), QLocale::c().toString(most));
+}
+// Two members of an archive that end with the same name: the later is kept under another.
+inline QString memberRenamed(const QString& archive, const QString& name, const QString& kept)
+{
+    return archive + QStringLiteral("には「") + name
+        + QStringLiteral("」という名前のファイルが他にもあるため、「") + kept
+        + QStringLiteral("」として読みました。");
+}
 inline QString packageCannotUnpack(const QString& archive, const QString& reason)
 {
     return archive + QStringLiteral("を展開できませんでした。（") + reason + QStringLiteral("）");
@@ -205,6 +219,16 @@ inline QString whyUnreadable()
 inline QString whyNotDrillData()
 {
     return QStringLiteral("穴データではない");
+}
+// An archive inside a package that cannot be opened: passed over, the rest is read.
+inline QString whyArchiveUnreadable(const QString& reason)
+{
+    return QStringLiteral("開けないアーカイブ")
+        + (reason.isEmpty() ? QString() : QStringLiteral("（") + reason + QStringLiteral("）"));
+}
+inline QString whyOfficeDocument()
+{
+    return QStringLiteral("文書ファイル（展開しない）");
 }
 inline QString whyArchive()
 {

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <mutex>
+#include <sys/stat.h>
 #include <tuple>
 #include <unordered_map>
 
@@ -749,12 +751,51 @@ DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink
     return out;
 }
 
+namespace {
+std::optional<CoordinateFormat> parseNcParam(const QString& path);
+
+// nc_param.txt of the folder, looked for once while the folder keeps its names: a package of
+// thousands of drill files would otherwise list its folder once for each of them. The file
+// itself is read each time (it is small), so that a change written into it is seen.
+std::optional<CoordinateFormat> ncParamBeside(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    struct stat info { };
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0)
+        return std::nullopt;
+    struct Known {
+        qint64 seconds = 0;
+        qint64 nanoseconds = 0;
+        QString file; // empty: none in the folder
+    };
+    static std::mutex lock;
+    static QHash<QString, Known> known;
+    QString file;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        const auto found = known.constFind(folder);
+        if (found != known.constEnd() && found->seconds == qint64(info.st_mtim.tv_sec)
+            && found->nanoseconds == qint64(info.st_mtim.tv_nsec)) {
+            file = found->file;
+        } else {
+            if (known.size() > 4096)
+                known.clear();
+            const QDir dir(folder);
+            const QStringList names =
+                dir.entryList({QStringLiteral("nc_param.txt")}, QDir::Files | QDir::Readable, QDir::Name);
+            file = names.isEmpty() ? QString() : dir.filePath(names.first());
+            known.insert(folder, {qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec), file});
+        }
+    }
+    return file.isEmpty() ? std::nullopt : parseNcParam(file);
+}
+} // namespace
+
 DrillData readExcellon(
     const QString& path, const MessageSink& sink, const std::optional<CoordinateFormat>& fitted)
 {
     // Allegro keeps the format of its drill files in nc_param.txt beside them.
-    const std::optional<CoordinateFormat> outside =
-        fitted ? fitted : readNcParam(QFileInfo(path).absolutePath());
+    const std::optional<CoordinateFormat> outside = fitted ? fitted : ncParamBeside(path);
     return readDrillPath(
         path, sink, [&](QIODevice& file) { return readExcellon(file, path, sink, outside); });
 }
@@ -766,7 +807,13 @@ std::optional<CoordinateFormat> readNcParam(const QString& folder)
         dir.entryList({QStringLiteral("nc_param.txt")}, QDir::Files | QDir::Readable, QDir::Name);
     if (found.isEmpty())
         return std::nullopt;
-    QFile file(dir.filePath(found.first()));
+    return parseNcParam(dir.filePath(found.first()));
+}
+
+namespace {
+std::optional<CoordinateFormat> parseNcParam(const QString& path)
+{
+    QFile file(path);
     if (!openToRead(file) || file.size() > qint64(64) * 1024 || holdsBinaryBytes(file))
         return std::nullopt;
     std::optional<int> integer, decimals;
@@ -805,15 +852,21 @@ std::optional<CoordinateFormat> readNcParam(const QString& folder)
                                              : CoordinateFormat::Zeros::All;
     return f;
 }
+} // namespace
 
 bool looksLikeExcellon(const QString& path)
 {
     QFile file(path);
     if (!openToRead(file))
         return false;
+    return looksLikeExcellonHead(file.read(qint64(16) * 1024));
+}
+
+bool looksLikeExcellonHead(QByteArray head)
+{
     static const QRegularExpression toolDefinition(QStringLiteral("^T\\d+[A-Z0-9.]*C[\\d.]"));
     // The first lines as the reader takes them: after a byte order mark, any line end.
-    QByteArray head = file.read(qint64(16) * 1024);
+    head.truncate(qint64(16) * 1024);
     if (head.startsWith("\xEF\xBB\xBF"))
         head.remove(0, 3);
     const QList<QByteArray> lines =

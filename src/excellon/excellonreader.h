@@ -34,5 +34,7 @@ std::optional<CoordinateFormat> readNcParam(const QString& folder);
 // True when the first lines look like Excellon: M48, METRIC / INCH, a tool definition T..C..,
 // or Allegro's comment header (";LEADER:", ";HEADER:", ";CODE  :", ";FILE  :", ";T01 Holesize").
 bool looksLikeExcellon(const QString& path);
+// The same of the file's first bytes (16 KiB of them are looked at).
+bool looksLikeExcellonHead(QByteArray head);
 
 } // namespace kivotrek

@@ -57,25 +57,28 @@ Role platingByName(const QString& name, QString& word)
 }
 
 // A Gerber file of nothing but flashes of round apertures is a drill file of another program.
-bool onlyRoundFlashes(const QString& path)
+// The whole file is read to know: what the read found is kept where the board would read the
+// file the same way (a name that marks an outline is read again as one).
+bool onlyRoundFlashes(const QString& path, const QByteArray& head, std::shared_ptr<MemberRead>& read)
 {
-    QFile file(path);
-    if (!openToRead(file))
-        return false;
-    const QByteArray text = file.read(qint64(16) << 20);
     static const QRegularExpression aperture(QStringLiteral("%ADD\\d+([A-Za-z_$][^,*%]*)"));
     bool any = false;
-    for (auto it = aperture.globalMatch(QString::fromLatin1(text)); it.hasNext();) {
+    for (auto it = aperture.globalMatch(QString::fromLatin1(head)); it.hasNext();) {
         if (it.next().captured(1) != QLatin1String("C"))
             return false;
         any = true;
     }
     if (!any)
         return false;
-    file.close();
-    const DrillData d = readGerberX2(path, {});
-    return d.ending == DrillData::Ending::Complete && !d.holes.empty() && d.slotHoles.empty()
+    auto whole = std::make_shared<MemberRead>();
+    whole->reader = ReaderKind::GerberX2;
+    whole->data = readGerberX2(path, [&whole](const QString& m) { whole->said << m; });
+    const DrillData& d = whole->data;
+    const bool round = d.ending == DrillData::Ending::Complete && !d.holes.empty() && d.slotHoles.empty()
         && d.outline.empty();
+    if (round && !looksLikeOutlineName(path))
+        read = std::move(whole);
+    return round;
 }
 
 QString lastSuffix(const QString& name)
@@ -105,41 +108,48 @@ QHash<QString, RoleFinding> rolesFromJobFile(const QString& path, const QString&
         if (folder != QLatin1String("."))
             member = folder + QLatin1Char('/') + member;
         roles.insert(QDir::cleanPath(member).toLower(),
-            {roleOfFunction(function), msg::whyJobFile(functionName(function))});
+            {roleOfFunction(function), msg::whyJobFile(functionName(function)), false, std::nullopt,
+                nullptr});
     }
     return roles;
 }
 
 RoleFinding roleOfFile(const QString& path, const QString& name)
 {
+    // One open for every sign the file's first bytes give.
     QFile file(path);
     if (!openToRead(file))
-        return {Role::Unused, msg::whyUnreadable()};
+        return {Role::Unused, msg::whyUnreadable(), false, std::nullopt, nullptr};
     if (holdsBinaryBytes(file))
-        return {Role::Unused, msg::whyNotDrillData()};
+        return {Role::Unused, msg::whyNotDrillData(), false, std::nullopt, nullptr};
     // Its own attributes: %TF.FileFunction, or the same as a comment ("G04 #@! TF.", "; #@! TF.").
-    const QString head = QString::fromLatin1(file.read(qint64(64) * 1024));
-    file.close();
+    QByteArray head = file.read(qint64(64) * 1024);
     static const QRegularExpression attribute(
         QStringLiteral("(?:%|#@!\\s*%?)TF\\.FileFunction,([^*%\\r\\n]*)"));
-    if (const auto m = attribute.match(head); m.hasMatch()) {
+    const bool excellon = looksLikeExcellonHead(head.left(qint64(16) * 1024));
+    const ReaderKind reader = excellon ? ReaderKind::Excellon : ReaderKind::GerberX2;
+    if (const auto m = attribute.match(QString::fromLatin1(head)); m.hasMatch()) {
         const QString function = m.captured(1);
-        return {roleOfFunction(function), msg::whyAttribute(functionName(function))};
+        return {roleOfFunction(function), msg::whyAttribute(functionName(function)), false, reader, nullptr};
     }
     // Its content, the plating by its name.
     QString word;
-    if (looksLikeExcellon(path)) {
+    if (excellon) {
         const Role role = platingByName(name, word);
-        return {role, msg::whyContent(QStringLiteral("Excellon"), word)};
+        return {role, msg::whyContent(QStringLiteral("Excellon"), word), false, reader, nullptr};
     }
-    if (onlyRoundFlashes(path)) {
+    // Apertures are looked for in the first 16 MiB.
+    head += file.read((qint64(16) << 20) - head.size());
+    file.close();
+    std::shared_ptr<MemberRead> read;
+    if (onlyRoundFlashes(path, head, read)) {
         const Role role = platingByName(name, word);
-        return {role, msg::whyContent(msg::roundFlashesContent(), word)};
+        return {role, msg::whyContent(msg::roundFlashesContent(), word), false, reader, std::move(read)};
     }
     // Its name.
     if (outlineNameRank(name) > 0)
-        return {Role::Outline, msg::whyName(QFileInfo(name).fileName()), true};
-    return {Role::Unused, msg::whyNeither(lastSuffix(name))};
+        return {Role::Outline, msg::whyName(QFileInfo(name).fileName()), true, reader, nullptr};
+    return {Role::Unused, msg::whyNeither(lastSuffix(name)), false, reader, nullptr};
 }
 
 QString boardOfName(const QString& name)
@@ -148,18 +158,23 @@ QString boardOfName(const QString& name)
     const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
     if (dot > 0)
         base.truncate(dot);
-    // The words CAD programs put beside the board's name to say what a file is.
+    // The words CAD programs put beside the board's name to say what a file is, and the sides of
+    // the board (上面 / 下面, 表面 / 裏面, 部品面 / 半田面) that Japanese CAD programs name.
     static const QRegularExpression trailing(QStringLiteral(
         "[-_. "
         "](pth|npth|plated|nonplated|non[-_]plated|unplated|roundholes|slotholes|drl|drill|drills|plated-"
         "drill|"
         "unplated-drill|edge_cuts|edge\\.cuts|boardoutline|outline|profile|contour|thruholeplated|"
-        "thruholenonplated|contourplated|f_cu|b_cu|job)$"));
+        "thruholenonplated|contourplated|f_cu|b_cu|job|top|bottom|bot|"
+        "\u4e0a\u9762|\u4e0b\u9762|\u8868\u9762|\u88cf\u9762|\u90e8\u54c1\u9762|\u534a\u7530\u9762)$"));
     static const QRegularExpression leading(QStringLiteral("^(drill|drills|thruhole)[-_]"));
     static const QRegularExpression wordAlone(
         QStringLiteral("^(pth|npth|drill|drills|drl|plated|nonplated|unplated|thruholeplated|"
                        "thruholenonplated|contourplated|"
                        "boardoutline|outline|profile|contour|edge_cuts|ko)$"));
+    // A copy's number, as Windows and the package's own renaming add it: "board (2)".
+    static const QRegularExpression copy(QStringLiteral(" \\(\\d+\\)$"));
+    base.remove(copy);
     for (int i = 0; i < 8; ++i) {
         const QString before = base;
         base.remove(trailing);

@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace kivotrek {
@@ -16,6 +17,8 @@ struct RoleFinding {
     PackageMember::Role role = PackageMember::Role::Unused;
     QString why;
     bool byName = false; // from the name alone: the weakest sign
+    std::optional<ReaderKind> reader; // a drill file's reader, where its content says it
+    std::shared_ptr<MemberRead> read; // a file read whole to find its role, as the board reads it
 };
 
 // The roles the Gerber job file (.gbrjob, JSON: FilesAttributes with Path and FileFunction)

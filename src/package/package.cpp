@@ -1,16 +1,19 @@
 #include "package/package.h"
 
 #include "common/fileio.h"
+#include "common/filenames.h"
 #include "common/messages.h"
 #include "package/memberroles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kivotrek {
 
@@ -43,7 +46,7 @@ const char* roleKey(Role role)
 bool isPackagePath(const QString& path)
 {
     const QFileInfo info(path);
-    return info.isDir() || (info.isFile() && looksLikeArchive(path));
+    return info.isDir() || (info.isFile() && looksLikeArchive(path) && !isOfficeDocument(path));
 }
 
 namespace {
@@ -52,38 +55,108 @@ bool isDrill(Role role)
     return role == Role::Plated || role == Role::NonPlated || role == Role::Drill;
 }
 
-// The files of a folder, as names relative to it: hidden files and the folders of a Mac's
-// archiver (__MACOSX) are no part of a board.
-QStringList filesOf(const QString& folder)
+// Hidden files and the folders of a Mac's archiver (__MACOSX) are no part of a board.
+bool passedOver(const QString& relative)
 {
-    QStringList names;
-    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    const QDir root(folder);
-    while (it.hasNext()) {
-        const QString relative = root.relativeFilePath(it.next());
-        if (relative.startsWith(QLatin1String("__MACOSX/"))
-            || QFileInfo(relative).fileName().startsWith(QLatin1Char('.')))
-            continue;
-        names << relative;
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return relative.startsWith(QLatin1String("__MACOSX/"))
+        || QFileInfo(relative).fileName().startsWith(QLatin1Char('.'));
 }
 
-// The holes and slots of a drill file, to the micrometre, in order: two files with the same
-// ones hold the same holes (Upverter writes them as .drl and .xln).
-std::vector<std::array<qint64, 4>> holesOf(const QString& path)
+// A file of a folder: its name relative to the folder as the system's bytes.
+struct FolderFile {
+    QByteArray raw;
+    QString name; // as the user reads it
+};
+
+// The files of a folder and its subfolders, by their bytes, counted past the most a package holds
+// (then only counted). Links to files are files; links to folders are not followed.
+void listFolder(const QByteArray& root, const QByteArray& relative, std::vector<FolderFile>& files,
+    qint64& count, int most, int depth = 0)
 {
-    const DrillData d = readDrillFile(addedFileReader(path), path, {});
-    std::vector<std::array<qint64, 4>> all;
-    const auto um = [](double v) { return std::isfinite(v) ? qint64(std::llround(v * 1000)) : qint64(0); };
-    for (const DrillHit& h : d.holes)
-        all.push_back({um(h.x), um(h.y), um(h.x), um(h.y)});
-    for (const DrillSlot& s : d.slotHoles)
-        all.push_back({um(s.x1), um(s.y1), um(s.x2), um(s.y2)});
-    std::sort(all.begin(), all.end());
-    return all;
+    const QByteArray here = relative.isEmpty() ? root : root + '/' + relative;
+    DIR* dir = ::opendir(here.constData());
+    if (!dir || depth > 64) {
+        if (dir)
+            ::closedir(dir);
+        return;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == ".." || name.startsWith('.'))
+            continue;
+        const QByteArray path = relative.isEmpty() ? name : relative + '/' + name;
+        struct stat info { };
+        const QByteArray full = root + '/' + path;
+        if (::lstat(full.constData(), &info) != 0)
+            continue;
+        if (S_ISDIR(info.st_mode)) {
+            if (name != "__MACOSX")
+                listFolder(root, path, files, count, most, depth + 1);
+            continue;
+        }
+        if (S_ISLNK(info.st_mode) && (::stat(full.constData(), &info) != 0 || !S_ISREG(info.st_mode)))
+            continue;
+        if (!S_ISREG(info.st_mode))
+            continue;
+        if (++count <= most)
+            files.push_back({path, QString()});
+    }
+    ::closedir(dir);
 }
+
+// The holes and slots of a drill file, to the micrometre, in any order: two files with the same
+// ones hold the same holes (Upverter writes them as .drl and .xln). Two sums of a mix of each
+// hole tell a set of holes from another without keeping a copy of them.
+struct HolesDigest {
+    quint64 count = 0;
+    quint64 sum = 0;
+    quint64 squares = 0;
+    friend bool operator==(const HolesDigest& a, const HolesDigest& b)
+    {
+        return a.count == b.count && a.sum == b.sum && a.squares == b.squares;
+    }
+};
+
+size_t qHash(const HolesDigest& d, size_t seed = 0)
+{
+    return ::qHash(d.sum ^ (d.squares << 1) ^ d.count, seed);
+}
+
+quint64 mixed(quint64 x)
+{
+    // splitmix64's finalizer
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+HolesDigest digestOf(const DrillData& d)
+{
+    HolesDigest digest;
+    const auto um = [](double v) {
+        return std::isfinite(v) ? quint64(qint64(std::llround(v * 1000))) : 0ull;
+    };
+    const auto take = [&](double x1, double y1, double x2, double y2) {
+        const quint64 h = mixed(mixed(mixed(mixed(um(x1)) ^ um(y1)) ^ um(x2)) ^ um(y2));
+        ++digest.count;
+        digest.sum += h;
+        digest.squares += mixed(h);
+    };
+    for (const DrillHit& h : d.holes)
+        take(h.x, h.y, h.x, h.y);
+    for (const DrillSlot& s : d.slotHoles)
+        take(s.x1, s.y1, s.x2, s.y2);
+    return digest;
+}
+
+// A member that is an archive, and what became of it.
+struct InnerArchive {
+    QString name;
+    QString path;
+    bool opened = false;
+    QString why;
+};
 } // namespace
 
 std::unique_ptr<Package> Package::open(const QString& path, QString* error, const ArchiveLimits& limits)
@@ -96,61 +169,111 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
         return nullptr;
     };
     const QFileInfo info(path);
-    QString root;
-    QStringList names;
+    const QString shownPackage = info.fileName().isEmpty() ? path : info.fileName();
+    const auto temporary = [&]() -> bool {
+        if (!p->temp_)
+            p->temp_ = std::make_unique<TemporaryFolder>();
+        return p->temp_->isValid();
+    };
+    // The files of the package as it names them, and where each is on disk.
+    std::vector<std::pair<QString, QString>> files;
     qint64 written = 0;
+    int found = 0;
     if (info.isDir()) {
-        root = info.absoluteFilePath();
-        names = filesOf(root);
+        const QByteArray root = QFile::encodeName(info.absoluteFilePath());
+        std::vector<FolderFile> listed;
+        qint64 count = 0;
+        listFolder(root, QByteArray(), listed, count, limits.members);
+        if (count > limits.members)
+            return fail(msg::packageTooManyMembers(path, count, limits.members));
+        found = int(count);
+        // A name that is no UTF-8 cannot be opened by its text: the folder is mirrored by links
+        // of readable names in the temporary folder, every file beside its own neighbours
+        // (Allegro's nc_param.txt is looked for beside a drill file).
+        const bool linked =
+            std::any_of(listed.begin(), listed.end(), [](const FolderFile& f) { return !isUtf8Name(f.raw); });
+        if (linked && !temporary())
+            return fail(msg::packageCannotUnpack(shownPackage, p->temp_->errorString()));
+        QSet<QString> taken;
+        for (FolderFile& f : listed) {
+            const QString shown = displayName(f.raw);
+            if (!linked) {
+                files.emplace_back(shown, QDir(info.absoluteFilePath()).filePath(shown));
+                continue;
+            }
+            const QString name = freeName(shown, [&taken](const QString& n) { return taken.contains(n); });
+            taken.insert(name);
+            if (name != shown)
+                p->notes << msg::memberRenamed(path, shown, name);
+            const QString link = QDir(p->temp_->path()).filePath(name);
+            QDir().mkpath(QFileInfo(link).path());
+            if (::symlink((root + '/' + f.raw).constData(), QFile::encodeName(link).constData()) != 0)
+                return fail(
+                    msg::packageCannotUnpack(shownPackage, QString::fromLocal8Bit(std::strerror(errno))));
+            files.emplace_back(name, link);
+        }
     } else {
-        p->temp_ = std::make_unique<QTemporaryDir>();
-        if (!p->temp_->isValid())
-            return fail(msg::packageCannotUnpack(info.fileName(), p->temp_->errorString()));
-        root = p->temp_->path();
-        const Unpacked u = unpackArchive(path, root, limits);
+        p->archive_ = true;
+        if (!temporary())
+            return fail(msg::packageCannotUnpack(shownPackage, p->temp_->errorString()));
+        const QString root = p->temp_->path() + QStringLiteral("/package");
+        QDir().mkpath(root);
+        const Unpacked u = unpackArchive(path, root, limits, 0, 0, shownPackage);
         if (!u.ok)
             return fail(u.error);
         written = u.bytes;
-        names = filesOf(root);
+        found = int(u.members.size());
+        p->notes << u.notes;
+        for (const QString& name : u.members) {
+            if (!passedOver(name))
+                files.emplace_back(name, QDir(root).filePath(name));
+        }
     }
     // Archives among the members are opened too, one level deep, each into a folder of its own
-    // beside it in the temporary folder.
-    QStringList all;
-    for (const QString& name : names) {
-        const QString onDisk = QDir(root).filePath(name);
-        if (!looksLikeArchive(onDisk)) {
-            all << name;
+    // in the temporary folder. One that cannot be opened (damaged, locked with a password, not
+    // an archive at all) is passed over with its reason, and so is an office document, which is
+    // a zip of a document's parts: the rest of the package is read.
+    for (const auto& [name, onDisk] : files) {
+        PackageMember member;
+        member.name = name;
+        member.path = onDisk;
+        if (isOfficeDocument(name)) {
+            member.why = msg::whyOfficeDocument();
+            p->members.push_back(member);
             continue;
         }
-        PackageMember archive;
-        archive.name = name;
-        archive.path = onDisk;
-        archive.why = msg::whyArchive();
-        p->members.push_back(archive);
-        if (!p->temp_) {
-            p->temp_ = std::make_unique<QTemporaryDir>();
-            if (!p->temp_->isValid())
-                return fail(msg::packageCannotUnpack(info.fileName(), p->temp_->errorString()));
+        if (!looksLikeArchive(onDisk)) {
+            p->members.push_back(member);
+            continue;
         }
+        if (!temporary())
+            return fail(msg::packageCannotUnpack(shownPackage, p->temp_->errorString()));
         const QString inner =
             QDir(p->temp_->path()).filePath(QStringLiteral("inner-%1").arg(p->members.size()));
         QDir().mkpath(inner);
-        const Unpacked u = unpackArchive(onDisk, inner, limits, written);
-        if (!u.ok)
-            return fail(u.error);
-        written += u.bytes;
-        for (const QString& m : filesOf(inner)) {
-            PackageMember member;
-            member.name = name + QLatin1Char('/') + m;
-            member.path = QDir(inner).filePath(m);
+        const Unpacked u = unpackArchive(onDisk, inner, limits, written, found, name);
+        if (!u.ok) {
+            QDir(inner).removeRecursively();
+            // The most files a package holds is a limit of the whole package.
+            if (u.tooMany)
+                return fail(msg::packageTooManyMembers(path, u.found, limits.members));
+            member.why = msg::whyArchiveUnreadable(u.error);
             p->members.push_back(member);
+            continue;
         }
-    }
-    for (const QString& name : all) {
-        PackageMember member;
-        member.name = name;
-        member.path = QDir(root).filePath(name);
+        member.why = msg::whyArchive();
         p->members.push_back(member);
+        written += u.bytes;
+        found += int(u.members.size());
+        p->notes << u.notes;
+        for (const QString& m : u.members) {
+            if (passedOver(m))
+                continue;
+            PackageMember inside;
+            inside.name = name + QLatin1Char('/') + m;
+            inside.path = QDir(inner).filePath(m);
+            p->members.push_back(inside);
+        }
     }
     std::stable_sort(p->members.begin(), p->members.end(),
         [](const PackageMember& a, const PackageMember& b) { return a.name.toLower() < b.name.toLower(); });
@@ -162,36 +285,41 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             byJob.insert(rolesFromJobFile(m.path, m.name));
     }
     std::vector<bool> byName(p->members.size(), false); // its role comes from its name alone
+    // A drill file is read whole once: what it holds decides whether it is the same file as one
+    // before it (the same holes), and the board takes it as read.
+    QHash<HolesDigest, size_t> drills;
     for (size_t i = 0; i < p->members.size(); ++i) {
         PackageMember& m = p->members[i];
         if (!m.why.isEmpty())
-            continue; // an archive, opened
+            continue; // an archive, opened or not; an office document
         if (m.name.endsWith(QLatin1String(".gbrjob"), Qt::CaseInsensitive)) {
             m.why = msg::whyJobFileItself();
             continue;
         }
         const auto job = byJob.constFind(QDir::cleanPath(m.name).toLower());
-        const RoleFinding found = job != byJob.constEnd() ? *job : roleOfFile(m.path, m.name);
+        RoleFinding found = job != byJob.constEnd() ? *job : roleOfFile(m.path, m.name);
         m.role = found.role;
         m.why = found.why;
         m.board = boardOfName(m.name);
         byName[i] = found.byName;
-    }
-    // A drill file with the same holes as one before it is the same file written twice.
-    std::vector<std::pair<size_t, std::vector<std::array<qint64, 4>>>> drills;
-    for (size_t i = 0; i < p->members.size(); ++i) {
-        PackageMember& m = p->members[i];
         if (!isDrill(m.role))
             continue;
-        auto holes = holesOf(m.path);
-        const auto same = std::find_if(drills.begin(), drills.end(),
-            [&holes](const auto& d) { return !holes.empty() && d.second == holes; });
-        if (same != drills.end()) {
-            m.role = Role::Unused;
-            m.why = msg::whySameHoles(p->members[same->first].name);
-            continue;
+        if (!found.read) {
+            found.read = std::make_shared<MemberRead>();
+            found.read->reader = found.reader.value_or(addedFileReader(m.path));
+            MemberRead& r = *found.read;
+            r.data = readBoardDrill(r.reader, m.path, [&r](const QString& text) { r.said << text; });
         }
-        drills.emplace_back(i, std::move(holes));
+        const HolesDigest digest = digestOf(found.read->data);
+        const auto same = digest.count > 0 ? drills.constFind(digest) : drills.constEnd();
+        if (same != drills.constEnd()) {
+            m.role = Role::Unused;
+            m.why = msg::whySameHoles(p->members[*same].name);
+            continue; // what was read goes
+        }
+        if (digest.count > 0)
+            drills.insert(digest, i);
+        m.read = std::move(found.read);
     }
     // One outline: the surest of its candidates (named by the job file or the file itself, then
     // by the surest name).
@@ -211,33 +339,39 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
     return p;
 }
 
+QStringList Package::boardNames() const
+{
+    QSet<QString> names;
+    for (const PackageMember& m : members) {
+        if (isDrill(m.role) && !m.board.isEmpty())
+            names.insert(m.board);
+    }
+    QStringList sorted(names.begin(), names.end());
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
 QStringList Package::boards() const
 {
     // Two drill files of one role that name different boards: several boards share the package.
+    QHash<int, QString> named; // per role, the first board a drill file of it names
     bool several = false;
-    QStringList names;
-    for (size_t i = 0; i < members.size(); ++i) {
-        const PackageMember& a = members[i];
-        if (!isDrill(a.role) || a.board.isEmpty())
+    for (const PackageMember& m : members) {
+        if (!isDrill(m.role) || m.board.isEmpty())
             continue;
-        if (!names.contains(a.board))
-            names << a.board;
-        for (size_t j = 0; j < i; ++j) {
-            const PackageMember& b = members[j];
-            several = several || (b.role == a.role && !b.board.isEmpty() && b.board != a.board);
-        }
+        const auto first = named.constFind(int(m.role));
+        if (first == named.constEnd())
+            named.insert(int(m.role), m.board);
+        else
+            several = several || *first != m.board;
     }
-    if (!several)
-        return {};
-    std::sort(names.begin(), names.end());
-    return names;
+    return several ? boardNames() : QStringList();
 }
 
 bool Package::chooseBoard(const QString& name)
 {
-    const QStringList all = boards();
     const QString chosen = name.toLower();
-    if (!all.contains(chosen))
+    if (!boardNames().contains(chosen))
         return false;
     // Its drill files; of the outlines, its own, else one that names no board.
     bool ownOutline = false;
@@ -249,24 +383,35 @@ bool Package::chooseBoard(const QString& name)
             || (m.role == Role::Outline && (other || (ownOutline && m.board.isEmpty())))) {
             m.role = Role::Unused;
             m.why = msg::whyOtherBoard(m.board.isEmpty() ? QString() : m.board);
+            m.read.reset();
         }
     }
     return true;
 }
 
-BuiltBoard buildBoard(const Package& package, Board& board, HoleTable& table, BoardExtent& extent,
+BuiltBoard buildBoard(Package& package, Board& board, HoleTable& table, BoardExtent& extent,
     const MessageSink& sink, BoardData* held)
 {
     BuiltBoard built;
     // What the readers say names the files as the package does, not the temporary folder.
+    QHash<QString, QString> shownPaths;
+    for (const PackageMember& m : package.members)
+        shownPaths.insert(m.path, package.path() + QLatin1Char('/') + m.name);
     const MessageSink said = [&](const QString& text) {
         if (!sink)
             return;
         QString shown = text;
-        for (const PackageMember& m : package.members)
-            shown.replace(m.path, package.path() + QLatin1Char('/') + m.name);
+        // Paths in a message are whole paths of members: look for each one's folder first.
+        if (shown.contains(QLatin1Char('/'))) {
+            for (auto it = shownPaths.constBegin(); it != shownPaths.constEnd(); ++it) {
+                if (shown.contains(it.key()))
+                    shown.replace(it.key(), it.value());
+            }
+        }
         sink(shown);
     };
+    for (const QString& note : package.notes)
+        said(note);
     // Plated drill files, non-plated ones, the others, then the outline.
     std::vector<size_t> order;
     for (const Role role : {Role::Plated, Role::NonPlated, Role::Drill, Role::Outline}) {
@@ -286,7 +431,7 @@ BuiltBoard buildBoard(const Package& package, Board& board, HoleTable& table, Bo
     bool first = true;
     bool outlineRead = false;
     for (const size_t i : order) {
-        const PackageMember& m = package.members[i];
+        PackageMember& m = package.members[i];
         PackageFile f;
         f.member = int(i);
         if (m.role == Role::Outline) {
@@ -294,11 +439,18 @@ BuiltBoard buildBoard(const Package& package, Board& board, HoleTable& table, Bo
                 continue; // one outline
             outlineRead = true;
             f.outcome = readBoardOutline(board, m.path, table, extent, said, held);
-        } else if (first) {
-            first = false;
-            f.outcome = readBoardFile(board, addedFileReader(m.path), m.path, table, extent, said, held);
         } else {
-            f.outcome = addBoardFile(board, addedFileReader(m.path), m.path, table, extent, said, held);
+            // As the package read it, once: what that read said is said now.
+            const std::shared_ptr<MemberRead> read = std::move(m.read);
+            const ReaderKind reader = read ? read->reader : addedFileReader(m.path);
+            if (read) {
+                for (const QString& text : read->said)
+                    said(text);
+            }
+            DrillData* data = read ? &read->data : nullptr;
+            f.outcome = first ? readBoardFile(board, reader, m.path, table, extent, said, held, data)
+                              : addBoardFile(board, reader, m.path, table, extent, said, held, data);
+            first = false;
         }
         built.files.push_back(std::move(f));
     }

@@ -6,16 +6,23 @@
 
 #include "board/board.h"
 #include "common/messagesink.h"
+#include "common/temporarypaths.h"
 #include "package/archive.h"
 
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace kivotrek {
+
+// What a package's read of a drill file found, kept for the board: each file is read once.
+struct MemberRead {
+    ReaderKind reader = ReaderKind::Excellon;
+    DrillData data;
+    QStringList said; // what the read had to say, said when the board takes it
+};
 
 struct PackageMember {
     enum class Role { Plated, NonPlated, Drill, Outline, Unused };
@@ -24,6 +31,8 @@ struct PackageMember {
     Role role = Role::Unused;
     QString why; // how the role was found, as the window shows it: 「X2 属性 Plated」
     QString board; // the name of the board its file names give ("" when they name none)
+    // A drill file as its role's read found it, until the board takes it.
+    std::shared_ptr<MemberRead> read;
 };
 
 // The role's name in the window and its key in the batch command's JSON.
@@ -34,24 +43,30 @@ class Package {
 public:
     // Opens a folder or an archive (archives inside it one level deep) and finds each member's
     // role; nothing when it cannot, with the message in error. An archive is unpacked into a
-    // private temporary folder that lives as long as the package.
+    // private temporary folder that lives as long as the package (and is removed when the
+    // process ends early).
     static std::unique_ptr<Package> open(
         const QString& path, QString* error, const ArchiveLimits& limits = {});
 
     const QString& path() const { return path_; }
-    bool isArchive() const { return temp_ != nullptr; }
+    bool isArchive() const { return archive_; }
     std::vector<PackageMember> members;
+    // What the user is told of the package as a whole: members kept under another name.
+    QStringList notes;
 
     // The boards whose drill files the package holds, when it holds more than one (DipTrace
     // writes several boards into one folder); empty for a package of one board.
     QStringList boards() const;
+    // Every board its drill files' names give, one or more (empty when they name none).
+    QStringList boardNames() const;
     // Keeps the members of the named board (the others are not used); false for a name that
-    // is not one of boards().
+    // is not one of boardNames().
     bool chooseBoard(const QString& name);
 
 private:
     QString path_;
-    std::unique_ptr<QTemporaryDir> temp_;
+    bool archive_ = false;
+    std::unique_ptr<TemporaryFolder> temp_;
 };
 
 // True for a folder or an archive: what opens as a package.
@@ -67,8 +82,10 @@ struct BuiltBoard {
     std::vector<PackageFile> files; // in the order read: plated, non-plated, other drill files, outline
 };
 // Builds the board of the members' roles as the read commands would: the first drill file read,
-// the others added, then the outline. The board remembers the package (Board::package).
-BuiltBoard buildBoard(const Package& package, Board& board, HoleTable& table, BoardExtent& extent,
+// the others added, then the outline. A drill file the package has read already is taken as it
+// was read (and its read given up by the member). The board remembers the package
+// (Board::package); first the package's notes are said.
+BuiltBoard buildBoard(Package& package, Board& board, HoleTable& table, BoardExtent& extent,
     const MessageSink& sink, BoardData* held = nullptr);
 
 } // namespace kivotrek
