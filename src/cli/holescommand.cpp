@@ -167,6 +167,8 @@ int runHoles(const QStringList& args)
     HoleTable table;
     BoardExtent extent;
     ReadOutcome r = readBoard(choice, given, table, extent, stderrSink());
+    if (r.stopNow)
+        return r.stopNow;
     if (r.readNothing())
         return r.status; // no list of a read that failed
 

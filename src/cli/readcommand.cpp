@@ -80,6 +80,8 @@ int runRead(const QStringList& args)
     QStringList messages;
     const MessageSink sink = [&messages](const QString& m) { messages << m; };
     const ReadOutcome r = readBoard(choice, given, table, extent, sink);
+    if (r.stopNow)
+        return r.stopNow;
     // A settings file is loaded as the load command loads it; where it does not fit the files,
     // the messages say how.
     QString productCode;
@@ -101,7 +103,12 @@ int runRead(const QStringList& args)
     JsonWriter json;
     json.beginObject();
     json.key("path").value(given.files.front());
-    json.key("reader").value(QString::fromLatin1(readerName(r.reader)));
+    // A package refused before any of its files was read has no reader to name.
+    json.key("reader");
+    if (r.refused && r.files.empty())
+        json.null();
+    else
+        json.value(QString::fromLatin1(readerName(r.reader)));
     json.key("ending").value(QString::fromLatin1(r.ending));
     lineOrNull(json, "stoppedAtLine", r.stoppedAtLine);
     lineOrNull(json, "drawingStopsAtLine", drawingStops);

@@ -6,6 +6,7 @@
 #include "common/messages.h"
 #include "package/package.h"
 
+#include <QFile>
 #include <cstdio>
 #include <unistd.h>
 
@@ -144,10 +145,26 @@ int ReadOutcome::boardFileOf(int given) const
 }
 
 namespace {
+// The exit status for an output that is a member of the package, after saying so; 0 when none is.
+int refuseOutputOverMembers(const QString& output, const Package& package, const QString& given)
+{
+    QList<QByteArray> names;
+    for (const PackageMember& m : package.members)
+        names << QFile::encodeName(m.path);
+    const int written = output.isEmpty() ? inputWrittenOver(STDOUT_FILENO, names)
+                                         : inputWrittenOver(nativeName(output), names);
+    if (written < 0)
+        return 0;
+    const QString shown =
+        output.isEmpty() ? given + QLatin1Char('/') + package.members[size_t(written)].name : output;
+    std::fprintf(stderr, "%s\n", msg::inputAsOutput(shown).toLocal8Bit().constData());
+    return kUnreadable;
+}
+
 // A package given as the one FILE: its members' roles found, the board of several chosen
 // (--board), the board built.
 void readPackage(ReadOutcome& o, const BoardArguments& files, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink)
+    const MessageSink& sink, const QString& output)
 {
     const QString given = files.files.front();
     const auto fail = [&](const QString& text, int status, const char* ending) {
@@ -155,16 +172,30 @@ void readPackage(ReadOutcome& o, const BoardArguments& files, HoleTable& table, 
             sink(text);
         o.status = status;
         o.ending = ending;
+        o.refused = true;
     };
     QString error;
     o.package = Package::open(readablePath(given), &error);
     if (!o.package)
         return fail(error, kUnreadable, "unreadable");
+    if (const int refused = refuseOutputOverMembers(output, *o.package, given)) {
+        o.status = o.stopNow = refused;
+        o.refused = true;
+        return;
+    }
     const QStringList boards = o.package->boards();
     if (!boards.isEmpty() && files.board.isEmpty())
         return fail(msg::packageOfSeveralBoards(given, boards), kStopped, "rejected");
-    if (!files.board.isEmpty() && !boards.isEmpty() && !o.package->chooseBoard(files.board))
-        return fail(msg::packageHasNoSuchBoard(given, files.board, boards), kStopped, "rejected");
+    if (!files.board.isEmpty() && !o.package->chooseBoard(files.board)) {
+        // A name that is no board of the package is a mistake of the command line.
+        std::fprintf(stderr, "kivotrek-cli: %s\n",
+            msg::packageHasNoSuchBoard(given, files.board, o.package->boardNames())
+                .toLocal8Bit()
+                .constData());
+        o.status = o.stopNow = kUsage;
+        o.refused = true;
+        return;
+    }
     const BuiltBoard built = buildBoard(*o.package, o.board, table, extent, sink, &o.data);
     if (!built.ok)
         return fail(QString(), kStopped, "rejected");
@@ -193,12 +224,23 @@ void readPackage(ReadOutcome& o, const BoardArguments& files, HoleTable& table, 
 } // namespace
 
 ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink)
+    BoardExtent& extent, const MessageSink& given, const QString& output)
 {
+    // What the readers say names the files as the user gave them.
+    const MessageSink sink = [&given](const QString& text) {
+        if (given)
+            given(shownPaths(text));
+    };
     ReadOutcome o;
     if (files.files.size() == 1 && files.outline.isEmpty()
         && isPackagePath(readablePath(files.files.front()))) {
-        readPackage(o, files, table, extent, sink);
+        readPackage(o, files, table, extent, sink, output);
+        return o;
+    }
+    if (!files.board.isEmpty()) {
+        std::fprintf(stderr, "kivotrek-cli: --board names a board of a package (a folder or an archive)\n");
+        o.status = o.stopNow = kUsage;
+        o.refused = true;
         return o;
     }
     // A board of several files takes each file as the desktop's add command does: Excellon, or

@@ -77,12 +77,22 @@ struct ReadOutcome {
     const char* ending = "complete"; // the worst: "complete", "rejected", "fault", "unreadable"
     std::optional<qint64> stoppedAtLine; // of the file that ended worst
     int status = 0; // exit status, the worst of the files: 0 complete, 2 rejected or fault, 3 unreadable
+    // The package was refused before any of its files was read (several boards, none named,
+    // no drill file): nothing was read, and nothing is written.
+    bool refused = false;
+    // Bad usage (--board), or an output that is a member of the package: the command ends with
+    // this status at once and writes nothing (the reason is said).
+    int stopNow = 0;
     // The read failed and filled no row: a table or list would be empty, and is not written.
-    bool readNothing() const { return status != 0 && board.nextFreeRow() == 0; }
+    bool readNothing() const { return refused || (status != 0 && board.nextFreeRow() == 0); }
 };
-// The paths are those to open (see readablePath); the board keeps them.
+// The paths are those to open (see readablePath); the board keeps them. output is the file the
+// command writes (empty: standard output): a package's member is an input like the files
+// given, and an output that is one is refused before anything is written (exit 3, said).
+// --board for files that are no package, or a name that is no board of the package, is bad
+// usage (exit 64, said).
 ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink);
+    BoardExtent& extent, const MessageSink& sink, const QString& output = QString());
 
 const char* endingName(ReadEnding ending); // "complete", "rejected", "fault", "unreadable"
 

@@ -100,8 +100,11 @@ struct PreviewTarget {
 // worker keeps only what the cutting of the file's lines needs, copies of its own (the path,
 // the extent and the prepared layout), and the pipe, whose two sides are each thread's.
 struct RenderInputs {
-    int failure = 0; // the exit status when the inputs end the command: unreadable, table incomplete
+    // The exit status when the inputs end the command with nothing written: unreadable, a
+    // package refused, bad usage, the table incomplete.
+    int failure = 0;
     int readStatus = 0; // 2 after a read that was rejected or ended by a fault
+    std::unique_ptr<Package> package; // the package the files came from: they live in it
     HoleTable table;
     BoardExtent extent;
     Board board;
@@ -145,13 +148,20 @@ int runRender(const QStringList& args, int& argc, char** argv)
     ReplayPipe pipe;
     std::promise<RenderInputs> handover;
     std::future<RenderInputs> ready = handover.get_future();
-    JoiningThread worker([&o, &pipe, &handover, &toStderr, suffix] {
+    JoiningThread worker([&o, &pipe, &handover, &toStderr, suffix, shownOut] {
         RenderInputs in;
-        ReadOutcome read = readBoard(o.reader, o.input, in.table, in.extent, toStderr);
+        ReadOutcome read = readBoard(o.reader, o.input, in.table, in.extent, toStderr, shownOut);
         in.board = read.board;
+        in.package = std::move(read.package);
         in.readStatus = read.status;
-        if (read.status == kUnreadable)
+        // Nothing is drawn of a read that could not be made, nor of a package refused before
+        // any of its files was read.
+        if (read.stopNow)
+            in.failure = read.stopNow;
+        else if (read.status == kUnreadable)
             in.failure = kUnreadable;
+        else if (read.refused)
+            in.failure = read.status;
         else if (!o.settings.isEmpty()) {
             QString productCode;
             in.failure =
@@ -203,14 +213,19 @@ int runRender(const QStringList& args, int& argc, char** argv)
         return in.failure;
 
     PageWrite written;
+    int pageStatus = kDone;
     if (o.page) {
         worker.join(); // o (its product code) is the worker's until it has ended
         written = drawPage(o, in.board, in.table, in.extent, suffix, in.options);
-        // The page is written as asked; a board past the paper is said.
+        // The page is written as asked; a board past the paper is said, and a script learns it
+        // from the status.
         const QString overflow = pageOverflow(
             in.table, in.extent, o.pageSize, PageSurface::sheetTwips(filePageLayout(o.pageSize)));
-        if (!overflow.isEmpty() && written.written)
+        if (!overflow.isEmpty() && written.written
+            && written.drawn.ending != DrawResult::Ending::Unreadable) {
             printErr(overflow);
+            pageStatus = kStopped;
+        }
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
         if (!in.preview->ready())
@@ -223,8 +238,12 @@ int runRender(const QStringList& args, int& argc, char** argv)
         else
             written.drawn = pipe.draw(in.table, in.previewLayout, in.preview->surface());
         worker.join();
-        written.written = in.preview->save(o.out, suffix);
+        // A file that could not be read again leaves no picture.
+        if (written.drawn.ending != DrawResult::Ending::Unreadable)
+            written.written = in.preview->save(o.out, suffix);
     }
+    if (written.drawn.ending == DrawResult::Ending::Unreadable)
+        return finish(drawingStatus(written.drawn, in.board, o.input));
     if (written.written && !output.finish())
         written.written = WriteResult::failed(QString::fromLocal8Bit(std::strerror(errno)));
     if (!written.written) {
@@ -232,7 +251,7 @@ int runRender(const QStringList& args, int& argc, char** argv)
             + (written.written.reason.isEmpty() ? QString() : QStringLiteral(": ") + written.written.reason));
         return finish(kUnreadable);
     }
-    return finish(std::max(in.readStatus, drawingStatus(written.drawn, in.board, o.input)));
+    return finish(std::max({in.readStatus, pageStatus, drawingStatus(written.drawn, in.board, o.input)}));
 }
 
 namespace {

@@ -52,6 +52,9 @@ int parseRenderOptions(const QStringList& args, RenderOptions& o)
         } else if (a == QLatin1String("--outline")) {
             if (!o.input.outline.isEmpty() || !value(o.input.outline))
                 return usageError(QStringLiteral("--outline needs one file"));
+        } else if (a == QLatin1String("--board")) {
+            if (!o.input.board.isEmpty() || !value(o.input.board))
+                return usageError(QStringLiteral("--board needs one name"));
         } else if (a == QLatin1String("-o")) {
             if (!value(o.out))
                 return usageError(QStringLiteral("-o needs a file"));

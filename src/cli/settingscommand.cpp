@@ -40,6 +40,8 @@ int readTableBoard(const TableArguments& a, HoleTable& table, BoardExtent& exten
 {
     const MessageSink toStderr = stderrSink();
     read = readBoard(a.choice, a.given, table, extent, toStderr);
+    if (read.stopNow)
+        return read.stopNow;
     if (read.readNothing())
         return read.status; // no table of a read that failed
     if (a.settings.isEmpty())
@@ -54,7 +56,7 @@ int loadSettingsInto(
     QString error;
     const auto values = readSettingsFile(readablePath(path), &error);
     if (!values) {
-        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", shownPaths(error).toLocal8Bit().constData());
         return kUnreadable;
     }
     if (const QStringList differences = settingsMismatches(table, readRows, *values);
@@ -78,7 +80,7 @@ int runSettings(const QStringList& args)
     QString productCode;
     QString error;
     if (!loadSettings(readablePath(path), table, productCode, &error)) {
-        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", shownPaths(error).toLocal8Bit().constData());
         return kUnreadable;
     }
     JsonWriter json;

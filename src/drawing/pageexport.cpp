@@ -15,9 +15,10 @@
 namespace kivotrek {
 
 namespace {
+// A drawing cancelled, or of a file that could not be read again, leaves no file.
 bool cancelled(const DrawResult& r)
 {
-    return r.ending == DrawResult::Ending::Cancelled;
+    return r.ending == DrawResult::Ending::Cancelled || r.ending == DrawResult::Ending::Unreadable;
 }
 
 // An SVG document drawn straight into its file: a drawing of millions of holes is never held.

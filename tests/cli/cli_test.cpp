@@ -792,12 +792,20 @@ TEST(CliRender, APageWhoseBoardRunsPastThePaperSaysSo)
     const QString pdf = dir.path(QStringLiteral("big.pdf"));
     CliRun r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("300"),
         QStringLiteral("-o"), pdf, gbr});
-    EXPECT_EQ(r.exitCode, 0); // the page is written as asked
+    // The page is written as asked; a script learns from the status that it is cut.
+    EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(QString::fromUtf8(r.err).trimmed(),
         QStringLiteral("基板が用紙に収まりません（幅 261 mm、用紙 210 mm）。"));
     EXPECT_TRUE(test::readAll(pdf).startsWith("%PDF-"));
+    // The same for a picture of the page.
+    const QString png = dir.path(QStringLiteral("big.png"));
+    r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("300"),
+        QStringLiteral("--dpi"), QStringLiteral("72"), QStringLiteral("-o"), png, gbr});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(test::readAll(png).startsWith("\x89PNG"));
     r = cli({QStringLiteral("render"), QStringLiteral("--page"), QStringLiteral("100"), QStringLiteral("-o"),
         pdf, gbr});
+    EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
 }
 
@@ -967,8 +975,16 @@ TEST(CliPackage, AFolderOrAnArchiveIsReadAsAPackage)
                   .value(QStringLiteral("member"))
                   .toString(),
         QStringLiteral("lid-PTH.drl"));
+    // A name that is no board of it is bad usage, said with the boards it has; nothing printed.
     r = cli({QStringLiteral("read"), QStringLiteral("--board"), QStringLiteral("panel"), folder});
-    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.exitCode, 64);
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.constData();
+    EXPECT_EQ(QString::fromUtf8(r.err).trimmed(),
+        QStringLiteral("kivotrek-cli: ") + folder
+            + QStringLiteral("に基板「panel」はありません（board、lid）。"));
+    // A package refused before it is read names no reader.
+    r = cli({QStringLiteral("read"), folder});
+    EXPECT_TRUE(r.json.value(QStringLiteral("reader")).isNull());
     // A damaged archive is unreadable.
     const QString zip = dir.write(QStringLiteral("board.zip"), QByteArray("PK\x03\x04 damaged", 12));
     r = cli({QStringLiteral("read"), zip});
