@@ -154,7 +154,7 @@ inline QString packageTooManyMembers(const QString& package, qint64 count, int m
 {
     return package
         + QStringLiteral("には%1個のファイルがあり、一度に開ける%2個を超えているため、開けません。")
-              .arg(QLocale::c().toString(count), QLocale::c().toString(most));
+              .arg(groupedNumber(count), groupedNumber(most));
 }
 // Two members of an archive that end with the same name: the later is kept under another.
 inline QString memberRenamed(const QString& archive, const QString& name, const QString& kept)

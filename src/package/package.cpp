@@ -339,6 +339,16 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
     return p;
 }
 
+QStringList Package::folders() const
+{
+    QStringList roots;
+    if (!archive_)
+        roots << QFileInfo(path_).absoluteFilePath() + QLatin1Char('/');
+    if (temp_)
+        roots << temp_->path() + QLatin1Char('/');
+    return roots;
+}
+
 QStringList Package::boardNames() const
 {
     QSet<QString> names;
@@ -393,19 +403,26 @@ BuiltBoard buildBoard(Package& package, Board& board, HoleTable& table, BoardExt
     const MessageSink& sink, BoardData* held)
 {
     BuiltBoard built;
-    // What the readers say names the files as the package does, not the temporary folder.
+    // What the readers say names the files as the package does, not the temporary folder: each
+    // place where a folder of members starts, the longest member's path from there.
     QHash<QString, QString> shownPaths;
     for (const PackageMember& m : package.members)
         shownPaths.insert(m.path, package.path() + QLatin1Char('/') + m.name);
+    const QStringList roots = package.folders();
     const MessageSink said = [&](const QString& text) {
         if (!sink)
             return;
         QString shown = text;
-        // Paths in a message are whole paths of members: look for each one's folder first.
-        if (shown.contains(QLatin1Char('/'))) {
-            for (auto it = shownPaths.constBegin(); it != shownPaths.constEnd(); ++it) {
-                if (shown.contains(it.key()))
-                    shown.replace(it.key(), it.value());
+        for (const QString& root : roots) {
+            for (qsizetype at = shown.indexOf(root); at >= 0; at = shown.indexOf(root, at + 1)) {
+                // The longest member's path that starts there.
+                for (qsizetype end = shown.size(); end > at + root.size(); --end) {
+                    const auto path = shownPaths.constFind(shown.mid(at, end - at));
+                    if (path != shownPaths.constEnd()) {
+                        shown.replace(at, end - at, *path);
+                        break;
+                    }
+                }
             }
         }
         sink(shown);

@@ -49,6 +49,9 @@ public:
         const QString& path, QString* error, const ArchiveLimits& limits = {});
 
     const QString& path() const { return path_; }
+    // The folders on disk that every member's path starts with ("/.../folder/", the temporary
+    // folder of an archive), each ending in "/".
+    QStringList folders() const;
     bool isArchive() const { return archive_; }
     std::vector<PackageMember> members;
     // What the user is told of the package as a whole: members kept under another name.
