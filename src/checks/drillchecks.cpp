@@ -1,5 +1,7 @@
 #include "checks/drillchecks.h"
 
+#include "checks/outlinecontours.h"
+
 #include "common/captions.h"
 #include "drawing/drilltable.h"
 #include "drawing/heldboard.h"
@@ -426,6 +428,188 @@ double cellFor(std::vector<double> reaches)
     return std::clamp(*middle, 0.01, 1000.0);
 }
 
+// The stretch of the segment a-b within r of the segment p-q, as [from, to] along a-b (0 at a,
+// 1 at b); from > to for none. Within r of p-q is within one of its end discs or its band, and
+// convex: the stretches of the three are one.
+std::pair<double, double> stretchWithin(
+    double ax, double ay, double bx, double by, const CheckedBoard::Slot& p, double r)
+{
+    double from = 1, to = 0;
+    const auto take = [&from, &to](double f, double t) {
+        f = std::max(f, 0.0);
+        t = std::min(t, 1.0);
+        if (f <= t) {
+            from = std::min(from, f);
+            to = std::max(to, t);
+        }
+    };
+    const double dx = bx - ax, dy = by - ay;
+    const double length2 = dx * dx + dy * dy;
+    for (const auto& [cx, cy] : {std::pair {p.x1, p.y1}, std::pair {p.x2, p.y2}}) {
+        const double b = dx * (ax - cx) + dy * (ay - cy);
+        const double c = (ax - cx) * (ax - cx) + (ay - cy) * (ay - cy) - r * r;
+        if (length2 == 0) {
+            if (c <= 0)
+                take(0, 1);
+            continue;
+        }
+        const double d = b * b - length2 * c;
+        if (d >= 0)
+            take((-b - std::sqrt(d)) / length2, (-b + std::sqrt(d)) / length2);
+    }
+    const double ux = p.x2 - p.x1, uy = p.y2 - p.y1;
+    const double span = std::sqrt(ux * ux + uy * uy);
+    if (span == 0)
+        return {from, to};
+    // Along p-q from 0 to its length, across it within r: each linear along a-b.
+    double f = 0, t = 1;
+    const auto clip = [&f, &t](double at, double rate, double low, double high) {
+        if (rate == 0) {
+            if (at < low || at > high) {
+                f = 1;
+                t = 0;
+            }
+            return;
+        }
+        double t0 = (low - at) / rate, t1 = (high - at) / rate;
+        if (t0 > t1)
+            std::swap(t0, t1);
+        f = std::max(f, t0);
+        t = std::min(t, t1);
+    };
+    clip(((ax - p.x1) * ux + (ay - p.y1) * uy) / span, (dx * ux + dy * uy) / span, 0, span);
+    clip(((ax - p.x1) * uy - (ay - p.y1) * ux) / span, (dx * uy - dy * ux) / span, -r, r);
+    take(f, t);
+    return {from, to};
+}
+
+// Which closed contours of the outline are a hole's or a slot's own: a cut-out drawn round it,
+// as CAD programs draw one, drilled away with it. A contour is a hole's own when it lies wholly
+// within the hole, with kSpare to spare; a slot's own when it lies within the slot's swept
+// shape, its radius and kSpare from its centre line. Each contour is judged once per hole or
+// slot that comes near it, by its box first and the circle about its box's centre that holds
+// it; only where those do not decide, by its lines, each read against the work's budget.
+class OwnContours {
+public:
+    static constexpr double kSpare = 0.02;
+
+    OwnContours(const OutlineContours& contours, const CheckedBoard& board, Work& work)
+        : contours_(contours), board_(board), work_(work), asked_(contours.size(), 0),
+          own_(contours.size(), 0)
+    {
+    }
+
+    bool ofHole(uint32_t c, size_t hole)
+    {
+        const uint64_t query = hole + 1;
+        if (asked_[c] != query) {
+            const auto& h = board_.holes[hole];
+            asked_[c] = query;
+            own_[c] = withinDisc(c, h.x, h.y, double(h.radius) + kSpare);
+        }
+        return own_[c] != 0;
+    }
+
+    // The slot of the pieces [first, end); box: theirs, grown by their radius and kSpare.
+    bool ofSlot(uint32_t c, size_t first, size_t end, const std::array<double, 4>& box)
+    {
+        const uint64_t query = board_.holes.size() + 1 + first;
+        if (asked_[c] != query) {
+            asked_[c] = query;
+            own_[c] = withinSlot(c, first, end, box);
+        }
+        return own_[c] != 0;
+    }
+
+private:
+    bool withinDisc(uint32_t c, double x, double y, double r)
+    {
+        const OutlineContours::Contour& k = contours_[c];
+        if (k.x0 < x - r || k.x1 > x + r || k.y0 < y - r || k.y1 > y + r)
+            return false;
+        const double apart = distance(x, y, (k.x0 + k.x1) / 2, (k.y0 + k.y1) / 2);
+        if (apart + k.reach <= r)
+            return true;
+        if (k.reach - apart > r)
+            return false;
+        // A disc holds a line when it holds both its ends.
+        return contours_.all(c, [&](const CheckedBoard::Line& l) {
+            return work_.spend() && distance(x, y, l.x1, l.y1) <= r && distance(x, y, l.x2, l.y2) <= r;
+        });
+    }
+
+    bool withinSlot(uint32_t c, size_t first, size_t end, const std::array<double, 4>& box)
+    {
+        const OutlineContours::Contour& k = contours_[c];
+        if (k.x0 < box[0] || k.y0 < box[1] || k.x1 > box[2] || k.y1 > box[3])
+            return false;
+        const auto& pieces = board_.slotPieces;
+        const double cx = (k.x0 + k.x1) / 2, cy = (k.y0 + k.y1) / 2;
+        for (size_t i = first; i < end; ++i) {
+            const auto& p = pieces[i];
+            if (!work_.spend())
+                return false;
+            if (pointSegment(cx, cy, p.x1, p.y1, p.x2, p.y2) + k.reach <= double(p.radius) + kSpare)
+                return true;
+        }
+        // A contour round a routed slot follows it: each line is looked for first at the piece
+        // that held the line before, then at the pieces on either side of it.
+        size_t hint = first;
+        return contours_.all(c, [&](const CheckedBoard::Line& l) { return swept(l, first, end, hint); });
+    }
+
+    // Whether the slot's swept shape holds the line: both its ends within one piece's reach (each
+    // piece's shape is convex), else its stretches within the pieces' reaches cover it.
+    bool swept(const CheckedBoard::Line& l, size_t first, size_t end, size_t& hint)
+    {
+        const auto& pieces = board_.slotPieces;
+        const auto holds = [&](size_t i) {
+            const auto& p = pieces[i];
+            const double r = double(p.radius) + kSpare;
+            return pointSegment(l.x1, l.y1, p.x1, p.y1, p.x2, p.y2) <= r
+                && pointSegment(l.x2, l.y2, p.x1, p.y1, p.x2, p.y2) <= r;
+        };
+        // hint, hint + 1, hint - 1, hint + 2, hint - 2, ...
+        for (size_t step = 0; step < 2 * (end - first); ++step) {
+            const size_t offset = (step + 1) / 2;
+            if (step % 2 == 1 ? hint + offset >= end : offset > hint - first)
+                continue;
+            const size_t i = step % 2 == 1 ? hint + offset : hint - offset;
+            if (!work_.spend())
+                return false;
+            if (holds(i)) {
+                hint = i;
+                return true;
+            }
+        }
+        stretches_.clear();
+        for (size_t i = first; i < end; ++i) {
+            if (!work_.spend())
+                return false;
+            const auto s =
+                stretchWithin(l.x1, l.y1, l.x2, l.y2, pieces[i], double(pieces[i].radius) + kSpare);
+            if (s.first <= s.second)
+                stretches_.push_back(s);
+        }
+        std::sort(stretches_.begin(), stretches_.end());
+        constexpr double kGap = 1e-9; // along the line: where two stretches meet
+        double covered = 0;
+        for (const auto& [from, to] : stretches_) {
+            if (from > covered + kGap)
+                return false;
+            covered = std::max(covered, to);
+        }
+        return covered >= 1 - kGap;
+    }
+
+    const OutlineContours& contours_;
+    const CheckedBoard& board_;
+    Work& work_;
+    std::vector<uint64_t> asked_; // per contour: the last hole (+ 1) or slot that asked
+    std::vector<uint8_t> own_; // per contour: the answer
+    std::vector<std::pair<double, double>> stretches_;
+};
+
 // The budget of each pair check: a floor, and so many reads for each hole, slot piece and line
 // of the outline.
 constexpr uint64_t kWorkFloor = 1u << 24;
@@ -565,6 +749,12 @@ private:
 
     void edgeChecks()
     {
+        // The outline's closed contours that lie within a hole or slot are its own (a cut-out
+        // drawn round it), not an edge; a line of the outline, however short, or an open chain
+        // of them never is: the distances do not depend on how the outline is cut into pieces.
+        // Chained before the grid is built: what chaining holds for a while is gone by then.
+        const OutlineContours contours(board_.outline);
+        OwnContours own(contours, board_, work_);
         std::vector<double> reaches;
         reaches.reserve(board_.holes.size() + board_.slotPieces.size());
         for (const auto& h : board_.holes)
@@ -577,11 +767,8 @@ private:
             grid.addSegment(uint32_t(i), l.x1, l.y1, l.x2, l.y2);
         }
         grid.build();
-        // A line of the outline that lies wholly within the hole (with 0.02 mm to spare) is the
-        // hole's own contour, as CAD programs draw a cut-out: it is drilled away, not an edge.
-        constexpr double kOwnContour = 0.02;
         const auto nearest = [&](double x1, double y1, double x2, double y2, double radius, double& nx,
-                                 double& ny) {
+                                 double& ny, auto&& isOwn) {
             double best = std::numeric_limits<double>::max();
             const double reach = radius + limits_.minEdge;
             grid.forEachNear(x1, y1, x2, y2, reach, [&](uint32_t k) {
@@ -594,9 +781,8 @@ private:
                         std::min(l.y1, l.y2) - std::max(y1, y2), std::min(y1, y2) - std::max(l.y1, l.y2)));
                 if (gap > reach || gap >= best)
                     return true;
-                if (pointSegment(l.x1, l.y1, x1, y1, x2, y2) <= radius + kOwnContour
-                    && pointSegment(l.x2, l.y2, x1, y1, x2, y2) <= radius + kOwnContour)
-                    return true;
+                if (const uint32_t c = contours.of(k); c != OutlineContours::kNone && isOwn(c))
+                    return !work_.over();
                 // The nearest point of the outline line to the hole (or the slot's line).
                 double px = 0, py = 0;
                 const CheckedBoard::Slot a {l.x1, l.y1, l.x2, l.y2, 0, 0, 0, 0};
@@ -627,9 +813,12 @@ private:
             f.limit = edge < 0 ? 0.0 : limits_.minEdge;
             return add(f);
         };
-        for (const auto& h : board_.holes) {
+        const auto& holes = board_.holes;
+        for (size_t i = 0; i < holes.size(); ++i) {
+            const auto& h = holes[i];
             double nx = 0, ny = 0;
-            const double d = nearest(h.x, h.y, h.x, h.y, h.radius, nx, ny);
+            const double d = nearest(
+                h.x, h.y, h.x, h.y, h.radius, nx, ny, [&own, i](uint32_t c) { return own.ofHole(c, i); });
             if (work_.over()) // a nearest line not looked for to the end
                 return;
             if (d != std::numeric_limits<double>::max()
@@ -639,14 +828,22 @@ private:
         // A slot once, at its nearest piece.
         const auto& slotPieces = board_.slotPieces;
         for (size_t i = 0; i < slotPieces.size();) {
-            double best = std::numeric_limits<double>::max(), bx = 0, by = 0;
             size_t end = i;
+            // The slot's box, grown by as much as a contour of its own may lie from its centre line.
+            std::array<double, 4> box {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest()};
             for (; end < slotPieces.size() && slotPieces[end].path == slotPieces[i].path; ++end) {
-                if (best == 0) // touching: no piece is nearer
-                    continue;
-                double nx = 0, ny = 0;
                 const auto& s = slotPieces[end];
-                const double d = nearest(s.x1, s.y1, s.x2, s.y2, s.radius, nx, ny);
+                const double r = double(s.radius) + OwnContours::kSpare;
+                box = {std::min({box[0], s.x1 - r, s.x2 - r}), std::min({box[1], s.y1 - r, s.y2 - r}),
+                    std::max({box[2], s.x1 + r, s.x2 + r}), std::max({box[3], s.y1 + r, s.y2 + r})};
+            }
+            const auto isOwn = [&own, i, end, &box](uint32_t c) { return own.ofSlot(c, i, end, box); };
+            double best = std::numeric_limits<double>::max(), bx = 0, by = 0;
+            for (size_t k = i; k < end && best > 0; ++k) { // touching: no piece is nearer
+                double nx = 0, ny = 0;
+                const auto& s = slotPieces[k];
+                const double d = nearest(s.x1, s.y1, s.x2, s.y2, s.radius, nx, ny, isOwn);
                 if (d < best) {
                     best = d;
                     bx = nx;

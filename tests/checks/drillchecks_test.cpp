@@ -64,6 +64,31 @@ struct HandBoard {
         }
         return *this;
     }
+    // The lines from point to point, each cut into pieces of about piece millimetres (0: whole).
+    HandBoard& path(std::initializer_list<std::array<double, 2>> points, double piece = 0)
+    {
+        const auto* p = points.begin();
+        for (const auto* q = p + 1; q != points.end(); ++p, ++q) {
+            const double length = std::hypot((*q)[0] - (*p)[0], (*q)[1] - (*p)[1]);
+            const int n = piece > 0 ? std::max(1, int(std::lround(length / piece))) : 1;
+            for (int i = 0; i < n; ++i) {
+                const double s = double(i) / n, t = double(i + 1) / n;
+                b.outline.push_back({(*p)[0] + s * ((*q)[0] - (*p)[0]), (*p)[1] + s * ((*q)[1] - (*p)[1]),
+                    (*p)[0] + t * ((*q)[0] - (*p)[0]), (*p)[1] + t * ((*q)[1] - (*p)[1])});
+            }
+        }
+        return *this;
+    }
+    // An arc about (x, y) from angle a0 to a1 (radians) in n pieces.
+    HandBoard& arc(double x, double y, double radius, double a0, double a1, int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            const double a = a0 + (a1 - a0) * i / n, c = a0 + (a1 - a0) * (i + 1) / n;
+            b.outline.push_back({x + radius * std::cos(a), y + radius * std::sin(a), x + radius * std::cos(c),
+                y + radius * std::sin(c)});
+        }
+        return *this;
+    }
     CheckReport check(const CheckLimits& limits = {}) const { return runChecks(b, limits); }
 };
 
@@ -402,4 +427,164 @@ TEST(DrillChecks, LinesPastTheGridsNotesAreStillCheckedAgainstEveryHole)
     ASSERT_EQ(kinds(r), "edge ");
     EXPECT_NEAR(*r.findings[0].value, 0.1, 1e-6);
     EXPECT_EQ(*r.findings[0].other, (std::array<double, 2> {950, 2.0 * 9999}));
+}
+
+TEST(DrillChecks, TheEdgeIsMeasuredAlikeWhateverPiecesTheOutlineIsDrawnIn)
+{
+    // CAD programs and arcs write an outline's edge in pieces shorter than a hole: a hole the
+    // edge runs through is cut by it, whatever the pieces.
+    for (const double piece : {0.0, 0.05, 0.2, 0.5}) {
+        SCOPED_TRACE(piece);
+        HandBoard h;
+        h.row(0, 1.0).path({{{0, 0}}, {{50, 0}}, {{50, 50}}, {{0, 50}}, {{0, 0}}}, piece);
+        h.hole(25, 0, 0); // centred on the bottom edge
+        h.hole(10.13, 0.6, 0); // 0.1 mm from it, edge to edge
+        h.hole(49.4, 30.07, 0); // 0.1 mm from the right edge
+        const CheckReport r = h.check();
+        ASSERT_EQ(kinds(r), "outline-cut edge edge ");
+        EXPECT_NEAR(*r.findings[0].value, -0.5, 1e-6);
+        EXPECT_NEAR((*r.findings[0].other)[0], 25, 1e-6);
+        EXPECT_NEAR((*r.findings[0].other)[1], 0, 1e-6);
+        EXPECT_NEAR(*r.findings[1].value, 0.1, 1e-6);
+        EXPECT_EQ(*r.findings[1].at, (std::array<double, 2> {10.13, 0.6}));
+        EXPECT_NEAR(*r.findings[2].value, 0.1, 1e-6);
+
+        // A house that allows holes right at the edge still hears of the one cut.
+        CheckLimits atTheEdge;
+        atTheEdge.minEdge = 0;
+        const CheckReport cut = h.check(atTheEdge);
+        ASSERT_EQ(kinds(cut), "outline-cut ");
+        EXPECT_NEAR(*cut.findings[0].value, -0.5, 1e-6);
+    }
+}
+
+TEST(DrillChecks, ACutOutRoundAHoleOrSlotIsItsOwnButNoOpenArcOrPieceWithinIt)
+{
+    HandBoard h;
+    h.row(0, 3.2).row(1, 1.0).row(2, 1.0).path(
+        {{{-25, -25}}, {{25, -25}}, {{25, 25}}, {{-25, 25}}, {{-25, -25}}});
+    // Cut-outs, drilled away with their holes:
+    // a circle of 1,024 pieces whose points are summed one after the other, as incremental
+    // notation sums them: its last end misses its first by rounding;
+    std::array<double, 2> at {1.6, 0};
+    for (int i = 0; i < 1024; ++i) {
+        const double a = 2 * M_PI * i / 1024, c = 2 * M_PI * (i + 1) / 1024;
+        const std::array<double, 2> next {
+            at[0] + 1.6 * (std::cos(c) - std::cos(a)), at[1] + 1.6 * (std::sin(c) - std::sin(a))};
+        h.b.outline.push_back({at[0], at[1], next[0], next[1]});
+        at = next;
+    }
+    ASSERT_NE(at, (std::array<double, 2> {1.6, 0}));
+    h.hole(0, 0, 0);
+    // a square whose last end misses its first by a rounding that crosses from one nanometre to
+    // the next;
+    const double x = -16.1000005;
+    double missed = x;
+    while (std::round(missed * 1e6) == std::round(x * 1e6))
+        missed = std::nextafter(missed, 0.0);
+    ASSERT_LT(missed - x, 1e-13);
+    h.b.outline.push_back({missed, -1.1, x + 2.2, -1.1});
+    h.path({{{x + 2.2, -1.1}}, {{x + 2.2, 1.1}}, {{x, 1.1}}, {{x, -1.1}}}).hole(-15, 0, 0);
+    h.circle(10, 10, 1.6).hole(10, 10, 0); // 72 pieces
+    // an obround round a straight slot, its pieces drawn in no particular order;
+    h.slot({{{-10, 10}}, {{-7, 10}}}, 1);
+    h.arc(-10, 10, 0.51, M_PI / 2, 3 * M_PI / 2, 18).path({{{-7, 10.51}}, {{-10, 10.51}}});
+    h.arc(-7, 10, 0.51, -M_PI / 2, M_PI / 2, 18).path({{{-10, 9.49}}, {{-7, 9.49}}});
+    // a closed contour within a routed slot of two pieces, one line of it across the bend.
+    h.slot({{{5, 15}}, {{9, 15}}, {{9, 19}}}, 2);
+    h.path({{{5, 14.7}}, {{9.3, 14.7}}, {{9.3, 16.0}}, {{8.2, 15.3}}, {{5, 15.3}}, {{5, 14.7}}});
+    EXPECT_TRUE(h.check().findings.empty()) << kinds(h.check());
+
+    // Not their own:
+    h.hole(10, -10, 0).arc(10, -10, 1.5, 0, M_PI, 36); // an open arc within a hole
+    h.hole(-10, -10, 1).path({{{-10.1, -10}}, {{-9.9, -10}}}); // a piece of line within one
+    h.hole(0, -10, 1).circle(0.5, -10, 0.3); // a closed circle half within a hole
+    // a closed contour whose ends all lie within the slot, one line of it cutting across the
+    // inside of the bend, outside the slot.
+    h.slot({{{15, 15}}, {{19, 15}}, {{19, 19}}}, 2);
+    h.path({{{15, 14.7}}, {{19.3, 14.7}}, {{19.3, 16.2}}, {{18.7, 16.2}}, {{18.2, 15.3}}, {{15, 15.3}},
+        {{15, 14.7}}});
+    const CheckReport r = h.check();
+    ASSERT_EQ(kinds(r), "outline-cut outline-cut outline-cut outline-cut ");
+    EXPECT_EQ(*r.findings[0].at, (std::array<double, 2> {10, -10}));
+    EXPECT_NEAR(*r.findings[0].value, 1.5 * std::cos(M_PI / 72) - 1.6, 1e-6); // the arc's nearest piece
+    EXPECT_EQ(*r.findings[1].at, (std::array<double, 2> {-10, -10}));
+    EXPECT_NEAR(*r.findings[1].value, -0.5, 1e-6);
+    EXPECT_EQ(*r.findings[2].at, (std::array<double, 2> {0, -10}));
+    EXPECT_NEAR(*r.findings[2].value, -0.3, 2e-3); // the circle's pieces lie a little inside it
+    EXPECT_EQ(*r.findings[3].at, (std::array<double, 2> {15, 15}));
+    EXPECT_NEAR(*r.findings[3].value, -0.5, 1e-6); // its last line crosses the slot's start
+}
+
+TEST(DrillChecks, ABoardRoutedOutAlongItsOutlineIsTheRoutesOwnContour)
+{
+    // A 100 x 100 mm board routed out by a 2 mm cutter whose centre runs 1 mm outside the
+    // outline, in 0.05 mm pieces: the outline is the route's own edge, whether drawn as four lines
+    // or in 8,000 pieces. Each line of the outline is looked for along the route, not in
+    // all of its 8,000 pieces. A hole near the outline is still measured to it.
+    for (const double piece : {0.0, 0.05}) {
+        SCOPED_TRACE(piece);
+        HandBoard h;
+        h.row(0, 2.0).row(1, 1.0).path({{{0, 0}}, {{100, 0}}, {{100, 100}}, {{0, 100}}, {{0, 0}}}, piece);
+        h.use(0, -1, -1);
+        const std::array<std::array<double, 2>, 5> route {
+            {{{-1, -1}}, {{101, -1}}, {{101, 101}}, {{-1, 101}}, {{-1, -1}}}};
+        for (size_t k = 0; k + 1 < route.size(); ++k) {
+            const auto& p = route[k];
+            const auto& q = route[k + 1];
+            for (int i = 0; i < 2040; ++i) {
+                const double s = i / 2040.0, t = (i + 1) / 2040.0;
+                h.b.slotPieces.push_back({p[0] + s * (q[0] - p[0]), p[1] + s * (q[1] - p[1]),
+                    p[0] + t * (q[0] - p[0]), p[1] + t * (q[1] - p[1]), 1.0f, 0, 0, 0});
+            }
+        }
+        h.hole(50, 0.6, 1); // 0.1 mm from the outline, and from the route
+        QElapsedTimer t;
+        t.start();
+        const CheckReport r = h.check();
+        EXPECT_LT(t.elapsed(), 5000);
+        EXPECT_FALSE(r.crowded);
+        ASSERT_EQ(kinds(r), "spacing edge ");
+        EXPECT_EQ(r.findings[1].rows[0], 1);
+        EXPECT_NEAR(*r.findings[1].value, 0.1, 1e-6);
+    }
+}
+
+TEST(DrillChecks, AHoleOnACircleOfArcsIsMeasuredToTheTrueCircle)
+{
+    // A round board of 5 mm radius about (20, 20) and a mounting hole's cut-out of 1.6 mm about
+    // the same centre, each one full circle of a Gerber X2 outline, which the reader draws in
+    // pieces within 5 um of the arc (a thousandth of its radius for a larger one). A 2 mm hole
+    // centred on the board's circle, a 1 mm hole 0.1 mm inside it and a 3.2 mm mounting hole.
+    const double tolerance = 0.005, rounding = 0.001; // the arcs' pieces, the drill file's numbers
+    for (const QByteArray way : {"G02", "G03"}) {
+        SCOPED_TRACE(way.constData());
+        test::Scratch scratch;
+        const QString outline = scratch.write(QStringLiteral("board.gko"),
+            "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.100*%\nD10*\nG75*\n"
+            "X25000000Y20000000D02*\n"
+                + way + "X25000000Y20000000I-5000000J0D01*\nX21600000Y20000000D02*\n" + way
+                + "X21600000Y20000000I-1600000J0D01*\nM02*\n");
+        const auto at = [](double radius, double degrees) {
+            const double a = degrees * M_PI / 180;
+            return "X" + QByteArray::number(20 + radius * std::cos(a), 'f', 3) + "Y"
+                + QByteArray::number(20 + radius * std::sin(a), 'f', 3) + "\n";
+        };
+        const QString drills = scratch.write(QStringLiteral("board.drl"),
+            "M48\nMETRIC\nT1C2.000\nT2C1.000\nT3C3.200\n%\nG90\nG05\nT1\n" + at(5, 40) + "T2\n" + at(4.4, 200)
+                + "T3\nX20.000Y20.000\nM30\n");
+        Board board;
+        HoleTable table;
+        BoardExtent extent;
+        readBoardFile(board, ReaderKind::Excellon, drills, table, extent, MessageSink());
+        readBoardOutline(board, outline, table, extent, MessageSink());
+        const CheckedBoard checked = checkedBoard(board, table, extent);
+        ASSERT_GT(checked.outline.size(), 100u);
+        const CheckReport r = runChecks(checked, CheckLimits());
+        ASSERT_EQ(kinds(r), "outline-cut edge ");
+        EXPECT_EQ(r.findings[0].rows[0], 0);
+        EXPECT_NEAR(*r.findings[0].value, -1.0, tolerance + rounding);
+        EXPECT_EQ(r.findings[1].rows[0], 1);
+        EXPECT_NEAR(*r.findings[1].value, 0.1, tolerance + rounding);
+    }
 }

@@ -103,3 +103,38 @@ TEST(CliCheck, ChecksStoppedWherePilesOfSlotsLieSayItAndNeverExitZero)
                        "覧は途中までです。")))
         << r.err.constData();
 }
+
+TEST(CliCheck, AnOutlineDrawnInPiecesCutsTheHoleItRunsThrough)
+{
+    // A 20 x 20 mm board whose Gerber X2 outline draws each side in 0.5 mm pieces, as CAD
+    // programs write one, and a 1.0 mm hole centred on its bottom side.
+    test::Scratch scratch;
+    QByteArray outline =
+        "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.100*%\nD10*\nX0Y0D02*\n";
+    const auto to = [&outline](int x, int y) {
+        outline += "X" + QByteArray::number(x * 500000) + "Y" + QByteArray::number(y * 500000) + "D01*\n";
+    };
+    for (int i = 1; i <= 40; ++i)
+        to(i, 0);
+    for (int i = 1; i <= 40; ++i)
+        to(40, i);
+    for (int i = 39; i >= 0; --i)
+        to(i, 40);
+    for (int i = 39; i >= 0; --i)
+        to(0, i);
+    const QString gko = scratch.write(QStringLiteral("board.gko"), outline + "M02*\n");
+    const QString drl = scratch.write(
+        QStringLiteral("board.drl"), "M48\nMETRIC\nT1C1.000\n%\nG90\nG05\nT1\nX10.0Y0.0\nX10.0Y10.0\nM30\n");
+    const QString cut =
+        QStringLiteral("外形にかかる穴,1,T1,board.drl,10.000,0.000,10.000,0.000,-0.500,0.000\r");
+    for (const QStringList& limits :
+        {QStringList(), QStringList {QStringLiteral("--min-edge"), QStringLiteral("0")}}) {
+        SCOPED_TRACE(limits.join(QLatin1Char(' ')).toStdString());
+        const CliRun r = cli(QStringList {QStringLiteral("check")} + limits
+            + QStringList {drl, QStringLiteral("--outline"), gko});
+        EXPECT_EQ(r.exitCode, 5) << r.err.constData();
+        const QList<QByteArray> lines = r.out.split('\n');
+        ASSERT_EQ(lines.size(), 3) << r.out.constData(); // the header, the finding, the end
+        EXPECT_EQ(QString::fromUtf8(lines[1]), cut);
+    }
+}
