@@ -81,12 +81,12 @@ int fillRows(const DrillData& data, int first, HoleTable& table, const QString& 
         row.diameter = t.diameter ? diameterText(*t.diameter) : QString();
         if (!t.kind.isEmpty())
             row.kind = t.kind;
-        const QStringList values = HoleTable::valueChoices(r); // "0" only on the first two pages
-        if (!t.sign1.isEmpty() && values.contains(t.tol1)) {
+        // The tolerances as the file states them, in the list or not.
+        if (!t.sign1.isEmpty()) {
             row.sign1 = t.sign1;
             row.tol1 = t.tol1;
         }
-        if (!t.sign2.isEmpty() && values.contains(t.tol2)) {
+        if (!t.sign2.isEmpty()) {
             row.sign2 = t.sign2;
             row.tol2 = t.tol2;
         }

@@ -32,24 +32,23 @@ QString toleranceText(double millimetres)
     return text;
 }
 
-void fitTolerances(DrillTool& t, int row, double plusMillimetres, double minusMillimetres)
+void fitTolerances(DrillTool& t, double plusMillimetres, double minusMillimetres)
 {
-    const QString plus = toleranceText(plusMillimetres);
-    const QString minus = toleranceText(minusMillimetres);
-    const QStringList values = HoleTable::valueChoices(row);
-    if (plus == minus && values.contains(plus)) {
+    // As the file states them, to the micrometre: the table's list of values is a help for
+    // typing, not a limit (Allegro's "+1/-1 MILS" is 0.025 mm, in no list).
+    if (!std::isfinite(plusMillimetres) || !std::isfinite(minusMillimetres))
+        return;
+    const QString plus = toleranceText(std::fabs(plusMillimetres));
+    const QString minus = toleranceText(std::fabs(minusMillimetres));
+    if (plus == minus) {
         t.sign1 = msg::plusMinusSign();
         t.tol1 = plus;
         return;
     }
-    if (values.contains(plus)) {
-        t.sign1 = msg::plusSign();
-        t.tol1 = plus;
-    }
-    if (values.contains(minus)) {
-        t.sign2 = msg::minusSign();
-        t.tol2 = minus;
-    }
+    t.sign1 = msg::plusSign();
+    t.tol1 = plus;
+    t.sign2 = msg::minusSign();
+    t.tol2 = minus;
 }
 
 QString CoordinateFormat::text() const

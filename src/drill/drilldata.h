@@ -140,9 +140,9 @@ QString diameterText(double millimetres);
 // A tolerance value as the lists write it: no trailing zeros ("0.1", "0.05", "0").
 QString toleranceText(double millimetres);
 
-// Sets the tool's tolerances where they fit the lists of its row: "±" when both are equal, else
-// "＋" plus and "－" minus, each only where its value is one of the row's choices.
-void fitTolerances(DrillTool& tool, int row, double plusMillimetres, double minusMillimetres);
+// Sets the tool's tolerances as the file states them, to the micrometre: "±" when both are
+// equal, else "＋" plus and "－" minus, whether or not the value is one of the table's choices.
+void fitTolerances(DrillTool& tool, double plusMillimetres, double minusMillimetres);
 
 // "TH" or "NTH" when the file's name says it (-PTH, -NPTH, plated, unplated), else empty.
 QString kindFromFileName(const QString& path);

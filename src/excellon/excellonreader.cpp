@@ -356,8 +356,8 @@ void Reader::comment(const QString& text)
         else if (plating == QLatin1String("NON_PLATED"))
             t.kind = QStringLiteral("NTH");
         t.kindStated = !t.kind.isEmpty();
-        // The tolerances, where they fit the lists of the table.
-        fitTolerances(t, *index, m.captured(3).toDouble() * factor, m.captured(4).toDouble() * factor);
+        // The tolerances as the file states them.
+        fitTolerances(t, m.captured(3).toDouble() * factor, m.captured(4).toDouble() * factor);
     }
 }
 

@@ -1032,7 +1032,7 @@ void Reader::finish()
         t.kindStated = !a->kind.isEmpty();
         t.function = a->function;
         if (a->tolerance)
-            fitTolerances(t, int(out_.tools.size()), a->tolerance->first, a->tolerance->second);
+            fitTolerances(t, a->tolerance->first, a->tolerance->second);
         out_.tools.push_back(t);
     }
     for (DrillHit& h : main_.holes)

@@ -625,3 +625,35 @@ TEST(Board, TheOutlineWarningJudgesEveryHoleByTheShapeAndSaysWhenItCannot)
     EXPECT_TRUE(warning.contains(QStringLiteral("（最初はdrill.drlの X 6100.000, Y 5.000 mm）")))
         << warning.toStdString();
 }
+
+TEST(Board, TolerancesAsTheFileStatesThemReachTheLegendAndTheSettingsFile)
+{
+    // Allegro: ±1 mil is 0.025 mm, in no list of the table, and +2/-1 mils.
+    test::Scratch dir;
+    const QString drl = dir.write(QStringLiteral("allegro.drl"),
+        ";LEADER: 12\n;HEADER:\n"
+        ";T01 Holesize 1. = 12.000000 Tolerance = +1.000000/-1.000000 PLATED MILS Quantity = 1\n"
+        ";T02 Holesize 2. = 36.000000 Tolerance = +2.000000/-1.000000 NON_PLATED MILS Quantity = 1\n"
+        "%\nT01\nX010000Y010000\nT02\nX020000Y010000\nM30\n");
+    ReadBoard read({drl});
+    EXPECT_EQ(read.table.row(0).sign1 + read.table.row(0).tol1, QStringLiteral("±0.025"));
+    EXPECT_EQ(
+        read.table.row(1).sign1 + read.table.row(1).tol1 + read.table.row(1).sign2 + read.table.row(1).tol2,
+        QStringLiteral("＋0.051－0.025"));
+    // The legend says it as the file does.
+    QStringList texts;
+    for (const Op& op : read.draw()) {
+        if (op.kind == Op::Text)
+            texts << op.text;
+    }
+    EXPECT_TRUE(texts.join(QLatin1Char('|')).contains(QStringLiteral("±0.025")))
+        << texts.join(QLatin1Char('|')).toStdString();
+    // The settings file keeps the text, and gives it back.
+    const SaveResult saved = saveSettingsFile(read.table, QString(), read.board.mainPath());
+    ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+    HoleTable loaded;
+    QString productCode;
+    ASSERT_TRUE(loadSettings(saved.path, loaded, productCode, nullptr));
+    EXPECT_EQ(loaded.row(0).tol1, QStringLiteral("0.025"));
+    EXPECT_EQ(loaded.row(1).tol2, QStringLiteral("0.025"));
+}

@@ -192,7 +192,9 @@ TEST(Excellon, AllegroToolCommentsGiveSizesKindsAndTolerances)
     ASSERT_EQ(r.drill.tools.size(), 3u);
     EXPECT_EQ(diameterText(*r.drill.tools[0].diameter), QStringLiteral("0.203"));
     EXPECT_EQ(r.drill.tools[0].kind, QStringLiteral("TH"));
-    EXPECT_TRUE(r.drill.tools[0].sign1.isEmpty()); // ±0.0762 mm is no value of the list
+    // As the file states it, to the micrometre: ±3 mils, in no list of the table.
+    EXPECT_EQ(r.drill.tools[0].sign1 + r.drill.tools[0].tol1, QStringLiteral("±0.076"));
+    EXPECT_TRUE(r.drill.tools[0].sign2.isEmpty());
     EXPECT_EQ(r.drill.tools[1].kind, QStringLiteral("NTH"));
     EXPECT_EQ(r.drill.tools[1].sign1 + r.drill.tools[1].tol1, QStringLiteral("±0.05"));
     EXPECT_EQ(r.drill.tools[2].sign1 + r.drill.tools[2].tol1 + r.drill.tools[2].sign2 + r.drill.tools[2].tol2,

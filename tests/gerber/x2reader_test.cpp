@@ -130,7 +130,7 @@ TEST(GerberX2, AttributesAsCommentsAndTheFileName)
     EXPECT_EQ(mixed.drill.tools[1].kind, QStringLiteral("NTH"));
 }
 
-TEST(GerberX2, DrillTolerancesFillTheListsWhereTheyFit)
+TEST(GerberX2, DrillTolerancesAreKeptAsTheFileStatesThem)
 {
     const Read r = read(kMetricHeader
         + "%TA.DrillTolerance,0.05,0.05*%\n%ADD10C,0.8*%\n"
@@ -145,18 +145,18 @@ TEST(GerberX2, DrillTolerancesFillTheListsWhereTheyFit)
     EXPECT_EQ(r.drill.tools[1].tol1, QStringLiteral("0.1"));
     EXPECT_EQ(r.drill.tools[1].sign2, QStringLiteral("－"));
     EXPECT_EQ(r.drill.tools[1].tol2, QStringLiteral("0.02"));
-    // 0.15 is not in the list: only the minus side is filled.
-    EXPECT_EQ(r.drill.tools[2].sign1, QString());
-    EXPECT_EQ(r.drill.tools[2].tol2, QStringLiteral("0.03"));
+    // 0.15 is in no list of the table: kept all the same.
+    EXPECT_EQ(r.drill.tools[2].sign1 + r.drill.tools[2].tol1, QStringLiteral("＋0.15"));
+    EXPECT_EQ(r.drill.tools[2].sign2 + r.drill.tools[2].tol2, QStringLiteral("－0.03"));
     // %TD% ended the attribute.
     EXPECT_EQ(r.drill.tools[3].sign1, QString());
     EXPECT_EQ(r.drill.tools[3].sign2, QString());
 
-    // In an inch file the tolerance is in inches: 0.002 in is 0.051 mm, in no list.
+    // In an inch file the tolerance is in inches: 0.002 in is 0.051 mm.
     const Read inch = read("%FSLAX25Y25*%\n%MOIN*%\n%TA.DrillTolerance,0.002,0.002*%\n%ADD10C,0.0315*%\n"
                            "D10*\nX0Y0D03*\nM02*\n");
-    EXPECT_EQ(inch.drill.tools[0].sign1, QString());
-    EXPECT_EQ(inch.drill.tools[0].tol1, QString());
+    EXPECT_EQ(inch.drill.tools[0].sign1, QStringLiteral("±"));
+    EXPECT_EQ(inch.drill.tools[0].tol1, QStringLiteral("0.051"));
     EXPECT_EQ(inch.drill.tools[0].diameter.value(), 0.0315 * 25.4);
 }
 
