@@ -12,7 +12,7 @@ SECONDS_EACH=${1:-60}
 shift || true
 TARGETS=("$@")
 [ ${#TARGETS[@]} -gt 0 ] || TARGETS=(standard_reader rs274x_reader excellon_reader gerber_x2_reader replay settings
-    excellon_read_only gerber_x2_read_only)
+    excellon_read_only gerber_x2_read_only package)
 MAX_LEN=${FUZZ_MAX_LEN:-65536}
 
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DKIVOTREK_FUZZ=ON -DKIVOTREK_BUILD_TESTS=OFF \
@@ -42,6 +42,10 @@ for t in "${TARGETS[@]}"; do
     mkdir -p "$CORPUS/$t"
     case $t in
         settings) seed "$CORPUS/$t" "$ROOT/examples/KIVOTREK.INI" ;;
+        # Packages: the sample board, the test files and the real boards as zips, a tar.gz, 7z,
+        # a zip inside a zip and a zip of code page 932 names.
+        package) "$BUILD/fuzz/make_package_seeds" "$CORPUS/$t" "$ROOT"/examples/*.drl "$ROOT"/examples/*.gbr \
+            "$ROOT"/examples/KIVOTREK.INI "$ROOT"/tests/data/*.gbr ${REAL[@]+"${REAL[@]}"} ;;
         excellon_reader | excellon_read_only) seed "$CORPUS/$t" "$ROOT"/examples/*.drl "$ROOT"/tests/data/*.gbr \
             "$ROOT"/examples/*.gbr ${REAL[@]+"${REAL[@]}"} ;;
         *) seed "$CORPUS/$t" "$ROOT"/examples/*.gbr "$ROOT"/tests/data/*.gbr ${REAL[@]+"${REAL[@]}"} ;;

@@ -29,8 +29,10 @@ int usageError(const QString& text);
 // Writes to standard output. A failed or short write is remembered: the command then ends with
 // standardOutputStatus's message and status 3.
 void printOut(QByteArrayView bytes);
+// Notes, before anything is written, how large standard output is when it is a regular file.
+void noteStandardOutput();
 // Flushes standard output: the command's status when everything reached it, else 3 after a
-// message that names standard output and why.
+// message that names standard output and why (a regular file is cut back to what it held).
 int standardOutputStatus(int status);
 
 int runRead(const QStringList& args);

@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kivotrek::cli {
 
@@ -146,6 +149,16 @@ QByteArray commandUsage(const QString& command)
 
 namespace {
 int standardOutputError = 0; // errno of the first write to standard output that failed
+// Standard output redirected into a regular file: its size before the command wrote to it, so
+// that a write that fails half-way (a disk that fills up) leaves the file as it was.
+std::optional<off_t> standardOutputStart;
+} // namespace
+
+void noteStandardOutput()
+{
+    struct stat info { };
+    if (::fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode))
+        standardOutputStart = info.st_size;
 }
 
 void printOut(QByteArrayView bytes)
@@ -167,6 +180,10 @@ int standardOutputStatus(int status)
         standardOutputError = EIO;
     if (!standardOutputError)
         return status;
+    // Nothing of the command is left in a file it could not write whole.
+    struct stat info { };
+    if (standardOutputStart && ::fstat(STDOUT_FILENO, &info) == 0 && info.st_size > *standardOutputStart)
+        (void)::ftruncate(STDOUT_FILENO, *standardOutputStart);
     std::fprintf(
         stderr, "kivotrek-cli: cannot write to standard output: %s\n", std::strerror(standardOutputError));
     return kUnreadable;
@@ -209,6 +226,7 @@ int main(int argc, char** argv)
     // Before any thread starts: Ctrl+C, a closed terminal or a kill leave no unpacked package
     // and no half-written output behind.
     kivotrek::temporaryPaths::removeOnSignals();
+    noteStandardOutput();
     qInstallMessageHandler(quietQt);
     QStringList args;
     for (int i = 1; i < argc; ++i)

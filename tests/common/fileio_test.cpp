@@ -110,10 +110,10 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
     drill += "M30\n";
     const QString board = scratch_.write(QStringLiteral("board.drl"), drill);
     for (const qint64 leave : {0, 4096}) {
-        for (const char* kind : {"svg", "pdf", "png", "preview.svg"}) {
+        for (const char* kind : {"svg", "pdf", "png", "preview.svg", "preview.png", "preview.bmp"}) {
             SCOPED_TRACE(std::string(kind) + " " + std::to_string(leave));
             const QString out = path(QStringLiteral("page.") + QLatin1String(kind));
-            const bool preview = QLatin1String(kind) == QLatin1String("preview.svg");
+            const bool preview = QLatin1String(kind).startsWith(QLatin1String("preview."));
             ASSERT_TRUE(writeWholeFile(out, "old"));
             fill(leave);
             QProcess cli;
@@ -132,6 +132,32 @@ TEST_F(FullDisk, NoWriterPassesAFullDiskForASave)
             EXPECT_EQ(QDir(root_).entryList({QStringLiteral("*page*")}, QDir::Files | QDir::Hidden),
                 QStringList {QFileInfo(out).fileName()});
             QFile::remove(out);
+        }
+    }
+
+    // Standard output appended to a file on a disk that fills up: the command says so and
+    // exits 3, and the file keeps what it had and no more, whether the disk is full from the
+    // start (the file's last block full too) or the list fills the room left in that block.
+    for (const char* command : {"report", "holes", "check"}) {
+        for (const QByteArray& old : {QByteArray(4096, 'o'), QByteArray("old")}) {
+            SCOPED_TRACE(std::string(command) + " " + std::to_string(old.size()));
+            const QString out = path(QStringLiteral("list.csv"));
+            ASSERT_TRUE(writeWholeFile(out, old));
+            fill(0);
+            QProcess cli;
+            cli.setStandardOutputFile(out, QIODevice::Append);
+            cli.start(QString::fromUtf8(KIVOTREK_CLI),
+                {QString::fromLatin1(command), QStringLiteral("--csv"), QStringLiteral("--excellon"), board});
+            ASSERT_TRUE(cli.waitForFinished(30000));
+            // The drill table of one row and the checks' short list fit the room of the file's
+            // last block; the 3,000 holes do not.
+            const bool fits = QLatin1String(command) != QLatin1String("holes") && old.size() < 4096;
+            EXPECT_EQ(cli.exitCode(), fits ? 0 : 3);
+            EXPECT_EQ(cli.readAllStandardError().contains("cannot write to standard output"), !fits);
+            if (!fits) {
+                EXPECT_EQ(test::readAll(out), old);
+            }
+            QFile::remove(path(QStringLiteral("filler")));
         }
     }
 
