@@ -89,7 +89,8 @@ int main(int argc, char** argv)
             Members japanese;
             QStringEncoder cp932("windows-31j");
             for (const auto& [name, content] : few)
-                japanese.emplace_back(cp932.encode(QStringLiteral("基板/") + QString::fromUtf8(name)), content);
+                japanese.emplace_back(
+                    cp932.encode(QStringLiteral("基板/") + QString::fromUtf8(name)), content);
             seed("zip", archived("zip", japanese));
         }
     }
