@@ -178,7 +178,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
     // The files of the package as it names them, and where each is on disk.
     std::vector<std::pair<QString, QString>> files;
     qint64 written = 0;
-    int found = 0;
+    int found = 0; // files in the package, archives inside it included
     if (info.isDir()) {
         const QByteArray root = QFile::encodeName(info.absoluteFilePath());
         std::vector<FolderFile> listed;
@@ -297,20 +297,20 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             continue;
         }
         const auto job = byJob.constFind(QDir::cleanPath(m.name).toLower());
-        RoleFinding found = job != byJob.constEnd() ? *job : roleOfFile(m.path, m.name);
-        m.role = found.role;
-        m.why = found.why;
+        RoleFinding finding = job != byJob.constEnd() ? *job : roleOfFile(m.path, m.name);
+        m.role = finding.role;
+        m.why = finding.why;
         m.board = boardOfName(m.name);
-        byName[i] = found.byName;
+        byName[i] = finding.byName;
         if (!isDrill(m.role))
             continue;
-        if (!found.read) {
-            found.read = std::make_shared<MemberRead>();
-            found.read->reader = found.reader.value_or(addedFileReader(m.path));
-            MemberRead& r = *found.read;
+        if (!finding.read) {
+            finding.read = std::make_shared<MemberRead>();
+            finding.read->reader = finding.reader ? *finding.reader : addedFileReader(m.path);
+            MemberRead& r = *finding.read;
             r.data = readBoardDrill(r.reader, m.path, [&r](const QString& text) { r.said << text; });
         }
-        const HolesDigest digest = digestOf(found.read->data);
+        const HolesDigest digest = digestOf(finding.read->data);
         const auto same = digest.count > 0 ? drills.constFind(digest) : drills.constEnd();
         if (same != drills.constEnd()) {
             m.role = Role::Unused;
@@ -319,7 +319,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
         }
         if (digest.count > 0)
             drills.insert(digest, i);
-        m.read = std::move(found.read);
+        m.read = std::move(finding.read);
     }
     // One outline: the surest of its candidates (named by the job file or the file itself, then
     // by the surest name).
@@ -471,6 +471,9 @@ BuiltBoard buildBoard(Package& package, Board& board, HoleTable& table, BoardExt
         }
         built.files.push_back(std::move(f));
     }
+    // What the package read and the board did not take is not kept with the board.
+    for (PackageMember& m : package.members)
+        m.read.reset();
     board.package = package.path();
     built.ok = true;
     return built;
