@@ -25,6 +25,12 @@ with open(os.path.join(folder, "board-Edge_Cuts.gbr"), "w") as f:
     f.write("%FSLAX46Y46*%\n%MOMM*%\n%TF.FileFunction,Profile,NP*%\n%ADD10C,0.1*%\nD10*\n"
             "X-1000000Y-1000000D02*\nG01*\nX101000000Y-1000000D01*\nX101000000Y101000000D01*\n"
             "X-1000000Y101000000D01*\nX-1000000Y-1000000D01*\nM02*\n")
+# The same files side by side in one folder, as a CAM program writes a panel's drill files.
+flat = os.path.join(work, "flat")
+os.makedirs(flat)
+for i in range(9999):
+    with open(os.path.join(flat, "%04d.drl" % i), "w") as f:
+        f.write("M48\nMETRIC\nT1C0.300\n%%\nT1\nX%.2fY%.2f\nM30\n" % (i % 100, i // 100))
 with zipfile.ZipFile(os.path.join(work, "many.zip"), "w", zipfile.ZIP_DEFLATED) as z:
     for top, _, names in sorted(os.walk(folder)):
         for name in names:
@@ -62,6 +68,7 @@ peak() { # peak resident memory in MB
 echo "folder of 10,000 drill files, read:        $(seconds "$CLI" read "$WORK/many") s"
 { "$CLI" read "$WORK/many" || true; } | head -c 300; echo
 echo "zip of 10,000 drill files, read:           $(seconds "$CLI" read "$WORK/many.zip") s"
+echo "one folder of 9,999 drill files, read:     $(seconds "$CLI" read "$WORK/flat") s"
 echo "zip of 100,000 members, refused:           $(seconds "$CLI" read "$WORK/members.zip") s"
 { "$CLI" read "$WORK/members.zip" || true; } | head -c 300; echo
 alone=$(peak "$CLI" read --excellon "$WORK/big/board-PTH.drl")
