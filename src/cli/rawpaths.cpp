@@ -83,7 +83,7 @@ QString readablePath(const QString& argument)
     }
     const QString folder = l.folder->path() + QStringLiteral("/%1").arg(l.linkOf.size() + 1);
     const QString name = argument.section(QLatin1Char('/'), -1);
-    const QString link = folder + QLatin1Char('/') + (name.isEmpty() ? QStringLiteral("file") : name);
+    QString link = folder + QLatin1Char('/') + (name.isEmpty() ? QStringLiteral("file") : name);
     if (!QDir().mkpath(folder) || ::symlink(target.constData(), QFile::encodeName(link).constData()) != 0)
         return argument;
     l.linkOf.insert(argument, link);

@@ -31,7 +31,7 @@ template <typename Taken> QString freeName(const QString& wanted, Taken taken)
     const qsizetype dot = wanted.lastIndexOf(QLatin1Char('.'));
     const qsizetype cut = dot > slash + 1 ? dot : wanted.size();
     for (int k = 2;; ++k) {
-        const QString name = wanted.left(cut) + QStringLiteral(" (%1)").arg(k) + wanted.mid(cut);
+        QString name = wanted.left(cut) + QStringLiteral(" (%1)").arg(k) + wanted.mid(cut);
         if (!taken(name))
             return name;
     }

@@ -126,7 +126,7 @@ public:
             folder = free;
         }
         const QString wanted = (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + parts.last();
-        const QString free =
+        QString free =
             freeName(wanted, [this](const QString& n) { return files_.contains(n) || taken_.contains(n); });
         renamed = renamed || free != wanted;
         files_.insert(free);
