@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QPrinter>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 
 namespace kivotrek {
@@ -79,10 +80,13 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     });
     tableView_->setParent(this);
     connect(tableView_, &HoleTableView::edited, this, &MainWindow::noteChange);
-    connect(tableView_, &HoleTableView::edited, this, [this]() {
-        if (checks_)
-            checks_->markStale();
-    });
+    followTimer_ = new QTimer(this);
+    followTimer_->setObjectName(QStringLiteral("followTimer"));
+    followTimer_->setSingleShot(true);
+    followTimer_->setTimerType(Qt::PreciseTimer); // a coarse one may wait 5 % longer
+    followTimer_->setInterval(kFollowDelayMs);
+    connect(followTimer_, &QTimer::timeout, this, &MainWindow::followChanges);
+    connect(tableView_, &HoleTableView::edited, this, &MainWindow::tableEdited);
     connect(tableView_, &HoleTableView::kindEdited, this, &MainWindow::showTotals);
     connect(tableView_, &HoleTableView::colorRequested, this, &MainWindow::chooseColor);
     connect(tableView_, &HoleTableView::dcodeClicked, this, [this](int row) {
@@ -330,7 +334,7 @@ void MainWindow::showFinding(const std::vector<std::pair<QPointF, double>>& plac
     if (!preview_ || !preview_->isVisible()) {
         if (!checkTable())
             return; // each row without a diameter has been named
-        drawIntoPreview();
+        drawIntoPreview(true);
     }
     preview_->raise();
     preview_->boardView()->showFinding(places, text);
@@ -338,6 +342,8 @@ void MainWindow::showFinding(const std::vector<std::pair<QPointF, double>>& plac
 
 void MainWindow::refreshPreview()
 {
+    followTimer_->stop(); // the board as it is now is drawn: nothing is left pending
+    checksBehind_ = false;
     // Open checks follow the board at once: never a list of the board before.
     if (checks_ && checks_->isVisible()) {
         if (board_.isEmpty())
@@ -347,19 +353,55 @@ void MainWindow::refreshPreview()
     }
     if (!preview_ || !preview_->isVisible())
         return;
-    // Never the board before: the board as it is, or no picture.
-    if (board_.isEmpty() || !table_.check({})) {
+    // Never the board before: the board as it is, what keeps it from being drawn, or no window.
+    if (board_.isEmpty()) {
         preview_->close();
         return;
     }
-    drawIntoPreview();
+    drawIntoPreview(true);
+}
+
+void MainWindow::tableEdited()
+{
+    checksBehind_ = true;
+    if (checks_ && checks_->isVisible() && !checksFollow())
+        checks_->markStale(); // checked again by チェック, not at every keystroke
+    followTimer_->start(); // again: a burst of edits is drawn once, after its last
+}
+
+bool MainWindow::checksFollow() const
+{
+    return holeTotals(holeCounts(), table_).all <= kFollowedCheckHoles;
+}
+
+void MainWindow::followChanges()
+{
+    followTimer_->stop();
+    if (board_.isEmpty())
+        return;
+    const bool previewShown = preview_ && preview_->isVisible();
+    if (previewShown)
+        drawIntoPreview(false); // the user is typing in this window: it keeps the focus
+    if (!checksBehind_)
+        return;
+    checksBehind_ = false;
+    if (checks_ && checks_->isVisible() && checksFollow()) {
+        if (previewShown)
+            preview_->boardView()->repaint(); // the picture first, then the checks' while
+        checks_->check(board_, table_, extent_);
+    }
 }
 
 void MainWindow::showPreview()
 {
-    if (!checkTable())
-        return; // each row without a diameter has been named
-    drawIntoPreview();
+    if (!checkTable()) {
+        // Each row without a diameter has been named; an open preview says it too, in place of
+        // its picture of the table before.
+        if (preview_ && preview_->isVisible())
+            drawIntoPreview(false);
+        return;
+    }
+    drawIntoPreview(true);
 }
 
 PreviewWindow* MainWindow::previewWindow() const
@@ -379,9 +421,9 @@ void MainWindow::setViewOption(const QString& key, bool on)
     QSettings settings = viewSettings();
     settings.setValue(key, on);
     settings.sync();
-    // An open preview shows the option at once.
-    if (preview_ && preview_->isVisible() && !board_.isEmpty() && checkTable())
-        drawIntoPreview();
+    // An open preview shows the option at once (or what keeps it from drawing the table).
+    if (preview_ && preview_->isVisible() && !board_.isEmpty())
+        drawIntoPreview(false);
 }
 
 DrawingOptions MainWindow::drawingOptions() const
@@ -400,18 +442,33 @@ void MainWindow::showPageInPreview()
         preview_->setPage(sizeChoice_->currentText(), PageFoot {logo(), productCodeEdit_->text()});
 }
 
-void MainWindow::drawIntoPreview()
+void MainWindow::drawIntoPreview(bool toFront)
 {
-    if (!preview_) {
+    const bool created = !preview_;
+    if (created) {
         preview_ = new PreviewWindow(*dialog_, *prompts_);
         preview_->setAttribute(Qt::WA_DeleteOnClose);
         preview_->setWindowIcon(windowIcon());
+        // A save right after an edit saves the edit: what waits for the pause is drawn first.
+        preview_->setCatchUp([this]() {
+            if (followTimer_->isActive())
+                followChanges();
+        });
         moveBeside(preview_, this);
+        toldDrawingProblem_.clear();
     }
-    preview_->show();
-    preview_->raise();
+    if (toFront || created) {
+        preview_->show();
+        preview_->raise();
+    }
     const QString path = board_.mainPath();
     preview_->setDrawnFiles(board_.paths(), otherInputs());
+    // A table that cannot be drawn is said in the window, never drawn as it was before.
+    QStringList incomplete;
+    table_.check([&incomplete](const QString& text) { incomplete << text; });
+    preview_->showTableProblem(incomplete);
+    if (!incomplete.isEmpty())
+        return;
     // The picture's source, for the window's saves that draw it again.
     DrawnSource source;
     source.board = board_;
@@ -424,12 +481,14 @@ void MainWindow::drawIntoPreview()
     source.holes = holeTotals(source.counts, table_).all;
     preview_->setSource(source);
     showPageInPreview();
-    // A drawing that stops early keeps what it drew, and the user is told why it stopped.
+    // A drawing that stops early keeps what it drew, and the user is told why it stopped: once,
+    // not again at every edit of the table.
     const DrawResult drawn = kivotrek::drawPreview(board_, table_, extent_, preview_->surface(), options);
     preview_->showBoard(board_, table_, extent_, options);
     const QString problem = drawingProblem(drawn, path);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty() && (toFront || problem != toldDrawingProblem_))
         prompts_->message(preview_, problem, msg::title());
+    toldDrawingProblem_ = problem;
 }
 
 void MainWindow::showAbout()
@@ -491,6 +550,7 @@ void MainWindow::chooseColor(int i)
     table_.row(i).color = fromQColor(dialog_->color);
     tableView_->refreshRow(i);
     noteChange();
+    tableEdited();
 }
 
 } // namespace kivotrek

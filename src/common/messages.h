@@ -24,6 +24,12 @@ inline QString diameterNotANumber(int row, const QString& dcode, const QString& 
     return QStringLiteral("行%1（%2）の穴径「%3」を数値として読めません。")
         .arg(QString::number(row), dcode, diameter);
 }
+// An open preview whose table fails the check: its window says this over the check's texts, and
+// so does a save asked for then.
+inline QString previewTableIncomplete()
+{
+    return QStringLiteral("穴種表の次の行を直すまで、図は描けません（直せばすぐに描き直します）。");
+}
 
 // Gerber readers.
 inline QString negativeCoordinates()

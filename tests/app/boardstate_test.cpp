@@ -265,9 +265,18 @@ TEST(BoardState, AnOpenPreviewFollowsTheBoard)
     trigger(w, "readGerberX2");
     ASSERT_TRUE(w->previewWindow() && w->previewWindow()->isVisible());
     EXPECT_NE(w->previewWindow()->surface().image(), first);
-    // A read whose table the check refuses (no diameters) closes it: never the board before.
+    // A read whose table the check refuses (no diameters): never the board before, but the
+    // rows to fill in, and no save until they are.
     w.dialog->files.push_back(example("board.gbr"));
     trigger(w, "readStandardGerber");
+    p = w->previewWindow();
+    ASSERT_TRUE(p && p->isVisible());
+    EXPECT_TRUE(p->problemLabel()->isVisible());
+    EXPECT_TRUE(p->problemLabel()->text().contains(QStringLiteral("D10の穴径が未入力です。")));
+    EXPECT_FALSE(p->savePdfAction->isEnabled());
+    // Nothing left to draw: the window closes.
+    w.prompts->saveChoices = {Choice::Discard};
+    trigger(w, "newBoard");
     EXPECT_FALSE(w->previewWindow() && w->previewWindow()->isVisible());
 }
 
