@@ -202,6 +202,7 @@ QString BoardViewWidget::measureText(const HeldBoard& board, const HoleTable& ta
 void BoardViewWidget::mousePressEvent(QMouseEvent* event)
 {
     pressedAt_ = lastAt_ = event->position();
+    panning_ = false;
     const bool measure =
         (event->button() == Qt::LeftButton) && (measuring_ || (event->modifiers() & Qt::ShiftModifier));
     if (measure) {
@@ -221,6 +222,11 @@ void BoardViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
     if (drag_ == Drag::Pan) {
+        // A hand that trembles while it clicks a hole does not pan: the board stays as fitted
+        // and follows the window. Past the click's slop the drag pans from where it began.
+        if (std::hypot(at.x() - pressedAt_.x(), at.y() - pressedAt_.y()) <= kClickSlop && !panning_)
+            return;
+        panning_ = true;
         transform_.pan(at - lastAt_);
         followsSize_ = false;
         update();

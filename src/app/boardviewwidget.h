@@ -68,6 +68,7 @@ private:
     std::optional<QRectF> fitArea_; // what is fitted: a finding's places, else the whole board
     bool measuring_ = false;
     enum class Drag { None, Pan, Measure } drag_ = Drag::None;
+    bool panning_ = false; // the drag has left the click's slop
     QPointF pressedAt_, lastAt_;
     std::optional<HitMark> measureFrom_;
 };
