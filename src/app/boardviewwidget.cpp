@@ -34,8 +34,9 @@ void BoardViewWidget::setBoard(const HeldBoard* board, const HoleGrid* grid, con
     grid_ = grid;
     table_ = table;
     renderer_.setBoard(board, grid, table);
-    overlay_.selectedHole.reset();
-    overlay_.measure.reset();
+    // Its files or D-codes changed: what the overlay marks may be gone or in another row. A
+    // finding's ring goes with its holes (the checks, open, run again on the new board).
+    overlay_ = ViewOverlay();
     if (fit)
         fitBoard();
     else if (followsSize_)

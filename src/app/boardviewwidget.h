@@ -18,7 +18,8 @@ public:
     explicit BoardViewWidget(QWidget* parent = nullptr);
 
     // The board to show: held data, its grid and the table; the widget keeps pointers. fit
-    // shows the whole board (a new board); otherwise the view stays where it is.
+    // shows the whole board (a new board); otherwise the view stays where it is. What was
+    // selected, highlighted, measured or ringed is cleared.
     void setBoard(const HeldBoard* board, const HoleGrid* grid, const HoleTable* table, bool fit);
     void tableChanged(); // diameters, colours or kinds
     void setOptions(const DrawingOptions& options);

@@ -177,3 +177,24 @@ TEST(CheckWindow, OnABoardTooLargeToCheckAtEveryKeystrokeTheListSaysItIsOfTheTab
     EXPECT_EQ(checks->report().counts[size_t(CheckKind::MinDrill)], 2); // 0.30 and 0.35 mm
     EXPECT_FALSE(checks->summaryLabel->text().contains(stale));
 }
+
+TEST(CheckWindow, AFindingsRingGoesWithItsHolesWhenTheirFileIsTakenOut)
+{
+    forgetLimits();
+    Window w;
+    openSampleBoard(w);
+    w->showChecks();
+    CheckWindow* checks = w->checkWindow();
+    ASSERT_EQ(checks->report().total(), 2);
+    checks->list->setCurrentIndex(checks->list->model()->index(0, 0));
+    PreviewWindow* preview = w->previewWindow();
+    ASSERT_TRUE(preview);
+    ASSERT_EQ(preview->boardView()->overlay().finding.size(), 2u);
+    // The plated file, whose holes the finding rings, taken out: no ring where they were, and
+    // the checks of the board that is left.
+    w.prompts->choices = {0};
+    w->removeFile();
+    ASSERT_EQ(w->board().files.size(), 1u);
+    EXPECT_TRUE(preview->boardView()->overlay().finding.empty());
+    EXPECT_EQ(checks->report().total(), 0);
+}
