@@ -174,58 +174,61 @@ void MainWindow::buildTopStrip(QWidget* client)
 void MainWindow::buildMenu()
 {
     QMenuBar* bar = menuBar();
-    auto add = [this](auto* where, const char* name, const QString& caption, void (MainWindow::*slot)()) {
-        QAction* a = where->addAction(caption);
+    // Every entry with its access key, as Japanese programs show it ("プレビュー(P)"), and the
+    // keys of a Japanese desktop program's commands.
+    auto add = [this](auto* where, const char* name, const QString& caption, char key,
+                   void (MainWindow::*slot)()) {
+        QAction* a = where->addAction(msg::withAccessKey(caption, key));
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    // Menus with their access keys, and the keys of a Japanese desktop program's commands.
     QMenu* f = bar->addMenu(msg::withAccessKey(msg::fileMenu(), 'F'));
     f->setObjectName(QStringLiteral("fileMenu"));
-    add(f, "newBoard", msg::newBoardCommand(), &MainWindow::newBoard)->setShortcut(QKeySequence::New);
-    add(f, "openPackage", msg::openPackageCommand(), &MainWindow::openPackage)
+    add(f, "newBoard", msg::newBoardCommand(), 'N', &MainWindow::newBoard)->setShortcut(QKeySequence::New);
+    add(f, "openPackage", msg::openPackageCommand(), 'O', &MainWindow::openPackage)
         ->setShortcut(QKeySequence::Open);
-    recentMenu_ = f->addMenu(msg::recentFilesMenu());
+    recentMenu_ = f->addMenu(msg::withAccessKey(msg::recentFilesMenu(), 'R'));
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     showRecentBoards();
     f->addSeparator();
-    add(f, "readStandardGerber", msg::readStandardGerberCommand(), &MainWindow::readStandardGerber);
-    add(f, "readRs274x", msg::readRs274xCommand(), &MainWindow::readRs274x);
-    add(f, "readExcellon", msg::readExcellonCommand(), &MainWindow::readExcellon);
-    add(f, "readGerberX2", msg::readGerberX2Command(), &MainWindow::readGerberX2);
-    add(f, "addDrillFile", msg::addDrillFileCommand(), &MainWindow::addDrillFile);
-    add(f, "readOutline", msg::readOutlineCommand(), &MainWindow::readOutline);
-    add(f, "removeFile", msg::removeFileCommand(), &MainWindow::removeFile);
-    readSettingsAction_ = add(f, "readSettings", msg::readSettingsCommand(), &MainWindow::readSettings);
+    add(f, "readStandardGerber", msg::readStandardGerberCommand(), 'S', &MainWindow::readStandardGerber);
+    add(f, "readRs274x", msg::readRs274xCommand(), 'X', &MainWindow::readRs274x);
+    add(f, "readExcellon", msg::readExcellonCommand(), 'E', &MainWindow::readExcellon);
+    add(f, "readGerberX2", msg::readGerberX2Command(), 'G', &MainWindow::readGerberX2);
+    add(f, "addDrillFile", msg::addDrillFileCommand(), 'A', &MainWindow::addDrillFile);
+    add(f, "readOutline", msg::readOutlineCommand(), 'L', &MainWindow::readOutline);
+    add(f, "removeFile", msg::removeFileCommand(), 'D', &MainWindow::removeFile);
+    readSettingsAction_ = add(f, "readSettings", msg::readSettingsCommand(), 'I', &MainWindow::readSettings);
     readSettingsAction_->setEnabled(false);
-    add(f, "saveDrillTable", msg::saveDrillTableCommand(), &MainWindow::saveDrillTable);
+    add(f, "saveDrillTable", msg::saveDrillTableCommand(), 'C', &MainWindow::saveDrillTable);
     // 表示: the preview first, then the drawing's options, remembered between runs.
     QMenu* v = bar->addMenu(msg::withAccessKey(msg::viewMenu(), 'V'));
     v->setObjectName(QStringLiteral("viewMenu"));
-    add(v, "showPreview", msg::previewCaption(), &MainWindow::showPreview);
-    add(v, "checkHoles", msg::checkHolesCommand(), &MainWindow::showChecks);
+    add(v, "showPreview", msg::previewCaption(), 'P', &MainWindow::showPreview)->setShortcut(Qt::Key_F5);
+    add(v, "checkHoles", msg::checkHolesCommand(), 'C', &MainWindow::showChecks)->setShortcut(Qt::Key_F6);
     v->addSeparator();
-    const auto option = [this, v](const char* name, const QString& caption, const QString& key) {
-        QAction* a = v->addAction(caption);
+    const auto option = [this, v](
+                            const char* name, const QString& caption, char accessKey, const QString& key) {
+        QAction* a = v->addAction(msg::withAccessKey(caption, accessKey));
         a->setObjectName(QLatin1String(name));
         a->setCheckable(true);
         a->setChecked(viewSettings().value(key, false).toBool());
         connect(a, &QAction::toggled, this, [this, key](bool on) { setViewOption(key, on); });
         return a;
     };
-    countsInLegendAction_ =
-        option("showCountsInLegend", msg::countsInLegendCommand(), QStringLiteral("view/countsInLegend"));
-    symbolsAction_ = option("drawSymbols", msg::symbolsCommand(), QStringLiteral("view/symbols"));
-    add(bar, "print", msg::withAccessKey(msg::printCommand(), 'P'), &MainWindow::print)
-        ->setShortcut(QKeySequence::Print);
+    countsInLegendAction_ = option(
+        "showCountsInLegend", msg::countsInLegendCommand(), 'N', QStringLiteral("view/countsInLegend"));
+    symbolsAction_ = option("drawSymbols", msg::symbolsCommand(), 'S', QStringLiteral("view/symbols"));
+    add(bar, "print", msg::printCommand(), 'P', &MainWindow::print)->setShortcut(QKeySequence::Print);
     QMenu* h = bar->addMenu(msg::withAccessKey(msg::helpMenu(), 'H'));
     h->setObjectName(QStringLiteral("helpMenu"));
-    add(h, "showAbout", msg::aboutCommand(), &MainWindow::showAbout);
-    add(h, "showHelp", msg::helpCaption(), &MainWindow::showHelp)->setShortcut(QKeySequence::HelpContents);
-    add(bar, "saveSettings", msg::saveSettingsCommand(), &MainWindow::saveSettings)
+    add(h, "showAbout", msg::aboutCommand(), 'A', &MainWindow::showAbout);
+    add(h, "showHelp", msg::helpCaption(), 'H', &MainWindow::showHelp)
+        ->setShortcut(QKeySequence::HelpContents);
+    add(bar, "saveSettings", msg::saveSettingsCommand(), 'S', &MainWindow::saveSettings)
         ->setShortcut(QKeySequence::Save);
-    add(bar, "close", msg::closeCommand(), &MainWindow::closeCommand);
+    add(bar, "close", msg::closeCommand(), 'C', &MainWindow::closeCommand);
 }
 
 HoleCounts MainWindow::holeCounts() const

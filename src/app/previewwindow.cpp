@@ -52,19 +52,20 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     connect(view_, &BoardViewWidget::statusChanged, status,
         [status](const QString& text) { status->showMessage(text); });
 
-    const auto command = [this](const QString& caption, const char* name, auto slot) {
-        QAction* a = menuBar()->addAction(caption);
+    // Each command with its access key, as the main window's.
+    const auto command = [this](const QString& caption, char key, const char* name, auto slot) {
+        QAction* a = menuBar()->addAction(msg::withAccessKey(caption, key));
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    closeAction = command(msg::closeCommand(), "closeAction", &QWidget::close);
-    exportAction = command(msg::bitmapExportCommand(), "exportAction", &PreviewWindow::exportBitmap);
-    savePdfAction = command(msg::savePdfCommand(), "savePdfAction", &PreviewWindow::savePdf);
-    saveSvgAction = command(msg::saveSvgCommand(), "saveSvgAction", &PreviewWindow::saveSvg);
-    savePngAction = command(msg::savePngCommand(), "savePngAction", &PreviewWindow::savePng);
-    saveViewAction = command(msg::saveViewCommand(), "saveViewAction", &PreviewWindow::saveView);
-    measureAction = menuBar()->addAction(msg::measureCommand());
+    closeAction = command(msg::closeCommand(), 'C', "closeAction", &QWidget::close);
+    exportAction = command(msg::bitmapExportCommand(), 'B', "exportAction", &PreviewWindow::exportBitmap);
+    savePdfAction = command(msg::savePdfCommand(), 'P', "savePdfAction", &PreviewWindow::savePdf);
+    saveSvgAction = command(msg::saveSvgCommand(), 'S', "saveSvgAction", &PreviewWindow::saveSvg);
+    savePngAction = command(msg::savePngCommand(), 'N', "savePngAction", &PreviewWindow::savePng);
+    saveViewAction = command(msg::saveViewCommand(), 'V', "saveViewAction", &PreviewWindow::saveView);
+    measureAction = menuBar()->addAction(msg::withAccessKey(msg::measureCommand(), 'M'));
     measureAction->setObjectName(QStringLiteral("measureAction"));
     measureAction->setCheckable(true);
     connect(measureAction, &QAction::toggled, view_, &BoardViewWidget::setMeasuring);

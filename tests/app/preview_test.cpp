@@ -57,7 +57,7 @@ TEST(Preview, OpensWithItsLayoutAndRedrawsInPlace)
     EXPECT_EQ(p->centralWidget(), static_cast<QWidget*>(p->boardView()));
     EXPECT_EQ(p->surface().image().size(), QSize(457, 420));
     EXPECT_NE(p->minimumSize(), p->maximumSize());
-    EXPECT_EQ(p->closeAction->text() + p->exportAction->text(), QStringLiteral("閉じるBitmapExport"));
+    EXPECT_EQ(p->closeAction->text() + p->exportAction->text(), QStringLiteral("閉じる(&C)BitmapExport(&B)"));
     EXPECT_TRUE(w.prompts->messages.isEmpty());
     const QImage first = p->surface().image().copy();
     EXPECT_GT(inked(first), 20);
@@ -319,7 +319,7 @@ TEST(Preview, SavesThePageAsPdfAndThePictureAsSvgAndPng)
     PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
     EXPECT_EQ(p->savePdfAction->text() + p->saveSvgAction->text() + p->savePngAction->text(),
-        QStringLiteral("PDFに保存SVGに保存PNGに保存"));
+        QStringLiteral("PDFに保存(&P)SVGに保存(&S)PNGに保存(&N)"));
     test::Scratch dir;
 
     // The page as the batch command writes it, with the main window's size choice, taken when
