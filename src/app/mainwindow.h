@@ -19,6 +19,7 @@
 
 class QAction;
 class QComboBox;
+class QJsonObject;
 class QDragEnterEvent;
 class QDropEvent;
 class QMenu;
@@ -171,6 +172,10 @@ private:
     void rememberBoard();
     void showRecentBoards();
     void openRecent(const QString& entry);
+    // A package with the members' roles a recent entry remembers (by name): its board built as
+    // it was, without the package window (shown after all when a file of the board is gone).
+    // No roles: the package window first, as a package opened anew.
+    bool openPackageAs(const QString& path, const QJsonObject& roles);
 
     Twips tw_;
     std::unique_ptr<TableLayout> layout_;

@@ -228,6 +228,11 @@ inline QString whyChosen()
 {
     return QStringLiteral("手で選んだ役割");
 }
+// A recent board opened again: a file put into its folder since is not part of it.
+inline QString whyNotInRecentBoard()
+{
+    return QStringLiteral("前回の基板になかったファイル");
+}
 inline QString whyOtherBoard(const QString& board)
 {
     return board.isEmpty() ? QStringLiteral("選んだ基板のものではない")

@@ -178,3 +178,68 @@ TEST(PackageWindow, DroppedFilesAndPackagesOpenAsABoardAndAreRemembered)
     recent->actions()[1]->trigger(); // the list moved: the package is second now
     EXPECT_EQ(w->board().package, folder.root);
 }
+
+TEST(PackageWindow, ARecentPackageReopensTheBoardItNamesWithTheRolesChosenByHandAndNoWindow)
+{
+    const KiCadFolder folder;
+    Window w;
+    // The user leaves the non-plated file out in the package window.
+    w.prompts->review = [](Package& p) {
+        p.members[size_t(memberIndex(p, "board-NPTH.drl"))].role = Role::Unused;
+        return true;
+    };
+    ASSERT_TRUE(w->openPackagePath(folder.root));
+    ASSERT_EQ(w->board().files.size(), 1u);
+    const QString shown = w.pathEdit()->text();
+    // Since then another board's drill file came into the folder, and another board was opened.
+    QFile lid(folder.file("lid-PTH.drl"));
+    ASSERT_TRUE(lid.open(QIODevice::WriteOnly));
+    lid.write("M48\nMETRIC\nT1C0.8\n%\nT1\nX120.0Y-100.0\nM30\n");
+    lid.close();
+    w.prompts->review = nullptr;
+    w->openFiles({test::example("board-allegro.drl")});
+    w.prompts->messages.clear();
+
+    // The recent entry: the same board, its roles as chosen, without the package window.
+    auto* recent = w.form->findChild<QMenu*>(QStringLiteral("recentMenu"));
+    ASSERT_TRUE(recent);
+    ASSERT_GE(recent->actions().size(), 2);
+    EXPECT_EQ(recent->actions()[1]->text(), QStringLiteral("&2 ") + shown);
+    recent->actions()[1]->trigger();
+    EXPECT_FALSE(w.prompts->messages.join(QLatin1Char('\n')).contains(QStringLiteral("package?")))
+        << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(w->board().package, folder.root);
+    ASSERT_EQ(w->board().files.size(), 1u);
+    EXPECT_TRUE(w->board().files[0].path.endsWith(QStringLiteral("/board-PTH.drl")));
+    EXPECT_EQ(w->board().outline, folder.file("board-Edge_Cuts.gbr"));
+    EXPECT_EQ(w.pathEdit()->text(), shown);
+    // Opened again it is the first entry still, not a second one of the folder.
+    EXPECT_EQ(recent->actions()[0]->text(), QStringLiteral("&1 ") + shown);
+    EXPECT_FALSE(recent->actions()[1]->text().contains(folder.root + QStringLiteral(" ＋")));
+    // A drill file from elsewhere added to it comes back with it.
+    const QString other = test::example("board-NPTH-drl.gbr");
+    w.dialog->files.push_back(other);
+    w->addDrillFile();
+    ASSERT_EQ(w->board().files.size(), 2u);
+    w->openFiles({test::example("board-allegro.drl")});
+    w.prompts->messages.clear();
+    recent->actions()[1]->trigger();
+    ASSERT_EQ(w->board().files.size(), 2u);
+    EXPECT_EQ(w->board().files[1].path, other);
+    EXPECT_EQ(w->board().outline, folder.file("board-Edge_Cuts.gbr"));
+    EXPECT_FALSE(w.prompts->messages.join(QLatin1Char('\n')).contains(QStringLiteral("package?")));
+
+    // A file of the board gone: the package window shows what is left, the roles as they were.
+    ASSERT_TRUE(QFile::remove(folder.file("board-PTH.drl")));
+    w.prompts->messages.clear();
+    Role npth = Role::Plated, lidRole = Role::Plated;
+    w.prompts->review = [&](Package& p) {
+        npth = p.members[size_t(memberIndex(p, "board-NPTH.drl"))].role;
+        lidRole = p.members[size_t(memberIndex(p, "lid-PTH.drl"))].role;
+        return false;
+    };
+    recent->actions()[0]->trigger();
+    EXPECT_EQ(w.prompts->messages.value(0), QStringLiteral("package? ") + folder.root);
+    EXPECT_EQ(npth, Role::Unused);
+    EXPECT_EQ(lidRole, Role::Unused);
+}
