@@ -126,8 +126,18 @@ bool MainWindow::openPackageAs(const QString& path, const QJsonObject& roles)
     const bool asItWas = !roles.isEmpty() && restoreRoles(*package, roles);
     if (!asItWas && !prompts_->reviewPackage(this, *package))
         return false; // the board stays as it was
+    // A drill file without holes (KiCad writes an empty NPTH file for most boards) is said on
+    // its line of the package window, not in a box that stops every such package.
+    QStringList holeless;
+    for (const PackageMember& m : package->members) {
+        if (m.holeless && m.role != Role::Unused)
+            holeless << msg::noHoles(package->path() + QLatin1Char('/') + m.name);
+    }
     QStringList said;
-    const MessageSink sink = [&said](const QString& text) { said << text; };
+    const MessageSink sink = [&said, &holeless](const QString& text) {
+        if (!holeless.contains(text))
+            said << text;
+    };
     prepareExcellonRead(table_, extent_);
     gerberMarks_.reset();
     const BuiltBoard built = buildBoard(*package, board_, table_, extent_, sink);

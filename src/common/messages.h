@@ -228,6 +228,11 @@ inline QString whyChosen()
 {
     return QStringLiteral("手で選んだ役割");
 }
+// The package window beside a drill file without holes, instead of a message box at the read.
+inline QString memberWithoutHoles()
+{
+    return QStringLiteral("（穴がありません）");
+}
 // A recent board opened again: a file put into its folder since is not part of it.
 inline QString whyNotInRecentBoard()
 {

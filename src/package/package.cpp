@@ -184,6 +184,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
         if (!isDrill(m.role))
             continue;
         auto holes = holesOf(m.path);
+        m.holeless = holes.empty();
         const auto same = std::find_if(drills.begin(), drills.end(),
             [&holes](const auto& d) { return !holes.empty() && d.second == holes; });
         if (same != drills.end()) {

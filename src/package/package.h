@@ -24,6 +24,7 @@ struct PackageMember {
     Role role = Role::Unused;
     QString why; // how the role was found, as the window shows it: 「X2 属性 Plated」
     QString board; // the name of the board its file names give ("" when they name none)
+    bool holeless = false; // a drill file without a hole or slot (KiCad writes an empty NPTH file)
 };
 
 // The role's name in the window and its key in the batch command's JSON.

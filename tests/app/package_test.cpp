@@ -243,3 +243,50 @@ TEST(PackageWindow, ARecentPackageReopensTheBoardItNamesWithTheRolesChosenByHand
     EXPECT_EQ(npth, Role::Unused);
     EXPECT_EQ(lidRole, Role::Unused);
 }
+
+namespace {
+// KiCad's non-plated drill file of a board without such holes: its header, no tool, no hole.
+const QByteArray kEmptyNpth = "M48\n; DRILL file {KiCad 8.0.4} date 2026-12-07T16:00:00+0900\n"
+                              "; FORMAT={-:-/ absolute / metric / decimal}\n"
+                              "; #@! TF.FileFunction,NonPlated,1,2,NPTH\nFMAT,2\nMETRIC\n%\nG90\nG05\nM30\n";
+} // namespace
+
+TEST(PackageWindow, AnEmptyDrillFileIsSaidOnItsLineNotInAMessageBox)
+{
+    const KiCadFolder folder;
+    QFile npth(folder.file("board-NPTH.drl"));
+    ASSERT_TRUE(npth.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    npth.write(kEmptyNpth);
+    npth.close();
+    QString error;
+    auto package = Package::open(folder.root, &error);
+    ASSERT_TRUE(package);
+    const int empty = memberIndex(*package, "board-NPTH.drl");
+    const int pth = memberIndex(*package, "board-PTH.drl");
+    EXPECT_TRUE(package->members[size_t(empty)].holeless);
+    EXPECT_FALSE(package->members[size_t(pth)].holeless);
+    {
+        PackageDialog dialog(*package);
+        EXPECT_EQ(dialog.roleBox(empty)->currentText(), QStringLiteral("メッキなし穴"));
+        EXPECT_EQ(
+            dialog.table()->item(empty, 2)->text(), QStringLiteral("X2 属性 NonPlated　（穴がありません）"));
+        EXPECT_EQ(dialog.table()->item(pth, 2)->text(), QStringLiteral("X2 属性 Plated"));
+        // The user's role keeps the note.
+        dialog.roleBox(empty)->setCurrentIndex(2);
+        emit dialog.roleBox(empty)->activated(2);
+        EXPECT_EQ(
+            dialog.table()->item(empty, 2)->text(), QStringLiteral("手で選んだ役割　（穴がありません）"));
+    }
+    // The board is built without a box that stops it.
+    Window w;
+    ASSERT_TRUE(w->openPackagePath(folder.root));
+    EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("package? ") + folder.root}));
+    EXPECT_EQ(w->board().files.size(), 2u);
+    EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("70"));
+    // The same file opened by itself still says it.
+    w.prompts->messages.clear();
+    w->openFiles({folder.file("board-NPTH.drl")});
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: ") + folder.file("board-NPTH.drl")
+            + QStringLiteral("には穴がありません。")}));
+}
