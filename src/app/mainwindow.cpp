@@ -390,7 +390,7 @@ void MainWindow::followChanges()
     checksBehind_ = false;
     if (checks_ && checks_->isVisible() && checksFollow()) {
         if (previewShown)
-            preview_->boardView()->repaint(); // the picture first, then the checks' while
+            preview_->boardView()->repaint(); // on screen before the checks take their while
         checks_->check(board_, table_, extent_);
     }
 }
