@@ -170,6 +170,36 @@ shot "$preview" 26-check-finding.png
 
 pkill -f "$APP" 2>/dev/null || true
 sleep 0.5
+# The preview follows the table: T1 typed as 0.55 in the main window, the legend and the picture
+# drawn again at once; both windows on the screen.
+"$APP" board-PTH.drl board-NPTH.drl board-Edge_Cuts.gbr >/dev/null 2>&1 &
+main=$(window "穴区分け図")
+sleep 1.0
+xdotool windowmove "$main" 0 0
+preview "$main"
+preview=$(window "プレビュー")
+xdotool windowmove "$preview" 180 440 windowsize "$preview" 900 560
+sleep 0.8
+click "$main" 80 148
+xdotool key ctrl+a
+xdotool type --delay 150 "0.55"
+sleep 0.8
+import -window root "$OUT/27-live-preview.png"
+echo "wrote 27-live-preview.png"
+pkill -f "$APP" 2>/dev/null || true
+sleep 0.5
+# A KiCad package whose NPTH file holds no hole (its header only): said on its line of the
+# package window, not in a message box.
+KICAD=$(mktemp -d)
+cp board-PTH.drl board-Edge_Cuts.gbr "$KICAD/"
+printf 'M48\n; #@! TF.FileFunction,NonPlated,1,2,NPTH\nFMAT,2\nMETRIC\n%%\nG90\nG05\nM30\n' >"$KICAD/board-NPTH.drl"
+"$APP" "$KICAD" >/dev/null 2>&1 &
+package=$(window "パッケージの中身 - $KICAD")
+sleep 0.8
+shot "$package" 28-package-empty-drill.png
+pkill -f "$APP" 2>/dev/null || true
+rm -rf "$KICAD"
+sleep 0.5
 # The sample folder as a package: each file's role and why; the Allegro file is another board's,
 # left out by choosing 使わない in its box (the second row), then OK builds the board.
 "$APP" . >/dev/null 2>&1 &

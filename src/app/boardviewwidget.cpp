@@ -34,8 +34,9 @@ void BoardViewWidget::setBoard(const HeldBoard* board, const HoleGrid* grid, con
     grid_ = grid;
     table_ = table;
     renderer_.setBoard(board, grid, table);
-    overlay_.selectedHole.reset();
-    overlay_.measure.reset();
+    // Its files or D-codes changed: what the overlay marks may be gone or in another row. A
+    // finding's ring goes with its holes (the checks, open, run again on the new board).
+    overlay_ = ViewOverlay();
     if (fit)
         fitBoard();
     else if (followsSize_)
@@ -202,6 +203,7 @@ QString BoardViewWidget::measureText(const HeldBoard& board, const HoleTable& ta
 void BoardViewWidget::mousePressEvent(QMouseEvent* event)
 {
     pressedAt_ = lastAt_ = event->position();
+    panning_ = false;
     const bool measure =
         (event->button() == Qt::LeftButton) && (measuring_ || (event->modifiers() & Qt::ShiftModifier));
     if (measure) {
@@ -221,6 +223,11 @@ void BoardViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
     if (drag_ == Drag::Pan) {
+        // A hand that trembles while it clicks a hole does not pan: the board stays as fitted
+        // and follows the window. Past the click's slop the drag pans from where it began.
+        if (std::hypot(at.x() - pressedAt_.x(), at.y() - pressedAt_.y()) <= kClickSlop && !panning_)
+            return;
+        panning_ = true;
         transform_.pan(at - lastAt_);
         followsSize_ = false;
         update();

@@ -18,7 +18,8 @@ public:
     explicit BoardViewWidget(QWidget* parent = nullptr);
 
     // The board to show: held data, its grid and the table; the widget keeps pointers. fit
-    // shows the whole board (a new board); otherwise the view stays where it is.
+    // shows the whole board (a new board); otherwise the view stays where it is. What was
+    // selected, highlighted, measured or ringed is cleared.
     void setBoard(const HeldBoard* board, const HoleGrid* grid, const HoleTable* table, bool fit);
     void tableChanged(); // diameters, colours or kinds
     void setOptions(const DrawingOptions& options);
@@ -68,6 +69,7 @@ private:
     std::optional<QRectF> fitArea_; // what is fitted: a finding's places, else the whole board
     bool measuring_ = false;
     enum class Drag { None, Pan, Measure } drag_ = Drag::None;
+    bool panning_ = false; // the drag has left the click's slop
     QPointF pressedAt_, lastAt_;
     std::optional<HitMark> measureFrom_;
 };

@@ -139,6 +139,9 @@ CheckWindow::CheckWindow(CommonDialog& dialog, Prompts& prompts) : dialog_(dialo
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->verticalHeader()->hide();
     list->horizontalHeader()->setStretchLastSection(true);
+    // The columns sized by the first findings: measuring 100,000 of them at every run of the
+    // checks would hold the typing up.
+    list->horizontalHeader()->setResizeContentsPrecision(200);
     list->setWordWrap(false);
 
     auto* limits = new QFormLayout;
@@ -187,8 +190,14 @@ CheckLimits CheckWindow::limits() const
     return l;
 }
 
-void CheckWindow::rememberLimits() const
+void CheckWindow::rememberLimits()
 {
+    // Written once per change of the limits, not at every run: the checks follow the typing.
+    const CheckLimits now = limits();
+    if (remembered_ && remembered_->minSpacing == now.minSpacing && remembered_->minEdge == now.minEdge
+        && remembered_->minDrill == now.minDrill && remembered_->slotRatio == now.slotRatio)
+        return;
+    remembered_ = now;
     QSettings settings = MainWindow::viewSettings();
     settings.setValue(QStringLiteral("checks/minSpacing"), spacingBox->value());
     settings.setValue(QStringLiteral("checks/minEdge"), edgeBox->value());

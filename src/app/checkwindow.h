@@ -53,7 +53,7 @@ public slots:
     void saveCsv(); // CSVに保存
 
 private:
-    void rememberLimits() const;
+    void rememberLimits();
     void showSummary(bool stale);
     void choose(int index);
 
@@ -65,6 +65,7 @@ private:
     QStringList files_;
     QStringList drawnFiles_; // the board's files: never written over by the CSV
     QStringList withoutDiameter_;
+    std::optional<CheckLimits> remembered_; // the limits last written to the settings
 };
 
 } // namespace kivotrek

@@ -83,13 +83,20 @@ void MainWindow::addChosenFile(const QString& path, bool outline)
     QStringList said;
     const MessageSink sink = [&said](const QString& text) { said << text; };
     const int first = board_.nextFreeRow();
+    const HoleTable before = table_;
     if (outline)
         readBoardOutline(board_, path, table_, extent_, sink);
     else
         addBoardFile(board_, addedFileReader(path), path, table_, extent_, sink);
-    // The new file's rows are as it filled them; the other rows keep their state.
+    // The new file's rows are as it filled them; the other rows keep their state, but for the
+    // sizes a format fitted to the board anew gave a file read before (its tools read in the
+    // other unit): those are the file's own, not an edit to save.
     for (int i = first; i < board_.nextFreeRow(); ++i)
         readTable_.row(i) = savedTable_.row(i) = table_.row(i);
+    for (int i = 0; i < first; ++i) {
+        if (table_.row(i).diameter != before.row(i).diameter)
+            readTable_.row(i).diameter = savedTable_.row(i).diameter = table_.row(i).diameter;
+    }
     readSettingsAction_->setEnabled(!board_.isEmpty());
     showBoard();
     refreshTable();

@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QPrinter>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 
 namespace kivotrek {
@@ -79,10 +80,13 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     });
     tableView_->setParent(this);
     connect(tableView_, &HoleTableView::edited, this, &MainWindow::noteChange);
-    connect(tableView_, &HoleTableView::edited, this, [this]() {
-        if (checks_)
-            checks_->markStale();
-    });
+    followTimer_ = new QTimer(this);
+    followTimer_->setObjectName(QStringLiteral("followTimer"));
+    followTimer_->setSingleShot(true);
+    followTimer_->setTimerType(Qt::PreciseTimer); // a coarse one may wait 5 % longer
+    followTimer_->setInterval(kFollowDelayMs);
+    connect(followTimer_, &QTimer::timeout, this, &MainWindow::followChanges);
+    connect(tableView_, &HoleTableView::edited, this, &MainWindow::tableEdited);
     connect(tableView_, &HoleTableView::kindEdited, this, &MainWindow::showTotals);
     connect(tableView_, &HoleTableView::colorRequested, this, &MainWindow::chooseColor);
     connect(tableView_, &HoleTableView::dcodeClicked, this, [this](int row) {
@@ -170,58 +174,61 @@ void MainWindow::buildTopStrip(QWidget* client)
 void MainWindow::buildMenu()
 {
     QMenuBar* bar = menuBar();
-    auto add = [this](auto* where, const char* name, const QString& caption, void (MainWindow::*slot)()) {
-        QAction* a = where->addAction(caption);
+    // Every entry with its access key, as Japanese programs show it ("プレビュー(P)"), and the
+    // keys of a Japanese desktop program's commands.
+    auto add = [this](auto* where, const char* name, const QString& caption, char key,
+                   void (MainWindow::*slot)()) {
+        QAction* a = where->addAction(msg::withAccessKey(caption, key));
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    // Menus with their access keys, and the keys of a Japanese desktop program's commands.
     QMenu* f = bar->addMenu(msg::withAccessKey(msg::fileMenu(), 'F'));
     f->setObjectName(QStringLiteral("fileMenu"));
-    add(f, "newBoard", msg::newBoardCommand(), &MainWindow::newBoard)->setShortcut(QKeySequence::New);
-    add(f, "openPackage", msg::openPackageCommand(), &MainWindow::openPackage)
+    add(f, "newBoard", msg::newBoardCommand(), 'N', &MainWindow::newBoard)->setShortcut(QKeySequence::New);
+    add(f, "openPackage", msg::openPackageCommand(), 'O', &MainWindow::openPackage)
         ->setShortcut(QKeySequence::Open);
-    recentMenu_ = f->addMenu(msg::recentFilesMenu());
+    recentMenu_ = f->addMenu(msg::withAccessKey(msg::recentFilesMenu(), 'R'));
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     showRecentBoards();
     f->addSeparator();
-    add(f, "readStandardGerber", msg::readStandardGerberCommand(), &MainWindow::readStandardGerber);
-    add(f, "readRs274x", msg::readRs274xCommand(), &MainWindow::readRs274x);
-    add(f, "readExcellon", msg::readExcellonCommand(), &MainWindow::readExcellon);
-    add(f, "readGerberX2", msg::readGerberX2Command(), &MainWindow::readGerberX2);
-    add(f, "addDrillFile", msg::addDrillFileCommand(), &MainWindow::addDrillFile);
-    add(f, "readOutline", msg::readOutlineCommand(), &MainWindow::readOutline);
-    add(f, "removeFile", msg::removeFileCommand(), &MainWindow::removeFile);
-    readSettingsAction_ = add(f, "readSettings", msg::readSettingsCommand(), &MainWindow::readSettings);
+    add(f, "readStandardGerber", msg::readStandardGerberCommand(), 'S', &MainWindow::readStandardGerber);
+    add(f, "readRs274x", msg::readRs274xCommand(), 'X', &MainWindow::readRs274x);
+    add(f, "readExcellon", msg::readExcellonCommand(), 'E', &MainWindow::readExcellon);
+    add(f, "readGerberX2", msg::readGerberX2Command(), 'G', &MainWindow::readGerberX2);
+    add(f, "addDrillFile", msg::addDrillFileCommand(), 'A', &MainWindow::addDrillFile);
+    add(f, "readOutline", msg::readOutlineCommand(), 'L', &MainWindow::readOutline);
+    add(f, "removeFile", msg::removeFileCommand(), 'D', &MainWindow::removeFile);
+    readSettingsAction_ = add(f, "readSettings", msg::readSettingsCommand(), 'I', &MainWindow::readSettings);
     readSettingsAction_->setEnabled(false);
-    add(f, "saveDrillTable", msg::saveDrillTableCommand(), &MainWindow::saveDrillTable);
+    add(f, "saveDrillTable", msg::saveDrillTableCommand(), 'C', &MainWindow::saveDrillTable);
     // 表示: the preview first, then the drawing's options, remembered between runs.
     QMenu* v = bar->addMenu(msg::withAccessKey(msg::viewMenu(), 'V'));
     v->setObjectName(QStringLiteral("viewMenu"));
-    add(v, "showPreview", msg::previewCaption(), &MainWindow::showPreview);
-    add(v, "checkHoles", msg::checkHolesCommand(), &MainWindow::showChecks);
+    add(v, "showPreview", msg::previewCaption(), 'P', &MainWindow::showPreview)->setShortcut(Qt::Key_F5);
+    add(v, "checkHoles", msg::checkHolesCommand(), 'C', &MainWindow::showChecks)->setShortcut(Qt::Key_F6);
     v->addSeparator();
-    const auto option = [this, v](const char* name, const QString& caption, const QString& key) {
-        QAction* a = v->addAction(caption);
+    const auto option = [this, v](
+                            const char* name, const QString& caption, char accessKey, const QString& key) {
+        QAction* a = v->addAction(msg::withAccessKey(caption, accessKey));
         a->setObjectName(QLatin1String(name));
         a->setCheckable(true);
         a->setChecked(viewSettings().value(key, false).toBool());
         connect(a, &QAction::toggled, this, [this, key](bool on) { setViewOption(key, on); });
         return a;
     };
-    countsInLegendAction_ =
-        option("showCountsInLegend", msg::countsInLegendCommand(), QStringLiteral("view/countsInLegend"));
-    symbolsAction_ = option("drawSymbols", msg::symbolsCommand(), QStringLiteral("view/symbols"));
-    add(bar, "print", msg::withAccessKey(msg::printCommand(), 'P'), &MainWindow::print)
-        ->setShortcut(QKeySequence::Print);
+    countsInLegendAction_ = option(
+        "showCountsInLegend", msg::countsInLegendCommand(), 'N', QStringLiteral("view/countsInLegend"));
+    symbolsAction_ = option("drawSymbols", msg::symbolsCommand(), 'S', QStringLiteral("view/symbols"));
+    add(bar, "print", msg::printCommand(), 'P', &MainWindow::print)->setShortcut(QKeySequence::Print);
     QMenu* h = bar->addMenu(msg::withAccessKey(msg::helpMenu(), 'H'));
     h->setObjectName(QStringLiteral("helpMenu"));
-    add(h, "showAbout", msg::aboutCommand(), &MainWindow::showAbout);
-    add(h, "showHelp", msg::helpCaption(), &MainWindow::showHelp)->setShortcut(QKeySequence::HelpContents);
-    add(bar, "saveSettings", msg::saveSettingsCommand(), &MainWindow::saveSettings)
+    add(h, "showAbout", msg::aboutCommand(), 'A', &MainWindow::showAbout);
+    add(h, "showHelp", msg::helpCaption(), 'H', &MainWindow::showHelp)
+        ->setShortcut(QKeySequence::HelpContents);
+    add(bar, "saveSettings", msg::saveSettingsCommand(), 'S', &MainWindow::saveSettings)
         ->setShortcut(QKeySequence::Save);
-    add(bar, "close", msg::closeCommand(), &MainWindow::closeCommand);
+    add(bar, "close", msg::closeCommand(), 'C', &MainWindow::closeCommand);
 }
 
 HoleCounts MainWindow::holeCounts() const
@@ -330,7 +337,7 @@ void MainWindow::showFinding(const std::vector<std::pair<QPointF, double>>& plac
     if (!preview_ || !preview_->isVisible()) {
         if (!checkTable())
             return; // each row without a diameter has been named
-        drawIntoPreview();
+        drawIntoPreview(true);
     }
     preview_->raise();
     preview_->boardView()->showFinding(places, text);
@@ -338,6 +345,8 @@ void MainWindow::showFinding(const std::vector<std::pair<QPointF, double>>& plac
 
 void MainWindow::refreshPreview()
 {
+    followTimer_->stop(); // the board as it is now is drawn: nothing is left pending
+    checksBehind_ = false;
     // Open checks follow the board at once: never a list of the board before.
     if (checks_ && checks_->isVisible()) {
         if (board_.isEmpty())
@@ -347,19 +356,55 @@ void MainWindow::refreshPreview()
     }
     if (!preview_ || !preview_->isVisible())
         return;
-    // Never the board before: the board as it is, or no picture.
-    if (board_.isEmpty() || !table_.check({})) {
+    // Never the board before: the board as it is, what keeps it from being drawn, or no window.
+    if (board_.isEmpty()) {
         preview_->close();
         return;
     }
-    drawIntoPreview();
+    drawIntoPreview(true);
+}
+
+void MainWindow::tableEdited()
+{
+    checksBehind_ = true;
+    if (checks_ && checks_->isVisible() && !checksFollow())
+        checks_->markStale(); // checked again by チェック, not at every keystroke
+    followTimer_->start(); // again: a burst of edits is drawn once, after its last
+}
+
+bool MainWindow::checksFollow() const
+{
+    return holeTotals(holeCounts(), table_).all <= kFollowedCheckHoles;
+}
+
+void MainWindow::followChanges()
+{
+    followTimer_->stop();
+    if (board_.isEmpty())
+        return;
+    const bool previewShown = preview_ && preview_->isVisible();
+    if (previewShown)
+        drawIntoPreview(false); // the user is typing in this window: it keeps the focus
+    if (!checksBehind_)
+        return;
+    checksBehind_ = false;
+    if (checks_ && checks_->isVisible() && checksFollow()) {
+        if (previewShown)
+            preview_->boardView()->repaint(); // on screen before the checks take their while
+        checks_->check(board_, table_, extent_);
+    }
 }
 
 void MainWindow::showPreview()
 {
-    if (!checkTable())
-        return; // each row without a diameter has been named
-    drawIntoPreview();
+    if (!checkTable()) {
+        // Each row without a diameter has been named; an open preview says it too, in place of
+        // its picture of the table before.
+        if (preview_ && preview_->isVisible())
+            drawIntoPreview(false);
+        return;
+    }
+    drawIntoPreview(true);
 }
 
 PreviewWindow* MainWindow::previewWindow() const
@@ -379,9 +424,9 @@ void MainWindow::setViewOption(const QString& key, bool on)
     QSettings settings = viewSettings();
     settings.setValue(key, on);
     settings.sync();
-    // An open preview shows the option at once.
-    if (preview_ && preview_->isVisible() && !board_.isEmpty() && checkTable())
-        drawIntoPreview();
+    // An open preview shows the option at once (or what keeps it from drawing the table).
+    if (preview_ && preview_->isVisible() && !board_.isEmpty())
+        drawIntoPreview(false);
 }
 
 DrawingOptions MainWindow::drawingOptions() const
@@ -400,18 +445,33 @@ void MainWindow::showPageInPreview()
         preview_->setPage(sizeChoice_->currentText(), PageFoot {logo(), productCodeEdit_->text()});
 }
 
-void MainWindow::drawIntoPreview()
+void MainWindow::drawIntoPreview(bool toFront)
 {
-    if (!preview_) {
+    const bool created = !preview_;
+    if (created) {
         preview_ = new PreviewWindow(*dialog_, *prompts_);
         preview_->setAttribute(Qt::WA_DeleteOnClose);
         preview_->setWindowIcon(windowIcon());
+        // A save right after an edit saves the edit: what waits for the pause is drawn first.
+        preview_->setCatchUp([this]() {
+            if (followTimer_->isActive())
+                followChanges();
+        });
         moveBeside(preview_, this);
+        toldDrawingProblem_.clear();
     }
-    preview_->show();
-    preview_->raise();
+    if (toFront || created) {
+        preview_->show();
+        preview_->raise();
+    }
     const QString path = board_.mainPath();
     preview_->setDrawnFiles(board_.paths(), otherInputs());
+    // A table that cannot be drawn is said in the window, never drawn as it was before.
+    QStringList incomplete;
+    table_.check([&incomplete](const QString& text) { incomplete << text; });
+    preview_->showTableProblem(incomplete);
+    if (!incomplete.isEmpty())
+        return;
     // The picture's source, for the window's saves that draw it again.
     DrawnSource source;
     source.board = board_;
@@ -424,12 +484,14 @@ void MainWindow::drawIntoPreview()
     source.holes = holeTotals(source.counts, table_).all;
     preview_->setSource(source);
     showPageInPreview();
-    // A drawing that stops early keeps what it drew, and the user is told why it stopped.
+    // A drawing that stops early keeps what it drew, and the user is told why it stopped: once,
+    // not again at every edit of the table.
     const DrawResult drawn = kivotrek::drawPreview(board_, table_, extent_, preview_->surface(), options);
     preview_->showBoard(board_, table_, extent_, options);
     const QString problem = drawingProblem(drawn, path);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty() && (toFront || problem != toldDrawingProblem_))
         prompts_->message(preview_, problem, msg::title());
+    toldDrawingProblem_ = problem;
 }
 
 void MainWindow::showAbout()
@@ -491,6 +553,7 @@ void MainWindow::chooseColor(int i)
     table_.row(i).color = fromQColor(dialog_->color);
     tableView_->refreshRow(i);
     noteChange();
+    tableEdited();
 }
 
 } // namespace kivotrek

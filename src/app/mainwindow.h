@@ -19,12 +19,14 @@
 
 class QAction;
 class QComboBox;
+class QJsonObject;
 class QDragEnterEvent;
 class QDropEvent;
 class QMenu;
 class QLabel;
 class QLineEdit;
 class QPrinter;
+class QTimer;
 
 namespace kivotrek {
 
@@ -76,6 +78,13 @@ public:
     bool isModified() const;
     // Where the options of 表示 are remembered between runs (not in KIVOTREK.INI).
     static QSettings viewSettings();
+    // An open preview and open checks follow the table: a change (a typed diameter, tolerance or
+    // kind, a colour) is drawn this many milliseconds after the last of a burst of them.
+    static constexpr int kFollowDelayMs = 40;
+    // Open checks run again after a change on boards of at most this many holes and slots;
+    // on larger ones a run takes long enough to stop the typing, and the list says it is of the
+    // table before until チェック.
+    static constexpr qint64 kFollowedCheckHoles = 20000;
 
 public slots:
     void newBoard(); // 新規: an empty board, as at start-up
@@ -145,9 +154,15 @@ private:
     bool saveSettingsQuietly(); // saves and says only a failure
     void recountHoles(); // after the files or the D-codes changed
     void showTotals(); // after the counts or a kind changed
-    // Opens the preview window (or reuses it) and draws the board into it.
-    void drawIntoPreview();
+    // Opens the preview window (or reuses it) and draws the board into it, or, where the table
+    // cannot be drawn, has it say why. toFront: shown and raised (a command asked for it).
+    void drawIntoPreview(bool toFront);
     void refreshPreview(); // an open preview draws the board as it is now, or closes; open checks run again
+    // A field of the table edited (or a colour chosen): the open preview and checks follow
+    // once the edits pause.
+    void tableEdited();
+    void followChanges(); // what tableEdited left pending, now
+    bool checksFollow() const; // small enough for the checks to run again at each change
     // A finding of the checks in the board view: the preview opened (or reused), zoomed to it.
     void showFinding(const std::vector<std::pair<QPointF, double>>& places, const QString& text);
     void setViewOption(const QString& key, bool on);
@@ -157,6 +172,10 @@ private:
     void rememberBoard();
     void showRecentBoards();
     void openRecent(const QString& entry);
+    // A package with the members' roles a recent entry remembers (by name): its board built as
+    // it was, without the package window (shown after all when a file of the board is gone).
+    // No roles: the package window first, as a package opened anew.
+    bool openPackageAs(const QString& path, const QJsonObject& roles);
 
     Twips tw_;
     std::unique_ptr<TableLayout> layout_;
@@ -189,6 +208,9 @@ private:
     QPointer<AboutBox> about_;
     QPointer<PreviewWindow> preview_;
     QPointer<CheckWindow> checks_;
+    QTimer* followTimer_ = nullptr; // the pause after the last edit before the preview follows
+    bool checksBehind_ = false; // the table changed since the open checks last ran
+    QString toldDrawingProblem_; // a drawing that stops early is told once, not at every edit
     std::unique_ptr<QPrinter> printer_;
     BasicRandom random_; // the product code's colours, the same sequence every run
     QPointer<HelpViewer> helpViewer_;

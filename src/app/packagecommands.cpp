@@ -20,6 +20,7 @@
 #include <QSettings>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 
 namespace kivotrek {
 
@@ -27,15 +28,58 @@ namespace {
 constexpr int kRecentBoards = 8;
 const char* const kRecentKey = "recent/boards";
 
-// What names a recent board: its package, else its first file (a board built file by file is
-// one entry, the files added since kept in it).
+using Role = PackageMember::Role;
+
+// What names a recent board: its package and the members it was built of (two boards of one
+// folder are two entries), else its first file (a board built file by file is one entry, the
+// files added since kept in it).
 QString recentKey(const QJsonObject& entry)
 {
-    if (entry.contains(QStringLiteral("package")))
-        return entry.value(QStringLiteral("package")).toString();
+    if (entry.contains(QStringLiteral("package"))) {
+        QStringList used;
+        const QJsonObject roles = entry.value(QStringLiteral("roles")).toObject();
+        for (auto it = roles.begin(); it != roles.end(); ++it) {
+            if (it.value().toString() != QLatin1String(roleKey(Role::Unused)))
+                used << it.key();
+        }
+        return entry.value(QStringLiteral("package")).toString() + QLatin1Char('|')
+            + used.join(QLatin1Char('|'));
+    }
     const QJsonArray files = entry.value(QStringLiteral("files")).toArray();
     return files.isEmpty() ? entry.value(QStringLiteral("outline")).toString()
                            : files.first().toObject().value(QStringLiteral("path")).toString();
+}
+
+std::optional<Role> roleOfKey(const QString& key)
+{
+    for (const Role r : {Role::Plated, Role::NonPlated, Role::Drill, Role::Outline, Role::Unused}) {
+        if (key == QLatin1String(roleKey(r)))
+            return r;
+    }
+    return std::nullopt;
+}
+
+// The roles a recent entry remembers, given to the members of their names; a member it does not
+// name (a file put into the folder since) is not used. False when a file the board was built of
+// is gone: the package window then shows what is left.
+bool restoreRoles(Package& package, const QJsonObject& roles)
+{
+    bool whole = true;
+    for (auto it = roles.begin(); it != roles.end(); ++it) {
+        const std::optional<Role> role = roleOfKey(it.value().toString());
+        const bool present = std::any_of(package.members.begin(), package.members.end(),
+            [&](const PackageMember& m) { return m.name == it.key(); });
+        whole = whole && role && (present || *role == Role::Unused);
+    }
+    for (PackageMember& m : package.members) {
+        const std::optional<Role> role = roles.contains(m.name) ? roleOfKey(roles.value(m.name).toString())
+                                                                : std::optional<Role>(Role::Unused);
+        if (!role || *role == m.role)
+            continue;
+        m.role = *role;
+        m.why = roles.contains(m.name) ? msg::whyChosen() : msg::whyNotInRecentBoard();
+    }
+    return whole;
 }
 
 QStringList localFiles(const QMimeData* mime)
@@ -64,6 +108,11 @@ void MainWindow::openPackage()
 
 bool MainWindow::openPackagePath(const QString& path)
 {
+    return openPackageAs(path, QJsonObject());
+}
+
+bool MainWindow::openPackageAs(const QString& path, const QJsonObject& roles)
+{
     if (!confirmDiscard())
         return false;
     QString error;
@@ -72,10 +121,23 @@ bool MainWindow::openPackagePath(const QString& path)
         showMessage(error);
         return false;
     }
-    if (!prompts_->reviewPackage(this, *package))
+    // A recent board is built again as it was, without asking; the package window comes only
+    // for a package opened anew, or when a file of the board is gone.
+    const bool asItWas = !roles.isEmpty() && restoreRoles(*package, roles);
+    if (!asItWas && !prompts_->reviewPackage(this, *package))
         return false; // the board stays as it was
+    // A drill file without holes (KiCad writes an empty NPTH file for most boards) is said on
+    // its line of the package window, not in a box that stops every such package.
+    QStringList holeless;
+    for (const PackageMember& m : package->members) {
+        if (m.holeless && m.role != Role::Unused)
+            holeless << msg::noHoles(package->path() + QLatin1Char('/') + m.name);
+    }
     QStringList said;
-    const MessageSink sink = [&said](const QString& text) { said << text; };
+    const MessageSink sink = [&said, &holeless](const QString& text) {
+        if (!holeless.contains(text))
+            said << text;
+    };
     prepareExcellonRead(table_, extent_);
     gerberMarks_.reset();
     const BuiltBoard built = buildBoard(*package, board_, table_, extent_, sink);
@@ -122,8 +184,26 @@ void MainWindow::rememberBoard()
     if (board_.isEmpty())
         return;
     QJsonObject entry;
-    if (!board_.package.isEmpty()) {
+    if (!board_.package.isEmpty() && package_) {
+        // The package with every member's role as the board was built (the user's included),
+        // and the files added to it since from elsewhere.
         entry.insert(QStringLiteral("package"), board_.package);
+        QJsonObject roles;
+        QStringList members;
+        for (const PackageMember& m : package_->members) {
+            roles.insert(m.name, QLatin1String(roleKey(m.role)));
+            members << m.path;
+        }
+        entry.insert(QStringLiteral("roles"), roles);
+        QJsonArray added;
+        for (const BoardFile& f : board_.files) {
+            if (!members.contains(f.path))
+                added.append(QJsonObject({{QStringLiteral("path"), f.path}}));
+        }
+        if (!added.isEmpty())
+            entry.insert(QStringLiteral("added"), added);
+        if (!board_.outline.isEmpty() && !members.contains(board_.outline))
+            entry.insert(QStringLiteral("outline"), board_.outline);
     } else {
         QJsonArray files;
         for (const BoardFile& f : board_.files)
@@ -166,12 +246,19 @@ void MainWindow::showRecentBoards()
 void MainWindow::openRecent(const QString& entry)
 {
     const QJsonObject e = QJsonDocument::fromJson(entry.toUtf8()).object();
+    const QString outline = e.value(QStringLiteral("outline")).toString();
     if (e.contains(QStringLiteral("package"))) {
-        openPackagePath(e.value(QStringLiteral("package")).toString());
+        // The package's board as it was built, then what was added to it.
+        if (!openPackageAs(
+                e.value(QStringLiteral("package")).toString(), e.value(QStringLiteral("roles")).toObject()))
+            return;
+        for (const QJsonValue f : e.value(QStringLiteral("added")).toArray())
+            addChosenFile(f.toObject().value(QStringLiteral("path")).toString(), false);
+        if (!outline.isEmpty())
+            addChosenFile(outline, true);
         return;
     }
     const QJsonArray files = e.value(QStringLiteral("files")).toArray();
-    const QString outline = e.value(QStringLiteral("outline")).toString();
     if (files.isEmpty() && outline.isEmpty())
         return;
     if (!confirmDiscard())

@@ -61,7 +61,7 @@ PackageDialog::PackageDialog(Package& package, QWidget* parent)
         table_->setItem(i, 2, new QTableWidgetItem);
         roleBoxes_.push_back(box);
         connect(box, QOverload<int>::of(&QComboBox::activated), this, [this, i] {
-            table_->item(i, 2)->setText(msg::whyChosen()); // the user's word over the signs
+            showWhy(size_t(i), msg::whyChosen()); // the user's word over the signs
         });
     }
     layout->addWidget(table_, 1);
@@ -92,8 +92,17 @@ void PackageDialog::showRoles()
 {
     for (size_t i = 0; i < package_.members.size(); ++i) {
         roleBoxes_[i]->setCurrentIndex(indexOf(package_.members[i].role));
-        table_->item(int(i), 2)->setText(package_.members[i].why);
+        showWhy(i, package_.members[i].why);
     }
+}
+
+void PackageDialog::showWhy(size_t member, const QString& why)
+{
+    // A drill file without holes is said on its line, not in a box when the board is built.
+    QString text = why;
+    if (package_.members[member].holeless)
+        text += QStringLiteral("　") + msg::memberWithoutHoles();
+    table_->item(int(member), 2)->setText(text);
 }
 
 void PackageDialog::accept()

@@ -27,6 +27,7 @@ public:
 private:
     void chooseBoard(const QString& board);
     void showRoles();
+    void showWhy(size_t member, const QString& why); // its line's 理由, and that it has no holes
 
     Package& package_;
     std::vector<PackageMember> found_; // the roles as found, before a board was chosen

@@ -14,8 +14,10 @@
 #include "drawing/previewlayout.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
@@ -50,22 +52,37 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     connect(view_, &BoardViewWidget::statusChanged, status,
         [status](const QString& text) { status->showMessage(text); });
 
-    const auto command = [this](const QString& caption, const char* name, auto slot) {
-        QAction* a = menuBar()->addAction(caption);
+    // Each command with its access key, as the main window's.
+    const auto command = [this](const QString& caption, char key, const char* name, auto slot) {
+        QAction* a = menuBar()->addAction(msg::withAccessKey(caption, key));
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    closeAction = command(msg::closeCommand(), "closeAction", &QWidget::close);
-    exportAction = command(msg::bitmapExportCommand(), "exportAction", &PreviewWindow::exportBitmap);
-    savePdfAction = command(msg::savePdfCommand(), "savePdfAction", &PreviewWindow::savePdf);
-    saveSvgAction = command(msg::saveSvgCommand(), "saveSvgAction", &PreviewWindow::saveSvg);
-    savePngAction = command(msg::savePngCommand(), "savePngAction", &PreviewWindow::savePng);
-    saveViewAction = command(msg::saveViewCommand(), "saveViewAction", &PreviewWindow::saveView);
-    measureAction = menuBar()->addAction(msg::measureCommand());
+    closeAction = command(msg::closeCommand(), 'C', "closeAction", &QWidget::close);
+    exportAction = command(msg::bitmapExportCommand(), 'B', "exportAction", &PreviewWindow::exportBitmap);
+    savePdfAction = command(msg::savePdfCommand(), 'P', "savePdfAction", &PreviewWindow::savePdf);
+    saveSvgAction = command(msg::saveSvgCommand(), 'S', "saveSvgAction", &PreviewWindow::saveSvg);
+    savePngAction = command(msg::savePngCommand(), 'N', "savePngAction", &PreviewWindow::savePng);
+    saveViewAction = command(msg::saveViewCommand(), 'V', "saveViewAction", &PreviewWindow::saveView);
+    measureAction = menuBar()->addAction(msg::withAccessKey(msg::measureCommand(), 'M'));
     measureAction->setObjectName(QStringLiteral("measureAction"));
     measureAction->setCheckable(true);
     connect(measureAction, &QAction::toggled, view_, &BoardViewWidget::setMeasuring);
+
+    // Where the table cannot be drawn, its problems cover the view: never a picture of a table
+    // that is no more.
+    problemLabel_ = new QLabel(view_);
+    problemLabel_->setObjectName(QStringLiteral("tableProblem"));
+    problemLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    problemLabel_->setWordWrap(true);
+    problemLabel_->setMargin(16);
+    problemLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problemLabel_->setAutoFillBackground(true);
+    problemLabel_->setPalette(pal);
+    problemLabel_->setBackgroundRole(QPalette::Base);
+    problemLabel_->hide();
+    view_->installEventFilter(this);
 
     // The window's size as the user left it; at first the size of the old fixed window, larger.
     const QByteArray geometry =
@@ -105,8 +122,44 @@ void PreviewWindow::showBoard(
 
 PreviewWindow::~PreviewWindow() = default;
 
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view_ && event->type() == QEvent::Resize)
+        problemLabel_->setGeometry(view_->rect());
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void PreviewWindow::showTableProblem(const QStringList& texts)
+{
+    tableProblem_ = texts;
+    const bool drawn = texts.isEmpty();
+    for (QAction* save : {exportAction, savePdfAction, saveSvgAction, savePngAction, saveViewAction})
+        save->setEnabled(drawn);
+    if (drawn) {
+        problemLabel_->hide();
+        return;
+    }
+    problemLabel_->setText(msg::previewTableIncomplete() + QLatin1Char('\n') + texts.join(QLatin1Char('\n')));
+    problemLabel_->setGeometry(view_->rect());
+    problemLabel_->show();
+    problemLabel_->raise();
+    statusBar()->clearMessage(); // it told of the board that is not shown
+}
+
+bool PreviewWindow::readyToSave()
+{
+    if (catchUp_)
+        catchUp_();
+    if (tableProblem_.isEmpty())
+        return true;
+    prompts_.message(this, problemLabel_->text(), msg::title());
+    return false;
+}
+
 void PreviewWindow::savePictureAs(const QString& filter, const QString& suffix, const char* format)
 {
+    if (!readyToSave())
+        return;
     // The drawn file's own name would replace the drill data with a picture at one Enter.
     const QString path = askSavePath(dialog_, prompts_, this, filter, suffix, drawnFiles_, readFiles_);
     if (path.isEmpty())
@@ -127,6 +180,8 @@ void PreviewWindow::savePng()
 
 void PreviewWindow::saveView()
 {
+    if (!readyToSave())
+        return;
     const QString path = askSavePath(
         dialog_, prompts_, this, msg::pngFilter(), QStringLiteral("png"), drawnFiles_, readFiles_);
     if (path.isEmpty())
@@ -166,6 +221,8 @@ template <typename Write> void PreviewWindow::saveDrawing(const QString& path, W
 
 void PreviewWindow::savePdf()
 {
+    if (!readyToSave())
+        return;
     if (source_ && !sizeTextHasScale(source_->sizeText)) {
         prompts_.message(this, msg::sizeNotANumber(source_->sizeText), msg::title());
         return; // the page would hold the legend without the board
@@ -187,6 +244,8 @@ void PreviewWindow::savePdf()
 
 void PreviewWindow::saveSvg()
 {
+    if (!readyToSave())
+        return;
     const QString path = askSavePath(
         dialog_, prompts_, this, msg::svgFilter(), QStringLiteral("svg"), drawnFiles_, readFiles_);
     saveDrawing(path, [&](const DrawingOptions& o) {

@@ -7,9 +7,11 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QAction;
+class QLabel;
 
 namespace kivotrek {
 
@@ -36,7 +38,8 @@ struct DrawnSource {
 // PDF (the printed page), SVG and PNG (the preview picture of 457 x 420 pixels, as it always
 // was), 表示範囲をPNGに保存 (what the view shows) and 測定. It can be resized and maximised and
 // remembers its size. It has no parent window, so closing the main window leaves it open;
-// closing it discards the picture.
+// closing it discards the picture. The main window draws into it again after every change of
+// the board or the table; where the table cannot be drawn, the window says why instead.
 class PreviewWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -67,6 +70,15 @@ public:
     void setSource(const DrawnSource& source) { source_ = std::make_unique<DrawnSource>(source); }
     // The page settings follow the main window's while the window is open.
     void setPage(const QString& sizeText, const PageFoot& foot);
+    // The table as it is cannot be drawn (a used row without a usable diameter): the window
+    // shows the table check's texts in place of the board, and its saves are off until the
+    // board is drawn again. No texts: the board is shown.
+    void showTableProblem(const QStringList& texts);
+    bool showsTableProblem() const { return !tableProblem_.isEmpty(); }
+    QLabel* problemLabel() const { return problemLabel_; }
+    // Runs before every save: the main window draws what a change left pending, so that a save
+    // is of the table as it is at that moment.
+    void setCatchUp(std::function<void()> catchUp) { catchUp_ = std::move(catchUp); }
     QAction* closeAction;
     QAction* exportAction;
     QAction* savePdfAction;
@@ -84,8 +96,11 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Before a save: what is pending drawn; false, said, while the table cannot be drawn.
+    bool readyToSave();
     // Draws the source again into the file with the writer, showing progress for a large
     // board; a failure is told by the file's name, a cancel leaves no file.
     template <typename Write> void saveDrawing(const QString& path, Write write);
@@ -102,6 +117,9 @@ private:
     QStringList drawnFiles_;
     QStringList readFiles_;
     std::unique_ptr<DrawnSource> source_;
+    QLabel* problemLabel_ = nullptr; // over the view while the table cannot be drawn
+    QStringList tableProblem_;
+    std::function<void()> catchUp_;
     CommonDialog& dialog_;
     Prompts& prompts_;
 };

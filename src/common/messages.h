@@ -24,6 +24,12 @@ inline QString diameterNotANumber(int row, const QString& dcode, const QString& 
     return QStringLiteral("行%1（%2）の穴径「%3」を数値として読めません。")
         .arg(QString::number(row), dcode, diameter);
 }
+// An open preview whose table fails the check: its window says this over the check's texts, and
+// so does a save asked for then.
+inline QString previewTableIncomplete()
+{
+    return QStringLiteral("穴種表の次の行を直すまで、図は描けません（直せばすぐに描き直します）。");
+}
 
 // Gerber readers.
 inline QString negativeCoordinates()
@@ -245,6 +251,16 @@ inline QString whyOtherOutline(const QString& other)
 inline QString whyChosen()
 {
     return QStringLiteral("手で選んだ役割");
+}
+// The package window beside a drill file without holes, instead of a message box at the read.
+inline QString memberWithoutHoles()
+{
+    return QStringLiteral("（穴がありません）");
+}
+// A recent board opened again: a file put into its folder since is not part of it.
+inline QString whyNotInRecentBoard()
+{
+    return QStringLiteral("前回の基板になかったファイル");
 }
 inline QString whyOtherBoard(const QString& board)
 {

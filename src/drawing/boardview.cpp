@@ -56,6 +56,7 @@ namespace {
 constexpr double kCellHeight = 18; // logical pixels of a legend line
 constexpr double kCellWidth = 210;
 constexpr double kFontPixels = 12;
+constexpr double kScaleBand = 32; // logical pixels of the scale bar's band under the board
 
 Rgb dimmed(Rgb c)
 {
@@ -120,14 +121,24 @@ QRectF BoardViewRenderer::legendArea(const QSizeF& view) const
     return QRectF(0, 0, view.width(), std::min(bottom, view.height() / 3));
 }
 
+QRectF BoardViewRenderer::scaleBarArea(const QSizeF& view) const
+{
+    // Beside the legend's column, or across the whole width under a legend band.
+    const QRectF legend = legendArea(view);
+    const double left = !legend.isEmpty() && legend.height() >= view.height() - 1 ? legend.right() : 0;
+    const double height = std::min(kScaleBand, view.height() / 4);
+    return QRectF(left, view.height() - height, view.width() - left, height);
+}
+
 QRectF BoardViewRenderer::boardArea(const QSizeF& view) const
 {
     const QRectF legend = legendArea(view);
+    const double bottom = scaleBarArea(view).top();
     if (legend.isEmpty())
-        return QRectF(QPointF(0, 0), view);
+        return QRectF(QPointF(0, 0), QPointF(view.width(), bottom));
     if (legend.height() >= view.height() - 1) // a column at the left
-        return QRectF(legend.right(), 0, view.width() - legend.width(), view.height());
-    return QRectF(0, legend.bottom(), view.width(), view.height() - legend.height());
+        return QRectF(QPointF(legend.right(), 0), QPointF(view.width(), bottom));
+    return QRectF(QPointF(0, legend.bottom()), QPointF(view.width(), bottom));
 }
 
 std::optional<int> BoardViewRenderer::legendRowAt(const QSizeF& view, const QPointF& point) const
@@ -356,20 +367,24 @@ qint64 BoardViewRenderer::render(QImage& image, const ViewTransform& t, const Vi
         for (const QPointF& e : {a, b})
             p.drawEllipse(e, 4, 4);
     }
-    // The scale bar at the lower left of the board's area.
+    // The scale bar in its band under the board's area: the band covers what a hole at the
+    // area's edge spills over it, and the bar covers no hole.
+    p.setClipping(false);
+    const QRectF band = scaleBarArea(view);
+    p.fillRect(band, QColor(244, 244, 244));
     const double length = scaleBarLength(t.scale);
-    if (length > 0) {
+    if (length > 0 && band.height() >= 24) {
         const double pixels = length * t.scale;
-        const QPointF start(area.left() + 14, area.bottom() - 14);
-        // On a light backing, so that it reads over holes and outline lines.
+        const QPointF start(band.left() + 14, band.center().y());
         const QString label = QString::number(length, 'g', 6) + QStringLiteral(" mm");
-        const double width = std::max(pixels, double(p.fontMetrics().horizontalAdvance(label)));
-        p.fillRect(QRectF(start.x() - 6, start.y() - 26, width + 12, 34), QColor(255, 255, 255, 200));
         p.setPen(QPen(QColor(0, 0, 0), 2));
         p.drawLine(start, start + QPointF(pixels, 0));
         p.drawLine(start + QPointF(0, -5), start + QPointF(0, 5));
         p.drawLine(start + QPointF(pixels, -5), start + QPointF(pixels, 5));
-        p.drawText(QRectF(start.x(), start.y() - 22, width, 16), Qt::AlignLeft | Qt::AlignBottom, label);
+        // The length beside the bar, on the same line.
+        const double textLeft = start.x() + pixels + 8;
+        p.drawText(QRectF(textLeft, band.top(), std::max(band.right() - textLeft, 1.0), band.height()),
+            Qt::AlignLeft | Qt::AlignVCenter, label);
     }
     return stamped;
 }

@@ -75,8 +75,10 @@ public:
     void setOptions(const DrawingOptions& options);
 
     // Where the legend goes in a view of the size: a band across the top, or a column at the
-    // left of a wide view; the board's area is the rest.
+    // left of a wide view; the scale bar a band under the board's area, so that it never covers
+    // a hole (a mounting hole in the corner); the board's area is the rest.
     QRectF legendArea(const QSizeF& view) const;
+    QRectF scaleBarArea(const QSizeF& view) const;
     QRectF boardArea(const QSizeF& view) const;
     // The row whose legend cell holds the view point, if any.
     std::optional<int> legendRowAt(const QSizeF& view, const QPointF& point) const;

@@ -311,6 +311,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             r.data = readBoardDrill(r.reader, m.path, [&r](const QString& text) { r.said << text; });
         }
         const HolesDigest digest = digestOf(finding.read->data);
+        m.holeless = digest.count == 0;
         const auto same = digest.count > 0 ? drills.constFind(digest) : drills.constEnd();
         if (same != drills.constEnd()) {
             m.role = Role::Unused;

@@ -33,6 +33,7 @@ struct PackageMember {
     QString board; // the name of the board its file names give ("" when they name none)
     // A drill file as its role's read found it, until the board takes it.
     std::shared_ptr<MemberRead> read;
+    bool holeless = false; // a drill file without a hole or slot (KiCad writes an empty NPTH file)
 };
 
 // The role's name in the window and its key in the batch command's JSON.

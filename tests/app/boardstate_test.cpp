@@ -265,9 +265,18 @@ TEST(BoardState, AnOpenPreviewFollowsTheBoard)
     trigger(w, "readGerberX2");
     ASSERT_TRUE(w->previewWindow() && w->previewWindow()->isVisible());
     EXPECT_NE(w->previewWindow()->surface().image(), first);
-    // A read whose table the check refuses (no diameters) closes it: never the board before.
+    // A read whose table the check refuses (no diameters): never the board before, but the
+    // rows to fill in, and no save until they are.
     w.dialog->files.push_back(example("board.gbr"));
     trigger(w, "readStandardGerber");
+    p = w->previewWindow();
+    ASSERT_TRUE(p && p->isVisible());
+    EXPECT_TRUE(p->problemLabel()->isVisible());
+    EXPECT_TRUE(p->problemLabel()->text().contains(QStringLiteral("D10の穴径が未入力です。")));
+    EXPECT_FALSE(p->savePdfAction->isEnabled());
+    // Nothing left to draw: the window closes.
+    w.prompts->saveChoices = {Choice::Discard};
+    trigger(w, "newBoard");
     EXPECT_FALSE(w->previewWindow() && w->previewWindow()->isVisible());
 }
 
@@ -301,4 +310,31 @@ TEST(BoardState, ThePreviewSavesWhatItShows)
         w.prompts->messages.first().startsWith(QStringLiteral("Kivotrek? 基板が用紙に収まりません（")));
     EXPECT_TRUE(w.prompts->messages.first().endsWith(QStringLiteral("\nこのまま保存しますか？")));
     EXPECT_FALSE(QFileInfo::exists(pdf));
+}
+
+TEST(BoardState, SizesAFitToTheOutlineGivesAFileReadBeforeAreTheFilesNotAnEdit)
+{
+    // Metric 3.3 with no unit stated: read as inch (its 0.8 mm tool 20.32 mm), then the outline
+    // comes and the fit reads it in millimetres, the tool's size too.
+    test::Scratch dir;
+    QByteArray drl =
+        "M48\nT1C0.8\n%\nT1\nX5000Y5000\nX95000Y5000\nX95000Y75000\nX5000Y75000\nX50000Y40000\nM30\n";
+    const QString drill = dir.write(QStringLiteral("board.drl"), drl);
+    const QString outline = dir.write(QStringLiteral("board-Edge_Cuts.gbr"),
+        "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nX0Y0D02*\n"
+        "X100000000Y0D01*\nX100000000Y80000000D01*\nX0Y80000000D01*\nX0Y0D01*\nM02*\n");
+    Window w;
+    w.dialog->files.push_back(drill);
+    trigger(w, "readExcellon");
+    EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("20.32"));
+    w.dialog->files.push_back(outline);
+    trigger(w, "readOutline");
+    EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("0.80"));
+    ASSERT_TRUE(w->board().files[0].fitted);
+    // Nothing to save, and closing asks nothing.
+    EXPECT_FALSE(w->isModified());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("穴区分け図"));
+    w.prompts->messages.clear();
+    trigger(w, "newBoard");
+    EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
 }

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QLineF>
 #include <QStatusBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -157,4 +158,55 @@ TEST(BoardView, TheExportsStayThePreviewPictureAndTheViewSavesWhatItShows)
     b.w.dialog->files.push_back(shown);
     b.preview->saveView();
     EXPECT_EQ(QImage(shown).size(), b.view->size() * b.view->devicePixelRatioF());
+}
+
+TEST(BoardView, AFittedBoardFollowsTheWindowUntilTheUserZoomsOrPansAndAClickIsNoPan)
+{
+    Window w;
+    w->openFiles({test::example("board-PTH.drl"), test::example("board-NPTH.drl"),
+        test::example("board-Edge_Cuts.gbr")});
+    w->showPreview();
+    PreviewWindow* preview = w->previewWindow();
+    ASSERT_TRUE(preview);
+    BoardViewWidget* view = preview->boardView();
+    QApplication::processEvents();
+    // As fitted now: fitting again changes nothing.
+    const auto fitted = [view] {
+        const ViewTransform now = view->transform();
+        view->fitBoard();
+        const bool same = std::abs(now.scale - view->transform().scale) < 1e-9
+            && QLineF(now.toView(150, -80), view->transform().toView(150, -80)).length() < 1e-6;
+        view->transform() = now;
+        return same;
+    };
+    const auto resized = [&](int width, int height) {
+        preview->resize(width, height);
+        QApplication::processEvents();
+        return view->size();
+    };
+    // Resized after it opened, larger and smaller: the whole board, fitted to each size.
+    const QSize first = view->size();
+    EXPECT_NE(resized(1150, 880), first);
+    EXPECT_TRUE(fitted());
+    resized(640, 520);
+    EXPECT_TRUE(fitted());
+    // A click on a hole, with the two pixels a hand trembles: the hole is told, the board stays
+    // fitted and follows the window.
+    const QPointF hole = view->transform().toView(kHoleAX, kHoleAY);
+    const auto send = [view](QEvent::Type type, const QPointF& p, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, p, view->mapToGlobal(p), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(view, &e);
+    };
+    send(QEvent::MouseButtonPress, hole, Qt::LeftButton);
+    send(QEvent::MouseMove, hole + QPointF(2, 1), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, hole + QPointF(2, 1), Qt::NoButton);
+    EXPECT_EQ(view->overlay().highlight, std::optional<int>(3));
+    resized(1000, 760);
+    EXPECT_TRUE(fitted());
+    // Zoomed in, a new size keeps the zoom.
+    const double scale = view->transform().scale;
+    QTest::keyClick(view, Qt::Key_Plus);
+    resized(900, 700);
+    EXPECT_NEAR(view->transform().scale, scale * 1.25, 1e-9);
+    EXPECT_FALSE(fitted());
 }

@@ -89,7 +89,7 @@ TEST(CheckWindow, ChecksStoppedWhereRoutesPileUpNeverSayNothingWasFound)
         << summary.toStdString();
 }
 
-TEST(CheckWindow, NothingFoundLimitsRememberedStaleAfterAnEditAndSavedAsCsv)
+TEST(CheckWindow, NothingFoundLimitsRememberedCheckedAgainAfterAnEditAndSavedAsCsv)
 {
     forgetLimits();
     test::Scratch scratch;
@@ -107,10 +107,14 @@ TEST(CheckWindow, NothingFoundLimitsRememberedStaleAfterAnEditAndSavedAsCsv)
         checks->checkButton->click();
         EXPECT_EQ(checks->report().counts[size_t(CheckKind::MinDrill)], 2);
         EXPECT_TRUE(checks->list->isVisibleTo(checks));
-        // The table edited: the list says it is of the table before.
-        w.diameterEdit(0)->setText(QStringLiteral("2.1"));
-        EXPECT_TRUE(
-            checks->summaryLabel->text().endsWith(QStringLiteral("「チェック」で調べ直して下さい。")));
+        // The table edited: the checks run again once the typing pauses, never a list of the
+        // table before (a 3.5 mm row is no longer under the smallest drill).
+        w.diameterEdit(0)->setText(QStringLiteral("3.5"));
+        EXPECT_EQ(checks->report().counts[size_t(CheckKind::MinDrill)], 2); // not at every keystroke
+        test::waitForFollow();
+        EXPECT_EQ(checks->report().counts[size_t(CheckKind::MinDrill)], 1);
+        EXPECT_FALSE(
+            checks->summaryLabel->text().contains(QStringLiteral("「チェック」で調べ直して下さい。")));
         // Saved as CSV where the dialog says.
         const QString csv = scratch.path(QStringLiteral("findings.csv"));
         w.dialog->files.push_back(csv);
@@ -143,4 +147,54 @@ TEST(CheckWindow, FollowsTheBoardAndClosesWithNone)
     w->newBoard();
     QApplication::processEvents();
     EXPECT_FALSE(w->checkWindow() && w->checkWindow()->isVisible());
+}
+
+TEST(CheckWindow, OnABoardTooLargeToCheckAtEveryKeystrokeTheListSaysItIsOfTheTableBefore)
+{
+    forgetLimits();
+    test::Scratch scratch;
+    QByteArray drl = "M48\nMETRIC\nT1C0.3\nT2C0.5\n%\nT1\n";
+    for (qint64 i = 0; i <= MainWindow::kFollowedCheckHoles; ++i)
+        drl += "X" + QByteArray::number(i % 400) + ".0Y" + QByteArray::number(i / 400) + ".0\n";
+    drl += "T2\nX-5.0Y-5.0\nM30\n";
+    Window w;
+    w->openFiles({scratch.write(QStringLiteral("big.drl"), drl)});
+    w->showChecks();
+    CheckWindow* checks = w->checkWindow();
+    ASSERT_TRUE(checks);
+    EXPECT_EQ(checks->report().total(), 0);
+    // A house that drills nothing under 0.4 mm, then the table edited: not checked again at once
+    // (a run holds the typing up), but said at once.
+    checks->drillBox->setValue(0.4);
+    w.diameterEdit(1)->setText(QStringLiteral("0.35"));
+    const QString stale = QStringLiteral("穴種表が変わりました。「チェック」で調べ直して下さい。");
+    EXPECT_TRUE(checks->summaryLabel->text().endsWith(stale)) << checks->summaryLabel->text().toStdString();
+    test::waitForFollow();
+    EXPECT_EQ(checks->report().total(), 0);
+    EXPECT_TRUE(checks->summaryLabel->text().endsWith(stale));
+    // チェック runs them with the table as it is.
+    checks->checkButton->click();
+    EXPECT_EQ(checks->report().counts[size_t(CheckKind::MinDrill)], 2); // 0.30 and 0.35 mm
+    EXPECT_FALSE(checks->summaryLabel->text().contains(stale));
+}
+
+TEST(CheckWindow, AFindingsRingGoesWithItsHolesWhenTheirFileIsTakenOut)
+{
+    forgetLimits();
+    Window w;
+    openSampleBoard(w);
+    w->showChecks();
+    CheckWindow* checks = w->checkWindow();
+    ASSERT_EQ(checks->report().total(), 2);
+    checks->list->setCurrentIndex(checks->list->model()->index(0, 0));
+    PreviewWindow* preview = w->previewWindow();
+    ASSERT_TRUE(preview);
+    ASSERT_EQ(preview->boardView()->overlay().finding.size(), 2u);
+    // The plated file, whose holes the finding rings, taken out: no ring where they were, and
+    // the checks of the board that is left.
+    w.prompts->choices = {0};
+    w->removeFile();
+    ASSERT_EQ(w->board().files.size(), 1u);
+    EXPECT_TRUE(preview->boardView()->overlay().finding.empty());
+    EXPECT_EQ(checks->report().total(), 0);
 }

@@ -1,3 +1,4 @@
+#include "app/checkwindow.h"
 #include "app/colorswatch.h"
 #include "app/helpviewer.h"
 #include "app/mainwindow.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSet>
 #include <QTest>
 #include <QTextBrowser>
 #include <gtest/gtest.h>
@@ -79,42 +81,94 @@ TEST(MainWindow, StartsInItsInitialState)
 TEST(MainWindow, MenuBarInOrder)
 {
     Window w;
-    // The menus with their access keys, as a Japanese desktop program shows them.
+    // The menus and every entry with its access key, as a Japanese desktop program shows them.
     EXPECT_EQ(captions(w->menuBar()->actions()),
         QStringList({QStringLiteral("=ファイル(&F)"), QStringLiteral("=表示(&V)"),
             QStringLiteral("print=印刷(&P)"), QStringLiteral("=ヘルプ(&H)"),
-            QStringLiteral("saveSettings=設定ファイルの保存"), QStringLiteral("close=閉じる")}));
+            QStringLiteral("saveSettings=設定ファイルの保存(&S)"), QStringLiteral("close=閉じる(&C)")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[0]->menu()->actions()),
-        QStringList({QStringLiteral("newBoard=新規"),
-            QStringLiteral("openPackage=パッケージを開く（フォルダ・アーカイブ）"),
-            QStringLiteral("=最近使ったファイル"), QStringLiteral("="),
-            QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)"),
-            QStringLiteral("readRs274x=274xガーバ読み込み"),
-            QStringLiteral("readExcellon=Excellonドリルの読み込み"),
-            QStringLiteral("readGerberX2=Gerber X2 ドリル/外形の読み込み"),
-            QStringLiteral("addDrillFile=ドリルファイルの追加"),
-            QStringLiteral("readOutline=外形ファイルの読み込み"), QStringLiteral("removeFile=ファイルを外す"),
-            QStringLiteral("readSettings=前回の設定ファイルの読み込み"),
-            QStringLiteral("saveDrillTable=穴数一覧の保存 (CSV)")}));
+        QStringList({QStringLiteral("newBoard=新規(&N)"),
+            QStringLiteral("openPackage=パッケージを開く（フォルダ・アーカイブ）(&O)"),
+            QStringLiteral("=最近使ったファイル(&R)"), QStringLiteral("="),
+            QStringLiteral("readStandardGerber=標準ガーバの読み込み(F4.3)(&S)"),
+            QStringLiteral("readRs274x=274xガーバ読み込み(&X)"),
+            QStringLiteral("readExcellon=Excellonドリルの読み込み(&E)"),
+            QStringLiteral("readGerberX2=Gerber X2 ドリル/外形の読み込み(&G)"),
+            QStringLiteral("addDrillFile=ドリルファイルの追加(&A)"),
+            QStringLiteral("readOutline=外形ファイルの読み込み(&L)"),
+            QStringLiteral("removeFile=ファイルを外す(&D)"),
+            QStringLiteral("readSettings=前回の設定ファイルの読み込み(&I)"),
+            QStringLiteral("saveDrillTable=穴数一覧の保存 (CSV)(&C)")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[1]->menu()->actions()),
-        QStringList({QStringLiteral("showPreview=プレビュー"), QStringLiteral("checkHoles=穴チェック"),
-            QStringLiteral("="), QStringLiteral("showCountsInLegend=凡例に穴数を表示"),
-            QStringLiteral("drawSymbols=記号で描く（白黒印刷向け）")}));
-    EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
         QStringList(
-            {QStringLiteral("showAbout=バージョン情報"), QStringLiteral("showHelp=Kivotrek ヘルプ")}));
-    // The desktop's own keys: Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+P and F1; no other command has one.
+            {QStringLiteral("showPreview=プレビュー(&P)"), QStringLiteral("checkHoles=穴チェック(&C)"),
+                QStringLiteral("="), QStringLiteral("showCountsInLegend=凡例に穴数を表示(&N)"),
+                QStringLiteral("drawSymbols=記号で描く（白黒印刷向け）(&S)")}));
+    EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
+        QStringList({QStringLiteral("showAbout=バージョン情報(&A)"),
+            QStringLiteral("showHelp=Kivotrek ヘルプ(&H)")}));
+    // The desktop's own keys: Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+P and F1; F5 the preview, F6 the
+    // checks; no other command has one.
     const std::map<QString, QKeySequence> keys = {
         {QStringLiteral("newBoard"), QKeySequence(QKeySequence::New)},
         {QStringLiteral("openPackage"), QKeySequence(QStringLiteral("Ctrl+O"))},
         {QStringLiteral("saveSettings"), QKeySequence(QStringLiteral("Ctrl+S"))},
         {QStringLiteral("print"), QKeySequence(QStringLiteral("Ctrl+P"))},
-        {QStringLiteral("showHelp"), QKeySequence(QStringLiteral("F1"))}};
+        {QStringLiteral("showHelp"), QKeySequence(QStringLiteral("F1"))},
+        {QStringLiteral("showPreview"), QKeySequence(QStringLiteral("F5"))},
+        {QStringLiteral("checkHoles"), QKeySequence(QStringLiteral("F6"))}};
     for (QAction* a : w->findChildren<QAction*>()) {
         const auto key = keys.find(a->objectName());
         EXPECT_EQ(a->shortcut(), key == keys.end() ? QKeySequence() : key->second)
             << a->objectName().toStdString();
     }
+}
+
+namespace {
+// Each entry of the menu (a separator aside) ends with an access key of its own in the menu:
+// "(&X)", or "&1 " before a recent board.
+void expectAccessKeys(const QList<QAction*>& actions, const QString& where)
+{
+    QSet<QChar> seen;
+    for (const QAction* a : actions) {
+        if (a->isSeparator())
+            continue;
+        const QString text = a->text();
+        const int amp = text.indexOf(QLatin1Char('&'));
+        ASSERT_GE(amp, 0) << where.toStdString() << ": " << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QLatin1Char(')')) || text.startsWith(QLatin1Char('&')))
+            << text.toStdString();
+        const QChar key = text.at(amp + 1).toUpper();
+        EXPECT_FALSE(seen.contains(key))
+            << where.toStdString() << ": two entries take " << QString(key).toStdString();
+        seen.insert(key);
+    }
+}
+} // namespace
+
+TEST(MainWindow, EveryMenuEntryHasAnAccessKeyAndF5AndF6OpenThePreviewAndTheChecks)
+{
+    Window w;
+    w->openFiles({test::example("board-PTH.drl"), test::example("board-NPTH.drl")});
+    expectAccessKeys(w->menuBar()->actions(), QStringLiteral("menu bar"));
+    for (const QAction* m : w->menuBar()->actions()) {
+        if (m->menu())
+            expectAccessKeys(m->menu()->actions(), m->text());
+    }
+    expectAccessKeys(
+        w.form->findChild<QMenu*>(QStringLiteral("recentMenu"))->actions(), QStringLiteral("recent"));
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.form.get()));
+    QTest::keyClick(w.form.get(), Qt::Key_F5);
+    ASSERT_TRUE(w->previewWindow());
+    EXPECT_TRUE(w->previewWindow()->isVisible());
+    expectAccessKeys(w->previewWindow()->menuBar()->actions(), QStringLiteral("preview"));
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.form.get()));
+    QTest::keyClick(w.form.get(), Qt::Key_F6);
+    ASSERT_TRUE(w->checkWindow());
+    EXPECT_TRUE(w->checkWindow()->isVisible());
 }
 
 TEST(MainWindow, RowsSitOnTheirPagesAtTheirPlaces)

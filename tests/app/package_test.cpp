@@ -178,3 +178,115 @@ TEST(PackageWindow, DroppedFilesAndPackagesOpenAsABoardAndAreRemembered)
     recent->actions()[1]->trigger(); // the list moved: the package is second now
     EXPECT_EQ(w->board().package, folder.root);
 }
+
+TEST(PackageWindow, ARecentPackageReopensTheBoardItNamesWithTheRolesChosenByHandAndNoWindow)
+{
+    const KiCadFolder folder;
+    Window w;
+    // The user leaves the non-plated file out in the package window.
+    w.prompts->review = [](Package& p) {
+        p.members[size_t(memberIndex(p, "board-NPTH.drl"))].role = Role::Unused;
+        return true;
+    };
+    ASSERT_TRUE(w->openPackagePath(folder.root));
+    ASSERT_EQ(w->board().files.size(), 1u);
+    const QString shown = w.pathEdit()->text();
+    // Since then another board's drill file came into the folder, and another board was opened.
+    QFile lid(folder.file("lid-PTH.drl"));
+    ASSERT_TRUE(lid.open(QIODevice::WriteOnly));
+    lid.write("M48\nMETRIC\nT1C0.8\n%\nT1\nX120.0Y-100.0\nM30\n");
+    lid.close();
+    w.prompts->review = nullptr;
+    w->openFiles({test::example("board-allegro.drl")});
+    w.prompts->messages.clear();
+
+    // The recent entry: the same board, its roles as chosen, without the package window.
+    auto* recent = w.form->findChild<QMenu*>(QStringLiteral("recentMenu"));
+    ASSERT_TRUE(recent);
+    ASSERT_GE(recent->actions().size(), 2);
+    EXPECT_EQ(recent->actions()[1]->text(), QStringLiteral("&2 ") + shown);
+    recent->actions()[1]->trigger();
+    EXPECT_FALSE(w.prompts->messages.join(QLatin1Char('\n')).contains(QStringLiteral("package?")))
+        << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(w->board().package, folder.root);
+    ASSERT_EQ(w->board().files.size(), 1u);
+    EXPECT_TRUE(w->board().files[0].path.endsWith(QStringLiteral("/board-PTH.drl")));
+    EXPECT_EQ(w->board().outline, folder.file("board-Edge_Cuts.gbr"));
+    EXPECT_EQ(w.pathEdit()->text(), shown);
+    // Opened again it is the first entry still, not a second one of the folder.
+    EXPECT_EQ(recent->actions()[0]->text(), QStringLiteral("&1 ") + shown);
+    EXPECT_FALSE(recent->actions()[1]->text().contains(folder.root + QStringLiteral(" ＋")));
+    // A drill file from elsewhere added to it comes back with it.
+    const QString other = test::example("board-NPTH-drl.gbr");
+    w.dialog->files.push_back(other);
+    w->addDrillFile();
+    ASSERT_EQ(w->board().files.size(), 2u);
+    w->openFiles({test::example("board-allegro.drl")});
+    w.prompts->messages.clear();
+    recent->actions()[1]->trigger();
+    ASSERT_EQ(w->board().files.size(), 2u);
+    EXPECT_EQ(w->board().files[1].path, other);
+    EXPECT_EQ(w->board().outline, folder.file("board-Edge_Cuts.gbr"));
+    EXPECT_FALSE(w.prompts->messages.join(QLatin1Char('\n')).contains(QStringLiteral("package?")));
+
+    // A file of the board gone: the package window shows what is left, the roles as they were.
+    ASSERT_TRUE(QFile::remove(folder.file("board-PTH.drl")));
+    w.prompts->messages.clear();
+    Role npth = Role::Plated, lidRole = Role::Plated;
+    w.prompts->review = [&](Package& p) {
+        npth = p.members[size_t(memberIndex(p, "board-NPTH.drl"))].role;
+        lidRole = p.members[size_t(memberIndex(p, "lid-PTH.drl"))].role;
+        return false;
+    };
+    recent->actions()[0]->trigger();
+    EXPECT_EQ(w.prompts->messages.value(0), QStringLiteral("package? ") + folder.root);
+    EXPECT_EQ(npth, Role::Unused);
+    EXPECT_EQ(lidRole, Role::Unused);
+}
+
+namespace {
+// KiCad's non-plated drill file of a board without such holes: its header, no tool, no hole.
+const QByteArray kEmptyNpth = "M48\n; DRILL file {KiCad 8.0.4} date 2026-12-07T16:00:00+0900\n"
+                              "; FORMAT={-:-/ absolute / metric / decimal}\n"
+                              "; #@! TF.FileFunction,NonPlated,1,2,NPTH\nFMAT,2\nMETRIC\n%\nG90\nG05\nM30\n";
+} // namespace
+
+TEST(PackageWindow, AnEmptyDrillFileIsSaidOnItsLineNotInAMessageBox)
+{
+    const KiCadFolder folder;
+    QFile npth(folder.file("board-NPTH.drl"));
+    ASSERT_TRUE(npth.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    npth.write(kEmptyNpth);
+    npth.close();
+    QString error;
+    auto package = Package::open(folder.root, &error);
+    ASSERT_TRUE(package);
+    const int empty = memberIndex(*package, "board-NPTH.drl");
+    const int pth = memberIndex(*package, "board-PTH.drl");
+    EXPECT_TRUE(package->members[size_t(empty)].holeless);
+    EXPECT_FALSE(package->members[size_t(pth)].holeless);
+    {
+        PackageDialog dialog(*package);
+        EXPECT_EQ(dialog.roleBox(empty)->currentText(), QStringLiteral("メッキなし穴"));
+        EXPECT_EQ(
+            dialog.table()->item(empty, 2)->text(), QStringLiteral("X2 属性 NonPlated　（穴がありません）"));
+        EXPECT_EQ(dialog.table()->item(pth, 2)->text(), QStringLiteral("X2 属性 Plated"));
+        // The user's role keeps the note.
+        dialog.roleBox(empty)->setCurrentIndex(2);
+        emit dialog.roleBox(empty)->activated(2);
+        EXPECT_EQ(
+            dialog.table()->item(empty, 2)->text(), QStringLiteral("手で選んだ役割　（穴がありません）"));
+    }
+    // The board is built without a box that stops it.
+    Window w;
+    ASSERT_TRUE(w->openPackagePath(folder.root));
+    EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("package? ") + folder.root}));
+    EXPECT_EQ(w->board().files.size(), 2u);
+    EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("70"));
+    // The same file opened by itself still says it.
+    w.prompts->messages.clear();
+    w->openFiles({folder.file("board-NPTH.drl")});
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: ") + folder.file("board-NPTH.drl")
+            + QStringLiteral("には穴がありません。")}));
+}

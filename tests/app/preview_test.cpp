@@ -10,9 +10,14 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -52,7 +57,7 @@ TEST(Preview, OpensWithItsLayoutAndRedrawsInPlace)
     EXPECT_EQ(p->centralWidget(), static_cast<QWidget*>(p->boardView()));
     EXPECT_EQ(p->surface().image().size(), QSize(457, 420));
     EXPECT_NE(p->minimumSize(), p->maximumSize());
-    EXPECT_EQ(p->closeAction->text() + p->exportAction->text(), QStringLiteral("閉じるBitmapExport"));
+    EXPECT_EQ(p->closeAction->text() + p->exportAction->text(), QStringLiteral("閉じる(&C)BitmapExport(&B)"));
     EXPECT_TRUE(w.prompts->messages.isEmpty());
     const QImage first = p->surface().image().copy();
     EXPECT_GT(inked(first), 20);
@@ -66,7 +71,7 @@ TEST(Preview, OpensWithItsLayoutAndRedrawsInPlace)
     EXPECT_EQ(p->surface().image(), first);
 }
 
-TEST(Preview, AFailedTableCheckLeavesTheOpenPreviewAlone)
+TEST(Preview, AFailedTableCheckNamesTheRowsAndDrawsNoPictureOfTheTableBefore)
 {
     Window w;
     w->showPreview();
@@ -80,7 +85,11 @@ TEST(Preview, AFailedTableCheckLeavesTheOpenPreviewAlone)
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: D11の穴径が未入力です。"),
             QStringLiteral("Kivotrek: D12の穴径が未入力です。")}));
-    EXPECT_EQ(p->surface().image(), before);
+    EXPECT_EQ(p->surface().image(), before); // not drawn, and not shown either: the rows are
+    EXPECT_TRUE(p->problemLabel()->isVisible());
+    EXPECT_TRUE(p->problemLabel()->text().endsWith(
+        QStringLiteral("\nD11の穴径が未入力です。\nD12の穴径が未入力です。")));
+    EXPECT_FALSE(p->exportAction->isEnabled());
 }
 
 TEST(Preview, NoPreviewWhenTheTableIsIncomplete)
@@ -310,7 +319,7 @@ TEST(Preview, SavesThePageAsPdfAndThePictureAsSvgAndPng)
     PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
     EXPECT_EQ(p->savePdfAction->text() + p->saveSvgAction->text() + p->savePngAction->text(),
-        QStringLiteral("PDFに保存SVGに保存PNGに保存"));
+        QStringLiteral("PDFに保存(&P)SVGに保存(&S)PNGに保存(&N)"));
     test::Scratch dir;
 
     // The page as the batch command writes it, with the main window's size choice, taken when
@@ -423,4 +432,156 @@ TEST(Preview, ALargeBoardShowsItsProgressAndACancelledSaveLeavesNoFile)
     EXPECT_TRUE(seen);
     EXPECT_TRUE(w.prompts->messages.isEmpty());
     EXPECT_FALSE(QFile::exists(printed));
+}
+
+namespace {
+// The sample board of three files in an open preview.
+struct SampleBoard : test::TestWindow {
+    PreviewWindow* preview = nullptr;
+    SampleBoard()
+    {
+        resetViewOptions();
+        form->openFiles({test::example("board-PTH.drl"), test::example("board-NPTH.drl"),
+            test::example("board-Edge_Cuts.gbr")});
+        form->showPreview();
+        preview = form->previewWindow();
+        prompts->messages.clear();
+    }
+    // What a save writes, read back.
+    QByteArray saved(QAction* save, const QString& path) const
+    {
+        dialog->files.push_back(path);
+        save->trigger();
+        return test::readAll(path);
+    }
+    // The text of a PDF page, where poppler's pdftotext is installed.
+    static std::optional<QString> pdfText(const QString& pdf)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        if (!p.waitForFinished(30000) || p.exitCode() != 0)
+            return std::nullopt;
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+};
+
+// Two plated 0.80 mm holes of row 4 (T4) lie here, in file millimetres.
+constexpr double kT4X = 122.62, kT4Y = -77.38;
+} // namespace
+
+TEST(Preview, AnEditedDiameterReachesTheLegendThePictureAndTheSavesOnceTheTypingPauses)
+{
+    SampleBoard b;
+    ASSERT_TRUE(b.preview);
+    BoardViewWidget* view = b.preview->boardView();
+    b.preview->resize(900, 700);
+    QApplication::processEvents();
+    view->transform().zoomAbout(view->transform().toView(kT4X, kT4Y), 6);
+    const double scale = view->transform().scale;
+    const QPointF atHole = view->transform().toView(kT4X, kT4Y);
+    const QImage before = b.preview->surface().image().copy();
+
+    // Typed as a user types it: a keystroke at a time, each an edit of the table.
+    b.diameterEdit(3)->clear();
+    QTest::keyClicks(b.diameterEdit(3), QStringLiteral("1.25"));
+    EXPECT_EQ(b.preview->surface().image(), before); // not drawn at every keystroke
+    test::waitForFollow();
+    EXPECT_NE(b.preview->surface().image(), before);
+    EXPECT_FALSE(b.preview->problemLabel()->isVisible());
+    // The view where the user left it, its legend and its holes told with the new diameter.
+    EXPECT_DOUBLE_EQ(view->transform().scale, scale);
+    EXPECT_EQ(view->transform().toView(kT4X, kT4Y), atHole);
+    QMouseEvent hover(QEvent::MouseMove, atHole, view->mapToGlobal(atHole), Qt::NoButton, Qt::NoButton, {});
+    QApplication::sendEvent(view, &hover);
+    EXPECT_TRUE(b.preview->statusBar()->currentMessage().contains(QStringLiteral("行4 T4 1.25")))
+        << b.preview->statusBar()->currentMessage().toStdString();
+
+    // The saves draw the table as it is: the SVG picture's legend, the printed page's.
+    test::Scratch dir;
+    const QByteArray svg = b.saved(b.preview->saveSvgAction, dir.path(QStringLiteral("t.svg")));
+    EXPECT_TRUE(svg.contains(">1.25  TH</text>")) << svg.left(2000).constData();
+    EXPECT_FALSE(svg.contains(">0.80  TH</text>"));
+    const QString pdf = dir.path(QStringLiteral("t.pdf"));
+    b.saved(b.preview->savePdfAction, pdf);
+    EXPECT_TRUE(b.prompts->messages.isEmpty()) << b.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    if (const auto text = SampleBoard::pdfText(pdf)) {
+        EXPECT_TRUE(text->contains(QStringLiteral("1.25"))) << text->toStdString();
+        EXPECT_FALSE(text->contains(QStringLiteral("0.80"))) << text->toStdString();
+    }
+    // The picture as it was before the edit comes back with the diameter.
+    b.diameterEdit(3)->setText(QStringLiteral("0.80"));
+    test::waitForFollow();
+    EXPECT_EQ(b.preview->surface().image(), before);
+}
+
+TEST(Preview, ARowLeftWithoutADiameterIsNamedInThePreviewWhichSavesNoOldPicture)
+{
+    SampleBoard b;
+    ASSERT_TRUE(b.preview);
+    const QImage before = b.preview->surface().image().copy();
+    b.diameterEdit(3)->clear();
+    b.diameterEdit(5)->setText(QStringLiteral("1,0"));
+    test::waitForFollow();
+    // Said in the preview's own window, in the table check's words, and in no message box.
+    EXPECT_TRUE(b.preview->isVisible());
+    EXPECT_TRUE(b.prompts->messages.isEmpty()) << b.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    QLabel* problem = b.preview->problemLabel();
+    ASSERT_TRUE(problem->isVisible());
+    EXPECT_EQ(problem->text(),
+        QStringLiteral("穴種表の次の行を直すまで、図は描けません（直せばすぐに描き直します）。\n"
+                       "T4の穴径が未入力です。\n行6（T6）の穴径「1,0」を数値として読めません。"));
+    EXPECT_EQ(problem->geometry(), b.preview->boardView()->rect());
+    // No save writes a picture of the table before: the commands are off, and a save asked for
+    // all the same is refused with the rows.
+    test::Scratch dir;
+    for (QAction* save : {b.preview->exportAction, b.preview->savePngAction, b.preview->saveSvgAction,
+             b.preview->savePdfAction, b.preview->saveViewAction})
+        EXPECT_FALSE(save->isEnabled()) << save->objectName().toStdString();
+    const QString png = dir.path(QStringLiteral("old.png"));
+    b.dialog->files.push_back(png);
+    b.preview->savePng();
+    b.preview->savePdf();
+    EXPECT_FALSE(QFile::exists(png));
+    ASSERT_EQ(b.prompts->messages.size(), 2);
+    EXPECT_EQ(b.prompts->messages[0], QStringLiteral("Kivotrek: ") + problem->text());
+    EXPECT_EQ(b.dialog->shown.size(), 0); // no file dialog either
+    // Mended, the board is drawn again and can be saved.
+    b.diameterEdit(3)->setText(QStringLiteral("0.80"));
+    b.diameterEdit(5)->setText(QStringLiteral("1.00"));
+    test::waitForFollow();
+    EXPECT_FALSE(problem->isVisible());
+    EXPECT_TRUE(b.preview->savePngAction->isEnabled());
+    EXPECT_EQ(b.preview->surface().image(), before);
+}
+
+TEST(Preview, KindColourProductCodeAndSizeReachTheNextSaveAtOnce)
+{
+    SampleBoard b;
+    ASSERT_TRUE(b.preview);
+    test::Scratch dir;
+    // A kind and a colour changed, then saved at once, before the pause has passed: the save
+    // draws them all the same.
+    b.kindBox(3)->setEditText(QStringLiteral("NTH"));
+    b.dialog->colors.push_back(QColor(255, 0, 255));
+    QTest::mouseDClick(b.dcodeEdit(3), Qt::LeftButton);
+    ASSERT_EQ(b.dialog->shown.last(), QStringLiteral("color"));
+    const QByteArray svg = b.saved(b.preview->saveSvgAction, dir.path(QStringLiteral("t.svg")));
+    EXPECT_TRUE(svg.contains(">0.80  NTH</text>")) << svg.left(2000).constData();
+    EXPECT_TRUE(svg.contains("fill=\"#ff00ff\""));
+    // The picture saved is the picture the table gives now.
+    const QString png = dir.path(QStringLiteral("t.png"));
+    b.kindBox(3)->setEditText(QStringLiteral("TH"));
+    b.saved(b.preview->savePngAction, png);
+    test::waitForFollow();
+    EXPECT_EQ(QImage(png).convertToFormat(QImage::Format_RGB32), b.preview->surface().image());
+    // The product code and the size choice reach the printed page.
+    b.productCodeEdit()->setText(QStringLiteral("LIVE-CODE-X"));
+    b.sizeChoice()->setEditText(QStringLiteral("自動(A4横)"));
+    const QString pdf = dir.path(QStringLiteral("t.pdf"));
+    const QByteArray page = b.saved(b.preview->savePdfAction, pdf);
+    EXPECT_TRUE(page.contains("/MediaBox [0 0 842")) << "A4 landscape";
+    if (const auto text = SampleBoard::pdfText(pdf)) {
+        EXPECT_TRUE(text->contains(QStringLiteral("LIVE-CODE-X"))) << text->toStdString();
+    }
+    EXPECT_TRUE(b.prompts->messages.isEmpty()) << b.prompts->messages.join(QLatin1Char('\n')).toStdString();
 }

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QStringList>
+#include <QTest>
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
@@ -23,6 +24,12 @@
 #include <optional>
 
 namespace kivotrek::test {
+
+// Lets the pause after an edit pass, so that an open preview and open checks have followed it.
+inline void waitForFollow()
+{
+    QTest::qWait(MainWindow::kFollowDelayMs * 3);
+}
 
 struct ScriptedDialog : CommonDialog {
     // Each Show... takes the next answer: a file name or colour, or nothing for a cancel.

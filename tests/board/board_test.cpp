@@ -657,3 +657,35 @@ TEST(Board, TolerancesAsTheFileStatesThemReachTheLegendAndTheSettingsFile)
     EXPECT_EQ(loaded.row(0).tol1, QStringLiteral("0.025"));
     EXPECT_EQ(loaded.row(1).tol2, QStringLiteral("0.025"));
 }
+
+TEST(Board, TheAllegroSampleIsFittedToItsOutlineWhicheverComesFirst)
+{
+    // board-allegro.drl states no digits (no template, no format comment, no nc_param.txt); its
+    // board is 100 x 80 mm from the origin. (The KiCad sample's outline is another board's, at
+    // x 103 to 197 and y -130 to -50 mm: no format puts these holes inside it.)
+    test::Scratch dir;
+    const QString outline = dir.write(QStringLiteral("board-Edge_Cuts.gbr"), kOutline100x80);
+    const QString allegro = test::example("board-allegro.drl");
+    const ReadBoard drillFirst({allegro}, outline);
+    ASSERT_TRUE(drillFirst.board.files[0].fitted);
+    EXPECT_EQ(drillFirst.said.texts,
+        QStringList({QStringLiteral("書式の指定がないため、INCH 2.4（末尾ゼロ）とみなして読みました。")}));
+    Board outlineFirst;
+    HoleTable table;
+    BoardExtent extent;
+    test::Messages said;
+    readBoardFile(outlineFirst, ReaderKind::GerberX2, outline, table, extent, said.sink());
+    addBoardFile(outlineFirst, ReaderKind::Excellon, allegro, table, extent, said.sink());
+    EXPECT_EQ(said.texts,
+        QStringList({QStringLiteral("書式の指定がないため、外形に合う INCH 2.4（末尾ゼロ）で読みました。")}));
+    EXPECT_EQ(outlineFirst.files[0].fitted, drillFirst.board.files[0].fitted);
+    EXPECT_EQ(extent.maxX, drillFirst.extent.maxX);
+    BoardData data;
+    ASSERT_TRUE(loadBoard(drillFirst.board, data));
+    EXPECT_EQ(data.drills[0].holes.size(), 80u);
+    EXPECT_TRUE(boardWarning(drillFirst.board, data).isEmpty());
+    // Beside the KiCad outline the holes are said to lie outside, whichever came first.
+    const ReadBoard kicad({allegro}, test::example("board-Edge_Cuts.gbr"));
+    ASSERT_EQ(kicad.said.texts.size(), 2);
+    EXPECT_TRUE(kicad.said.texts[1].startsWith(QStringLiteral("80個の穴が外形から1 mm以上外れています")));
+}

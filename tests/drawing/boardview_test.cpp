@@ -260,3 +260,32 @@ TEST(BoardViewPicture, SharpAtTwiceTheDevicePixels)
     EXPECT_EQ(two.image.size(), QSize(800, 600));
     EXPECT_NEAR(two.across(50, 40, qRgb(0, 0, 255)), 2 * one.across(50, 40, qRgb(0, 0, 255)), 3);
 }
+
+TEST(BoardViewPicture, TheScaleBarLiesBesideTheBoardNeverOverAHoleInItsCorner)
+{
+    // A 4.3 mm mounting hole in the lower left corner of the board, as boards have them.
+    HeldBoard b = board({{2.5f, 2.5f, 1, 0}, {97.5f, 77.5f, 1, 0}});
+    for (const QSize size : {QSize(600, 500), QSize(1200, 400)}) { // a legend band, a legend column
+        Picture p(b, size);
+        p.table.row(1).diameter = QStringLiteral("4.3");
+        p.renderer.tableChanged();
+        p.transform.fit(p.board.frame, p.renderer.boardArea(QSizeF(size)));
+        p.render();
+        const QRectF band = p.renderer.scaleBarArea(QSizeF(size));
+        EXPECT_FALSE(band.intersects(p.renderer.boardArea(QSizeF(size))));
+        EXPECT_DOUBLE_EQ(band.bottom(), size.height());
+        // Every point of the hole shows its colour, its lowest too.
+        const QRgb blue = qRgb(0, 0, 255);
+        const double r = 4.3 / 2 * 0.75;
+        for (int k = 0; k < 16; ++k) {
+            const double a = k * M_PI / 8;
+            EXPECT_EQ(p.at(2.5 + r * std::cos(a), 2.5 + r * std::sin(a)), blue) << size.width() << " " << k;
+        }
+        // The bar is drawn in its band: black pixels there.
+        int black = 0;
+        for (int y = int(band.top()); y < int(band.bottom()); ++y)
+            for (int x = int(band.left()); x < int(band.right()); ++x)
+                black += p.image.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+        EXPECT_GT(black, 50);
+    }
+}
