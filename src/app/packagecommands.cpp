@@ -133,9 +133,11 @@ bool MainWindow::openPackageAs(const QString& path, const QJsonObject& roles)
         if (m.holeless && m.role != Role::Unused)
             holeless << msg::noHoles(package->path() + QLatin1Char('/') + m.name);
     }
+    // What the package says of itself stands in its window.
+    const QStringList notes = package->notes;
     QStringList said;
-    const MessageSink sink = [&said, &holeless](const QString& text) {
-        if (!holeless.contains(text))
+    const MessageSink sink = [&said, &holeless, &notes](const QString& text) {
+        if (!holeless.contains(text) && !notes.contains(text))
             said << text;
     };
     prepareExcellonRead(table_, extent_);

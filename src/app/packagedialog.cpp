@@ -46,6 +46,15 @@ PackageDialog::PackageDialog(Package& package, QWidget* parent)
         layout->addLayout(row);
         connect(boardBox_, &QComboBox::currentTextChanged, this, &PackageDialog::chooseBoard);
     }
+    // What the package says of itself (members kept under another name) stands above its files,
+    // not in a box after them.
+    if (!package.notes.isEmpty()) {
+        auto* notes = new QLabel(package.notes.join(QLatin1Char('\n')), this);
+        notes->setObjectName(QStringLiteral("packageNotes"));
+        notes->setWordWrap(true);
+        notes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(notes);
+    }
     table_ = new QTableWidget(int(package.members.size()), 3, this);
     table_->setObjectName(QStringLiteral("members"));
     table_->setHorizontalHeaderLabels(msg::packageColumns().split(QLatin1Char('|')));

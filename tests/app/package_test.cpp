@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QTableWidget>
@@ -289,4 +290,31 @@ TEST(PackageWindow, AnEmptyDrillFileIsSaidOnItsLineNotInAMessageBox)
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ") + folder.file("board-NPTH.drl")
             + QStringLiteral("には穴がありません。")}));
+}
+
+TEST(PackageWindow, MembersKeptUnderAnotherNameAreSaidInItsWindow)
+{
+    // Two members of one name, as a zip made by hand may hold.
+    test::Scratch dir;
+    const QString zip = dir.write(QStringLiteral("board.zip"),
+        test::rawZip({{"board-PTH.drl", test::readAll(test::example("board-PTH.drl"))},
+            {"board-PTH.drl", test::readAll(test::example("board-NPTH.drl"))}}));
+    QString error;
+    auto package = Package::open(zip, &error);
+    ASSERT_TRUE(package) << error.toStdString();
+    const QString note =
+        QStringLiteral("board.zipには「board-PTH.drl」という名前のファイルが他にもあるため、「board-PTH "
+                       "(2).drl」として読みました。");
+    {
+        PackageDialog dialog(*package);
+        const auto* notes = dialog.findChild<QLabel*>(QStringLiteral("packageNotes"));
+        ASSERT_TRUE(notes);
+        EXPECT_EQ(notes->text(), note);
+        EXPECT_EQ(dialog.table()->rowCount(), 2);
+    }
+    // Both files are read, and the note is no box after the window.
+    Window w;
+    ASSERT_TRUE(w->openPackagePath(zip));
+    EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("package? ") + zip}));
+    EXPECT_EQ(w->board().files.size(), 2u);
 }
