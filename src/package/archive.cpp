@@ -31,6 +31,13 @@ QString reason(struct archive* a)
     return text ? QString::fromLocal8Bit(text).trimmed() : QString();
 }
 
+// An archive libarchive cannot read: the message, and libarchive's reason alone.
+void damaged(Unpacked& out, const QString& shown, const QString& why)
+{
+    out.error = msg::archiveDamaged(shown, why);
+    out.reason = why;
+}
+
 // libarchive converts names by the locale of the thread: in a UTF-8 locale a zip's names marked
 // UTF-8 come as they are, unmarked names as their bytes, and the UTF-16 names of 7z convert. The
 // program's own locale may be "C", which turns every name that is not ASCII into an error.
@@ -188,7 +195,7 @@ Unpacked unpackArchive(const QString& archivePath, const QString& intoFolder, co
         return out;
     }
     if (archive_read_open_fd(a.get(), file.handle(), size_t(64) * 1024) != ARCHIVE_OK) {
-        out.error = msg::archiveDamaged(shown, reason(a.get()));
+        damaged(out, shown, reason(a.get()));
         return out;
     }
     const QDir into(intoFolder);
@@ -203,7 +210,7 @@ Unpacked unpackArchive(const QString& archivePath, const QString& intoFolder, co
         if (r == ARCHIVE_EOF)
             break;
         if (r < ARCHIVE_WARN) {
-            out.error = msg::archiveDamaged(shown, reason(a.get()));
+            damaged(out, shown, reason(a.get()));
             return out;
         }
         const QByteArray raw = rawName(entry);
@@ -218,7 +225,7 @@ Unpacked unpackArchive(const QString& archivePath, const QString& intoFolder, co
             tooMany = true;
         if (tooMany) {
             if (archive_read_data_skip(a.get()) < ARCHIVE_WARN) {
-                out.error = msg::archiveDamaged(shown, reason(a.get()));
+                damaged(out, shown, reason(a.get()));
                 return out;
             }
             continue;
@@ -248,7 +255,7 @@ Unpacked unpackArchive(const QString& archivePath, const QString& intoFolder, co
             if (n == 0)
                 break;
             if (n < 0) {
-                out.error = msg::archiveDamaged(shown, reason(a.get()));
+                damaged(out, shown, reason(a.get()));
                 return out;
             }
             size += n;

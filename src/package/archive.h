@@ -26,6 +26,7 @@ bool isOfficeDocument(const QString& name);
 struct Unpacked {
     bool ok = false;
     QString error; // the message for the user when not ok
+    QString reason; // of an archive that cannot be read: libarchive's words alone, else empty
     // The regular files written, as the archive names them ("gerber/x.drl"), each name once: a
     // name that is no UTF-8 decoded as code page 932 where it is one, else with "\xNN" for each
     // byte that is not ASCII; a name taken before is kept as "x (2).drl".

@@ -257,7 +257,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             // The most files a package holds is a limit of the whole package.
             if (u.tooMany)
                 return fail(msg::packageTooManyMembers(path, u.found, limits.members));
-            member.why = msg::whyArchiveUnreadable(u.error);
+            member.why = msg::whyArchiveUnreadable(u.reason.isEmpty() ? u.error : u.reason);
             p->members.push_back(member);
             continue;
         }
