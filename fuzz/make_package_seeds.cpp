@@ -2,54 +2,28 @@
 // 7z, a zip inside a zip, a zip of code page 932 names without the UTF-8 mark, as Windows writes
 // them). Usage: make_package_seeds OUTDIR FILE...
 
+#include "archivewriter.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QStringEncoder>
-#include <archive.h>
-#include <archive_entry.h>
+#include <QTemporaryFile>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
 namespace {
-using Members = std::vector<std::pair<QByteArray, QByteArray>>;
+using kivotrek::test::Members;
 
+// The archive's bytes, written by the tests' own writer through a file.
 QByteArray archived(const char* format, const Members& members)
 {
-    QByteArray out;
-    struct archive* a = archive_write_new();
-    const QByteArray f(format);
-    if (f == "zip")
-        archive_write_set_format_zip(a);
-    else if (f == "7z")
-        archive_write_set_format_7zip(a);
-    else {
-        archive_write_set_format_pax_restricted(a);
-        archive_write_add_filter_gzip(a);
-    }
-    archive_write_set_bytes_in_last_block(a, 1);
-    archive_write_open(
-        a, &out, nullptr,
-        [](struct archive*, void* into, const void* buffer, size_t length) -> la_ssize_t {
-            static_cast<QByteArray*>(into)->append(static_cast<const char*>(buffer), qsizetype(length));
-            return la_ssize_t(length);
-        },
-        nullptr);
-    for (const auto& [name, content] : members) {
-        struct archive_entry* e = archive_entry_new();
-        archive_entry_set_pathname(e, name.constData());
-        archive_entry_set_size(e, content.size());
-        archive_entry_set_filetype(e, AE_IFREG);
-        archive_entry_set_perm(e, 0644);
-        archive_write_header(a, e);
-        archive_write_data(a, content.constData(), size_t(content.size()));
-        archive_entry_free(e);
-    }
-    archive_write_close(a);
-    archive_write_free(a);
-    return out;
+    QTemporaryFile file;
+    if (!file.open() || !kivotrek::test::writeArchive(file.fileName(), format, members))
+        return QByteArray();
+    QFile written(file.fileName());
+    return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
 }
 
 bool save(const QString& path, const QByteArray& bytes)
