@@ -7,8 +7,9 @@ namespace kivotrek {
 bool isUtf8Name(QByteArrayView raw)
 {
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = utf8.decode(raw); // decoded when it is made a string
-    return !utf8.hasError() && text.size() >= 0;
+    // The decoder works when its result is made a string.
+    [[maybe_unused]] const QString text = utf8.decode(raw);
+    return !utf8.hasError();
 }
 
 std::optional<QString> decodedName(QByteArrayView raw)
