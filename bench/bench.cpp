@@ -108,19 +108,17 @@ int main(int argc, char** argv)
             PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
             drawPreview(b->path, b->table, b->extent, s);
         });
-        row(qPrintable(QFileInfo(b->path).fileName() + QStringLiteral(": preview picture")), t, "s");
-        // The same with the lines cut on a second thread, as kivotrek-cli draws it.
-        const double piped = best(runs, [&] {
+        row(qPrintable(QFileInfo(b->path).fileName() + QStringLiteral(": preview picture (read and draw)")),
+            t, "s");
+        // The drawing alone, of the steps the board holds, as every drawing after the read is.
+        const StepRecord steps = recordSteps(b->path);
+        const double held = best(runs, [&] {
             PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
             PreviewLayout layout;
             preparePreview(b->table, b->extent, s, layout);
-            ReplayPipe pipe;
-            std::unique_ptr<QThread> cutter(QThread::create([&] { pipe.cut(b->path, b->extent, layout); }));
-            cutter->start();
-            pipe.draw(b->table, layout, s);
-            cutter->wait();
+            replayDrillMap(steps, b->table, b->extent, layout, s);
         });
-        row(qPrintable(QFileInfo(b->path).fileName() + QStringLiteral(": preview, two threads")), piped, "s");
+        row(qPrintable(QFileInfo(b->path).fileName() + QStringLiteral(": preview drawing alone")), held, "s");
     }
     {
         // Symbols for black-and-white printing: each hole a figure, stamped as dots are.
@@ -156,30 +154,28 @@ int main(int argc, char** argv)
         bench::writeX2Board(npth, 20000);
         bench::writeOutline(edge);
         // Read as the menu commands read them: the first file, the added one, the outline.
-        const auto readThree = [&](Board& b, BoardData& d, HoleTable& t, BoardExtent& e) {
-            readBoardFile(b, ReaderKind::Excellon, drl, t, e, {}, &d);
-            addBoardFile(b, ReaderKind::GerberX2, npth, t, e, {}, &d);
-            readBoardOutline(b, edge, t, e, {}, &d);
+        const auto readThree = [&](Board& b, HoleTable& t, BoardExtent& e) {
+            readBoardFile(b, ReaderKind::Excellon, drl, t, e, {});
+            addBoardFile(b, ReaderKind::GerberX2, npth, t, e, {});
+            readBoardOutline(b, edge, t, e, {});
         };
         Board board;
-        BoardData data;
         HoleTable boardTable;
         BoardExtent boardExtent;
-        readThree(board, data, boardTable, boardExtent);
-        const DrillFrame frame = boardFrame(data);
+        readThree(board, boardTable, boardExtent);
+        const DrillFrame frame = boardFrame(board.data);
         const double boardDrawn = best(runs, [&] {
             PictureSurface s(kPreviewWidthTwips, kPreviewHeightTwips, 96);
             PreviewLayout layout;
             preparePreview(boardTable, frame.extent, s, layout);
-            drawBoardData(board, data, frame, boardTable, layout, s);
+            drawBoardData(board, frame, boardTable, layout, s);
         });
         row("board of three files, 200,000 holes: preview drawing alone", boardDrawn, "s");
         const double boardRead = best(runs, [&] {
             Board b;
-            BoardData d;
             HoleTable t;
             BoardExtent e;
-            readThree(b, d, t, e);
+            readThree(b, t, e);
         });
         row("board of three files, 200,000 holes: reading, frame and warning", boardRead, "s");
     }

@@ -86,14 +86,13 @@ int main(int argc, char** argv)
         Board board;
         HoleTable table;
         BoardExtent extent;
-        BoardData data;
         QElapsedTimer t;
         t.start();
-        readBoardFile(board, ReaderKind::Excellon, drills, table, extent, {}, &data);
-        readBoardOutline(board, outline, table, extent, {}, &data);
+        readBoardFile(board, ReaderKind::Excellon, drills, table, extent, {});
+        readBoardOutline(board, outline, table, extent, {});
         read = std::min(read, seconds(t));
         t.restart();
-        const CheckedBoard held = checkedBoard(board, table, extent, &data);
+        const CheckedBoard held = checkedBoard(board, table, extent);
         gather = std::min(gather, seconds(t));
         t.restart();
         report = runChecks(held, CheckLimits());

@@ -57,11 +57,7 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     // What the read has to say is shown over the table it filled.
     QStringList said;
     const MessageSink sink = [&said](const QString& text) { said << text; };
-    // A Gerber file's holes are counted as it is read; drill files are read again for counts.
-    BoardData read;
-    const bool gerber = reader == ReaderKind::Standard || reader == ReaderKind::Rs274x;
-    readBoardFile(board_, reader, path, table_, extent_, sink, gerber ? &read : nullptr);
-    gerberMarks_ = std::move(read.gerberMarks);
+    readBoardFile(board_, reader, path, table_, extent_, sink);
     if (board_.isEmpty())
         board_.files.push_back({path, reader, 0, 0}); // the path label shows what was tried
     // A drill file starts a board of its own: nothing of the board before stays, its product
@@ -122,7 +118,6 @@ void MainWindow::newBoard()
         return;
     board_ = Board();
     package_.reset();
-    gerberMarks_.reset();
     table_ = HoleTable();
     extent_ = BoardExtent();
     productCodeEdit_->clear();
@@ -174,6 +169,21 @@ void MainWindow::showReadMessages(const QStringList& said)
 {
     for (const QString& text : said)
         showMessage(text);
+}
+
+bool MainWindow::readChangedFiles()
+{
+    if (board_.isEmpty() || changedFiles(board_).isEmpty())
+        return false;
+    QStringList said;
+    const MessageSink sink = [&said](const QString& text) { said << text; };
+    refreshBoard(board_, table_, extent_, sink);
+    showBoard();
+    refreshTable();
+    noteChange();
+    if (!said.isEmpty())
+        showMessage(said.join(QLatin1Char('\n')));
+    return true;
 }
 
 void MainWindow::showBoard()

@@ -248,7 +248,7 @@ void MainWindow::recountHoles()
     HoleTable plain = table_;
     for (int i = 0; i < HoleTable::kRows; ++i)
         plain.row(i).kind.clear();
-    countHoles(board_, gerberMarks_, plain, counted_);
+    countHoles(board_, plain, counted_);
 }
 
 void MainWindow::showTotals()
@@ -317,10 +317,13 @@ void MainWindow::showChecks()
         checks_->setAttribute(Qt::WA_DeleteOnClose);
         checks_->setWindowIcon(windowIcon());
         moveBeside(checks_, this);
-        connect(checks_, &CheckWindow::recheckRequested, this,
-            [this]() { checks_->check(board_, table_, extent_); });
+        connect(checks_, &CheckWindow::recheckRequested, this, [this]() {
+            readChangedFiles();
+            checks_->check(board_, table_, extent_);
+        });
         connect(checks_, &CheckWindow::findingChosen, this, &MainWindow::showFinding);
     }
+    readChangedFiles();
     checks_->check(board_, table_, extent_);
     checks_->show();
     checks_->raise();
@@ -347,6 +350,7 @@ void MainWindow::refreshPreview()
 {
     followTimer_->stop(); // the board as it is now is drawn: nothing is left pending
     checksBehind_ = false;
+    readChangedFiles();
     // Open checks follow the board at once: never a list of the board before.
     if (checks_ && checks_->isVisible()) {
         if (board_.isEmpty())
@@ -464,6 +468,7 @@ void MainWindow::drawIntoPreview(bool toFront)
         preview_->show();
         preview_->raise();
     }
+    readChangedFiles();
     const QString path = board_.mainPath();
     preview_->setDrawnFiles(board_.paths(), otherInputs());
     // A table that cannot be drawn is said in the window, never drawn as it was before.
@@ -474,7 +479,7 @@ void MainWindow::drawIntoPreview(bool toFront)
         return;
     // The picture's source, for the window's saves that draw it again.
     DrawnSource source;
-    source.board = board_;
+    source.board = &board_;
     source.table = table_;
     source.extent = extent_;
     source.counts = holeCounts();

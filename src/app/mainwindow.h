@@ -140,6 +140,9 @@ private:
     void addChosenFile(const QString& path, bool outline);
     void showBoard(); // the path label and the D-codes' files
     void showReadMessages(const QStringList& said);
+    // The board's files that changed on disk since they were read, read again before the board
+    // is used (drawn, printed, checked, counted), and said in one message; false when none had.
+    bool readChangedFiles();
     // What was read, loaded or saved: the rows as the files filled them (for the settings
     // question) and the state the modified mark compares with.
     void markRead();
@@ -183,7 +186,6 @@ private:
     Board board_; // the files read: drill files with their rows, and the outline
     BoardExtent extent_;
     std::unique_ptr<Package> package_; // the package the board was opened from: its files live with it
-    std::optional<MarkTally> gerberMarks_; // a standard or RS-274X file's holes, tallied as it was read
     HoleCounts counted_ {}; // per row, counted with no row of the outline kind
     HoleTable readTable_; // the rows as the files filled them
     HoleTable savedTable_; // as last read, loaded or saved

@@ -141,11 +141,7 @@ bool MainWindow::openPackageAs(const QString& path, const QJsonObject& roles)
             said << text;
     };
     prepareExcellonRead(table_, extent_);
-    gerberMarks_.reset();
-    // What the files hold is kept while the board is built, so that each file added is not
-    // read again with all the files before it (the drawings read them as they are now).
-    BoardData held;
-    const BuiltBoard built = buildBoard(*package, board_, table_, extent_, sink, &held);
+    const BuiltBoard built = buildBoard(*package, board_, table_, extent_, sink);
     package_ = std::move(package); // its files stay for the drawings until another board comes
     readSettingsAction_->setEnabled(!board_.isEmpty());
     productCodeEdit_->clear();

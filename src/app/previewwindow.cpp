@@ -212,7 +212,7 @@ template <typename Write> void PreviewWindow::saveDrawing(const QString& path, W
     if (w.drawn.ending == DrawResult::Ending::Cancelled)
         return; // the user knows; no file was left
     // A drawing that stopped early is saved as far as it came, as the picture shows it.
-    const QString problem = drawingProblem(w.drawn, source_->board.mainPath());
+    const QString problem = drawingProblem(w.drawn, source_->board->mainPath());
     if (!w.written)
         prompts_.message(this, msg::cannotSave(path, w.written.reason), msg::title());
     else if (!problem.isEmpty())
@@ -238,7 +238,8 @@ void PreviewWindow::savePdf()
         dialog_, prompts_, this, msg::pdfFilter(), QStringLiteral("pdf"), drawnFiles_, readFiles_);
     saveDrawing(path, [&](const DrawingOptions& o) {
         const DrawnSource& d = *source_;
-        return writePage(path, QStringLiteral("pdf"), 600, d.board, d.table, d.extent, d.sizeText, d.foot, o);
+        return writePage(
+            path, QStringLiteral("pdf"), 600, *d.board, d.table, d.extent, d.sizeText, d.foot, o);
     });
 }
 
@@ -250,7 +251,7 @@ void PreviewWindow::saveSvg()
         dialog_, prompts_, this, msg::svgFilter(), QStringLiteral("svg"), drawnFiles_, readFiles_);
     saveDrawing(path, [&](const DrawingOptions& o) {
         const DrawnSource& d = *source_;
-        return writePreviewSvg(path, d.board, d.table, d.extent, o);
+        return writePreviewSvg(path, *d.board, d.table, d.extent, o);
     });
 }
 

@@ -19,10 +19,11 @@ class BoardViewWidget;
 class CommonDialog;
 class Prompts;
 
-// What the picture was drawn from, for the saves that draw it again (PDF, SVG): the board,
-// the table and the options as they were, and the page the main window would print.
+// What the picture was drawn from, for the saves that draw it again (PDF, SVG): the board
+// (the main window's, which outlives this window and draws into it again after every change of
+// it), the table and the options as they were, and the page the main window would print.
 struct DrawnSource {
-    Board board;
+    const Board* board = nullptr;
     HoleTable table;
     BoardExtent extent;
     HoleCounts counts;

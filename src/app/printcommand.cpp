@@ -27,6 +27,7 @@ QPrinter& MainWindow::printer()
 
 void MainWindow::print()
 {
+    readChangedFiles(); // the page shows the files as they are now
     // Any failure from here on ends the command silently; printing does not check the table.
     dialog_->cancelError = true;
     dialog_->flags |= CommonDialog::kHidePrintToFile;

@@ -1,11 +1,13 @@
 #include "board/board.h"
 
 #include "common/messages.h"
+#include "common/numbers.h"
 #include "excellon/excellonreader.h"
 #include "gerber/rs274xreader.h"
 #include "gerber/standardreader.h"
 #include "gerber/x2reader.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -119,6 +121,21 @@ void hold(FileOutcome& o, std::vector<DrillData>& into)
     into.push_back(std::move(*taken));
 }
 
+// The D-codes the read gave a diameter, as the file's own sizes (before settings or the user
+// change the table).
+std::vector<std::pair<QString, double>> apertureSizes(const HoleTable& table)
+{
+    std::vector<std::pair<QString, double>> sizes;
+    for (int r = 0; r < HoleTable::kRows; ++r) {
+        const HoleRow& row = table.row(r);
+        if (row.dcode == QLatin1String("D"))
+            continue;
+        if (const auto d = numberAtStart(row.diameter))
+            sizes.emplace_back(row.dcode, *d);
+    }
+    return sizes;
+}
+
 void takeEnding(const DrillData& data, FileOutcome& o)
 {
     switch (data.ending) {
@@ -162,13 +179,10 @@ std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table)
 // The frame and the warning once the board has changed; first the formats of files that state
 // none are fitted to the outline. A format the fit changed is said, and the format of the file
 // just added (newFile), fitted or not.
-void boardChanged(Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink,
-    BoardData* held, int newFile = -1)
+void boardChanged(
+    Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink, int newFile = -1)
 {
-    BoardData loaded;
-    if (!held)
-        loadBoard(board, loaded);
-    BoardData& data = held ? *held : loaded;
+    BoardData& data = board.data;
     const std::vector<Fitting> fitted = fitFormats(board, data, table);
     for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
         const bool added = int(f) == newFile;
@@ -203,11 +217,27 @@ DrillData readBoardDrill(ReaderKind reader, const QString& path, const MessageSi
 }
 
 namespace {
-DrillData readAddedFile(ReaderKind reader, const QString& path, const MessageSink& sink, DrillData* read)
+// A drill file read for the board, its stamp taken before it is opened (a file written while it
+// is read is read again at its next use).
+DrillData readAddedFile(ReaderKind reader, const QString& path, const MessageSink& sink, DrillData* read,
+    const FileStamp* readStamp, FileStamp& stamp)
 {
+    stamp = readStamp ? *readStamp : stampOf(path);
     return read ? std::move(*read) : readBoardDrill(reader, path, sink);
 }
 } // namespace
+
+FileStamp stampOf(const QString& path)
+{
+    const QFileInfo info(path);
+    FileStamp s;
+    s.exists = info.exists();
+    if (s.exists) {
+        s.size = info.size();
+        s.modified = info.lastModified().toMSecsSinceEpoch();
+    }
+    return s;
+}
 
 DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink,
     const std::optional<CoordinateFormat>& fitted)
@@ -259,18 +289,18 @@ bool looksLikeOutlineName(const QString& path)
 }
 
 FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink, BoardData* held, DrillData* read)
+    BoardExtent& extent, const MessageSink& sink, DrillData* read, const FileStamp* readStamp)
 {
     board = Board();
-    if (held)
-        *held = BoardData();
     FileOutcome o;
     o.reader = reader;
     if (reader == ReaderKind::Standard || reader == ReaderKind::Rs274x) {
-        MarkTally* marks = held ? &held->gerberMarks.emplace() : nullptr;
+        const FileStamp stamp = stampOf(path);
+        MarkTally* marks = &board.data.gerberMarks.emplace();
+        StepRecord* steps = &board.data.gerberSteps.emplace();
         const ReadResult r = reader == ReaderKind::Rs274x
-            ? readRs274xGerber(path, table, extent, sink, marks)
-            : readStandardGerber(path, table, extent, sink, marks);
+            ? readRs274xGerber(path, table, extent, sink, marks, steps)
+            : readStandardGerber(path, table, extent, sink, marks, steps);
         o.ending = r.ending;
         o.stoppedAtLine = r.stoppedAtLine;
         int rows = 0; // the reader fills rows from the first on
@@ -278,29 +308,33 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
             if (table.row(i).isUsed())
                 rows = i + 1;
         }
+        if (reader == ReaderKind::Rs274x)
+            board.data.apertures = apertureSizes(table);
         board.files.push_back({path, reader, 0, rows});
+        board.files.back().stamp = stamp;
         return o;
     }
     prepareExcellonRead(table, extent);
-    o.data = readAddedFile(reader, path, sink, read);
+    FileStamp stamp;
+    o.data = readAddedFile(reader, path, sink, read, readStamp, stamp);
     takeEnding(*o.data, o);
     if (o.data->role == DrillData::Role::Outline) {
         board.outline = path;
-        if (held)
-            hold(o, held->outline);
+        board.outlineStamp = stamp;
+        hold(o, board.data.outline);
     } else {
         const int rows = takeRows(*o.data, 0, table, path, sink, o);
         board.files.push_back({path, reader, 0, rows});
+        board.files.back().stamp = stamp;
         sayFormat(*o.data, sink);
-        if (held)
-            hold(o, held->drills);
+        hold(o, board.data.drills);
     }
-    extent = held ? boardFrame(*held).extent : drillFrame(*o.data).extent;
+    extent = boardFrame(board.data).extent;
     return o;
 }
 
 FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink, BoardData* held, DrillData* read)
+    BoardExtent& extent, const MessageSink& sink, DrillData* read, const FileStamp* readStamp)
 {
     FileOutcome o;
     o.reader = reader;
@@ -310,29 +344,30 @@ FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, H
         o.ending = ReadEnding::Rejected;
         return o;
     }
-    o.data = readAddedFile(reader, path, sink, read);
+    FileStamp stamp;
+    o.data = readAddedFile(reader, path, sink, read, readStamp, stamp);
     takeEnding(*o.data, o);
     if (o.ending == ReadEnding::Unreadable)
         return o; // the board stays as it was
     int added = -1;
     if (o.data->role == DrillData::Role::Outline) {
         board.outline = path;
-        if (held)
-            hold(o, held->outline);
+        board.outlineStamp = stamp;
+        hold(o, board.data.outline);
     } else {
         const int first = board.nextFreeRow();
         const int rows = takeRows(*o.data, first, table, path, sink, o);
         added = int(board.files.size());
         board.files.push_back({path, reader, first, rows});
-        if (held)
-            hold(o, held->drills);
+        board.files.back().stamp = stamp;
+        hold(o, board.data.drills);
     }
-    boardChanged(board, table, extent, sink, held, added);
+    boardChanged(board, table, extent, sink, added);
     return o;
 }
 
-FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, BoardData* held)
+FileOutcome readBoardOutline(
+    Board& board, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     FileOutcome o;
     o.reader = ReaderKind::GerberX2;
@@ -342,14 +377,15 @@ FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable& table
         o.ending = ReadEnding::Rejected;
         return o;
     }
+    const FileStamp stamp = stampOf(path);
     o.data = readGerberX2(path, sink, GerberRole::Outline);
     takeEnding(*o.data, o);
     if (o.ending == ReadEnding::Unreadable)
         return o;
     board.outline = path;
-    if (held)
-        hold(o, held->outline);
-    boardChanged(board, table, extent, sink, held);
+    board.outlineStamp = stamp;
+    hold(o, board.data.outline);
+    boardChanged(board, table, extent, sink);
     return o;
 }
 
@@ -359,9 +395,13 @@ void removeBoardFile(Board& board, int file, HoleTable& table, BoardExtent& exte
         return;
     if (size_t(file) >= board.files.size()) {
         board.outline.clear();
+        board.outlineStamp = FileStamp();
+        board.data.outline.reset();
     } else {
         const BoardFile gone = board.files[size_t(file)];
         board.files.erase(board.files.begin() + file);
+        if (size_t(file) < board.data.drills.size())
+            board.data.drills.erase(board.data.drills.begin() + file);
         table.removeRows(gone.firstRow, gone.rowCount);
         for (BoardFile& f : board.files) {
             if (f.firstRow > gone.firstRow)
@@ -370,33 +410,187 @@ void removeBoardFile(Board& board, int file, HoleTable& table, BoardExtent& exte
     }
     if (board.isEmpty()) {
         extent = BoardExtent {0, 0, kStandardUnitScale};
+        board.data = BoardData();
         return;
     }
     if (board.replaysGerber())
         return; // a single Gerber file keeps the extent its read measured
-    boardChanged(board, table, extent, sink, nullptr);
+    boardChanged(board, table, extent, sink);
 }
 
-bool loadBoard(const Board& board, BoardData& data, QString* unreadable)
+QStringList changedFiles(const Board& board)
 {
-    data = BoardData();
-    bool all = true;
-    const auto failed = [&](const QString& path) {
-        if (all && unreadable)
-            *unreadable = path;
-        all = false;
-    };
+    QStringList changed;
     for (const BoardFile& f : board.files) {
-        data.drills.push_back(readDrillFile(f.reader, f.path, {}, f.fitted));
-        if (data.drills.back().ending == DrillData::Ending::Unreadable)
-            failed(f.path);
+        if (stampOf(f.path) != f.stamp)
+            changed << f.path;
+    }
+    if (!board.outline.isEmpty() && stampOf(board.outline) != board.outlineStamp)
+        changed << board.outline;
+    return changed;
+}
+
+namespace {
+// The rows a read made again, given the rows before it: a row whose D-code was there before
+// takes back what it held (what the user typed), the others stay as the read made them. The
+// D-codes that were there and are no longer, in their order.
+QStringList keepTypedRows(const std::vector<HoleRow>& before, HoleTable& table, int first, int count)
+{
+    QStringList kept;
+    for (int r = first; r < first + count && r < HoleTable::kRows; ++r) {
+        HoleRow& row = table.row(r);
+        for (const HoleRow& old : before) {
+            if (old.dcode == row.dcode) {
+                row = old;
+                kept << old.dcode;
+                break;
+            }
+        }
+    }
+    QStringList dropped;
+    for (const HoleRow& old : before) {
+        if (old.isUsed() && !kept.contains(old.dcode) && !dropped.contains(old.dcode))
+            dropped << old.dcode;
+    }
+    return dropped;
+}
+
+std::vector<HoleRow> rowsOf(const HoleTable& table, int first, int count)
+{
+    std::vector<HoleRow> rows;
+    for (int r = first; r < first + count && r < HoleTable::kRows; ++r)
+        rows.push_back(table.row(r));
+    return rows;
+}
+
+void sayReadAgain(const QString& path, const QStringList& dropped, const MessageSink& sink)
+{
+    if (!sink)
+        return;
+    sink(msg::fileReadAgain(path));
+    if (!dropped.isEmpty())
+        sink(msg::codesDropped(path, dropped));
+}
+
+// A single standard or RS-274X file read again into the board.
+int refreshGerber(Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    const BoardFile file = board.files.front();
+    if (stampOf(file.path) == file.stamp)
+        return 0;
+    const std::vector<HoleRow> before = rowsOf(table, 0, file.rowCount);
+    QStringList said;
+    const MessageSink collect = [&said](const QString& m) { said << m; };
+    Board again;
+    HoleTable fresh = table;
+    BoardExtent freshExtent = extent;
+    const FileOutcome o = readBoardFile(again, file.reader, file.path, fresh, freshExtent, collect);
+    if (o.ending == ReadEnding::Unreadable) {
+        // Gone, or unreadable now: the board keeps what its read found, and says so once.
+        board.files.front().stamp = again.files.front().stamp;
+        if (sink)
+            sink(msg::fileNoLongerReadable(file.path));
+        return 1;
+    }
+    again.package = board.package;
+    board = std::move(again);
+    table = fresh;
+    extent = freshExtent;
+    const QStringList dropped = keepTypedRows(before, table, 0, board.files.front().rowCount);
+    sayReadAgain(file.path, dropped, sink);
+    for (const QString& m : said) {
+        if (sink)
+            sink(m);
+    }
+    return 1;
+}
+
+// Puts the file's new tools in place of its rows: the rows after them move with their values,
+// new rows come from a read's filling, rows the file's D-codes held before keep their values.
+QStringList replaceFileRows(
+    Board& board, size_t f, const DrillData& data, HoleTable& table, const MessageSink& sink)
+{
+    BoardFile& file = board.files[f];
+    const std::vector<HoleRow> before = rowsOf(table, file.firstRow, file.rowCount);
+    const int others = board.nextFreeRow() - file.rowCount;
+    const int count = std::min<int>(int(data.tools.size()), HoleTable::kRows - others);
+    // The rows after the file's, taken out and put back below its new rows.
+    std::vector<HoleRow> after = rowsOf(table, file.firstRow + file.rowCount, HoleTable::kRows);
+    table.removeRows(file.firstRow, HoleTable::kRows - file.firstRow);
+    for (size_t i = 0; i < after.size() && file.firstRow + count + int(i) < HoleTable::kRows; ++i)
+        table.row(file.firstRow + count + int(i)) = after[i];
+    DrillData tools;
+    tools.tools = data.tools;
+    tools.tools.resize(size_t(count));
+    fillRows(tools, file.firstRow, table, file.path, sink);
+    if (count < int(data.tools.size()) && sink)
+        sink(msg::noFreeRows(file.path, data.tools[size_t(count)].code));
+    const QStringList dropped = keepTypedRows(before, table, file.firstRow, count);
+    const int moved = count - file.rowCount;
+    for (BoardFile& other : board.files) {
+        if (other.firstRow > file.firstRow)
+            other.firstRow += moved;
+    }
+    file.rowCount = count;
+    return dropped;
+}
+} // namespace
+
+int refreshBoard(Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+{
+    if (board.isEmpty())
+        return 0;
+    if (board.replaysGerber())
+        return refreshGerber(board, table, extent, sink);
+    int read = 0;
+    for (size_t f = 0; f < board.files.size() && f < board.data.drills.size(); ++f) {
+        BoardFile& file = board.files[f];
+        const FileStamp now = stampOf(file.path);
+        if (now == file.stamp)
+            continue;
+        ++read;
+        file.stamp = now;
+        QStringList said;
+        const MessageSink collect = [&said](const QString& m) { said << m; };
+        DrillData data = readDrillFile(file.reader, file.path, collect, file.fitted);
+        if (data.ending == DrillData::Ending::Unreadable) {
+            // Gone, or unreadable now: the board keeps what its read found, and says so once.
+            if (sink)
+                sink(msg::fileNoLongerReadable(file.path));
+            continue;
+        }
+        const QStringList dropped = replaceFileRows(board, f, data, table, collect);
+        sayReadAgain(file.path, dropped, sink);
+        for (const QString& m : said) {
+            if (sink)
+                sink(m);
+        }
+        board.data.drills[f] = std::move(data);
     }
     if (!board.outline.isEmpty()) {
-        data.outline = readGerberX2(board.outline, {}, GerberRole::Outline);
-        if (data.outline->ending == DrillData::Ending::Unreadable)
-            failed(board.outline);
+        const FileStamp now = stampOf(board.outline);
+        if (now != board.outlineStamp) {
+            ++read;
+            board.outlineStamp = now;
+            QStringList said;
+            DrillData outline = readGerberX2(
+                board.outline, [&said](const QString& m) { said << m; }, GerberRole::Outline);
+            if (outline.ending == DrillData::Ending::Unreadable) {
+                if (sink)
+                    sink(msg::fileNoLongerReadable(board.outline));
+            } else {
+                sayReadAgain(board.outline, {}, sink);
+                for (const QString& m : said) {
+                    if (sink)
+                        sink(m);
+                }
+                board.data.outline = std::move(outline);
+            }
+        }
     }
-    return all;
+    if (read > 0)
+        boardChanged(board, table, extent, sink);
+    return read;
 }
 
 namespace {

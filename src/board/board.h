@@ -3,6 +3,10 @@
 // A board as the user reads it: one or more drill files (plated and non-plated, Excellon or
 // Gerber) and the board's outline, drawn together in one frame. Each drill file's tools fill
 // their own run of hole rows, so two files may both have a "T1" and keep a row each.
+//
+// The board holds what its files hold, each read once: the table, the counts, every drawing,
+// the board view and the checks take it from here and never open a file again. A file that
+// changed on disk since it was read is read again at its next use (see refreshBoard).
 
 #include "board/drillframe.h"
 #include "common/messagesink.h"
@@ -11,6 +15,7 @@
 #include "gerber/formatsniffer.h"
 #include "gerber/marktally.h"
 #include "gerber/readresult.h"
+#include "gerber/steprecord.h"
 #include "table/holetable.h"
 
 #include <QString>
@@ -19,6 +24,33 @@
 #include <vector>
 
 namespace kivotrek {
+
+// What a look at a file finds (no open): its size and the time it was last written; a file
+// whose look differs from the one taken when it was read has changed since.
+struct FileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modified = 0; // milliseconds since the epoch
+    friend bool operator==(const FileStamp& a, const FileStamp& b)
+    {
+        return a.exists == b.exists && a.size == b.size && a.modified == b.modified;
+    }
+    friend bool operator!=(const FileStamp& a, const FileStamp& b) { return !(a == b); }
+};
+FileStamp stampOf(const QString& path);
+
+// What the board's files hold, read once.
+struct BoardData {
+    std::vector<DrillData> drills; // one per board file
+    std::optional<DrillData> outline;
+    // A standard or RS-274X file: its holes and slots counted as it was read, and its steps as
+    // the drawing replays them.
+    std::optional<MarkTally> gerberMarks;
+    std::optional<StepRecord> gerberSteps;
+    // An RS-274X file's own sizes: each D-code its aperture definitions give a diameter, in
+    // millimetres, as its read found them.
+    std::vector<std::pair<QString, double>> apertures;
+};
 
 struct BoardFile {
     BoardFile() = default;
@@ -33,6 +65,7 @@ struct BoardFile {
     int rowCount = 0;
     // An Excellon file that states no format of its own: the one that fits the board's outline.
     std::optional<CoordinateFormat> fitted;
+    FileStamp stamp; // the file as it was when it was read
 };
 
 struct Board {
@@ -42,6 +75,15 @@ struct Board {
     // The folder or archive the board was opened from as a package; empty for files read one
     // by one.
     QString package;
+    FileStamp outlineStamp;
+    BoardData data; // what the files hold: data.drills[i] is files[i]'s
+
+    Board() = default;
+    // A board holds every hole of its files: it is moved, never copied by chance.
+    Board(Board&&) = default;
+    Board& operator=(Board&&) = default;
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
 
     bool isEmpty() const { return files.empty() && outline.isEmpty(); }
     // Where the board's settings file is kept: beside the first file, or in the package's folder
@@ -74,22 +116,23 @@ struct FileOutcome {
 // The read commands. readBoardFile starts a new board with the file (the table is cleared for
 // it first); addBoardFile reads a further drill file into the free rows, or, when it is a
 // profile, takes it as the outline; readBoardOutline sets the board's outline, reading every draw of
-// the file as outline. The extent becomes the board's frame. A caller that keeps what the
-// board's files hold passes it as held: it is kept up to date, and the files are not read again
-// for the frame and the warning.
-// A drill file read before (a package reads each file once, to find its role) is given as read:
-// it is taken as it is, and what its read said has been said by the caller.
-struct BoardData;
+// the file as outline. The extent becomes the board's frame. What the files hold is kept in
+// the board's data.
+// A drill file read before (a package reads each file once, to find its role) is given as read,
+// with the stamp of the file when it was read: it is taken as it is, and what its read said has
+// been said by the caller.
 FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr, DrillData* read = nullptr);
+    BoardExtent& extent, const MessageSink& sink, DrillData* read = nullptr,
+    const FileStamp* readStamp = nullptr);
 FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, HoleTable& table,
-    BoardExtent& extent, const MessageSink& sink, BoardData* held = nullptr, DrillData* read = nullptr);
+    BoardExtent& extent, const MessageSink& sink, DrillData* read = nullptr,
+    const FileStamp* readStamp = nullptr);
 
 // An Excellon or Gerber X2 drill file as the board reads it: a Gerber drill file without
 // attributes of its own whose name marks an outline is read as the outline.
 DrillData readBoardDrill(ReaderKind reader, const QString& path, const MessageSink& sink);
-FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, BoardData* held = nullptr);
+FileOutcome readBoardOutline(
+    Board& board, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
 // Takes the board's file out (index into paths(): the drill files, then the outline): a drill
 // file's rows go and the rows of the files after it move up with their values; the frame and
@@ -107,15 +150,14 @@ bool looksLikeOutlineName(const QString& path);
 // keep-out layer over a mechanical one); 0 for a name that marks none.
 int outlineNameRank(const QString& path);
 
-// Every file of the board read again, as the drawing shows the files as they are now.
-struct BoardData {
-    std::vector<DrillData> drills; // one per board file
-    std::optional<DrillData> outline;
-    // A Gerber file's holes and slots, counted as it was read (the drawing reads it again).
-    std::optional<MarkTally> gerberMarks;
-};
-// False, with the file that could not be read, when one of them cannot.
-bool loadBoard(const Board& board, BoardData& data, QString* unreadable = nullptr);
+// Every file of the board that changed on disk since it was read (see FileStamp), read again,
+// so that what the board shows is the files as they are now; each is said. A drill file's rows
+// are made again from its new tools: a row whose D-code the new read keeps keeps what the user
+// typed, new D-codes take rows as a read gives them, and the D-codes no longer in the file are
+// said; the rows of the files after it move with their values. How many files were read again.
+int refreshBoard(Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+// The board's files that changed on disk since they were read (paths), by a look at each.
+QStringList changedFiles(const Board& board);
 // A drill file as the board reads it: Excellon (in its fitted format, where it has one) or Gerber.
 DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink,
     const std::optional<CoordinateFormat>& fitted = std::nullopt);

@@ -5,7 +5,6 @@
 #include "common/captions.h"
 #include "drawing/drilltable.h"
 #include "drawing/heldboard.h"
-#include "gerber/rs274xreader.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -58,21 +57,7 @@ qint64 CheckReport::total() const
 
 namespace {
 
-// The D-codes of an RS-274X file and the diameters its aperture definitions give them.
-std::vector<std::pair<QString, double>> rs274xApertures(const QString& path)
-{
-    HoleTable scratch;
-    BoardExtent extent;
-    readRs274xGerber(path, scratch, extent, MessageSink());
-    std::vector<std::pair<QString, double>> sizes;
-    for (int r = 0; r < HoleTable::kRows; ++r) {
-        if (const auto d = rowDiameter(scratch, r); d && scratch.row(r).dcode != QLatin1String("D"))
-            sizes.emplace_back(scratch.row(r).dcode, *d);
-    }
-    return sizes;
-}
-
-void fillRows(const Board& board, const HoleTable& table, const BoardData* data, CheckedBoard& checked)
+void fillRows(const Board& board, const HoleTable& table, CheckedBoard& checked)
 {
     for (int r = 0; r < HoleTable::kRows; ++r) {
         CheckedBoard::Row& row = checked.rows[size_t(r)];
@@ -82,8 +67,8 @@ void fillRows(const Board& board, const HoleTable& table, const BoardData* data,
     if (board.replaysGerber()) {
         if (board.files.front().reader != ReaderKind::Rs274x)
             return;
-        // The file's own sizes: its aperture definitions, read again into a table of its own.
-        for (const auto& [code, size] : rs274xApertures(board.files.front().path)) {
+        // The file's own sizes: its aperture definitions, as its read found them.
+        for (const auto& [code, size] : board.data.apertures) {
             for (int r = 0; r < HoleTable::kRows; ++r) {
                 if (table.row(r).dcode == code)
                     checked.rows[size_t(r)].fileSize = size;
@@ -91,11 +76,9 @@ void fillRows(const Board& board, const HoleTable& table, const BoardData* data,
         }
         return;
     }
-    if (!data)
-        return;
-    for (size_t f = 0; f < board.files.size() && f < data->drills.size(); ++f) {
+    for (size_t f = 0; f < board.files.size() && f < board.data.drills.size(); ++f) {
         const BoardFile& file = board.files[f];
-        const DrillData& d = data->drills[f];
+        const DrillData& d = board.data.drills[f];
         for (int t = 0; t < file.rowCount && size_t(t) < d.tools.size(); ++t) {
             const int r = file.firstRow + t;
             if (r < 0 || r >= HoleTable::kRows)
@@ -111,18 +94,10 @@ void fillRows(const Board& board, const HoleTable& table, const BoardData* data,
 }
 } // namespace
 
-CheckedBoard checkedBoard(
-    const Board& board, const HoleTable& table, const BoardExtent& extent, const BoardData* data)
+CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const BoardExtent& extent)
 {
     CheckedBoard checked;
-    BoardData loaded;
-    if (!data && !board.replaysGerber() && !board.isEmpty()) {
-        QString unreadable;
-        if (!loadBoard(board, loaded, &unreadable))
-            checked.ending = {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
-        data = &loaded;
-    }
-    fillRows(board, table, data, checked);
+    fillRows(board, table, checked);
     for (CheckedBoard::Row& row : checked.rows)
         row.diameter = row.tableSize ? row.tableSize : row.fileSize;
 
@@ -168,7 +143,7 @@ CheckedBoard checkedBoard(
     marks.outline = [&checked](double x1, double y1, double x2, double y2) {
         checked.outline.push_back({x1, y1, x2, y2});
     };
-    const WalkedBoard walked = walkBoard(board, table, extent, data, marks);
+    const WalkedBoard walked = walkBoard(board, table, extent, marks);
     checked.files = walked.files;
     if (checked.ending.ending == DrawResult::Ending::Complete)
         checked.ending = walked.ending;

@@ -114,9 +114,8 @@ struct CheckedBoard {
 // The board as the table names its rows now: a drill file's holes and slots with their rows'
 // diameters (the table's, else the file's tool size) and its outline file's and regions' lines;
 // a standard or RS-274X file's flashes as holes and its drawn lines as the outline. Rows of the
-// outline kind ("外形") are not drilled. data: what the board's files hold, or null to read them.
-CheckedBoard checkedBoard(
-    const Board& board, const HoleTable& table, const BoardExtent& extent, const BoardData* data = nullptr);
+// outline kind ("外形") are not drilled. From what the board holds.
+CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const BoardExtent& extent);
 
 CheckReport runChecks(const CheckedBoard& board, const CheckLimits& limits);
 

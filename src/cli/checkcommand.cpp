@@ -137,7 +137,7 @@ int runCheck(const QStringList& args)
     if (const int failed = readTableBoard(a, table, extent, r))
         return failed;
     const MessageSink toStderr = stderrSink();
-    const CheckedBoard board = checkedBoard(r.board, table, extent, &r.data);
+    const CheckedBoard board = checkedBoard(r.board, table, extent);
     const CheckReport report = runChecks(board, limits);
     if (report.ending.ending == DrawResult::Ending::Stopped) {
         // The checks saw what the drawing draws, which stops there.

@@ -37,57 +37,6 @@ QByteArray number(double v)
     return QByteArray(buf, int(r.ptr - buf));
 }
 
-// The slots of a Gerber file, kept aside while its holes are listed first: in memory, and past
-// 65,536 of them in a temporary file, so that a list of millions is never held whole.
-class KeptSlots {
-public:
-    // False when the temporary file cannot take them.
-    bool add(const Mark& m)
-    {
-        if (!file_ && memory_.size() < kInMemory) {
-            memory_.push_back(m);
-            return true;
-        }
-        if (!file_) {
-            file_ = std::make_unique<QTemporaryFile>();
-            if (!file_->open())
-                return false;
-            stream_.setDevice(file_.get());
-        }
-        stream_ << qint32(m.file) << qint32(m.row) << m.code << m.x1 << m.y1 << m.x2 << m.y2;
-        return stream_.status() == QDataStream::Ok;
-    }
-    // Each slot in the order it was kept; false when the temporary file cannot be read back.
-    template <typename Take> bool forEach(Take take)
-    {
-        for (const Mark& m : memory_)
-            take(m);
-        if (!file_)
-            return true;
-        if (!file_->flush() || !file_->seek(0))
-            return false;
-        stream_.resetStatus();
-        Mark m;
-        m.slot = true;
-        while (!stream_.atEnd()) {
-            qint32 f = 0, row = 0;
-            stream_ >> f >> row >> m.code >> m.x1 >> m.y1 >> m.x2 >> m.y2;
-            if (stream_.status() != QDataStream::Ok)
-                return false;
-            m.file = f;
-            m.row = row;
-            take(m);
-        }
-        return true;
-    }
-
-private:
-    static constexpr size_t kInMemory = 65536;
-    std::vector<Mark> memory_;
-    std::unique_ptr<QTemporaryFile> file_;
-    QDataStream stream_;
-};
-
 // Standard output in pieces of 64 KiB.
 class ChunkedOut {
 public:
@@ -184,7 +133,7 @@ int runHoles(const QStringList& args)
     };
     if (!r.board.replaysGerber()) { // the drill files' holes are listed whole; the drawing may stop early
         HoleCounts counts;
-        const DrawResult drawn = countHoles(r.board, r.data, table, counts);
+        const DrawResult drawn = countHoles(r.board, table, counts);
         if (drawn.ending == DrawResult::Ending::Stopped)
             drawingStops(drawn.line);
     }
@@ -193,12 +142,12 @@ int runHoles(const QStringList& args)
 
     // Every mark of the board in file order, each drill file's holes before its slots. A
     // Gerber file's marks come as its lines are walked, as the drawing walks them.
-    const auto forEachMark = [&](const std::function<void(const Mark&)>& take) {
+    const auto forEachMark = [&](const std::function<void(const Mark&)>& take, bool sayStop = true) {
         for (size_t f = 0; f < r.board.files.size(); ++f) {
             const BoardFile& file = r.board.files[f];
             const FileOutcome& read = r.files[size_t(r.givenFile[f])];
-            if (read.data && f < r.data.drills.size()) {
-                const DrillData& data = r.data.drills[f];
+            if (!r.board.replaysGerber() && f < r.board.data.drills.size()) {
+                const DrillData& data = r.board.data.drills[f];
                 // A tool's row is its file's first row and the tool's place; tools beyond the
                 // table have no row and are not drawn.
                 const auto row = [&file](
@@ -211,16 +160,17 @@ int runHoles(const QStringList& args)
                     if (row(sl.tool) >= 0)
                         take({true, int(f), row(sl.tool), QString(), sl.x1, sl.y1, sl.x2, sl.y2});
                 }
-            } else if (read.ending != ReadEnding::Unreadable) {
+            } else if (read.ending != ReadEnding::Unreadable && r.board.data.gerberSteps) {
                 // File units to millimetres as the drawing takes them: twips per unit over 56.7
                 // twips per millimetre. The readers' scales are 0.567 times a power of ten (a
                 // single-precision 0.0567 for 0.001 mm): the unit is that power of ten, exactly.
                 const double perUnit = static_cast<double>(extent.unitScale) / 56.7;
                 const double mm = perUnit > 0 ? std::pow(10.0, std::round(std::log10(perUnit))) : 0.0;
-                const DrawResult walked = listMarks(file.path, table, [&](const DrillMark& m) {
-                    take({m.slot, int(f), m.row, m.code, m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm});
-                });
-                if (walked.ending == DrawResult::Ending::Stopped)
+                const DrawResult walked =
+                    listMarks(*r.board.data.gerberSteps, table, [&](const DrillMark& m) {
+                        take({m.slot, int(f), m.row, m.code, m.x1 * mm, m.y1 * mm, m.x2 * mm, m.y2 * mm});
+                    });
+                if (walked.ending == DrawResult::Ending::Stopped && sayStop)
                     drawingStops(walked.line);
             }
         }
@@ -248,24 +198,25 @@ int runHoles(const QStringList& args)
         json.endArray();
     }
     // The holes, then the slots: those of the drill files are listed again from their data,
-    // those of a Gerber file kept aside while its lines are walked once.
-    KeptSlots kept;
-    bool keptWhole = true;
+    // those of a Gerber file from a second walk of its steps.
     json.key("holes").beginArray();
     forEachMark([&](const Mark& m) {
         if (!m.slot)
             writeMark(json, m, table, named);
-        else if (r.board.replaysGerber() && keptWhole)
-            keptWhole = kept.add(m);
     });
     json.endArray();
     json.key("slots").beginArray();
     if (r.board.replaysGerber()) {
-        keptWhole = kept.forEach([&](const Mark& m) { writeMark(json, m, table, named); }) && keptWhole;
+        forEachMark(
+            [&](const Mark& m) {
+                if (m.slot)
+                    writeMark(json, m, table, named);
+            },
+            false);
     } else {
-        for (size_t f = 0; f < r.board.files.size() && f < r.data.drills.size(); ++f) {
+        for (size_t f = 0; f < r.board.files.size() && f < r.board.data.drills.size(); ++f) {
             const BoardFile& file = r.board.files[f];
-            for (const DrillSlot& sl : r.data.drills[f].slotHoles) {
+            for (const DrillSlot& sl : r.board.data.drills[f].slotHoles) {
                 if (sl.tool < file.rowCount)
                     writeMark(json,
                         {true, int(f), file.firstRow + sl.tool, QString(), sl.x1, sl.y1, sl.x2, sl.y2}, table,
@@ -276,10 +227,6 @@ int runHoles(const QStringList& args)
     json.endArray();
     json.endObject();
     json.print();
-    if (!keptWhole) {
-        std::fprintf(stderr, "kivotrek-cli: the slots could not be kept in a temporary file\n");
-        return kUnreadable;
-    }
     return r.status;
 }
 

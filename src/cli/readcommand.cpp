@@ -92,7 +92,7 @@ int runRead(const QStringList& args)
 
     // What the drawing draws in each row: holes and slots, up to where a drawing would stop.
     HoleCounts counts;
-    const DrawResult drawn = countHoles(r.board, r.data, table, counts);
+    const DrawResult drawn = countHoles(r.board, table, counts);
     const HoleTotals totals = holeTotals(counts, table);
     std::optional<qint64> drawingStops;
     if (drawn.ending == DrawResult::Ending::Stopped) {
@@ -181,8 +181,8 @@ int runRead(const QStringList& args)
             json.key("skippedLines").value(static_cast<long long>(o.data->skippedLines));
             lineOrNull(json, "firstSkippedLine", o.data->firstSkippedLine);
             // As the board holds it: a fit to the outline may have changed it since the read.
-            const bool held = f >= 0 && size_t(f) < r.data.drills.size();
-            writeFormat(json, held ? r.data.drills[size_t(f)].format : o.data->format);
+            const bool held = f >= 0 && size_t(f) < r.board.data.drills.size();
+            writeFormat(json, held ? r.board.data.drills[size_t(f)].format : o.data->format);
         }
         if (r.package) { // the member of the package and the role it was read in
             const PackageMember& m = r.package->members[size_t(r.members[size_t(i)])];

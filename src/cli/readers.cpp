@@ -196,7 +196,7 @@ void readPackage(ReadOutcome& o, const BoardArguments& files, HoleTable& table, 
         o.refused = true;
         return;
     }
-    const BuiltBoard built = buildBoard(*o.package, o.board, table, extent, sink, &o.data);
+    const BuiltBoard built = buildBoard(*o.package, o.board, table, extent, sink);
     if (!built.ok)
         return fail(QString(), kStopped, "rejected");
     o.board.package = given;
@@ -267,9 +267,9 @@ ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, H
         const ReaderKind reader = readerFor(path);
         if (i == 0) {
             o.reader = reader;
-            o.files.push_back(readBoardFile(o.board, reader, path, table, extent, sink, &o.data));
+            o.files.push_back(readBoardFile(o.board, reader, path, table, extent, sink));
         } else {
-            o.files.push_back(addBoardFile(o.board, reader, path, table, extent, sink, &o.data));
+            o.files.push_back(addBoardFile(o.board, reader, path, table, extent, sink));
         }
         if (o.board.files.size() > o.givenFile.size())
             o.givenFile.push_back(i);
@@ -278,7 +278,7 @@ ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, H
         take(o.files.back());
     }
     if (!files.outline.isEmpty()) {
-        o.outline = readBoardOutline(o.board, readablePath(files.outline), table, extent, sink, &o.data);
+        o.outline = readBoardOutline(o.board, readablePath(files.outline), table, extent, sink);
         take(*o.outline);
     }
     return o;

@@ -70,8 +70,6 @@ struct ReadOutcome {
     std::vector<int> members; // per entry of files: the package member it was read from
     std::vector<int> givenFile; // per board file: the index of the given file it was read from
     int boardFileOf(int given) const; // -1 when the given file did not join the board's drill files
-    // What the files held, in the board's order, for drawing without reading them again.
-    BoardData data;
     std::optional<FileOutcome> outline;
     ReaderKind reader = ReaderKind::Standard; // of the first file
     const char* ending = "complete"; // the worst: "complete", "rejected", "fault", "unreadable"

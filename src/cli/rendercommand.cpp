@@ -96,9 +96,7 @@ struct PreviewTarget {
 
 // What the worker thread makes of the command's inputs: the read, the settings, the table
 // check and the preview prepared. It is handed to the main thread once, whole, when the worker
-// has finished with it (inputs.set_value); from then on the main thread owns all of it. The
-// worker keeps only what the cutting of the file's lines needs, copies of its own (the path,
-// the extent and the prepared layout), and the pipe, whose two sides are each thread's.
+// has finished with it (inputs.set_value); from then on the main thread owns all of it.
 struct RenderInputs {
     // The exit status when the inputs end the command with nothing written: unreadable, a
     // package refused, bad usage, the table incomplete.
@@ -107,8 +105,7 @@ struct RenderInputs {
     std::unique_ptr<Package> package; // the package the files came from: they live in it
     HoleTable table;
     BoardExtent extent;
-    Board board;
-    std::optional<BoardData> drills; // drill files and outlines are read once, whole
+    Board board; // what its files hold, each read once
     DrillFrame frame;
     DrawingOptions options;
     PreviewLayout previewLayout;
@@ -140,18 +137,17 @@ int runRender(const QStringList& args, int& argc, char** argv)
     o.out = output.writePath();
 
     // The read the menu command would run, from the program's start-up state, then the
-    // settings, the table check and, for a preview, the cutting of the file's lines for the
-    // drawing: core work without windows or fonts, done on a worker while the GUI application
-    // and its font database start up on this thread, which then draws what the worker cuts.
-    // (Text may be drawn on images from any thread, but only once the GUI application exists.)
+    // settings and the table check: core work without windows or fonts, done on a worker while
+    // the GUI application and its font database start up on this thread, which then draws what
+    // the board holds. (Text may be drawn on images from any thread, but only once the GUI
+    // application exists.)
     const MessageSink toStderr = [](const QString& m) { printErr(m); };
-    ReplayPipe pipe;
     std::promise<RenderInputs> handover;
     std::future<RenderInputs> ready = handover.get_future();
-    JoiningThread worker([&o, &pipe, &handover, &toStderr, suffix, shownOut] {
+    JoiningThread worker([&o, &handover, &toStderr, suffix, shownOut] {
         RenderInputs in;
         ReadOutcome read = readBoard(o.reader, o.input, in.table, in.extent, toStderr, shownOut);
-        in.board = read.board;
+        in.board = std::move(read.board);
         in.package = std::move(read.package);
         in.readStatus = read.status;
         // Nothing is drawn of a read that could not be made, nor of a package refused before
@@ -172,31 +168,21 @@ int runRender(const QStringList& args, int& argc, char** argv)
         // Printing does not ask for every diameter, but refuses one that is no number.
         if (!in.failure && !(o.page ? in.table.checkNumbers(toStderr) : in.table.check(toStderr)))
             in.failure = kIncomplete;
-        // What the drawing will draw, counted first; a Gerber file's holes as its read tallied
-        // them, so that the file is read once for the counts and once for the drawing.
+        // What the drawing will draw, counted first (a Gerber file's holes as its read tallied them).
         if (!in.failure && o.counts) {
             HoleCounts counts;
-            countHoles(in.board, read.data, in.table, counts);
+            countHoles(in.board, in.table, counts);
             in.options.counts = counts;
         }
-        if (!in.board.replaysGerber())
-            in.drills = std::move(read.data);
         in.options.marks = o.marks;
         in.previewLayout.setOptions(in.options);
         if (!in.failure && !o.page) {
             in.preview = std::make_unique<PreviewTarget>(suffix, o.out);
-            if (in.drills)
-                in.frame = boardFrame(*in.drills); // its extent is the one the read set
+            if (!in.board.replaysGerber())
+                in.frame = boardFrame(in.board.data); // its extent is the one the read set
             in.scaled = preparePreview(in.table, in.extent, in.preview->surface(), in.previewLayout);
         }
-        // The cutting's own copies, then the inputs are the main thread's.
-        const bool cut = in.scaled && !in.drills;
-        const QString path = cut ? in.board.files.front().path : QString();
-        const BoardExtent extent = in.extent;
-        const PreviewLayout layout = in.previewLayout;
         handover.set_value(std::move(in));
-        if (cut)
-            pipe.cut(path, extent, layout);
     });
     // Drawing texts needs fonts, hence a GUI application; it never needs a display. (The
     // minimal platform would start faster, but its fonts are not the system's: PDF pages lose
@@ -228,16 +214,22 @@ int runRender(const QStringList& args, int& argc, char** argv)
         }
     } else {
         // No scale: the cleared picture is written, as the preview window would show it.
-        if (!in.preview->ready())
-            pipe.close(); // the output cannot be made: nothing is drawn
-        else if (!in.scaled)
-            written.drawn = DrawResult {DrawResult::Ending::NoExtent};
-        else if (in.drills)
-            written.drawn = drawBoardData(
-                in.board, *in.drills, in.frame, in.table, in.previewLayout, in.preview->surface());
-        else
-            written.drawn = pipe.draw(in.table, in.previewLayout, in.preview->surface());
         worker.join();
+        if (!in.preview->ready()) {
+            // The output cannot be made: nothing is drawn.
+        } else if (!in.scaled) {
+            written.drawn = DrawResult {DrawResult::Ending::NoExtent};
+        } else if (in.board.replaysGerber()) {
+            written.drawn = in.board.data.gerberSteps
+                ? replayDrillMap(
+                    *in.board.data.gerberSteps, in.table, in.extent, in.previewLayout, in.preview->surface())
+                : DrawResult {DrawResult::Ending::Unreadable, std::nullopt, in.board.files.front().path};
+        } else if (const auto unreadable = unreadableFile(in.board)) {
+            written.drawn = *unreadable;
+        } else {
+            written.drawn =
+                drawBoardData(in.board, in.frame, in.table, in.previewLayout, in.preview->surface());
+        }
         // A file that could not be read again leaves no picture.
         if (written.drawn.ending != DrawResult::Ending::Unreadable)
             written.written = in.preview->save(o.out, suffix);

@@ -22,7 +22,7 @@ int runReport(const QStringList& args)
     if (const int failed = readTableBoard(a, table, extent, r))
         return failed;
     HoleCounts counts;
-    const DrawResult drawn = countHoles(r.board, r.data, table, counts);
+    const DrawResult drawn = countHoles(r.board, table, counts);
     if (drawn.ending == DrawResult::Ending::Stopped) {
         // The counts are those of the drawing, which stops there.
         std::fprintf(stderr, "%s\n", drawingProblem(drawn, r.board.mainPath()).toLocal8Bit().constData());

@@ -300,6 +300,24 @@ inline QString noFreeRows(const QString& path, const QString& code)
     return QStringLiteral("穴種が63を超えたため、") + path + QStringLiteral("の") + code
         + QStringLiteral("から後は表に入りません。");
 }
+// A file of the board that changed on disk since it was read, read again at its next use.
+inline QString fileReadAgain(const QString& path)
+{
+    return path + QStringLiteral("は読み込んだ後に変更されていたため、読み直しました。");
+}
+// A file of the board that can no longer be read (gone, or not readable now): the board keeps
+// what its read found.
+inline QString fileNoLongerReadable(const QString& path)
+{
+    return path
+        + QStringLiteral("は読み込んだ後に読めなくなりました。読み込んだときの内容のまま表示します。");
+}
+// What the new read of a changed file no longer holds: those D-codes' rows were taken out.
+inline QString codesDropped(const QString& path, const QStringList& codes)
+{
+    return path + QStringLiteral("を読み直すと、") + codes.join(QStringLiteral("、"))
+        + QStringLiteral("がなくなっていました。その行は表から外しました。");
+}
 inline QString cannotAddToGerberBoard()
 {
     return QStringLiteral("標準ガーバ・274xガーバで読み込んだ図面にはファイルを追加できません。"

@@ -9,7 +9,30 @@ Board singleFileBoard(const QString& path, ReaderKind reader)
 {
     Board board;
     board.files.push_back({path, reader, 0, HoleTable::kRows});
+    board.files.back().stamp = stampOf(path);
+    if (reader == ReaderKind::Standard || reader == ReaderKind::Rs274x)
+        board.data.gerberSteps = recordSteps(path);
+    else
+        board.data.drills.push_back(readDrillFile(reader, path, {}));
     return board;
+}
+
+std::optional<DrawResult> unreadableFile(const Board& board)
+{
+    const auto unreadable = [](const DrillData& d, const QString& path) -> std::optional<DrawResult> {
+        if (d.ending != DrillData::Ending::Unreadable)
+            return std::nullopt;
+        DrawResult r {DrawResult::Ending::Unreadable, std::nullopt, path};
+        r.reason = d.reason;
+        return r;
+    };
+    for (size_t i = 0; i < board.files.size() && i < board.data.drills.size(); ++i) {
+        if (auto r = unreadable(board.data.drills[i], board.files[i].path))
+            return r;
+    }
+    if (board.data.outline)
+        return unreadable(*board.data.outline, board.outline);
+    return std::nullopt;
 }
 
 DrawResult drawBoard(
@@ -20,22 +43,22 @@ DrawResult drawBoard(
     if (board.replaysGerber()) {
         if (!layout.prepare(table, extent, surface))
             return {DrawResult::Ending::NoExtent, std::nullopt, QString()};
-        return replayDrillMap(board.files[0].path, table, extent, layout, surface);
+        if (!board.data.gerberSteps)
+            return {DrawResult::Ending::Unreadable, std::nullopt, board.files.front().path};
+        return replayDrillMap(*board.data.gerberSteps, table, extent, layout, surface);
     }
-    // Read again, as a Gerber file is replayed again: the drawing shows the files as they are now.
-    BoardData data;
-    QString unreadable;
-    if (!loadBoard(board, data, &unreadable))
-        return {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
-    const DrillFrame frame = boardFrame(data);
+    if (const auto unreadable = unreadableFile(board))
+        return *unreadable;
+    const DrillFrame frame = boardFrame(board.data);
     if (!layout.prepare(table, frame.extent, surface))
         return {DrawResult::Ending::NoExtent};
-    return drawBoardData(board, data, frame, table, layout, surface);
+    return drawBoardData(board, frame, table, layout, surface);
 }
 
-DrawResult drawBoardData(const Board& board, const BoardData& data, const DrillFrame& frame,
-    const HoleTable& table, const Layout& layout, Surface& surface)
+DrawResult drawBoardData(const Board& board, const DrillFrame& frame, const HoleTable& table,
+    const Layout& layout, Surface& surface)
 {
+    const BoardData& data = board.data;
     if (data.outline) {
         DrawResult r = drawOutline(data.outline->outline, frame, layout, surface);
         if (r.ending != DrawResult::Ending::Complete) {

@@ -12,17 +12,22 @@
 
 namespace kivotrek {
 
-// Prepares the layout on the surface and draws the board: a single standard or RS-274X file is
-// replayed with the extent its read measured; any other board is read again and drawn in its
-// frame, the outline first, then every file's holes and slots with its own rows.
+// Prepares the layout on the surface and draws the board from what it holds: a single standard
+// or RS-274X file's steps are replayed with the extent its read measured; any other board is
+// drawn in its frame, the outline first, then every file's holes and slots with its own rows.
 DrawResult drawBoard(
     const Board& board, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface);
 
-// The same with the files already read and the layout prepared for the frame.
-DrawResult drawBoardData(const Board& board, const BoardData& data, const DrillFrame& frame,
-    const HoleTable& table, const Layout& layout, Surface& surface);
+// The same with the layout prepared for the frame.
+DrawResult drawBoardData(const Board& board, const DrillFrame& frame, const HoleTable& table,
+    const Layout& layout, Surface& surface);
 
-// A board of one file, read with the reader; its tools select rows by D-code anywhere in the table.
+// A file of the board its data holds that could not be read: the drawing ends there, for the
+// reason its read found.
+std::optional<DrawResult> unreadableFile(const Board& board);
+
+// A board of one file drawn with a table made elsewhere: a standard or RS-274X file's steps
+// alone are read, a drill file's data (its tools select rows by D-code anywhere in the table).
 Board singleFileBoard(const QString& path, ReaderKind reader);
 
 } // namespace kivotrek

@@ -33,6 +33,10 @@ DrawingProblem describeDrawing(const DrawResult& result, const QString& path)
             return p;
         }
         p.kind = Kind::Unreadable;
+        if (!result.reason.isEmpty()) {
+            p.text = result.reason;
+            return p;
+        }
         // A file that opened now and failed while it was read says so; else why it did not open.
         if (!QFileInfo::exists(p.file) || !isRegularFile(p.file)) {
             p.text = whyUnopenable(p.file);

@@ -25,6 +25,7 @@ struct DrawResult {
     Ending ending = Ending::Complete;
     std::optional<qint64> line; // 1-based, for Stopped
     QString path; // of a board of several files: the file that ended the drawing
+    QString reason; // for Unreadable: why, as the read found it (empty: not known)
 };
 
 // What went wrong with a drawing of the file (path: the board's main file), worked out once for

@@ -1,6 +1,7 @@
 #include "drawing/heldboard.h"
 
 #include "common/numbers.h"
+#include "drawing/boarddrawing.h"
 #include "drawing/gerberreplay.h"
 
 #include <QFileInfo>
@@ -42,7 +43,11 @@ void walkGerber(const Board& board, const HoleTable& table, const BoardExtent& e
     bool running = false;
     int lastRow = -2;
     int32_t lastX = 0, lastY = 0;
-    walked.ending = listMarks(board.files.front().path, table, [&](const DrillMark& m) {
+    if (!board.data.gerberSteps) {
+        walked.ending = {DrawResult::Ending::Unreadable, std::nullopt, board.files.front().path};
+        return;
+    }
+    walked.ending = listMarks(*board.data.gerberSteps, table, [&](const DrillMark& m) {
         if (!m.slot) {
             marks.hole(m.x1 * mm, m.y1 * mm, m.row, 0);
             running = false;
@@ -57,8 +62,9 @@ void walkGerber(const Board& board, const HoleTable& table, const BoardExtent& e
     });
 }
 
-void walkDrills(const Board& board, const BoardData& data, const BoardMarks& marks, WalkedBoard& walked)
+void walkDrills(const Board& board, const BoardMarks& marks, WalkedBoard& walked)
 {
+    const BoardData& data = board.data;
     const DrillFrame frame = boardFrame(data);
     const double perTwip = 1.0 / 56.7;
     walked.frame = QRectF(frame.left, frame.bottom, frame.extent.maxX * perTwip, frame.extent.maxY * perTwip);
@@ -90,8 +96,8 @@ void walkDrills(const Board& board, const BoardData& data, const BoardMarks& mar
 }
 } // namespace
 
-WalkedBoard walkBoard(const Board& board, const HoleTable& table, const BoardExtent& extent,
-    const BoardData* data, const BoardMarks& marks)
+WalkedBoard walkBoard(
+    const Board& board, const HoleTable& table, const BoardExtent& extent, const BoardMarks& marks)
 {
     WalkedBoard walked;
     if (board.isEmpty()) {
@@ -102,14 +108,9 @@ WalkedBoard walkBoard(const Board& board, const HoleTable& table, const BoardExt
         walkGerber(board, table, extent, marks, walked);
         return walked;
     }
-    BoardData loaded;
-    if (!data) {
-        QString unreadable;
-        if (!loadBoard(board, loaded, &unreadable))
-            walked.ending = {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
-        data = &loaded;
-    }
-    walkDrills(board, *data, marks, walked);
+    if (const auto unreadable = unreadableFile(board))
+        walked.ending = *unreadable;
+    walkDrills(board, marks, walked);
     return walked;
 }
 
@@ -127,7 +128,7 @@ HeldBoard holdBoard(const Board& board, const HoleTable& table, const BoardExten
     marks.outline = [&held](double x1, double y1, double x2, double y2) {
         held.outline.push_back({float(x1), float(y1), float(x2), float(y2)});
     };
-    WalkedBoard walked = walkBoard(board, table, extent, nullptr, marks);
+    WalkedBoard walked = walkBoard(board, table, extent, marks);
     held.frame = walked.frame;
     held.files = std::move(walked.files);
     held.ending = walked.ending;

@@ -59,10 +59,9 @@ struct WalkedBoard {
     QStringList files; // the names of the drill files
     DrawResult ending; // where the drawing of the board stops
 };
-// Walks the board: drill files from data when given (what the board's files hold, in its
-// order), else read again.
-WalkedBoard walkBoard(const Board& board, const HoleTable& table, const BoardExtent& extent,
-    const BoardData* data, const BoardMarks& marks);
+// Walks what the board holds.
+WalkedBoard walkBoard(
+    const Board& board, const HoleTable& table, const BoardExtent& extent, const BoardMarks& marks);
 
 // Holds the board as the table names its rows now (a Gerber file's D-codes choose rows as the
 // drawing does; a change of D-codes asks for holding it again).

@@ -1,5 +1,6 @@
 #include "drawing/holecounts.h"
 
+#include "drawing/boarddrawing.h"
 #include "drawing/gerberreplay.h"
 
 #include <algorithm>
@@ -63,10 +64,10 @@ DrawResult countMarks(const HoleTable& table, HoleCounts& counts,
 }
 } // namespace
 
-DrawResult countHoles(QIODevice& gerber, const HoleTable& table, HoleCounts& counts)
+DrawResult countHoles(const StepRecord& steps, const HoleTable& table, HoleCounts& counts)
 {
     return countMarks(table, counts,
-        [&](const std::function<void(const DrillMark&)>& out) { return listMarks(gerber, table, out); });
+        [&](const std::function<void(const DrillMark&)>& out) { return listMarks(steps, table, out); });
 }
 
 DrawResult countHoles(const MarkTally& marks, const HoleTable& table, HoleCounts& counts)
@@ -98,18 +99,10 @@ DrawResult countHoles(const MarkTally& marks, const HoleTable& table, HoleCounts
     }
 }
 
-DrawResult countHoles(const Board& board, const std::optional<MarkTally>& gerberMarks, const HoleTable& table,
-    HoleCounts& counts)
+namespace {
+DrawResult countDrills(const Board& board, const HoleTable& table, HoleCounts& counts)
 {
-    if (board.replaysGerber() && gerberMarks && gerberMarks->counted() && !board.isEmpty())
-        return countHoles(*gerberMarks, table, counts);
-    return countHoles(board, table, counts); // the files are read again, as they are drawn
-}
-
-DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts)
-{
-    if (board.replaysGerber())
-        return countHoles(board, data.gerberMarks, table, counts);
+    const BoardData& data = board.data;
     counts = HoleCounts();
     // In the drawing's order (the outline, then each file's outline pieces, holes and slots),
     // up to the first piece the drawing cannot place in the frame: there it stops.
@@ -170,21 +163,24 @@ DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable
     return {};
 }
 
+} // namespace
+
 DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts)
 {
     counts = HoleCounts();
     if (board.isEmpty())
         return {DrawResult::Ending::NoExtent};
     if (board.replaysGerber()) {
-        return countMarks(table, counts, [&](const std::function<void(const DrillMark&)>& out) {
-            return listMarks(board.files[0].path, table, out);
-        });
+        const BoardData& data = board.data;
+        if (data.gerberMarks && data.gerberMarks->counted())
+            return countHoles(*data.gerberMarks, table, counts);
+        if (data.gerberSteps)
+            return countHoles(*data.gerberSteps, table, counts);
+        return {DrawResult::Ending::Unreadable, std::nullopt, board.files.front().path};
     }
-    BoardData data;
-    QString unreadable;
-    if (!loadBoard(board, data, &unreadable))
-        return {DrawResult::Ending::Unreadable, std::nullopt, unreadable};
-    return countHoles(board, data, table, counts);
+    if (const auto unreadable = unreadableFile(board))
+        return *unreadable;
+    return countDrills(board, table, counts);
 }
 
 HoleTotals holeTotals(const HoleCounts& counts, const HoleTable& table)

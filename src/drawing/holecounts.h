@@ -35,18 +35,13 @@ QString countText(const RowCount& count);
 // row holds counts apart (withoutRow). Rows of the outline kind (外形) are the outline: they count
 // nothing. Where the drawing would stop (a line it cannot take, a piece it cannot place), the
 // counts stop too, and the result says where.
+// From what the board holds: the drill files' data, a standard or RS-274X file's tally (or,
+// where its read could not tally it, its recorded steps).
 DrawResult countHoles(const Board& board, const HoleTable& table, HoleCounts& counts);
-// The same with the files already read: the drill files' data, or a standard or RS-274X file's
-// tally (without one, that file is walked again).
-DrawResult countHoles(const Board& board, const BoardData& data, const HoleTable& table, HoleCounts& counts);
-// The same with the tally of a standard or RS-274X file's read where there is one (other
-// files are read again).
-DrawResult countHoles(const Board& board, const std::optional<MarkTally>& gerberMarks, const HoleTable& table,
-    HoleCounts& counts);
 // A Gerber file's counts from the tally its read made, for the table as it is now.
 DrawResult countHoles(const MarkTally& marks, const HoleTable& table, HoleCounts& counts);
-// A Gerber file's counts from an open device, its lines walked as they are drawn.
-DrawResult countHoles(QIODevice& gerber, const HoleTable& table, HoleCounts& counts);
+// A Gerber file's counts from its recorded steps, walked as they are drawn.
+DrawResult countHoles(const StepRecord& steps, const HoleTable& table, HoleCounts& counts);
 
 // Holes and slots together by the rows' kind: TH, NTH, any other kind, and all of them.
 struct HoleTotals {

@@ -122,6 +122,7 @@ struct DrillData {
     std::optional<qint64> stoppedAtLine; // for TooManyTools and LimitReached
     Limit limit = Limit::None; // for LimitReached
     qint64 limitValue = 0; // the limit passed: how many objects or repeats
+    QString reason; // for Unreadable: why, as the user was told
     // An Excellon file's coordinate format; none for Gerber files, which state theirs.
     std::optional<CoordinateFormat> format;
     bool statesFunction = false; // a Gerber file's .FileFunction attribute was read

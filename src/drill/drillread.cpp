@@ -40,7 +40,8 @@ void readDrillLines(QIODevice& device, const QString& name, const MessageSink& s
     if (holdsBinaryBytes(device)) {
         device.close();
         out.ending = DrillData::Ending::Unreadable;
-        say(msg::notDrillData(name));
+        out.reason = msg::notDrillData(name);
+        say(out.reason);
         return;
     }
     LineReader lines(device);
@@ -64,7 +65,8 @@ void readDrillLines(QIODevice& device, const QString& name, const MessageSink& s
     }
     if (lines.failed()) {
         out.ending = DrillData::Ending::Unreadable;
-        say(msg::readError(name, device.errorString()));
+        out.reason = msg::readError(name, device.errorString());
+        say(out.reason);
         return;
     }
     if (out.skippedLines > 0)
@@ -82,10 +84,11 @@ DrillData readDrillPath(
 {
     QFile file(path);
     if (!openToRead(file)) {
-        if (sink)
-            sink(whyUnopenable(path));
         DrillData out;
         out.ending = DrillData::Ending::Unreadable;
+        out.reason = whyUnopenable(path);
+        if (sink)
+            sink(out.reason);
         return out;
     }
     return read(file);

@@ -3,7 +3,8 @@
 // The frame both readers share: line by line from an open device, and the ways out. Every way
 // out closes the device and leaves maxX and maxY in twips. With a tally, each line's step is
 // walked as it is read, and a read that stops early walks the rest of the file before the
-// device closes: the file is read once for both.
+// device closes: the file is read once for both. With a record, the same steps are recorded
+// for the drawing.
 
 #include "common/fileio.h"
 #include "common/linereader.h"
@@ -13,6 +14,7 @@
 #include "gerber/gerbersteps.h"
 #include "gerber/marktally.h"
 #include "gerber/readresult.h"
+#include "gerber/steprecord.h"
 
 #include <QFile>
 #include <functional>
@@ -23,8 +25,9 @@ namespace kivotrek {
 class ReadSession {
 public:
     ReadSession(QIODevice& device, const QString& name, BoardExtent& extent, const MessageSink& sink,
-        MarkTally* marks)
-        : device_(device), name_(name), reader_(device), tracker_(extent), sink_(sink), marks_(marks)
+        MarkTally* marks, StepRecord* record = nullptr)
+        : device_(device), name_(name), reader_(device), tracker_(extent), sink_(sink), marks_(marks),
+          record_(record)
     {
     }
 
@@ -35,6 +38,8 @@ public:
             return std::nullopt;
         if (marks_)
             marks_->giveUp();
+        if (record_)
+            record_->fail(msg::notDrillData(name_));
         device_.close();
         tracker_.convertToTwips();
         say(msg::notDrillData(name_));
@@ -54,6 +59,8 @@ public:
         walked_ = true;
         if (marks_)
             marks_->step(step, dcode, lineNumber());
+        if (record_)
+            record_->add(step, dcode, lineNumber());
     }
     qint64 lineNumber() const { return reader_.lineNumber(); }
 
@@ -75,6 +82,8 @@ public:
         device_.close();
         if (reader_.failed()) {
             tracker_.convertToTwips();
+            if (record_)
+                record_->fail(msg::readError(name_, device_.errorString()));
             say(msg::readError(name_, device_.errorString()));
             return {ReadEnding::Unreadable, std::nullopt};
         }
@@ -108,15 +117,25 @@ private:
     // or to where the drawing would stop.
     void walkTheRest()
     {
-        if (!marks_)
-            return;
+        const auto wanted = [this] {
+            return (marks_ && marks_->walking()) || (record_ && record_->recording());
+        };
+        const auto take = [this](const steps::Step& step, const QString& dcode) {
+            if (marks_)
+                marks_->step(step, dcode, lineNumber());
+            if (record_)
+                record_->add(step, dcode, lineNumber());
+        };
         const steps::Cutter cutter;
         QString dcode;
-        if (!walked_ && marks_->walking() && lineNumber() > 0 && !reader_.tooLong())
-            marks_->step(cutter.cut(line, dcode), dcode, lineNumber());
-        while (marks_->walking() && reader_.next(line))
-            marks_->step(cutter.cut(line, dcode), dcode, lineNumber());
-        marks_->end(reader_);
+        if (!walked_ && wanted() && lineNumber() > 0 && !reader_.tooLong())
+            take(cutter.cut(line, dcode), dcode);
+        while (wanted() && reader_.next(line))
+            take(cutter.cut(line, dcode), dcode);
+        if (marks_)
+            marks_->end(reader_);
+        if (record_)
+            record_->end(reader_);
         walked_ = true;
     }
 
@@ -126,6 +145,7 @@ private:
     ExtentTracker tracker_;
     const MessageSink& sink_;
     MarkTally* marks_;
+    StepRecord* record_;
     bool walked_ = false; // the current line's step went to the tally
 };
 

@@ -56,23 +56,27 @@ std::optional<QString> addAperture(QByteArrayView line, DCodeFiller& filler)
 }
 } // namespace
 
-ReadResult readRs274xGerber(
-    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink, MarkTally* marks)
+ReadResult readRs274xGerber(const QString& path, HoleTable& table, BoardExtent& extent,
+    const MessageSink& sink, MarkTally* marks, StepRecord* record)
 {
     prepareRs274xRead(table, extent);
     if (marks)
         *marks = MarkTally();
+    if (record)
+        *record = StepRecord();
     const ReadResult r = readFile(path, extent, sink,
-        [&](QIODevice& file) { return readRs274xGerber(file, path, table, extent, sink, marks); });
+        [&](QIODevice& file) { return readRs274xGerber(file, path, table, extent, sink, marks, record); });
     if (marks && marks->walking())
         marks->giveUp(); // the file did not open
+    if (record && record->recording())
+        record->fail(whyUnopenable(path));
     return r;
 }
 
 ReadResult readRs274xGerber(QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, MarkTally* marks)
+    const MessageSink& sink, MarkTally* marks, StepRecord* record)
 {
-    ReadSession s(device, name, extent, sink, marks);
+    ReadSession s(device, name, extent, sink, marks, record);
     if (const auto refused = s.refuseBinary())
         return *refused;
 

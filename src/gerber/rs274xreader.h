@@ -4,6 +4,7 @@
 #include "gerber/boardextent.h"
 #include "gerber/marktally.h"
 #include "gerber/readresult.h"
+#include "gerber/steprecord.h"
 #include "table/holetable.h"
 
 #include <QIODevice>
@@ -20,11 +21,11 @@ void prepareRs274xRead(HoleTable& table, BoardExtent& extent);
 // Runs prepareRs274xRead first. With marks, the file's holes and slots are counted in the same
 // pass, to its end even where the read stops early.
 ReadResult readRs274xGerber(const QString& path, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, MarkTally* marks = nullptr);
+    const MessageSink& sink, MarkTally* marks = nullptr, StepRecord* record = nullptr);
 
 // The same read from an open device, after the prepare step; name is what messages call it.
 ReadResult readRs274xGerber(QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, MarkTally* marks = nullptr);
+    const MessageSink& sink, MarkTally* marks = nullptr, StepRecord* record = nullptr);
 
 // unitScale for a number of decimal digits 1 to 5 of the format statement; 0 otherwise.
 float rs274xUnitScale(int decimalDigits);

@@ -13,23 +13,27 @@ void prepareStandardRead(HoleTable& table, BoardExtent& extent)
     extent.unitScale = kStandardUnitScale;
 }
 
-ReadResult readStandardGerber(
-    const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink, MarkTally* marks)
+ReadResult readStandardGerber(const QString& path, HoleTable& table, BoardExtent& extent,
+    const MessageSink& sink, MarkTally* marks, StepRecord* record)
 {
     prepareStandardRead(table, extent);
     if (marks)
         *marks = MarkTally();
+    if (record)
+        *record = StepRecord();
     const ReadResult r = readFile(path, extent, sink,
-        [&](QIODevice& file) { return readStandardGerber(file, path, table, extent, sink, marks); });
+        [&](QIODevice& file) { return readStandardGerber(file, path, table, extent, sink, marks, record); });
     if (marks && marks->walking())
         marks->giveUp(); // the file did not open
+    if (record && record->recording())
+        record->fail(whyUnopenable(path));
     return r;
 }
 
 ReadResult readStandardGerber(QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, MarkTally* marks)
+    const MessageSink& sink, MarkTally* marks, StepRecord* record)
 {
-    ReadSession s(device, name, extent, sink, marks);
+    ReadSession s(device, name, extent, sink, marks, record);
     if (const auto refused = s.refuseBinary())
         return *refused;
 

@@ -4,6 +4,7 @@
 #include "gerber/boardextent.h"
 #include "gerber/marktally.h"
 #include "gerber/readresult.h"
+#include "gerber/steprecord.h"
 #include "table/holetable.h"
 
 #include <QIODevice>
@@ -20,10 +21,10 @@ void prepareStandardRead(HoleTable& table, BoardExtent& extent);
 // Each text for the user goes to the sink in order. With marks, the file's holes and slots are
 // counted in the same pass, to its end even where the read stops early.
 ReadResult readStandardGerber(const QString& path, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, MarkTally* marks = nullptr);
+    const MessageSink& sink, MarkTally* marks = nullptr, StepRecord* record = nullptr);
 
 // The same read from an open device, after the prepare step; name is what messages call it.
 ReadResult readStandardGerber(QIODevice& device, const QString& name, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, MarkTally* marks = nullptr);
+    const MessageSink& sink, MarkTally* marks = nullptr, StepRecord* record = nullptr);
 
 } // namespace kivotrek

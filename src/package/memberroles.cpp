@@ -72,6 +72,7 @@ bool onlyRoundFlashes(const QString& path, const QByteArray& head, std::shared_p
         return false;
     auto whole = std::make_shared<MemberRead>();
     whole->reader = ReaderKind::GerberX2;
+    whole->stamp = stampOf(path);
     whole->data = readGerberX2(path, [&whole](const QString& m) { whole->said << m; });
     const DrillData& d = whole->data;
     const bool round = d.ending == DrillData::Ending::Complete && !d.holes.empty() && d.slotHoles.empty()

@@ -308,6 +308,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             finding.read = std::make_shared<MemberRead>();
             finding.read->reader = finding.reader ? *finding.reader : addedFileReader(m.path);
             MemberRead& r = *finding.read;
+            r.stamp = stampOf(m.path);
             r.data = readBoardDrill(r.reader, m.path, [&r](const QString& text) { r.said << text; });
         }
         const HolesDigest digest = digestOf(finding.read->data);
@@ -400,8 +401,8 @@ bool Package::chooseBoard(const QString& name)
     return true;
 }
 
-BuiltBoard buildBoard(Package& package, Board& board, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, BoardData* held)
+BuiltBoard buildBoard(
+    Package& package, Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
 {
     BuiltBoard built;
     // What the readers say names the files as the package does, not the temporary folder: each
@@ -456,7 +457,7 @@ BuiltBoard buildBoard(Package& package, Board& board, HoleTable& table, BoardExt
             if (outlineRead)
                 continue; // one outline
             outlineRead = true;
-            f.outcome = readBoardOutline(board, m.path, table, extent, said, held);
+            f.outcome = readBoardOutline(board, m.path, table, extent, said);
         } else {
             // As the package read it, once: what that read said is said now.
             const std::shared_ptr<MemberRead> read = std::move(m.read);
@@ -466,8 +467,9 @@ BuiltBoard buildBoard(Package& package, Board& board, HoleTable& table, BoardExt
                     said(text);
             }
             DrillData* data = read ? &read->data : nullptr;
-            f.outcome = first ? readBoardFile(board, reader, m.path, table, extent, said, held, data)
-                              : addBoardFile(board, reader, m.path, table, extent, said, held, data);
+            const FileStamp* stamp = read ? &read->stamp : nullptr;
+            f.outcome = first ? readBoardFile(board, reader, m.path, table, extent, said, data, stamp)
+                              : addBoardFile(board, reader, m.path, table, extent, said, data, stamp);
             first = false;
         }
         built.files.push_back(std::move(f));

@@ -22,6 +22,7 @@ struct MemberRead {
     ReaderKind reader = ReaderKind::Excellon;
     DrillData data;
     QStringList said; // what the read had to say, said when the board takes it
+    FileStamp stamp; // the file as it was when it was read
 };
 
 struct PackageMember {
@@ -89,7 +90,7 @@ struct BuiltBoard {
 // the others added, then the outline. A drill file the package has read already is taken as it
 // was read (and its read given up by the member). The board remembers the package
 // (Board::package); first the package's notes are said.
-BuiltBoard buildBoard(Package& package, Board& board, HoleTable& table, BoardExtent& extent,
-    const MessageSink& sink, BoardData* held = nullptr);
+BuiltBoard buildBoard(
+    Package& package, Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
 } // namespace kivotrek

@@ -240,12 +240,13 @@ TEST(Board, FilesBeyondTheTableAndBoardsThatTakeNoMoreFiles)
                        "Excellonドリルか Gerber X2 ドリル/外形の読み込みで読み直して下さい。"));
 
     // A file that cannot be read leaves the board as it was.
-    Board kept = b.board;
-    HoleTable keptTable = b.table;
-    const FileOutcome gone =
-        addBoardFile(kept, ReaderKind::Excellon, dir.path(QStringLiteral("gone.drl")), keptTable, extent, {});
+    ReadBoard kept({first, second});
+    const FileOutcome gone = addBoardFile(
+        kept.board, ReaderKind::Excellon, dir.path(QStringLiteral("gone.drl")), kept.table, extent, {});
     EXPECT_EQ(gone.ending, ReadEnding::Unreadable);
-    EXPECT_EQ(kept.files.size(), 2u);
+    EXPECT_EQ(kept.board.files.size(), 2u);
+    EXPECT_EQ(kept.board.data.drills.size(), 2u);
+    EXPECT_EQ(kept.table, b.table);
 }
 
 TEST(Board, ASavedTableLoadedAgainGivesTheSameDrawing)
@@ -488,9 +489,8 @@ TEST(Board, AFormatNoFileStatesIsFittedToTheOutline)
     EXPECT_EQ(b.said.texts,
         QStringList({QStringLiteral("書式の指定がないため、INCH 2.4（末尾ゼロ）とみなして読みました。"),
             QStringLiteral("書式の指定がないため、外形に合う INCH 2.4（先頭ゼロ）で読みました。")}));
-    // Every later read of the board takes the fitted format: each hole where it was written.
-    BoardData data;
-    ASSERT_TRUE(loadBoard(b.board, data));
+    // The board holds the file as read in the fitted format: each hole where it was written.
+    const BoardData& data = b.board.data;
     ASSERT_EQ(data.drills[0].holes.size(), std::size(kFitHoles));
     for (size_t i = 0; i < std::size(kFitHoles); ++i) {
         EXPECT_NEAR(data.drills[0].holes[i].x, kFitHoles[i][0], 0.01) << i;
@@ -507,9 +507,8 @@ TEST(Board, AFormatNoFileStatesIsFittedToTheOutline)
     EXPECT_EQ(m.said.texts.last(),
         QStringLiteral("書式の指定がないため、外形に合う METRIC 3.3（末尾ゼロ）で読みました。"));
     EXPECT_EQ(m.table.row(0).diameter, QStringLiteral("0.80"));
-    ASSERT_TRUE(loadBoard(m.board, data));
-    EXPECT_NEAR(data.drills[0].holes[5].x, 12.5, 1e-6);
-    EXPECT_NEAR(data.drills[0].holes[6].y, 20.5, 1e-6);
+    EXPECT_NEAR(m.board.data.drills[0].holes[5].x, 12.5, 1e-6);
+    EXPECT_NEAR(m.board.data.drills[0].holes[6].y, 20.5, 1e-6);
 
     // The outline first, then the drill file: the same fit, said once.
     Board outlineFirst;
@@ -680,8 +679,7 @@ TEST(Board, TheAllegroSampleIsFittedToItsOutlineWhicheverComesFirst)
         QStringList({QStringLiteral("書式の指定がないため、外形に合う INCH 2.4（末尾ゼロ）で読みました。")}));
     EXPECT_EQ(outlineFirst.files[0].fitted, drillFirst.board.files[0].fitted);
     EXPECT_EQ(extent.maxX, drillFirst.extent.maxX);
-    BoardData data;
-    ASSERT_TRUE(loadBoard(drillFirst.board, data));
+    const BoardData& data = drillFirst.board.data;
     EXPECT_EQ(data.drills[0].holes.size(), 80u);
     EXPECT_TRUE(boardWarning(drillFirst.board, data).isEmpty());
     // Beside the KiCad outline the holes are said to lie outside, whichever came first.

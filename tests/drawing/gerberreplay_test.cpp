@@ -1,5 +1,6 @@
 #include "drawing/gerberreplay.h"
 #include "drawnboard.h"
+#include "gerber/standardreader.h"
 
 #include <QThread>
 #include <gtest/gtest.h>
@@ -147,28 +148,29 @@ bool sameOp(const Op& a, const Op& b)
         && a.color == b.color && a.width == b.width && a.fontSize == b.fontSize && a.text == b.text;
 }
 
-// The file drawn through a ReplayPipe, cut on a thread of its own, onto a fresh surface.
-DrawResult drawThroughPipe(const QString& path, const DrawnBoard& b, RecordingSurface& surface)
+// The file drawn from the steps the standard read recorded (walking on past where the read
+// stops), onto a fresh surface with the test's table.
+DrawResult drawFromRead(const QString& path, const DrawnBoard& b, RecordingSurface& surface)
 {
     PreviewLayout layout;
     if (!preparePreview(b.table, b.extent, surface, layout))
         return {DrawResult::Ending::NoExtent, std::nullopt};
-    ReplayPipe pipe;
-    std::unique_ptr<QThread> cutter(QThread::create([&] { pipe.cut(path, b.extent, layout); }));
-    cutter->start();
-    const DrawResult r = pipe.draw(b.table, layout, surface);
-    EXPECT_TRUE(cutter->wait(10000)); // the cutting side ends however the drawing ended
-    return r;
+    HoleTable scratch;
+    BoardExtent extent;
+    StepRecord steps;
+    readStandardGerber(path, scratch, extent, {}, nullptr, &steps);
+    return replayDrillMap(steps, b.table, b.extent, layout, surface);
 }
 
-// Draws the file both ways and expects the same operations and the same result.
+// Draws the file from the read's steps and from its steps alone, and expects the same
+// operations and the same result.
 void expectSameThroughPipe(DrawnBoard& b, const QByteArray& gerber, DrawResult::Ending ending)
 {
     const QString path = b.scratch.write(QStringLiteral("p.gbr"), gerber);
     RecordingSurface replayed(6855, 6300);
     const DrawResult direct = drawPreview(path, b.table, b.extent, replayed);
     RecordingSurface piped(6855, 6300);
-    const DrawResult throughPipe = drawThroughPipe(path, b, piped);
+    const DrawResult throughPipe = drawFromRead(path, b, piped);
     EXPECT_EQ(direct.ending, ending) << gerber.left(60).constData();
     EXPECT_EQ(throughPipe.ending, direct.ending) << gerber.left(60).constData();
     EXPECT_EQ(throughPipe.line, direct.line) << gerber.left(60).constData();
@@ -178,7 +180,7 @@ void expectSameThroughPipe(DrawnBoard& b, const QByteArray& gerber, DrawResult::
 }
 } // namespace
 
-TEST(ReplayPipe, DrawsWhatTheReplayDraws)
+TEST(RecordedSteps, TheReadRecordsWhatTheReplayDraws)
 {
     using E = DrawResult::Ending;
     DrawnBoard b(3);
@@ -198,7 +200,7 @@ TEST(ReplayPipe, DrawsWhatTheReplayDraws)
     expectSameThroughPipe(b, "G54D10*\nX1000Y1000D03*\nG54D11*\nX2000Y2000D03*\n", E::Stopped);
 }
 
-TEST(ReplayPipe, ManyBatchesAndEndsOnEitherSide)
+TEST(RecordedSteps, ManyLinesAndFaultsFarIn)
 {
     using E = DrawResult::Ending;
     QByteArray flashes;
@@ -208,30 +210,30 @@ TEST(ReplayPipe, ManyBatchesAndEndsOnEitherSide)
     expectSameThroughPipe(b, "G54D10*\n" + flashes + "G54D11*\n" + flashes, E::Complete);
     // A fault far into the file, after several batches.
     expectSameThroughPipe(b, "G54D10*\n" + flashes + "X1.2.3D03*\n" + flashes, E::Stopped);
-    // The drawing ends first while the cutting side has much more to deliver: it must stop too.
+    // A read that stops early (a second tool past the table's rows) still records every line.
     b.table.row(1).diameter = QStringLiteral("-5");
     expectSameThroughPipe(b, "G54D10*\n" + flashes + "G54D11*\n" + flashes + flashes + flashes, E::Stopped);
 }
 
-TEST(ReplayPipe, MissingFileAndClosingBeforeTheDrawing)
+TEST(RecordedSteps, MissingFileAndSixteenBytesAStep)
 {
     DrawnBoard b(1);
     RecordingSurface surface(6855, 6300);
-    const DrawResult r = drawThroughPipe(QStringLiteral("/nonexistent.gbr"), b, surface);
+    const DrawResult r = drawFromRead(QStringLiteral("/nonexistent.gbr"), b, surface);
     EXPECT_EQ(r.ending, DrawResult::Ending::Unreadable);
+    EXPECT_FALSE(r.reason.isEmpty()); // why, as the read found it: no second look at the file
     ASSERT_EQ(surface.ops.size(), 1u); // the clearing only
     EXPECT_EQ(surface.ops[0].kind, Op::Clear);
 
-    // Closed before anything is drawn: cut() returns at once and draw() draws nothing.
-    ReplayPipe pipe;
-    PreviewLayout layout;
-    ASSERT_TRUE(preparePreview(b.table, b.extent, surface, layout));
-    pipe.close();
-    QByteArray many;
-    for (int i = 0; i < 100000; ++i)
-        many += "X1Y1D03*\n";
-    pipe.cut(b.scratch.write(QStringLiteral("m.gbr"), many), b.extent, layout);
-    surface.ops.clear();
-    EXPECT_EQ(pipe.draw(b.table, layout, surface).ending, DrawResult::Ending::Unreadable);
-    EXPECT_TRUE(surface.ops.empty());
+    // One entry a flash; lines that do nothing are not kept, but a line of nothing while the pen
+    // is down is (it draws a dot where the pen stands).
+    const StepRecord steps = recordSteps(
+        b.scratch.write(QStringLiteral("s.gbr"), "G04 x*\nG54D10*\n\nX1Y1D03*\nX2D03*\nD01*\n\nM02*\n"));
+    // G54D10, two flashes, D01, then the empty line and M02 while the pen is down.
+    ASSERT_EQ(steps.entries().size(), 6u);
+    EXPECT_EQ(steps.entries()[0].line, 2);
+    EXPECT_EQ(steps.entries()[4].line, 7);
+    EXPECT_EQ(steps.entries()[5].line, 8);
+    EXPECT_EQ(steps.codes(), QStringList {QStringLiteral("D10")});
+    EXPECT_EQ(sizeof(StepRecord::Entry), 16u);
 }

@@ -193,8 +193,8 @@ TEST(LegendFit, ThePreviewsLegendTextEndsBeforeTheNextCell)
     RecordingSurface picture(kPreviewWidthTwips, kPreviewHeightTwips, 15.0f, 150.0f);
     PreviewLayout layout;
     ASSERT_TRUE(layout.prepare(b.table, b.extent, picture));
-    ASSERT_EQ(
-        replayDrillMap(b.gerber, b.table, b.extent, layout, picture).ending, DrawResult::Ending::Complete);
+    ASSERT_EQ(replayDrillMap(recordSteps(b.gerber), b.table, b.extent, layout, picture).ending,
+        DrawResult::Ending::Complete);
     const std::vector<Op> texts = picture.only(Op::Text);
     ASSERT_EQ(texts.size(), 2u);
     const auto end = [](const Op& t) { return t.x1 + textWidthTwips(t.text, t.fontSize, 96.0); };

@@ -219,7 +219,7 @@ TEST(Marks, ASlotIsAThinLineWithOneMarkWhereItStarts)
     PreviewLayout layout;
     layout.setOptions(marks);
     ASSERT_TRUE(preparePreview(table, BoardExtent {6000, 4000, 0.0567f}, g, layout));
-    ASSERT_EQ(replayDrillMap(gbr, table, BoardExtent {6000, 4000, 0.0567f}, layout, g).ending,
+    ASSERT_EQ(replayDrillMap(recordSteps(gbr), table, BoardExtent {6000, 4000, 0.0567f}, layout, g).ending,
         DrawResult::Ending::Complete);
     EXPECT_EQ(g.only(Op::Ring).size(), 3u); // the legend and two runs
 }

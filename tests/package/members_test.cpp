@@ -43,14 +43,13 @@ struct Built {
     Board board;
     HoleTable table;
     BoardExtent extent;
-    BoardData held;
     test::Messages said;
     bool ok = false;
-    explicit Built(Package& p) { ok = buildBoard(p, board, table, extent, said.sink(), &held).ok; }
+    explicit Built(Package& p) { ok = buildBoard(p, board, table, extent, said.sink()).ok; }
     qint64 holes() const
     {
         qint64 n = 0;
-        for (const DrillData& d : held.drills)
+        for (const DrillData& d : board.data.drills)
             n += qint64(d.holes.size());
         return n;
     }
@@ -147,8 +146,8 @@ TEST(PackageMembers, AFolderOfNamesThatAreNoUtf8)
     EXPECT_EQ(m.at(QStringLiteral("\\xFF\\xFE-NPTH.drl"))->role, Role::NonPlated);
     Built built(*p);
     ASSERT_TRUE(built.ok);
-    ASSERT_EQ(built.held.drills.size(), 2u);
-    const DrillData& plated = built.held.drills[0];
+    ASSERT_EQ(built.board.data.drills.size(), 2u);
+    const DrillData& plated = built.board.data.drills[0];
     ASSERT_TRUE(plated.format);
     EXPECT_EQ(plated.format->source, CoordinateFormat::Source::NcParam);
     ASSERT_EQ(plated.holes.size(), 2u);

@@ -178,8 +178,7 @@ void expectPackage(const CadPackage& c, const QString& path)
     HoleTable table;
     BoardExtent extent;
     test::Messages said;
-    BoardData held;
-    const BuiltBoard built = buildBoard(*p, board, table, extent, said.sink(), &held);
+    const BuiltBoard built = buildBoard(*p, board, table, extent, said.sink());
     ASSERT_TRUE(built.ok);
     EXPECT_EQ(int(board.files.size()), c.drillFiles);
     EXPECT_EQ(!board.outline.isEmpty(), c.outline);
