@@ -97,7 +97,7 @@ CheckedBoard checkedBoard(
 
     const bool gerber = board.replaysGerber();
     const auto drilled = [&table](int row) {
-        return row < 0 || row >= HoleTable::kRows || table.row(row).kind != HoleTable::outlineKind();
+        return row < 0 || row >= HoleTable::kRows || table.row(row).kind != HoleKind::Outline;
     };
     const auto radius = [&checked](int row) {
         const auto d = row >= 0 && row < HoleTable::kRows ? checked.rows[size_t(row)].diameter : std::nullopt;

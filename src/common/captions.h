@@ -344,19 +344,15 @@ inline QString fitToSheetWord()
     return QStringLiteral("自動");
 }
 
-// The hole table's words, as the table lists them and the settings file stores them: the
-// tolerance signs and the kind of the outline's rows.
-inline QString plusMinusSign()
+// The kinds of the hole table's rows, as its boxes list them and the legend shows them. Shown
+// only: the settings file and the outputs write each kind by a name of its own (HoleKind).
+inline QString platedKind()
 {
-    return QStringLiteral("±");
+    return QStringLiteral("TH");
 }
-inline QString minusSign()
+inline QString nonPlatedKind()
 {
-    return QStringLiteral("－");
-}
-inline QString plusSign()
-{
-    return QStringLiteral("＋");
+    return QStringLiteral("NTH");
 }
 inline QString outlineKind()
 {

@@ -11,7 +11,8 @@ TEST(HoleTable, StartsWithFreeRowsAndPageColours)
     for (int i = 0; i < HoleTable::kRows; ++i) {
         EXPECT_EQ(t.row(i).dcode, QStringLiteral("D"));
         EXPECT_FALSE(t.row(i).isUsed());
-        EXPECT_TRUE(t.row(i).diameter.isEmpty() && t.row(i).sign1.isEmpty() && t.row(i).kind.isEmpty());
+        EXPECT_TRUE(
+            t.row(i).diameter.isEmpty() && t.row(i).sign1.isEmpty() && t.row(i).kind == HoleKind::None);
     }
     EXPECT_EQ(t.row(0).color, fillColor(0, 0, 0));
     EXPECT_EQ(t.row(1).color, 0x0000FFu); // red in the low byte
@@ -38,16 +39,49 @@ TEST(HoleTable, ChoiceLists)
         QStringList({QStringLiteral("TH"), QStringLiteral("NTH"), QStringLiteral("外形")}));
 }
 
+TEST(HoleTable, EachKindHasANameOfItsOwnAndACaptionOnlyShown)
+{
+    // Names and captions, one from the other both ways.
+    const struct {
+        HoleKind::Value kind;
+        const char* name;
+    } kinds[] = {{HoleKind::None, ""}, {HoleKind::Plated, "TH"}, {HoleKind::NonPlated, "NTH"},
+        {HoleKind::Outline, "外形"}};
+    for (const auto& k : kinds) {
+        const HoleKind kind(k.kind);
+        EXPECT_EQ(kind.name(), QString::fromUtf8(k.name));
+        EXPECT_EQ(HoleKind::named(kind.name()), kind) << k.name;
+        EXPECT_EQ(HoleKind::captioned(kind.caption()), kind) << k.name;
+        EXPECT_NE(kind, HoleKind::Typed);
+    }
+    // The table's list is the three kinds' captions, each naming its kind.
+    const QStringList choices = HoleTable::kindChoices();
+    ASSERT_EQ(choices.size(), 3);
+    EXPECT_EQ(HoleKind::captioned(choices[0]), HoleKind::Plated);
+    EXPECT_EQ(HoleKind::captioned(choices[1]), HoleKind::NonPlated);
+    EXPECT_EQ(HoleKind::captioned(choices[2]), HoleKind::Outline);
+
+    // Anything else is kept as typed, to the letter: no kind of its own.
+    const HoleKind lower = HoleKind::named(QStringLiteral("th"));
+    EXPECT_EQ(lower, HoleKind::Typed);
+    EXPECT_NE(lower, HoleKind::Plated);
+    EXPECT_EQ(lower.name(), QStringLiteral("th"));
+    EXPECT_EQ(lower.caption(), QStringLiteral("th"));
+    EXPECT_EQ(HoleKind::captioned(QStringLiteral("外形 ")).name(), QStringLiteral("外形 "));
+    EXPECT_NE(HoleKind::named(QStringLiteral("VIA")), HoleKind::named(QStringLiteral("via")));
+    EXPECT_EQ(HoleKind::named(QStringLiteral("VIA")), HoleKind::captioned(QStringLiteral("VIA")));
+}
+
 TEST(HoleTable, DataClearKeepsTolerancesKindsAndColours)
 {
     HoleTable t;
     HoleRow& r = t.row(7);
     r = {QStringLiteral("D17"), QStringLiteral("0.8"), QStringLiteral("±"), QStringLiteral("0.1"),
-        QStringLiteral("－"), QStringLiteral("0.05"), QStringLiteral("NTH"), 0x123456u};
+        QStringLiteral("－"), QStringLiteral("0.05"), HoleKind::NonPlated, 0x123456u};
     t.clear();
     EXPECT_EQ(r.dcode, QStringLiteral("D"));
     EXPECT_TRUE(r.diameter.isEmpty());
-    EXPECT_EQ(r.sign1 + r.tol1 + r.sign2 + r.tol2 + r.kind, QStringLiteral("±0.1－0.05NTH"));
+    EXPECT_EQ(r.sign1 + r.tol1 + r.sign2 + r.tol2 + r.kind.name(), QStringLiteral("±0.1－0.05NTH"));
     EXPECT_EQ(r.color, 0x123456u);
 }
 
