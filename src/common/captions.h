@@ -329,21 +329,6 @@ inline QString savePngCommand()
     return QStringLiteral("PNGに保存");
 }
 
-// The size choice's list: first the four that fit the board to a sheet (A4 and B4, portrait and
-// landscape), then the percentages.
-inline QStringList sizeChoices()
-{
-    return {QStringLiteral("自動(A4縦)"), QStringLiteral("自動(A4横)"), QStringLiteral("自動(B4縦)"),
-        QStringLiteral("自動(B4横)"), QStringLiteral("100"), QStringLiteral("110"), QStringLiteral("120"),
-        QStringLiteral("130"), QStringLiteral("140"), QStringLiteral("90"), QStringLiteral("80"),
-        QStringLiteral("70"), QStringLiteral("60"), QStringLiteral("50"), QStringLiteral("40")};
-}
-// What the four sheet choices share, and percentages never hold.
-inline QString fitToSheetWord()
-{
-    return QStringLiteral("自動");
-}
-
 // The kinds of the hole table's rows, as its boxes list them and the legend shows them. Shown
 // only: the settings file and the outputs write each kind by a name of its own (HoleKind).
 inline QString platedKind()
