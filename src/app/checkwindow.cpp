@@ -38,6 +38,15 @@ QString valueText(const Finding& f, const std::optional<double>& v)
     return checkDescriptor(f.kind).unit == CheckUnit::Ratio ? QString::number(*v, 'f', 2)
                                                             : millimetresText(*v);
 }
+
+// The plating's finding: the kinds of the tool and its file, named in its detail ("TH/NTH"), by
+// their captions.
+QString platingText(const Finding& f)
+{
+    const QStringList kinds = f.detail.split(QLatin1Char('/'));
+    return msg::checkPlatingValue(
+        HoleKind::named(kinds.value(0)).caption(), HoleKind::named(kinds.value(1)).caption());
+}
 } // namespace
 
 // The findings as rows of the list: 種類, 行, X, Y, 値, 限度, ファイル.
@@ -81,8 +90,7 @@ public:
         case 1: return findingRows(f, *table_);
         case 2: return f.at ? QString::number((*f.at)[0], 'f', 3) : QString();
         case 3: return f.at ? QString::number((*f.at)[1], 'f', 3) : QString();
-        case 4:
-            return f.kind == CheckKind::Plating ? msg::checkPlatingValue(f.detail) : valueText(f, f.value);
+        case 4: return f.kind == CheckKind::Plating ? platingText(f) : valueText(f, f.value);
         case 5: return valueText(f, f.limit);
         case 6: {
             QStringList names;
@@ -268,7 +276,7 @@ QString CheckWindow::findingText(const Finding& f) const
 {
     QString text = checkTitle(f.kind) + QStringLiteral("　") + findingRows(f, table_);
     if (f.kind == CheckKind::Plating)
-        return text + QStringLiteral("　") + msg::checkPlatingValue(f.detail);
+        return text + QStringLiteral("　") + platingText(f);
     if (f.value)
         text += QStringLiteral("　") + valueText(f, f.value);
     if (f.limit)

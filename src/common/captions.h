@@ -419,11 +419,10 @@ inline QStringList checkColumns()
     return {QStringLiteral("種類"), QStringLiteral("行"), QStringLiteral("X (mm)"), QStringLiteral("Y (mm)"),
         QStringLiteral("値"), QStringLiteral("限度"), QStringLiteral("ファイル")};
 }
-inline QString checkPlatingValue(const QString& detail)
+// The captions of the tool's own kind and of its file's.
+inline QString checkPlatingValue(const QString& toolKind, const QString& fileKind)
 {
-    // "TH/NTH": the tool's own plating, then its file's.
-    const QStringList kinds = detail.split(QLatin1Char('/'));
-    return QStringLiteral("工具 %1・ファイル %2").arg(kinds.value(0), kinds.value(1));
+    return QStringLiteral("工具 %1・ファイル %2").arg(toolKind, fileKind);
 }
 inline QString checkLimitWord()
 {
