@@ -168,14 +168,14 @@ bool writeBoardSettings(const QString& gerberPath)
     HoleTable table;
     table.row(0).dcode = QStringLiteral("D10");
     table.row(0).diameter = QStringLiteral("0.20");
-    table.row(0).kind = HoleTable::outlineKind();
+    table.row(0).kind = HoleKind::Outline;
     for (int t = 0; t < kTools; ++t) {
         HoleRow& r = table.row(1 + t);
         r.dcode = QStringLiteral("D%1").arg(11 + t);
         r.diameter = diameter(t);
         r.sign1 = QStringLiteral("±");
         r.tol1 = QStringLiteral("0.05");
-        r.kind = t < 8 ? QStringLiteral("TH") : QStringLiteral("NTH");
+        r.kind = t < 8 ? HoleKind::Plated : HoleKind::NonPlated;
     }
     return saveSettingsFile(table, QStringLiteral("BENCH-01"), gerberPath).ok;
 }

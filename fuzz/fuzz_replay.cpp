@@ -20,7 +20,7 @@ kivotrek::HoleTable makeTable()
     for (int i = 0; i < 10; ++i) {
         t.row(i).dcode = QStringLiteral("D%1").arg(10 + i);
         t.row(i).diameter = QString::fromLatin1(diameters[i]);
-        t.row(i).kind = i == 0 ? HoleTable::outlineKind() : QStringLiteral("TH");
+        t.row(i).kind = i == 0 ? HoleKind::Outline : HoleKind::Plated;
         t.row(i).color = 0x80000000u * (i % 2) + static_cast<uint32_t>(i * 0x111111);
     }
     t.row(12).dcode = QStringLiteral("D11"); // a duplicate

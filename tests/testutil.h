@@ -11,12 +11,21 @@
 #include <ostream>
 
 #include "common/messagesink.h"
+#include "table/holetable.h"
 
 // Test failures show texts as text.
 inline void PrintTo(const QString& s, std::ostream* os)
 {
     *os << '"' << s.toStdString() << '"';
 }
+
+namespace kivotrek {
+// A row's kind as its name, and whether it was typed.
+inline void PrintTo(const HoleKind& kind, std::ostream* os)
+{
+    *os << (kind == HoleKind::Typed ? "typed " : "") << '"' << kind.name().toStdString() << '"';
+}
+} // namespace kivotrek
 
 namespace kivotrek::test {
 

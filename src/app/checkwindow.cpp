@@ -3,6 +3,7 @@
 #include "app/commondialog.h"
 #include "app/mainwindow.h"
 #include "app/prompts.h"
+#include "checks/checkregistry.h"
 #include "common/captions.h"
 #include "common/fileio.h"
 #include "common/messages.h"
@@ -20,6 +21,7 @@
 #include <QSettings>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kivotrek {
 
@@ -33,7 +35,17 @@ QString valueText(const Finding& f, const std::optional<double>& v)
 {
     if (!v)
         return QString();
-    return f.kind == CheckKind::SlotRatio ? QString::number(*v, 'f', 2) : millimetresText(*v);
+    return checkDescriptor(f.kind).unit == CheckUnit::Ratio ? QString::number(*v, 'f', 2)
+                                                            : millimetresText(*v);
+}
+
+// The plating's finding: the kinds of the tool and its file, named in its detail ("TH/NTH"), by
+// their captions.
+QString platingText(const Finding& f)
+{
+    const QStringList kinds = f.detail.split(QLatin1Char('/'));
+    return msg::checkPlatingValue(
+        HoleKind::named(kinds.value(0)).caption(), HoleKind::named(kinds.value(1)).caption());
 }
 } // namespace
 
@@ -78,8 +90,7 @@ public:
         case 1: return findingRows(f, *table_);
         case 2: return f.at ? QString::number((*f.at)[0], 'f', 3) : QString();
         case 3: return f.at ? QString::number((*f.at)[1], 'f', 3) : QString();
-        case 4:
-            return f.kind == CheckKind::Plating ? msg::checkPlatingValue(f.detail) : valueText(f, f.value);
+        case 4: return f.kind == CheckKind::Plating ? platingText(f) : valueText(f, f.value);
         case 5: return valueText(f, f.limit);
         case 6: {
             QStringList names;
@@ -103,23 +114,17 @@ CheckWindow::CheckWindow(CommonDialog& dialog, Prompts& prompts) : dialog_(dialo
     setObjectName(QStringLiteral("CheckWindow"));
     setWindowTitle(msg::checkWindowCaption());
     const QSettings settings = MainWindow::viewSettings();
-    const CheckLimits defaults;
-    const auto box = [&](const char* name, double value, double minimum, int decimals,
-                         const QString& suffix) {
+    for (const LimitDescriptor& d : limitDescriptors()) {
+        const bool ratio = d.unit == CheckUnit::Ratio;
         auto* b = new QDoubleSpinBox(this);
-        b->setObjectName(QLatin1String(name));
-        b->setDecimals(decimals);
-        b->setRange(minimum, 100.0);
-        b->setSingleStep(decimals == 3 ? 0.05 : 0.1);
-        b->setSuffix(suffix);
-        b->setValue(settings.value(QStringLiteral("checks/") + QLatin1String(name), value).toDouble());
-        return b;
-    };
-    const QString mm = QStringLiteral(" mm");
-    spacingBox = box("minSpacing", defaults.minSpacing, 0.0, 3, mm);
-    edgeBox = box("minEdge", defaults.minEdge, 0.0, 3, mm);
-    drillBox = box("minDrill", defaults.minDrill, 0.0, 3, mm);
-    ratioBox = box("slotRatio", defaults.slotRatio, 0.1, 2, QString());
+        b->setObjectName(QLatin1String(d.key));
+        b->setDecimals(ratio ? 2 : 3);
+        b->setRange(ratio ? 0.1 : 0.0, 100.0);
+        b->setSingleStep(ratio ? 0.1 : 0.05);
+        b->setSuffix(ratio ? QString() : QStringLiteral(" mm"));
+        b->setValue(settings.value(QLatin1String(d.settingsKey), d.defaultValue).toDouble());
+        limitBoxes.push_back(b);
+    }
     checkButton = new QPushButton(msg::checkRunCommand(), this);
     checkButton->setObjectName(QStringLiteral("checkButton"));
     saveButton = new QPushButton(msg::checkSaveCsvCommand(), this);
@@ -144,16 +149,18 @@ CheckWindow::CheckWindow(CommonDialog& dialog, Prompts& prompts) : dialog_(dialo
     list->horizontalHeader()->setResizeContentsPrecision(200);
     list->setWordWrap(false);
 
-    auto* limits = new QFormLayout;
-    limits->addRow(msg::checkSpacingLabel(), spacingBox);
-    limits->addRow(msg::checkEdgeLabel(), edgeBox);
-    auto* limits2 = new QFormLayout;
-    limits2->addRow(msg::checkDrillLabel(), drillBox);
-    limits2->addRow(msg::checkRatioLabel(), ratioBox);
+    // The limits in columns of two.
     auto* top = new QHBoxLayout;
-    top->addLayout(limits);
-    top->addSpacing(16);
-    top->addLayout(limits2);
+    QFormLayout* column = nullptr;
+    for (size_t k = 0; k < limitBoxes.size(); ++k) {
+        if (k % 2 == 0) {
+            if (column)
+                top->addSpacing(16);
+            column = new QFormLayout;
+            top->addLayout(column);
+        }
+        column->addRow(limitDescriptors()[k].caption(), limitBoxes[k]);
+    }
     top->addStretch(1);
     top->addWidget(checkButton, 0, Qt::AlignBottom);
     auto* buttons = new QHBoxLayout;
@@ -180,13 +187,21 @@ CheckWindow::CheckWindow(CommonDialog& dialog, Prompts& prompts) : dialog_(dialo
 
 CheckWindow::~CheckWindow() = default;
 
+QDoubleSpinBox* CheckWindow::limitBox(const char* key) const
+{
+    const std::vector<LimitDescriptor>& limits = limitDescriptors();
+    for (size_t k = 0; k < limits.size(); ++k) {
+        if (qstrcmp(limits[k].key, key) == 0)
+            return limitBoxes[k];
+    }
+    return nullptr;
+}
+
 CheckLimits CheckWindow::limits() const
 {
     CheckLimits l;
-    l.minSpacing = spacingBox->value();
-    l.minEdge = edgeBox->value();
-    l.minDrill = drillBox->value();
-    l.slotRatio = ratioBox->value();
+    for (size_t k = 0; k < limitBoxes.size(); ++k)
+        l.*limitDescriptors()[k].field = limitBoxes[k]->value();
     return l;
 }
 
@@ -194,15 +209,15 @@ void CheckWindow::rememberLimits()
 {
     // Written once per change of the limits, not at every run: the checks follow the typing.
     const CheckLimits now = limits();
-    if (remembered_ && remembered_->minSpacing == now.minSpacing && remembered_->minEdge == now.minEdge
-        && remembered_->minDrill == now.minDrill && remembered_->slotRatio == now.slotRatio)
+    const std::vector<LimitDescriptor>& descriptors = limitDescriptors();
+    if (remembered_ && std::all_of(descriptors.begin(), descriptors.end(), [&](const LimitDescriptor& d) {
+            return (*remembered_).*d.field == now.*d.field;
+        }))
         return;
     remembered_ = now;
     QSettings settings = MainWindow::viewSettings();
-    settings.setValue(QStringLiteral("checks/minSpacing"), spacingBox->value());
-    settings.setValue(QStringLiteral("checks/minEdge"), edgeBox->value());
-    settings.setValue(QStringLiteral("checks/minDrill"), drillBox->value());
-    settings.setValue(QStringLiteral("checks/slotRatio"), ratioBox->value());
+    for (const LimitDescriptor& d : descriptors)
+        settings.setValue(QLatin1String(d.settingsKey), now.*d.field);
     settings.sync();
 }
 
@@ -236,10 +251,9 @@ void CheckWindow::showSummary(bool stale)
             lines << msg::checkNothingFound();
     } else {
         QStringList parts;
-        for (int k = 0; k < kCheckKinds; ++k) {
-            if (report_.counts[size_t(k)] > 0)
-                parts << checkTitle(CheckKind(k)) + QLatin1Char(' ')
-                        + QString::number(report_.counts[size_t(k)]);
+        for (const CheckDescriptor& d : checkDescriptors()) {
+            if (const qint64 n = report_.counts[size_t(d.kind)]; n > 0)
+                parts << d.caption() + QLatin1Char(' ') + QString::number(n);
         }
         lines << msg::checkFound(report_.total(), parts.join(QStringLiteral("、")));
     }
@@ -262,7 +276,7 @@ QString CheckWindow::findingText(const Finding& f) const
 {
     QString text = checkTitle(f.kind) + QStringLiteral("　") + findingRows(f, table_);
     if (f.kind == CheckKind::Plating)
-        return text + QStringLiteral("　") + msg::checkPlatingValue(f.detail);
+        return text + QStringLiteral("　") + platingText(f);
     if (f.value)
         text += QStringLiteral("　") + valueText(f, f.value);
     if (f.limit)

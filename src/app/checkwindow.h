@@ -3,6 +3,7 @@
 #include "checks/drillchecks.h"
 
 #include <QWidget>
+#include <vector>
 
 class QDoubleSpinBox;
 class QLabel;
@@ -34,10 +35,9 @@ public:
     // The text a finding is told by, in the list's words: kind, rows, value and limit.
     QString findingText(const Finding& f) const;
 
-    QDoubleSpinBox* spacingBox;
-    QDoubleSpinBox* edgeBox;
-    QDoubleSpinBox* drillBox;
-    QDoubleSpinBox* ratioBox;
+    // One box per limit, in the order of limitDescriptors(), each named by its key.
+    std::vector<QDoubleSpinBox*> limitBoxes;
+    QDoubleSpinBox* limitBox(const char* key) const; // null for a key of no limit
     QPushButton* checkButton;
     QPushButton* saveButton;
     QPushButton* closeButton;

@@ -106,8 +106,7 @@ void HoleTableView::buildPage(int p)
         w.tol2->setObjectName(QStringLiteral("toleranceValue_%1_1").arg(i));
         w.kind->setObjectName(QStringLiteral("kindBox_%1").arg(i));
         const std::pair<QComboBox*, QString HoleRow::*> fields[] = {{w.sign1, &HoleRow::sign1},
-            {w.tol1, &HoleRow::tol1}, {w.sign2, &HoleRow::sign2}, {w.tol2, &HoleRow::tol2},
-            {w.kind, &HoleRow::kind}};
+            {w.tol1, &HoleRow::tol1}, {w.sign2, &HoleRow::sign2}, {w.tol2, &HoleRow::tol2}};
         for (const auto& [combo, field] : fields) {
             connect(combo, &QComboBox::editTextChanged, this,
                 [this, i, combo = combo, field = field](const QString& t) {
@@ -121,13 +120,18 @@ void HoleTableView::buildPage(int p)
                         }
                     }
                     table_.row(i).*field = t;
-                    if (field == &HoleRow::kind) { // an outline row counts nothing; totals go by kind
-                        showCount(i);
-                        emit kindEdited(i);
-                    }
                     emit edited(i);
                 });
         }
+        // The kind as its caption names it: the table keeps the kind, the box shows its caption.
+        connect(w.kind, &QComboBox::editTextChanged, this, [this, i](const QString& t) {
+            if (refreshing_)
+                return;
+            table_.row(i).kind = HoleKind::captioned(t);
+            showCount(i); // an outline row counts nothing; the totals go by kind
+            emit kindEdited(i);
+            emit edited(i);
+        });
 
         w.swatch = new ColorSwatch(page);
         w.swatch->setObjectName(QStringLiteral("swatch_%1").arg(i));
@@ -247,7 +251,7 @@ void HoleTableView::refreshRow(int i)
     show(w.tol1->lineEdit(), r.tol1);
     show(w.sign2->lineEdit(), r.sign2);
     show(w.tol2->lineEdit(), r.tol2);
-    show(w.kind->lineEdit(), r.kind);
+    show(w.kind->lineEdit(), r.kind.caption());
     w.swatch->setFillColor(toQColor(r.color));
     showCount(i);
     refreshing_ = was;
@@ -265,7 +269,7 @@ void HoleTableView::showCount(int i)
         return; // the page shows its counts when it is built
     const HoleRow& r = table_.row(i);
     const RowCount n = counts_[size_t(i)];
-    const QString text = !r.isUsed() || r.kind == HoleTable::outlineKind() ? QString() : countText(n);
+    const QString text = !r.isUsed() || r.kind == HoleKind::Outline ? QString() : countText(n);
     QLabel* label = rows_[size_t(i)].count;
     if (label->text() == text)
         return;

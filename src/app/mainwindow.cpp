@@ -235,7 +235,7 @@ HoleCounts MainWindow::holeCounts() const
 {
     HoleCounts shown = counted_;
     for (int i = 0; i < HoleTable::kRows; ++i) {
-        if (table_.row(i).kind == HoleTable::outlineKind())
+        if (table_.row(i).kind == HoleKind::Outline)
             shown[size_t(i)] = RowCount();
     }
     return shown;
@@ -247,7 +247,7 @@ void MainWindow::recountHoles()
     // decides what is shown.
     HoleTable plain = table_;
     for (int i = 0; i < HoleTable::kRows; ++i)
-        plain.row(i).kind.clear();
+        plain.row(i).kind = HoleKind::None;
     countHoles(board_, plain, counted_);
 }
 

@@ -82,7 +82,7 @@ int fillRows(const DrillData& data, int first, HoleTable& table, const QString& 
         row.dcode = t.code;
         row.diameter = t.diameter ? diameterText(*t.diameter) : QString();
         if (!t.kind.isEmpty())
-            row.kind = t.kind;
+            row.kind = HoleKind::named(t.kind); // the drill data names kinds as the table does
         // The tolerances as the file states them, in the list or not.
         if (!t.sign1.isEmpty()) {
             row.sign1 = t.sign1;

@@ -1,5 +1,6 @@
 #include "checks/drillchecks.h"
 
+#include "checks/checkregistry.h"
 #include "checks/outlinecontours.h"
 
 #include "common/captions.h"
@@ -14,38 +15,6 @@
 #include <unordered_map>
 
 namespace kivotrek {
-
-const char* checkName(CheckKind kind)
-{
-    switch (kind) {
-    case CheckKind::Stacked: return "stacked";
-    case CheckKind::Overlap: return "overlap";
-    case CheckKind::OutlineCut: return "outline-cut";
-    case CheckKind::Spacing: return "spacing";
-    case CheckKind::Edge: return "edge";
-    case CheckKind::MinDrill: return "min-drill";
-    case CheckKind::ToolSize: return "tool-size";
-    case CheckKind::SlotRatio: return "slot-ratio";
-    case CheckKind::Plating: return "plating";
-    }
-    return "";
-}
-
-QString checkTitle(CheckKind kind)
-{
-    switch (kind) {
-    case CheckKind::Stacked: return msg::checkStackedTitle();
-    case CheckKind::Overlap: return msg::checkOverlapTitle();
-    case CheckKind::OutlineCut: return msg::checkOutlineCutTitle();
-    case CheckKind::Spacing: return msg::checkSpacingTitle();
-    case CheckKind::Edge: return msg::checkEdgeTitle();
-    case CheckKind::MinDrill: return msg::checkMinDrillTitle();
-    case CheckKind::ToolSize: return msg::checkToolSizeTitle();
-    case CheckKind::SlotRatio: return msg::checkSlotRatioTitle();
-    case CheckKind::Plating: return msg::checkPlatingTitle();
-    }
-    return QString();
-}
 
 qint64 CheckReport::total() const
 {
@@ -103,7 +72,7 @@ CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const Boar
 
     const bool gerber = board.replaysGerber();
     const auto drilled = [&table](int row) {
-        return row < 0 || row >= HoleTable::kRows || table.row(row).kind != HoleTable::outlineKind();
+        return row < 0 || row >= HoleTable::kRows || table.row(row).kind != HoleKind::Outline;
     };
     const auto radius = [&checked](int row) {
         const auto d = row >= 0 && row < HoleTable::kRows ? checked.rows[size_t(row)].diameter : std::nullopt;
@@ -1093,16 +1062,16 @@ QByteArray findingsCsv(const CheckReport& report, const HoleTable& table, const 
             if (r >= 0)
                 rows << QString::number(r + 1);
         }
-        const bool ratio = f.kind == CheckKind::SlotRatio;
-        const auto number = [ratio](const std::optional<double>& v) {
+        const CheckUnit unit = checkDescriptor(f.kind).unit;
+        const auto number = [ratio = unit == CheckUnit::Ratio](const std::optional<double>& v) {
             return ratio && v ? QByteArray::number(*v, 'f', 2) : millimetres(v);
         };
         out += csvField(checkTitle(f.kind)) + ',' + csvField(rows.join(QLatin1Char('/'))) + ','
             + csvField(codes.join(QLatin1Char('/'))) + ',' + csvField(names.join(QLatin1Char('/'))) + ','
             + (f.at ? millimetres((*f.at)[0]) + ',' + millimetres((*f.at)[1]) : QByteArray(",")) + ','
             + (f.other ? millimetres((*f.other)[0]) + ',' + millimetres((*f.other)[1]) : QByteArray(","))
-            + ',' + (f.kind == CheckKind::Plating ? csvField(f.detail) : number(f.value)) + ','
-            + number(f.limit) + "\r\n";
+            + ',' + (unit == CheckUnit::None ? csvField(f.detail) : number(f.value)) + ',' + number(f.limit)
+            + "\r\n";
     }
     return out;
 }

@@ -20,11 +20,14 @@
 
 namespace kivotrek {
 
+// What the checks hold a board against. Each limit's default, option, remembered key and caption
+// are its descriptor's (checkregistry.h).
 struct CheckLimits {
-    double minSpacing = 0.20; // millimetres between the edges of two holes
-    double minEdge = 0.25; // millimetres between a hole's edge and the outline
-    double minDrill = 0.15; // the smallest drill diameter, millimetres
-    double slotRatio = 2.0; // a slot's length (end to end) over its width, at least
+    CheckLimits(); // each limit at its descriptor's default
+    double minSpacing = 0; // millimetres between the edges of two holes
+    double minEdge = 0; // millimetres between a hole's edge and the outline
+    double minDrill = 0; // the smallest drill diameter, millimetres
+    double slotRatio = 0; // a slot's length (end to end) over its width, at least
 };
 
 // Two holes whose centres lie this close (millimetres) are one hole drilled twice.
@@ -46,11 +49,7 @@ enum class CheckKind {
 };
 constexpr int kCheckKinds = 9;
 
-// "stacked", "overlap", "outline-cut", "spacing", "edge", "min-drill", "tool-size",
-// "slot-ratio", "plating": the batch command's names.
-const char* checkName(CheckKind kind);
-// What the lists call it: "同じ位置の穴", ...
-QString checkTitle(CheckKind kind);
+// Their names, captions and units: checkregistry.h.
 
 struct Finding {
     CheckKind kind = CheckKind::Stacked;

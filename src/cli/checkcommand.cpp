@@ -1,6 +1,7 @@
 // kivotrek-cli check: the drill checks of a board (stacked and close holes, holes at the edge,
 // small drills, changed diameters, short slots, plating) as CSV or JSON.
 
+#include "checks/checkregistry.h"
 #include "checks/drillchecks.h"
 #include "cli/clicommon.h"
 #include "cli/jsonwriter.h"
@@ -15,39 +16,29 @@
 namespace kivotrek::cli {
 
 namespace {
-struct LimitOption {
-    const char* name;
-    double CheckLimits::*field;
-    bool ratio; // a ratio above 0, else millimetres from 0
-};
-constexpr LimitOption kLimitOptions[] = {
-    {"--min-spacing", &CheckLimits::minSpacing, false},
-    {"--min-edge", &CheckLimits::minEdge, false},
-    {"--min-drill", &CheckLimits::minDrill, false},
-    {"--slot-ratio", &CheckLimits::slotRatio, true},
-};
-
 // Takes the limit options and their numbers out of the arguments (before "--"); 0, or the exit
 // status of a usage error after printing it.
 int takeLimitOptions(const QStringList& args, CheckLimits& limits, QStringList& rest)
 {
+    const std::vector<LimitDescriptor>& options = limitDescriptors();
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--")) {
             rest << args.mid(i);
             break;
         }
-        const auto* option = std::find_if(std::begin(kLimitOptions), std::end(kLimitOptions),
-            [&](const LimitOption& o) { return args[i] == QLatin1String(o.name); });
-        if (option == std::end(kLimitOptions)) {
+        const auto option = std::find_if(options.begin(), options.end(),
+            [&](const LimitDescriptor& d) { return args[i] == QLatin1String(d.option); });
+        if (option == options.end()) {
             rest << args[i];
             continue;
         }
-        const QString name = QString::fromLatin1(option->name);
+        const QString name = QString::fromLatin1(option->option);
+        const bool ratio = option->unit == CheckUnit::Ratio;
         const auto value = i + 1 < args.size() ? parseDecimal(args[i + 1].toUtf8()) : std::nullopt;
-        if (!value || *value < 0 || (option->ratio && *value <= 0) || *value > 1000)
+        if (!value || *value < 0 || (ratio && *value <= 0) || *value > 1000)
             return usageError(QStringLiteral("check: ") + name
-                + (option->ratio ? QStringLiteral(" needs a ratio above 0")
-                                 : QStringLiteral(" needs millimetres from 0 to 1000")));
+                + (ratio ? QStringLiteral(" needs a ratio above 0")
+                         : QStringLiteral(" needs millimetres from 0 to 1000")));
         limits.*(option->field) = *value;
         ++i;
     }
@@ -104,15 +95,13 @@ void writeJson(const CheckReport& report, const CheckLimits& limits, const QStri
     }
     out.endArray();
     out.key("counts").beginObject();
-    for (int k = 0; k < kCheckKinds; ++k)
-        out.key(checkName(CheckKind(k))).value(static_cast<long long>(report.counts[size_t(k)]));
+    for (const CheckDescriptor& d : checkDescriptors())
+        out.key(d.key).value(static_cast<long long>(report.counts[size_t(d.kind)]));
     out.key("total").value(static_cast<long long>(report.total()));
     out.endObject();
     out.key("limits").beginObject();
-    out.key("minSpacing").value(limits.minSpacing);
-    out.key("minEdge").value(limits.minEdge);
-    out.key("minDrill").value(limits.minDrill);
-    out.key("slotRatio").value(limits.slotRatio);
+    for (const LimitDescriptor& d : limitDescriptors())
+        out.key(d.key).value(limits.*d.field);
     out.endObject();
     out.key("outline").boolean(report.hasOutline);
     out.key("truncated").boolean(report.truncated);

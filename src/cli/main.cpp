@@ -2,8 +2,8 @@
 
 #include "cli/clicommon.h"
 #include "cli/rawpaths.h"
-#include "common/captions.h"
 #include "common/temporarypaths.h"
+#include "drawing/pagelayout.h"
 
 #include <QStringList>
 #include <cerrno>
@@ -114,7 +114,7 @@ const char* const kCommonNotes =
 
 QByteArray withSizes(const QString& text)
 {
-    const QStringList sizes = msg::sizeChoices();
+    const QStringList& sizes = sizeChoices();
     return QString(text).arg(sizes.first(), sizes.last()).toUtf8();
 }
 } // namespace

@@ -49,7 +49,7 @@ int runReport(const QStringList& args)
         out.key("diameter").value(row.diameter);
         out.key("tolerance1").value(row.sign1 + row.tol1);
         out.key("tolerance2").value(row.sign2 + row.tol2);
-        out.key("kind").value(row.kind);
+        out.key("kind").value(row.kind.name());
         out.key("holes").value(static_cast<long long>(counts[size_t(i)].holeCount));
         out.key("slots").value(static_cast<long long>(counts[size_t(i)].slotCount));
         out.endObject();

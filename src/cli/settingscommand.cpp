@@ -97,7 +97,7 @@ int runSettings(const QStringList& args)
         json.key("tol1").value(r.tol1);
         json.key("sign2").value(r.sign2);
         json.key("tol2").value(r.tol2);
-        json.key("kind").value(r.kind);
+        json.key("kind").value(r.kind.name());
         json.key("color").value(static_cast<long long>(r.color));
         json.endObject();
     }

@@ -329,34 +329,15 @@ inline QString savePngCommand()
     return QStringLiteral("PNGに保存");
 }
 
-// The size choice's list: first the four that fit the board to a sheet (A4 and B4, portrait and
-// landscape), then the percentages.
-inline QStringList sizeChoices()
+// The kinds of the hole table's rows, as its boxes list them and the legend shows them. Shown
+// only: the settings file and the outputs write each kind by a name of its own (HoleKind).
+inline QString platedKind()
 {
-    return {QStringLiteral("自動(A4縦)"), QStringLiteral("自動(A4横)"), QStringLiteral("自動(B4縦)"),
-        QStringLiteral("自動(B4横)"), QStringLiteral("100"), QStringLiteral("110"), QStringLiteral("120"),
-        QStringLiteral("130"), QStringLiteral("140"), QStringLiteral("90"), QStringLiteral("80"),
-        QStringLiteral("70"), QStringLiteral("60"), QStringLiteral("50"), QStringLiteral("40")};
+    return QStringLiteral("TH");
 }
-// What the four sheet choices share, and percentages never hold.
-inline QString fitToSheetWord()
+inline QString nonPlatedKind()
 {
-    return QStringLiteral("自動");
-}
-
-// The hole table's words, as the table lists them and the settings file stores them: the
-// tolerance signs and the kind of the outline's rows.
-inline QString plusMinusSign()
-{
-    return QStringLiteral("±");
-}
-inline QString minusSign()
-{
-    return QStringLiteral("－");
-}
-inline QString plusSign()
-{
-    return QStringLiteral("＋");
+    return QStringLiteral("NTH");
 }
 inline QString outlineKind()
 {
@@ -438,11 +419,10 @@ inline QStringList checkColumns()
     return {QStringLiteral("種類"), QStringLiteral("行"), QStringLiteral("X (mm)"), QStringLiteral("Y (mm)"),
         QStringLiteral("値"), QStringLiteral("限度"), QStringLiteral("ファイル")};
 }
-inline QString checkPlatingValue(const QString& detail)
+// The captions of the tool's own kind and of its file's.
+inline QString checkPlatingValue(const QString& toolKind, const QString& fileKind)
 {
-    // "TH/NTH": the tool's own plating, then its file's.
-    const QStringList kinds = detail.split(QLatin1Char('/'));
-    return QStringLiteral("工具 %1・ファイル %2").arg(kinds.value(0), kinds.value(1));
+    return QStringLiteral("工具 %1・ファイル %2").arg(toolKind, fileKind);
 }
 inline QString checkLimitWord()
 {

@@ -163,8 +163,7 @@ Rgb BoardViewRenderer::colorOf(int row, const ViewOverlay& overlay) const
 {
     Rgb c {128, 128, 128}; // a D-code that no row holds
     if (row >= 0 && row < HoleTable::kRows && table_) {
-        c = table_->row(row).kind == HoleTable::outlineKind() ? Rgb {0, 0, 0}
-                                                              : rowColor(table_->row(row).color);
+        c = table_->row(row).kind == HoleKind::Outline ? Rgb {0, 0, 0} : rowColor(table_->row(row).color);
         if (options_.marks)
             c = printableColor(c);
     }
@@ -199,8 +198,7 @@ void BoardViewRenderer::stampBoard(PictureSurface& surface, const ViewTransform&
     for (const HeldBoard::Slot& s : board_->slotHoles) {
         const QPointF a = device(s.x1, s.y1), b = device(s.x2, s.y2);
         const size_t r = slotOf(s.row);
-        const bool outlineRow =
-            r < size_t(HoleTable::kRows) && table_->row(int(r)).kind == HoleTable::outlineKind();
+        const bool outlineRow = r < size_t(HoleTable::kRows) && table_->row(int(r)).kind == HoleKind::Outline;
         surface.setPenWidth(options_.marks || outlineRow ? thin : pens[r]);
         surface.line(float(a.x()), float(a.y()), float(b.x()), float(b.y()), colours[r]);
         if (options_.marks && !outlineRow && !s.joined && r < size_t(HoleTable::kRows))

@@ -39,7 +39,7 @@ DrawResult drawOutline(const std::vector<OutlineSegment>& outline, const DrillFr
         return {};
     HoleRow pen; // the outline pen: an outline row of no diameter
     pen.diameter = QStringLiteral("0");
-    pen.kind = HoleTable::outlineKind();
+    pen.kind = HoleKind::Outline;
     const auto width = layout.penWidth(pen, surface);
     if (!width)
         return stopped;

@@ -19,7 +19,7 @@ QByteArray csvField(const QString& text)
 
 bool listedInDrillTable(const HoleRow& row)
 {
-    return row.isUsed() && row.kind != HoleTable::outlineKind();
+    return row.isUsed() && row.kind != HoleKind::Outline;
 }
 
 QString rowFileName(const Board& board, int i)
@@ -42,7 +42,7 @@ QByteArray drillTableCsv(const HoleTable& table, const HoleCounts& counts, const
         slotsTotal += n.slotCount;
         out += QByteArray::number(i + 1) + ',' + csvField(row.dcode) + ',' + csvField(rowFileName(board, i))
             + ',' + csvField(row.diameter) + ',' + csvField(row.sign1 + row.tol1) + ','
-            + csvField(row.sign2 + row.tol2) + ',' + csvField(row.kind) + ','
+            + csvField(row.sign2 + row.tol2) + ',' + csvField(row.kind.name()) + ','
             + QByteArray::number(n.holeCount) + ',' + QByteArray::number(n.slotCount) + "\r\n";
     }
     out += msg::totalsRowLabel().toUtf8() + ",,,,,,," + QByteArray::number(holes) + ','

@@ -29,7 +29,7 @@ int lastMatchingRow(const HoleTable& table, const QString& code, int first, int 
 
 bool countsHoles(const HoleTable& table, int row)
 {
-    return row >= 0 && table.row(row).kind != HoleTable::outlineKind();
+    return row >= 0 && table.row(row).kind != HoleKind::Outline;
 }
 // The counts of a Gerber file's marks as list() gives them, in file order.
 DrawResult countMarks(const HoleTable& table, HoleCounts& counts,
@@ -188,10 +188,10 @@ HoleTotals holeTotals(const HoleCounts& counts, const HoleTable& table)
     HoleTotals t;
     for (int i = 0; i < HoleTable::kRows; ++i) {
         const qint64 n = counts[size_t(i)].holeCount + counts[size_t(i)].slotCount;
-        const QString& kind = table.row(i).kind;
-        if (kind == QLatin1String("TH"))
+        const HoleKind& kind = table.row(i).kind;
+        if (kind == HoleKind::Plated)
             t.th += n;
-        else if (kind == QLatin1String("NTH"))
+        else if (kind == HoleKind::NonPlated)
             t.nth += n;
         else
             t.other += n;

@@ -39,7 +39,8 @@ void Layout::hole(Surface& surface, float x, float y, int i, Rgb color, bool leg
 
 QString toleranceText(const HoleRow& row)
 {
-    return row.sign1 + row.tol1 + QLatin1Char(' ') + row.sign2 + row.tol2 + QLatin1Char(' ') + row.kind;
+    return row.sign1 + row.tol1 + QLatin1Char(' ') + row.sign2 + row.tol2 + QLatin1Char(' ')
+        + row.kind.caption();
 }
 
 } // namespace kivotrek

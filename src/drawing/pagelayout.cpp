@@ -18,15 +18,22 @@ constexpr int kLeft = 700;
 constexpr int kBottom = 3000;
 constexpr double kFit = 0.83;
 
+// What the four sheet choices share, and percentages never hold.
 bool isAutomatic(const QString& sizeText)
 {
-    return sizeText.contains(msg::fitToSheetWord());
+    return sizeText.contains(QStringLiteral("自動"));
 }
 } // namespace
 
 const QStringList& sizeChoices()
 {
-    static const QStringList items = msg::sizeChoices();
+    // The words a size is read by, typed or given to the batch command's --page: the program's
+    // own, never captions, so that a caption changed never changes what a size means.
+    static const QStringList items = {QStringLiteral("自動(A4縦)"), QStringLiteral("自動(A4横)"),
+        QStringLiteral("自動(B4縦)"), QStringLiteral("自動(B4横)"), QStringLiteral("100"),
+        QStringLiteral("110"), QStringLiteral("120"), QStringLiteral("130"), QStringLiteral("140"),
+        QStringLiteral("90"), QStringLiteral("80"), QStringLiteral("70"), QStringLiteral("60"),
+        QStringLiteral("50"), QStringLiteral("40")};
     return items;
 }
 
@@ -87,7 +94,7 @@ std::optional<int16_t> PageLayout::penWidth(const HoleRow& row, const Surface& s
         return std::nullopt;
     // A pen below one pixel (very fine printers, very small scales) still draws.
     int16_t width = pen < 1 ? int16_t(1) : static_cast<int16_t>(pen);
-    if (row.kind == HoleTable::outlineKind())
+    if (row.kind == HoleKind::Outline)
         width = 2; // outline rows draw with the outline pen on paper
     return width;
 }

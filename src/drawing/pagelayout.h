@@ -17,7 +17,8 @@ struct PaperChoice {
 };
 std::optional<PaperChoice> automaticPaper(const QString& sizeText);
 
-// The list of the size choice, in order: the four automatic items, then percentages.
+// The list of the size choice, in order: the four that fit the board to a sheet (A4 and B4,
+// portrait and landscape), then the percentages.
 const QStringList& sizeChoices();
 
 // True when the size text gives the board a scale: an automatic item, or a text that starts

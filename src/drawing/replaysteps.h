@@ -97,7 +97,7 @@ private:
                 return false;
             s_.setPenWidth(*width);
             color_ = rowColor(row.color);
-            const bool outline = row.kind == HoleTable::outlineKind();
+            const bool outline = row.kind == HoleKind::Outline;
             markRow_ = outline ? -1 : i;
             if (!outline && !layout_.legendCell(i, row, color_, s_))
                 return false;

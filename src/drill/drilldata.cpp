@@ -41,13 +41,13 @@ void fitTolerances(DrillTool& t, double plusMillimetres, double minusMillimetres
     const QString plus = toleranceText(std::fabs(plusMillimetres));
     const QString minus = toleranceText(std::fabs(minusMillimetres));
     if (plus == minus) {
-        t.sign1 = msg::plusMinusSign();
+        t.sign1 = HoleTable::plusMinusSign();
         t.tol1 = plus;
         return;
     }
-    t.sign1 = msg::plusSign();
+    t.sign1 = HoleTable::plusSign();
     t.tol1 = plus;
-    t.sign2 = msg::minusSign();
+    t.sign2 = HoleTable::minusSign();
     t.tol2 = minus;
 }
 

@@ -15,8 +15,10 @@ constexpr int kColorSlot = 7;
 constexpr int kProductCodeSlot = 8;
 constexpr qint64 kMaxSettingsRead = qint64(kSettingsValues) * (4 + 0xFFFF); // far beyond any real file
 
-QString HoleRow::*const kTextSlots[7] = {&HoleRow::dcode, &HoleRow::diameter, &HoleRow::sign1, &HoleRow::tol1,
-    &HoleRow::sign2, &HoleRow::tol2, &HoleRow::kind};
+constexpr int kTextSlots = 6;
+QString HoleRow::*const kTextFields[kTextSlots] = {
+    &HoleRow::dcode, &HoleRow::diameter, &HoleRow::sign1, &HoleRow::tol1, &HoleRow::sign2, &HoleRow::tol2};
+constexpr int kKindSlot = 6;
 
 void putU16(QByteArray& out, uint16_t v)
 {
@@ -32,8 +34,10 @@ SettingsValues settingsValues(const HoleTable& table, const QString& productCode
     for (int i = 0; i < HoleTable::kRows; ++i) {
         const HoleRow& row = table.row(i);
         SettingsValue* rowValues = &values[static_cast<size_t>(i) * kSlotsPerRow];
-        for (int s = 0; s < 7; ++s)
-            rowValues[s] = SettingsValue::ofText(row.*kTextSlots[s]);
+        for (int s = 0; s < kTextSlots; ++s)
+            rowValues[s] = SettingsValue::ofText(row.*kTextFields[s]);
+        // By its fixed name, never its caption: a caption changed never changes the file.
+        rowValues[kKindSlot] = SettingsValue::ofText(row.kind.name());
         rowValues[kColorSlot] = SettingsValue::ofInteger(static_cast<int32_t>(row.color));
     }
     values[kProductCodeSlot] = SettingsValue::ofText(productCode);
@@ -137,8 +141,9 @@ void applySettings(const SettingsValues& values, HoleTable& table, QString& prod
     for (int i = 0; i < HoleTable::kRows; ++i) {
         HoleRow& row = table.row(i);
         const SettingsValue* rowValues = &values[static_cast<size_t>(i) * kSlotsPerRow];
-        for (int s = 0; s < 7; ++s)
-            row.*kTextSlots[s] = asText(rowValues[s]);
+        for (int s = 0; s < kTextSlots; ++s)
+            row.*kTextFields[s] = asText(rowValues[s]);
+        row.kind = HoleKind::named(asText(rowValues[kKindSlot]));
         if (const auto color = asColor(rowValues[kColorSlot]))
             row.color = *color;
     }

@@ -49,9 +49,88 @@ uint32_t HoleTable::initialColor(int i)
     return kPageColors[k];
 }
 
+namespace {
+// The kinds' names in the settings file, the drill list and the batch command's outputs: fixed,
+// whatever the captions are.
+QString fixedName(HoleKind::Value value)
+{
+    switch (value) {
+    case HoleKind::Plated: return QStringLiteral("TH");
+    case HoleKind::NonPlated: return QStringLiteral("NTH");
+    case HoleKind::Outline: return QStringLiteral("外形");
+    case HoleKind::None:
+    case HoleKind::Typed: break;
+    }
+    return QString();
+}
+
+QString captionOf(HoleKind::Value value)
+{
+    switch (value) {
+    case HoleKind::Plated: return msg::platedKind();
+    case HoleKind::NonPlated: return msg::nonPlatedKind();
+    case HoleKind::Outline: return msg::outlineKind();
+    case HoleKind::None:
+    case HoleKind::Typed: break;
+    }
+    return QString();
+}
+
+constexpr HoleKind::Value kNamedKinds[] = {HoleKind::Plated, HoleKind::NonPlated, HoleKind::Outline};
+
+} // namespace
+
+HoleKind HoleKind::ofText(const QString& text, QString (*textOf)(Value))
+{
+    if (text.isEmpty())
+        return None;
+    for (const Value v : kNamedKinds) {
+        if (text == textOf(v))
+            return v;
+    }
+    HoleKind typed(Typed);
+    typed.typed_ = text;
+    return typed;
+}
+
+HoleKind HoleKind::named(const QString& name)
+{
+    return ofText(name, fixedName);
+}
+
+HoleKind HoleKind::captioned(const QString& text)
+{
+    return ofText(text, captionOf);
+}
+
+QString HoleKind::name() const
+{
+    return value_ == Typed ? typed_ : fixedName(value_);
+}
+
+QString HoleKind::caption() const
+{
+    return value_ == Typed ? typed_ : captionOf(value_);
+}
+
+QString HoleTable::plusMinusSign()
+{
+    return QStringLiteral("±");
+}
+
+QString HoleTable::minusSign()
+{
+    return QStringLiteral("－");
+}
+
+QString HoleTable::plusSign()
+{
+    return QStringLiteral("＋");
+}
+
 QStringList HoleTable::signChoices()
 {
-    return {msg::plusMinusSign(), msg::minusSign(), msg::plusSign()};
+    return {plusMinusSign(), minusSign(), plusSign()};
 }
 
 QString HoleTable::listSign(const QString& typed)
@@ -59,9 +138,9 @@ QString HoleTable::listSign(const QString& typed)
     QString sign = typed;
     for (QChar& c : sign) {
         if (c == QLatin1Char('-') || c == QChar(0x2212) || c == QChar(0x2010))
-            c = msg::minusSign().front();
+            c = minusSign().front();
         else if (c == QLatin1Char('+'))
-            c = msg::plusSign().front();
+            c = plusSign().front();
     }
     return sign;
 }
@@ -78,12 +157,10 @@ QStringList HoleTable::valueChoices(int i)
 
 QStringList HoleTable::kindChoices()
 {
-    return {QStringLiteral("TH"), QStringLiteral("NTH"), outlineKind()};
-}
-
-QString HoleTable::outlineKind()
-{
-    return msg::outlineKind();
+    QStringList captions;
+    for (const HoleKind::Value v : kNamedKinds)
+        captions << captionOf(v);
+    return captions;
 }
 
 void HoleTable::clear()

@@ -9,6 +9,44 @@
 
 namespace kivotrek {
 
+// What a row's holes are: a value of its own. The settings file, the drill list and the batch
+// command write it by its fixed name, the table and the legend show its caption, which is never
+// stored nor compared. A kind typed that is none of these is kept as it was typed.
+class HoleKind {
+public:
+    enum Value { None, Plated, NonPlated, Outline, Typed };
+
+    HoleKind() = default;
+    HoleKind(Value value) : value_(value) { } // any but Typed, which only named() and captioned() make
+
+    // The kind whose fixed name this is ("", "TH", "NTH", "外形", exactly); any other text as typed.
+    static HoleKind named(const QString& name);
+    // The kind whose caption was typed into the table; any other text as typed.
+    static HoleKind captioned(const QString& text);
+
+    Value value() const { return value_; }
+    // "", "TH", "NTH", "外形", whatever the captions say; or the text typed.
+    QString name() const;
+    // What the table's box and the legend show; or the text typed.
+    QString caption() const;
+
+    friend bool operator==(const HoleKind& a, const HoleKind& b)
+    {
+        return a.value_ == b.value_ && a.typed_ == b.typed_;
+    }
+    friend bool operator!=(const HoleKind& a, const HoleKind& b) { return !(a == b); }
+    // Whether the kind is this one; for Typed, whether it is any kind typed.
+    friend bool operator==(const HoleKind& a, Value b) { return a.value_ == b; }
+    friend bool operator!=(const HoleKind& a, Value b) { return a.value_ != b; }
+
+private:
+    // The kind whose text of textOf() this is, else the text as typed.
+    static HoleKind ofText(const QString& text, QString (*textOf)(Value));
+
+    Value value_ = None;
+    QString typed_; // the text of a Typed kind
+};
+
 // One hole class: the D-code that draws it and what the legend says about it.
 struct HoleRow {
     QString dcode = QStringLiteral("D"); // "D" alone marks a free row
@@ -17,7 +55,7 @@ struct HoleRow {
     QString tol1;
     QString sign2; // second tolerance: its sign and value
     QString tol2;
-    QString kind; // "TH", "NTH", "外形" or whatever was typed
+    HoleKind kind;
     uint32_t color = 0; // FillColor: 0x00BBGGRR, red in the low byte
 
     bool isUsed() const { return dcode.size() > 1; }
@@ -72,8 +110,11 @@ public:
     // copied text give) and "‐" (U+2010) become "－", "+" becomes "＋"; anything else stays.
     static QString listSign(const QString& typed);
     static QStringList valueChoices(int i); // nine choices on rows 0-41, eight on 42-62
-    static QStringList kindChoices();
-    static QString outlineKind(); // "外形": drawn, never listed in the legend
+    // The tolerance signs, as the table lists them and the settings file stores them.
+    static QString plusMinusSign(); // "±"
+    static QString minusSign(); // "－" (U+FF0D, as code page 932 writes it)
+    static QString plusSign(); // "＋"
+    static QStringList kindChoices(); // the captions of the kinds: TH, NTH, the outline's
 
 private:
     std::array<HoleRow, kRows> rows_;

@@ -88,7 +88,7 @@ TEST(BoardState, ADrillFileStartsFromAnEmptyTable)
         EXPECT_TRUE(r.sign1.isEmpty() && r.tol1.isEmpty() && r.sign2.isEmpty() && r.tol2.isEmpty());
         EXPECT_EQ(r.color, fresh.row(i).color);
         // What the file says: its tools, diameters and plating.
-        EXPECT_EQ(r.kind, i < 9 ? QStringLiteral("TH") : QString());
+        EXPECT_EQ(r.kind, i < 9 ? HoleKind::Plated : HoleKind::None);
     }
     EXPECT_EQ(w->table().row(0).dcode, QStringLiteral("T1"));
     EXPECT_TRUE(w.productCodeEdit()->text().isEmpty());

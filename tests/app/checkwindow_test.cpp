@@ -3,11 +3,13 @@
 #include "app/boardviewwidget.h"
 #include "app/checkwindow.h"
 #include "app/previewwindow.h"
+#include "checks/checkregistry.h"
 #include "scripted.h"
 #include "testutil.h"
 
 #include <QApplication>
 #include <QDoubleSpinBox>
+#include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -103,7 +105,7 @@ TEST(CheckWindow, NothingFoundLimitsRememberedCheckedAgainAfterAnEditAndSavedAsC
             QStringLiteral("問題は見つかりませんでした。\n外形がないため、外形との距離は調べていません。"));
         EXPECT_FALSE(checks->list->isVisibleTo(checks));
         // A house that drills nothing under 3 mm: the 2.00 and 2.50 mm rows.
-        checks->drillBox->setValue(3.0);
+        checks->limitBox("minDrill")->setValue(3.0);
         checks->checkButton->click();
         EXPECT_EQ(checks->report().counts[size_t(CheckKind::MinDrill)], 2);
         EXPECT_TRUE(checks->list->isVisibleTo(checks));
@@ -129,7 +131,7 @@ TEST(CheckWindow, NothingFoundLimitsRememberedCheckedAgainAfterAnEditAndSavedAsC
     Window again;
     again->openFiles({test::example("board-NPTH.drl")});
     again->showChecks();
-    EXPECT_DOUBLE_EQ(again->checkWindow()->drillBox->value(), 3.0);
+    EXPECT_DOUBLE_EQ(again->checkWindow()->limitBox("minDrill")->value(), 3.0);
     EXPECT_DOUBLE_EQ(again->checkWindow()->limits().minSpacing, 0.2);
 }
 
@@ -165,7 +167,7 @@ TEST(CheckWindow, OnABoardTooLargeToCheckAtEveryKeystrokeTheListSaysItIsOfTheTab
     EXPECT_EQ(checks->report().total(), 0);
     // A house that drills nothing under 0.4 mm, then the table edited: not checked again at once
     // (a run holds the typing up), but said at once.
-    checks->drillBox->setValue(0.4);
+    checks->limitBox("minDrill")->setValue(0.4);
     w.diameterEdit(1)->setText(QStringLiteral("0.35"));
     const QString stale = QStringLiteral("穴種表が変わりました。「チェック」で調べ直して下さい。");
     EXPECT_TRUE(checks->summaryLabel->text().endsWith(stale)) << checks->summaryLabel->text().toStdString();
@@ -197,4 +199,48 @@ TEST(CheckWindow, AFindingsRingGoesWithItsHolesWhenTheirFileIsTakenOut)
     ASSERT_EQ(w->board().files.size(), 1u);
     EXPECT_TRUE(preview->boardView()->overlay().finding.empty());
     EXPECT_EQ(checks->report().total(), 0);
+}
+
+TEST(CheckWindow, ABoxPerLimitInTheirOrderLabelledByItsCaptionAndRememberedByItsKey)
+{
+    forgetLimits();
+    Window w;
+    w->openFiles({test::example("board-NPTH.drl")});
+    w->showChecks();
+    CheckWindow* checks = w->checkWindow();
+    ASSERT_TRUE(checks);
+    QApplication::processEvents(); // laid out
+    const std::vector<LimitDescriptor>& limits = limitDescriptors();
+    ASSERT_EQ(checks->limitBoxes.size(), limits.size());
+    QStringList labels;
+    for (size_t k = 0; k < limits.size(); ++k) {
+        const LimitDescriptor& d = limits[k];
+        SCOPED_TRACE(d.key);
+        QDoubleSpinBox* box = checks->limitBoxes[k];
+        EXPECT_EQ(box, checks->limitBox(d.key));
+        EXPECT_EQ(box->objectName(), QLatin1String(d.key));
+        EXPECT_DOUBLE_EQ(box->value(), d.defaultValue);
+        for (const QFormLayout* form : checks->findChildren<QFormLayout*>()) {
+            if (const auto* label = qobject_cast<QLabel*>(form->labelForField(box)))
+                labels << label->text();
+        }
+        // In columns of two, from the left.
+        if (k % 2 == 1) {
+            EXPECT_EQ(box->x(), checks->limitBoxes[k - 1]->x());
+            EXPECT_GT(box->y(), checks->limitBoxes[k - 1]->y());
+        } else if (k > 0) {
+            EXPECT_GT(box->x(), checks->limitBoxes[k - 1]->x());
+        }
+        // Changed and checked: the checks and the next window take it.
+        const double changed = d.defaultValue + 0.5;
+        box->setValue(changed);
+        checks->checkButton->click();
+        EXPECT_DOUBLE_EQ(checks->limits().*d.field, changed);
+        EXPECT_DOUBLE_EQ(MainWindow::viewSettings().value(QLatin1String(d.settingsKey)).toDouble(), changed);
+    }
+    EXPECT_EQ(labels,
+        QStringList({QStringLiteral("穴の間隔（縁から縁）"), QStringLiteral("外形との距離"),
+            QStringLiteral("最小穴径"), QStringLiteral("長穴の長さ／幅")}));
+    EXPECT_EQ(checks->limitBox("noSuchLimit"), nullptr);
+    forgetLimits();
 }

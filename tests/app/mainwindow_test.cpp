@@ -298,7 +298,7 @@ TEST(MainWindow, EditsWriteTheTable)
     EXPECT_EQ(r.diameter, QStringLiteral("1.2"));
     EXPECT_EQ(r.sign2, QStringLiteral("＋"));
     EXPECT_EQ(r.tol1, QStringLiteral("0.05"));
-    EXPECT_EQ(r.kind, QStringLiteral("外形"));
+    EXPECT_EQ(r.kind, HoleKind::Outline);
 
     // Minus and plus signs as input methods and copied text give them become the list's.
     const std::pair<const char*, const char*> typed[] = {
@@ -508,9 +508,9 @@ TEST(MainWindow, TableBoxesCompleteFromTheirListAndWriteTheTable)
     EXPECT_EQ(kind->lineEdit()->completer()->model()->rowCount(), kind->count()); // from its own list
     QTest::keyClicks(kind->lineEdit(), QStringLiteral("N"));
     EXPECT_EQ(kind->currentText(), QStringLiteral("NTH")); // the list's completion, inline
-    EXPECT_EQ(w->table().row(50).kind, QStringLiteral("NTH"));
+    EXPECT_EQ(w->table().row(50).kind, HoleKind::NonPlated);
     kind->setCurrentIndex(2); // picked from the list
-    EXPECT_EQ(w->table().row(50).kind, QStringLiteral("外形"));
+    EXPECT_EQ(w->table().row(50).kind, HoleKind::Outline);
 
     // The boxes of a list share its completer: the next focused box completes, the last keeps its text.
     QComboBox* other = w.kindBox(0);
@@ -617,10 +617,15 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     EXPECT_LT(w.countLabel(2)->geometry().right(), w.tableTabs()->width());
     EXPECT_LE(w.totalsLabel()->geometry().bottom(), w->centralWidget()->height());
     // A row made an outline counts nothing; the totals follow the kinds.
-    w.kindBox(0)->setCurrentText(HoleTable::outlineKind());
+    w.kindBox(0)->setCurrentText(QStringLiteral("外形"));
     EXPECT_EQ(w.countLabel(0)->text(), QString());
     EXPECT_EQ(w.totalsLabel()->text(), QStringLiteral("穴数　TH 87　NTH 8　その他 0　合計 95"));
+    // A kind typed that is none of the list's is kept as typed, its holes among the others.
+    w.kindBox(0)->setCurrentText(QStringLiteral("th"));
+    EXPECT_EQ(w->table().row(0).kind, HoleKind::named(QStringLiteral("th")));
+    EXPECT_EQ(w.totalsLabel()->text(), QStringLiteral("穴数　TH 87　NTH 8　その他 70　合計 165"));
     w.kindBox(0)->setCurrentText(QStringLiteral("TH"));
+    EXPECT_EQ(w->table().row(0).kind, HoleKind::Plated);
 
     // The drill table as CSV, offered beside the first file; a file of the board is not replaced.
     test::Scratch scratch;

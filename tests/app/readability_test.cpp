@@ -77,7 +77,7 @@ void checkWindow()
     // Loaded values, as from the sample settings file.
     w->table().row(3).sign1 = QStringLiteral("＋");
     w->table().row(3).tol1 = QStringLiteral("0.05");
-    w->table().row(3).kind = QStringLiteral("外形");
+    w->table().row(3).kind = HoleKind::Outline;
     w->refreshTable();
     expectReadable(w.toleranceSign(3, 0)->lineEdit(), QStringLiteral("＋"));
     expectReadable(w.toleranceValue(3, 0)->lineEdit(), QStringLiteral("0.05"));

@@ -85,10 +85,10 @@ TEST_P(KiCadBoard, PlatedAndNonPlatedWithTheOutline)
     EXPECT_EQ(b.board.outline, example("board-Edge_Cuts.gbr"));
     // Both files start with the same tool: each keeps its own row.
     EXPECT_EQ(b.table.row(0).dcode, QLatin1String(files.firstTool));
-    EXPECT_EQ(b.table.row(0).kind, QStringLiteral("TH"));
+    EXPECT_EQ(b.table.row(0).kind, HoleKind::Plated);
     EXPECT_EQ(b.table.row(9).dcode, QLatin1String(files.firstTool));
     EXPECT_EQ(b.table.row(9).diameter, QStringLiteral("2.00"));
-    EXPECT_EQ(b.table.row(9).kind, QStringLiteral("NTH"));
+    EXPECT_EQ(b.table.row(9).kind, HoleKind::NonPlated);
     EXPECT_EQ(b.board.fileOfRow(8), 0);
     EXPECT_EQ(b.board.fileOfRow(9), 1);
     EXPECT_EQ(b.board.fileOfRow(12), -1);
@@ -350,7 +350,7 @@ TEST_P(ReaderCounts, CountWhatTheDrawingDraws)
     readBoardFile(
         board, GetParam(), dir.write(QString::fromLatin1(name), countsBoard(GetParam())), table, extent, {});
     for (int t = 0; t < kTools; ++t)
-        table.row(t).kind = t < 3 ? QStringLiteral("TH") : QStringLiteral("NTH");
+        table.row(t).kind = t < 3 ? HoleKind::Plated : HoleKind::NonPlated;
     HoleCounts counts;
     ASSERT_EQ(countHoles(board, table, counts).ending, DrawResult::Ending::Complete);
     for (int t = 0; t < kTools; ++t) {
@@ -363,7 +363,7 @@ TEST_P(ReaderCounts, CountWhatTheDrawingDraws)
     EXPECT_EQ(totals.other, 0);
     EXPECT_EQ(totals.all, 37);
     // An outline row counts nothing; the others keep theirs.
-    table.row(2).kind = HoleTable::outlineKind();
+    table.row(2).kind = HoleKind::Outline;
     countHoles(board, table, counts);
     EXPECT_EQ(counts[2].holeCount + counts[2].slotCount, 0);
     EXPECT_EQ(holeTotals(counts, table).all, 37 - 9);

@@ -34,7 +34,7 @@ TEST(BoardRefresh, AChangedDrillFileIsReadAgainKeepingTypedRowsAndSayingWhatWent
     // What the user typed: T2's tolerance, and the non-plated file's kind and colour.
     b.table.row(1).sign1 = QStringLiteral("±");
     b.table.row(1).tol1 = QStringLiteral("0.05");
-    b.table.row(2).kind = QStringLiteral("NTH");
+    b.table.row(2).kind = HoleKind::NonPlated;
     b.table.row(2).color = 0x123456;
 
     // Nothing changed: nothing is read, nothing said.
@@ -61,7 +61,7 @@ TEST(BoardRefresh, AChangedDrillFileIsReadAgainKeepingTypedRowsAndSayingWhatWent
     // The non-plated file's row moved down with what the user gave it.
     EXPECT_EQ(b.board.files[1].firstRow, 3);
     EXPECT_EQ(b.table.row(3).dcode, QStringLiteral("T1"));
-    EXPECT_EQ(b.table.row(3).kind, QStringLiteral("NTH"));
+    EXPECT_EQ(b.table.row(3).kind, HoleKind::NonPlated);
     EXPECT_EQ(b.table.row(3).color, 0x123456u);
     EXPECT_EQ(b.table.row(4).dcode, QStringLiteral("D")); // free
     // The counts are of the file as it is now.

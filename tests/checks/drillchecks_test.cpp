@@ -1,3 +1,4 @@
+#include "checks/checkregistry.h"
 #include "checks/drillchecks.h"
 
 #include "board/board.h"

@@ -1,3 +1,4 @@
+#include "checks/checkregistry.h"
 #include "cli/clirun.h"
 #include "testutil.h"
 
@@ -137,4 +138,43 @@ TEST(CliCheck, AnOutlineDrawnInPiecesCutsTheHoleItRunsThrough)
         ASSERT_EQ(lines.size(), 3) << r.out.constData(); // the header, the finding, the end
         EXPECT_EQ(QString::fromUtf8(lines[1]), cut);
     }
+}
+
+TEST(CliCheck, EachLimitOfTheChecksIsAnOptionOfItsOwnInTheHelpAndTheJson)
+{
+    const QString help = QString::fromUtf8(cli({QStringLiteral("check"), QStringLiteral("--help")}).out);
+    const std::vector<LimitDescriptor>& limits = limitDescriptors();
+    for (size_t k = 0; k < limits.size(); ++k) {
+        const LimitDescriptor& d = limits[k];
+        SCOPED_TRACE(d.option);
+        const QString option = QString::fromLatin1(d.option);
+        EXPECT_TRUE(help.contains(QLatin1Char('[') + option
+            + (d.unit == CheckUnit::Ratio ? QStringLiteral(" R]") : QStringLiteral(" MM]"))))
+            << help.toStdString();
+        // Given alone, it holds its own limit and no other.
+        const CliRun r =
+            cli(QStringList {QStringLiteral("check"), QStringLiteral("--json"), option, QStringLiteral("7.5")}
+                + faultyBoard());
+        EXPECT_EQ(r.exitCode, 5) << r.err.constData();
+        const QJsonObject given = r.json.value(QStringLiteral("limits")).toObject();
+        ASSERT_EQ(given.size(), qsizetype(limits.size()));
+        for (size_t other = 0; other < limits.size(); ++other)
+            EXPECT_EQ(given.value(QLatin1String(limits[other].key)).toDouble(),
+                other == k ? 7.5 : limits[other].defaultValue)
+                << limits[other].key;
+        const CliRun bad =
+            cli(QStringList {QStringLiteral("check"), option, QStringLiteral("1001")} + faultyBoard());
+        EXPECT_EQ(bad.exitCode, 64);
+        EXPECT_TRUE(QString::fromLocal8Bit(bad.err).contains(
+            QStringLiteral("check: ") + option + QStringLiteral(" needs")))
+            << bad.err.constData();
+    }
+    // A count per check, and the total.
+    const QJsonObject counts =
+        cli(QStringList {QStringLiteral("check"), QStringLiteral("--json")} + faultyBoard())
+            .json.value(QStringLiteral("counts"))
+            .toObject();
+    EXPECT_EQ(counts.size(), kCheckKinds + 1);
+    for (const CheckDescriptor& d : checkDescriptors())
+        EXPECT_TRUE(counts.value(QLatin1String(d.key)).isDouble()) << d.key;
 }

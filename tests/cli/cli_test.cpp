@@ -164,7 +164,7 @@ TEST(CliRender, LongFilePreviewEqualsTheInProcessDrawing)
         table.row(i).diameter = QString::fromLatin1(diameters[i]);
         table.row(i).color = fillColor(40 * i, 255 - 50 * i, 90);
     }
-    table.row(0).kind = HoleTable::outlineKind();
+    table.row(0).kind = HoleKind::Outline;
     ASSERT_TRUE(saveSettingsFile(table, QString(), path).ok);
 
     PictureSurface expected(kPreviewWidthTwips, kPreviewHeightTwips, 96.0);

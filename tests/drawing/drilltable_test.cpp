@@ -15,13 +15,13 @@ TEST(DrillTableCsv, TextsThatLookLikeFormulasAreWrittenAsText)
     a.tol1 = QStringLiteral("0.1");
     a.sign2 = QStringLiteral("-");
     a.tol2 = QStringLiteral("0.05");
-    a.kind = QStringLiteral("@SUM(A1)");
+    a.kind = HoleKind::named(QStringLiteral("@SUM(A1)"));
     HoleRow& b = table.row(1);
     b.dcode = QStringLiteral("\tD11");
     b.diameter = QStringLiteral("\r=2,3"); // a CR and a comma: the apostrophe, then the quotes
     b.sign1 = QStringLiteral("＋"); // the lists' own signs are full width: no formula
     b.tol1 = QStringLiteral("0.1");
-    b.kind = QStringLiteral("TH");
+    b.kind = HoleKind::Plated;
     HoleCounts counts;
     counts[0] = {12, 3};
     counts[1] = {5, 0};

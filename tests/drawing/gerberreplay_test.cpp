@@ -91,7 +91,7 @@ TEST(DrillMapReplay, DuplicateDCodesTheLastRowWinsBothCellsDrawn)
 TEST(DrillMapReplay, OutlineRowsAreDrawnButNotListed)
 {
     DrawnBoard b(2);
-    b.table.row(0).kind = QStringLiteral("外形");
+    b.table.row(0).kind = HoleKind::Outline;
     ASSERT_EQ(b.draw("G54D10*\nX0Y0D02*\nX1000Y0D01*\nG54D11*\nX500Y500D03*\n").ending,
         DrawResult::Ending::Complete);
     EXPECT_EQ(b.lines().size(), 1u);
@@ -184,7 +184,7 @@ TEST(RecordedSteps, TheReadRecordsWhatTheReplayDraws)
 {
     using E = DrawResult::Ending;
     DrawnBoard b(3);
-    b.table.row(2).kind = QStringLiteral("外形");
+    b.table.row(2).kind = HoleKind::Outline;
     expectSameThroughPipe(
         b, "G54D10*\nX100Y100D02*\nX200Y100D01*\nX200Y200*\nX300Y300D03*\nX400Y400*\n", E::Complete);
     expectSameThroughPipe(

@@ -85,7 +85,7 @@ TEST_P(TalliedCounts, AreTheReplaysForEveryTable)
     changed.row(0).dcode = QStringLiteral("D999");
     expectSameCounts(c, marks, changed, "first row renamed");
     changed = table;
-    changed.row(1).kind = HoleTable::outlineKind();
+    changed.row(1).kind = HoleKind::Outline;
     expectSameCounts(c, marks, changed, "second row outline");
     expectSameCounts(c, marks, HoleTable(), "no rows");
 }

@@ -46,7 +46,7 @@ struct LegendBoard {
             r.tol1 = QString::fromUtf8(cells[i].tol1);
             r.sign2 = QString::fromUtf8(cells[i].sign2);
             r.tol2 = QString::fromUtf8(cells[i].tol2);
-            r.kind = QString::fromUtf8(cells[i].kind);
+            r.kind = HoleKind::named(QString::fromUtf8(cells[i].kind));
             text += "G54D" + QByteArray::number(10 + int(i)) + "*\nX" + QByteArray::number(int(i) * 1000)
                 + "Y1000D03*\n";
         }

@@ -152,7 +152,7 @@ TEST(Marks, SixtyThreeLegendMarksStayApartOnAGreyPage)
 TEST(Marks, HolesTakeTheirRowsMarkAtLeastTheMinimumAndTheOutlineStaysALine)
 {
     MarkedBoard b(toolBoard(3));
-    b.table.row(2).kind = HoleTable::outlineKind(); // T3 is drawn as the outline
+    b.table.row(2).kind = HoleKind::Outline; // T3 is drawn as the outline
     RecordingSurface plain(6855, 6300), marked(6855, 6300);
     DrawingOptions marks;
     marks.marks = true;

@@ -67,7 +67,7 @@ TEST(PageLayout, PenRuleWithTheDevicePixel)
     EXPECT_EQ(fitted.penWidth(row, p.surface), 2);
     row.diameter.clear();
     EXPECT_EQ(fitted.penWidth(row, p.surface), 2);
-    row.kind = QStringLiteral("外形");
+    row.kind = HoleKind::Outline;
     row.diameter = QStringLiteral("3.0");
     EXPECT_EQ(fitted.penWidth(row, p.surface), 2); // the outline pen
 
@@ -107,7 +107,7 @@ TEST(PageLayout, LegendPlacesOnA4)
     row.tol1 = QStringLiteral("0.1");
     row.sign2 = QStringLiteral("－");
     row.tol2 = QStringLiteral("0.05");
-    row.kind = QStringLiteral("TH");
+    row.kind = HoleKind::Plated;
     ASSERT_TRUE(layout.legendCell(61, row, {1, 2, 3}, p.surface));
     const auto dots = p.of(Op::Dot);
     const auto texts = p.of(Op::Text);
@@ -181,7 +181,7 @@ TEST(PageLayout, SizeChoices)
 TEST(printDrawing, OutlineTwiceSelectedAndTheFoot)
 {
     Page p;
-    p.table.row(0).kind = QStringLiteral("外形");
+    p.table.row(0).kind = HoleKind::Outline;
     p.foot.productCode = QStringLiteral("KT-001");
     p.foot.logo = QImage(96, 48, QImage::Format_RGB32); // 96 dpi: one inch by half an inch
     ASSERT_EQ(p.print("G54D10*\nX0Y0D02*\nX100000Y0D01*\nG54D11*\nX1000Y1000D03*\nG54D11*\n").ending,

@@ -74,7 +74,7 @@ TEST(PreviewLayout, LegendCellsAtTheirRowsPlaces)
     b.table.row(0).tol1 = QStringLiteral("0.1");
     b.table.row(0).sign2 = QStringLiteral("－");
     b.table.row(0).tol2 = QStringLiteral("0.05");
-    b.table.row(0).kind = QStringLiteral("TH");
+    b.table.row(0).kind = HoleKind::Plated;
     b.table.row(62).color = fillColor(255, 0, 0);
     ASSERT_EQ(b.draw("G54D72*\nG54D11*\nG54D10*\n").ending, DrawResult::Ending::Complete);
     const auto dots = b.dots();

@@ -172,11 +172,11 @@ TEST(StandardReader, PrepareIsWhatACancelledDialogLeaves)
 {
     HoleTable table;
     table.row(2).dcode = QStringLiteral("D12");
-    table.row(2).kind = QStringLiteral("TH");
+    table.row(2).kind = HoleKind::Plated;
     BoardExtent extent {10, 20, 5.67f};
     prepareStandardRead(table, extent);
     EXPECT_EQ(table.row(2).dcode, QStringLiteral("D"));
-    EXPECT_EQ(table.row(2).kind, QStringLiteral("TH"));
+    EXPECT_EQ(table.row(2).kind, HoleKind::Plated);
     EXPECT_EQ(extent.maxX, 0);
     EXPECT_EQ(extent.maxY, 0);
     EXPECT_EQ(extent.unitScale, 0.0567f);

@@ -185,8 +185,8 @@ void expectPackage(const CadPackage& c, const QString& path)
     EXPECT_EQ(board.package, path);
     // Plated first, then non-plated.
     if (c.expected.size() >= 2 && board.files.size() == 2 && c.expected.begin()->second != Role::Drill) {
-        EXPECT_EQ(table.row(0).kind, QStringLiteral("TH"));
-        EXPECT_EQ(table.row(2).kind, QStringLiteral("NTH"));
+        EXPECT_EQ(table.row(0).kind, HoleKind::Plated);
+        EXPECT_EQ(table.row(2).kind, HoleKind::NonPlated);
     }
     for (const QString& m : said.texts)
         EXPECT_FALSE(m.contains(QLatin1String("外形から"))) << m.toStdString(); // no hole outside the outline

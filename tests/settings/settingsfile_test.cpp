@@ -40,7 +40,7 @@ TEST(SettingsCodec, WorkedRowOfFiftyOneBytes)
     HoleTable t = emptyTexts();
     HoleRow& r = t.row(5);
     r = {QStringLiteral("D10"), QStringLiteral("0.8"), QStringLiteral("±"), QStringLiteral("0.1"), QString(),
-        QString(), QStringLiteral("TH"), fillColor(255, 0, 0)};
+        QString(), HoleKind::Plated, fillColor(255, 0, 0)};
     const auto bytes = encodeSettings(settingsValues(t, QString()));
     ASSERT_TRUE(bytes);
     // Row 0 takes 40 bytes, rows 1 to 4 38 bytes each (all texts empty).
@@ -73,7 +73,7 @@ TEST(SettingsCodec, JapaneseProductCodeAndOddTextsRoundTrip)
     t.row(0).sign1 = QStringLiteral("+/-"); // not a list choice
     t.row(0).tol1 = QStringLiteral("0.15");
     t.row(0).sign2 = QStringLiteral("－");
-    t.row(0).kind = QStringLiteral("外形");
+    t.row(0).kind = HoleKind::Outline;
     t.row(62).color = 0x80000005u;
     const auto bytes = encodeSettings(settingsValues(t, code20));
     ASSERT_TRUE(bytes);
@@ -92,6 +92,40 @@ TEST(SettingsCodec, JapaneseProductCodeAndOddTextsRoundTrip)
             && a.sign2 == b.sign2 && a.tol2 == b.tol2 && a.kind == b.kind && a.color == b.color)
             << i;
     }
+}
+
+TEST(SettingsCodec, EachKindIsStoredByItsOwnNameAndReadBackAsThatKind)
+{
+    // The kinds of rows 0 to 5: none, plated, non-plated, the outline's, two typed.
+    const HoleKind kinds[] = {HoleKind::None, HoleKind::Plated, HoleKind::NonPlated, HoleKind::Outline,
+        HoleKind::named(QStringLiteral("VIA")), HoleKind::named(QStringLiteral("th"))};
+    HoleTable t = emptyTexts();
+    for (int i = 0; i < 6; ++i)
+        t.row(i).kind = kinds[i];
+    const SettingsValues values = settingsValues(t, QString());
+    const auto kindBytes = [&values](int row) {
+        SettingsValues one;
+        one[0] = values[size_t(row) * kSlotsPerRow + 6];
+        const QByteArray bytes = *encodeSettings(one);
+        return bytes.left(4 + (uchar(bytes[2]) | uchar(bytes[3]) << 8)).toHex(' '); // the first record
+    };
+    EXPECT_EQ(kindBytes(0), "08 00 00 00");
+    EXPECT_EQ(kindBytes(1), "08 00 02 00 54 48"); // TH
+    EXPECT_EQ(kindBytes(2), "08 00 03 00 4e 54 48"); // NTH
+    EXPECT_EQ(kindBytes(3), "08 00 04 00 8a 4f 8c 60"); // 外形 in code page 932
+    EXPECT_EQ(kindBytes(4), "08 00 03 00 56 49 41"); // VIA, as typed
+    EXPECT_EQ(kindBytes(5), "08 00 02 00 74 68"); // th: no kind of its own, kept as typed
+
+    SettingsValues read = values;
+    read[6 * kSlotsPerRow + 6] = SettingsValue::ofInteger(5); // a number where the kind is
+    HoleTable loaded;
+    QString product;
+    applySettings(read, loaded, product);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(loaded.row(i).kind, kinds[i]) << i;
+    EXPECT_EQ(loaded.row(5).kind, HoleKind::Typed);
+    EXPECT_EQ(loaded.row(6).kind, HoleKind::named(QStringLiteral("5")));
+    EXPECT_EQ(loaded.row(6).kind.name(), QStringLiteral("5"));
 }
 
 TEST(SettingsCodec, TrailingBytesAreIgnoredShortOrUnknownIsRefused)
@@ -165,7 +199,7 @@ TEST(SettingsFile, SaveThenLoadRestoresEverythingAndLongerOldFilesAreReplaced)
     for (int i = 0; i < HoleTable::kRows; ++i) {
         t.row(i) = {QStringLiteral("D%1").arg(100 + i), QStringLiteral("%1 ").arg(i * 0.1),
             QStringLiteral("±"), QStringLiteral("0.05"), QStringLiteral("＋"), QStringLiteral("0.1"),
-            i % 2 ? QStringLiteral("NTH") : QStringLiteral("TH"), fillColor(i, 2 * i, 3 * i)};
+            i % 2 ? HoleKind::NonPlated : HoleKind::Plated, fillColor(i, 2 * i, 3 * i)};
     }
     ASSERT_TRUE(saveSettingsFile(t, QStringLiteral("ABC-123"), gerber).ok);
     HoleTable loaded;

@@ -38,7 +38,7 @@ TEST(SettingsFit, EachDifferenceFromWhatTheReadFilledIsALine)
     // Settings saved for this board fit: nothing to tell.
     HoleTable typed = read;
     typed.row(3).diameter = QStringLiteral("1.2");
-    typed.row(0).kind = QStringLiteral("NTH");
+    typed.row(0).kind = HoleKind::NonPlated;
     EXPECT_TRUE(settingsMismatches(read, 4, settingsValues(typed, QString())).isEmpty());
     // A row the file filled and the settings leave free.
     HoleTable fewer = read;

@@ -11,7 +11,8 @@ TEST(HoleTable, StartsWithFreeRowsAndPageColours)
     for (int i = 0; i < HoleTable::kRows; ++i) {
         EXPECT_EQ(t.row(i).dcode, QStringLiteral("D"));
         EXPECT_FALSE(t.row(i).isUsed());
-        EXPECT_TRUE(t.row(i).diameter.isEmpty() && t.row(i).sign1.isEmpty() && t.row(i).kind.isEmpty());
+        EXPECT_TRUE(
+            t.row(i).diameter.isEmpty() && t.row(i).sign1.isEmpty() && t.row(i).kind == HoleKind::None);
     }
     EXPECT_EQ(t.row(0).color, fillColor(0, 0, 0));
     EXPECT_EQ(t.row(1).color, 0x0000FFu); // red in the low byte
@@ -38,16 +39,45 @@ TEST(HoleTable, ChoiceLists)
         QStringList({QStringLiteral("TH"), QStringLiteral("NTH"), QStringLiteral("外形")}));
 }
 
+TEST(HoleTable, EachKindHasANameOfItsOwnAndACaptionOnlyShown)
+{
+    // Names and captions, one from the other both ways.
+    const struct {
+        HoleKind::Value kind;
+        const char* name;
+    } kinds[] = {{HoleKind::None, ""}, {HoleKind::Plated, "TH"}, {HoleKind::NonPlated, "NTH"},
+        {HoleKind::Outline, "外形"}};
+    for (const auto& k : kinds) {
+        const HoleKind kind(k.kind);
+        EXPECT_EQ(kind.name(), QString::fromUtf8(k.name));
+        EXPECT_EQ(HoleKind::named(kind.name()), kind) << k.name;
+        EXPECT_EQ(HoleKind::captioned(kind.caption()), kind) << k.name;
+        EXPECT_NE(kind, HoleKind::Typed);
+    }
+    // The table's list: the three kinds' captions, in order.
+    QList<HoleKind> listed;
+    for (const QString& caption : HoleTable::kindChoices())
+        listed << HoleKind::captioned(caption);
+    EXPECT_EQ(listed, QList<HoleKind>({HoleKind::Plated, HoleKind::NonPlated, HoleKind::Outline}));
+
+    // Anything else is kept as typed, to the letter: no kind of its own.
+    const HoleKind lower = HoleKind::named(QStringLiteral("th"));
+    EXPECT_EQ(lower, HoleKind::Typed);
+    EXPECT_EQ(lower.name() + lower.caption(), QStringLiteral("thth"));
+    EXPECT_EQ(HoleKind::captioned(QStringLiteral("外形 ")).name(), QStringLiteral("外形 "));
+    EXPECT_NE(HoleKind::named(QStringLiteral("VIA")), HoleKind::named(QStringLiteral("via")));
+}
+
 TEST(HoleTable, DataClearKeepsTolerancesKindsAndColours)
 {
     HoleTable t;
     HoleRow& r = t.row(7);
     r = {QStringLiteral("D17"), QStringLiteral("0.8"), QStringLiteral("±"), QStringLiteral("0.1"),
-        QStringLiteral("－"), QStringLiteral("0.05"), QStringLiteral("NTH"), 0x123456u};
+        QStringLiteral("－"), QStringLiteral("0.05"), HoleKind::NonPlated, 0x123456u};
     t.clear();
     EXPECT_EQ(r.dcode, QStringLiteral("D"));
     EXPECT_TRUE(r.diameter.isEmpty());
-    EXPECT_EQ(r.sign1 + r.tol1 + r.sign2 + r.tol2 + r.kind, QStringLiteral("±0.1－0.05NTH"));
+    EXPECT_EQ(r.sign1 + r.tol1 + r.sign2 + r.tol2 + r.kind.name(), QStringLiteral("±0.1－0.05NTH"));
     EXPECT_EQ(r.color, 0x123456u);
 }
 
