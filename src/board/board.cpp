@@ -616,10 +616,10 @@ Box holesBox(const BoardData& data)
     Box box;
     for (const DrillData& d : data.drills) {
         for (const DrillHit& h : d.holes)
-            box.take(h.x, h.y);
+            box.take(h.x(), h.y());
         for (const DrillSlot& s : d.slotHoles) {
-            box.take(s.x1, s.y1);
-            box.take(s.x2, s.y2);
+            box.take(s.x1(), s.y1());
+            box.take(s.x2(), s.y2());
         }
     }
     return box;
@@ -629,8 +629,8 @@ Box outlineBox(const std::vector<OutlineSegment>& segments)
 {
     Box box;
     for (const OutlineSegment& s : segments) {
-        box.take(s.x1, s.y1);
-        box.take(s.x2, s.y2);
+        box.take(s.x1(), s.y1());
+        box.take(s.x2(), s.y2());
     }
     return box;
 }
@@ -652,9 +652,9 @@ public:
         std::vector<double> ends;
         ends.reserve(2 * segments.size());
         for (const OutlineSegment& s : segments) {
-            if (std::isfinite(s.y1) && std::isfinite(s.y2)) {
-                ends.push_back(s.y1);
-                ends.push_back(s.y2);
+            if (std::isfinite(s.y1()) && std::isfinite(s.y2())) {
+                ends.push_back(s.y1());
+                ends.push_back(s.y2());
             }
         }
         std::sort(ends.begin(), ends.end());
@@ -667,7 +667,7 @@ public:
         size_t kept = 0;
         for (size_t i = 0; i < segments.size() && closable_; ++i) {
             const OutlineSegment& s = segments[i];
-            const size_t first = band(std::min(s.y1, s.y2)), last = band(std::max(s.y1, s.y2));
+            const size_t first = band(std::min(s.y1(), s.y2())), last = band(std::max(s.y1(), s.y2()));
             kept += last - first + 1;
             if (kept > kMaxKept) {
                 closable_ = false; // judged by the box
@@ -679,8 +679,8 @@ public:
         // Closed when every end meets the end of another line (within 10 micrometres).
         QHash<QPair<qint64, qint64>, int> meetings;
         for (const OutlineSegment& s : segments) {
-            ++meetings[qMakePair(qRound64(s.x1 * 100), qRound64(s.y1 * 100))];
-            ++meetings[qMakePair(qRound64(s.x2 * 100), qRound64(s.y2 * 100))];
+            ++meetings[qMakePair(qRound64(s.x1() * 100), qRound64(s.y1() * 100))];
+            ++meetings[qMakePair(qRound64(s.x2() * 100), qRound64(s.y2() * 100))];
         }
         closed_ = !segments.empty();
         for (const int n : meetings)
@@ -738,18 +738,19 @@ private:
         looked_ += qint64(lines.size());
         for (const size_t i : lines) {
             const OutlineSegment& s = segments_[i];
-            if ((s.y1 > y) != (s.y2 > y) && x < s.x1 + (y - s.y1) * (s.x2 - s.x1) / (s.y2 - s.y1))
+            if ((s.y1() > y) != (s.y2() > y)
+                && x < s.x1() + (y - s.y1()) * (s.x2() - s.x1()) / (s.y2() - s.y1()))
                 in = !in;
         }
         return in;
     }
     static double distance(const OutlineSegment& s, double x, double y)
     {
-        const double dx = s.x2 - s.x1, dy = s.y2 - s.y1;
+        const double dx = s.x2() - s.x1(), dy = s.y2() - s.y1();
         const double length2 = dx * dx + dy * dy;
-        double t = length2 > 0 ? ((x - s.x1) * dx + (y - s.y1) * dy) / length2 : 0;
+        double t = length2 > 0 ? ((x - s.x1()) * dx + (y - s.y1()) * dy) / length2 : 0;
         t = std::clamp(t, 0.0, 1.0);
-        const double ex = x - (s.x1 + t * dx), ey = y - (s.y1 + t * dy);
+        const double ex = x - (s.x1() + t * dx), ey = y - (s.y1() + t * dy);
         return std::sqrt(ex * ex + ey * ey);
     }
 
@@ -821,10 +822,10 @@ QString boardWarning(const Board& board, const BoardData& data)
             }
         };
         for (const DrillHit& h : drill.holes)
-            note(h.tool, h.x, h.y);
+            note(h.tool, h.x(), h.y());
         for (const DrillSlot& s : drill.slotHoles) {
             if (!s.joined)
-                note(s.tool, s.x1, s.y1);
+                note(s.tool, s.x1(), s.y1());
         }
     }
     // An outline of damaged data too crowded to judge every hole by: said, whatever was found.
@@ -903,10 +904,10 @@ Fit fitOf(const DrillData& drill, const OutlineShape& shape, const Box& outline)
         holes.take(x, y);
     };
     for (const DrillHit& h : drill.holes)
-        take(h.tool, h.x, h.y);
+        take(h.tool, h.x(), h.y());
     for (const DrillSlot& s : drill.slotHoles) {
         if (!s.joined)
-            take(s.tool, s.x1, s.y1);
+            take(s.tool, s.x1(), s.y1());
     }
     fit.distance = holes.empty() ? 0
                                  : std::fabs(holes.minX - outline.minX) + std::fabs(holes.minY - outline.minY)

@@ -53,14 +53,14 @@ template <typename Each> DrillFrame frameOfHoles(Each forEachDrill)
     double radius = 0;
     forEachDrill([&](const DrillData& drill) {
         for (const DrillHit& h : drill.holes)
-            take(h.x, h.y);
+            take(h.x(), h.y());
         for (const DrillSlot& s : drill.slotHoles) {
-            take(s.x1, s.y1);
-            take(s.x2, s.y2);
+            take(s.x1(), s.y1());
+            take(s.x2(), s.y2());
         }
         for (const OutlineSegment& s : drill.outline) {
-            take(s.x1, s.y1);
-            take(s.x2, s.y2);
+            take(s.x1(), s.y1());
+            take(s.x2(), s.y2());
         }
         for (const DrillTool& t : drill.tools)
             radius = std::max(radius, t.diameter.value_or(0) / 2);

@@ -154,11 +154,11 @@ int runHoles(const QStringList& args)
                                      int tool) { return tool < file.rowCount ? file.firstRow + tool : -1; };
                 for (const DrillHit& h : data.holes) {
                     if (row(h.tool) >= 0)
-                        take({false, int(f), row(h.tool), QString(), h.x, h.y, h.x, h.y});
+                        take({false, int(f), row(h.tool), QString(), h.x(), h.y(), h.x(), h.y()});
                 }
                 for (const DrillSlot& sl : data.slotHoles) {
                     if (row(sl.tool) >= 0)
-                        take({true, int(f), row(sl.tool), QString(), sl.x1, sl.y1, sl.x2, sl.y2});
+                        take({true, int(f), row(sl.tool), QString(), sl.x1(), sl.y1(), sl.x2(), sl.y2()});
                 }
             } else if (read.ending != ReadEnding::Unreadable && r.board.data.gerberSteps) {
                 // File units to millimetres as the drawing takes them: twips per unit over 56.7
@@ -219,8 +219,9 @@ int runHoles(const QStringList& args)
             for (const DrillSlot& sl : r.board.data.drills[f].slotHoles) {
                 if (sl.tool < file.rowCount)
                     writeMark(json,
-                        {true, int(f), file.firstRow + sl.tool, QString(), sl.x1, sl.y1, sl.x2, sl.y2}, table,
-                        named);
+                        {true, int(f), file.firstRow + sl.tool, QString(), sl.x1(), sl.y1(), sl.x2(),
+                            sl.y2()},
+                        table, named);
             }
         }
     }

@@ -82,6 +82,12 @@ inline QString repeatLimit(qint64 limit, qint64 lineNo)
     return QStringLiteral("繰り返しで作る穴の数が上限の%1個を超えるため、%2行目で読み込みを中止しました。")
         .arg(groupedNumber(limit), QString::number(lineNo));
 }
+// A coordinate beyond what a board holds: 32-bit nanometres.
+inline QString rangeLimit(qint64 lineNo)
+{
+    return QStringLiteral("座標が扱える範囲（±2.1 m）を超えるため、%1行目で読み込みを中止しました。")
+        .arg(QString::number(lineNo));
+}
 // A message of a file that could not be read or written ends with the system's reason, where
 // there is one, after the message as it always read: 「…を開けませんでした。（Permission denied）」.
 // The reason is the system's text in the user's language (strerror under the session's locale).

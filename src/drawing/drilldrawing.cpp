@@ -47,7 +47,7 @@ DrawResult drawOutline(const std::vector<OutlineSegment>& outline, const DrillFr
     const FramePlacement at(frame, layout);
     const Rgb black {0, 0, 0};
     for (const OutlineSegment& s : outline) {
-        const auto x1 = at.x(s.x1), y1 = at.y(s.y1), x2 = at.x(s.x2), y2 = at.y(s.y2);
+        const auto x1 = at.x(s.x1()), y1 = at.y(s.y1()), x2 = at.x(s.x2()), y2 = at.y(s.y2());
         if (!x1 || !y1 || !x2 || !y2)
             return stoppedAt(s.line);
         const auto a = layout.place(*x2, *y2);
@@ -94,8 +94,8 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
             continue;
         if (!select(h.tool))
             return stoppedAt(h.line);
-        const auto x = at.x(h.x);
-        const auto y = at.y(h.y);
+        const auto x = at.x(h.x());
+        const auto y = at.y(h.y());
         const auto p = x && y ? layout.place(*x, *y) : std::nullopt;
         if (!p)
             return stoppedAt(h.line);
@@ -107,8 +107,8 @@ DrawResult replayDrill(const DrillData& drill, const DrillFrame& frame, const Ho
     for (const DrillSlot& sl : drill.slotHoles) {
         if (!inTable(sl.tool))
             continue;
-        if (!select(sl.tool) || !step(Step::D02, sl.x1, sl.y1, s) || !replay.draw(s, QString())
-            || !step(Step::D01, sl.x2, sl.y2, s) || !replay.draw(s, QString()))
+        if (!select(sl.tool) || !step(Step::D02, sl.x1(), sl.y1(), s) || !replay.draw(s, QString())
+            || !step(Step::D01, sl.x2(), sl.y2(), s) || !replay.draw(s, QString()))
             return replay.cancelled() ? DrawResult {DrawResult::Ending::Cancelled} : stoppedAt(sl.line);
     }
     return {DrawResult::Ending::Complete, std::nullopt};

@@ -70,7 +70,7 @@ void walkDrills(const Board& board, const BoardMarks& marks, WalkedBoard& walked
     walked.frame = QRectF(frame.left, frame.bottom, frame.extent.maxX * perTwip, frame.extent.maxY * perTwip);
     const auto outline = [&marks](const std::vector<OutlineSegment>& pieces) {
         for (const OutlineSegment& s : pieces)
-            marks.outline(s.x1, s.y1, s.x2, s.y2);
+            marks.outline(s.x1(), s.y1(), s.x2(), s.y2());
     };
     if (data.outline)
         outline(data.outline->outline);
@@ -86,11 +86,11 @@ void walkDrills(const Board& board, const BoardMarks& marks, WalkedBoard& walked
         outline(d.outline);
         for (const DrillHit& h : d.holes) {
             if (row(h.tool) >= 0)
-                marks.hole(h.x, h.y, row(h.tool), int(f));
+                marks.hole(h.x(), h.y(), row(h.tool), int(f));
         }
         for (const DrillSlot& s : d.slotHoles) {
             if (row(s.tool) >= 0)
-                marks.slot(s.x1, s.y1, s.x2, s.y2, row(s.tool), int(f), s.joined);
+                marks.slot(s.x1(), s.y1(), s.x2(), s.y2(), row(s.tool), int(f), s.joined);
         }
     }
 }

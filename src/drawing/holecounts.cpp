@@ -110,7 +110,7 @@ DrawResult countDrills(const Board& board, const HoleTable& table, HoleCounts& c
     const auto placeable = [&frame](double x, double y) { return frame.unitsX(x) && frame.unitsY(y); };
     const auto outlineStop = [&](const std::vector<OutlineSegment>& outline) -> std::optional<DrawResult> {
         for (const OutlineSegment& s : outline) {
-            if (!placeable(s.x1, s.y1) || !placeable(s.x2, s.y2))
+            if (!placeable(s.x1(), s.y1()) || !placeable(s.x2(), s.y2()))
                 return stoppedAt(s.line);
         }
         return std::nullopt;
@@ -141,7 +141,7 @@ DrawResult countDrills(const Board& board, const HoleTable& table, HoleCounts& c
             const DrillHit& h = d.holes[i];
             if (!drawn(h.tool))
                 continue;
-            if (!placeable(h.x, h.y))
+            if (!placeable(h.x(), h.y()))
                 stop = stoppedAt(h.line);
             else if (RowCount* n = counter(h.tool))
                 ++n->holeCount;
@@ -150,7 +150,7 @@ DrawResult countDrills(const Board& board, const HoleTable& table, HoleCounts& c
             const DrillSlot& sl = d.slotHoles[i];
             if (!drawn(sl.tool))
                 continue;
-            if (!placeable(sl.x1, sl.y1) || !placeable(sl.x2, sl.y2))
+            if (!placeable(sl.x1(), sl.y1()) || !placeable(sl.x2(), sl.y2()))
                 stop = stoppedAt(sl.line);
             else if (RowCount* n = counter(sl.tool); n && !sl.joined)
                 ++n->slotCount;

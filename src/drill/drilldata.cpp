@@ -4,8 +4,57 @@
 
 #include <QFileInfo>
 #include <cmath>
+#include <limits>
 
 namespace kivotrek {
+
+std::optional<Nanometres> nanometres(double millimetres)
+{
+    const double v = std::nearbyint(millimetres * 1e6);
+    if (!(v >= double(std::numeric_limits<Nanometres>::min())
+            && v <= double(std::numeric_limits<Nanometres>::max())))
+        return std::nullopt; // beyond 32 bits, or no number
+    return Nanometres(v);
+}
+
+namespace {
+// The read ends at the line: a coordinate beyond what a board holds.
+bool outOfRange(DrillData& out, qint64 lineNo)
+{
+    out.ending = DrillData::Ending::LimitReached;
+    out.limit = DrillData::Limit::Range;
+    out.limitValue = 0;
+    out.stoppedAtLine = lineNo;
+    return false;
+}
+} // namespace
+
+bool DrillData::addHole(int tool, qint64 lineNo, double x, double y)
+{
+    const auto nx = nanometres(x), ny = nanometres(y);
+    if (!nx || !ny)
+        return outOfRange(*this, lineNo);
+    holes.push_back({tool, sourceLine(lineNo), *nx, *ny});
+    return true;
+}
+
+bool DrillData::addSlot(int tool, qint64 lineNo, double x1, double y1, double x2, double y2, bool joined)
+{
+    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
+    if (!a || !b || !c || !d)
+        return outOfRange(*this, lineNo);
+    slotHoles.push_back({tool, sourceLine(lineNo), *a, *b, *c, *d, joined});
+    return true;
+}
+
+bool DrillData::addOutline(qint64 lineNo, double x1, double y1, double x2, double y2)
+{
+    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
+    if (!a || !b || !c || !d)
+        return outOfRange(*this, lineNo);
+    outline.push_back({*a, *b, *c, *d, sourceLine(lineNo)});
+    return true;
+}
 
 qint64 DrillData::slotCount() const
 {

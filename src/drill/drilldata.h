@@ -1,8 +1,8 @@
 #pragma once
 
 // What a drill file holds once read, whatever its format (Excellon, Gerber): its tools, holes
-// and slots, and any outline, in millimetres (file coordinates, y up, unshifted). The drawing,
-// the board and the batch command take them from there.
+// and slots, and any outline, in whole nanometres (file coordinates, y up, unshifted). The
+// drawing, the board and the batch command take them from there, in millimetres.
 
 #include "common/largeblocks.h"
 #include "table/holetable.h"
@@ -34,26 +34,49 @@ inline SourceLine sourceLine(qint64 lineNo)
     return SourceLine(std::min<qint64>(lineNo, std::numeric_limits<SourceLine>::max()));
 }
 
+// A coordinate as a board holds it: whole nanometres in 32 bits, ±2.147 m, whatever the file's
+// unit (0.0001 inch is 2,540 nm, 0.001 mm is 1,000 nm).
+using Nanometres = int32_t;
+// The millimetres of a coordinate (correctly rounded: 1,231,900 nm is the double nearest 1.2319).
+inline double toMillimetres(Nanometres v)
+{
+    return static_cast<double>(v) / 1e6;
+}
+// Millimetres to the nearest whole nanometre; none for a value beyond 32 bits or no number: a
+// coordinate the board cannot hold.
+std::optional<Nanometres> nanometres(double millimetres);
+
 struct DrillHit {
-    int tool = 0; // index into DrillData::tools
-    SourceLine line = 0; // beside the tool: the hole stays 24 bytes
-    double x = 0, y = 0; // millimetres
+    int32_t tool = 0; // index into DrillData::tools
+    SourceLine line = 0;
+    Nanometres nx = 0, ny = 0;
+    double x() const { return toMillimetres(nx); }
+    double y() const { return toMillimetres(ny); }
 };
+static_assert(sizeof(DrillHit) == 16, "a hole stays 16 bytes");
 
 struct DrillSlot {
-    int tool = 0;
+    int32_t tool = 0;
     SourceLine line = 0;
-    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    Nanometres nx1 = 0, ny1 = 0, nx2 = 0, ny2 = 0;
     bool joined = false; // continues the slot before it (a routed path, an arc in pieces)
+    double x1() const { return toMillimetres(nx1); }
+    double y1() const { return toMillimetres(ny1); }
+    double x2() const { return toMillimetres(nx2); }
+    double y2() const { return toMillimetres(ny2); }
 };
 
 // A board's holes: hundreds of thousands in a large file.
 using HoleList = std::vector<DrillHit, LargeBlockAllocator<DrillHit>>;
 
-// A line of the board's outline (arcs come in short pieces), in millimetres.
+// A line of the board's outline (arcs come in short pieces).
 struct OutlineSegment {
-    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    Nanometres nx1 = 0, ny1 = 0, nx2 = 0, ny2 = 0;
     SourceLine line = 0;
+    double x1() const { return toMillimetres(nx1); }
+    double y1() const { return toMillimetres(ny1); }
+    double x2() const { return toMillimetres(nx2); }
+    double y2() const { return toMillimetres(ny2); }
 };
 
 // The most holes, slot pieces and outline pieces a file may ask for, step and repeat, aperture
@@ -108,6 +131,7 @@ struct DrillData {
         Objects, // more than kMaxDrillObjects holes, slot pieces and outline pieces
         Length, // a line (or a word running over lines) longer than the line reader's cap
         Repeats, // a repeat of holes beyond its count
+        Range, // a coordinate beyond what a board holds (±2.147 m)
     };
     // What the file is for: holes, or the board's outline (a Gerber profile file).
     enum class Role { Drill, Outline };
@@ -132,6 +156,12 @@ struct DrillData {
 
     // Slots as a user counts them: a routed path is one slot however many pieces it has.
     qint64 slotCount() const;
+
+    // A hole, a slot piece, an outline piece at millimetres: false, with the read ended at the
+    // line as a limit of the reader, for a coordinate beyond what a board holds.
+    bool addHole(int tool, qint64 lineNo, double x, double y);
+    bool addSlot(int tool, qint64 lineNo, double x1, double y1, double x2, double y2, bool joined = false);
+    bool addOutline(qint64 lineNo, double x1, double y1, double x2, double y2);
 };
 
 // The text of a diameter in millimetres: rounded to three decimals, a trailing zero dropped

@@ -24,6 +24,7 @@ QString limitMessage(const DrillData& out)
     case DrillData::Limit::Objects: return msg::objectLimit(out.limitValue, line);
     case DrillData::Limit::Length: return msg::lengthLimit(line);
     case DrillData::Limit::Repeats: return msg::repeatLimit(out.limitValue, line);
+    case DrillData::Limit::Range: return msg::rangeLimit(line);
     case DrillData::Limit::None: break;
     }
     return msg::lineUnreadable(line);

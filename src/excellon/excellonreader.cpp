@@ -612,16 +612,16 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         double ex = 0, ey = 0;
         if (!move(x2, y2, ex, ey))
             return false;
-        if (current_ >= 0)
-            out_.slotHoles.push_back({current_, sourceLine(lineNo), nx, ny, ex, ey});
+        if (current_ >= 0 && !out_.addSlot(current_, lineNo, nx, ny, ex, ey))
+            stop = true; // a coordinate beyond what a board holds
         x_ = ex;
         y_ = ey;
         return true;
     }
     if (rout_) {
         const bool cut = routMotion_ == 1 && toolDown_ && current_ >= 0;
-        if (cut)
-            out_.slotHoles.push_back({current_, sourceLine(lineNo), x_, y_, nx, ny, routing_});
+        if (cut && !out_.addSlot(current_, lineNo, x_, y_, nx, ny, routing_))
+            stop = true;
         routing_ = cut;
         x_ = nx;
         y_ = ny;
@@ -644,18 +644,18 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         repeated_ += n;
         const double dx = x ? coordinate(*x).value_or(0) : 0;
         const double dy = y ? coordinate(*y).value_or(0) : 0;
-        for (int k = 0; k < n; ++k) {
+        for (int k = 0; k < n && !stop; ++k) {
             x_ += dx;
             y_ += dy;
-            if (current_ >= 0)
-                out_.holes.push_back({current_, sourceLine(lineNo), x_, y_});
+            if (current_ >= 0 && !out_.addHole(current_, lineNo, x_, y_))
+                stop = true;
         }
         return true;
     }
     x_ = nx;
     y_ = ny;
-    if (current_ >= 0)
-        out_.holes.push_back({current_, sourceLine(lineNo), x_, y_});
+    if (current_ >= 0 && !out_.addHole(current_, lineNo, x_, y_))
+        stop = true;
     return true;
 }
 

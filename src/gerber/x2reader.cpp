@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -38,27 +39,71 @@ struct Objects {
     size_t size() const { return holes.size() + routes.size() + outline.size(); }
 };
 
-// A slot or an outline piece moved by (dx, dy).
-template <typename Segment> Segment moved(Segment s, double dx, double dy)
+// A coordinate moved by d: false beyond what a board holds.
+bool shifted(Nanometres& v, qint64 d)
 {
-    s.x1 += dx;
-    s.y1 += dy;
-    s.x2 += dx;
-    s.y2 += dy;
-    return s;
+    const qint64 moved = qint64(v) + d;
+    if (moved < std::numeric_limits<Nanometres>::min() || moved > std::numeric_limits<Nanometres>::max())
+        return false;
+    v = Nanometres(moved);
+    return true;
 }
 
-void appendMoved(const Objects& from, double dx, double dy, Objects& to)
+// A slot or an outline piece moved by (dx, dy) nanometres.
+template <typename Segment> bool moved(Segment& s, qint64 dx, qint64 dy)
 {
+    return shifted(s.nx1, dx) && shifted(s.ny1, dy) && shifted(s.nx2, dx) && shifted(s.ny2, dy);
+}
+
+// The objects moved by (dx, dy) millimetres, appended; false, with nothing appended past the
+// first, when one would lie beyond what a board holds.
+bool appendMoved(const Objects& from, double dx, double dy, Objects& to)
+{
+    const auto ndx = nanometres(dx), ndy = nanometres(dy);
+    if (!ndx || !ndy)
+        return false;
     for (DrillHit h : from.holes) {
-        h.x += dx;
-        h.y += dy;
+        if (!shifted(h.nx, *ndx) || !shifted(h.ny, *ndy))
+            return false;
         to.holes.push_back(h);
     }
-    for (const DrillSlot& s : from.routes)
-        to.routes.push_back(moved(s, dx, dy));
-    for (const OutlineSegment& s : from.outline)
-        to.outline.push_back(moved(s, dx, dy));
+    for (DrillSlot s : from.routes) {
+        if (!moved(s, *ndx, *ndy))
+            return false;
+        to.routes.push_back(s);
+    }
+    for (OutlineSegment s : from.outline) {
+        if (!moved(s, *ndx, *ndy))
+            return false;
+        to.outline.push_back(s);
+    }
+    return true;
+}
+
+// A hole, a slot piece, an outline piece at millimetres: false beyond what a board holds.
+bool addHole(Objects& to, int tool, qint64 lineNo, double x, double y)
+{
+    const auto nx = nanometres(x), ny = nanometres(y);
+    if (!nx || !ny)
+        return false;
+    to.holes.push_back({tool, sourceLine(lineNo), *nx, *ny});
+    return true;
+}
+bool addRoute(Objects& to, int tool, qint64 lineNo, double x1, double y1, double x2, double y2, bool joined)
+{
+    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
+    if (!a || !b || !c || !d)
+        return false;
+    to.routes.push_back({tool, sourceLine(lineNo), *a, *b, *c, *d, joined});
+    return true;
+}
+bool addOutline(Objects& to, qint64 lineNo, double x1, double y1, double x2, double y2)
+{
+    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
+    if (!a || !b || !c || !d)
+        return false;
+    to.outline.push_back({*a, *b, *c, *d, sourceLine(lineNo)});
+    return true;
 }
 
 struct Aperture {
@@ -120,6 +165,8 @@ private:
     Parsed stepAndRepeat(QByteArrayView w);
     // Ends the read at the line: the file asks for more objects than kMaxObjects.
     bool overLimit(qint64 lineNo);
+    // A coordinate beyond what a board holds: the read ends at the line.
+    bool outOfRange(qint64 lineNo);
     bool apertureBlock(QByteArrayView w, qint64 lineNo);
     void skip(qint64 lineNo);
 
@@ -209,7 +256,15 @@ private:
 
 bool Reader::overLimit(qint64 lineNo)
 {
-    reachLimit(out_, DrillData::Limit::Objects, kMaxDrillObjects, lineNo);
+    if (out_.ending != DrillData::Ending::LimitReached) // a coordinate out of range is said as one
+        reachLimit(out_, DrillData::Limit::Objects, kMaxDrillObjects, lineNo);
+    ended_ = true;
+    return false;
+}
+
+bool Reader::outOfRange(qint64 lineNo)
+{
+    reachLimit(out_, DrillData::Limit::Range, 0, lineNo);
     ended_ = true;
     return false;
 }
@@ -533,9 +588,14 @@ Reader::Parsed Reader::stepAndRepeat(QByteArrayView w)
             return Parsed::OverLimit;
         }
         // An empty repeat makes nothing: its millions of copies are not walked through.
-        for (int j = 0; j < done.ny && done.objects.size() > 0; ++j)
-            for (int i = 0; i < done.nx; ++i)
-                appendMoved(done.objects, i * done.dx, j * done.dy, to);
+        for (int j = 0; j < done.ny && done.objects.size() > 0; ++j) {
+            for (int i = 0; i < done.nx; ++i) {
+                if (!appendMoved(done.objects, i * done.dx, j * done.dy, to)) {
+                    reachLimit(out_, DrillData::Limit::Range, 0, lastLine_);
+                    return Parsed::OverLimit;
+                }
+            }
+        }
     }
     if (w == "SR")
         return Parsed::Ok;
@@ -713,7 +773,8 @@ bool Reader::flash(Point at, qint64 lineNo)
         }
         if (!room(it->second.size()))
             return overLimit(lineNo);
-        appendMoved(it->second, at.x, at.y, target());
+        if (!appendMoved(it->second, at.x, at.y, target()))
+            return outOfRange(lineNo);
         return true;
     }
     if (!room(1))
@@ -723,11 +784,12 @@ bool Reader::flash(Point at, qint64 lineNo)
         return false;
     if (a->slot && out_.role != DrillData::Role::Outline) { // an oval hole: a slot of one piece
         const std::array<double, 4>& e = *a->slot;
-        target().routes.push_back(
-            {*tool, sourceLine(lineNo), at.x + e[0], at.y + e[1], at.x + e[2], at.y + e[3], false});
+        if (!addRoute(target(), *tool, lineNo, at.x + e[0], at.y + e[1], at.x + e[2], at.y + e[3], false))
+            return outOfRange(lineNo);
         return true;
     }
-    target().holes.push_back({*tool, sourceLine(lineNo), at.x, at.y});
+    if (!addHole(target(), *tool, lineNo, at.x, at.y))
+        return outOfRange(lineNo);
     return true;
 }
 
@@ -806,7 +868,8 @@ bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockw
         }
         Point a = from;
         for (const Point& b : points) {
-            out.outline.push_back({a.x, a.y, b.x, b.y, sourceLine(lineNo)});
+            if (!addOutline(out, lineNo, a.x, a.y, b.x, b.y))
+                return outOfRange(lineNo);
             a = b;
         }
         return true;
@@ -821,7 +884,8 @@ bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockw
         return false;
     Point start = from;
     for (const Point& b : points) {
-        out.routes.push_back({*tool, sourceLine(lineNo), start.x, start.y, b.x, b.y, drawing_});
+        if (!addRoute(out, *tool, lineNo, start.x, start.y, b.x, b.y, drawing_))
+            return outOfRange(lineNo);
         drawing_ = true;
         start = b;
     }
@@ -1004,7 +1068,7 @@ void Reader::finish()
     if (out_.role == DrillData::Role::Outline) {
         // Every draw is the outline; flashes are pads, not holes.
         for (const DrillSlot& s : main_.routes)
-            main_.outline.push_back({s.x1, s.y1, s.x2, s.y2, s.line});
+            main_.outline.push_back({s.nx1, s.ny1, s.nx2, s.ny2, s.line});
         out_.outline = std::move(main_.outline);
         out_.tools.clear();
         return;

@@ -144,9 +144,9 @@ HolesDigest digestOf(const DrillData& d)
         digest.squares += mixed(h);
     };
     for (const DrillHit& h : d.holes)
-        take(h.x, h.y, h.x, h.y);
+        take(h.x(), h.y(), h.x(), h.y());
     for (const DrillSlot& s : d.slotHoles)
-        take(s.x1, s.y1, s.x2, s.y2);
+        take(s.x1(), s.y1(), s.x2(), s.y2());
     return digest;
 }
 

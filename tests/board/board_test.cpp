@@ -171,11 +171,19 @@ TEST(Board, WarningsForHolesOutsideOrOutOfScale)
             QStringLiteral("穴の範囲（3.0 × 2.0 mm）が外形（100.0 × 80.0 mm）の33.3分の1しかありません。"
                            "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
     const QString large =
-        dir.write(QStringLiteral("large.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\nX2540.0Y2032.0\nM30\n");
+        dir.write(QStringLiteral("large.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\nX1524.0Y1270.0\nM30\n");
     EXPECT_EQ(ReadBoard({large}, outline).said.texts,
         QStringList {
-            QStringLiteral("穴の範囲（2540.0 × 2032.0 mm）が外形（100.0 × 80.0 mm）の25.4倍あります。"
+            QStringLiteral("穴の範囲（1524.0 × 1270.0 mm）が外形（100.0 × 80.0 mm）の15.2倍あります。"
                            "ファイルの形式（桁数・単位）が正しいか確かめて下さい。")});
+    // Past what a board holds (2.147 m from its origin): the read ends there, and says so.
+    const QString beyond = dir.write(
+        QStringLiteral("beyond.drl"), "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\nX2540.0Y2032.0\nX1Y1\nM30\n");
+    const ReadBoard far({beyond}, outline);
+    EXPECT_EQ(far.said.texts,
+        QStringList {
+            QStringLiteral("座標が扱える範囲（±2.1 m）を超えるため、7行目で読み込みを中止しました。")});
+    EXPECT_EQ(far.board.data.drills[0].holes.size(), 1u);
     // An L-shaped board: a hole in the cut-away corner is outside, though inside the box.
     const QString lshape = dir.write(QStringLiteral("l.gbr"),
         "%TF.FileFunction,Profile,NP*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.1*%\nD10*\nX0Y0D02*\nG01*\n"
@@ -493,8 +501,8 @@ TEST(Board, AFormatNoFileStatesIsFittedToTheOutline)
     const BoardData& data = b.board.data;
     ASSERT_EQ(data.drills[0].holes.size(), std::size(kFitHoles));
     for (size_t i = 0; i < std::size(kFitHoles); ++i) {
-        EXPECT_NEAR(data.drills[0].holes[i].x, kFitHoles[i][0], 0.01) << i;
-        EXPECT_NEAR(data.drills[0].holes[i].y, kFitHoles[i][1], 0.01) << i;
+        EXPECT_NEAR(data.drills[0].holes[i].x(), kFitHoles[i][0], 0.01) << i;
+        EXPECT_NEAR(data.drills[0].holes[i].y(), kFitHoles[i][1], 0.01) << i;
     }
     EXPECT_TRUE(boardWarning(b.board, data).isEmpty());
 
@@ -507,8 +515,8 @@ TEST(Board, AFormatNoFileStatesIsFittedToTheOutline)
     EXPECT_EQ(m.said.texts.last(),
         QStringLiteral("書式の指定がないため、外形に合う METRIC 3.3（末尾ゼロ）で読みました。"));
     EXPECT_EQ(m.table.row(0).diameter, QStringLiteral("0.80"));
-    EXPECT_NEAR(m.board.data.drills[0].holes[5].x, 12.5, 1e-6);
-    EXPECT_NEAR(m.board.data.drills[0].holes[6].y, 20.5, 1e-6);
+    EXPECT_NEAR(m.board.data.drills[0].holes[5].x(), 12.5, 1e-6);
+    EXPECT_NEAR(m.board.data.drills[0].holes[6].y(), 20.5, 1e-6);
 
     // The outline first, then the drill file: the same fit, said once.
     Board outlineFirst;
@@ -582,12 +590,12 @@ struct SquaresBoard {
                 const auto at = [&](int j, int axis) {
                     return corners[k][axis] + (corners[k + 1][axis] - corners[k][axis]) * j / pieces;
                 };
-                data.outline->outline.push_back(
-                    {x0 + at(i, 0), y0 + at(i, 1), x0 + at(i + 1, 0), y0 + at(i + 1, 1)});
+                data.outline->addOutline(
+                    0, x0 + at(i, 0), y0 + at(i, 1), x0 + at(i + 1, 0), y0 + at(i + 1, 1));
             }
         }
     }
-    void hole(double x, double y) { data.drills[0].holes.push_back({0, 0, x, y}); }
+    void hole(double x, double y) { data.drills[0].addHole(0, 0, x, y); }
 };
 } // namespace
 
@@ -605,15 +613,15 @@ TEST(Board, TheOutlineWarningJudgesEveryHoleByTheShapeAndSaysWhenItCannot)
         QStringLiteral("3個の穴が外形から1 mm以上外れています（最初はdrill.drlの X 105.000, Y 10.000 mm）。"
                        "ファイルの形式（桁数・単位）が正しいか確かめて下さい。"));
 
-    // 300 squares of 10 mm side by side (an outline stepped and repeated), 400 lines each: every
+    // 300 squares of 3 mm side by side (an outline stepped and repeated), 400 lines each: every
     // band of lines holds hundreds of them. 200,000 holes in the first square, one in the gap
     // after it and two beyond the last: too many lines to judge each hole by, and said.
-    SquaresBoard crowded(300, 10, 100);
+    SquaresBoard crowded(300, 3, 100);
     for (int i = 0; i < 200'000; ++i)
-        crowded.hole(2 + 0.015 * (i % 400), 2 + 0.015 * (i / 400));
-    crowded.hole(15, 5);
-    crowded.hole(6100, 5);
-    crowded.hole(6100, 6);
+        crowded.hole(0.5 + 0.005 * (i % 400), 0.5 + 0.005 * (i / 400));
+    crowded.hole(4.5, 1.5);
+    crowded.hole(1830, 1.5);
+    crowded.hole(1830, 2);
     QElapsedTimer t;
     t.start();
     const QString warning = boardWarning(crowded.board, crowded.data);
@@ -621,7 +629,7 @@ TEST(Board, TheOutlineWarningJudgesEveryHoleByTheShapeAndSaysWhenItCannot)
     EXPECT_TRUE(warning.endsWith(QStringLiteral(
         "\n外形の線が多数重なり合っているため、一部の穴は外形を囲む枠だけで外れを調べました。")))
         << warning.toStdString();
-    EXPECT_TRUE(warning.contains(QStringLiteral("（最初はdrill.drlの X 6100.000, Y 5.000 mm）")))
+    EXPECT_TRUE(warning.contains(QStringLiteral("（最初はdrill.drlの X 1830.000, Y 1.500 mm）")))
         << warning.toStdString();
 }
 

@@ -223,19 +223,31 @@ TEST(CliCounts, CountsSayWhereTheDrawingStops)
     EXPECT_TRUE(r.json.value(QStringLiteral("drawingStopsAtLine")).isNull());
     EXPECT_TRUE(r.json.contains(QStringLiteral("drawingStopsAtLine")));
 
-    // A drill file's hole 3,000 km away cannot be placed: the drawing stops at its line.
+    // A drill file's hole 3,000 km away is past what a board holds (2.147 m): the read ends at
+    // its line as a limit of the reader; what came before is counted and drawn.
     const QString far = dir.write(QStringLiteral("far.gbr"),
         "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.5*%\nD10*\nX0Y0D03*\nX3000000000000Y0D03*\nX1000000Y0D03*\nM02*"
         "\n");
+    const QString beyond =
+        QStringLiteral("座標が扱える範囲（±2.1 m）を超えるため、6行目で読み込みを中止しました。");
     r = cli({QStringLiteral("read"), QStringLiteral("--x2"), far});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.json.value(QStringLiteral("drawingStopsAtLine")).toInt(), 6);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.json.value(QStringLiteral("ending")).toString(), QStringLiteral("fault"));
+    EXPECT_EQ(r.json.value(QStringLiteral("stoppedAtLine")).toInt(), 6);
+    EXPECT_EQ(r.json.value(QStringLiteral("messages")).toArray(), QJsonArray({beyond}));
     EXPECT_EQ(r.json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("all")).toInt(), 1);
     EXPECT_EQ(cli({QStringLiteral("report"), QStringLiteral("--x2"), far}).exitCode, 2);
     r = cli({QStringLiteral("render"), QStringLiteral("--x2"), QStringLiteral("--page"),
         QStringLiteral("100"), QStringLiteral("-o"), dir.path(QStringLiteral("far.svg")), far});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains("drawing stopped at line 6")) << r.err.constData();
+    EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), beyond);
+    EXPECT_TRUE(QFileInfo::exists(dir.path(QStringLiteral("far.svg"))));
+    // 2 m away is still on the board: read whole and drawn.
+    r = cli({QStringLiteral("read"), QStringLiteral("--x2"),
+        dir.write(QStringLiteral("wide.gbr"),
+            "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.5*%\nD10*\nX0Y0D03*\nX2000000000Y0D03*\nM02*\n")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.json.value(QStringLiteral("drawingStopsAtLine")).isNull());
 }
 
 TEST(CliCounts, HolesOfAnApertureWithoutARowCountInNoRow)

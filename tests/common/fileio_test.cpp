@@ -227,14 +227,14 @@ TEST(LargeBlocks, HoldLargeAndSmallArraysAlike)
     for (const size_t count : {size_t(10), size_t(300'000), size_t(1'000'003)}) {
         HoleList holes;
         for (size_t i = 0; i < count; ++i)
-            holes.push_back({int(i % 63), 0, double(i), -double(i)});
+            holes.push_back({int(i % 63), 0, Nanometres(i), -Nanometres(i)});
         ASSERT_EQ(holes.size(), count);
         for (size_t i = 0; i < count; i += 9973) {
             EXPECT_EQ(holes[i].tool, int(i % 63));
-            EXPECT_EQ(holes[i].x, double(i));
+            EXPECT_EQ(holes[i].nx, Nanometres(i));
         }
         HoleList moved = std::move(holes);
-        EXPECT_EQ(moved.back().y, -double(count - 1));
+        EXPECT_EQ(moved.back().ny, -Nanometres(count - 1));
         HoleList copied = moved;
         EXPECT_EQ(copied.size(), count);
     }

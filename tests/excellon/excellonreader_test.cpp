@@ -28,8 +28,8 @@ Read read(const QByteArray& text, const QString& name = QStringLiteral("board.dr
 void expectHole(const DrillHit& h, int tool, double x, double y)
 {
     EXPECT_EQ(h.tool, tool);
-    EXPECT_NEAR(h.x, x, 1e-9);
-    EXPECT_NEAR(h.y, y, 1e-9);
+    EXPECT_NEAR(h.x(), x, 1e-9);
+    EXPECT_NEAR(h.y(), y, 1e-9);
 }
 } // namespace
 
@@ -165,7 +165,7 @@ TEST(Excellon, IncrementalOffsetsRepeatsAndSlots)
     // Many repeats of 10,000 add up to the limit of all objects.
     QByteArray repeats = "M48\nMETRIC\nT1C1.0\n%\nT1\nX0Y0\n";
     for (int i = 0; i < 501; ++i)
-        repeats += "R10000X0.001\n";
+        repeats += "R10000X0.0001\n";
     const Read many = read(repeats);
     EXPECT_EQ(many.messages,
         QStringList {QStringLiteral(
@@ -174,12 +174,12 @@ TEST(Excellon, IncrementalOffsetsRepeatsAndSlots)
     ASSERT_EQ(r.drill.slotHoles.size(), 3u);
     const DrillSlot& g85 = r.drill.slotHoles[0];
     EXPECT_EQ(g85.tool, 1);
-    EXPECT_DOUBLE_EQ(g85.x1, 1.0);
-    EXPECT_DOUBLE_EQ(g85.x2, 3.0);
-    EXPECT_DOUBLE_EQ(r.drill.slotHoles[1].x1, 5.0);
-    EXPECT_DOUBLE_EQ(r.drill.slotHoles[1].x2, 10.0);
-    EXPECT_DOUBLE_EQ(r.drill.slotHoles[2].y1, 5.0);
-    EXPECT_DOUBLE_EQ(r.drill.slotHoles[2].y2, 8.0);
+    EXPECT_DOUBLE_EQ(g85.x1(), 1.0);
+    EXPECT_DOUBLE_EQ(g85.x2(), 3.0);
+    EXPECT_DOUBLE_EQ(r.drill.slotHoles[1].x1(), 5.0);
+    EXPECT_DOUBLE_EQ(r.drill.slotHoles[1].x2(), 10.0);
+    EXPECT_DOUBLE_EQ(r.drill.slotHoles[2].y1(), 5.0);
+    EXPECT_DOUBLE_EQ(r.drill.slotHoles[2].y2(), 8.0);
 }
 
 TEST(Excellon, AllegroToolCommentsGiveSizesKindsAndTolerances)
@@ -309,7 +309,7 @@ TEST(Excellon, AllegroWithoutAHeaderTakesItsFormatFromNcParam)
     DrillData d = readExcellon(drill, {});
     ASSERT_TRUE(d.format);
     EXPECT_EQ(d.format->source, CoordinateFormat::Source::Assumed);
-    EXPECT_NEAR(d.holes[0].x, 10.0 * 25.4, 1e-9);
+    EXPECT_NEAR(d.holes[0].x(), 10.0 * 25.4, 1e-9);
 
     // Inch 3.5, every digit written.
     dir.write(QStringLiteral("nc_param.txt"),
@@ -345,4 +345,21 @@ TEST(Excellon, AllegroWithoutAHeaderTakesItsFormatFromNcParam)
     d = readExcellon(other, {});
     expectHole(d.holes[0], 0, 1.0 * 25.4, 2.0 * 25.4);
     EXPECT_EQ(d.format->source, CoordinateFormat::Source::Assumed);
+}
+
+TEST(Nanometres, TheBoardsUnitOfGeometry)
+{
+    // Whole nanometres in 32 bits: an inch file's 0.0001 inch is 2,540 nm exactly.
+    EXPECT_EQ(nanometres(0.0001 * 25.4), 2540);
+    EXPECT_EQ(nanometres(0.6 * 25.4), 15'240'000); // 15.239999999999998 as a double: 15.24 mm
+    EXPECT_EQ(toMillimetres(15'240'000), 15.24);
+    EXPECT_EQ(toMillimetres(1'231'900), 1.2319);
+    EXPECT_EQ(nanometres(-1.5), -1'500'000);
+    // ±2.147 m and no further; no number is no coordinate.
+    EXPECT_EQ(nanometres(2147.483647), 2'147'483'647);
+    EXPECT_EQ(nanometres(-2147.483648), -2'147'483'647 - 1);
+    EXPECT_FALSE(nanometres(2147.4837));
+    EXPECT_FALSE(nanometres(std::nan("")));
+    EXPECT_FALSE(nanometres(std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(sizeof(DrillHit), 16u);
 }

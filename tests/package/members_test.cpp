@@ -151,7 +151,7 @@ TEST(PackageMembers, AFolderOfNamesThatAreNoUtf8)
     ASSERT_TRUE(plated.format);
     EXPECT_EQ(plated.format->source, CoordinateFormat::Source::NcParam);
     ASSERT_EQ(plated.holes.size(), 2u);
-    EXPECT_DOUBLE_EQ(plated.holes[1].x, 50.8); // 2.0000 inch
+    EXPECT_DOUBLE_EQ(plated.holes[1].x(), 50.8); // 2.0000 inch
     EXPECT_EQ(built.holes(), 4);
     // Qt cannot name them to remove them with the scratch folder.
     ::unlink((folder + sjis("基板_上面-PTH.drl")).constData());
