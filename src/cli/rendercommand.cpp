@@ -47,8 +47,10 @@ PageWrite drawPage(const RenderOptions& o, const Board& board, const HoleTable& 
     PageFoot foot;
     foot.productCode = o.productCode;
     const QString logo = logoPath();
-    if (QFileInfo::exists(logo))
+    if (QFileInfo::exists(logo)) {
+        noteInputOpened(logo);
         foot.logo.load(logo);
+    }
     return writePage(o.out, suffix, o.dpi, board, table, extent, o.pageSize, foot, options);
 }
 

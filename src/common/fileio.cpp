@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,9 +41,28 @@ bool isRegularFile(const QString& path)
     return QFileInfo(path).isFile();
 }
 
+void noteInputOpened(const QString& path)
+{
+    static const QByteArray log = qgetenv("KIVOTREK_TRACE_OPENS");
+    if (log.isEmpty())
+        return;
+    // Opened for each line, appended in one write: threads that open files at once (the drawing
+    // reads beside the cutting) each give whole lines.
+    const int fd = ::open(log.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    const QByteArray line = QFile::encodeName(path) + '\n';
+    // A trace that cannot be written leaves the command as it is.
+    [[maybe_unused]] const ssize_t written = ::write(fd, line.constData(), static_cast<size_t>(line.size()));
+    ::close(fd);
+}
+
 bool openToRead(QFile& file)
 {
-    return isRegularFile(file.fileName()) && file.open(QIODevice::ReadOnly);
+    if (!isRegularFile(file.fileName()) || !file.open(QIODevice::ReadOnly))
+        return false;
+    noteInputOpened(file.fileName());
+    return true;
 }
 
 QString unreadableReason(const QString& path)
@@ -50,8 +70,10 @@ QString unreadableReason(const QString& path)
     if (QFileInfo::exists(path) && !isRegularFile(path))
         return QString();
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
+    if (file.open(QIODevice::ReadOnly)) {
+        noteInputOpened(path);
         return QString();
+    }
     return file.errorString();
 }
 

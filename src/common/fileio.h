@@ -30,6 +30,11 @@ bool isRegularFile(const QString& path);
 // read only once.
 bool openToRead(QFile& file);
 
+// When the environment's KIVOTREK_TRACE_OPENS names a file, appends the path of an input just
+// opened to it, one line each, so that a test can count how often a command reads each file.
+// openToRead notes its opens itself; nothing happens while the variable is unset.
+void noteInputOpened(const QString& path);
+
 // Why a file cannot be opened for reading, as the user is told: missing or closed to us (with
 // the system's reason), or not a regular file.
 QString whyUnopenable(const QString& path);

@@ -83,7 +83,7 @@ void PageSurface::polygon(const QPointF* points, int count, Rgb color, bool fill
         return;
     QPolygonF figure;
     for (int i = 0; i < count; ++i)
-        figure << QPointF(px(float(points[i].x())), px(float(points[i].y())));
+        figure << QPointF(px(roundedToFloat(points[i].x())), px(roundedToFloat(points[i].y())));
     if (passedOn())
         return overflow_->polygon(figure.constData(), count, penWidth(), color, filled);
     if (filled) {

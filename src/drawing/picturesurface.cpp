@@ -220,7 +220,7 @@ void PictureSurface::polygon(const QPointF* points, int count, Rgb color, bool f
         return;
     QPolygonF figure;
     for (int i = 0; i < count; ++i)
-        figure << QPointF(toPixels(float(points[i].x())), toPixels(float(points[i].y())));
+        figure << QPointF(toPixels(roundedToFloat(points[i].x())), toPixels(roundedToFloat(points[i].y())));
     QPainter& p = painter();
     if (filled) {
         p.setPen(Qt::NoPen);

@@ -16,6 +16,11 @@ QFont drawingFont(float points)
     return f;
 }
 
+[[gnu::noinline]] float roundedToFloat(double value)
+{
+    return static_cast<float>(value);
+}
+
 QSizeF pictureSizeTwips(const QImage& picture)
 {
     // Whole dots per inch, as pictures name them (3780 dots per metre is 96 dpi).
