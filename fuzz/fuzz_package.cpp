@@ -56,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Board board;
         HoleTable table;
         BoardExtent extent;
-        BoardData held;
-        const BuiltBoard built = buildBoard(*p, board, table, extent, {}, &held);
+        const BuiltBoard built = buildBoard(*p, board, table, extent, {});
         for (const PackageFile& f : built.files) {
             if (f.member < 0 || size_t(f.member) >= p->members.size())
                 std::abort();

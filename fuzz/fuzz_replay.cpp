@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     layout.setOptions(options);
     if (!layout.prepare(table, extent, surface))
         std::abort();
-    const DrawResult r = replayDrillMap(file, table, extent, layout, surface);
+    const DrawResult r =
+        replayDrillMap(recordSteps(file, QStringLiteral("fuzz.gbr")), table, extent, layout, surface);
     if (r.ending == DrawResult::Ending::Unreadable || r.ending == DrawResult::Ending::NoExtent)
         std::abort();
     for (const auto& op : surface.ops) {

@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     BoardExtent extent;
     prepareRs274xRead(table, extent);
     MarkTally marks;
-    const ReadResult r = readRs274xGerber(file, QStringLiteral("fuzz.gbr"), table, extent, {}, &marks);
+    StepRecord steps;
+    const ReadResult r =
+        readRs274xGerber(file, QStringLiteral("fuzz.gbr"), table, extent, {}, &marks, &steps);
     bool freeSeen = false;
     for (int i = 0; i < HoleTable::kRows; ++i) {
         if (table.row(i).dcode == QStringLiteral("D"))
@@ -28,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (extent.maxX < 0 || extent.maxY < 0 || file.isOpen() || r.ending == ReadEnding::Fault)
         std::abort();
-    fuzz::checkTalliedCounts(bytes, table, marks);
+    fuzz::checkTalliedCounts(bytes, table, marks, steps);
     return 0;
 }

@@ -19,12 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     prepareStandardRead(table, extent);
     int messages = 0;
     MarkTally marks;
+    StepRecord steps;
     const ReadResult r = readStandardGerber(
-        file, QStringLiteral("fuzz.gbr"), table, extent, [&](const QString&) { ++messages; }, &marks);
+        file, QStringLiteral("fuzz.gbr"), table, extent, [&](const QString&) { ++messages; }, &marks, &steps);
     if (extent.maxX < 0 || extent.maxY < 0 || messages > 1 || file.isOpen()
         || (r.ending != ReadEnding::Unreadable
             && (r.ending == ReadEnding::Complete) == r.stoppedAtLine.has_value()))
         std::abort();
-    fuzz::checkTalliedCounts(bytes, table, marks);
+    fuzz::checkTalliedCounts(bytes, table, marks, steps);
     return 0;
 }

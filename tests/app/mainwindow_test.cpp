@@ -694,3 +694,35 @@ TEST(MainWindow, PlatedNonPlatedAndOutlineMakeOneBoard)
     ASSERT_EQ(w->board().files.size(), 1u);
     EXPECT_EQ(w->board().files[0].path, npth);
 }
+
+TEST(MainWindow, AFileChangedOnDiskIsReadAgainWhenTheBoardIsNextDrawnAndSaidSo)
+{
+    test::Scratch dir;
+    const QString drill =
+        dir.write(QStringLiteral("b.drl"), "M48\nMETRIC\nT1C0.8\nT2C1.0\n%\nT1\nX1Y1\nT2\nX2Y2\nX3Y3\nM30\n");
+    Window w;
+    w.dialog->files.push_back(drill);
+    w->readExcellon();
+    w.prompts->messages.clear();
+    w.diameterEdit(1)->setText(QStringLiteral("1.05")); // typed for T2
+    EXPECT_EQ(w.countLabel(1)->text(), QStringLiteral("2"));
+    // Drawn again as it is: nothing read, nothing said.
+    w->showPreview();
+    EXPECT_TRUE(w.prompts->messages.isEmpty());
+    // T1 gone, T2 with one more hole, T3 new: drawn again, the file is read again first.
+    ASSERT_TRUE(QFile::remove(drill));
+    dir.write(
+        QStringLiteral("b.drl"), "M48\nMETRIC\nT2C1.0\nT3C2.0\n%\nT2\nX2Y2\nX3Y3\nX4Y4\nT3\nX5Y5\nM30\n");
+    w->showPreview();
+    ASSERT_EQ(w.prompts->messages.size(), 1);
+    EXPECT_EQ(w.prompts->messages[0],
+        QStringLiteral("Kivotrek: ") + drill
+            + QStringLiteral("は読み込んだ後に変更されていたため、読み直しました。\n") + drill
+            + QStringLiteral("を読み直すと、T1がなくなっていました。その行は表から外しました。"));
+    EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("T2"));
+    EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("1.05")); // what was typed stays with T2
+    EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("3"));
+    EXPECT_EQ(w.dcodeEdit(1)->text(), QStringLiteral("T3"));
+    EXPECT_EQ(w.countLabel(1)->text(), QStringLiteral("1"));
+    EXPECT_EQ(w.dcodeEdit(2)->text(), QStringLiteral("D"));
+}
