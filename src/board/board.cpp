@@ -938,7 +938,9 @@ std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table)
         std::optional<DrillData> best;
         Fit bestFit;
         for (const CoordinateFormat& candidate : candidateFormats(*read)) {
-            DrillData d = readExcellon(file.path, {}, candidate);
+            // From the bytes the read kept; a file too large to keep is read again.
+            DrillData d = drill.text.isEmpty() ? readExcellon(file.path, {}, candidate)
+                                               : readExcellonText(drill.text, file.path, {}, candidate);
             if (d.ending == DrillData::Ending::Unreadable)
                 break;
             shape.allow(d.holes.size() + d.slotHoles.size()); // each reading judged alike
@@ -961,6 +963,7 @@ std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table)
             }
         }
         file.fitted = *best->format;
+        best->text = std::move(drill.text);
         drill = std::move(*best);
     }
     return changed;

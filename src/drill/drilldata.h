@@ -7,6 +7,7 @@
 #include "common/largeblocks.h"
 #include "table/holetable.h"
 
+#include <QByteArray>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -147,6 +148,10 @@ struct DrillData {
     Limit limit = Limit::None; // for LimitReached
     qint64 limitValue = 0; // the limit passed: how many objects or repeats
     QString reason; // for Unreadable: why, as the user was told
+    // An Excellon file whose numbers without a point no statement formats (up to 64 MiB): its
+    // bytes, so that a format fitted to the board's outline reads them again without opening
+    // the file. Empty otherwise.
+    QByteArray text;
     // An Excellon file's coordinate format; none for Gerber files, which state theirs.
     std::optional<CoordinateFormat> format;
     bool statesFunction = false; // a Gerber file's .FileFunction attribute was read

@@ -6,6 +6,7 @@
 #include "drill/drillread.h"
 #include "table/holetable.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -796,8 +797,40 @@ DrillData readExcellon(
 {
     // Allegro keeps the format of its drill files in nc_param.txt beside them.
     const std::optional<CoordinateFormat> outside = fitted ? fitted : ncParamBeside(path);
-    return readDrillPath(
-        path, sink, [&](QIODevice& file) { return readExcellon(file, path, sink, outside); });
+    return readDrillPath(path, sink, [&](QIODevice& file) {
+        // A file of a usual size is read from memory, and kept where nothing states how its
+        // numbers are written: a format fitted to the outline later reads it from there.
+        constexpr qint64 kKept = qint64(64) << 20;
+        if (file.size() > kKept)
+            return readExcellon(file, path, sink, outside);
+        QByteArray bytes = file.readAll();
+        if (bytes.size() != file.size()) { // a read error
+            file.close();
+            DrillData out;
+            out.ending = DrillData::Ending::Unreadable;
+            out.reason = msg::readError(path, file.errorString());
+            if (sink)
+                sink(out.reason);
+            return out;
+        }
+        file.close();
+        DrillData d = readExcellonText(bytes, path, sink, outside);
+        const bool unformatted = d.format && d.format->used
+            && (d.format->source == CoordinateFormat::Source::Assumed
+                || d.format->source == CoordinateFormat::Source::Fitted);
+        if (unformatted)
+            d.text = std::move(bytes);
+        return d;
+    });
+}
+
+DrillData readExcellonText(const QByteArray& text, const QString& name, const MessageSink& sink,
+    const std::optional<CoordinateFormat>& outside)
+{
+    QByteArray bytes = text; // shared, not copied
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readExcellon(buffer, name, sink, outside);
 }
 
 std::optional<CoordinateFormat> readNcParam(const QString& folder)

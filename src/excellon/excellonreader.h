@@ -25,6 +25,9 @@ DrillData readExcellon(const QString& path, const MessageSink& sink,
     const std::optional<CoordinateFormat>& fitted = std::nullopt);
 DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink& sink,
     const std::optional<CoordinateFormat>& outside = std::nullopt);
+// The same of a file's bytes held in memory.
+DrillData readExcellonText(const QByteArray& text, const QString& name, const MessageSink& sink,
+    const std::optional<CoordinateFormat>& outside = std::nullopt);
 
 // The format that Allegro's nc_param.txt in the folder gives (INTEGER-PLACES, DECIMAL-PLACES,
 // OUTPUT-UNITS ENGLISH or METRIC, SUPPRESS-LEAD-ZEROES, SUPPRESS-TRAIL-ZEROES); none without
