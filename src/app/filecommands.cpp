@@ -11,8 +11,6 @@
 #include "common/fileio.h"
 #include "common/messages.h"
 #include "drawing/drilltable.h"
-#include "gerber/rs274xreader.h"
-#include "gerber/standardreader.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -20,32 +18,15 @@
 
 namespace kivotrek {
 
-namespace {
-void prepareRead(ReaderKind reader, HoleTable& table, BoardExtent& extent)
-{
-    switch (reader) {
-    case ReaderKind::Standard: prepareStandardRead(table, extent); break;
-    case ReaderKind::Rs274x: prepareRs274xRead(table, extent); break;
-    case ReaderKind::Excellon:
-    case ReaderKind::GerberX2: prepareExcellonRead(table, extent); break;
-    }
-}
-
-QString readerFilter(ReaderKind reader)
-{
-    return reader == ReaderKind::Excellon ? msg::drillFilter() : msg::gerberFilter();
-}
-
-} // namespace
-
 void MainWindow::readCommand(ReaderKind reader)
 {
     if (!confirmDiscard())
         return; // another board would replace unsaved work
-    dialog_->filter = readerFilter(reader);
+    const ReaderDescriptor& d = readerOf(reader);
+    dialog_->filter = readerFilter(d);
     if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
         return; // a cancelled read changes nothing: the table stays for the file it belongs to
-    prepareRead(reader, table_, extent_);
+    d.prepare(table_, extent_);
     refreshTable();
     readChosenFile(reader, dialog_->fileName);
 }
@@ -63,7 +44,7 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     // A drill file starts a board of its own: nothing of the board before stays, its product
     // code neither. (The two Gerber reads keep tolerances, kinds and colours, as shops that
     // number D-codes by hole class rely on.)
-    if (reader == ReaderKind::Excellon || reader == ReaderKind::GerberX2)
+    if (readerOf(reader).scope == ReaderScope::DrillFile)
         productCodeEdit_->clear();
     showNewBoard(said);
     rememberBoard();
@@ -213,10 +194,11 @@ void MainWindow::openFile(const QString& path, bool ofSeveral)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
     // One of several files is a drill file or an outline of a board, as the batch command reads
-    // them; a file alone may be any of the four.
+    // them; a file alone may be any reader's.
     const ReaderKind reader = ofSeveral ? addedFileReader(full) : detectReader(full);
-    prepareRead(reader, table_, extent_);
-    dialog_->filter = readerFilter(reader);
+    const ReaderDescriptor& d = readerOf(reader);
+    d.prepare(table_, extent_);
+    dialog_->filter = readerFilter(d);
     dialog_->fileName = full; // as the dialog would have left it
     readChosenFile(reader, full);
 }
@@ -231,18 +213,13 @@ void MainWindow::openFiles(const QStringList& paths)
     }
 }
 
-void MainWindow::readGerberX2()
-{
-    readCommand(ReaderKind::GerberX2);
-}
-
 void MainWindow::addDrillFile()
 {
     if (board_.replaysGerber()) {
         showMessage(msg::cannotAddToGerberBoard()); // before the dialog: nothing to choose
         return;
     }
-    dialog_->filter = msg::addedFileFilter();
+    dialog_->filter = addedFileFilter();
     // The dialog opens in the board's folder without offering the board's own files: Enter
     // would read the file just read a second time.
     if (!board_.isEmpty())
@@ -265,21 +242,6 @@ void MainWindow::readOutline()
     if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
         return;
     addChosenFile(dialog_->fileName, true);
-}
-
-void MainWindow::readStandardGerber()
-{
-    readCommand(ReaderKind::Standard);
-}
-
-void MainWindow::readRs274x()
-{
-    readCommand(ReaderKind::Rs274x);
-}
-
-void MainWindow::readExcellon()
-{
-    readCommand(ReaderKind::Excellon);
 }
 
 void MainWindow::saveDrillTable()

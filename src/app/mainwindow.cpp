@@ -192,10 +192,12 @@ void MainWindow::buildMenu()
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     showRecentBoards();
     f->addSeparator();
-    add(f, "readStandardGerber", msg::readStandardGerberCommand(), 'S', &MainWindow::readStandardGerber);
-    add(f, "readRs274x", msg::readRs274xCommand(), 'X', &MainWindow::readRs274x);
-    add(f, "readExcellon", msg::readExcellonCommand(), 'E', &MainWindow::readExcellon);
-    add(f, "readGerberX2", msg::readGerberX2Command(), 'G', &MainWindow::readGerberX2);
+    for (const ReaderDescriptor& d : readerDescriptors()) {
+        QAction* a = f->addAction(msg::withAccessKey(d.command(), d.accessKey));
+        a->setObjectName(QLatin1String(d.commandName));
+        const ReaderKind reader = d.kind;
+        connect(a, &QAction::triggered, this, [this, reader] { readCommand(reader); });
+    }
     add(f, "addDrillFile", msg::addDrillFileCommand(), 'A', &MainWindow::addDrillFile);
     add(f, "readOutline", msg::readOutlineCommand(), 'L', &MainWindow::readOutline);
     add(f, "removeFile", msg::removeFileCommand(), 'D', &MainWindow::removeFile);

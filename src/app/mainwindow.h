@@ -7,7 +7,6 @@
 #include "drawing/holecounts.h"
 #include "drawing/pagelayout.h"
 #include "gerber/boardextent.h"
-#include "gerber/formatsniffer.h"
 #include "package/package.h"
 #include "table/holetable.h"
 
@@ -88,10 +87,9 @@ public:
 
 public slots:
     void newBoard(); // 新規: an empty board, as at start-up
-    void readStandardGerber();
-    void readRs274x();
-    void readExcellon(); // Excellonドリルの読み込み
-    void readGerberX2(); // Gerber X2 ドリル/外形の読み込み
+    // A read command of the file menu (標準ガーバの読み込み(F4.3), ...): the file dialog with the
+    // reader's filter, then the chosen file read with it as a new board.
+    void readCommand(ReaderKind reader);
     void addDrillFile(); // ドリルファイルの追加: a further drill file into the free rows
     void readOutline(); // 外形ファイルの読み込み
     void removeFile(); // ファイルを外す: one of the board's files, its rows with it
@@ -135,7 +133,6 @@ private:
     QString logoPath() const; // image.bmp beside the program
     // The files a save must not replace besides the board's own: the settings file, the logo.
     QStringList otherInputs() const;
-    void readCommand(ReaderKind reader);
     void readChosenFile(ReaderKind reader, const QString& path);
     void addChosenFile(const QString& path, bool outline);
     void showBoard(); // the path label and the D-codes' files

@@ -20,6 +20,7 @@
 #include <QSettings>
 #include <QUrl>
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace kivotrek {
@@ -80,6 +81,32 @@ bool restoreRoles(Package& package, const QJsonObject& roles)
         m.why = roles.contains(m.name) ? msg::whyChosen() : msg::whyNotInRecentBoard();
     }
     return whole;
+}
+
+// The reader a recent board's first file was read with: its id ("excellon"). A board remembered
+// before the readers had ids gives its number (0 standard, 1 RS-274X, 2 Excellon, 3 Gerber X2).
+// None for an id or number no reader has (a later version's reader): such a board is neither
+// listed nor reopened, rather than read with another reader.
+std::optional<ReaderKind> rememberedReader(const QJsonValue& value)
+{
+    static const char* const kNumbered[] = {"standard", "rs274x", "excellon", "x2"};
+    QString id = value.toString();
+    if (value.isDouble()) {
+        const double n = value.toDouble();
+        const auto number = qsizetype(n);
+        if (n != double(number) || number < 0 || number >= qsizetype(std::size(kNumbered)))
+            return std::nullopt;
+        id = QLatin1String(kNumbered[number]);
+    }
+    const ReaderDescriptor* d = findReader(id);
+    return d ? std::optional<ReaderKind>(d->kind) : std::nullopt;
+}
+
+// A remembered board of files whose first file's reader is no reader of this version.
+bool readerUnknown(const QJsonObject& entry)
+{
+    const QJsonArray files = entry.value(QStringLiteral("files")).toArray();
+    return !files.isEmpty() && !rememberedReader(files.first().toObject().value(QStringLiteral("reader")));
 }
 
 QStringList localFiles(const QMimeData* mime)
@@ -208,8 +235,8 @@ void MainWindow::rememberBoard()
     } else {
         QJsonArray files;
         for (const BoardFile& f : board_.files)
-            files.append(
-                QJsonObject({{QStringLiteral("path"), f.path}, {QStringLiteral("reader"), int(f.reader)}}));
+            files.append(QJsonObject({{QStringLiteral("path"), f.path},
+                {QStringLiteral("reader"), QLatin1String(f.reader.id())}}));
         entry.insert(QStringLiteral("files"), files);
         if (!board_.outline.isEmpty())
             entry.insert(QStringLiteral("outline"), board_.outline);
@@ -232,16 +259,19 @@ void MainWindow::showRecentBoards()
 {
     recentMenu_->clear();
     const QStringList recent = viewSettings().value(QLatin1String(kRecentKey)).toStringList();
-    for (int i = 0; i < recent.size(); ++i) {
-        const QString shown =
-            QJsonDocument::fromJson(recent[i].toUtf8()).object().value(QStringLiteral("shown")).toString();
-        QAction* a = recentMenu_->addAction(QStringLiteral("&%1 ").arg(i + 1)
+    int listed = 0;
+    for (const QString& entry : recent) {
+        const QJsonObject e = QJsonDocument::fromJson(entry.toUtf8()).object();
+        if (readerUnknown(e))
+            continue; // kept for the version that wrote it
+        const QString shown = e.value(QStringLiteral("shown")).toString();
+        ++listed;
+        QAction* a = recentMenu_->addAction(QStringLiteral("&%1 ").arg(listed)
             + QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
-        a->setObjectName(QStringLiteral("recent%1").arg(i + 1));
-        const QString entry = recent[i];
+        a->setObjectName(QStringLiteral("recent%1").arg(listed));
         connect(a, &QAction::triggered, this, [this, entry] { openRecent(entry); });
     }
-    recentMenu_->setEnabled(!recent.isEmpty());
+    recentMenu_->setEnabled(listed > 0);
 }
 
 void MainWindow::openRecent(const QString& entry)
@@ -260,7 +290,7 @@ void MainWindow::openRecent(const QString& entry)
         return;
     }
     const QJsonArray files = e.value(QStringLiteral("files")).toArray();
-    if (files.isEmpty() && outline.isEmpty())
+    if ((files.isEmpty() && outline.isEmpty()) || readerUnknown(e))
         return;
     if (!confirmDiscard())
         return;
@@ -269,7 +299,7 @@ void MainWindow::openRecent(const QString& entry)
         const QJsonObject f = files[i].toObject();
         const QString path = f.value(QStringLiteral("path")).toString();
         if (i == 0) {
-            readChosenFile(ReaderKind(std::clamp(f.value(QStringLiteral("reader")).toInt(), 0, 3)), path);
+            readChosenFile(*rememberedReader(f.value(QStringLiteral("reader"))), path);
         } else {
             addChosenFile(path, false);
         }

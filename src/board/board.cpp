@@ -1,10 +1,7 @@
 #include "board/board.h"
 
 #include "common/messages.h"
-#include "common/numbers.h"
 #include "excellon/excellonreader.h"
-#include "gerber/rs274xreader.h"
-#include "gerber/standardreader.h"
 #include "gerber/x2reader.h"
 
 #include <QDateTime>
@@ -21,7 +18,7 @@ namespace kivotrek {
 bool Board::replaysGerber() const
 {
     return files.size() == 1 && outline.isEmpty()
-        && (files[0].reader == ReaderKind::Standard || files[0].reader == ReaderKind::Rs274x);
+        && readerOf(files[0].reader).scope == ReaderScope::WholeBoard;
 }
 
 int Board::nextFreeRow() const
@@ -119,21 +116,6 @@ void hold(FileOutcome& o, std::vector<DrillData>& into)
     std::optional<DrillData> taken;
     hold(o, taken);
     into.push_back(std::move(*taken));
-}
-
-// The D-codes the read gave a diameter, as the file's own sizes (before settings or the user
-// change the table).
-std::vector<std::pair<QString, double>> apertureSizes(const HoleTable& table)
-{
-    std::vector<std::pair<QString, double>> sizes;
-    for (int r = 0; r < HoleTable::kRows; ++r) {
-        const HoleRow& row = table.row(r);
-        if (row.dcode == QLatin1String("D"))
-            continue;
-        if (const auto d = numberAtStart(row.diameter))
-            sizes.emplace_back(row.dcode, *d);
-    }
-    return sizes;
 }
 
 void takeEnding(const DrillData& data, FileOutcome& o)
@@ -242,12 +224,12 @@ FileStamp stampOf(const QString& path)
 DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink,
     const std::optional<CoordinateFormat>& fitted)
 {
-    return reader == ReaderKind::Excellon ? readExcellon(path, sink, fitted) : readGerberX2(path, sink);
-}
-
-ReaderKind addedFileReader(const QString& path)
-{
-    return looksLikeExcellon(path) ? ReaderKind::Excellon : ReaderKind::GerberX2;
+    const ReaderDescriptor& d = readerOf(reader);
+    if (d.readDrill)
+        return d.readDrill(path, sink, fitted);
+    DrillData none; // a whole board's file is never one of several
+    none.ending = DrillData::Ending::Unreadable;
+    return none;
 }
 
 namespace {
@@ -294,13 +276,10 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
     board = Board();
     FileOutcome o;
     o.reader = reader;
-    if (reader == ReaderKind::Standard || reader == ReaderKind::Rs274x) {
+    const ReaderDescriptor& d = readerOf(reader);
+    if (d.scope == ReaderScope::WholeBoard) {
         const FileStamp stamp = stampOf(path);
-        MarkTally* marks = &board.data.gerberMarks.emplace();
-        StepRecord* steps = &board.data.gerberSteps.emplace();
-        const ReadResult r = reader == ReaderKind::Rs274x
-            ? readRs274xGerber(path, table, extent, sink, marks, steps)
-            : readStandardGerber(path, table, extent, sink, marks, steps);
+        const ReadResult r = d.readWhole(path, table, extent, sink, board.data);
         o.ending = r.ending;
         o.stoppedAtLine = r.stoppedAtLine;
         int rows = 0; // the reader fills rows from the first on
@@ -308,13 +287,11 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
             if (table.row(i).isUsed())
                 rows = i + 1;
         }
-        if (reader == ReaderKind::Rs274x)
-            board.data.apertures = apertureSizes(table);
         board.files.push_back({path, reader, 0, rows});
         board.files.back().stamp = stamp;
         return o;
     }
-    prepareExcellonRead(table, extent);
+    d.prepare(table, extent);
     FileStamp stamp;
     o.data = readAddedFile(reader, path, sink, read, readStamp, stamp);
     takeEnding(*o.data, o);
@@ -917,9 +894,10 @@ Fit fitOf(const DrillData& drill, const OutlineShape& shape, const Box& outline)
     return fit;
 }
 
-// The Excellon files of the board whose numbers no statement formats are read again in each
-// candidate format, and kept in the one that fits the outline best (none when no reading puts
-// a hole inside it): per file, whether the fit kept the format it was read in or changed it.
+// The drill files of the board whose numbers no statement formats (Excellon's; a Gerber file
+// states its format) are read again in each candidate format, and kept in the one that fits the
+// outline best (none when no reading puts a hole inside it): per file, whether the fit kept the
+// format it was read in or changed it.
 std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table)
 {
     std::vector<Fitting> changed(board.files.size(), Fitting::None);
@@ -931,7 +909,7 @@ std::vector<Fitting> fitFormats(Board& board, BoardData& data, HoleTable& table)
         BoardFile& file = board.files[f];
         DrillData& drill = data.drills[f];
         const std::optional<CoordinateFormat>& read = drill.format;
-        if (file.reader != ReaderKind::Excellon || !read || !read->used
+        if (!read || !read->used
             || (read->source != CoordinateFormat::Source::Assumed
                 && read->source != CoordinateFormat::Source::Fitted))
             continue;

@@ -9,10 +9,10 @@
 // changed on disk since it was read is read again at its next use (see refreshBoard).
 
 #include "board/drillframe.h"
+#include "board/readers.h"
 #include "common/messagesink.h"
 #include "drill/drilldata.h"
 #include "gerber/boardextent.h"
-#include "gerber/formatsniffer.h"
 #include "gerber/marktally.h"
 #include "gerber/readresult.h"
 #include "gerber/steprecord.h"
@@ -139,9 +139,6 @@ FileOutcome readBoardOutline(
 // the warning are made again.
 void removeBoardFile(Board& board, int file, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
-// The reader a further drill file calls for: Excellon, or today's Gerber for any Gerber file.
-ReaderKind addedFileReader(const QString& path);
-
 // File names that mark a board's outline, as patterns ("*.gko", "*edge_cuts*", ...): a Gerber
 // file without attributes of its own whose name matches one (any case) is taken as the outline.
 QStringList outlineNamePatterns();
@@ -158,7 +155,7 @@ int outlineNameRank(const QString& path);
 int refreshBoard(Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 // The board's files that changed on disk since they were read (paths), by a look at each.
 QStringList changedFiles(const Board& board);
-// A drill file as the board reads it: Excellon (in its fitted format, where it has one) or Gerber.
+// A drill file as its reader reads it, in its fitted format where it has one (Excellon).
 DrillData readDrillFile(ReaderKind reader, const QString& path, const MessageSink& sink,
     const std::optional<CoordinateFormat>& fitted = std::nullopt);
 

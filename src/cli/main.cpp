@@ -90,12 +90,8 @@ const CommandHelp kCommands[] = {
         "          exit status: 0 done, 3 file unreadable, 64 bad usage\n"},
 };
 
-const char* const kReaderNotes =
-    "  READER  --auto (the default: as the desktop program chooses for a file it is\n"
-    "          given: Excellon, Gerber X2, RS-274X or standard by its first lines),\n"
-    "          --standard (standard Gerber F4.3), --rs274x, --excellon (an Excellon\n"
-    "          drill file), --x2 (today's Gerber drill and outline files). Scripts of\n"
-    "          the original two reads pass --standard or --rs274x\n"
+// After the READER paragraph, which the readers' table makes (readerNotes).
+const char* const kFileNotes =
     "  FILE... several drill files and --outline FILE draw one board: the first\n"
     "          file read, the others added into the free rows, the outline last;\n"
     "          each file Excellon or Gerber X2 by its first lines unless a reader\n"
@@ -125,7 +121,7 @@ QByteArray usageText()
     for (const CommandHelp& c : kCommands)
         text += QString::fromUtf8(&c == kCommands ? "usage: " : "       ") + QString::fromUtf8(c.synopsis)
             + QLatin1Char('\n');
-    text += QLatin1Char('\n') + QString::fromUtf8(kReaderNotes);
+    text += QLatin1Char('\n') + readerNotes() + QString::fromUtf8(kFileNotes);
     for (const CommandHelp& c : kCommands)
         text += QString::fromUtf8(c.description);
     text += QString::fromUtf8(kCommonNotes);
@@ -139,7 +135,7 @@ QByteArray commandUsage(const QString& command)
         if (command == QLatin1String(c.name)) {
             QString text = QStringLiteral("usage: ") + QString::fromUtf8(c.synopsis) + QStringLiteral("\n\n");
             if (command != QLatin1String("settings"))
-                text += QString::fromUtf8(kReaderNotes);
+                text += readerNotes() + QString::fromUtf8(kFileNotes);
             text += QString::fromUtf8(c.description) + QString::fromUtf8(kCommonNotes);
             return withSizes(text);
         }

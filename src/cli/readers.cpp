@@ -14,20 +14,19 @@ namespace kivotrek::cli {
 
 bool ReaderChoice::take(const QString& a)
 {
-    if (a == QLatin1String("--standard"))
-        kind = ReaderKind::Standard;
-    else if (a == QLatin1String("--rs274x"))
-        kind = ReaderKind::Rs274x;
-    else if (a == QLatin1String("--excellon"))
-        kind = ReaderKind::Excellon;
-    else if (a == QLatin1String("--x2"))
-        kind = ReaderKind::GerberX2;
-    else if (a == QLatin1String("--auto"))
+    if (a == QLatin1String("--auto")) {
         automatic = true;
-    else
-        return false;
-    ++given;
-    return true;
+        ++given;
+        return true;
+    }
+    for (const ReaderDescriptor& d : readerDescriptors()) {
+        if (a == QLatin1String(d.option)) {
+            kind = d.kind;
+            ++given;
+            return true;
+        }
+    }
+    return false;
 }
 
 ReaderKind ReaderChoice::resolve(const QString& path) const
@@ -37,13 +36,65 @@ ReaderKind ReaderChoice::resolve(const QString& path) const
 
 const char* readerName(ReaderKind kind)
 {
-    switch (kind) {
-    case ReaderKind::Standard: return "standard";
-    case ReaderKind::Rs274x: return "rs274x";
-    case ReaderKind::Excellon: return "excellon";
-    case ReaderKind::GerberX2: return "x2";
+    return kind.id();
+}
+
+namespace {
+// "a, b, c or d"
+QString listed(const QStringList& items, const QString& last)
+{
+    if (items.size() < 2)
+        return items.join(QString());
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QLatin1Char(' ') + last
+        + QLatin1Char(' ') + items.back();
+}
+
+QStringList options(std::optional<ReaderScope> scope)
+{
+    QStringList all;
+    for (const ReaderDescriptor& d : readerDescriptors()) {
+        if (!scope || d.scope == *scope)
+            all << QLatin1String(d.option);
     }
-    return "standard";
+    return all;
+}
+
+// Fills lines of at most 80 characters, the first after the label, the others indented as far.
+QString wrapped(const QString& label, const QString& text)
+{
+    constexpr int kWidth = 80;
+    const QString indent(label.size(), QLatin1Char(' '));
+    QString out, line = label;
+    bool lineHasWord = false;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (lineHasWord && line.size() + 1 + word.size() > kWidth) {
+            out += line + QLatin1Char('\n');
+            line = indent;
+            lineHasWord = false;
+        }
+        line += (lineHasWord ? QStringLiteral(" ") : QString()) + word;
+        lineHasWord = true;
+    }
+    return out + line + QLatin1Char('\n');
+}
+} // namespace
+
+QString readerNotes()
+{
+    QStringList names; // in the order a file's first lines are asked in
+    for (const ReaderDescriptor* d : recognitionOrder())
+        names << QLatin1String(d->name);
+    QStringList each;
+    for (const ReaderDescriptor& d : readerDescriptors()) {
+        each << QLatin1String(d.option)
+                + (*d.optionHelp ? QStringLiteral(" (") + QLatin1String(d.optionHelp) + QLatin1Char(')')
+                                 : QString());
+    }
+    return wrapped(QStringLiteral("  READER  "),
+        QStringLiteral("--auto (the default: as the desktop program chooses for a file it is given: ")
+            + listed(names, QStringLiteral("or")) + QStringLiteral(" by its first lines), ")
+            + each.join(QStringLiteral(", "))
+            + QStringLiteral(". Scripts of the original two reads pass --standard or --rs274x"));
 }
 
 const char* endingName(ReadEnding ending)
@@ -105,15 +156,16 @@ int checkFileArguments(const char* command, const ReaderChoice& reader, const Bo
 {
     const QString name = QString::fromLatin1(command);
     if (reader.given > 1)
-        return usageError(
-            name + QStringLiteral(": give one reader: --standard, --rs274x, --excellon, --x2 or --auto"));
+        return usageError(name + QStringLiteral(": give one reader: ")
+            + listed(options(std::nullopt) << QStringLiteral("--auto"), QStringLiteral("or")));
     if (files.files.isEmpty())
         return usageError(name + QStringLiteral(": no file given"));
-    if (files.isBoard() && reader.named()
-        && (reader.kind == ReaderKind::Standard || reader.kind == ReaderKind::Rs274x))
-        return usageError(name
-            + QStringLiteral(": --standard and --rs274x read one file alone; give --excellon, --x2 or --auto "
-                             "for several files or an outline"));
+    if (files.isBoard() && reader.named() && readerOf(reader.kind).scope == ReaderScope::WholeBoard)
+        return usageError(name + QLatin1String(": ")
+            + listed(options(ReaderScope::WholeBoard), QStringLiteral("and"))
+            + QStringLiteral(" read one file alone; give ")
+            + listed(options(ReaderScope::DrillFile) << QStringLiteral("--auto"), QStringLiteral("or"))
+            + QStringLiteral(" for several files or an outline"));
     return 0;
 }
 

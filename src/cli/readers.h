@@ -2,7 +2,6 @@
 
 #include "board/board.h"
 #include "gerber/boardextent.h"
-#include "gerber/formatsniffer.h"
 #include "package/package.h"
 #include "table/holetable.h"
 
@@ -16,8 +15,8 @@
 namespace kivotrek::cli {
 
 // The reader options every command takes: --auto (the default: as the desktop program
-// chooses for a file it is given), --standard, --rs274x, --excellon, --x2 (today's Gerber drill
-// and outline files).
+// chooses for a file it is given), or a reader's own option (--standard, --rs274x, --excellon,
+// --x2: see readerDescriptors).
 struct ReaderChoice {
     ReaderKind kind = ReaderKind::Standard;
     bool automatic = false;
@@ -31,6 +30,8 @@ struct ReaderChoice {
 };
 
 const char* readerName(ReaderKind kind); // "standard", "rs274x", "excellon", "x2"
+// The help's READER paragraph: --auto, then every reader's option.
+QString readerNotes();
 
 // The files of a command: one drill file, or several drill files and an outline drawn as one
 // board.

@@ -50,10 +50,6 @@ inline QString gerberFilter()
 {
     return gerberFilesItems() + QLatin1Char('|') + allFilesItem();
 }
-inline QString drillFilter()
-{
-    return drillFilesItem() + QLatin1Char('|') + allFilesItem();
-}
 // The roles of a package's files.
 inline QString platedRole()
 {
@@ -106,11 +102,6 @@ inline QString packageFilter()
 inline QString outlineFilter(const QStringList& outlineNames)
 {
     return filterItem(QStringLiteral("外形ファイル"), outlineNames) + QLatin1Char('|') + gerberFilter();
-}
-// A file added to a board: a drill file of either kind, then a Gerber file.
-inline QString addedFileFilter()
-{
-    return drillFilesItem() + QLatin1Char('|') + gerberFilter();
 }
 inline QString bitmapFilter()
 {

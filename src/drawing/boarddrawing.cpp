@@ -10,7 +10,7 @@ Board singleFileBoard(const QString& path, ReaderKind reader)
     Board board;
     board.files.push_back({path, reader, 0, HoleTable::kRows});
     board.files.back().stamp = stampOf(path);
-    if (reader == ReaderKind::Standard || reader == ReaderKind::Rs274x)
+    if (readerOf(reader).scope == ReaderScope::WholeBoard)
         board.data.gerberSteps = recordSteps(path);
     else
         board.data.drills.push_back(readDrillFile(reader, path, {}));

@@ -4,7 +4,6 @@
 
 #include "common/fileio.h"
 #include "common/messages.h"
-#include "excellon/excellonreader.h"
 #include "gerber/x2reader.h"
 
 #include <QDir>
@@ -127,17 +126,18 @@ RoleFinding roleOfFile(const QString& path, const QString& name)
     QByteArray head = file.read(qint64(64) * 1024);
     static const QRegularExpression attribute(
         QStringLiteral("(?:%|#@!\\s*%?)TF\\.FileFunction,([^*%\\r\\n]*)"));
-    const bool excellon = looksLikeExcellonHead(head.left(qint64(16) * 1024));
-    const ReaderKind reader = excellon ? ReaderKind::Excellon : ReaderKind::GerberX2;
+    // A drill reader that knows the content (Excellon) reads the file, else today's Gerber.
+    const ReaderDescriptor* byContent = drillReaderByContent(path, head);
+    const ReaderKind reader = byContent ? byContent->kind : lastResortReader(ReaderScope::DrillFile).kind;
     if (const auto m = attribute.match(QString::fromLatin1(head)); m.hasMatch()) {
         const QString function = m.captured(1);
         return {roleOfFunction(function), msg::whyAttribute(functionName(function)), false, reader, nullptr};
     }
     // Its content, the plating by its name.
     QString word;
-    if (excellon) {
+    if (byContent) {
         const Role role = platingByName(name, word);
-        return {role, msg::whyContent(QStringLiteral("Excellon"), word), false, reader, nullptr};
+        return {role, msg::whyContent(QString::fromLatin1(byContent->name), word), false, reader, nullptr};
     }
     // Apertures are looked for in the first 16 MiB.
     head += file.read((qint64(16) << 20) - head.size());

@@ -276,12 +276,12 @@ TEST(MainWindow, Rs274xReadFillsDiametersAndShowsMessages)
 {
     Window w;
     w.dialog->files.push_back(test::dataPath("rs274x_basic.gbr"));
-    w->readRs274x();
+    w->readCommand(ReaderKind::Rs274x);
     EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("0.80"));
     EXPECT_EQ(w->table().row(3).diameter, QStringLiteral("0.13"));
 
     w.dialog->files.push_back(test::dataPath("job_comment.gbr"));
-    w->readStandardGerber();
+    w->readCommand(ReaderKind::Standard);
     EXPECT_EQ(w.prompts->messages,
         QStringList({QStringLiteral("Kivotrek: ステップ＆リピート及び、円弧（ＩＪ）は使用できません。")}));
     EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("D10"));
@@ -389,7 +389,7 @@ TEST(MainWindow, SaveAndLoadTheSettingsFile)
     EXPECT_TRUE(w.prompts->messages.isEmpty());
 
     w.dialog->files.push_back(gerber);
-    w->readStandardGerber();
+    w->readCommand(ReaderKind::Standard);
     w.diameterEdit(0)->setText(QStringLiteral("0.8"));
     w.toleranceSign(0, 0)->setEditText(QStringLiteral("±"));
     w.kindBox(1)->setEditText(QStringLiteral("外形"));
@@ -427,7 +427,7 @@ TEST(MainWindow, SaveAndLoadTheSettingsFile)
     const QString named = other.write(QStringLiteral("KIVOTREK.INI"), drill);
     w.dialog->files.push_back(named);
     w.prompts->saveChoices = {Prompts::SaveChoice::Discard}; // the typed 1.1 is let go
-    w->readExcellon();
+    w->readCommand(ReaderKind::Excellon);
     w.prompts->messages.clear();
     w->saveSettings();
     EXPECT_EQ(w.prompts->messages,
@@ -444,7 +444,7 @@ TEST(MainWindow, AGerberFileIsCountedInTheReadThatFillsTheTable)
         QStringLiteral("board.gbr"), "G54D10*\nX1000Y1000D03*\nX2000Y1000D03*\nG54D11*\nX1Y1D03*\n");
     Window w;
     w.dialog->files.push_back(gerber);
-    w->readStandardGerber();
+    w->readCommand(ReaderKind::Standard);
     EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("2"));
     w->saveSettings();
     ASSERT_TRUE(QFile::remove(gerber));
@@ -702,7 +702,7 @@ TEST(MainWindow, AFileChangedOnDiskIsReadAgainWhenTheBoardIsNextDrawnAndSaidSo)
         dir.write(QStringLiteral("b.drl"), "M48\nMETRIC\nT1C0.8\nT2C1.0\n%\nT1\nX1Y1\nT2\nX2Y2\nX3Y3\nM30\n");
     Window w;
     w.dialog->files.push_back(drill);
-    w->readExcellon();
+    w->readCommand(ReaderKind::Excellon);
     w.prompts->messages.clear();
     w.diameterEdit(1)->setText(QStringLiteral("1.05")); // typed for T2
     EXPECT_EQ(w.countLabel(1)->text(), QStringLiteral("2"));

@@ -9,6 +9,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -317,4 +320,95 @@ TEST(PackageWindow, MembersKeptUnderAnotherNameAreSaidInItsWindow)
     ASSERT_TRUE(w->openPackagePath(zip));
     EXPECT_EQ(w.prompts->messages, QStringList({QStringLiteral("package? ") + zip}));
     EXPECT_EQ(w->board().files.size(), 2u);
+}
+
+namespace {
+// A recent board of one file as the settings keep it, its reader as given.
+QString recentFile(const QString& path, const QJsonValue& reader)
+{
+    const QJsonObject entry {
+        {QStringLiteral("files"),
+            QJsonArray {QJsonObject {{QStringLiteral("path"), path}, {QStringLiteral("reader"), reader}}}},
+        {QStringLiteral("shown"), path}};
+    return QString::fromUtf8(QJsonDocument(entry).toJson(QJsonDocument::Compact));
+}
+
+QMenu* recentMenu(const Window& w)
+{
+    return w.form->findChild<QMenu*>(QStringLiteral("recentMenu"));
+}
+} // namespace
+
+TEST(RecentBoards, AFileKeepsItsReaderByIdAndABoardOfAnOlderVersionByItsNumber)
+{
+    // Each file remembered with a reader its first lines do not call for: reopened by content,
+    // it would show.
+    const QString standard = test::example("board.gbr"), rs274x = test::example("board-274x.gbr"),
+                  drill = test::example("board-PTH.drl");
+    const struct {
+        QString path;
+        QJsonValue reader;
+        ReaderKind reopened;
+    } cases[] = {
+        {rs274x, 0, ReaderKind::Standard}, // before the readers had ids
+        {standard, 1, ReaderKind::Rs274x},
+        {standard, 2, ReaderKind::Excellon},
+        {drill, 3, ReaderKind::GerberX2},
+        {standard, QStringLiteral("rs274x"), ReaderKind::Rs274x},
+        {rs274x, QStringLiteral("standard"), ReaderKind::Standard},
+        {standard, QStringLiteral("x2"), ReaderKind::GerberX2},
+    };
+    for (const auto& c : cases) {
+        MainWindow::viewSettings().setValue(
+            QStringLiteral("recent/boards"), QStringList {recentFile(c.path, c.reader)});
+        Window w;
+        ASSERT_EQ(recentMenu(w)->actions().size(), 1);
+        EXPECT_EQ(recentMenu(w)->actions()[0]->text(), QStringLiteral("&1 ") + c.path);
+        recentMenu(w)->actions()[0]->trigger();
+        ASSERT_EQ(w->board().files.size(), 1u) << c.reader.toVariant().toString().toStdString();
+        EXPECT_EQ(w->board().files[0].reader, c.reopened) << c.reader.toVariant().toString().toStdString();
+        // Remembered again by its id.
+        const QJsonObject first = QJsonDocument::fromJson(MainWindow::viewSettings()
+                                                              .value(QStringLiteral("recent/boards"))
+                                                              .toStringList()
+                                                              .value(0)
+                                                              .toUtf8())
+                                      .object();
+        EXPECT_EQ(
+            first.value(QStringLiteral("files")).toArray()[0].toObject().value(QStringLiteral("reader")),
+            QJsonValue(QLatin1String(c.reopened.id())));
+    }
+    MainWindow::viewSettings().remove(QStringLiteral("recent/boards"));
+}
+
+TEST(RecentBoards, AReaderThisVersionDoesNotHaveIsNeitherListedNorReopenedWithAnother)
+{
+    // A later version's reader, by its id or a number past the four: before, 4 and more were
+    // taken as Gerber X2 and 0 for a text.
+    const QString standard = test::example("board.gbr"), drill = test::example("board-PTH.drl");
+    const QStringList stored = {recentFile(test::example("board-NPTH.drl"), QStringLiteral("sieb")),
+        recentFile(standard, 1), recentFile(drill, 4), recentFile(drill, -1), recentFile(drill, 2.5),
+        recentFile(drill, QJsonValue()), recentFile(drill, QStringLiteral("Excellon")),
+        recentFile(drill, QStringLiteral("excellon"))};
+    MainWindow::viewSettings().setValue(QStringLiteral("recent/boards"), stored);
+    Window w;
+    const QList<QAction*> listed = recentMenu(w)->actions();
+    ASSERT_EQ(listed.size(), 2);
+    EXPECT_EQ(listed[0]->text(), QStringLiteral("&1 ") + standard);
+    EXPECT_EQ(listed[1]->text(), QStringLiteral("&2 ") + drill);
+    EXPECT_EQ(listed[1]->objectName(), QStringLiteral("recent2"));
+    listed[1]->trigger();
+    ASSERT_EQ(w->board().files.size(), 1u);
+    EXPECT_EQ(w->board().files[0].reader, ReaderKind::Excellon);
+    // What the other version remembered stays for it.
+    const QStringList kept = MainWindow::viewSettings().value(QStringLiteral("recent/boards")).toStringList();
+    EXPECT_TRUE(kept.contains(stored[0]));
+    MainWindow::viewSettings().remove(QStringLiteral("recent/boards"));
+
+    // Only such boards: the menu is off.
+    MainWindow::viewSettings().setValue(QStringLiteral("recent/boards"), QStringList {stored[0]});
+    Window alone;
+    EXPECT_TRUE(recentMenu(alone)->actions().isEmpty());
+    EXPECT_FALSE(recentMenu(alone)->isEnabled());
+    MainWindow::viewSettings().remove(QStringLiteral("recent/boards"));
 }

@@ -160,7 +160,7 @@ TEST(Preview, BitmapExportOffersAPictureNameAndNeverTheDrillFile)
         dir.write(QStringLiteral("board.gbr"), test::readAll(test::dataPath("rs274x_drawable.gbr")));
     test::TestWindow w;
     w.dialog->files.push_back(gerber);
-    w->readRs274x();
+    w->readCommand(ReaderKind::Rs274x);
     w->showPreview();
     PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
@@ -199,7 +199,7 @@ TEST(Preview, SavesNeverReplaceTheSettingsFileOrTheLogo)
     const QString logoPath = dir.write(QStringLiteral("image.bmp"), logo);
     test::TestWindow w(dir.path(QString())); // the program's folder holds the logo
     w.dialog->files.push_back(gerber);
-    w->readRs274x();
+    w->readCommand(ReaderKind::Rs274x);
     w->showPreview();
     PreviewWindow* p = w->previewWindow();
     ASSERT_TRUE(p);
@@ -228,7 +228,7 @@ TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
         "\nX20000Y20000D03*\nM02*\n");
     test::TestWindow w;
     w.dialog->files.push_back(gerber);
-    w->readRs274x();
+    w->readCommand(ReaderKind::Rs274x);
     w.prompts->messages.clear();
     w->showPreview();
     ASSERT_TRUE(w->previewWindow());
@@ -242,7 +242,7 @@ TEST(Preview, SaysWhyADrawingIsEmptyOrShortAndKeepsWhatWasDrawn)
     // A file without coordinates: extent 0, a blank picture and the reason.
     const QString blank = dir.write(QStringLiteral("blank.gbr"), "BM\n\n");
     w.dialog->files.push_back(blank);
-    w->readStandardGerber();
+    w->readCommand(ReaderKind::Standard);
     w.prompts->messages.clear();
     w->showPreview();
     EXPECT_EQ(w.prompts->messages,
@@ -381,7 +381,7 @@ TEST(Preview, ALargeBoardShowsItsProgressAndACancelledSaveLeavesNoFile)
     drl += "M30\n";
     test::TestWindow w;
     w.dialog->files.push_back(dir.write(QStringLiteral("big.drl"), drl));
-    w->readExcellon();
+    w->readCommand(ReaderKind::Excellon);
     ASSERT_EQ(holeTotals(w->holeCounts(), w->table()).all, 100001);
     w->showPreview();
     PreviewWindow* p = w->previewWindow();

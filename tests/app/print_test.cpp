@@ -93,7 +93,7 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
         Window w;
         const QString picture = w.dir.write(QStringLiteral("photo.gbr"), "BM\x01\x02\n\n");
         w.dialog->files.push_back(picture);
-        w->readStandardGerber();
+        w->readCommand(ReaderKind::Standard);
         w.prompts->messages.clear();
         w.dialog->printers = {w.dir.path(QStringLiteral("photo.pdf"))};
         w->print();
@@ -129,7 +129,7 @@ TEST(PrintCommand, AnExcellonFilePrintsInTheFrameOfItsHoles)
 {
     Window w;
     w.dialog->files.push_back(QStringLiteral(KIVOTREK_SOURCE_DIR "/examples/board-PTH.drl"));
-    w->readExcellon();
+    w->readCommand(ReaderKind::Excellon);
     const QString pdf = w.dir.path(QStringLiteral("pth.pdf"));
     w.dialog->printers = {pdf, std::nullopt};
     w->print();

@@ -154,7 +154,7 @@ struct TestWindow {
     {
         dialog->files.push_back(
             QString::fromUtf8(KIVOTREK_TEST_DATA) + QLatin1Char('/') + QString::fromUtf8(fixture));
-        rs274x ? form->readRs274x() : form->readStandardGerber();
+        form->readCommand(rs274x ? ReaderKind::Rs274x : ReaderKind::Standard);
         dialog->shown.clear();
     }
     MainWindow* operator->() const { return form.get(); }

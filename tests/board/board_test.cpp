@@ -325,24 +325,16 @@ QByteArray countsBoard(ReaderKind reader)
     rs274x += "M02*\n";
     x2 += "M02*\n";
     excellon += "M30\n";
-    switch (reader) {
-    case ReaderKind::Standard: return standard;
-    case ReaderKind::Rs274x: return rs274x;
-    case ReaderKind::Excellon: return excellon;
-    case ReaderKind::GerberX2: return x2;
-    }
-    return {};
+    if (reader == ReaderKind::Standard)
+        return standard;
+    if (reader == ReaderKind::Rs274x)
+        return rs274x;
+    return reader == ReaderKind::Excellon ? excellon : x2;
 }
 
 std::string readerName(const testing::TestParamInfo<ReaderKind>& info)
 {
-    switch (info.param) {
-    case ReaderKind::Standard: return "Standard";
-    case ReaderKind::Rs274x: return "Rs274x";
-    case ReaderKind::Excellon: return "Excellon";
-    case ReaderKind::GerberX2: return "GerberX2";
-    }
-    return "Unknown";
+    return info.param.id();
 }
 
 class ReaderCounts : public testing::TestWithParam<ReaderKind> { };

@@ -924,6 +924,44 @@ TEST(CliUsage, EachCommandsHelpTheVersionAndAReaderByDefault)
     EXPECT_TRUE(r.out.isEmpty()) << r.out.constData();
 }
 
+TEST(CliUsage, EveryReadersOptionItsHelpAndItsMistakesAsScriptsKnowThem)
+{
+    // The READER paragraph, made from the readers' table, as every version printed it.
+    const QByteArray readerNotes =
+        "  READER  --auto (the default: as the desktop program chooses for a file it is\n"
+        "          given: Excellon, Gerber X2, RS-274X or standard by its first lines),\n"
+        "          --standard (standard Gerber F4.3), --rs274x, --excellon (an Excellon\n"
+        "          drill file), --x2 (today's Gerber drill and outline files). Scripts of\n"
+        "          the original two reads pass --standard or --rs274x\n"
+        "  FILE... several drill files";
+    EXPECT_TRUE(cli({QStringLiteral("--help")}).out.contains("\n\n" + readerNotes));
+    EXPECT_TRUE(cli({QStringLiteral("holes"), QStringLiteral("--help")}).out.contains("\n\n" + readerNotes));
+
+    // Each option names its reader, and the JSON says it by its id.
+    const QString gerber = test::example("board.gbr");
+    for (const char* id : {"standard", "rs274x", "excellon", "x2"}) {
+        const CliRun r = cli({QStringLiteral("read"), QStringLiteral("--") + QLatin1String(id), gerber});
+        EXPECT_EQ(r.json.value(QStringLiteral("reader")).toString(), QLatin1String(id)) << r.err.constData();
+    }
+    EXPECT_EQ(cli({QStringLiteral("read"), QStringLiteral("--auto"), gerber})
+                  .json.value(QStringLiteral("reader"))
+                  .toString(),
+        QStringLiteral("standard"));
+
+    // Two readers, or a whole board's reader for several files: bad usage, in these words.
+    CliRun r = cli({QStringLiteral("read"), QStringLiteral("--x2"), QStringLiteral("--auto"), gerber});
+    EXPECT_EQ(r.exitCode, 64);
+    EXPECT_TRUE(r.err.startsWith(
+        "kivotrek-cli: read: give one reader: --standard, --rs274x, --excellon, --x2 or --auto\nusage: "))
+        << r.err.constData();
+    r = cli({QStringLiteral("holes"), QStringLiteral("--rs274x"), gerber, QStringLiteral("--outline"),
+        test::example("board-Edge_Cuts.gbr")});
+    EXPECT_EQ(r.exitCode, 64);
+    EXPECT_TRUE(r.err.startsWith("kivotrek-cli: holes: --standard and --rs274x read one file alone; give "
+                                 "--excellon, --x2 or --auto for several files or an outline\nusage: "))
+        << r.err.constData();
+}
+
 TEST(CliPackage, AFolderOrAnArchiveIsReadAsAPackage)
 {
     test::Scratch dir;

@@ -1,7 +1,7 @@
 // Each dialect from a small file written after its description.
 
+#include "board/readers.h"
 #include "excellon/excellonreader.h"
-#include "gerber/formatsniffer.h"
 #include "testutil.h"
 
 #include <QBuffer>

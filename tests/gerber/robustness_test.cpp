@@ -1,5 +1,6 @@
 // Any input, read by either reader, ends cleanly with a consistent table and extent.
 
+#include "board/readers.h"
 #include "excellon/excellonreader.h"
 #include "gerber/formatsniffer.h"
 #include "gerber/rs274xreader.h"

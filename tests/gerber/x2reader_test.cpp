@@ -2,9 +2,9 @@
 // attributes (as X2 and as "G04 #@!" comments), arcs in both quadrant modes, regions, step and
 // repeat, aperture blocks.
 
+#include "board/readers.h"
 #include "excellon/excellonreader.h"
 #include "gerber/aperturemacro.h"
-#include "gerber/formatsniffer.h"
 #include "gerber/x2reader.h"
 #include "testutil.h"
 
