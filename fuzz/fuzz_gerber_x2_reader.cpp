@@ -35,12 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
     using namespace kivotrek;
     QByteArray bytes(reinterpret_cast<const char*>(input), static_cast<qsizetype>(size));
     DrillData drill = readAs(bytes, GerberRole::AsTheFileSays);
-    BoardData data;
+    Board board;
+    BoardData& data = board.data;
     data.drills.push_back(std::move(drill));
     data.outline = readAs(bytes, GerberRole::Outline);
     if (!data.outline->tools.empty() || !data.outline->holes.empty())
         std::abort();
-    Board board;
     board.files.push_back(
         {QStringLiteral("fuzz.gbr"), ReaderKind::GerberX2, 0, int(data.drills[0].tools.size())});
     board.outline = QStringLiteral("fuzz.gbr");
@@ -57,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
     RecordingSurface surface(kPreviewWidthTwips, kPreviewHeightTwips);
     PreviewLayout layout;
     if (preparePreview(table, frame.extent, surface, layout))
-        drawBoardData(board, data, frame, table, layout, surface);
+        drawBoardData(board, frame, table, layout, surface);
     // The drill checks take any board: their counts are their findings, within the limit.
-    const CheckReport report = runChecks(checkedBoard(board, table, BoardExtent(), &data), CheckLimits());
+    const CheckReport report = runChecks(checkedBoard(board, table, BoardExtent()), CheckLimits());
     if (report.total() != qint64(report.findings.size()) || report.total() > kMaxFindings)
         std::abort();
     return 0;
