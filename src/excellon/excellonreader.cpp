@@ -797,31 +797,21 @@ DrillData readExcellon(
 {
     // Allegro keeps the format of its drill files in nc_param.txt beside them.
     const std::optional<CoordinateFormat> outside = fitted ? fitted : ncParamBeside(path);
-    return readDrillPath(path, sink, [&](QIODevice& file) {
-        // A file of a usual size is read from memory, and kept where nothing states how its
-        // numbers are written: a format fitted to the outline later reads it from there.
-        constexpr qint64 kKept = qint64(64) << 20;
-        if (file.size() > kKept)
-            return readExcellon(file, path, sink, outside);
-        QByteArray bytes = file.readAll();
-        if (bytes.size() != file.size()) { // a read error
-            file.close();
-            DrillData out;
-            out.ending = DrillData::Ending::Unreadable;
-            out.reason = msg::readError(path, file.errorString());
-            if (sink)
-                sink(out.reason);
-            return out;
-        }
-        file.close();
-        DrillData d = readExcellonText(bytes, path, sink, outside);
-        const bool unformatted = d.format && d.format->used
-            && (d.format->source == CoordinateFormat::Source::Assumed
-                || d.format->source == CoordinateFormat::Source::Fitted);
-        if (unformatted)
-            d.text = std::move(bytes);
-        return d;
-    });
+    DrillData d =
+        readDrillPath(path, sink, [&](QIODevice& file) { return readExcellon(file, path, sink, outside); });
+    // Where nothing states how its numbers are written, a format fitted to the board's outline
+    // reads the file again in other formats: its bytes are kept for that (a file of a usual
+    // size), so that the fit never opens it.
+    constexpr qint64 kKept = qint64(64) << 20;
+    const bool unformatted = d.format && d.format->used
+        && (d.format->source == CoordinateFormat::Source::Assumed
+            || d.format->source == CoordinateFormat::Source::Fitted);
+    if (unformatted && d.ending != DrillData::Ending::Unreadable) {
+        QFile file(path);
+        if (openToRead(file) && file.size() <= kKept)
+            d.text = file.readAll();
+    }
+    return d;
 }
 
 DrillData readExcellonText(const QByteArray& text, const QString& name, const MessageSink& sink,

@@ -29,6 +29,8 @@ public:
         : device_(device), name_(name), reader_(device), tracker_(extent), sink_(sink), marks_(marks),
           record_(record)
     {
+        if (record_)
+            record_->reserveFor(device.size());
     }
 
     // A file no Gerber file is like (see holdsBinaryBytes) ends the read before its first line.

@@ -4,6 +4,7 @@
 #include "common/messages.h"
 
 #include <QFile>
+#include <algorithm>
 
 namespace kivotrek {
 
@@ -69,6 +70,13 @@ void StepRecord::fail(const QString& reason)
     reason_ = reason;
 }
 
+void StepRecord::reserveFor(qint64 bytes)
+{
+    constexpr qint64 kMostReserved = qint64(1) << 26; // 1 GiB of address space
+    if (bytes > 0)
+        entries_.reserve(size_t(std::min(bytes / 3 + 1, kMostReserved)));
+}
+
 Step StepRecord::step(const Entry& e)
 {
     Step s;
@@ -86,6 +94,7 @@ StepRecord recordSteps(QIODevice& device, const QString& name)
         record.fail(msg::notDrillData(name));
         return record;
     }
+    record.reserveFor(device.size());
     LineReader reader(device);
     const steps::Cutter cutter;
     QByteArrayView line;

@@ -45,6 +45,9 @@ public:
     void end(const LineReader& reader);
     // The file could not be opened or read, or was refused: a walk finds it unreadable.
     void fail(const QString& reason);
+    // Room for the steps of a file of so many bytes (a recorded line takes three at least), so
+    // that the record never moves while it grows: memory the steps do not fill is never touched.
+    void reserveFor(qint64 bytes);
 
     Ending ending() const { return ending_; }
     // The line past the cap, for TooLong.
