@@ -502,7 +502,7 @@ QStringList replaceFileRows(
     fillRows(tools, file.firstRow, table, file.path, sink);
     if (count < int(data.tools.size()) && sink)
         sink(msg::noFreeRows(file.path, data.tools[size_t(count)].code));
-    const QStringList dropped = keepTypedRows(before, table, file.firstRow, count);
+    QStringList dropped = keepTypedRows(before, table, file.firstRow, count);
     const int moved = count - file.rowCount;
     for (BoardFile& other : board.files) {
         if (other.firstRow > file.firstRow)
