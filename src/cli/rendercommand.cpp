@@ -2,7 +2,7 @@
 #include "cli/rawpaths.h"
 #include "common/fileio.h"
 #include "drawing/bitmapexport.h"
-#include "drawing/gerberreplay.h"
+#include "drawing/boarddrawing.h"
 #include "drawing/pageexport.h"
 #include "drawing/pagesurface.h"
 #include "drawing/picturesurface.h"
@@ -221,18 +221,11 @@ int runRender(const QStringList& args, int& argc, char** argv)
             // The output cannot be made: nothing is drawn.
         } else if (!in.scaled) {
             written.drawn = DrawResult {DrawResult::Ending::NoExtent};
-        } else if (in.board.replaysGerber()) {
-            written.drawn = in.board.data.gerberSteps
-                ? replayDrillMap(
-                    *in.board.data.gerberSteps, in.table, in.extent, in.previewLayout, in.preview->surface())
-                : DrawResult {DrawResult::Ending::Unreadable, std::nullopt, in.board.files.front().path};
-        } else if (const auto unreadable = unreadableFile(in.board)) {
-            written.drawn = *unreadable;
         } else {
-            written.drawn =
-                drawBoardData(in.board, in.frame, in.table, in.previewLayout, in.preview->surface());
+            written.drawn = drawPreparedBoard(
+                in.board, in.frame, in.table, in.extent, in.previewLayout, in.preview->surface());
         }
-        // A file that could not be read again leaves no picture.
+        // A file that could not be read leaves no picture.
         if (written.drawn.ending != DrawResult::Ending::Unreadable)
             written.written = in.preview->save(o.out, suffix);
     }

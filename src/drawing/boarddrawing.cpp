@@ -43,15 +43,26 @@ DrawResult drawBoard(
     if (board.replaysGerber()) {
         if (!layout.prepare(table, extent, surface))
             return {DrawResult::Ending::NoExtent, std::nullopt, QString()};
-        if (!board.data.gerberSteps)
-            return {DrawResult::Ending::Unreadable, std::nullopt, board.files.front().path};
-        return replayDrillMap(*board.data.gerberSteps, table, extent, layout, surface);
+        return drawPreparedBoard(board, DrillFrame(), table, extent, layout, surface);
     }
     if (const auto unreadable = unreadableFile(board))
         return *unreadable;
     const DrillFrame frame = boardFrame(board.data);
     if (!layout.prepare(table, frame.extent, surface))
         return {DrawResult::Ending::NoExtent};
+    return drawBoardData(board, frame, table, layout, surface);
+}
+
+DrawResult drawPreparedBoard(const Board& board, const DrillFrame& frame, const HoleTable& table,
+    const BoardExtent& extent, const Layout& layout, Surface& surface)
+{
+    if (board.replaysGerber()) {
+        if (!board.data.gerberSteps)
+            return {DrawResult::Ending::Unreadable, std::nullopt, board.files.front().path};
+        return replayDrillMap(*board.data.gerberSteps, table, extent, layout, surface);
+    }
+    if (const auto unreadable = unreadableFile(board))
+        return *unreadable;
     return drawBoardData(board, frame, table, layout, surface);
 }
 

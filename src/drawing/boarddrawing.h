@@ -18,7 +18,11 @@ namespace kivotrek {
 DrawResult drawBoard(
     const Board& board, const HoleTable& table, const BoardExtent& extent, Layout& layout, Surface& surface);
 
-// The same with the layout prepared for the frame.
+// The same with the layout prepared (for the extent of a Gerber file's read, else for the frame).
+DrawResult drawPreparedBoard(const Board& board, const DrillFrame& frame, const HoleTable& table,
+    const BoardExtent& extent, const Layout& layout, Surface& surface);
+
+// A board of drill files with the layout prepared for the frame.
 DrawResult drawBoardData(const Board& board, const DrillFrame& frame, const HoleTable& table,
     const Layout& layout, Surface& surface);
 

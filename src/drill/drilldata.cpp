@@ -29,31 +29,56 @@ bool outOfRange(DrillData& out, qint64 lineNo)
 }
 } // namespace
 
-bool DrillData::addHole(int tool, qint64 lineNo, double x, double y)
+std::optional<DrillHit> holeAt(int tool, qint64 lineNo, double x, double y)
 {
     const auto nx = nanometres(x), ny = nanometres(y);
     if (!nx || !ny)
-        return outOfRange(*this, lineNo);
-    holes.push_back({tool, sourceLine(lineNo), *nx, *ny});
+        return std::nullopt;
+    return DrillHit {tool, sourceLine(lineNo), *nx, *ny};
+}
+
+std::optional<DrillSlot> slotAt(
+    int tool, qint64 lineNo, double x1, double y1, double x2, double y2, bool joined)
+{
+    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
+    if (!a || !b || !c || !d)
+        return std::nullopt;
+    return DrillSlot {tool, sourceLine(lineNo), *a, *b, *c, *d, joined};
+}
+
+std::optional<OutlineSegment> outlineAt(qint64 lineNo, double x1, double y1, double x2, double y2)
+{
+    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
+    if (!a || !b || !c || !d)
+        return std::nullopt;
+    return OutlineSegment {*a, *b, *c, *d, sourceLine(lineNo)};
+}
+
+namespace {
+// Appends the piece, or ends the read at the line when it lies beyond what a board holds.
+template <typename Piece, typename List>
+bool append(DrillData& out, List& into, const std::optional<Piece>& piece, qint64 lineNo)
+{
+    if (!piece)
+        return outOfRange(out, lineNo);
+    into.push_back(*piece);
     return true;
+}
+} // namespace
+
+bool DrillData::addHole(int tool, qint64 lineNo, double x, double y)
+{
+    return append(*this, holes, holeAt(tool, lineNo, x, y), lineNo);
 }
 
 bool DrillData::addSlot(int tool, qint64 lineNo, double x1, double y1, double x2, double y2, bool joined)
 {
-    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
-    if (!a || !b || !c || !d)
-        return outOfRange(*this, lineNo);
-    slotHoles.push_back({tool, sourceLine(lineNo), *a, *b, *c, *d, joined});
-    return true;
+    return append(*this, slotHoles, slotAt(tool, lineNo, x1, y1, x2, y2, joined), lineNo);
 }
 
 bool DrillData::addOutline(qint64 lineNo, double x1, double y1, double x2, double y2)
 {
-    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
-    if (!a || !b || !c || !d)
-        return outOfRange(*this, lineNo);
-    outline.push_back({*a, *b, *c, *d, sourceLine(lineNo)});
-    return true;
+    return append(*this, outline, outlineAt(lineNo, x1, y1, x2, y2), lineNo);
 }
 
 qint64 DrillData::slotCount() const

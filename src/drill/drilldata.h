@@ -47,6 +47,10 @@ inline double toMillimetres(Nanometres v)
 // coordinate the board cannot hold.
 std::optional<Nanometres> nanometres(double millimetres);
 
+struct DrillHit;
+struct DrillSlot;
+struct OutlineSegment;
+
 struct DrillHit {
     int32_t tool = 0; // index into DrillData::tools
     SourceLine line = 0;
@@ -79,6 +83,13 @@ struct OutlineSegment {
     double x2() const { return toMillimetres(nx2); }
     double y2() const { return toMillimetres(ny2); }
 };
+
+// A hole, a slot piece, an outline piece at millimetres; none for a coordinate beyond what a
+// board holds.
+std::optional<DrillHit> holeAt(int tool, qint64 lineNo, double x, double y);
+std::optional<DrillSlot> slotAt(
+    int tool, qint64 lineNo, double x1, double y1, double x2, double y2, bool joined);
+std::optional<OutlineSegment> outlineAt(qint64 lineNo, double x1, double y1, double x2, double y2);
 
 // The most holes, slot pieces and outline pieces a file may ask for, step and repeat, aperture
 // blocks and repeated holes included (a panel of fifty 100,000-hole boards): a file asking for

@@ -80,30 +80,12 @@ bool appendMoved(const Objects& from, double dx, double dy, Objects& to)
     return true;
 }
 
-// A hole, a slot piece, an outline piece at millimetres: false beyond what a board holds.
-bool addHole(Objects& to, int tool, qint64 lineNo, double x, double y)
+// Appends the piece; false for one beyond what a board holds (see holeAt).
+template <typename Piece, typename List> bool append(List& into, const std::optional<Piece>& piece)
 {
-    const auto nx = nanometres(x), ny = nanometres(y);
-    if (!nx || !ny)
-        return false;
-    to.holes.push_back({tool, sourceLine(lineNo), *nx, *ny});
-    return true;
-}
-bool addRoute(Objects& to, int tool, qint64 lineNo, double x1, double y1, double x2, double y2, bool joined)
-{
-    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
-    if (!a || !b || !c || !d)
-        return false;
-    to.routes.push_back({tool, sourceLine(lineNo), *a, *b, *c, *d, joined});
-    return true;
-}
-bool addOutline(Objects& to, qint64 lineNo, double x1, double y1, double x2, double y2)
-{
-    const auto a = nanometres(x1), b = nanometres(y1), c = nanometres(x2), d = nanometres(y2);
-    if (!a || !b || !c || !d)
-        return false;
-    to.outline.push_back({*a, *b, *c, *d, sourceLine(lineNo)});
-    return true;
+    if (piece)
+        into.push_back(*piece);
+    return piece.has_value();
 }
 
 struct Aperture {
@@ -784,11 +766,12 @@ bool Reader::flash(Point at, qint64 lineNo)
         return false;
     if (a->slot && out_.role != DrillData::Role::Outline) { // an oval hole: a slot of one piece
         const std::array<double, 4>& e = *a->slot;
-        if (!addRoute(target(), *tool, lineNo, at.x + e[0], at.y + e[1], at.x + e[2], at.y + e[3], false))
+        if (!append(target().routes,
+                slotAt(*tool, lineNo, at.x + e[0], at.y + e[1], at.x + e[2], at.y + e[3], false)))
             return outOfRange(lineNo);
         return true;
     }
-    if (!addHole(target(), *tool, lineNo, at.x, at.y))
+    if (!append(target().holes, holeAt(*tool, lineNo, at.x, at.y)))
         return outOfRange(lineNo);
     return true;
 }
@@ -868,7 +851,7 @@ bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockw
         }
         Point a = from;
         for (const Point& b : points) {
-            if (!addOutline(out, lineNo, a.x, a.y, b.x, b.y))
+            if (!append(out.outline, outlineAt(lineNo, a.x, a.y, b.x, b.y)))
                 return outOfRange(lineNo);
             a = b;
         }
@@ -884,7 +867,7 @@ bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockw
         return false;
     Point start = from;
     for (const Point& b : points) {
-        if (!addRoute(out, *tool, lineNo, start.x, start.y, b.x, b.y, drawing_))
+        if (!append(out.routes, slotAt(*tool, lineNo, start.x, start.y, b.x, b.y, drawing_)))
             return outOfRange(lineNo);
         drawing_ = true;
         start = b;
