@@ -154,11 +154,10 @@ void MainWindow::showReadMessages(const QStringList& said)
 
 bool MainWindow::readChangedFiles()
 {
-    if (board_.isEmpty() || changedFiles(board_).isEmpty())
-        return false;
     QStringList said;
     const MessageSink sink = [&said](const QString& text) { said << text; };
-    refreshBoard(board_, table_, extent_, sink);
+    if (refreshBoard(board_, table_, extent_, sink) == 0)
+        return false;
     showBoard();
     refreshTable();
     noteChange();
