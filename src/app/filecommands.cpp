@@ -57,6 +57,7 @@ void MainWindow::addChosenFile(const QString& path, bool outline)
         showMessage(msg::fileAlreadyInBoard(path));
         return;
     }
+    const HeldInputsScope held; // the look that chose the reader is closed with the read
     QStringList said;
     const MessageSink sink = [&said](const QString& text) { said << text; };
     const int first = board_.nextFreeRow();
@@ -191,6 +192,7 @@ void MainWindow::showBoard()
 
 void MainWindow::openFile(const QString& path, bool ofSeveral)
 {
+    const HeldInputsScope held; // the look that chose the reader is closed with the read
     const QString full = QFileInfo(path).absoluteFilePath();
     // One of several files is a drill file or an outline of a board, as the batch command reads
     // them; a file alone may be any reader's.

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 
 #include "app/commondialog.h"
+#include "common/fileio.h"
 #include "common/messages.h"
 #include "excellon/excellonreader.h"
 
@@ -128,6 +129,7 @@ void MainWindow::openPackage()
     if (!dialog_->showOpen(this) || dialog_->fileName.isEmpty())
         return;
     // An archive is the package; any other file chosen stands for its folder.
+    const HeldInputsScope held; // the look at the file is closed when the package is read
     const QString chosen = dialog_->fileName;
     openPackagePath(
         QFileInfo(chosen).isDir() || looksLikeArchive(chosen) ? chosen : QFileInfo(chosen).absolutePath());
@@ -180,6 +182,7 @@ bool MainWindow::openPackageAs(const QString& path, const QJsonObject& roles)
 
 void MainWindow::openArguments(const QStringList& paths)
 {
+    const HeldInputsScope held; // what the looks at the files opened is closed once they are read
     if (paths.size() == 1 && isPackagePath(paths.front()))
         openPackagePath(paths.front());
     else if (!paths.isEmpty())
@@ -198,6 +201,7 @@ void MainWindow::dropEvent(QDropEvent* event)
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();
+    const HeldInputsScope held;
     if (paths.size() == 1 && isPackagePath(paths.front())) {
         openPackagePath(paths.front());
         return;

@@ -58,9 +58,9 @@ bool looksLikeExcellonFile(const QString&, const QByteArray& head)
     return looksLikeExcellonHead(head);
 }
 
-bool looksLikeGerberX2File(const QString& path, const QByteArray&)
+bool looksLikeGerberX2File(const QString&, const QByteArray& head)
 {
-    return looksLikeGerberX2(path);
+    return looksLikeGerberX2Head(head);
 }
 
 bool looksLikeRs274xFile(const QString&, const QByteArray& head)
@@ -70,8 +70,7 @@ bool looksLikeRs274xFile(const QString&, const QByteArray& head)
 
 QByteArray headOf(const QString& path)
 {
-    QFile file(path);
-    return openToRead(file) ? file.read(kRecognitionBytes) : QByteArray();
+    return inputHead(path, kRecognitionBytes);
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "cli/clicommon.h"
 #include "cli/rawpaths.h"
+#include "common/fileio.h"
 #include "common/temporarypaths.h"
 #include "drawing/pagelayout.h"
 
@@ -230,6 +231,8 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usageError(QStringLiteral("no command given"));
     const QString command = args.takeFirst();
+    // What a look at a file opened to choose its reader is taken by its read, or closed here.
+    const kivotrek::HeldInputsScope held;
     int status = kUsage;
     // "COMMAND --help" before "--": that command's usage.
     const qsizetype optionsEnd = args.indexOf(QStringLiteral("--"));

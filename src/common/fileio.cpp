@@ -3,6 +3,9 @@
 #include "common/messages.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <mutex>
+#include <vector>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -57,9 +60,147 @@ void noteInputOpened(const QString& path)
     ::close(fd);
 }
 
+namespace {
+// A file a look opened, held for its read.
+struct HeldInput {
+    QString path;
+    int descriptor = -1;
+    struct stat status = {}; // as it was opened
+    QByteArray head;
+    bool wholeFile = false; // the head is every byte of the file
+};
+
+constexpr size_t kMaxHeldInputs = 16;
+
+std::mutex& heldMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::vector<HeldInput>& heldInputs()
+{
+    static std::vector<HeldInput> held;
+    return held;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
+        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// The held file of the path, taken out of the list, when the path still names it as it was.
+// The caller owns the descriptor; -1 for none.
+int takeHeld(const QString& path)
+{
+    std::lock_guard<std::mutex> lock(heldMutex());
+    std::vector<HeldInput>& held = heldInputs();
+    for (auto i = held.begin(); i != held.end(); ++i) {
+        if (i->path != path)
+            continue;
+        const int fd = i->descriptor;
+        const struct stat then = i->status;
+        held.erase(i);
+        struct stat now = {};
+        if (::stat(QFile::encodeName(path).constData(), &now) != 0 || !sameFile(then, now)
+            || ::lseek(fd, 0, SEEK_SET) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+    return -1;
+}
+
+// Reads up to `bytes` from the descriptor's position on.
+QByteArray readUpTo(int fd, qint64 bytes)
+{
+    QByteArray out(static_cast<qsizetype>(bytes), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < bytes) {
+        const ssize_t n = ::read(fd, out.data() + got, static_cast<size_t>(bytes - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    out.truncate(static_cast<qsizetype>(got));
+    return out;
+}
+} // namespace
+
+QByteArray inputHead(const QString& path, qint64 bytes)
+{
+    bytes = std::max<qint64>(bytes, 0);
+    {
+        std::lock_guard<std::mutex> lock(heldMutex());
+        for (HeldInput& h : heldInputs()) {
+            if (h.path != path)
+                continue;
+            struct stat now = {};
+            if (::stat(QFile::encodeName(path).constData(), &now) != 0 || !sameFile(h.status, now))
+                break; // changed since: looked at again below
+            if (h.head.size() < bytes && !h.wholeFile) {
+                if (::lseek(h.descriptor, h.head.size(), SEEK_SET) != h.head.size())
+                    return QByteArray();
+                const QByteArray more = readUpTo(h.descriptor, bytes - h.head.size());
+                h.wholeFile = more.size() < bytes - h.head.size();
+                h.head += more;
+            }
+            return h.head.left(static_cast<qsizetype>(bytes));
+        }
+    }
+    if (const int stale = takeHeld(path); stale >= 0)
+        ::close(stale);
+    if (!isRegularFile(path))
+        return QByteArray();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QByteArray();
+    noteInputOpened(path);
+    HeldInput h;
+    h.path = path;
+    h.descriptor = fd;
+    if (::fstat(fd, &h.status) != 0 || !S_ISREG(h.status.st_mode)) {
+        ::close(fd);
+        return QByteArray();
+    }
+    // A look reads the readers' usual share of the start at once, so that the next look needs
+    // no read of its own.
+    const qint64 wanted = std::max<qint64>(bytes, qint64(64) * 1024);
+    h.head = readUpTo(fd, wanted);
+    h.wholeFile = h.head.size() < wanted;
+    const QByteArray head = h.head.left(static_cast<qsizetype>(bytes));
+    std::lock_guard<std::mutex> lock(heldMutex());
+    std::vector<HeldInput>& held = heldInputs();
+    if (held.size() >= kMaxHeldInputs) {
+        ::close(held.front().descriptor);
+        held.erase(held.begin());
+    }
+    held.push_back(std::move(h));
+    return head;
+}
+
+void releaseHeldInputs()
+{
+    std::lock_guard<std::mutex> lock(heldMutex());
+    for (const HeldInput& h : heldInputs())
+        ::close(h.descriptor);
+    heldInputs().clear();
+}
+
 bool openToRead(QFile& file)
 {
-    if (!isRegularFile(file.fileName()) || !file.open(QIODevice::ReadOnly))
+    if (!isRegularFile(file.fileName()))
+        return false;
+    if (const int fd = takeHeld(file.fileName()); fd >= 0) {
+        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            return true;
+        ::close(fd);
+    }
+    if (!file.open(QIODevice::ReadOnly))
         return false;
     noteInputOpened(file.fileName());
     return true;

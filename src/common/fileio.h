@@ -27,8 +27,26 @@ WriteResult commitWhole(QSaveFile& file);
 bool isRegularFile(const QString& path);
 
 // Opens the file for reading, only when it is a regular file: a pipe would block, or could be
-// read only once.
+// read only once. A file a look holds (inputHead) is taken as it is open: Qt then forgets the
+// QFile's name, so a reader names its file by the path it was given, never by fileName().
 bool openToRead(QFile& file);
+
+// The first bytes of an input file (at most `bytes`, read from its start), looked at to tell
+// what the file is: an archive, which reader's. The file stays open for the read that follows,
+// so that a command opens each of its files once: openToRead of the same path takes the open
+// file, positioned at its start, as long as it is still the same file (device, inode, size and
+// time). Empty for a file that cannot be read or is no regular file. At most a few files are
+// held; the oldest is closed when more are looked at.
+QByteArray inputHead(const QString& path, qint64 bytes);
+// Closes every file a look holds that no read took.
+void releaseHeldInputs();
+// Closes the held files when it goes out of scope: a command's files are closed on every way out.
+struct HeldInputsScope {
+    HeldInputsScope() = default;
+    HeldInputsScope(const HeldInputsScope&) = delete;
+    HeldInputsScope& operator=(const HeldInputsScope&) = delete;
+    ~HeldInputsScope() { releaseHeldInputs(); }
+};
 
 // When the environment's KIVOTREK_TRACE_OPENS names a file, appends the path of an input just
 // opened to it, one line each, so that a test can count how often a command reads each file.

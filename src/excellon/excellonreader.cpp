@@ -797,21 +797,19 @@ DrillData readExcellon(
 {
     // Allegro keeps the format of its drill files in nc_param.txt beside them.
     const std::optional<CoordinateFormat> outside = fitted ? fitted : ncParamBeside(path);
-    DrillData d =
-        readDrillPath(path, sink, [&](QIODevice& file) { return readExcellon(file, path, sink, outside); });
-    // Where nothing states how its numbers are written, a format fitted to the board's outline
-    // reads the file again in other formats: its bytes are kept for that (a file of a usual
-    // size), so that the fit never opens it.
-    constexpr qint64 kKept = qint64(64) << 20;
-    const bool unformatted = d.format && d.format->used
-        && (d.format->source == CoordinateFormat::Source::Assumed
-            || d.format->source == CoordinateFormat::Source::Fitted);
-    if (unformatted && d.ending != DrillData::Ending::Unreadable) {
-        QFile file(path);
-        if (openToRead(file) && file.size() <= kKept)
+    return readDrillPath(path, sink, [&](QIODevice& file) {
+        DrillData d = readExcellon(file, path, sink, outside);
+        // Where nothing states how its numbers are written, a format fitted to the board's
+        // outline reads the file again in other formats: its bytes are kept for that (a file of
+        // a usual size), taken from the same open, so that the fit never opens it.
+        constexpr qint64 kKept = qint64(64) << 20;
+        const bool unformatted = d.format && d.format->used
+            && (d.format->source == CoordinateFormat::Source::Assumed
+                || d.format->source == CoordinateFormat::Source::Fitted);
+        if (unformatted && d.ending != DrillData::Ending::Unreadable && file.size() <= kKept && file.seek(0))
             d.text = file.readAll();
-    }
-    return d;
+        return d;
+    });
 }
 
 DrillData readExcellonText(const QByteArray& text, const QString& name, const MessageSink& sink,
@@ -879,10 +877,7 @@ std::optional<CoordinateFormat> parseNcParam(const QString& path)
 
 bool looksLikeExcellon(const QString& path)
 {
-    QFile file(path);
-    if (!openToRead(file))
-        return false;
-    return looksLikeExcellonHead(file.read(qint64(16) * 1024));
+    return looksLikeExcellonHead(inputHead(path, qint64(16) * 1024));
 }
 
 bool looksLikeExcellonHead(QByteArray head)

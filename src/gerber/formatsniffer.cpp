@@ -13,10 +13,7 @@ constexpr qint64 kHeadBytes = qint64(64) * 1024;
 
 bool looksLikeRs274x(const QString& path)
 {
-    QFile file(path);
-    if (!openToRead(file))
-        return false;
-    return looksLikeRs274xHead(file.read(kHeadBytes));
+    return looksLikeRs274xHead(inputHead(path, kHeadBytes));
 }
 
 bool looksLikeRs274xHead(const QByteArray& bytes)

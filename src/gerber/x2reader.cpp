@@ -1112,10 +1112,11 @@ DrillData readGerberX2(const QString& path, const MessageSink& sink, GerberRole 
 
 bool looksLikeGerberX2(const QString& path)
 {
-    QFile file(path);
-    if (!openToRead(file))
-        return false;
-    const QByteArray head = file.read(qint64(64) * 1024);
+    return looksLikeGerberX2Head(inputHead(path, qint64(64) * 1024));
+}
+
+bool looksLikeGerberX2Head(const QByteArray& head)
+{
     qsizetype end = 0;
     for (int lines = 0; lines < 100 && end >= 0; ++lines)
         end = head.indexOf('\n', end + 1);

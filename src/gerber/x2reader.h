@@ -29,5 +29,7 @@ DrillData readGerberX2(QIODevice& device, const QString& name, const MessageSink
 
 // True when the first lines carry a unit statement (%MO) or file attributes (%TF, "G04 #@! TF").
 bool looksLikeGerberX2(const QString& path);
+// The same of the file's first bytes.
+bool looksLikeGerberX2Head(const QByteArray& head);
 
 } // namespace kivotrek

@@ -149,10 +149,7 @@ private:
 
 bool looksLikeArchive(const QString& path)
 {
-    QFile file(path);
-    if (!openToRead(file))
-        return false;
-    const QByteArray head = file.read(512);
+    const QByteArray head = inputHead(path, 512);
     if (head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06")
         || head.startsWith("7z\xBC\xAF\x27\x1C") || head.startsWith("Rar!\x1A\x07")
         || head.startsWith("\x1F\x8B") || head.startsWith("BZh")

@@ -161,8 +161,9 @@ TEST(CliInputOpens, TracingLeavesTheCommandAsItIs)
         EXPECT_EQ(lines[i], QFile::encodeName(test::example("board.gbr")));
 }
 
-// Enabled by the board model, which reads each file once for all a command does with it.
-TEST(CliInputOpens, DISABLED_EachInputFileIsOpenedOncePerCommand)
+// The board reads each file once for all a command does with it; the look that chose its reader
+// is that same open.
+TEST(CliInputOpens, EachInputFileIsOpenedOncePerCommand)
 {
     test::Scratch dir;
     for (const Input& input : inputs()) {

@@ -239,3 +239,55 @@ TEST(LargeBlocks, HoldLargeAndSmallArraysAlike)
         EXPECT_EQ(copied.size(), count);
     }
 }
+
+namespace {
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+} // namespace
+
+// A look at a file's start keeps it open for its read: the read takes the same open from the
+// file's first byte; a file written anew since the look is opened afresh; what no read took is
+// closed by the scope.
+TEST(HeldInputs, ALookIsTakenByTheReadThatFollows)
+{
+    test::Scratch dir;
+    QByteArray long_(100 * 1024, 'x');
+    long_.prepend("M48\n");
+    const QString a = dir.write(QStringLiteral("a.drl"), long_);
+    const QString b = dir.write(QStringLiteral("b.drl"), "T1C0.8\n");
+    const int before = openDescriptors();
+    {
+        const HeldInputsScope held;
+        EXPECT_EQ(inputHead(a, 4), QByteArray("M48\n"));
+        EXPECT_EQ(inputHead(a, 90 * 1024), long_.left(90 * 1024)); // a longer look reads on
+        EXPECT_EQ(inputHead(a, 200 * 1024), long_); // no more than the file
+        EXPECT_EQ(inputHead(b, 3), QByteArray("T1C"));
+        EXPECT_EQ(openDescriptors(), before + 2);
+        QFile file(a);
+        ASSERT_TRUE(openToRead(file));
+        EXPECT_EQ(openDescriptors(), before + 2); // the held open, not a new one
+        EXPECT_EQ(file.size(), long_.size());
+        EXPECT_EQ(file.readAll(), long_); // from its start
+        file.close();
+        EXPECT_EQ(openDescriptors(), before + 1);
+        // Written anew after the look: the read sees the new bytes.
+        ASSERT_EQ(inputHead(b, 64), QByteArray("T1C0.8\n"));
+        ::usleep(20000);
+        dir.write(QStringLiteral("b.drl"), "T2C1.25\nX1Y1\n");
+        QFile again(b);
+        ASSERT_TRUE(openToRead(again));
+        EXPECT_EQ(again.readAll(), QByteArray("T2C1.25\nX1Y1\n"));
+        EXPECT_EQ(inputHead(dir.path(QStringLiteral("missing.drl")), 16), QByteArray());
+        EXPECT_EQ(inputHead(dir.path(QString()), 16), QByteArray()); // a folder
+        EXPECT_EQ(inputHead(a, 1), QByteArray("M")); // held again, never taken
+    }
+    EXPECT_EQ(openDescriptors(), before);
+    // Looks at many files hold only the last few.
+    for (int i = 0; i < 40; ++i)
+        inputHead(dir.write(QStringLiteral("f%1.drl").arg(i), "M48\n"), 4);
+    EXPECT_LE(openDescriptors(), before + 16);
+    releaseHeldInputs();
+    EXPECT_EQ(openDescriptors(), before);
+}
