@@ -4,13 +4,13 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <mutex>
-#include <vector>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kivotrek {
 
