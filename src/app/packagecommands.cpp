@@ -171,7 +171,7 @@ bool MainWindow::openPackageAs(const QString& path, const QJsonObject& roles)
     };
     prepareExcellonRead(table_, extent_);
     const BuiltBoard built = buildBoard(*package, board_, table_, extent_, sink);
-    package_ = std::move(package); // its files stay for the drawings until another board comes
+    package_ = std::move(package); // its members, remembered with the board (the board keeps the files)
     readSettingsAction_->setEnabled(!board_.isEmpty());
     productCodeEdit_->clear();
     showNewBoard(said);

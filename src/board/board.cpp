@@ -470,6 +470,7 @@ int refreshGerber(Board& board, HoleTable& table, BoardExtent& extent, const Mes
         return 1;
     }
     again.package = board.package;
+    again.unpacked = board.unpacked;
     board = std::move(again);
     table = fresh;
     extent = freshExtent;

@@ -11,6 +11,7 @@
 #include "board/drillframe.h"
 #include "board/readers.h"
 #include "common/messagesink.h"
+#include "common/temporarypaths.h"
 #include "drill/drilldata.h"
 #include "gerber/boardextent.h"
 #include "gerber/marktally.h"
@@ -20,6 +21,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -75,6 +77,9 @@ struct Board {
     // The folder or archive the board was opened from as a package; empty for files read one
     // by one.
     QString package;
+    // The folder an archive was unpacked into: its files are the board's, so it lives as long as
+    // the board (or a board read again from it) does, whatever becomes of the package.
+    std::shared_ptr<const TemporaryFolder> unpacked;
     FileStamp outlineStamp;
     BoardData data; // what the files hold: data.drills[i] is files[i]'s
 

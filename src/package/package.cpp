@@ -172,7 +172,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
     const QString shownPackage = info.fileName().isEmpty() ? path : info.fileName();
     const auto temporary = [&]() -> bool {
         if (!p->temp_)
-            p->temp_ = std::make_unique<TemporaryFolder>();
+            p->temp_ = std::make_shared<TemporaryFolder>();
         return p->temp_->isValid();
     };
     // The files of the package as it names them, and where each is on disk.
@@ -478,6 +478,7 @@ BuiltBoard buildBoard(
     for (PackageMember& m : package.members)
         m.read.reset();
     board.package = package.path();
+    board.unpacked = package.unpackedFolder();
     built.ok = true;
     return built;
 }

@@ -55,6 +55,9 @@ public:
     // folder of an archive), each ending in "/".
     QStringList folders() const;
     bool isArchive() const { return archive_; }
+    // The folder an archive was unpacked into (none for a folder package): the board built
+    // from the package keeps it.
+    std::shared_ptr<const TemporaryFolder> unpackedFolder() const { return temp_; }
     std::vector<PackageMember> members;
     // What the user is told of the package as a whole: members kept under another name.
     QStringList notes;
@@ -71,7 +74,7 @@ public:
 private:
     QString path_;
     bool archive_ = false;
-    std::unique_ptr<TemporaryFolder> temp_;
+    std::shared_ptr<TemporaryFolder> temp_; // shared with the board built from it
 };
 
 // True for a folder or an archive: what opens as a package.
@@ -89,7 +92,8 @@ struct BuiltBoard {
 // Builds the board of the members' roles as the read commands would: the first drill file read,
 // the others added, then the outline. A drill file the package has read already is taken as it
 // was read (and its read given up by the member). The board remembers the package
-// (Board::package); first the package's notes are said.
+// (Board::package) and keeps an archive's unpacked folder for as long as it lives; first the
+// package's notes are said.
 BuiltBoard buildBoard(
     Package& package, Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 

@@ -6,6 +6,7 @@
 #include "package/package.h"
 #include "testutil.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <gtest/gtest.h>
@@ -354,4 +355,40 @@ TEST(Package, WithoutDrillFilesNothingIsBuilt)
     EXPECT_FALSE(buildBoard(*p, board, table, extent, said.sink()).ok);
     EXPECT_EQ(said.texts, QStringList({folder.root + QStringLiteral("には穴のファイルがありません。")}));
     EXPECT_TRUE(board.isEmpty());
+}
+
+// An archive's unpacked files are the board's: they stay while the board lives, after the
+// package is gone, so that a file changed there is read again; with the board they go.
+TEST(Package, TheBoardKeepsAnArchivesUnpackedFolder)
+{
+    test::Scratch dir;
+    const QString zip = dir.path(QStringLiteral("package.zip"));
+    ASSERT_TRUE(test::writeArchive(zip, "zip", cadPackages().front().members));
+    QString drill;
+    {
+        Board board;
+        HoleTable table;
+        BoardExtent extent;
+        {
+            QString error;
+            auto p = Package::open(zip, &error);
+            ASSERT_TRUE(p) << error.toStdString();
+            ASSERT_TRUE(buildBoard(*p, board, table, extent, nullptr).ok);
+        }
+        ASSERT_FALSE(board.files.empty());
+        drill = board.files.front().path;
+        ASSERT_TRUE(QFileInfo::exists(drill));
+        Board moved = std::move(board);
+        const int rows = moved.files.front().rowCount;
+        EXPECT_EQ(refreshBoard(moved, table, extent, nullptr), 0); // nothing changed
+        QFile touched(drill);
+        ASSERT_TRUE(touched.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(touched.setFileTime(
+            QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        touched.close();
+        EXPECT_EQ(refreshBoard(moved, table, extent, nullptr), 1);
+        EXPECT_TRUE(QFileInfo::exists(drill));
+        EXPECT_EQ(moved.files.front().rowCount, rows);
+    }
+    EXPECT_FALSE(QFileInfo::exists(drill));
 }
