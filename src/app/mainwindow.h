@@ -182,7 +182,8 @@ private:
     HoleTable table_;
     Board board_; // the files read: drill files with their rows, and the outline
     BoardExtent extent_;
-    std::unique_ptr<Package> package_; // the package the board was opened from: its members, for the recent boards
+    std::unique_ptr<Package>
+        package_; // the package the board was opened from: its members, for the recent boards
     HoleCounts counted_ {}; // per row, counted with no row of the outline kind
     HoleTable readTable_; // the rows as the files filled them
     HoleTable savedTable_; // as last read, loaded or saved

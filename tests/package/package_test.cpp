@@ -383,8 +383,8 @@ TEST(Package, TheBoardKeepsAnArchivesUnpackedFolder)
         EXPECT_EQ(refreshBoard(moved, table, extent, nullptr), 0); // nothing changed
         QFile touched(drill);
         ASSERT_TRUE(touched.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(touched.setFileTime(
-            QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        ASSERT_TRUE(
+            touched.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
         touched.close();
         EXPECT_EQ(refreshBoard(moved, table, extent, nullptr), 1);
         EXPECT_TRUE(QFileInfo::exists(drill));
