@@ -5,10 +5,199 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace kivotrek {
 
 using steps::Step;
+
+namespace {
+// How a step is kept. The first byte of a short step: bit 7 clear; bits 0 to 4 its codes and
+// which coordinates it gives (D01, D02, D03, X, Y); bit 5 set when it is on the line after the
+// step before. Then, as needed, the line's distance from the step before's, and each coordinate
+// given as its distance from the last one given, zigzagged (small either way), 7 bits a byte.
+// Any other step (a tool selection, a line the walks stop at) is kept whole: 0x80, then flags,
+// code, x, y and line, little-endian.
+constexpr uint8_t kWhole = 0x80;
+constexpr uint8_t kNextLine = 0x20;
+constexpr uint16_t kShortFlags = Step::D01 | Step::D02 | Step::D03 | Step::HasX | Step::HasY;
+constexpr size_t kLongestStep = 17;
+
+uint8_t shortBits(uint16_t flags)
+{
+    return uint8_t(((flags & Step::D01) ? 1 : 0) | ((flags & Step::D02) ? 2 : 0) | ((flags & Step::D03) ? 4 : 0)
+        | ((flags & Step::HasX) ? 8 : 0) | ((flags & Step::HasY) ? 16 : 0));
+}
+
+uint16_t flagsOf(uint8_t bits)
+{
+    return uint16_t(((bits & 1) ? Step::D01 : 0) | ((bits & 2) ? Step::D02 : 0) | ((bits & 4) ? Step::D03 : 0)
+        | ((bits & 8) ? Step::HasX : 0) | ((bits & 16) ? Step::HasY : 0));
+}
+
+uint8_t* putNumber(uint8_t* p, uint64_t v)
+{
+    while (v >= 0x80) {
+        *p++ = uint8_t(v | 0x80);
+        v >>= 7;
+    }
+    *p++ = uint8_t(v);
+    return p;
+}
+
+const uint8_t* takeNumber(const uint8_t* p, uint64_t& v)
+{
+    v = 0;
+    for (int shift = 0;; shift += 7) {
+        const uint8_t b = *p++;
+        v |= uint64_t(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return p;
+    }
+}
+
+uint64_t zigzag(int64_t d)
+{
+    return (uint64_t(d) << 1) ^ uint64_t(d >> 63);
+}
+
+int64_t unzigzag(uint64_t v)
+{
+    return int64_t(v >> 1) ^ -int64_t(v & 1);
+}
+
+template <typename T> uint8_t* putWhole(uint8_t* p, T v)
+{
+    for (size_t i = 0; i < sizeof(T); ++i)
+        *p++ = uint8_t(uint64_t(v) >> (8 * i));
+    return p;
+}
+
+template <typename T> const uint8_t* takeWhole(const uint8_t* p, T& v)
+{
+    uint64_t u = 0;
+    for (size_t i = 0; i < sizeof(T); ++i)
+        u |= uint64_t(*p++) << (8 * i);
+    v = T(u);
+    return p;
+}
+} // namespace
+
+StepRecord::StepRecord(StepRecord&& other) noexcept
+{
+    *this = std::move(other);
+}
+
+StepRecord& StepRecord::operator=(StepRecord&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    freeLargeBlock(bytes_, capacity_);
+    bytes_ = std::exchange(other.bytes_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    count_ = std::exchange(other.count_, 0);
+    x_ = std::exchange(other.x_, 0);
+    y_ = std::exchange(other.y_, 0);
+    line_ = std::exchange(other.line_, 0);
+    codes_ = std::move(other.codes_);
+    index_ = std::move(other.index_);
+    pen_ = std::exchange(other.pen_, false);
+    ending_ = std::exchange(other.ending_, Ending::Recording);
+    tooLongLine_ = std::exchange(other.tooLongLine_, 0);
+    reason_ = std::move(other.reason_);
+    return *this;
+}
+
+StepRecord::~StepRecord()
+{
+    freeLargeBlock(bytes_, capacity_);
+}
+
+void StepRecord::grow(size_t atLeast)
+{
+    const size_t capacity = std::max(atLeast, std::max<size_t>(capacity_ * 2, 4096));
+    auto* bytes = static_cast<uint8_t*>(allocateLargeBlock(capacity));
+    if (size_ > 0)
+        std::memcpy(bytes, bytes_, size_);
+    freeLargeBlock(bytes_, capacity_);
+    bytes_ = bytes;
+    capacity_ = capacity;
+}
+
+void StepRecord::push(const Entry& e)
+{
+    if (capacity_ - size_ < kLongestStep)
+        grow(size_ + kLongestStep);
+    uint8_t* p = bytes_ + size_;
+    if ((e.flags & ~kShortFlags) == 0 && e.line >= line_) {
+        const bool nextLine = e.line == line_ + 1;
+        *p++ = uint8_t(shortBits(e.flags) | (nextLine ? kNextLine : 0));
+        if (!nextLine)
+            p = putNumber(p, e.line - line_);
+        if (e.flags & Step::HasX) {
+            p = putNumber(p, zigzag(int64_t(e.x) - x_));
+            x_ = e.x;
+        }
+        if (e.flags & Step::HasY) {
+            p = putNumber(p, zigzag(int64_t(e.y) - y_));
+            y_ = e.y;
+        }
+    } else {
+        *p++ = kWhole;
+        p = putWhole(p, e.flags);
+        p = putWhole(p, e.code);
+        p = putWhole(p, e.x);
+        p = putWhole(p, e.y);
+        p = putWhole(p, e.line);
+        if (e.flags & Step::HasX)
+            x_ = e.x;
+        if (e.flags & Step::HasY)
+            y_ = e.y;
+    }
+    line_ = e.line;
+    size_ = size_t(p - bytes_);
+    ++count_;
+}
+
+void StepRecord::Iterator::decode()
+{
+    if (at_ == end_)
+        return;
+    const uint8_t* p = at_;
+    const uint8_t first = *p++;
+    if (first == kWhole) {
+        p = takeWhole(p, entry_.flags);
+        p = takeWhole(p, entry_.code);
+        p = takeWhole(p, entry_.x);
+        p = takeWhole(p, entry_.y);
+        p = takeWhole(p, entry_.line);
+        if (entry_.flags & Step::HasX)
+            x_ = entry_.x;
+        if (entry_.flags & Step::HasY)
+            y_ = entry_.y;
+    } else {
+        entry_.flags = flagsOf(first);
+        entry_.code = 0;
+        uint64_t v = 1;
+        if (!(first & kNextLine))
+            p = takeNumber(p, v);
+        entry_.line = SourceLine(entry_.line + v);
+        entry_.x = entry_.y = 0;
+        if (entry_.flags & Step::HasX) {
+            p = takeNumber(p, v);
+            x_ = int32_t(int64_t(x_) + unzigzag(v));
+            entry_.x = x_;
+        }
+        if (entry_.flags & Step::HasY) {
+            p = takeNumber(p, v);
+            y_ = int32_t(int64_t(y_) + unzigzag(v));
+            entry_.y = y_;
+        }
+    }
+    next_ = p;
+}
 
 void StepRecord::add(const Step& step, const QString& dcode, qint64 lineNumber)
 {
@@ -28,7 +217,7 @@ void StepRecord::add(const Step& step, const QString& dcode, qint64 lineNumber)
             if (codes_.size() >= kMaxCodes) {
                 // Recorded as a tool selection without a D-code: every walk stops at this line.
                 e.flags = uint16_t(Step::Tool | Step::NoDCode);
-                entries_.push_back(e);
+                push(e);
                 ending_ = Ending::Complete;
                 return;
             }
@@ -37,7 +226,7 @@ void StepRecord::add(const Step& step, const QString& dcode, qint64 lineNumber)
         }
         e.code = uint16_t(*found);
     }
-    entries_.push_back(e);
+    push(e);
     // Every walk stops at a tool selection without a D-code or a coordinate it cannot take.
     if (step.has(Step::NoDCode) || step.has(Step::BadCoordinates)) {
         ending_ = Ending::Complete;
@@ -72,9 +261,10 @@ void StepRecord::fail(const QString& reason)
 
 void StepRecord::reserveFor(qint64 bytes)
 {
-    constexpr qint64 kMostReserved = qint64(1) << 26; // 1 GiB of address space
-    if (bytes > 0)
-        entries_.reserve(size_t(std::min(bytes / 3 + 1, kMostReserved)));
+    constexpr qint64 kMostReserved = qint64(1) << 30; // 1 GiB of address space
+    const size_t wanted = size_t(std::clamp<qint64>(bytes, 0, kMostReserved)) + kLongestStep;
+    if (wanted > capacity_)
+        grow(wanted);
 }
 
 Step StepRecord::step(const Entry& e)

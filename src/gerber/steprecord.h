@@ -15,7 +15,9 @@
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -29,14 +31,61 @@ public:
         TooLong, // a line past the line reader's cap: every walk stops there
         Unreadable, // the file could not be opened, was refused, or failed while it was read
     };
-    // One line's step: 16 bytes a hole.
+    // One line's step, as a walk of the record gives it.
     struct Entry {
         uint16_t flags = 0; // steps::Step::Flag
         uint16_t code = 0; // a tool selection's D-code, an index into codes()
-        int32_t x = 0, y = 0; // file units, where flags say so
+        int32_t x = 0, y = 0; // file units, where flags say so (0 where they do not)
         SourceLine line = 0;
     };
-    static_assert(sizeof(Entry) == 16, "a recorded step stays 16 bytes");
+
+    // The entries in the order of the file, each made from its bytes as the walk reaches it.
+    // A step is kept in a few bytes: a flash or a move of the next line by its distance from
+    // the last position (about 5 bytes; 17 at most, for a tool selection or a far jump).
+    class Iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = Entry;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const Entry*;
+        using reference = const Entry&;
+        Iterator() = default;
+        Iterator(const uint8_t* at, const uint8_t* end) : at_(at), end_(end) { decode(); }
+        const Entry& operator*() const { return entry_; }
+        const Entry* operator->() const { return &entry_; }
+        Iterator& operator++()
+        {
+            at_ = next_;
+            decode();
+            return *this;
+        }
+        friend bool operator==(const Iterator& a, const Iterator& b) { return a.at_ == b.at_; }
+        friend bool operator!=(const Iterator& a, const Iterator& b) { return a.at_ != b.at_; }
+
+    private:
+        void decode();
+        const uint8_t* at_ = nullptr;
+        const uint8_t* end_ = nullptr;
+        const uint8_t* next_ = nullptr;
+        Entry entry_;
+        int32_t x_ = 0, y_ = 0; // the last coordinates given, which the next ones are kept from
+    };
+    struct Entries {
+        const uint8_t* first;
+        const uint8_t* last;
+        size_t count;
+        Iterator begin() const { return Iterator(first, last); }
+        Iterator end() const { return Iterator(last, last); }
+        size_t size() const { return count; }
+        bool empty() const { return count == 0; }
+    };
+
+    StepRecord() = default;
+    StepRecord(StepRecord&& other) noexcept;
+    StepRecord& operator=(StepRecord&& other) noexcept;
+    StepRecord(const StepRecord&) = delete;
+    StepRecord& operator=(const StepRecord&) = delete;
+    ~StepRecord();
 
     // One line's step in file units (steps::Cutter()), with the D-code a tool selection names.
     void add(const steps::Step& step, const QString& dcode, qint64 lineNumber);
@@ -45,8 +94,9 @@ public:
     void end(const LineReader& reader);
     // The file could not be opened or read, or was refused: a walk finds it unreadable.
     void fail(const QString& reason);
-    // Room for the steps of a file of so many bytes (a recorded line takes three at least), so
-    // that the record never moves while it grows: memory the steps do not fill is never touched.
+    // Room for the steps of a file of so many bytes (a recorded step takes about as many bytes as
+    // its line, at most), so that the record seldom moves while it grows: memory the steps do
+    // not fill is never touched.
     void reserveFor(qint64 bytes);
 
     Ending ending() const { return ending_; }
@@ -54,7 +104,9 @@ public:
     qint64 tooLongLine() const { return tooLongLine_; }
     // Why the file could not be read, for Unreadable.
     const QString& reason() const { return reason_; }
-    const std::vector<Entry, LargeBlockAllocator<Entry>>& entries() const { return entries_; }
+    Entries entries() const { return {bytes_, bytes_ + size_, count_}; }
+    // The bytes the steps take.
+    size_t byteSize() const { return size_; }
     const QStringList& codes() const { return codes_; }
     // The step of an entry with its coordinates as they are in the file.
     static steps::Step step(const Entry& e);
@@ -63,7 +115,14 @@ private:
     // Past this many D-codes (far beyond any real file) the record ends: every walk stops there.
     static constexpr int kMaxCodes = 1 << 16;
 
-    std::vector<Entry, LargeBlockAllocator<Entry>> entries_;
+    void push(const Entry& e);
+    void grow(size_t atLeast);
+
+    // The steps, one after the other: a first byte that tells how the rest is kept.
+    uint8_t* bytes_ = nullptr;
+    size_t size_ = 0, capacity_ = 0, count_ = 0;
+    int32_t x_ = 0, y_ = 0; // the last coordinates given
+    SourceLine line_ = 0; // the line of the last step
     QStringList codes_;
     QHash<QString, int> index_;
     bool pen_ = false; // the pen is down after the last step
