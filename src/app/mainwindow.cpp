@@ -151,11 +151,15 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     const int panel = messages_->header()->sizeHint().height() + 4 * rowHeight + 2 * messages_->frameWidth();
     tableArea->setMinimumHeight(std::min(client->height(), 5 * rowHeight));
     messages_->setMinimumHeight(messages_->header()->sizeHint().height() + 2 * rowHeight);
-    const int windowWidth = client->width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    // Room for the table's scroll bar where the screen has it, so that a table scrolled up and
+    // down is never cut at its side.
+    int windowWidth = client->width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     int windowHeight = chrome + client->height() + splitter->handleWidth() + panel;
-    if (const QScreen* s = QGuiApplication::primaryScreen())
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        windowWidth = std::min(windowWidth, std::max(client->width(), s->availableGeometry().width()));
         windowHeight = std::min(windowHeight, s->availableGeometry().height());
+    }
     setMinimumWidth(windowWidth);
     resize(windowWidth, windowHeight);
     layout()->activate(); // the table and the messages in their places before the window is shown
