@@ -255,6 +255,23 @@ else
 fi
 rm -rf "$FIXTURES"
 
+# The messages under the table: the sample board with a copy of its plated file that has two
+# damaged lines (the first at line 43) and a hole 50 mm beyond the outline, the window grabbed
+# from the screen with its frame.
+DAMAGED=$(mktemp -d)
+cp board-NPTH.drl board-Edge_Cuts.gbr "$DAMAGED/"
+awk 'NR == 43 { print "X41.5Y2O.0" } NR == 122 { print "X61.2Y#8.4" } /^M30/ { print "X150.0Y40.0" } { print }' \
+    board-PTH.drl >"$DAMAGED/board-PTH.drl"
+(cd "$DAMAGED" && exec "$APP" board-PTH.drl board-NPTH.drl board-Edge_Cuts.gbr >/dev/null 2>&1) &
+damaged_app=$!
+main=$(window "穴区分け図")
+sleep 1.5
+import -window root "$DAMAGED/screen.png"
+convert "$DAMAGED/screen.png" -trim +repage "$OUT/31-messages-panel.png"
+echo "wrote 31-messages-panel.png"
+kill "$damaged_app" 2>/dev/null || true
+rm -rf "$DAMAGED"
+
 "$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
 echo "wrote 05-page.png"
 "$BUILD/src/kivotrek-cli" render --counts --symbols --page "自動(A4縦)" --dpi 100 -o "$OUT/13-page-symbols.png" \
