@@ -440,15 +440,18 @@ void MainWindow::showChecks()
         checks_->setWindowIcon(windowIcon());
         moveBeside(checks_, this);
         checks_->followBoardOf(this);
+        // チェック: a file changed on disk is read again first, and the windows, this one too,
+        // follow that change; else the board is checked as it is.
         connect(checks_, &CheckWindow::recheckRequested, this, [this]() {
-            readChangedFiles(false);
-            checks_->check(board_, table_, extent_);
+            if (!readChangedFiles())
+                checks_->check(board_, table_, extent_);
         });
         connect(checks_, &CheckWindow::findingChosen, this, &MainWindow::showFinding);
     }
-    // A file changed on disk is read again first: the open windows follow it, this one too.
-    readChangedFiles();
-    checks_->check(board_, table_, extent_);
+    // A file changed on disk is read again first: the open windows follow it, this one too when
+    // it is open.
+    if (!readChangedFiles() || !checks_->isVisible())
+        checks_->check(board_, table_, extent_);
     checks_->show();
     checks_->raise();
     checks_->activateWindow();
@@ -491,8 +494,10 @@ void MainWindow::followChanges()
         return;
     // A file changed on disk meanwhile is read again: that is a change of the board, which the
     // windows follow whole.
-    if (readChangedFiles())
+    if (readChangedFiles()) {
+        checksBehind_ = false;
         return;
+    }
     const bool tableChanged = checksBehind_;
     checksBehind_ = false;
     emit boardChanged(tableChanged ? BoardChange::Table : BoardChange::Options);
@@ -500,15 +505,18 @@ void MainWindow::followChanges()
 
 void MainWindow::showPreview()
 {
-    readChangedFiles(); // an open preview shows the files as they are now
+    // A file changed on disk is read again first; an open preview then follows that change of
+    // the board (drawn as it is now, raised) and is not drawn a second time.
+    const bool followed = readChangedFiles() && preview_ && preview_->isVisible();
     if (!checkTable()) {
         // Each row without a diameter has been named; an open preview says it too, in place of
         // its picture of the table before.
-        if (preview_ && preview_->isVisible())
+        if (preview_ && preview_->isVisible() && !followed)
             preview_->draw(boardNow(), false);
         return;
     }
-    openPreview(true);
+    if (!followed)
+        openPreview(true);
 }
 
 PreviewWindow* MainWindow::previewWindow() const

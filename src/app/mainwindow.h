@@ -190,7 +190,6 @@ private:
     // once the edits pause.
     void tableEdited();
     void followChanges(); // what tableEdited left pending, now
-    bool checksFollow() const; // small enough for the checks to run again at each change
     // A finding of the checks in the board view: the preview opened (or reused), zoomed to it.
     void showFinding(const std::vector<std::pair<QPointF, double>>& places, const QString& text);
     void setViewOption(const QString& key, bool on);

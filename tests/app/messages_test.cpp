@@ -96,6 +96,33 @@ TEST(MessagesPanel, AnErrorIsShownInABoxAndListed)
             {QStringLiteral("エラー|macro.gbr|5|5行目のデータを描画できないため、描画を中止しました。")}));
 }
 
+TEST(MessagesPanel, AFileReadAgainForTheOpenPreviewIsDrawnAndToldOnce)
+{
+    test::Scratch dir;
+    const QByteArray macro = "%FSLAX24Y24*%\n%ADD10C,0.800*%\nG54D10*\nX10000Y10000D03*\n"
+                             "%AMOC8*5,1,8,0,0,1.08239X$1,22.5*%\nX20000Y20000D03*\nM02*\n";
+    const QString gerber = dir.write(QStringLiteral("macro.gbr"), macro);
+    Window w;
+    w.dialog->files.push_back(gerber);
+    w->readCommand(ReaderKind::Rs274x);
+    w->showPreview();
+    ASSERT_EQ(w.prompts->messages.size(), 1);
+    w.prompts->messages.clear();
+    // A line more at the top: the drawing now stops at line 6. The preview follows the file read
+    // again, and is not drawn (and the stop told) a second time.
+    ASSERT_TRUE(QFile::remove(gerber));
+    dir.write(QStringLiteral("macro.gbr"), "G04 again*\n" + macro);
+    QSignalSpy changed(w.form.get(), &MainWindow::boardChanged);
+    w->showPreview();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(w.prompts->messages,
+        QStringList({QStringLiteral("Kivotrek: 6行目のデータを描画できないため、描画を中止しました。")}));
+    EXPECT_EQ(w.messageRows().mid(1),
+        QStringList({QStringLiteral("情報|macro.gbr||") + gerber
+                + QStringLiteral("は読み込んだ後に変更されていたため、読み直しました。"),
+            QStringLiteral("エラー|macro.gbr|6|6行目のデータを描画できないため、描画を中止しました。")}));
+}
+
 TEST(MessagesPanel, ANewBoardEmptiesTheListAnAddedFileAddsToIt)
 {
     test::Scratch dir;
