@@ -114,13 +114,13 @@ sleep 0.5
 # An Allegro drill file: three-decimal diameters in mils, tolerances and plating in its comments.
 "$APP" board-allegro.drl >/dev/null 2>&1 &
 main=$(window "穴区分け図")
-# Its numbers state no digits: the read says which it assumed, in a message box.
-said=$(window "Kivotrek")
-sleep 0.3
-shot "$said" 22-format-assumed.png
-xdotool key Return
 sleep 0.8
 shot "$main" 14-allegro.png
+# Its numbers state no digits: the read says which it assumed, under the table (the window's
+# lowest 150 pixels: the messages and the status bar).
+eval "$(xdotool getwindowgeometry --shell "$main")"
+import -window root -crop "${WIDTH}x150+${X}+$((Y + HEIGHT - 150))" +repage "$OUT/22-format-assumed.png"
+echo "wrote 22-format-assumed.png"
 preview "$main"
 preview=$(window "プレビュー")
 sleep 0.5
