@@ -110,4 +110,19 @@ struct Messages {
     }
 };
 
+// Records each diagnostic whole, as "warning file:line text" (the line only where there is one).
+inline QString described(const Diagnostic& d)
+{
+    static const char* const kSeverities[] = {"information", "warning", "error"};
+    return QString::fromLatin1(kSeverities[int(d.severity)]) + QLatin1Char(' ') + d.file
+        + (d.line ? QLatin1Char(':') + QString::number(*d.line) : QString()) + QLatin1Char(' ') + d.text;
+}
+struct Diagnostics {
+    QStringList said;
+    MessageSink sink()
+    {
+        return [this](const Diagnostic& d) { said << described(d); };
+    }
+};
+
 } // namespace kivotrek::test

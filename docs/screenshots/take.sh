@@ -114,13 +114,13 @@ sleep 0.5
 # An Allegro drill file: three-decimal diameters in mils, tolerances and plating in its comments.
 "$APP" board-allegro.drl >/dev/null 2>&1 &
 main=$(window "穴区分け図")
-# Its numbers state no digits: the read says which it assumed, in a message box.
-said=$(window "Kivotrek")
-sleep 0.3
-shot "$said" 22-format-assumed.png
-xdotool key Return
 sleep 0.8
 shot "$main" 14-allegro.png
+# Its numbers state no digits: the read says which it assumed, under the table (the window's
+# lowest 150 pixels: the messages and the status bar).
+eval "$(xdotool getwindowgeometry --shell "$main")"
+import -window root -crop "${WIDTH}x150+${X}+$((Y + HEIGHT - 150))" +repage "$OUT/22-format-assumed.png"
+echo "wrote 22-format-assumed.png"
 preview "$main"
 preview=$(window "プレビュー")
 sleep 0.5
@@ -254,6 +254,23 @@ else
     echo "@tracespace/fixtures could not be fetched: 23-view-identify.png and 24-view-measure.png kept"
 fi
 rm -rf "$FIXTURES"
+
+# The messages under the table: the sample board with a copy of its plated file that has two
+# damaged lines (the first at line 43) and a hole 50 mm beyond the outline, the window grabbed
+# from the screen with its frame.
+DAMAGED=$(mktemp -d)
+cp board-NPTH.drl board-Edge_Cuts.gbr "$DAMAGED/"
+awk 'NR == 43 { print "X41.5Y2O.0" } NR == 122 { print "X61.2Y#8.4" } /^M30/ { print "X150.0Y40.0" } { print }' \
+    board-PTH.drl >"$DAMAGED/board-PTH.drl"
+(cd "$DAMAGED" && exec "$APP" board-PTH.drl board-NPTH.drl board-Edge_Cuts.gbr >/dev/null 2>&1) &
+damaged_app=$!
+main=$(window "穴区分け図")
+sleep 1.5
+import -window root "$DAMAGED/screen.png"
+convert "$DAMAGED/screen.png" -trim +repage "$OUT/31-messages-panel.png"
+echo "wrote 31-messages-panel.png"
+kill "$damaged_app" 2>/dev/null || true
+rm -rf "$DAMAGED"
 
 "$BUILD/src/kivotrek-cli" render --settings KIVOTREK.INI --page "自動(A4縦)" --dpi 72 -o "$OUT/05-page.png" board.gbr
 echo "wrote 05-page.png"

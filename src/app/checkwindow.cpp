@@ -237,6 +237,41 @@ void CheckWindow::check(const Board& board, const HoleTable& table, const BoardE
     showSummary(false);
 }
 
+void CheckWindow::followBoardOf(MainWindow* main)
+{
+    main_ = main;
+    connect(main, &MainWindow::boardChanged, this, &CheckWindow::follow);
+}
+
+void CheckWindow::follow(BoardChange change)
+{
+    if (!main_ || !isVisible() || change == BoardChange::Options)
+        return;
+    // Never a list of the board before.
+    if (main_->board().isEmpty()) {
+        close();
+        return;
+    }
+    if (change == BoardChange::Board) {
+        check(main_->board(), main_->table(), main_->extent());
+        return;
+    }
+    // An edit: on a large board a run would hold the typing up; the list says it is of the
+    // table before until チェック. A small one is checked once the preview, which follows the
+    // same change, is on screen.
+    if (main_->boardNow().holes > MainWindow::kFollowedCheckHoles) {
+        markStale();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (main_ && isVisible() && !main_->board().isEmpty())
+                check(main_->board(), main_->table(), main_->extent());
+        },
+        Qt::QueuedConnection);
+}
+
 void CheckWindow::markStale()
 {
     showSummary(true);

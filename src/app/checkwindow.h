@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/boardnow.h"
 #include "checks/drillchecks.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <vector>
 
@@ -14,18 +16,23 @@ namespace kivotrek {
 
 class CommonDialog;
 class FindingsModel;
+class MainWindow;
 class Prompts;
 
 // 穴チェック: the limits of the house (remembered between runs), the drill checks' findings of
 // the board in a list (kind, rows, place, value, limit, file) or 「問題は見つかりませんでした。」,
 // what the checks could not look at, and the list saved as CSV. Choosing a finding asks the main
-// window to show it in the board view. It has no parent window, as the preview.
+// window to show it in the board view. It has no parent window, as the preview. It follows the
+// main window's board (boardChanged): checked again at once after a change of the board, after an
+// edit of the table on a board small enough, said to be of the table before on a larger one.
 class CheckWindow : public QWidget {
     Q_OBJECT
 public:
     CheckWindow(CommonDialog& dialog, Prompts& prompts);
     ~CheckWindow() override;
 
+    // Follows the main window's board from now on.
+    void followBoardOf(MainWindow* main);
     // Checks the board as the table names its rows now, with the limits in the window.
     void check(const Board& board, const HoleTable& table, const BoardExtent& extent);
     // The table changed since the checks ran: the list says so until they run again.
@@ -51,6 +58,8 @@ signals:
 
 public slots:
     void saveCsv(); // CSVに保存
+    // The main window's board changed: an open window checks it again, or closes with no board.
+    void follow(kivotrek::BoardChange change);
 
 private:
     void rememberLimits();
@@ -66,6 +75,7 @@ private:
     QStringList drawnFiles_; // the board's files: never written over by the CSV
     QStringList withoutDiameter_;
     std::optional<CheckLimits> remembered_; // the limits last written to the settings
+    QPointer<MainWindow> main_;
 };
 
 } // namespace kivotrek

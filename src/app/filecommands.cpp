@@ -6,6 +6,7 @@
 #include "app/checkwindow.h"
 #include "app/commondialog.h"
 #include "app/holetableview.h"
+#include "app/messagespanel.h"
 #include "app/previewwindow.h"
 #include "board/drillframe.h"
 #include "common/fileio.h"
@@ -17,6 +18,21 @@
 #include <QLineEdit>
 
 namespace kivotrek {
+
+namespace {
+// How a read of the file ended, for the status bar.
+QString readStatusOf(const QString& path, ReadEnding ending)
+{
+    const QString name = QFileInfo(path).fileName();
+    switch (ending) {
+    case ReadEnding::Complete: return msg::readStatusComplete(name);
+    case ReadEnding::Rejected:
+    case ReadEnding::Fault: return msg::readStatusStopped(name);
+    case ReadEnding::Unreadable: return msg::readStatusFailed(name);
+    }
+    return QString();
+}
+} // namespace
 
 void MainWindow::readCommand(ReaderKind reader)
 {
@@ -36,9 +52,9 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     readSettingsAction_->setEnabled(true);
     package_.reset(); // a board of files read one by one
     // What the read has to say is shown over the table it filled.
-    QStringList said;
-    const MessageSink sink = [&said](const QString& text) { said << text; };
-    readBoardFile(board_, reader, path, table_, extent_, sink);
+    std::vector<Diagnostic> said;
+    const MessageSink sink = [&said](const Diagnostic& d) { said.push_back(d); };
+    const FileOutcome read = readBoardFile(board_, reader, path, table_, extent_, sink);
     if (board_.isEmpty())
         board_.files.push_back({path, reader, 0, 0}); // the path label shows what was tried
     // A drill file starts a board of its own: nothing of the board before stays, its product
@@ -46,7 +62,7 @@ void MainWindow::readChosenFile(ReaderKind reader, const QString& path)
     // number D-codes by hole class rely on.)
     if (readerOf(reader).scope == ReaderScope::DrillFile)
         productCodeEdit_->clear();
-    showNewBoard(said);
+    showNewBoard(said, readStatusOf(path, read.ending));
     rememberBoard();
 }
 
@@ -58,14 +74,13 @@ void MainWindow::addChosenFile(const QString& path, bool outline)
         return;
     }
     const HeldInputsScope held; // the look that chose the reader is closed with the read
-    QStringList said;
-    const MessageSink sink = [&said](const QString& text) { said << text; };
+    std::vector<Diagnostic> said;
+    const MessageSink sink = [&said](const Diagnostic& d) { said.push_back(d); };
     const int first = board_.nextFreeRow();
     const HoleTable before = table_;
-    if (outline)
-        readBoardOutline(board_, path, table_, extent_, sink);
-    else
-        addBoardFile(board_, addedFileReader(path), path, table_, extent_, sink);
+    const FileOutcome read = outline
+        ? readBoardOutline(board_, path, table_, extent_, sink)
+        : addBoardFile(board_, addedFileReader(path), path, table_, extent_, sink);
     // The new file's rows are as it filled them; the other rows keep their state, but for the
     // sizes a format fitted to the board anew gave a file read before (its tools read in the
     // other unit): those are the file's own, not an edit to save.
@@ -79,19 +94,22 @@ void MainWindow::addChosenFile(const QString& path, bool outline)
     showBoard();
     refreshTable();
     noteChange();
-    showReadMessages(said);
-    refreshPreview();
+    readStatusText_ = readStatusOf(path, read.ending);
+    report(said);
+    showReadStatus();
+    changeBoard();
     rememberBoard();
 }
 
-void MainWindow::showNewBoard(const QStringList& said)
+void MainWindow::showNewBoard(const std::vector<Diagnostic>& said, const QString& readStatus)
 {
     showBoard();
     refreshTable();
     markRead();
     markSaved();
-    showReadMessages(said);
-    refreshPreview();
+    startMessages(readStatus);
+    report(said);
+    changeBoard();
 }
 
 void MainWindow::newBoard()
@@ -104,14 +122,12 @@ void MainWindow::newBoard()
     extent_ = BoardExtent();
     productCodeEdit_->clear();
     readSettingsAction_->setEnabled(false);
-    if (preview_)
-        preview_->close();
-    if (checks_)
-        checks_->close();
     showBoard();
     refreshTable();
     markRead();
     markSaved();
+    startMessages(QString());
+    changeBoard(); // the preview and the checks close: nothing is left to show
 }
 
 void MainWindow::removeFile()
@@ -135,35 +151,28 @@ void MainWindow::removeFile()
         readTable_.removeRows(f.firstRow, f.rowCount);
         savedTable_.removeRows(f.firstRow, f.rowCount);
     }
-    QStringList said;
-    removeBoardFile(board_, chosen, table_, extent_, [&said](const QString& text) { said << text; });
+    std::vector<Diagnostic> said;
+    removeBoardFile(board_, chosen, table_, extent_, [&said](const Diagnostic& d) { said.push_back(d); });
     readSettingsAction_->setEnabled(!board_.isEmpty());
     showBoard();
     refreshTable();
     noteChange();
-    showReadMessages(said);
-    if (preview_ && board_.isEmpty())
-        preview_->close();
-    refreshPreview();
+    report(said);
+    changeBoard(); // with no file left, the preview and the checks close
 }
 
-void MainWindow::showReadMessages(const QStringList& said)
+bool MainWindow::readChangedFiles(bool signal)
 {
-    for (const QString& text : said)
-        showMessage(text);
-}
-
-bool MainWindow::readChangedFiles()
-{
-    QStringList said;
-    const MessageSink sink = [&said](const QString& text) { said << text; };
+    std::vector<Diagnostic> said;
+    const MessageSink sink = [&said](const Diagnostic& d) { said.push_back(d); };
     if (refreshBoard(board_, table_, extent_, sink) == 0)
         return false;
     showBoard();
     refreshTable();
     noteChange();
-    if (!said.isEmpty())
-        showMessage(said.join(QLatin1Char('\n')));
+    report(said);
+    if (signal)
+        emit boardChanged(BoardChange::Board);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "app/colorswatch.h"
 #include "app/helpviewer.h"
 #include "app/holetableview.h"
+#include "app/messagespanel.h"
 #include "app/previewwindow.h"
 #include "app/tablelayout.h"
 #include "app/windowplacement.h"
@@ -20,12 +21,19 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 
 namespace kivotrek {
@@ -62,16 +70,35 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(msg::mainCaption());
 
-    auto* client = new QWidget(this);
+    // The table's client area at its designed size, over the messages; the splitter between
+    // them gives the messages more room, the table then scrolls.
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    splitter->setObjectName(QStringLiteral("mainSplitter"));
+    splitter->setChildrenCollapsible(false);
+    auto* client = new QWidget;
     client->setObjectName(QStringLiteral("client"));
     client->setAutoFillBackground(true);
     QPalette pal = client->palette();
     pal.setColor(QPalette::Window, QColor(192, 255, 192));
     client->setPalette(pal);
+    splitter->setPalette(pal);
+    splitter->setAutoFillBackground(true);
     layout_ = std::make_unique<TableLayout>(
         tw_, HoleTable::signChoices(), HoleTable::valueChoices(0), HoleTable::kindChoices());
     client->setFixedSize(layout_->client());
-    setCentralWidget(client);
+    auto* tableArea = new QScrollArea;
+    tableArea->setObjectName(QStringLiteral("tableArea"));
+    tableArea->setFrameShape(QFrame::NoFrame);
+    tableArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    tableArea->setWidget(client);
+    tableArea->viewport()->setAutoFillBackground(false); // the client's colour round it
+    splitter->addWidget(tableArea);
+    messages_ = new MessagesPanel;
+    messages_->setFocusPolicy(Qt::ClickFocus); // Tab runs through the table's fields alone
+    splitter->addWidget(messages_);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    setCentralWidget(splitter);
 
     buildTopStrip(client);
     tableView_ = new HoleTableView(client, *layout_, table_, counted_, sizeChoice_, [this](int i) {
@@ -99,8 +126,44 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     buildMenu();
     productCodeEdit_->setFocus();
 
-    // Fixed single border: the client area plus the menu bar, not resizable.
-    setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
+    // The status bar: how the latest read ended and what the messages hold, with a sign while
+    // there are warnings or errors; the messages' 消去 at its right.
+    readStatusIcon_ = new QLabel;
+    readStatusIcon_->setObjectName(QStringLiteral("readStatusIcon"));
+    readStatus_ = new QLabel;
+    readStatus_->setObjectName(QStringLiteral("readStatus"));
+    readStatus_->setTextFormat(Qt::PlainText);
+    auto* clear = new QToolButton;
+    clear->setObjectName(QStringLiteral("clearMessagesButton"));
+    clear->setDefaultAction(messages_->clearAction);
+    clear->setAutoRaise(true);
+    clear->setFocusPolicy(Qt::NoFocus);
+    statusBar()->addWidget(readStatusIcon_);
+    statusBar()->addWidget(readStatus_, 1);
+    statusBar()->addPermanentWidget(clear);
+    statusBar()->setSizeGripEnabled(true);
+    connect(messages_, &MessagesPanel::changed, this, &MainWindow::showReadStatus);
+    showReadStatus();
+
+    // The table at its designed size, never cut at the side; the messages four lines high at
+    // first, at least two; the window as tall as the screen allows for both.
+    const int rowHeight = messages_->fontMetrics().height() + 6;
+    const int panel = messages_->header()->sizeHint().height() + 4 * rowHeight + 2 * messages_->frameWidth();
+    tableArea->setMinimumHeight(std::min(client->height(), 5 * rowHeight));
+    messages_->setMinimumHeight(messages_->header()->sizeHint().height() + 2 * rowHeight);
+    // Room for the table's scroll bar where the screen has it, so that a table scrolled up and
+    // down is never cut at its side.
+    int windowWidth = client->width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    int windowHeight = chrome + client->height() + splitter->handleWidth() + panel;
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        windowWidth = std::min(windowWidth, std::max(client->width(), s->availableGeometry().width()));
+        windowHeight = std::min(windowHeight, s->availableGeometry().height());
+    }
+    setMinimumWidth(windowWidth);
+    resize(windowWidth, windowHeight);
+    layout()->activate(); // the table and the messages in their places before the window is shown
+    splitter->setSizes({client->height(), panel});
     if (const QScreen* s = QGuiApplication::primaryScreen()) {
         const QRect area = s->geometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
@@ -222,6 +285,9 @@ void MainWindow::buildMenu()
     countsInLegendAction_ = option(
         "showCountsInLegend", msg::countsInLegendCommand(), 'N', QStringLiteral("view/countsInLegend"));
     symbolsAction_ = option("drawSymbols", msg::symbolsCommand(), 'S', QStringLiteral("view/symbols"));
+    v->addSeparator();
+    messages_->clearAction->setText(msg::withAccessKey(msg::clearMessagesCommand(), 'M'));
+    v->addAction(messages_->clearAction);
     add(bar, "print", msg::printCommand(), 'P', &MainWindow::print)->setShortcut(QKeySequence::Print);
     QMenu* h = bar->addMenu(msg::withAccessKey(msg::helpMenu(), 'H'));
     h->setObjectName(QStringLiteral("helpMenu"));
@@ -303,9 +369,63 @@ void MainWindow::showMessage(const QString& text)
     prompts_->message(this, text, msg::title());
 }
 
+void MainWindow::report(const Diagnostic& said, QWidget* parent)
+{
+    messages_->add(said);
+    if (said.severity == Severity::Error)
+        prompts_->message(parent ? parent : this, said.text, msg::title());
+}
+
+void MainWindow::report(const std::vector<Diagnostic>& said, QWidget* parent)
+{
+    for (const Diagnostic& d : said)
+        report(d, parent);
+}
+
+void MainWindow::startMessages(const QString& readStatus)
+{
+    readStatusText_ = readStatus;
+    messages_->clearMessages(); // the status follows
+}
+
+void MainWindow::showReadStatus()
+{
+    const int errors = messages_->count(Severity::Error);
+    const int warnings = messages_->count(Severity::Warning);
+    const QString counts = msg::messagesCount(errors, warnings, messages_->count(Severity::Information));
+    QString text = readStatusText_;
+    if (!counts.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("　")) + counts;
+    readStatus_->setText(text);
+    // A sign the eye finds while there is something to look at.
+    const int size = readStatus_->fontMetrics().height();
+    if (errors > 0 || warnings > 0) {
+        const QStyle::StandardPixmap sign =
+            errors > 0 ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning;
+        readStatusIcon_->setPixmap(style()->standardIcon(sign).pixmap(size, size));
+        readStatusIcon_->show();
+    } else {
+        readStatusIcon_->clear();
+        readStatusIcon_->hide();
+    }
+}
+
 bool MainWindow::checkTable()
 {
-    return table_.check([this](const QString& text) { showMessage(text); });
+    // Each row that keeps the table from being drawn: an error, listed and in its box.
+    return table_.check([this](const Diagnostic& d) { report(d); });
+}
+
+BoardNow MainWindow::boardNow()
+{
+    BoardNow now {board_, table_, extent_};
+    now.counts = holeCounts();
+    now.holes = holeTotals(now.counts, table_).all;
+    now.options = drawingOptions();
+    now.otherInputs = otherInputs();
+    now.sizeText = sizeChoice_->currentText();
+    now.foot = PageFoot {logo(), productCodeEdit_->text()};
+    return now;
 }
 
 void MainWindow::showChecks()
@@ -319,14 +439,19 @@ void MainWindow::showChecks()
         checks_->setAttribute(Qt::WA_DeleteOnClose);
         checks_->setWindowIcon(windowIcon());
         moveBeside(checks_, this);
+        checks_->followBoardOf(this);
+        // チェック: a file changed on disk is read again first, and the windows, this one too,
+        // follow that change; else the board is checked as it is.
         connect(checks_, &CheckWindow::recheckRequested, this, [this]() {
-            readChangedFiles();
-            checks_->check(board_, table_, extent_);
+            if (!readChangedFiles())
+                checks_->check(board_, table_, extent_);
         });
         connect(checks_, &CheckWindow::findingChosen, this, &MainWindow::showFinding);
     }
-    readChangedFiles();
-    checks_->check(board_, table_, extent_);
+    // A file changed on disk is read again first: the open windows follow it, this one too when
+    // it is open.
+    if (!readChangedFiles() || !checks_->isVisible())
+        checks_->check(board_, table_, extent_);
     checks_->show();
     checks_->raise();
     checks_->activateWindow();
@@ -342,45 +467,24 @@ void MainWindow::showFinding(const std::vector<std::pair<QPointF, double>>& plac
     if (!preview_ || !preview_->isVisible()) {
         if (!checkTable())
             return; // each row without a diameter has been named
-        drawIntoPreview(true);
+        openPreview(true);
     }
     preview_->raise();
     preview_->boardView()->showFinding(places, text);
 }
 
-void MainWindow::refreshPreview()
+void MainWindow::changeBoard()
 {
     followTimer_->stop(); // the board as it is now is drawn: nothing is left pending
     checksBehind_ = false;
-    readChangedFiles();
-    // Open checks follow the board at once: never a list of the board before.
-    if (checks_ && checks_->isVisible()) {
-        if (board_.isEmpty())
-            checks_->close();
-        else
-            checks_->check(board_, table_, extent_);
-    }
-    if (!preview_ || !preview_->isVisible())
-        return;
-    // Never the board before: the board as it is, what keeps it from being drawn, or no window.
-    if (board_.isEmpty()) {
-        preview_->close();
-        return;
-    }
-    drawIntoPreview(true);
+    readChangedFiles(false);
+    emit boardChanged(BoardChange::Board);
 }
 
 void MainWindow::tableEdited()
 {
     checksBehind_ = true;
-    if (checks_ && checks_->isVisible() && !checksFollow())
-        checks_->markStale(); // checked again by チェック, not at every keystroke
     followTimer_->start(); // again: a burst of edits is drawn once, after its last
-}
-
-bool MainWindow::checksFollow() const
-{
-    return holeTotals(holeCounts(), table_).all <= kFollowedCheckHoles;
 }
 
 void MainWindow::followChanges()
@@ -388,29 +492,31 @@ void MainWindow::followChanges()
     followTimer_->stop();
     if (board_.isEmpty())
         return;
-    const bool previewShown = preview_ && preview_->isVisible();
-    if (previewShown)
-        drawIntoPreview(false); // the user is typing in this window: it keeps the focus
-    if (!checksBehind_)
+    // A file changed on disk meanwhile is read again: that is a change of the board, which the
+    // windows follow whole.
+    if (readChangedFiles()) {
+        checksBehind_ = false;
         return;
-    checksBehind_ = false;
-    if (checks_ && checks_->isVisible() && checksFollow()) {
-        if (previewShown)
-            preview_->boardView()->repaint(); // on screen before the checks take their while
-        checks_->check(board_, table_, extent_);
     }
+    const bool tableChanged = checksBehind_;
+    checksBehind_ = false;
+    emit boardChanged(tableChanged ? BoardChange::Table : BoardChange::Options);
 }
 
 void MainWindow::showPreview()
 {
+    // A file changed on disk is read again first; an open preview then follows that change of
+    // the board (drawn as it is now, raised) and is not drawn a second time.
+    const bool followed = readChangedFiles() && preview_ && preview_->isVisible();
     if (!checkTable()) {
         // Each row without a diameter has been named; an open preview says it too, in place of
         // its picture of the table before.
-        if (preview_ && preview_->isVisible())
-            drawIntoPreview(false);
+        if (preview_ && preview_->isVisible() && !followed)
+            preview_->draw(boardNow(), false);
         return;
     }
-    drawIntoPreview(true);
+    if (!followed)
+        openPreview(true);
 }
 
 PreviewWindow* MainWindow::previewWindow() const
@@ -431,8 +537,8 @@ void MainWindow::setViewOption(const QString& key, bool on)
     settings.setValue(key, on);
     settings.sync();
     // An open preview shows the option at once (or what keeps it from drawing the table).
-    if (preview_ && preview_->isVisible() && !board_.isEmpty())
-        drawIntoPreview(false);
+    if (!board_.isEmpty())
+        emit boardChanged(BoardChange::Options);
 }
 
 DrawingOptions MainWindow::drawingOptions() const
@@ -451,10 +557,9 @@ void MainWindow::showPageInPreview()
         preview_->setPage(sizeChoice_->currentText(), PageFoot {logo(), productCodeEdit_->text()});
 }
 
-void MainWindow::drawIntoPreview(bool toFront)
+void MainWindow::openPreview(bool toFront)
 {
-    const bool created = !preview_;
-    if (created) {
+    if (!preview_) {
         preview_ = new PreviewWindow(*dialog_, *prompts_);
         preview_->setAttribute(Qt::WA_DeleteOnClose);
         preview_->setWindowIcon(windowIcon());
@@ -464,41 +569,13 @@ void MainWindow::drawIntoPreview(bool toFront)
                 followChanges();
         });
         moveBeside(preview_, this);
-        toldDrawingProblem_.clear();
+        preview_->followBoardOf(this);
+        // A drawing that stops early keeps what it drew, and the user is told why it stopped.
+        connect(preview_, &PreviewWindow::drawingStopped, this, [this](const DrawingProblem& p) {
+            report(Diagnostic {Severity::Error, p.file, p.line, p.text}, preview_);
+        });
     }
-    if (toFront || created) {
-        preview_->show();
-        preview_->raise();
-    }
-    readChangedFiles();
-    const QString path = board_.mainPath();
-    preview_->setDrawnFiles(board_.paths(), otherInputs());
-    // A table that cannot be drawn is said in the window, never drawn as it was before.
-    QStringList incomplete;
-    table_.check([&incomplete](const QString& text) { incomplete << text; });
-    preview_->showTableProblem(incomplete);
-    if (!incomplete.isEmpty())
-        return;
-    // The picture's source, for the window's saves that draw it again.
-    DrawnSource source;
-    source.board = &board_;
-    source.table = table_;
-    source.extent = extent_;
-    source.counts = holeCounts();
-    const DrawingOptions options = drawingOptions();
-    source.withCounts = options.counts.has_value();
-    source.marks = options.marks;
-    source.holes = holeTotals(source.counts, table_).all;
-    preview_->setSource(source);
-    showPageInPreview();
-    // A drawing that stops early keeps what it drew, and the user is told why it stopped: once,
-    // not again at every edit of the table.
-    const DrawResult drawn = kivotrek::drawPreview(board_, table_, extent_, preview_->surface(), options);
-    preview_->showBoard(board_, table_, extent_, options);
-    const QString problem = drawingProblem(drawn, path);
-    if (!problem.isEmpty() && (toFront || problem != toldDrawingProblem_))
-        prompts_->message(preview_, problem, msg::title());
-    toldDrawingProblem_ = problem;
+    preview_->draw(boardNow(), toFront);
 }
 
 void MainWindow::showAbout()

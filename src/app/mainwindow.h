@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/boardnow.h"
 #include "app/commondialog.h"
 #include "app/prompts.h"
 #include "app/twips.h"
+#include "common/diagnostic.h"
 #include "drawing/boarddrawing.h"
 #include "drawing/holecounts.h"
 #include "drawing/pagelayout.h"
@@ -15,6 +17,7 @@
 #include <QPointer>
 #include <QSettings>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -32,6 +35,7 @@ namespace kivotrek {
 class AboutBox;
 class HelpViewer;
 class HoleTableView;
+class MessagesPanel;
 class PreviewWindow;
 class CheckWindow;
 class TableLayout;
@@ -45,9 +49,15 @@ struct MainWindowSetup {
 };
 
 // The main window: the hole table on three tab pages (HoleTableView), the file path, product
-// code and size choice, and the menu through which every command runs. Its widgets are its
-// own; each has an object name ("pathEdit", "productCodeEdit", "sizeChoice", "totalsLabel",
-// the actions by their commands' names) by which tests find them.
+// code and size choice, and the menu through which every command runs; under the table, by a
+// splitter, the messages of the board's reads, drawings and checks (MessagesPanel), and the read
+// status in the status bar. Information and warnings are listed there; an error is listed and
+// shown in a box. Its widgets are its own; each has an object name ("pathEdit",
+// "productCodeEdit", "sizeChoice", "totalsLabel", "messagesPanel", "readStatus", the actions by
+// their commands' names) by which tests find them.
+//
+// Every change of the board is signalled once (boardChanged): the preview with its board view
+// and the checks follow it; nothing looks at the files on a timer.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -68,6 +78,9 @@ public:
     DrawingOptions drawingOptions() const;
     PreviewWindow* previewWindow() const;
     CheckWindow* checkWindow() const;
+    MessagesPanel* messagesPanel() const { return messages_; }
+    // The board as it is now and how it is drawn, for the windows that follow it.
+    BoardNow boardNow();
     // The printer the print dialog sets up; it keeps its settings from one print to the next.
     QPrinter& printer();
     // Prints the drill map on one page of the printer; false when no page came out, with the
@@ -84,6 +97,12 @@ public:
     // on larger ones a run takes long enough to stop the typing, and the list says it is of the
     // table before until チェック.
     static constexpr qint64 kFollowedCheckHoles = 20000;
+
+signals:
+    // The board changed: once per change (a read, an added or removed file, 新規, files read
+    // again since they changed on disk, the settings loaded; an edit of the table once the edits
+    // pause; an option of 表示).
+    void boardChanged(kivotrek::BoardChange change);
 
 public slots:
     void newBoard(); // 新規: an empty board, as at start-up
@@ -129,6 +148,13 @@ private:
     void buildMenu();
     void chooseColor(int i); // the double-click on a D-code
     void showMessage(const QString& text); // an OK box captioned with the program title
+    // What a read, a drawing or a check said: each listed under the table, an error also shown
+    // in a box (over parent, else this window); the read status counts them.
+    void report(const std::vector<Diagnostic>& said, QWidget* parent = nullptr);
+    void report(const Diagnostic& said, QWidget* parent = nullptr);
+    // A new board's messages: the list emptied, the read status its read's.
+    void startMessages(const QString& readStatus);
+    void showReadStatus(); // the read status and the count of messages by kind
     bool checkTable(); // one message per used row without a usable diameter
     QString logoPath() const; // image.bmp beside the program
     // The files a save must not replace besides the board's own: the settings file, the logo.
@@ -136,17 +162,17 @@ private:
     void readChosenFile(ReaderKind reader, const QString& path);
     void addChosenFile(const QString& path, bool outline);
     void showBoard(); // the path label and the D-codes' files
-    void showReadMessages(const QStringList& said);
     // The board's files that changed on disk since they were read, read again before the board
-    // is used (drawn, printed, checked, counted), and said in one message; false when none had.
-    bool readChangedFiles();
+    // is used (drawn, printed, checked, counted), and said; false when none had. A change of the
+    // board is signalled unless the caller signals it.
+    bool readChangedFiles(bool signal = true);
     // What was read, loaded or saved: the rows as the files filled them (for the settings
     // question) and the state the modified mark compares with.
     void markRead();
     void markSaved();
-    // A new board read: shown, its table as read and saved, what the read said told, an open
-    // preview and open checks made again.
-    void showNewBoard(const QStringList& said);
+    // A new board read: shown, its table as read and saved, what the read said listed (with the
+    // read's status), an open preview and open checks made again.
+    void showNewBoard(const std::vector<Diagnostic>& said, const QString& readStatus);
     void noteChange(); // the window title's modified mark
     // While the work is modified: asks whether to save it first. False when the user cancelled
     // (or the save failed): the command that asked ends there.
@@ -156,13 +182,14 @@ private:
     void showTotals(); // after the counts or a kind changed
     // Opens the preview window (or reuses it) and draws the board into it, or, where the table
     // cannot be drawn, has it say why. toFront: shown and raised (a command asked for it).
-    void drawIntoPreview(bool toFront);
-    void refreshPreview(); // an open preview draws the board as it is now, or closes; open checks run again
+    void openPreview(bool toFront);
+    // The board changed by a command: signalled, so that an open preview draws it as it is now
+    // (or closes) and open checks run again; nothing of an edit is left pending.
+    void changeBoard();
     // A field of the table edited (or a colour chosen): the open preview and checks follow
     // once the edits pause.
     void tableEdited();
     void followChanges(); // what tableEdited left pending, now
-    bool checksFollow() const; // small enough for the checks to run again at each change
     // A finding of the checks in the board view: the preview opened (or reused), zoomed to it.
     void showFinding(const std::vector<std::pair<QPointF, double>>& places, const QString& text);
     void setViewOption(const QString& key, bool on);
@@ -199,6 +226,10 @@ private:
     QLineEdit* productCodeEdit_ = nullptr;
     QComboBox* sizeChoice_ = nullptr;
     QLabel* totalsLabel_ = nullptr; // the holes and slots of the table by kind, under it
+    MessagesPanel* messages_ = nullptr;
+    QLabel* readStatus_ = nullptr; // how the latest read ended, and the messages by kind
+    QLabel* readStatusIcon_ = nullptr; // a warning's or an error's sign while there are such
+    QString readStatusText_; // how the latest read ended
     HoleTableView* tableView_ = nullptr;
     QAction* readSettingsAction_ = nullptr;
     QAction* countsInLegendAction_ = nullptr;
@@ -210,7 +241,6 @@ private:
     QPointer<CheckWindow> checks_;
     QTimer* followTimer_ = nullptr; // the pause after the last edit before the preview follows
     bool checksBehind_ = false; // the table changed since the open checks last ran
-    QString toldDrawingProblem_; // a drawing that stops early is told once, not at every edit
     std::unique_ptr<QPrinter> printer_;
     BasicRandom random_; // the product code's colours, the same sequence every run
     QPointer<HelpViewer> helpViewer_;

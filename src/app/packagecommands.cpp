@@ -164,17 +164,28 @@ bool MainWindow::openPackageAs(const QString& path, const QJsonObject& roles)
     }
     // What the package says of itself stands in its window.
     const QStringList notes = package->notes;
-    QStringList said;
-    const MessageSink sink = [&said, &holeless, &notes](const QString& text) {
-        if (!holeless.contains(text) && !notes.contains(text))
-            said << text;
+    std::vector<Diagnostic> said;
+    const MessageSink sink = [&said, &holeless, &notes](const Diagnostic& d) {
+        if (!holeless.contains(d.text) && !notes.contains(d.text))
+            said.push_back(d);
     };
     prepareExcellonRead(table_, extent_);
     const BuiltBoard built = buildBoard(*package, board_, table_, extent_, sink);
+    // How the read ended: the worst of its files'.
+    ReadEnding worst = built.ok ? ReadEnding::Complete : ReadEnding::Unreadable;
+    for (const PackageFile& f : built.files) {
+        if (f.outcome.ending == ReadEnding::Unreadable
+            || (f.outcome.ending != ReadEnding::Complete && worst == ReadEnding::Complete))
+            worst = f.outcome.ending;
+    }
+    const QString name = QFileInfo(package->path()).fileName();
+    const QString status = worst == ReadEnding::Complete ? msg::readStatusComplete(name)
+        : worst == ReadEnding::Unreadable                ? msg::readStatusFailed(name)
+                                                         : msg::readStatusStopped(name);
     package_ = std::move(package); // its members, remembered with the board (the board keeps the files)
     readSettingsAction_->setEnabled(!board_.isEmpty());
     productCodeEdit_->clear();
-    showNewBoard(said);
+    showNewBoard(said, status);
     if (built.ok)
         rememberBoard();
     return built.ok;

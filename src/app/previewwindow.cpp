@@ -122,6 +122,61 @@ void PreviewWindow::showBoard(
 
 PreviewWindow::~PreviewWindow() = default;
 
+void PreviewWindow::followBoardOf(MainWindow* main)
+{
+    main_ = main;
+    connect(main, &MainWindow::boardChanged, this, &PreviewWindow::follow);
+}
+
+void PreviewWindow::follow(BoardChange change)
+{
+    if (!main_ || !isVisible())
+        return;
+    // Never the board before: the board as it is, what keeps it from being drawn, or no window.
+    if (main_->board().isEmpty()) {
+        close();
+        return;
+    }
+    draw(main_->boardNow(), change == BoardChange::Board);
+    // After an edit: on screen before whatever else follows the change takes its while (the
+    // checks).
+    if (change != BoardChange::Board)
+        view_->repaint();
+}
+
+void PreviewWindow::draw(const BoardNow& now, bool toFront)
+{
+    if (toFront || !isVisible()) {
+        show();
+        raise();
+    }
+    setDrawnFiles(now.board.paths(), now.otherInputs);
+    // A table that cannot be drawn is said in the window, never drawn as it was before.
+    QStringList incomplete;
+    now.table.check([&incomplete](const QString& text) { incomplete << text; });
+    showTableProblem(incomplete);
+    if (!incomplete.isEmpty())
+        return;
+    // The picture's source, for the window's saves that draw it again.
+    DrawnSource source;
+    source.board = &now.board;
+    source.table = now.table;
+    source.extent = now.extent;
+    source.counts = now.counts;
+    source.withCounts = now.options.counts.has_value();
+    source.marks = now.options.marks;
+    source.holes = now.holes;
+    setSource(source);
+    setPage(now.sizeText, now.foot);
+    const DrawResult drawn = drawPreview(now.board, now.table, now.extent, surface(), now.options);
+    showBoard(now.board, now.table, now.extent, now.options);
+    const DrawingProblem problem = describeDrawing(drawn, now.board.mainPath());
+    const bool tell = !problem.text.isEmpty() && (toFront || problem.text != toldProblem_);
+    toldProblem_ = problem.text;
+    if (tell)
+        emit drawingStopped(problem);
+}
+
 bool PreviewWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == view_ && event->type() == QEvent::Resize)

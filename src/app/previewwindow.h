@@ -1,11 +1,14 @@
 #pragma once
 
+#include "app/boardnow.h"
 #include "board/board.h"
+#include "drawing/drawresult.h"
 #include "drawing/heldboard.h"
 #include "drawing/pagelayout.h"
 #include "drawing/picturesurface.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -17,6 +20,7 @@ namespace kivotrek {
 
 class BoardViewWidget;
 class CommonDialog;
+class MainWindow;
 class Prompts;
 
 // What the picture was drawn from, for the saves that draw it again (PDF, SVG): the board
@@ -39,15 +43,22 @@ struct DrawnSource {
 // PDF (the printed page), SVG and PNG (the preview picture of 457 x 420 pixels, as it always
 // was), 表示範囲をPNGに保存 (what the view shows) and 測定. It can be resized and maximised and
 // remembers its size. It has no parent window, so closing the main window leaves it open;
-// closing it discards the picture. The main window draws into it again after every change of
-// the board or the table; where the table cannot be drawn, the window says why instead.
+// closing it discards the picture. It follows the main window's board: drawn again at every
+// change the main window signals (boardChanged), or closed when the board is empty; where the
+// table cannot be drawn, the window says why instead.
 class PreviewWindow : public QMainWindow {
     Q_OBJECT
 public:
     PreviewWindow(CommonDialog& dialog, Prompts& prompts);
     ~PreviewWindow() override;
 
-    // The preview picture the exports save; the main window draws it.
+    // Follows the main window's board from now on (its boardChanged).
+    void followBoardOf(MainWindow* main);
+    // Draws the board as it is now into the picture and the view, or, where the table cannot be
+    // drawn, says why. toFront: shown and raised (a command asked for it). A drawing that stops
+    // early keeps what it drew and is told (drawingStopped): once, not again at every edit.
+    void draw(const BoardNow& now, bool toFront);
+    // The preview picture the exports save.
     PictureSurface& surface() { return *surface_; }
     BoardViewWidget* boardView() const { return view_; }
     // The board the view shows, as the table names its rows now: held again only when its files
@@ -88,7 +99,15 @@ public:
     QAction* saveViewAction;
     QAction* measureAction;
 
+signals:
+    // A drawing that did not complete, for the user to be told.
+    void drawingStopped(const kivotrek::DrawingProblem& problem);
+
 public slots:
+    // The main window's board changed: an open preview draws it as it is now (raised for a
+    // change of the board, keeping the focus where the user types for an edit), or closes when
+    // nothing is left to draw.
+    void follow(kivotrek::BoardChange change);
     void exportBitmap(); // exportAction
     void savePdf(); // PDFに保存: the printed page
     void saveSvg(); // SVGに保存: the picture as SVG
@@ -121,6 +140,8 @@ private:
     QLabel* problemLabel_ = nullptr; // over the view while the table cannot be drawn
     QStringList tableProblem_;
     std::function<void()> catchUp_;
+    QPointer<MainWindow> main_;
+    QString toldProblem_; // the drawing problem last told
     CommonDialog& dialog_;
     Prompts& prompts_;
 };

@@ -37,8 +37,9 @@ void MainWindow::print()
         showMessage(msg::sizeNotANumber(size));
         return;
     }
-    // A diameter that is no number would print as the smallest hole: each such row is named.
-    if (!table_.checkNumbers([this](const QString& text) { showMessage(text); }))
+    // A diameter that is no number would print as the smallest hole: each such row is named (an
+    // error: listed, and in its box).
+    if (!table_.checkNumbers([this](const Diagnostic& d) { report(d); }))
         return;
     QPrinter& pr = printer();
     if (!dialog_->showPrinter(this, pr))
@@ -62,9 +63,9 @@ void MainWindow::print()
     QString problem;
     if (!printPage(&problem)) {
         // Nothing was printed: no question about the default printer (and after a cancel no
-        // message either).
+        // message either). The drawing's problem is listed with the board's messages.
         if (!problem.isEmpty())
-            showMessage(problem);
+            report(Diagnostic {Severity::Error, QString(), std::nullopt, problem});
         return;
     }
     QCoreApplication::processEvents();

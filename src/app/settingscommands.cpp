@@ -74,7 +74,7 @@ void MainWindow::readSettings()
     productCodeEdit_->setCursorPosition(0);
     refreshTable();
     markSaved();
-    refreshPreview();
+    changeBoard();
 }
 
 void MainWindow::saveSettings()

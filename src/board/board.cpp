@@ -71,8 +71,7 @@ int fillRows(const DrillData& data, int first, HoleTable& table, const QString& 
         const DrillTool& t = data.tools[i];
         const int r = first + int(i);
         if (r >= HoleTable::kRows) {
-            if (sink)
-                sink(msg::noFreeRows(path, t.code));
+            sink.warning(msg::noFreeRows(path, t.code), path);
             break;
         }
         HoleRow& row = table.row(r);
@@ -144,14 +143,14 @@ int takeRows(const DrillData& data, int first, HoleTable& table, const QString& 
 
 // What a drill file's read says of its format: where it came from when nothing in the file
 // states it (the fitted format is said by the fit).
-void sayFormat(const DrillData& data, const MessageSink& sink)
+void sayFormat(const DrillData& data, const QString& path, const MessageSink& sink)
 {
     if (!sink || !data.format || !data.format->used)
         return;
     if (data.format->source == CoordinateFormat::Source::Assumed)
-        sink(msg::formatAssumed(data.format->text()));
+        sink.information(msg::formatAssumed(data.format->text()), path);
     else if (data.format->source == CoordinateFormat::Source::NcParam)
-        sink(msg::formatFromNcParam(data.format->text()));
+        sink.information(msg::formatFromNcParam(data.format->text()), path);
 }
 
 // What a fit did to a file's format.
@@ -168,15 +167,15 @@ void boardChanged(
     const std::vector<Fitting> fitted = fitFormats(board, data, table);
     for (size_t f = 0; f < data.drills.size() && f < board.files.size(); ++f) {
         const bool added = int(f) == newFile;
-        if (sink && (fitted[f] == Fitting::Changed || (added && fitted[f] == Fitting::Kept)))
-            sink(msg::formatFitted(board.files[f].fitted->text()));
+        if (fitted[f] == Fitting::Changed || (added && fitted[f] == Fitting::Kept))
+            sink.information(msg::formatFitted(board.files[f].fitted->text()), board.files[f].path);
         else if (added)
-            sayFormat(data.drills[f], sink);
+            sayFormat(data.drills[f], board.files[f].path, sink);
     }
     extent = boardFrame(data).extent;
     const QString warning = boardWarning(board, data);
-    if (!warning.isEmpty() && sink)
-        sink(warning);
+    if (!warning.isEmpty())
+        sink.warning(warning, board.outline);
 }
 
 } // namespace
@@ -187,14 +186,12 @@ DrillData readBoardDrill(ReaderKind reader, const QString& path, const MessageSi
 {
     if (reader != ReaderKind::GerberX2 || !looksLikeOutlineName(path))
         return readDrillFile(reader, path, sink);
-    QStringList said;
-    DrillData data = readGerberX2(path, [&said](const QString& m) { said << m; });
+    std::vector<Diagnostic> said;
+    DrillData data = readGerberX2(path, [&said](const Diagnostic& d) { said.push_back(d); });
     if (data.role == DrillData::Role::Drill && !data.statesFunction)
         return readGerberX2(path, sink, GerberRole::Outline);
-    for (const QString& m : said) {
-        if (sink)
-            sink(m);
-    }
+    for (const Diagnostic& d : said)
+        sink(d);
     return data;
 }
 
@@ -303,7 +300,7 @@ FileOutcome readBoardFile(Board& board, ReaderKind reader, const QString& path, 
         const int rows = takeRows(*o.data, 0, table, path, sink, o);
         board.files.push_back({path, reader, 0, rows});
         board.files.back().stamp = stamp;
-        sayFormat(*o.data, sink);
+        sayFormat(*o.data, path, sink);
         hold(o, board.data.drills);
     }
     extent = boardFrame(board.data).extent;
@@ -316,8 +313,7 @@ FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, H
     FileOutcome o;
     o.reader = reader;
     if (board.replaysGerber()) {
-        if (sink)
-            sink(msg::cannotAddToGerberBoard());
+        sink.error(msg::cannotAddToGerberBoard(), path);
         o.ending = ReadEnding::Rejected;
         return o;
     }
@@ -349,8 +345,7 @@ FileOutcome readBoardOutline(
     FileOutcome o;
     o.reader = ReaderKind::GerberX2;
     if (board.replaysGerber()) {
-        if (sink)
-            sink(msg::cannotAddToGerberBoard());
+        sink.error(msg::cannotAddToGerberBoard(), path);
         o.ending = ReadEnding::Rejected;
         return o;
     }
@@ -442,11 +437,9 @@ std::vector<HoleRow> rowsOf(const HoleTable& table, int first, int count)
 
 void sayReadAgain(const QString& path, const QStringList& dropped, const MessageSink& sink)
 {
-    if (!sink)
-        return;
-    sink(msg::fileReadAgain(path));
+    sink.information(msg::fileReadAgain(path), path);
     if (!dropped.isEmpty())
-        sink(msg::codesDropped(path, dropped));
+        sink.warning(msg::codesDropped(path, dropped), path);
 }
 
 // A single standard or RS-274X file read again into the board.
@@ -456,8 +449,8 @@ int refreshGerber(Board& board, HoleTable& table, BoardExtent& extent, const Mes
     if (stampOf(file.path) == file.stamp)
         return 0;
     const std::vector<HoleRow> before = rowsOf(table, 0, file.rowCount);
-    QStringList said;
-    const MessageSink collect = [&said](const QString& m) { said << m; };
+    std::vector<Diagnostic> said;
+    const MessageSink collect = [&said](const Diagnostic& d) { said.push_back(d); };
     Board again;
     HoleTable fresh = table;
     BoardExtent freshExtent = extent;
@@ -465,8 +458,7 @@ int refreshGerber(Board& board, HoleTable& table, BoardExtent& extent, const Mes
     if (o.ending == ReadEnding::Unreadable) {
         // Gone, or unreadable now: the board keeps what its read found, and says so once.
         board.files.front().stamp = again.files.front().stamp;
-        if (sink)
-            sink(msg::fileNoLongerReadable(file.path));
+        sink.warning(msg::fileNoLongerReadable(file.path), file.path);
         return 1;
     }
     again.package = board.package;
@@ -476,10 +468,8 @@ int refreshGerber(Board& board, HoleTable& table, BoardExtent& extent, const Mes
     extent = freshExtent;
     const QStringList dropped = keepTypedRows(before, table, 0, board.files.front().rowCount);
     sayReadAgain(file.path, dropped, sink);
-    for (const QString& m : said) {
-        if (sink)
-            sink(m);
-    }
+    for (const Diagnostic& d : said)
+        sink(d);
     return 1;
 }
 
@@ -501,8 +491,8 @@ QStringList replaceFileRows(
     tools.tools = data.tools;
     tools.tools.resize(size_t(count));
     fillRows(tools, file.firstRow, table, file.path, sink);
-    if (count < int(data.tools.size()) && sink)
-        sink(msg::noFreeRows(file.path, data.tools[size_t(count)].code));
+    if (count < int(data.tools.size()))
+        sink.warning(msg::noFreeRows(file.path, data.tools[size_t(count)].code), file.path);
     QStringList dropped = keepTypedRows(before, table, file.firstRow, count);
     const int moved = count - file.rowCount;
     for (BoardFile& other : board.files) {
@@ -528,21 +518,18 @@ int refreshBoard(Board& board, HoleTable& table, BoardExtent& extent, const Mess
             continue;
         ++read;
         file.stamp = now;
-        QStringList said;
-        const MessageSink collect = [&said](const QString& m) { said << m; };
+        std::vector<Diagnostic> said;
+        const MessageSink collect = [&said](const Diagnostic& d) { said.push_back(d); };
         DrillData data = readDrillFile(file.reader, file.path, collect, file.fitted);
         if (data.ending == DrillData::Ending::Unreadable) {
             // Gone, or unreadable now: the board keeps what its read found, and says so once.
-            if (sink)
-                sink(msg::fileNoLongerReadable(file.path));
+            sink.warning(msg::fileNoLongerReadable(file.path), file.path);
             continue;
         }
         const QStringList dropped = replaceFileRows(board, f, data, table, collect);
         sayReadAgain(file.path, dropped, sink);
-        for (const QString& m : said) {
-            if (sink)
-                sink(m);
-        }
+        for (const Diagnostic& d : said)
+            sink(d);
         board.data.drills[f] = std::move(data);
     }
     if (!board.outline.isEmpty()) {
@@ -550,18 +537,15 @@ int refreshBoard(Board& board, HoleTable& table, BoardExtent& extent, const Mess
         if (now != board.outlineStamp) {
             ++read;
             board.outlineStamp = now;
-            QStringList said;
+            std::vector<Diagnostic> said;
             DrillData outline = readGerberX2(
-                board.outline, [&said](const QString& m) { said << m; }, GerberRole::Outline);
+                board.outline, [&said](const Diagnostic& d) { said.push_back(d); }, GerberRole::Outline);
             if (outline.ending == DrillData::Ending::Unreadable) {
-                if (sink)
-                    sink(msg::fileNoLongerReadable(board.outline));
+                sink.warning(msg::fileNoLongerReadable(board.outline), board.outline);
             } else {
                 sayReadAgain(board.outline, {}, sink);
-                for (const QString& m : said) {
-                    if (sink)
-                        sink(m);
-                }
+                for (const Diagnostic& d : said)
+                    sink(d);
                 board.data.outline = std::move(outline);
             }
         }

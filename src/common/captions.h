@@ -494,4 +494,27 @@ inline QString checkCsvHeader()
     return QStringLiteral("種類,行,Dコード,ファイル,X,Y,X2,Y2,値,限度");
 }
 
+// The main window's messages panel, under the table: what the reads, the drawings and the checks
+// of the board said, one line each.
+inline QStringList messagesColumns()
+{
+    return {QStringLiteral("種別"), QStringLiteral("ファイル"), QStringLiteral("行"), QStringLiteral("内容")};
+}
+inline QString informationSeverity()
+{
+    return QStringLiteral("情報");
+}
+inline QString warningSeverity()
+{
+    return QStringLiteral("警告");
+}
+inline QString errorSeverity()
+{
+    return QStringLiteral("エラー");
+}
+inline QString clearMessagesCommand()
+{
+    return QStringLiteral("メッセージを消去");
+}
+
 } // namespace kivotrek::msg

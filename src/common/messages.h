@@ -546,4 +546,33 @@ inline QString sysInfoUnavailable()
     return QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
 }
 
+// The main window's read status, one line under the messages: how the latest read of the board
+// ended (a file's or a package's name), then what the messages panel holds.
+inline QString readStatusComplete(const QString& name)
+{
+    return name + QStringLiteral("を読み込みました。");
+}
+inline QString readStatusStopped(const QString& name)
+{
+    return name + QStringLiteral("の読み込みを途中で中止しました。");
+}
+inline QString readStatusFailed(const QString& name)
+{
+    return name + QStringLiteral("を読み込めませんでした。");
+}
+// "エラー 1件・警告 2件（下の一覧）": the kinds there are, the worst first; empty when none.
+inline QString messagesCount(int errors, int warnings, int informations)
+{
+    QStringList parts;
+    if (errors > 0)
+        parts << errorSeverity() + QStringLiteral(" %1件").arg(errors);
+    if (warnings > 0)
+        parts << warningSeverity() + QStringLiteral(" %1件").arg(warnings);
+    if (informations > 0)
+        parts << informationSeverity() + QStringLiteral(" %1件").arg(informations);
+    if (parts.isEmpty())
+        return QString();
+    return parts.join(QStringLiteral("・")) + QStringLiteral("（下の一覧）");
+}
+
 } // namespace kivotrek::msg

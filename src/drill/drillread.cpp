@@ -34,15 +34,11 @@ QString limitMessage(const DrillData& out)
 void readDrillLines(QIODevice& device, const QString& name, const MessageSink& sink, DrillData& out,
     const std::function<bool(QByteArrayView, qint64)>& line, const std::function<void()>& finish)
 {
-    const auto say = [&sink](const QString& text) {
-        if (sink)
-            sink(text);
-    };
     if (holdsBinaryBytes(device)) {
         device.close();
         out.ending = DrillData::Ending::Unreadable;
         out.reason = msg::notDrillData(name);
-        say(out.reason);
+        sink.error(out.reason, name);
         return;
     }
     LineReader lines(device);
@@ -56,27 +52,29 @@ void readDrillLines(QIODevice& device, const QString& name, const MessageSink& s
         reachLimit(out, DrillData::Limit::Length, LineReader::kMaxLineLength, lines.lineNumber() + 1);
     device.close();
     finish(); // may reach a limit itself: a repeat the end of the file closes
+    // A limit ends the read at its line; what was read before it stays: a warning.
     if (out.ending == DrillData::Ending::TooManyTools) {
-        say(msg::tooManyHoleKinds(out.stoppedAtLine.value_or(lines.lineNumber())));
+        const qint64 at = out.stoppedAtLine.value_or(lines.lineNumber());
+        sink.warning(msg::tooManyHoleKinds(at), name, at);
         return;
     }
     if (out.ending == DrillData::Ending::LimitReached) {
-        say(limitMessage(out));
+        sink.warning(limitMessage(out), name, out.stoppedAtLine);
         return;
     }
     if (lines.failed()) {
         out.ending = DrillData::Ending::Unreadable;
         out.reason = msg::readError(name, device.errorString());
-        say(out.reason);
+        sink.error(out.reason, name);
         return;
     }
     if (out.skippedLines > 0)
-        say(msg::linesSkipped(out.skippedLines, *out.firstSkippedLine));
+        sink.warning(msg::linesSkipped(out.skippedLines, *out.firstSkippedLine), name, out.firstSkippedLine);
     if (out.role == DrillData::Role::Outline) {
         if (out.outline.empty())
-            say(msg::noOutline(name));
+            sink.warning(msg::noOutline(name), name);
     } else if (out.holes.empty() && out.slotHoles.empty()) {
-        say(msg::noHoles(name));
+        sink.warning(msg::noHoles(name), name);
     }
 }
 
@@ -88,8 +86,7 @@ DrillData readDrillPath(
         DrillData out;
         out.ending = DrillData::Ending::Unreadable;
         out.reason = whyUnopenable(path);
-        if (sink)
-            sink(out.reason);
+        sink.error(out.reason, path);
         return out;
     }
     return read(file);

@@ -44,7 +44,7 @@ public:
             record_->fail(msg::notDrillData(name_));
         device_.close();
         tracker_.convertToTwips();
-        say(msg::notDrillData(name_));
+        sayError(msg::notDrillData(name_));
         return ReadResult {ReadEnding::Unreadable, std::nullopt};
     }
 
@@ -66,10 +66,11 @@ public:
     }
     qint64 lineNumber() const { return reader_.lineNumber(); }
 
-    // Ends the read early at the current line with a message.
-    ReadResult stop(ReadEnding ending, const QString& message)
+    // Ends the read early at the current line with a message: an error, or a warning where the
+    // read stops at a limit of the table (what was read stays).
+    ReadResult stop(ReadEnding ending, const QString& message, Severity severity = Severity::Error)
     {
-        return stopAt(ending, message, lineNumber());
+        return stopAt(ending, message, lineNumber(), severity);
     }
 
     // The end of the file: the negative-value warning, then the extent in twips. A line beyond
@@ -79,40 +80,44 @@ public:
         walkTheRest();
         if (reader_.tooLong()) {
             const qint64 line = lineNumber() + 1;
-            return stopAt(ReadEnding::Fault, msg::lineUnreadable(line), line);
+            return stopAt(ReadEnding::Fault, msg::lineUnreadable(line), line, Severity::Error);
         }
         device_.close();
         if (reader_.failed()) {
             tracker_.convertToTwips();
             if (record_)
                 record_->fail(msg::readError(name_, device_.errorString()));
-            say(msg::readError(name_, device_.errorString()));
+            sayError(msg::readError(name_, device_.errorString()));
             return {ReadEnding::Unreadable, std::nullopt};
         }
+        // The data is not to be used: said as an error, though the read counts as done.
         if (tracker_.sawNegative())
-            say(msg::negativeCoordinates());
+            sayError(msg::negativeCoordinates());
         tracker_.convertToTwips();
         return {ReadEnding::Complete, std::nullopt};
     }
 
-    void say(const QString& text) const
-    {
-        if (sink_)
-            sink_(text);
-    }
+    // A warning at the current line of the file.
+    void say(const QString& text) const { sink_.warning(text, name_, lineOrNone(lineNumber())); }
+    // An error of the file as a whole.
+    void sayError(const QString& text) const { sink_.error(text, name_); }
 
     QByteArrayView line;
     FilePosition pos;
     ExtentTracker& tracker() { return tracker_; }
 
 private:
-    ReadResult stopAt(ReadEnding ending, const QString& message, qint64 line)
+    ReadResult stopAt(ReadEnding ending, const QString& message, qint64 line, Severity severity)
     {
         walkTheRest();
         device_.close();
         tracker_.convertToTwips();
-        say(message);
+        sink_(Diagnostic {severity, name_, lineOrNone(line), message});
         return {ending, line};
+    }
+    static std::optional<qint64> lineOrNone(qint64 line)
+    {
+        return line > 0 ? std::optional<qint64>(line) : std::nullopt;
     }
 
     // The tally walks from the current line (unless the reader walked it) to the end of the file,
@@ -159,8 +164,7 @@ inline ReadResult readFile(const QString& path, BoardExtent& extent, const Messa
     QFile file(path);
     if (!openToRead(file)) {
         ExtentTracker(extent).convertToTwips();
-        if (sink)
-            sink(whyUnopenable(path));
+        sink.error(whyUnopenable(path), path);
         return {ReadEnding::Unreadable, std::nullopt};
     }
     return read(file);

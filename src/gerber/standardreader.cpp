@@ -54,7 +54,8 @@ ReadResult readStandardGerber(QIODevice& device, const QString& name, HoleTable&
                 if (!cut)
                     return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
                 if (filler.add(cp932::decode(*cut)) == DCodeFiller::Result::Full)
-                    return s.stop(ReadEnding::Fault, msg::tooManyHoleKinds(s.lineNumber()));
+                    return s.stop(
+                        ReadEnding::Fault, msg::tooManyHoleKinds(s.lineNumber()), Severity::Warning);
             }
             if (!cutCoordinatesStrict(line, s.pos))
                 return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
@@ -65,7 +66,7 @@ ReadResult readStandardGerber(QIODevice& device, const QString& name, HoleTable&
             if (step.has(Step::NoDCode))
                 return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));
             if (filler.add(dcode) == DCodeFiller::Result::Full)
-                return s.stop(ReadEnding::Fault, msg::tooManyHoleKinds(s.lineNumber()));
+                return s.stop(ReadEnding::Fault, msg::tooManyHoleKinds(s.lineNumber()), Severity::Warning);
         }
         if (step.has(Step::BadCoordinates))
             return s.stop(ReadEnding::Fault, msg::lineUnreadable(s.lineNumber()));

@@ -26,8 +26,8 @@ constexpr size_t kLongestStep = 17;
 
 uint8_t shortBits(uint16_t flags)
 {
-    return uint8_t(((flags & Step::D01) ? 1 : 0) | ((flags & Step::D02) ? 2 : 0) | ((flags & Step::D03) ? 4 : 0)
-        | ((flags & Step::HasX) ? 8 : 0) | ((flags & Step::HasY) ? 16 : 0));
+    return uint8_t(((flags & Step::D01) ? 1 : 0) | ((flags & Step::D02) ? 2 : 0)
+        | ((flags & Step::D03) ? 4 : 0) | ((flags & Step::HasX) ? 8 : 0) | ((flags & Step::HasY) ? 16 : 0));
 }
 
 uint16_t flagsOf(uint8_t bits)

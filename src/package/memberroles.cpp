@@ -72,7 +72,7 @@ bool onlyRoundFlashes(const QString& path, const QByteArray& head, std::shared_p
     auto whole = std::make_shared<MemberRead>();
     whole->reader = ReaderKind::GerberX2;
     whole->stamp = stampOf(path);
-    whole->data = readGerberX2(path, [&whole](const QString& m) { whole->said << m; });
+    whole->data = readGerberX2(path, [&whole](const Diagnostic& d) { whole->said.push_back(d); });
     const DrillData& d = whole->data;
     const bool round = d.ending == DrillData::Ending::Complete && !d.holes.empty() && d.slotHoles.empty()
         && d.outline.empty();

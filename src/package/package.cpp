@@ -309,7 +309,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             finding.read->reader = finding.reader ? *finding.reader : addedFileReader(m.path);
             MemberRead& r = *finding.read;
             r.stamp = stampOf(m.path);
-            r.data = readBoardDrill(r.reader, m.path, [&r](const QString& text) { r.said << text; });
+            r.data = readBoardDrill(r.reader, m.path, [&r](const Diagnostic& d) { r.said.push_back(d); });
         }
         const HolesDigest digest = digestOf(finding.read->data);
         m.holeless = digest.count == 0;
@@ -411,10 +411,7 @@ BuiltBoard buildBoard(
     for (const PackageMember& m : package.members)
         shownPaths.insert(m.path, package.path() + QLatin1Char('/') + m.name);
     const QStringList roots = package.folders();
-    const MessageSink said = [&](const QString& text) {
-        if (!sink)
-            return;
-        QString shown = text;
+    const auto shownPath = [&](QString shown) {
         for (const QString& root : roots) {
             for (qsizetype at = shown.indexOf(root); at >= 0; at = shown.indexOf(root, at + 1)) {
                 // The longest member's path that starts there.
@@ -427,10 +424,18 @@ BuiltBoard buildBoard(
                 }
             }
         }
+        return shown;
+    };
+    const MessageSink said = [&](const Diagnostic& d) {
+        if (!sink)
+            return;
+        Diagnostic shown = d;
+        shown.text = shownPath(d.text);
+        shown.file = shownPath(d.file);
         sink(shown);
     };
     for (const QString& note : package.notes)
-        said(note);
+        said.information(note, package.path());
     // Plated drill files, non-plated ones, the others, then the outline.
     std::vector<size_t> order;
     for (const Role role : {Role::Plated, Role::NonPlated, Role::Drill, Role::Outline}) {
@@ -442,8 +447,7 @@ BuiltBoard buildBoard(
     const bool anyDrill = std::any_of(package.members.begin(), package.members.end(),
         [](const PackageMember& m) { return isDrill(m.role); });
     if (!anyDrill) {
-        if (sink)
-            sink(msg::packageWithoutDrillFiles(package.path()));
+        sink.error(msg::packageWithoutDrillFiles(package.path()), package.path());
         board = Board();
         return built;
     }
@@ -463,8 +467,8 @@ BuiltBoard buildBoard(
             const std::shared_ptr<MemberRead> read = std::move(m.read);
             const ReaderKind reader = read ? read->reader : addedFileReader(m.path);
             if (read) {
-                for (const QString& text : read->said)
-                    said(text);
+                for (const Diagnostic& d : read->said)
+                    said(d);
             }
             DrillData* data = read ? &read->data : nullptr;
             const FileStamp* stamp = read ? &read->stamp : nullptr;

@@ -21,7 +21,7 @@ namespace kivotrek {
 struct MemberRead {
     ReaderKind reader = ReaderKind::Excellon;
     DrillData data;
-    QStringList said; // what the read had to say, said when the board takes it
+    std::vector<Diagnostic> said; // what the read had to say, said when the board takes it
     FileStamp stamp; // the file as it was when it was read
 };
 

@@ -195,8 +195,7 @@ bool checkRows(const std::array<HoleRow, HoleTable::kRows>& rows, bool missing, 
         }
         if (problem.isEmpty())
             continue;
-        if (sink)
-            sink(problem);
+        sink.error(problem); // the table cannot be drawn (or printed) so
         ok = false;
     }
     return ok;

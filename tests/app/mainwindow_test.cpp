@@ -45,7 +45,11 @@ TEST(MainWindow, StartsInItsInitialState)
     EXPECT_EQ(w->windowTitle(), QStringLiteral("穴区分け図"));
     EXPECT_GE(w->centralWidget()->width(), w->twips().px(11310)); // wider where the values need it
     EXPECT_GE(w->centralWidget()->height(), w->twips().px(4890));
-    EXPECT_EQ(w->minimumSize(), w->maximumSize()); // fixed border
+    // Never narrower than the table; taller or wider for the messages under it.
+    EXPECT_GE(w->minimumWidth(), w.part<QWidget>("client")->width());
+    EXPECT_GT(w->maximumHeight(), w->minimumHeight());
+    EXPECT_TRUE(w.messageRows().isEmpty());
+    EXPECT_TRUE(w.part<QLabel>("readStatus")->text().isEmpty());
     EXPECT_EQ(w->centralWidget()->palette().color(QPalette::Window), QColor(192, 255, 192));
     EXPECT_TRUE(w.pathEdit()->text().isEmpty());
     EXPECT_TRUE(w.pathEdit()->isReadOnly());
@@ -103,7 +107,8 @@ TEST(MainWindow, MenuBarInOrder)
         QStringList(
             {QStringLiteral("showPreview=プレビュー(&P)"), QStringLiteral("checkHoles=穴チェック(&C)"),
                 QStringLiteral("="), QStringLiteral("showCountsInLegend=凡例に穴数を表示(&N)"),
-                QStringLiteral("drawSymbols=記号で描く（白黒印刷向け）(&S)")}));
+                QStringLiteral("drawSymbols=記号で描く（白黒印刷向け）(&S)"), QStringLiteral("="),
+                QStringLiteral("clearMessages=メッセージを消去(&M)")}));
     EXPECT_EQ(captions(w->menuBar()->actions()[3]->menu()->actions()),
         QStringList({QStringLiteral("showAbout=バージョン情報(&A)"),
             QStringLiteral("showHelp=Kivotrek ヘルプ(&H)")}));
@@ -714,11 +719,15 @@ TEST(MainWindow, AFileChangedOnDiskIsReadAgainWhenTheBoardIsNextDrawnAndSaidSo)
     dir.write(
         QStringLiteral("b.drl"), "M48\nMETRIC\nT2C1.0\nT3C2.0\n%\nT2\nX2Y2\nX3Y3\nX4Y4\nT3\nX5Y5\nM30\n");
     w->showPreview();
-    ASSERT_EQ(w.prompts->messages.size(), 1);
-    EXPECT_EQ(w.prompts->messages[0],
-        QStringLiteral("Kivotrek: ") + drill
-            + QStringLiteral("は読み込んだ後に変更されていたため、読み直しました。\n") + drill
-            + QStringLiteral("を読み直すと、T1がなくなっていました。その行は表から外しました。"));
+    EXPECT_TRUE(w.prompts->messages.isEmpty()) << w.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    // Under the table, after what the first read said.
+    EXPECT_EQ(w.messageRows(),
+        QStringList(
+            {QStringLiteral("情報|b.drl||書式の指定がないため、METRIC 3.3（末尾ゼロ）とみなして読みました。"),
+                QStringLiteral("情報|b.drl||") + drill
+                    + QStringLiteral("は読み込んだ後に変更されていたため、読み直しました。"),
+                QStringLiteral("警告|b.drl||") + drill
+                    + QStringLiteral("を読み直すと、T1がなくなっていました。その行は表から外しました。")}));
     EXPECT_EQ(w.dcodeEdit(0)->text(), QStringLiteral("T2"));
     EXPECT_EQ(w.diameterEdit(0)->text(), QStringLiteral("1.05")); // what was typed stays with T2
     EXPECT_EQ(w.countLabel(0)->text(), QStringLiteral("3"));

@@ -100,6 +100,10 @@ TEST(PrintCommand, AnEmptyOrFailedPrintSaysWhyAndAsksNothingMore)
         EXPECT_EQ(w.prompts->messages,
             QStringList({QStringLiteral("Kivotrek: ") + picture
                 + QStringLiteral("には描画できる座標がありません。ガーバーファイルか確認して下さい。")}));
+        // Listed with the board's messages too.
+        EXPECT_EQ(w.messageRows().value(w.messageRows().size() - 1),
+            QStringLiteral("エラー|||") + picture
+                + QStringLiteral("には描画できる座標がありません。ガーバーファイルか確認して下さい。"));
     }
     // No printer at all on the system.
     {

@@ -6,6 +6,7 @@
 #include "app/commondialog.h"
 #include "app/holetableview.h"
 #include "app/mainwindow.h"
+#include "app/messagespanel.h"
 #include "app/prompts.h"
 #include "app/tabcontrol.h"
 #include "package/package.h"
@@ -176,6 +177,15 @@ struct TestWindow {
         QAction* a = form->findChild<QAction*>(name);
         EXPECT_TRUE(a) << name.toStdString();
         return a;
+    }
+    // What the messages under the table list, a line each: "警告|board.drl|7|…".
+    QStringList messageRows() const
+    {
+        QStringList rows;
+        const MessagesPanel* panel = form->messagesPanel();
+        for (int i = 0; i < panel->topLevelItemCount(); ++i)
+            rows << panel->rowText(i);
+        return rows;
     }
     // The table's rows; their page is made when first asked for.
     HoleTableView& rows() const { return *part<HoleTableView>("holeTableView"); }
