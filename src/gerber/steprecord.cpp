@@ -13,39 +13,6 @@ namespace kivotrek {
 using steps::Step;
 
 namespace {
-// How a step is kept. The first byte of a short step: bit 7 clear; bits 0 to 4 its codes and
-// which coordinates it gives (D01, D02, D03, X, Y); bit 5 set when it is on the line after the
-// step before. Then, as needed, the line's distance from the step before's, and each coordinate
-// given as its distance from the last one given, zigzagged (small either way), 7 bits a byte.
-// Any other step (a tool selection, a line the walks stop at) is kept whole: 0x80, then flags,
-// code, x, y and line, little-endian.
-constexpr uint8_t kWhole = 0x80;
-constexpr uint8_t kNextLine = 0x20;
-constexpr uint16_t kShortFlags = Step::D01 | Step::D02 | Step::D03 | Step::HasX | Step::HasY;
-constexpr size_t kLongestStep = 17;
-
-uint8_t shortBits(uint16_t flags)
-{
-    return uint8_t(((flags & Step::D01) ? 1 : 0) | ((flags & Step::D02) ? 2 : 0)
-        | ((flags & Step::D03) ? 4 : 0) | ((flags & Step::HasX) ? 8 : 0) | ((flags & Step::HasY) ? 16 : 0));
-}
-
-uint16_t flagsOf(uint8_t bits)
-{
-    return uint16_t(((bits & 1) ? Step::D01 : 0) | ((bits & 2) ? Step::D02 : 0) | ((bits & 4) ? Step::D03 : 0)
-        | ((bits & 8) ? Step::HasX : 0) | ((bits & 16) ? Step::HasY : 0));
-}
-
-uint8_t* putNumber(uint8_t* p, uint64_t v)
-{
-    while (v >= 0x80) {
-        *p++ = uint8_t(v | 0x80);
-        v >>= 7;
-    }
-    *p++ = uint8_t(v);
-    return p;
-}
-
 const uint8_t* takeNumber(const uint8_t* p, uint64_t& v)
 {
     v = 0;
@@ -55,11 +22,6 @@ const uint8_t* takeNumber(const uint8_t* p, uint64_t& v)
         if (!(b & 0x80))
             return p;
     }
-}
-
-uint64_t zigzag(int64_t d)
-{
-    return (uint64_t(d) << 1) ^ uint64_t(d >> 63);
 }
 
 int64_t unzigzag(uint64_t v)
@@ -132,18 +94,7 @@ void StepRecord::push(const Entry& e)
         grow(size_ + kLongestStep);
     uint8_t* p = bytes_ + size_;
     if ((e.flags & ~kShortFlags) == 0 && e.line >= line_) {
-        const bool nextLine = e.line == line_ + 1;
-        *p++ = uint8_t(shortBits(e.flags) | (nextLine ? kNextLine : 0));
-        if (!nextLine)
-            p = putNumber(p, e.line - line_);
-        if (e.flags & Step::HasX) {
-            p = putNumber(p, zigzag(int64_t(e.x) - x_));
-            x_ = e.x;
-        }
-        if (e.flags & Step::HasY) {
-            p = putNumber(p, zigzag(int64_t(e.y) - y_));
-            y_ = e.y;
-        }
+        p = putShort(p, e.flags, e.x, e.y, e.line);
     } else {
         *p++ = kWhole;
         p = putWhole(p, e.flags);
@@ -155,8 +106,8 @@ void StepRecord::push(const Entry& e)
             x_ = e.x;
         if (e.flags & Step::HasY)
             y_ = e.y;
+        line_ = e.line;
     }
-    line_ = e.line;
     size_ = size_t(p - bytes_);
     ++count_;
 }
@@ -199,7 +150,7 @@ void StepRecord::Iterator::decode()
     next_ = p;
 }
 
-void StepRecord::add(const Step& step, const QString& dcode, qint64 lineNumber)
+void StepRecord::addOther(const Step& step, const QString& dcode, qint64 lineNumber)
 {
     if (ending_ != Ending::Recording || step.has(Step::StepRepeat))
         return; // a step and repeat changes nothing

@@ -88,7 +88,17 @@ public:
     ~StepRecord();
 
     // One line's step in file units (steps::Cutter()), with the D-code a tool selection names.
-    void add(const steps::Step& step, const QString& dcode, qint64 lineNumber);
+    void add(const steps::Step& step, const QString& dcode, qint64 lineNumber)
+    {
+        // A flash or a move, most of a file, is kept here; anything else below.
+        const SourceLine line = sourceLine(lineNumber);
+        if ((step.flags & ~kShortFlags) == 0 && step.flags != 0 && ending_ == Ending::Recording
+            && capacity_ - size_ >= kLongestStep && line >= line_) {
+            addShort(step, line);
+            return;
+        }
+        addOther(step, dcode, lineNumber);
+    }
     bool recording() const { return ending_ == Ending::Recording; }
     // The end of the file, after its last line.
     void end(const LineReader& reader);
@@ -115,6 +125,59 @@ private:
     // Past this many D-codes (far beyond any real file) the record ends: every walk stops there.
     static constexpr int kMaxCodes = 1 << 16;
 
+    // How a step is kept. The first byte of a short step: bit 7 clear; bits 0 to 4 its codes and
+    // which coordinates it gives (D01, D02, D03, X, Y); bit 5 set when it is on the line after
+    // the step before. Then, as needed, the line's distance from the step before's, and each
+    // coordinate given as its distance from the last one given, zigzagged (small either way),
+    // 7 bits a byte. Any other step (a tool selection, a line the walks stop at) is kept whole:
+    // 0x80, then flags, code, x, y and line, little-endian.
+    static constexpr uint8_t kWhole = 0x80;
+    static constexpr uint8_t kNextLine = 0x20;
+    static constexpr uint16_t kShortFlags =
+        steps::Step::D01 | steps::Step::D02 | steps::Step::D03 | steps::Step::HasX | steps::Step::HasY;
+    static constexpr size_t kLongestStep = 17;
+    static uint8_t shortBits(uint16_t flags) { return uint8_t(((flags >> 1) & 7) | ((flags >> 4) & 24)); }
+    static uint16_t flagsOf(uint8_t bits) { return uint16_t(((bits & 7) << 1) | ((bits & 24) << 4)); }
+    static uint8_t* putNumber(uint8_t* p, uint64_t v)
+    {
+        while (v >= 0x80) {
+            *p++ = uint8_t(v | 0x80);
+            v >>= 7;
+        }
+        *p++ = uint8_t(v);
+        return p;
+    }
+    static uint64_t zigzag(int64_t d) { return (uint64_t(d) << 1) ^ uint64_t(d >> 63); }
+
+    // A short step at p (flags of kShortFlags alone, a line not before the last): where it ends.
+    uint8_t* putShort(uint8_t* p, uint16_t flags, int32_t x, int32_t y, SourceLine line)
+    {
+        const bool nextLine = line == line_ + 1;
+        *p++ = uint8_t(shortBits(flags) | (nextLine ? kNextLine : 0));
+        if (!nextLine)
+            p = putNumber(p, line - line_);
+        if (flags & steps::Step::HasX) {
+            p = putNumber(p, zigzag(int64_t(x) - x_));
+            x_ = x;
+        }
+        if (flags & steps::Step::HasY) {
+            p = putNumber(p, zigzag(int64_t(y) - y_));
+            y_ = y;
+        }
+        line_ = line;
+        return p;
+    }
+    void addShort(const steps::Step& step, SourceLine line)
+    {
+        using steps::Step;
+        size_ = size_t(putShort(bytes_ + size_, step.flags, step.x, step.y, line) - bytes_);
+        ++count_;
+        if (step.flags & (Step::D02 | Step::D03))
+            pen_ = false;
+        else if (step.flags & Step::D01)
+            pen_ = true;
+    }
+    void addOther(const steps::Step& step, const QString& dcode, qint64 lineNumber);
     void push(const Entry& e);
     void grow(size_t atLeast);
 
