@@ -158,6 +158,10 @@ bool MainWindow::readChangedFiles()
     const MessageSink sink = [&said](const QString& text) { said << text; };
     if (refreshBoard(board_, table_, extent_, sink) == 0)
         return false;
+    // An open preview's view reads the drill files' holes where the board holds them: it holds
+    // the files read again at once, whatever command read them.
+    if (preview_)
+        preview_->showBoard(board_, table_, extent_, drawingOptions());
     showBoard();
     refreshTable();
     noteChange();
