@@ -120,10 +120,40 @@ void HeldBoard::Holes::addFile(const BoardData& data, size_t file, int firstRow,
         {count(), hits.size(), hits.data(), firstRow, rowCount, uint8_t(std::min<size_t>(file, 255)), file});
 }
 
-void HeldBoard::Holes::setReplayed(std::vector<ReplayedHole> holes, double millimetresPerUnit)
+void HeldBoard::Holes::startReplayed(size_t n, const std::array<int32_t, 4>& box, double millimetresPerUnit)
 {
-    replayed_ = std::move(holes);
     unit_ = millimetresPerUnit;
+    left_ = box[0];
+    bottom_ = box[2];
+    const auto bitsOf = [](int64_t span) {
+        int bits = 1;
+        while (bits < 32 && (int64_t(1) << bits) <= span)
+            ++bits;
+        return bits;
+    };
+    xBits_ = bitsOf(int64_t(box[1]) - box[0]);
+    yBits_ = bitsOf(int64_t(box[3]) - box[2]);
+    const int bits = xBits_ + yBits_ + 6; // 63 rows and none
+    bytes_ = bits <= 64 ? (bits + 7) / 8 : 9;
+    xMask_ = (uint64_t(1) << xBits_) - 1;
+    yMask_ = (uint64_t(1) << yBits_) - 1;
+    replayed_ = n;
+    packed_.assign(n * size_t(bytes_) + 8, 0);
+}
+
+void HeldBoard::Holes::setReplayed(size_t i, int32_t x, int32_t y, uint8_t row)
+{
+    uint8_t* at = packed_.data() + i * size_t(bytes_);
+    if (bytes_ == 9) {
+        std::memcpy(at, &x, 4);
+        std::memcpy(at + 4, &y, 4);
+        at[8] = row;
+        return;
+    }
+    const uint64_t v = (uint64_t(int64_t(x) - left_) & xMask_)
+        | ((uint64_t(int64_t(y) - bottom_) & yMask_) << xBits_)
+        | (uint64_t(row == kNoRow ? 63 : row & 63) << (xBits_ + yBits_));
+    std::memcpy(at, &v, size_t(bytes_)); // little-endian: its low bytes
 }
 
 bool HeldBoard::Holes::current() const
@@ -150,6 +180,7 @@ HeldBoard holdBoard(const Board& board, const HoleTable& table, const BoardExten
     // A Gerber file's holes: counted and measured first, then held once in the grid's order.
     size_t replayed = 0;
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    std::array<int32_t, 4> box {}; // file units: left, right, bottom, top
     BoardMarks marks;
     marks.hole = [&](double x, double y, int, int) {
         if (!gerber)
@@ -188,14 +219,21 @@ HeldBoard holdBoard(const Board& board, const HoleTable& table, const BoardExten
         });
     };
     std::vector<uint32_t> next(size_t(layout.columns) * size_t(layout.rows) + 1, 0);
-    eachHole([&](const DrillMark& m) { ++next[layout.cellOf(m.x1 * mm, m.y1 * mm) + 1]; });
+    bool first = true;
+    eachHole([&](const DrillMark& m) {
+        ++next[layout.cellOf(m.x1 * mm, m.y1 * mm) + 1];
+        box = first ? std::array<int32_t, 4> {m.x1, m.x1, m.y1, m.y1}
+                    : std::array<int32_t, 4> {std::min(box[0], m.x1), std::max(box[1], m.x1),
+                        std::min(box[2], m.y1), std::max(box[3], m.y1)};
+        first = false;
+    });
     for (size_t c = 1; c < next.size(); ++c)
         next[c] += next[c - 1];
-    std::vector<HeldBoard::Holes::ReplayedHole> holes(next.back());
+    held.holes.startReplayed(next.back(), box, mm);
     eachHole([&](const DrillMark& m) {
-        holes[next[layout.cellOf(m.x1 * mm, m.y1 * mm)]++] = {m.x1, m.y1, HeldBoard::Holes::rowByte(m.row)};
+        held.holes.setReplayed(
+            next[layout.cellOf(m.x1 * mm, m.y1 * mm)]++, m.x1, m.y1, HeldBoard::Holes::rowByte(m.row));
     });
-    held.holes.setReplayed(std::move(holes), mm);
     return held;
 }
 

@@ -13,7 +13,9 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -40,7 +42,9 @@ struct HeldBoard {
     };
     // The holes by their index: a drill file's read where the board holds them (32-bit
     // nanometres; a tool past the table has no row and is not shown), a Gerber file's replayed
-    // once into 9 bytes a hole in the order of the grid's cells, holes made by hand as given.
+    // once in the order of the grid's cells, each hole's file units from the corner of their box
+    // and its row packed into as few bytes as they take (6 for a board of 0.001 mm up to 524 mm
+    // square; at most 9), holes made by hand as given.
     // The board's own must outlive them; once its files are read again they show none.
     class Holes {
     public:
@@ -62,9 +66,11 @@ struct HeldBoard {
                 h = {d.x(), d.y(), rowByte(r.firstRow + d.tool), r.file};
                 return true;
             }
-            if (!replayed_.empty()) {
-                const ReplayedHole& p = replayed_[i];
-                h = {double(p.x) * unit_, double(p.y) * unit_, p.row, 0};
+            if (replayed_ > 0) {
+                int32_t x = 0, y = 0;
+                uint8_t row = kNoRow;
+                replayedAt(i, x, y, row);
+                h = {double(x) * unit_, double(y) * unit_, row, 0};
                 return true;
             }
             h = owned_[i];
@@ -78,24 +84,35 @@ struct HeldBoard {
         }
         Hole back() const { return (*this)[size() - 1]; }
         // Held in the order of the cells of the grid made from them (a Gerber file's).
-        bool inCellOrder() const { return !replayed_.empty(); }
+        bool inCellOrder() const { return replayed_ > 0; }
 
         // A drill file's holes where the board holds them: tool t is row firstRow + t below rowCount.
         void addFile(const BoardData& data, size_t file, int firstRow, int rowCount);
-        // A Gerber file's holes in file units (millimetresPerUnit each), already in cell order.
-        struct ReplayedHole;
-        void setReplayed(std::vector<ReplayedHole> holes, double millimetresPerUnit);
+        // A Gerber file's n holes in file units (millimetresPerUnit each) within the box, then
+        // each at its index in cell order.
+        void startReplayed(size_t n, const std::array<int32_t, 4>& box, double millimetresPerUnit);
+        void setReplayed(size_t i, int32_t x, int32_t y, uint8_t row);
 
         static uint8_t rowByte(int row) { return row >= 0 && row < HoleTable::kRows ? uint8_t(row) : kNoRow; }
 
-#pragma pack(push, 1)
-        struct ReplayedHole {
-            int32_t x = 0, y = 0; // file units
-            uint8_t row = kNoRow;
-        };
-#pragma pack(pop)
-
     private:
+        void replayedAt(size_t i, int32_t& x, int32_t& y, uint8_t& row) const
+        {
+            const uint8_t* at = packed_.data() + i * size_t(bytes_);
+            if (bytes_ == 9) { // wider than 64 bits
+                std::memcpy(&x, at, 4);
+                std::memcpy(&y, at + 4, 4);
+                row = at[8];
+                return;
+            }
+            uint64_t v = 0;
+            std::memcpy(&v, at, 8); // the buffer has 8 bytes to spare after the last
+            x = int32_t(int64_t(left_) + int64_t(v & xMask_));
+            y = int32_t(int64_t(bottom_) + int64_t((v >> xBits_) & yMask_));
+            const auto r = uint8_t((v >> (xBits_ + yBits_)) & 63);
+            row = r == 63 ? kNoRow : r;
+        }
+
         struct Run {
             size_t first = 0; // the index of its first hole
             size_t count = 0;
@@ -107,7 +124,7 @@ struct HeldBoard {
         size_t count() const
         {
             return !runs_.empty() ? runs_.back().first + runs_.back().count
-                                  : (!replayed_.empty() ? replayed_.size() : owned_.size());
+                                  : (replayed_ > 0 ? replayed_ : owned_.size());
         }
         // The board still holds the holes as they were held.
         bool current() const;
@@ -116,7 +133,11 @@ struct HeldBoard {
         std::vector<Hole> owned_;
         std::vector<Run> runs_;
         const BoardData* data_ = nullptr;
-        std::vector<ReplayedHole> replayed_;
+        size_t replayed_ = 0; // how many holes are packed
+        std::vector<uint8_t> packed_;
+        int bytes_ = 9, xBits_ = 32, yBits_ = 32; // a packed hole's bytes, its x's and y's bits
+        uint64_t xMask_ = 0, yMask_ = 0;
+        int32_t left_ = 0, bottom_ = 0; // the box's corner, file units
         double unit_ = 1;
     };
     Holes holes;
@@ -126,10 +147,7 @@ struct HeldBoard {
     QRectF frame; // what fitting the board shows, in millimetres (y up)
     DrawResult ending; // where the drawing of the board stops, as any drawing of it would
 
-    bool isEmpty() const
-    {
-        return holes.empty() && slotHoles.empty() && outline.empty();
-    }
+    bool isEmpty() const { return holes.empty() && slotHoles.empty() && outline.empty(); }
 };
 
 // Every hole, slot and outline line of a board in millimetres (file coordinates, y up), in the

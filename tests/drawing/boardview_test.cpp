@@ -255,6 +255,37 @@ TEST(HeldBoardGrid, AFileReadAgainShowsNoneOfTheHolesItHeldBefore)
     EXPECT_EQ(foundAndInside(again, HoleGrid(again), everywhere).first.size(), 157);
 }
 
+TEST(HeldBoardGrid, AGerberFilesHolesAreHeldToTheFileUnitAcrossAnyBox)
+{
+    // 0.0001 mm units over 400 m: wider than 64 bits a hole packed, held unpacked; the same
+    // holes within a 2 mm box, packed into 5 bytes.
+    for (const char* far : {"2000000000", "10000"}) {
+        const QByteArray f(far);
+        test::Scratch scratch;
+        const QString path = scratch.write(QStringLiteral("far.gbr"),
+            "%FSLAX64Y64*%\n%MOMM*%\n%ADD10C,0.500*%\n%ADD11C,0.800*%\nG54D10*\nX-" + f + "Y-" + f
+                + "D03*\nG54D11*\nX" + f + "Y" + f + "D03*\nX0Y1D03*\nM02*\n");
+        Board board;
+        HoleTable table;
+        BoardExtent extent;
+        readBoardFile(board, ReaderKind::Rs274x, path, table, extent, {});
+        const HeldBoard held = holdBoard(board, table, extent);
+        ASSERT_EQ(held.holes.size(), 3u);
+        QStringList holes;
+        for (size_t i = 0; i < held.holes.size(); ++i)
+            holes << QStringLiteral("%1,%2 %3")
+                         .arg(held.holes[i].x, 0, 'f', 6)
+                         .arg(held.holes[i].y, 0, 'f', 6)
+                         .arg(table.row(held.holes[i].row).dcode);
+        holes.sort();
+        const QString mm = QString::number(f.toDouble() / 1e4, 'f', 6);
+        QStringList expected({QStringLiteral("-%1,-%1 D10").arg(mm), QStringLiteral("%1,%1 D11").arg(mm),
+            QStringLiteral("0.000000,0.000100 D11")});
+        expected.sort();
+        EXPECT_EQ(holes, expected) << far;
+    }
+}
+
 namespace {
 struct Picture {
     HeldBoard board;
