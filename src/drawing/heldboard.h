@@ -67,10 +67,7 @@ struct HeldBoard {
                 return true;
             }
             if (replayed_ > 0) {
-                int32_t x = 0, y = 0;
-                uint8_t row = kNoRow;
-                replayedAt(i, x, y, row);
-                h = {double(x) * unit_, double(y) * unit_, row, 0};
+                replayedAt(i, h);
                 return true;
             }
             h = owned_[i];
@@ -85,6 +82,14 @@ struct HeldBoard {
         Hole back() const { return (*this)[size() - 1]; }
         // Held in the order of the cells of the grid made from them (a Gerber file's).
         bool inCellOrder() const { return replayed_ > 0; }
+        // A Gerber file's hole at the index.
+        void replayedAt(size_t i, Hole& h) const
+        {
+            int32_t x = 0, y = 0;
+            uint8_t row = kNoRow;
+            replayedAt(i, x, y, row);
+            h = {double(x) * unit_, double(y) * unit_, row, 0};
+        }
 
         // A drill file's holes where the board holds them: tool t is row firstRow + t below rowCount.
         void addFile(const BoardData& data, size_t file, int firstRow, int rowCount);
@@ -192,10 +197,17 @@ public:
         const int c0 = column(area.left()), c1 = column(area.right());
         const int r0 = rowOf(area.top()), r1 = rowOf(area.bottom());
         HeldBoard::Hole h;
+        const bool inCellOrder = board.holes.inCellOrder();
         for (int r = r0; r <= r1; ++r) {
             // A line of cells is one run.
             const size_t first = size_t(r) * size_t(columns_);
             for (uint32_t k = start_[first + size_t(c0)]; k < start_[first + size_t(c1) + 1]; ++k) {
+                if (inCellOrder) {
+                    board.holes.replayedAt(k, h);
+                    if (!take(k, h))
+                        return;
+                    continue;
+                }
                 const uint32_t i = index_.empty() ? k : index_[k];
                 if (board.holes.at(i, h) && !take(i, h))
                     return;
