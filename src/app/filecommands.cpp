@@ -167,6 +167,10 @@ bool MainWindow::readChangedFiles(bool signal)
     const MessageSink sink = [&said](const Diagnostic& d) { said.push_back(d); };
     if (refreshBoard(board_, table_, extent_, sink) == 0)
         return false;
+    // An open preview's view reads the drill files' holes where the board holds them: it holds
+    // the files read again at once, whatever command read them.
+    if (preview_)
+        preview_->showBoard(board_, table_, extent_, drawingOptions());
     showBoard();
     refreshTable();
     noteChange();

@@ -106,6 +106,10 @@ void PreviewWindow::showBoard(
         + QStringLiteral("|%1|%2|%3").arg(extent.maxX).arg(extent.maxY).arg(double(extent.unitScale));
     for (int i = 0; i < HoleTable::kRows; ++i)
         signature += QLatin1Char('|') + table.row(i).dcode;
+    // The view reads the drill files' holes where the board holds them: a file read again is
+    // held again.
+    for (const DrillData& d : board.data.drills)
+        signature += QStringLiteral("|%1:%2").arg(quintptr(d.holes.data())).arg(d.holes.size());
     viewTable_ = table;
     view_->setOptions(options);
     if (signature != heldSignature_) {

@@ -5,12 +5,14 @@
 
 #include "common/captions.h"
 #include "drawing/drilltable.h"
+#include "drawing/gerberreplay.h"
 #include "drawing/heldboard.h"
 
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <tuple>
 #include <unordered_map>
 
@@ -63,6 +65,35 @@ void fillRows(const Board& board, const HoleTable& table, CheckedBoard& checked)
 }
 } // namespace
 
+void CheckedHoles::addFile(const DrillHit* hits, size_t count, int firstRow, int rowCount, int file)
+{
+    if (count == 0)
+        return;
+    runs_.push_back({count_, count, hits, firstRow, rowCount, int16_t(std::min(file, 32767))});
+    count_ += count;
+}
+
+void CheckedHoles::setReplay(Replay replay, double millimetresPerUnit, size_t kept)
+{
+    replay_ = std::move(replay);
+    unit_ = millimetresPerUnit;
+    count_ = kept_ = kept;
+}
+
+void CheckedHoles::setRows(
+    const std::array<float, HoleTable::kRows>& radius, const std::array<bool, HoleTable::kRows>& drilled)
+{
+    radius_ = radius;
+    drilled_ = drilled;
+}
+
+const CheckedHoles::Run& CheckedHoles::runOf(size_t i) const
+{
+    const auto after = std::upper_bound(
+        runs_.begin(), runs_.end(), i, [](size_t place, const Run& r) { return place < r.first; });
+    return *std::prev(after);
+}
+
 CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const BoardExtent& extent)
 {
     CheckedBoard checked;
@@ -78,6 +109,13 @@ CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const Boar
         const auto d = row >= 0 && row < HoleTable::kRows ? checked.rows[size_t(row)].diameter : std::nullopt;
         return float(std::max(d.value_or(0), 0.0) / 2);
     };
+    std::array<float, HoleTable::kRows> radii {};
+    std::array<bool, HoleTable::kRows> drilledRows {};
+    for (int r = 0; r < HoleTable::kRows; ++r) {
+        radii[size_t(r)] = radius(r);
+        drilledRows[size_t(r)] = drilled(r);
+    }
+    checked.holes.setRows(radii, drilledRows);
     const auto note = [&checked](int row, double x, double y) {
         if (row < 0 || row >= HoleTable::kRows)
             return;
@@ -86,12 +124,16 @@ CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const Boar
             r.first = std::array<double, 2> {x, y};
         r.used = true;
     };
+    // The holes stay where the board holds them: the walk notes each row's first and counts them.
+    size_t kept = 0;
+    std::array<size_t, HoleTable::kRows + 1> rowCounts {};
     BoardMarks marks;
-    marks.hole = [&](double x, double y, int row, int file) {
+    marks.hole = [&](double x, double y, int row, int) {
         if (!drilled(row) || !std::isfinite(x) || !std::isfinite(y))
             return;
         note(row, x, y);
-        checked.holes.push_back({x, y, radius(row), int16_t(row), int16_t(std::min(file, 32767))});
+        ++kept;
+        ++rowCounts[row >= 0 && row < HoleTable::kRows ? size_t(row) : size_t(HoleTable::kRows)];
     };
     int32_t path = -1;
     marks.slot = [&](double x1, double y1, double x2, double y2, int row, int file, bool joined) {
@@ -116,6 +158,28 @@ CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const Boar
     checked.files = walked.files;
     if (checked.ending.ending == DrawResult::Ending::Complete)
         checked.ending = walked.ending;
+    if (gerber) {
+        if (board.data.gerberSteps) {
+            // Replayed as the walk replayed them, the table's D-codes as they are now.
+            const StepRecord* steps = &*board.data.gerberSteps;
+            checked.holes.setReplay(
+                [steps, table](const std::function<void(int32_t, int32_t, int)>& take) {
+                    listMarks(*steps, table, [&take](const DrillMark& m) {
+                        if (!m.slot)
+                            take(m.x1, m.y1, m.row);
+                    });
+                },
+                millimetresPerUnit(extent), kept);
+        }
+    } else {
+        for (size_t f = 0; f < board.data.drills.size() && f < board.files.size(); ++f) {
+            const HoleList& hits = board.data.drills[f].holes;
+            checked.holes.addFile(
+                hits.data(), hits.size(), board.files[f].firstRow, board.files[f].rowCount, int(f));
+        }
+        checked.holes.setKept(kept);
+    }
+    checked.holes.setRowCounts(rowCounts);
     return checked;
 }
 
@@ -195,10 +259,6 @@ class Grid {
 public:
     Grid(double cell, Work& work) : cell_(std::max(cell, 1e-3)), work_(work) { }
 
-    void addPoint(uint32_t thing, double x, double y)
-    {
-        notes_.push_back({key(cellOf(x), cellOf(y)), thing});
-    }
     void addSegment(uint32_t thing, double x1, double y1, double x2, double y2)
     {
         segments_ = true;
@@ -361,16 +421,354 @@ private:
     mutable bool stopped_ = false; // the query's take said so
 };
 
+// A grid of points as Grid notes them (the same cells, each query reading the same cells and
+// points in the same order, at the same cost of work), held compactly: the points' places sorted
+// by cell, in their order within a cell, and where each cell's places start: over the box of
+// the cells where that costs at most 8 bytes a point, else for each cell that holds any (8 bytes
+// a cell, looked for by row and column). The caller keeps what each place is.
+class PointGrid {
+public:
+    PointGrid(double cell, Work& work) : cell_(std::max(cell, 1e-3)), work_(work) { }
+
+    // each(f) calls f(x, y) for every point, in their order; expected: how many.
+    template <typename Each> void build(size_t expected, Each each)
+    {
+        std::vector<uint64_t> keys;
+        keys.reserve(expected);
+        each([&](double x, double y) { keys.push_back(key(cellOf(x), cellOf(y))); });
+        std::sort(keys.begin(), keys.end());
+        points_ = keys.size();
+        if (keys.empty())
+            return;
+        int64_t left = std::numeric_limits<int64_t>::max(), right = std::numeric_limits<int64_t>::min();
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (i == 0 || keys[i] != keys[i - 1]) {
+                left = std::min(left, columnOf(keys[i]));
+                right = std::max(right, columnOf(keys[i]));
+            }
+        }
+        bottom_ = rowOf(keys.front());
+        const int64_t top = rowOf(keys.back());
+        const double box = double(right - left + 1) * double(top - bottom_ + 1);
+        if (box <= 2.0 * double(points_) + 4096) {
+            // Every cell of the box: its start at its row and column.
+            left_ = left;
+            width_ = right - left + 1;
+            height_ = top - bottom_ + 1;
+            starts_.assign(size_t(width_ * height_) + 1, 0);
+            for (const uint64_t k : keys)
+                ++starts_[size_t((rowOf(k) - bottom_) * width_ + (columnOf(k) - left_)) + 1];
+            for (size_t c = 1; c < starts_.size(); ++c)
+                starts_[c] += starts_[c - 1];
+            return;
+        }
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (i > 0 && keys[i] == keys[i - 1])
+                continue;
+            const auto row = int32_t(rowOf(keys[i]));
+            if (rows_.empty() || rows_.back().row != row)
+                rows_.push_back({row, uint32_t(cells_.size())});
+            cells_.push_back({int32_t(columnOf(keys[i])), uint32_t(i)});
+        }
+        rows_.push_back({std::numeric_limits<int32_t>::max(), uint32_t(cells_.size())});
+        cells_.push_back({std::numeric_limits<int32_t>::max(), uint32_t(points_)});
+    }
+    size_t size() const { return points_; }
+    // The places of the points in cell order, the points given again in their order.
+    void startPlaces()
+    {
+        if (width_ > 0) {
+            next_.assign(starts_.begin(), starts_.end() - 1);
+            return;
+        }
+        next_.resize(cells_.size());
+        for (size_t c = 0; c < cells_.size(); ++c)
+            next_[c] = cells_[c].first;
+    }
+    uint32_t place(double x, double y)
+    {
+        const int64_t column = cellOf(x), row = cellOf(y);
+        if (width_ > 0)
+            return next_[size_t((row - bottom_) * width_ + (column - left_))]++;
+        return next_[rowCells(row, column).first]++;
+    }
+    void endPlaces() { std::vector<uint32_t>().swap(next_); }
+
+    // Calls take(place) for each point in a cell within reach of the segment (or the point), as
+    // Grid::forEachNear, until take returns false.
+    template <typename Take>
+    void forEachNear(double x1, double y1, double x2, double y2, double reach, Take take) const
+    {
+        stopped_ = false;
+        if (points_ == 0)
+            return;
+        // A nanometre to spare: the checks measure to it.
+        const double grow = reach + 1e-6;
+        const int64_t r0 = cellOf(std::min(y1, y2) - grow), r1 = cellOf(std::max(y1, y2) + grow);
+        if (r1 - r0 >= int64_t(points_)) {
+            readAll(x1, y1, x2, y2, grow, take);
+            return;
+        }
+        const double dx = x2 - x1, dy = y2 - y1;
+        for (int64_t r = r0; r <= r1 && !halted() && work_.spend(); ++r) {
+            const double low = r == kFirst ? -kInfinity : double(r) * cell_ - grow;
+            const double high = r == kLast ? kInfinity : double(r + 1) * cell_ + grow;
+            double xa = std::min(x1, x2), xb = std::max(x1, x2);
+            if (dy != 0) {
+                double ta = (low - y1) / dy, tb = (high - y1) / dy;
+                if (ta > tb)
+                    std::swap(ta, tb);
+                ta = std::max(ta, 0.0);
+                tb = std::min(tb, 1.0);
+                if (ta > tb)
+                    continue;
+                xa = x1 + ta * dx;
+                xb = x1 + tb * dx;
+                if (xa > xb)
+                    std::swap(xa, xb);
+            }
+            const auto [first, end] = placesIn(r, cellOf(xa - grow), cellOf(xb + grow));
+            for (uint32_t p = first; p < end && !halted(); ++p)
+                takeOnce(p, take);
+        }
+    }
+
+private:
+    struct RowStart {
+        int32_t row;
+        uint32_t firstCell;
+    };
+    struct CellStart {
+        int32_t column;
+        uint32_t first; // its first point's place
+    };
+    template <typename Take> void takeOnce(uint32_t p, Take& take) const
+    {
+        if (stopped_ || !work_.spend())
+            return;
+        stopped_ = !take(p);
+    }
+    bool halted() const { return stopped_ || work_.over(); }
+    // Of the cells held one by one: those of the row from the column on, to the row's end.
+    std::pair<uint32_t, uint32_t> rowCells(int64_t row, int64_t column) const
+    {
+        const auto at = std::lower_bound(
+            rows_.begin(), rows_.end(), row, [](const RowStart& r, int64_t v) { return r.row < v; });
+        if (at->row != row)
+            return {0, 0};
+        const auto first = cells_.begin() + std::ptrdiff_t(at->firstCell);
+        const auto end = cells_.begin() + std::ptrdiff_t(std::next(at)->firstCell);
+        const auto c = std::lower_bound(
+            first, end, column, [](const CellStart& cell, int64_t v) { return cell.column < v; });
+        return {uint32_t(c - cells_.begin()), uint32_t(end - cells_.begin())};
+    }
+    // The places of the row's cells from column c0 to c1: one run.
+    std::pair<uint32_t, uint32_t> placesIn(int64_t row, int64_t c0, int64_t c1) const
+    {
+        if (width_ > 0) {
+            c0 = std::max(c0, left_);
+            c1 = std::min(c1, left_ + width_ - 1);
+            if (row < bottom_ || row >= bottom_ + height_ || c0 > c1)
+                return {0, 0};
+            const size_t at = size_t((row - bottom_) * width_);
+            return {starts_[at + size_t(c0 - left_)], starts_[at + size_t(c1 - left_) + 1]};
+        }
+        auto [c, end] = rowCells(row, c0);
+        if (end == 0) // no cell of the row holds a point
+            return {0, 0};
+        const uint32_t first = cells_[c].first;
+        while (c < end && cells_[c].column <= c1)
+            ++c;
+        return {first, cells_[c].first};
+    }
+    // A query wider than the grid has points: each point once, its cell measured against it.
+    template <typename Take>
+    void readAll(double x1, double y1, double x2, double y2, double grow, Take& take) const
+    {
+        const double halfDiagonal = cell_ * 0.70711;
+        const auto readCell = [&](int64_t column, int64_t r, uint32_t first, uint32_t end) {
+            const double cx = (double(column) + 0.5) * cell_, cy = (double(r) + 0.5) * cell_;
+            const bool near = outermost(column) || outermost(r)
+                || pointSegment(cx, cy, x1, y1, x2, y2) <= grow + halfDiagonal;
+            for (uint32_t p = first; p < end; ++p) {
+                if (halted() || !work_.spend())
+                    return false;
+                if (near)
+                    takeOnce(p, take);
+            }
+            return true;
+        };
+        if (width_ > 0) {
+            for (int64_t r = 0; r < height_; ++r) {
+                for (int64_t c = 0; c < width_; ++c) {
+                    const size_t at = size_t(r * width_ + c);
+                    if (starts_[at] != starts_[at + 1]
+                        && !readCell(left_ + c, bottom_ + r, starts_[at], starts_[at + 1]))
+                        return;
+                }
+            }
+            return;
+        }
+        for (size_t k = 0; k + 1 < rows_.size(); ++k) {
+            for (uint32_t c = rows_[k].firstCell; c < rows_[k + 1].firstCell; ++c) {
+                if (!readCell(cells_[c].column, rows_[k].row, cells_[c].first, cells_[c + 1].first))
+                    return;
+            }
+        }
+    }
+
+    static constexpr int64_t kOffset = int64_t(1) << 31;
+    static constexpr int64_t kFirst = 1 - kOffset, kLast = kOffset - 2;
+    static constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+    int64_t cellOf(double v) const
+    {
+        const double c = std::floor(v / cell_);
+        return int64_t(std::clamp(std::isfinite(c) ? c : 0.0, double(kFirst), double(kLast)));
+    }
+    static bool outermost(int64_t cell) { return cell == kFirst || cell == kLast; }
+    static uint64_t key(int64_t column, int64_t row)
+    {
+        return (uint64_t(row + kOffset) << 32) | uint64_t(column + kOffset);
+    }
+    static int64_t rowOf(uint64_t key) { return int64_t(key >> 32) - kOffset; }
+    static int64_t columnOf(uint64_t key) { return int64_t(key & 0xffffffffu) - kOffset; }
+
+    double cell_;
+    Work& work_;
+    size_t points_ = 0;
+    // The box of cells: each cell's first place, row by row; then an end.
+    int64_t left_ = 0, bottom_ = 0, width_ = 0, height_ = 0;
+    std::vector<uint32_t> starts_;
+    // Else the cells that hold points, row by row; then an end of each.
+    std::vector<RowStart> rows_;
+    std::vector<CellStart> cells_;
+    std::vector<uint32_t> next_; // per cell, while the places are given
+    mutable bool stopped_ = false;
+};
+
+// How many things reach how far.
+using Reaches = std::map<double, size_t>;
+
 // The cell of a grid for queries of these reaches: their median, so that a query reads a few
 // cells whatever the board's size and a few far holes.
-double cellFor(std::vector<double> reaches)
+double cellFor(const Reaches& reaches)
 {
-    if (reaches.empty())
+    size_t n = 0;
+    for (const auto& [reach, count] : reaches)
+        n += count;
+    if (n == 0)
         return 1.0;
-    auto middle = reaches.begin() + std::ptrdiff_t(reaches.size() / 2);
-    std::nth_element(reaches.begin(), middle, reaches.end());
-    return std::clamp(*middle, 0.01, 1000.0);
+    // The reach at n / 2 in order.
+    size_t passed = 0;
+    for (const auto& [reach, count] : reaches) {
+        passed += count;
+        if (passed > n / 2)
+            return std::clamp(reach, 0.01, 1000.0);
+    }
+    return 1.0;
 }
+
+// The board's holes for a check of pairs, by where they lie (a grid of the cell): each hole is a
+// thing, its place among the board's holes, or for a replayed file its place in a copy of the
+// holes held in cell order (8 bytes and its row a hole), the file's steps replayed for it.
+class HoleIndex {
+public:
+    HoleIndex(const CheckedHoles& holes, double cell, Work& work) : holes_(holes), grid_(cell, work)
+    {
+        grid_.build(holes_.kept(), [&](auto&& point) {
+            holes_.forEach([&](size_t, const CheckedHole& h) {
+                point(h.x, h.y);
+                return true;
+            });
+        });
+        if (holes_.replayed()) {
+            replayed_.resize(grid_.size());
+            grid_.startPlaces();
+            holes_.forEachReplayed([&](int32_t x, int32_t y, int row) {
+                const CheckedHole h = holes_.fromUnits(x, y, row);
+                replayed_[grid_.place(h.x, h.y)] = {
+                    x, y, uint8_t(row < 0 || row >= HoleTable::kRows ? kNoRow : row)};
+            });
+            grid_.endPlaces();
+        } else {
+            things_.resize(grid_.size());
+            grid_.startPlaces();
+            holes_.forEach([&](size_t i, const CheckedHole& h) {
+                things_[grid_.place(h.x, h.y)] = uint32_t(i);
+                return true;
+            });
+            grid_.endPlaces();
+        }
+    }
+
+    // A thing's radius, before its centre is read.
+    float radius(uint32_t thing) const
+    {
+        if (holes_.replayed())
+            return holes_.radius(replayed_[thing].row == kNoRow ? -1 : int(replayed_[thing].row));
+        return holes_.radiusAt(thing);
+    }
+    CheckedHole hole(uint32_t thing) const
+    {
+        if (holes_.replayed()) {
+            const ReplayedHole& r = replayed_[thing];
+            return holes_.fromUnits(r.x, r.y, r.row == kNoRow ? -1 : int(r.row));
+        }
+        CheckedHole h;
+        holes_.at(thing, h);
+        return h;
+    }
+    // take(thing) as PointGrid::forEachNear.
+    template <typename Take>
+    void forEachNear(double x1, double y1, double x2, double y2, double reach, Take take) const
+    {
+        if (holes_.replayed()) {
+            grid_.forEachNear(x1, y1, x2, y2, reach, take);
+            return;
+        }
+        grid_.forEachNear(x1, y1, x2, y2, reach, [&](uint32_t p) { return take(things_[p]); });
+    }
+    // Calls take(thing, hole) for every hole in the board's order, until take returns false;
+    // earlier(thing) then says whether a thing came before the one taken last.
+    template <typename Take> void forEachInOrder(Take take)
+    {
+        if (!holes_.replayed()) {
+            holes_.forEach([&](size_t i, const CheckedHole& h) {
+                current_ = uint32_t(i);
+                return take(uint32_t(i), h);
+            });
+            return;
+        }
+        taken_.assign(grid_.size(), false);
+        grid_.startPlaces();
+        holes_.forEach([&](size_t, const CheckedHole& h) {
+            const uint32_t p = grid_.place(h.x, h.y);
+            taken_[p] = true;
+            return take(p, h);
+        });
+        grid_.endPlaces();
+        std::vector<bool>().swap(taken_);
+    }
+    bool earlier(uint32_t thing) const { return holes_.replayed() ? bool(taken_[thing]) : thing < current_; }
+
+private:
+    static constexpr uint8_t kNoRow = 255;
+
+    const CheckedHoles& holes_;
+    PointGrid grid_;
+    std::vector<uint32_t> things_; // per place in cell order: the hole's place among the board's
+#pragma pack(push, 1)
+    struct ReplayedHole {
+        int32_t x, y; // file units
+        uint8_t row;
+    };
+#pragma pack(pop)
+    static_assert(sizeof(ReplayedHole) == 9, "a replayed hole is held in 9 bytes");
+    std::vector<ReplayedHole> replayed_; // a replayed file's holes in cell order
+    std::vector<bool> taken_; // per place, while in order: taken already
+    uint32_t current_ = 0;
+};
 
 // The stretch of the segment a-b within r of the segment p-q, as [from, to] along a-b (0 at a,
 // 1 at b); from > to for none. Within r of p-q is within one of its end discs or its band, and
@@ -443,11 +841,10 @@ public:
     {
     }
 
-    bool ofHole(uint32_t c, size_t hole)
+    bool ofHole(uint32_t c, size_t hole, const CheckedHole& h)
     {
         const uint64_t query = hole + 1;
         if (asked_[c] != query) {
-            const auto& h = board_.holes[hole];
             asked_[c] = query;
             own_[c] = withinDisc(c, h.x, h.y, double(h.radius) + kSpare);
         }
@@ -570,7 +967,7 @@ public:
         rowChecks();
         slotRatios();
         // The checks of pairs, each within its budget of reads.
-        const uint64_t things = board_.holes.size() + board_.slotPieces.size() + board_.outline.size();
+        const uint64_t things = board_.holes.kept() + board_.slotPieces.size() + board_.outline.size();
         const auto pairChecks = [&](void (Checker::*check)()) {
             if (report_.truncated)
                 return;
@@ -699,13 +1096,12 @@ private:
         // Chained before the grid is built: what chaining holds for a while is gone by then.
         const OutlineContours contours(board_.outline);
         OwnContours own(contours, board_, work_);
-        std::vector<double> reaches;
-        reaches.reserve(board_.holes.size() + board_.slotPieces.size());
-        for (const auto& h : board_.holes)
-            reaches.push_back(2 * (double(h.radius) + limits_.minEdge));
+        Reaches reaches;
+        board_.holes.forEachRadius(
+            [&](float radius, size_t n) { reaches[2 * (double(radius) + limits_.minEdge)] += n; });
         for (const auto& p : board_.slotPieces)
-            reaches.push_back(2 * (double(p.radius) + limits_.minEdge));
-        Grid grid(cellFor(std::move(reaches)), work_);
+            ++reaches[2 * (double(p.radius) + limits_.minEdge)];
+        Grid grid(cellFor(reaches), work_);
         for (size_t i = 0; i < board_.outline.size(); ++i) {
             const auto& l = board_.outline[i];
             grid.addSegment(uint32_t(i), l.x1, l.y1, l.x2, l.y2);
@@ -757,18 +1153,20 @@ private:
             f.limit = edge < 0 ? 0.0 : limits_.minEdge;
             return add(f);
         };
-        const auto& holes = board_.holes;
-        for (size_t i = 0; i < holes.size(); ++i) {
-            const auto& h = holes[i];
+        bool going = true;
+        board_.holes.forEach([&](size_t i, const CheckedHole& h) {
             double nx = 0, ny = 0;
-            const double d = nearest(
-                h.x, h.y, h.x, h.y, h.radius, nx, ny, [&own, i](uint32_t c) { return own.ofHole(c, i); });
+            const double d = nearest(h.x, h.y, h.x, h.y, h.radius, nx, ny,
+                [&own, i, &h](uint32_t c) { return own.ofHole(c, i, h); });
             if (work_.over()) // a nearest line not looked for to the end
-                return;
-            if (d != std::numeric_limits<double>::max()
+                going = false;
+            else if (d != std::numeric_limits<double>::max()
                 && !judge(measured(d - double(h.radius)), h.row, h.file, h.x, h.y, nx, ny))
-                return;
-        }
+                going = false;
+            return going;
+        });
+        if (!going)
+            return;
         // A slot once, at its nearest piece.
         const auto& slotPieces = board_.slotPieces;
         for (size_t i = 0; i < slotPieces.size();) {
@@ -834,64 +1232,57 @@ private:
 
     void holePairs()
     {
-        const auto& holes = board_.holes;
-        if (holes.size() < 2 || report_.truncated)
+        const CheckedHoles& holes = board_.holes;
+        if (holes.kept() < 2 || report_.truncated)
             return;
-        std::vector<double> reaches(holes.size());
-        for (size_t i = 0; i < holes.size(); ++i)
-            reaches[i] = 2.0 * double(holes[i].radius) + limits_.minSpacing + kStackedDistance;
-        Grid grid(cellFor(std::move(reaches)), work_);
-        for (size_t i = 0; i < holes.size(); ++i)
-            grid.addPoint(uint32_t(i), holes[i].x, holes[i].y);
-        grid.build();
+        Reaches reaches;
+        holes.forEachRadius([&](float radius, size_t n) {
+            reaches[2.0 * double(radius) + limits_.minSpacing + kStackedDistance] += n;
+        });
+        HoleIndex index(holes, cellFor(reaches), work_);
         // Each pair once, from the larger hole (the one read first of two alike): it reaches the
         // other within its own diameter and the spacing.
-        for (size_t i = 0; i < holes.size(); ++i) {
-            const auto& a = holes[i];
+        index.forEachInOrder([&](uint32_t i, const CheckedHole& a) {
             const double reach = 2.0 * double(a.radius) + limits_.minSpacing + kStackedDistance;
             bool full = false;
-            grid.forEachNear(a.x, a.y, a.x, a.y, reach, [&](uint32_t j) {
+            index.forEachNear(a.x, a.y, a.x, a.y, reach, [&](uint32_t j) {
                 if (j == i)
                     return true;
-                const auto& b = holes[j];
-                if (b.radius > a.radius || (b.radius == a.radius && j < i))
+                const float radius = index.radius(j);
+                const bool before = index.earlier(j);
+                if (radius > a.radius || (radius == a.radius && before))
                     return true;
+                const CheckedHole b = index.hole(j);
                 const double apart = distance(a.x, a.y, b.x, b.y);
                 const double centres = measured(apart);
                 const double edge = measured(apart - double(a.radius) - double(b.radius));
                 if (centres > kStackedDistance && edge >= limits_.minSpacing)
                     return true;
-                const size_t first = std::min<size_t>(i, j), second = std::max<size_t>(i, j);
-                const auto& p = holes[first];
-                const auto& q = holes[second];
+                const CheckedHole& p = before ? b : a;
+                const CheckedHole& q = before ? a : b;
                 full =
                     !judgePair(centres, edge, {p.row, q.row}, {p.file, q.file}, {p.x, p.y}, {q.x, q.y}, true);
                 return !full;
             });
-            if (full || work_.over())
-                return;
-        }
+            return !full && !work_.over();
+        });
     }
 
     void slotPairs()
     {
         const auto& slotPieces = board_.slotPieces;
-        const auto& holes = board_.holes;
         if (slotPieces.empty() || report_.truncated)
             return;
         float largestHole = 0, largestSlot = 0;
-        std::vector<double> reaches;
-        for (const auto& h : holes)
-            largestHole = std::max(largestHole, h.radius);
+        Reaches reaches;
+        board_.holes.forEachRadius(
+            [&](float radius, size_t) { largestHole = std::max(largestHole, radius); });
         for (const auto& p : slotPieces) {
             largestSlot = std::max(largestSlot, p.radius);
-            reaches.push_back(2.0 * double(p.radius) + limits_.minSpacing);
+            ++reaches[2.0 * double(p.radius) + limits_.minSpacing];
         }
-        const double cell = cellFor(std::move(reaches));
-        Grid holeGrid(cell, work_);
-        for (size_t i = 0; i < holes.size(); ++i)
-            holeGrid.addPoint(uint32_t(i), holes[i].x, holes[i].y);
-        holeGrid.build();
+        const double cell = cellFor(reaches);
+        const HoleIndex holeGrid(board_.holes, cell, work_);
         Grid slotGrid(cell, work_);
         for (size_t i = 0; i < slotPieces.size(); ++i)
             slotGrid.addSegment(
@@ -904,8 +1295,9 @@ private:
         // Slot and hole: the nearest piece of the slot to the hole, once per slot and hole.
         // Slot and slot: the nearest pieces of two slots, once per two slots. Per slot, what it
         // comes near is kept in arrays over every hole and slot, cleared again after it.
+        // The holes a slot comes near: few of the board's, kept by their thing.
+        std::unordered_map<uint32_t, double> holeBest;
         constexpr double kFar = std::numeric_limits<double>::infinity();
-        std::vector<double> holeBest(holes.size(), kFar);
         std::vector<uint32_t> nearHoles;
         std::vector<double> slotBest(pieces.size(), kFar);
         std::vector<size_t> slotPiece(pieces.size()); // per slot: its nearest piece
@@ -918,15 +1310,19 @@ private:
                 const auto& s = slotPieces[k];
                 holeGrid.forEachNear(s.x1, s.y1, s.x2, s.y2,
                     double(s.radius) + double(largestHole) + limits_.minSpacing, [&](uint32_t j) {
-                        if (holeBest[j] == 0) // touching already: no piece comes nearer
+                        const auto known = holeBest.find(j);
+                        if (known != holeBest.end() && known->second == 0) // touching already
                             return true;
-                        const auto& h = holes[j];
+                        const CheckedHole h = holeGrid.hole(j);
                         const double d = pointSegment(h.x, h.y, s.x1, s.y1, s.x2, s.y2);
                         if (d - double(s.radius) - double(h.radius) >= limits_.minSpacing)
                             return true;
-                        if (holeBest[j] == kFar)
+                        if (known == holeBest.end()) {
                             nearHoles.push_back(j);
-                        holeBest[j] = std::min(holeBest[j], d);
+                            holeBest.emplace(j, d);
+                        } else {
+                            known->second = std::min(known->second, d);
+                        }
                         return true;
                     });
                 slotGrid.forEachNear(s.x1, s.y1, s.x2, s.y2,
@@ -952,9 +1348,9 @@ private:
             }
             std::sort(nearHoles.begin(), nearHoles.end());
             std::sort(nearSlots.begin(), nearSlots.end());
-            const bool going = judgeSlot(i, nearHoles, holeBest, nearSlots, slotBest, slotPiece, pieces);
-            for (const uint32_t j : nearHoles)
-                holeBest[j] = kFar;
+            const bool going =
+                judgeSlot(i, holeGrid, nearHoles, holeBest, nearSlots, slotBest, slotPiece, pieces);
+            holeBest.clear();
             for (const int32_t path : nearSlots)
                 slotBest[size_t(path)] = kFar;
             nearHoles.clear();
@@ -967,14 +1363,15 @@ private:
 
     // The findings of the slot that starts at piece i with the holes and later slots it comes
     // near (their nearest distances, and the nearest piece of each slot). False once full.
-    bool judgeSlot(size_t i, const std::vector<uint32_t>& nearHoles, const std::vector<double>& holeBest,
-        const std::vector<int32_t>& nearSlots, const std::vector<double>& slotBest,
-        const std::vector<size_t>& slotPiece, const std::vector<uint32_t>& pieces)
+    bool judgeSlot(size_t i, const HoleIndex& holes, const std::vector<uint32_t>& nearHoles,
+        const std::unordered_map<uint32_t, double>& holeBest, const std::vector<int32_t>& nearSlots,
+        const std::vector<double>& slotBest, const std::vector<size_t>& slotPiece,
+        const std::vector<uint32_t>& pieces)
     {
         const auto& s = board_.slotPieces[i];
         for (const uint32_t j : nearHoles) {
-            const auto& h = board_.holes[j];
-            const double d = holeBest[j];
+            const CheckedHole h = holes.hole(j);
+            const double d = holeBest.at(j);
             const double edge = measured(d - double(s.radius) - double(h.radius));
             if (!judgePair(
                     measured(d), edge, {s.row, h.row}, {s.file, h.file}, {s.x1, s.y1}, {h.x, h.y}, false))

@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -74,14 +75,156 @@ struct CheckReport {
     qint64 total() const;
 };
 
-// A board's holes, slots and outline in millimetres, with what each row is.
-struct CheckedBoard {
-    struct Hole {
-        double x = 0, y = 0;
-        float radius = 0;
-        int16_t row = -1;
+// A hole as the checks read it: its centre in millimetres (y up), its row's radius, its row
+// and drill file.
+struct CheckedHole {
+    double x = 0, y = 0;
+    float radius = 0;
+    int16_t row = -1;
+    int16_t file = 0;
+};
+
+// The holes the checks read, in the board's order. A drill file's stay where the board holds
+// them (32-bit nanometres, 16 bytes a hole) and are read in millimetres as they are used, with
+// their rows' radii; a standard or RS-274X file's are replayed from its steps, as the drawing
+// replays them; holes made by hand (tests) are held as given. Holes of a row that is not drilled
+// or of a tool beyond the table are passed over.
+class CheckedHoles {
+public:
+    // Holes made by hand, in order (none of the other kinds beside them).
+    void push_back(const CheckedHole& h)
+    {
+        owned_.push_back(h);
+        count_ = kept_ = owned_.size();
+    }
+    void assign(size_t n, const CheckedHole& h)
+    {
+        owned_.assign(n, h);
+        count_ = kept_ = owned_.size();
+    }
+    // A drill file's holes where the board holds them: tool t is row firstRow + t below
+    // rowCount. They must outlive the checks.
+    void addFile(const DrillHit* hits, size_t count, int firstRow, int rowCount, int file);
+    // A replayed file's holes: replay calls take(x, y, row) for each of its holes in file units
+    // (millimetresPerUnit each), in order; kept is how many of them are checked.
+    using Replay = std::function<void(const std::function<void(int32_t x, int32_t y, int row)>& take)>;
+    void setReplay(Replay replay, double millimetresPerUnit, size_t kept);
+    // Each row's radius and whether it is drilled.
+    void setRows(
+        const std::array<float, HoleTable::kRows>& radius, const std::array<bool, HoleTable::kRows>& drilled);
+    void setKept(size_t kept) { kept_ = kept; }
+    // How many checked holes each row has (the last: those of no row or past the table).
+    void setRowCounts(const std::array<size_t, HoleTable::kRows + 1>& counts) { rowCounts_ = counts; }
+    // Calls take(radius, count) for the radii of the checked holes, how many holes have each.
+    template <typename Take> void forEachRadius(Take take) const
+    {
+        if (!owned_.empty()) {
+            for (const CheckedHole& h : owned_)
+                take(h.radius, size_t(1));
+            return;
+        }
+        for (int r = 0; r <= HoleTable::kRows; ++r) {
+            if (rowCounts_[size_t(r)] > 0)
+                take(radius(r), rowCounts_[size_t(r)]);
+        }
+    }
+
+    // The places of holes (a drill file's passed-over holes among them; a replay's in order).
+    size_t size() const { return count_; }
+    // How many holes are checked.
+    size_t kept() const { return kept_; }
+    bool empty() const { return kept_ == 0; }
+    // Only a replayed file's holes cannot be read by their place.
+    bool replayed() const { return bool(replay_); }
+
+    // The hole at the place, false for one passed over (not for a replayed file).
+    bool at(size_t i, CheckedHole& h) const
+    {
+        if (!owned_.empty()) {
+            h = owned_[i];
+            return true;
+        }
+        const Run& r = runs_.size() == 1 ? runs_.front() : runOf(i);
+        const DrillHit& d = r.hits[i - r.first];
+        if (d.tool < 0 || d.tool >= r.rowCount)
+            return false;
+        const int row = r.firstRow + d.tool;
+        if (!drilled(row))
+            return false;
+        h.x = d.x();
+        h.y = d.y();
+        h.radius = radius(row);
+        h.row = int16_t(row);
+        h.file = r.file;
+        return true;
+    }
+    // The radius of a checked hole at the place (not for a replayed file).
+    float radiusAt(size_t i) const
+    {
+        if (!owned_.empty())
+            return owned_[i].radius;
+        const Run& r = runs_.size() == 1 ? runs_.front() : runOf(i);
+        return radius(r.firstRow + r.hits[i - r.first].tool);
+    }
+    // Calls take(i, hole) for each checked hole in order, i its place; false from take skips
+    // the rest.
+    template <typename Take> void forEach(Take take) const
+    {
+        if (replay_) {
+            size_t i = 0;
+            bool going = true;
+            replay_([&](int32_t x, int32_t y, int row) {
+                if (!going || !drilled(row))
+                    return;
+                going = take(i++, fromUnits(x, y, row));
+            });
+            return;
+        }
+        CheckedHole h;
+        for (size_t i = 0; i < count_; ++i) {
+            if (at(i, h) && !take(i, h))
+                return;
+        }
+    }
+    // Calls take(x, y, row) for each checked hole of a replayed file, in file units.
+    template <typename Take> void forEachReplayed(Take take) const
+    {
+        replay_([&](int32_t x, int32_t y, int row) {
+            if (drilled(row))
+                take(x, y, row);
+        });
+    }
+    // A replayed hole in millimetres.
+    CheckedHole fromUnits(int32_t x, int32_t y, int row) const
+    {
+        return {double(x) * unit_, double(y) * unit_, radius(row), int16_t(row), 0};
+    }
+    bool drilled(int row) const { return row < 0 || row >= HoleTable::kRows || drilled_[size_t(row)]; }
+    float radius(int row) const { return row >= 0 && row < HoleTable::kRows ? radius_[size_t(row)] : 0.0f; }
+
+private:
+    struct Run {
+        size_t first = 0; // the place of its first hole
+        size_t count = 0;
+        const DrillHit* hits = nullptr;
+        int firstRow = 0, rowCount = 0;
         int16_t file = 0;
     };
+    const Run& runOf(size_t i) const;
+
+    std::vector<CheckedHole> owned_;
+    std::vector<Run> runs_;
+    Replay replay_;
+    double unit_ = 1;
+    size_t count_ = 0, kept_ = 0;
+    std::array<float, HoleTable::kRows> radius_ {};
+    std::array<bool, HoleTable::kRows> drilled_ {};
+    std::array<size_t, HoleTable::kRows + 1> rowCounts_ {};
+};
+
+// A board's holes, slots and outline in millimetres, with what each row is.
+struct CheckedBoard {
+    using Hole = CheckedHole;
     struct Slot {
         double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
         float radius = 0;
@@ -102,7 +245,7 @@ struct CheckedBoard {
         int file = -1;
         std::optional<std::array<double, 2>> first; // its first hole or slot
     };
-    std::vector<Hole> holes;
+    CheckedHoles holes;
     std::vector<Slot> slotPieces;
     std::vector<Line> outline;
     std::array<Row, HoleTable::kRows> rows;
@@ -113,7 +256,8 @@ struct CheckedBoard {
 // The board as the table names its rows now: a drill file's holes and slots with their rows'
 // diameters (the table's, else the file's tool size) and its outline file's and regions' lines;
 // a standard or RS-274X file's flashes as holes and its drawn lines as the outline. Rows of the
-// outline kind ("外形") are not drilled. From what the board holds.
+// outline kind ("外形") are not drilled. From what the board holds, which must outlive it: its
+// holes are read where the board holds them.
 CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const BoardExtent& extent);
 
 CheckReport runChecks(const CheckedBoard& board, const CheckLimits& limits);

@@ -221,8 +221,11 @@ void BoardViewRenderer::stampBoard(PictureSurface& surface, const ViewTransform&
         return true;
     };
     if (everyHole) {
-        for (uint32_t i = 0; i < board_->holes.size(); ++i)
-            stamp(i, board_->holes[i]);
+        HeldBoard::Hole h;
+        for (uint32_t i = 0; i < board_->holes.size(); ++i) {
+            if (board_->holes.at(i, h))
+                stamp(i, h);
+        }
         return;
     }
     // Holes whose circle may reach into the view: the largest drawn radius grows the region.
@@ -230,7 +233,7 @@ void BoardViewRenderer::stampBoard(PictureSurface& surface, const ViewTransform&
     for (const uint8_t row : usedRows_)
         reach = std::max(reach, holePixels(row, t.scale));
     reach = std::max(reach, holePixels(-1, t.scale)) / t.scale;
-    grid_->forEachIn(t.visible(area).adjusted(-reach, -reach, reach, reach), stamp);
+    grid_->forEachIn(*board_, t.visible(area).adjusted(-reach, -reach, reach, reach), stamp);
 }
 
 bool BoardViewRenderer::overviewServes(const ViewTransform& t, const QRectF& area) const
@@ -333,7 +336,7 @@ qint64 BoardViewRenderer::render(QImage& image, const ViewTransform& t, const Vi
     p.setClipRect(area);
     // The selected hole, ringed.
     if (overlay.selectedHole && board_ && *overlay.selectedHole < board_->holes.size()) {
-        const HeldBoard::Hole& h = board_->holes[*overlay.selectedHole];
+        const HeldBoard::Hole h = board_->holes[*overlay.selectedHole];
         const double r = holePixels(h.row, t.scale) / 2 + 4;
         p.setPen(QPen(QColor(255, 0, 128), 2));
         p.setBrush(Qt::NoBrush);

@@ -27,10 +27,6 @@ std::optional<double> rowDiameter(const HoleTable& table, int row)
 }
 
 namespace {
-uint8_t rowByte(int row)
-{
-    return row >= 0 && row < HoleTable::kRows ? uint8_t(row) : HeldBoard::kNoRow;
-}
 
 void walkGerber(const Board& board, const HoleTable& table, const BoardExtent& extent,
     const BoardMarks& marks, WalkedBoard& walked)
@@ -114,16 +110,90 @@ WalkedBoard walkBoard(
     return walked;
 }
 
+void HeldBoard::Holes::addFile(const BoardData& data, size_t file, int firstRow, int rowCount)
+{
+    const HoleList& hits = data.drills[file].holes;
+    data_ = &data;
+    if (hits.empty())
+        return;
+    runs_.push_back(
+        {count(), hits.size(), hits.data(), firstRow, rowCount, uint8_t(std::min<size_t>(file, 255)), file});
+}
+
+void HeldBoard::Holes::startReplayed(size_t n, const std::array<int32_t, 4>& box, double millimetresPerUnit)
+{
+    unit_ = millimetresPerUnit;
+    left_ = box[0];
+    bottom_ = box[2];
+    const auto bitsOf = [](int64_t span) {
+        int bits = 1;
+        while (bits < 32 && (int64_t(1) << bits) <= span)
+            ++bits;
+        return bits;
+    };
+    xBits_ = bitsOf(int64_t(box[1]) - box[0]);
+    yBits_ = bitsOf(int64_t(box[3]) - box[2]);
+    const int bits = xBits_ + yBits_ + 6; // 63 rows and none
+    bytes_ = bits <= 64 ? (bits + 7) / 8 : 9;
+    xMask_ = (uint64_t(1) << xBits_) - 1;
+    yMask_ = (uint64_t(1) << yBits_) - 1;
+    replayed_ = n;
+    packed_.assign(n * size_t(bytes_) + 8, 0);
+}
+
+void HeldBoard::Holes::setReplayed(size_t i, int32_t x, int32_t y, uint8_t row)
+{
+    uint8_t* at = packed_.data() + i * size_t(bytes_);
+    if (bytes_ == 9) {
+        std::memcpy(at, &x, 4);
+        std::memcpy(at + 4, &y, 4);
+        at[8] = row;
+        return;
+    }
+    const uint64_t v = (uint64_t(int64_t(x) - left_) & xMask_)
+        | ((uint64_t(int64_t(y) - bottom_) & yMask_) << xBits_)
+        | (uint64_t(row == kNoRow ? 63 : row & 63) << (xBits_ + yBits_));
+    std::memcpy(at, &v, size_t(bytes_)); // little-endian: its low bytes
+}
+
+bool HeldBoard::Holes::current() const
+{
+    for (const Run& r : runs_) {
+        if (r.fileIndex >= data_->drills.size() || data_->drills[r.fileIndex].holes.data() != r.hits
+            || data_->drills[r.fileIndex].holes.size() != r.count)
+            return false;
+    }
+    return true;
+}
+
+const HeldBoard::Holes::Run& HeldBoard::Holes::runOf(size_t i) const
+{
+    const auto after = std::upper_bound(
+        runs_.begin(), runs_.end(), i, [](size_t index, const Run& r) { return index < r.first; });
+    return *std::prev(after);
+}
+
 HeldBoard holdBoard(const Board& board, const HoleTable& table, const BoardExtent& extent)
 {
     HeldBoard held;
+    const bool gerber = board.replaysGerber();
+    // A Gerber file's holes: counted and measured first, then held once in the grid's order.
+    size_t replayed = 0;
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    std::array<int32_t, 4> box {}; // file units: left, right, bottom, top
     BoardMarks marks;
-    marks.hole = [&held](double x, double y, int row, int file) {
-        held.holes.push_back({float(x), float(y), rowByte(row), uint8_t(std::min(file, 255))});
+    marks.hole = [&](double x, double y, int, int) {
+        if (!gerber)
+            return; // held where the board holds them
+        minX = replayed == 0 ? x : std::min(minX, x);
+        maxX = replayed == 0 ? x : std::max(maxX, x);
+        minY = replayed == 0 ? y : std::min(minY, y);
+        maxY = replayed == 0 ? y : std::max(maxY, y);
+        ++replayed;
     };
     marks.slot = [&held](double x1, double y1, double x2, double y2, int row, int file, bool joined) {
-        held.slotHoles.push_back(
-            {float(x1), float(y1), float(x2), float(y2), rowByte(row), uint8_t(std::min(file, 255)), joined});
+        held.slotHoles.push_back({float(x1), float(y1), float(x2), float(y2), HeldBoard::Holes::rowByte(row),
+            uint8_t(std::min(file, 255)), joined});
     };
     marks.outline = [&held](double x1, double y1, double x2, double y2) {
         held.outline.push_back({float(x1), float(y1), float(x2), float(y2)});
@@ -132,62 +202,114 @@ HeldBoard holdBoard(const Board& board, const HoleTable& table, const BoardExten
     held.frame = walked.frame;
     held.files = std::move(walked.files);
     held.ending = walked.ending;
+    if (!gerber) {
+        for (size_t f = 0; f < board.data.drills.size() && f < board.files.size(); ++f)
+            held.holes.addFile(board.data, f, board.files[f].firstRow, board.files[f].rowCount);
+        return held;
+    }
+    if (replayed == 0 || !board.data.gerberSteps)
+        return held;
+    // The holes' cells as the grid will lay them out, each hole placed in its cell's run.
+    const HoleGrid::Layout layout = HoleGrid::layoutFor(replayed, minX, maxX, minY, maxY);
+    const double mm = millimetresPerUnit(extent);
+    const auto eachHole = [&](auto take) {
+        listMarks(*board.data.gerberSteps, table, [&](const DrillMark& m) {
+            if (!m.slot)
+                take(m);
+        });
+    };
+    std::vector<uint32_t> next(size_t(layout.columns) * size_t(layout.rows) + 1, 0);
+    bool first = true;
+    eachHole([&](const DrillMark& m) {
+        ++next[layout.cellOf(m.x1 * mm, m.y1 * mm) + 1];
+        box = first ? std::array<int32_t, 4> {m.x1, m.x1, m.y1, m.y1}
+                    : std::array<int32_t, 4> {std::min(box[0], m.x1), std::max(box[1], m.x1),
+                        std::min(box[2], m.y1), std::max(box[3], m.y1)};
+        first = false;
+    });
+    for (size_t c = 1; c < next.size(); ++c)
+        next[c] += next[c - 1];
+    held.holes.startReplayed(next.back(), box, mm);
+    eachHole([&](const DrillMark& m) {
+        held.holes.setReplayed(
+            next[layout.cellOf(m.x1 * mm, m.y1 * mm)]++, m.x1, m.y1, HeldBoard::Holes::rowByte(m.row));
+    });
     return held;
+}
+
+HoleGrid::Layout HoleGrid::layoutFor(size_t holes, double minX, double maxX, double minY, double maxY)
+{
+    Layout l;
+    // About four holes a cell, square cells, at most 4,096 a side.
+    const double width = std::max(maxX - minX, 1e-3), height = std::max(maxY - minY, 1e-3);
+    const double cell = std::max(std::sqrt(width * height * 4.0 / double(std::max<size_t>(holes, 1))), 1e-3);
+    l.columns = int(std::clamp(std::ceil(width / cell), 1.0, 4096.0));
+    l.rows = int(std::clamp(std::ceil(height / cell), 1.0, 4096.0));
+    l.cellWidth = width / l.columns;
+    l.cellHeight = height / l.rows;
+    l.left = minX;
+    l.bottom = minY;
+    return l;
+}
+
+size_t HoleGrid::Layout::cellOf(double x, double y) const
+{
+    const double c = std::floor((x - left) / cellWidth), r = std::floor((y - bottom) / cellHeight);
+    const int column = int(std::clamp(std::isfinite(c) ? c : 0.0, 0.0, double(columns - 1)));
+    const int row = int(std::clamp(std::isfinite(r) ? r : 0.0, 0.0, double(rows - 1)));
+    return size_t(row) * size_t(columns) + size_t(column);
 }
 
 HoleGrid::HoleGrid(const HeldBoard& board)
 {
     const size_t n = board.holes.size();
+    holes_ = n;
     if (n == 0)
         return;
-    double minX = board.holes.front().x, maxX = minX, minY = board.holes.front().y, maxY = minY;
-    for (const HeldBoard::Hole& h : board.holes) {
-        if (!std::isfinite(h.x) || !std::isfinite(h.y))
+    // The box of the shown holes' centres.
+    size_t shown = 0;
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    HeldBoard::Hole h;
+    for (size_t i = 0; i < n; ++i) {
+        if (!board.holes.at(i, h) || !std::isfinite(h.x) || !std::isfinite(h.y))
             continue;
-        minX = std::min(minX, double(h.x));
-        maxX = std::max(maxX, double(h.x));
-        minY = std::min(minY, double(h.y));
-        maxY = std::max(maxY, double(h.y));
+        minX = shown == 0 ? h.x : std::min(minX, h.x);
+        maxX = shown == 0 ? h.x : std::max(maxX, h.x);
+        minY = shown == 0 ? h.y : std::min(minY, h.y);
+        maxY = shown == 0 ? h.y : std::max(maxY, h.y);
+        ++shown;
     }
-    // About four holes a cell, square cells, at most 4,096 a side.
-    const double width = std::max(maxX - minX, 1e-3), height = std::max(maxY - minY, 1e-3);
-    const double cell = std::max(std::sqrt(width * height * 4.0 / double(n)), 1e-3);
-    columns_ = int(std::clamp(std::ceil(width / cell), 1.0, 4096.0));
-    rows_ = int(std::clamp(std::ceil(height / cell), 1.0, 4096.0));
-    cellWidth_ = width / columns_;
-    cellHeight_ = height / rows_;
-    left_ = minX;
-    bottom_ = minY;
+    layout_ = layoutFor(shown, minX, maxX, minY, maxY);
+    columns_ = layout_.columns;
+    rows_ = layout_.rows;
     cells_ = size_t(columns_) * size_t(rows_);
-    // Counting sort by cell: every hole once, in its cell's run.
-    std::vector<uint32_t> cellOf(n);
+    // Counting sort by cell: every shown hole once, in its cell's run.
     start_.assign(cells_ + 1, 0);
     for (size_t i = 0; i < n; ++i) {
-        const HeldBoard::Hole& h = board.holes[i];
-        cellOf[i] = uint32_t(size_t(rowOf(h.y)) * size_t(columns_) + size_t(column(h.x)));
-        ++start_[cellOf[i] + 1];
+        if (board.holes.at(i, h))
+            ++start_[layout_.cellOf(h.x, h.y) + 1];
     }
     for (size_t c = 0; c < cells_; ++c)
         start_[c + 1] += start_[c];
-    index_.resize(n);
-    holes_.resize(n);
+    if (board.holes.inCellOrder())
+        return; // each cell's holes are the board's from its start
+    index_.resize(start_.back());
     std::vector<uint32_t> next(start_.begin(), start_.end() - 1);
     for (size_t i = 0; i < n; ++i) {
-        const uint32_t at = next[cellOf[i]]++;
-        index_[at] = uint32_t(i);
-        holes_[at] = board.holes[i];
+        if (board.holes.at(i, h))
+            index_[next[layout_.cellOf(h.x, h.y)]++] = uint32_t(i);
     }
 }
 
 int HoleGrid::column(double x) const
 {
-    const double c = std::floor((x - left_) / cellWidth_);
+    const double c = std::floor((x - layout_.left) / layout_.cellWidth);
     return int(std::clamp(std::isfinite(c) ? c : 0.0, 0.0, double(columns_ - 1)));
 }
 
 int HoleGrid::rowOf(double y) const
 {
-    const double r = std::floor((y - bottom_) / cellHeight_);
+    const double r = std::floor((y - layout_.bottom) / layout_.cellHeight);
     return int(std::clamp(std::isfinite(r) ? r : 0.0, 0.0, double(rows_ - 1)));
 }
 
@@ -215,7 +337,7 @@ std::optional<HitMark> markAt(const HeldBoard& board, const HoleGrid& grid, cons
     std::optional<HitMark> best;
     double bestDistance = 0;
     grid.forEachIn(
-        QRectF(x - reach, y - reach, 2 * reach, 2 * reach), [&](uint32_t i, const HeldBoard::Hole& h) {
+        board, QRectF(x - reach, y - reach, 2 * reach, 2 * reach), [&](uint32_t i, const HeldBoard::Hole& h) {
             const double radius = std::max(minRadius, rowDiameter(table, h.row).value_or(0) / 2);
             const double d = std::hypot(h.x - x, h.y - y);
             if (d <= radius && (!best || d < bestDistance)) {

@@ -589,3 +589,115 @@ TEST(DrillChecks, AHoleOnACircleOfArcsIsMeasuredToTheTrueCircle)
         EXPECT_NEAR(*r.findings[1].value, 0.1, tolerance + rounding);
     }
 }
+
+namespace {
+// Every finding, count and ending of a report, each number to the bit.
+std::string reportText(const CheckReport& r)
+{
+    std::string s;
+    char line[320];
+    for (const Finding& f : r.findings) {
+        const auto at = f.at.value_or(std::array<double, 2> {-1, -1});
+        const auto other = f.other.value_or(std::array<double, 2> {-1, -1});
+        std::snprintf(line, sizeof line, "%s %d/%d %d/%d %.17g,%.17g %.17g,%.17g %.17g %.17g %s\n",
+            checkName(f.kind), f.rows[0], f.rows[1], f.files[0], f.files[1], at[0], at[1], other[0], other[1],
+            f.value.value_or(-1), f.limit.value_or(-1), qPrintable(f.detail));
+        s += line;
+    }
+    for (const qint64 c : r.counts)
+        s += std::to_string(c) + ' ';
+    return s + (r.truncated ? "truncated " : "") + (r.crowded ? "crowded" : "");
+}
+
+// The same board with its holes given by hand, in millimetres, as the checks read them.
+CheckedBoard byHand(const CheckedBoard& read)
+{
+    CheckedBoard hand;
+    hand.rows = read.rows;
+    hand.slotPieces = read.slotPieces;
+    hand.outline = read.outline;
+    hand.files = read.files;
+    read.holes.forEach([&hand](size_t, const CheckedHole& h) {
+        hand.holes.push_back(h);
+        return true;
+    });
+    return hand;
+}
+} // namespace
+
+TEST(DrillChecks, HolesReadWhereTheBoardHoldsThemAreCheckedAsHolesGivenByHand)
+{
+    // Two drill files (a tool of the second past what the table shows the first has is its own
+    // row), 0.8 mm holes 1 mm apart with a few nudged closer, stacked or overlapped by a 0.3 mm
+    // one, a hole beyond the outline, and, once, one 2 m away: the grid's cells then are held
+    // one by one instead of over their box.
+    test::Scratch scratch;
+    for (const bool far : {false, true}) {
+        QByteArray plated = "M48\nMETRIC\nT1C0.800\nT2C0.300\n%\nT1\n";
+        for (int i = 0; i < 400; ++i) {
+            const double nudge = i % 37 == 0 ? 0.07 : 0.0;
+            plated += "X" + QByteArray::number(5 + i % 20 + nudge, 'f', 3) + "Y"
+                + QByteArray::number(5 + i / 20, 'f', 3) + "\n";
+            if (i % 53 == 0)
+                plated += "X" + QByteArray::number(5 + i % 20, 'f', 3) + "Y"
+                    + QByteArray::number(5 + i / 20 + 0.004, 'f', 3) + "\n";
+        }
+        plated += "X49.900Y25.000\n";
+        if (far)
+            plated += "X2000.000Y2000.000\n";
+        plated += "T2\nX5.400Y5.000\nX12.000Y9.500\nM30\n";
+        QByteArray unplated = "M48\nMETRIC\nT1C1.000\n%\nT1\nX5.000Y30.000\nX5.500Y30.000\nM30\n";
+        Board board;
+        HoleTable table;
+        BoardExtent extent;
+        readBoardFile(board, ReaderKind::Excellon, scratch.write(QStringLiteral("a-PTH.drl"), plated), table,
+            extent, MessageSink());
+        addBoardFile(board, ReaderKind::Excellon, scratch.write(QStringLiteral("a-NPTH.drl"), unplated),
+            table, extent, MessageSink());
+        readBoardOutline(board, test::dataPath("checks-outline.gbr"), table, extent, MessageSink());
+        const CheckedBoard read = checkedBoard(board, table, extent);
+        ASSERT_EQ(read.holes.kept(), size_t(400 + 8 + 1 + (far ? 1 : 0) + 2 + 2));
+        const CheckReport r = runChecks(read, CheckLimits());
+        EXPECT_GT(r.counts[size_t(CheckKind::Stacked)], 0);
+        EXPECT_GT(r.counts[size_t(CheckKind::Spacing)], 0);
+        EXPECT_GT(r.counts[size_t(CheckKind::Overlap)], 0);
+        EXPECT_GT(r.counts[size_t(CheckKind::OutlineCut)], 0);
+        EXPECT_EQ(reportText(r), reportText(runChecks(byHand(read), CheckLimits()))) << far;
+    }
+}
+
+TEST(DrillChecks, AGerberFilesHolesReplayedFromItsStepsAreCheckedAsHolesGivenByHand)
+{
+    // A standard file (0.001 mm): its outline drawn with D10, 0.8 mm flashes of D11 1 mm apart
+    // with some closer, and 500 flashes of D12 on one spot: 124,750 stacked pairs, past the
+    // most findings a check lists, so that which are listed depends on the order the holes are
+    // read in.
+    QByteArray gerber = "G90*\nG54D10*\nX0Y0D02*\nX50000Y0D01*\nX50000Y50000D01*\nX0Y50000D01*\nX0Y0D01*\n"
+                        "G54D11*\n";
+    for (int i = 0; i < 300; ++i)
+        gerber += "X" + QByteArray::number(5000 + 1000 * (i % 20) + (i % 29 == 0 ? 60 : 0)) + "Y"
+            + QByteArray::number(5000 + 1000 * (i / 20)) + "D03*\n";
+    gerber += "G54D12*\n";
+    for (int i = 0; i < 500; ++i)
+        gerber += QByteArray(i % 2 ? "X40000Y40000D03*\n" : "X40001Y40000D03*\n");
+    gerber += "G54D11*\nX49800Y25000D03*\nM02*\n";
+    test::Scratch scratch;
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    readBoardFile(board, ReaderKind::Standard, scratch.write(QStringLiteral("board.gbr"), gerber), table,
+        extent, MessageSink());
+    for (int r = 0; r < HoleTable::kRows; ++r) {
+        if (table.row(r).dcode == QStringLiteral("D11"))
+            table.row(r).diameter = QStringLiteral("0.8");
+        if (table.row(r).dcode == QStringLiteral("D12"))
+            table.row(r).diameter = QStringLiteral("0.3");
+    }
+    const CheckedBoard read = checkedBoard(board, table, extent);
+    ASSERT_TRUE(read.holes.replayed());
+    ASSERT_EQ(read.holes.kept(), size_t(801));
+    const CheckReport r = runChecks(read, CheckLimits());
+    EXPECT_TRUE(r.truncated);
+    EXPECT_GT(r.counts[size_t(CheckKind::Spacing)], 0);
+    EXPECT_EQ(reportText(r), reportText(runChecks(byHand(read), CheckLimits())));
+}

@@ -90,14 +90,14 @@ TEST(HeldBoardGrid, FindsEveryHoleOfARegionAndNoOther)
     for (const QRectF& area :
         {QRectF(10, 10, 5, 5), QRectF(-5, -5, 200, 200), QRectF(99, 49, 3, 3), QRectF(40, 0, 0.5, 50)}) {
         std::vector<uint32_t> found;
-        grid.forEachIn(area, [&](uint32_t i, const HeldBoard::Hole& h) {
+        grid.forEachIn(b, area, [&](uint32_t i, const HeldBoard::Hole& h) {
             EXPECT_EQ(h.x, b.holes[i].x);
             found.push_back(i);
             return true;
         });
         size_t inside = 0;
-        for (const HeldBoard::Hole& h : b.holes)
-            inside += area.contains(QPointF(h.x, h.y)) ? 1 : 0;
+        for (size_t i = 0; i < b.holes.size(); ++i)
+            inside += area.contains(QPointF(b.holes[i].x, b.holes[i].y)) ? 1 : 0;
         // The cells of the region hold every hole inside it (and their neighbours in those cells).
         size_t foundInside = 0;
         for (const uint32_t i : found)
@@ -167,6 +167,123 @@ TEST(HeldBoardGrid, ABoardOfFilesIsHeldInItsFrameAndAGerberFileAsItsDrawingSeesI
     EXPECT_TRUE(g.slotHoles[1].joined);
     EXPECT_NEAR(g.frame.width(), 100.0, 0.01);
     EXPECT_EQ(g.ending.ending, DrawResult::Ending::Complete);
+}
+
+namespace {
+// Every hole the grid finds in the area whose centre lies in it, as text, against every hole
+// of the board that lies in it.
+std::pair<QStringList, QStringList> foundAndInside(
+    const HeldBoard& b, const HoleGrid& grid, const QRectF& area)
+{
+    const auto text = [](const HeldBoard::Hole& h) {
+        return QStringLiteral("%1,%2 %3/%4").arg(h.x, 0, 'f', 6).arg(h.y, 0, 'f', 6).arg(h.row).arg(h.file);
+    };
+    QStringList found, inside;
+    grid.forEachIn(b, area, [&](uint32_t, const HeldBoard::Hole& h) {
+        if (area.contains(QPointF(h.x, h.y)))
+            found << text(h);
+        return true;
+    });
+    HeldBoard::Hole h;
+    for (size_t i = 0; i < b.holes.size(); ++i) {
+        if (b.holes.at(i, h) && area.contains(QPointF(h.x, h.y)))
+            inside << text(h);
+    }
+    found.sort();
+    inside.sort();
+    return {found, inside};
+}
+} // namespace
+
+TEST(HeldBoardGrid, TheBoardsOwnHolesAreFoundWhereTheyLieAndAGerberFilesAreHeldOnce)
+{
+    // The sample board's drill files, read where the board holds them; its standard file,
+    // replayed once into the grid's order.
+    Board drills;
+    HoleTable table;
+    BoardExtent extent;
+    readBoardFile(drills, ReaderKind::Excellon, test::example("board-PTH.drl"), table, extent, {});
+    addBoardFile(drills, ReaderKind::Excellon, test::example("board-NPTH.drl"), table, extent, {});
+    Board gerber;
+    HoleTable t;
+    BoardExtent e;
+    readBoardFile(gerber, ReaderKind::Standard, test::example("board.gbr"), t, e, {});
+    const HeldBoard held = holdBoard(drills, table, extent);
+    const HeldBoard replayed = holdBoard(gerber, t, e);
+    const HoleGrid grid(held), replayedGrid(replayed);
+    // The same holes either way (the standard file is the same board), from their leftmost.
+    const auto across = [](const HeldBoard& b) {
+        double left = 1e9;
+        for (size_t i = 0; i < b.holes.size(); ++i)
+            left = std::min(left, b.holes[i].x);
+        QStringList xs;
+        for (size_t i = 0; i < b.holes.size(); ++i)
+            xs << QStringLiteral("%1").arg(b.holes[i].x - left, 0, 'f', 3);
+        xs.sort();
+        return xs;
+    };
+    EXPECT_EQ(across(held), across(replayed));
+    EXPECT_EQ(held.holes[0].x, drills.data.drills[0].holes[0].x()); // read in place
+    for (const QRectF& area :
+        {QRectF(-200, -200, 400, 400), QRectF(10, -60, 30, 30), QRectF(0, 0, 0.5, 0.5)}) {
+        const auto [found, inside] = foundAndInside(held, grid, area.translated(held.frame.topLeft()));
+        EXPECT_EQ(found, inside);
+        const auto [foundReplayed, insideReplayed] =
+            foundAndInside(replayed, replayedGrid, area.translated(replayed.frame.topLeft()));
+        EXPECT_EQ(foundReplayed, insideReplayed);
+    }
+    EXPECT_EQ(foundAndInside(held, grid, QRectF(-1e4, -1e4, 2e4, 2e4)).first.size(), 165);
+    EXPECT_EQ(foundAndInside(replayed, replayedGrid, QRectF(-1e4, -1e4, 2e4, 2e4)).first.size(), 165);
+}
+
+TEST(HeldBoardGrid, AFileReadAgainShowsNoneOfTheHolesItHeldBefore)
+{
+    Board drills;
+    HoleTable table;
+    BoardExtent extent;
+    readBoardFile(drills, ReaderKind::Excellon, test::example("board-PTH.drl"), table, extent, {});
+    const HeldBoard held = holdBoard(drills, table, extent);
+    const HoleGrid grid(held);
+    const QRectF everywhere(-1e4, -1e4, 2e4, 2e4);
+    ASSERT_EQ(held.holes.size(), 157u);
+    // The file read again into new memory: the held board shows nothing until it is held anew.
+    drills.data.drills[0] = readBoardDrill(ReaderKind::Excellon, test::example("board-PTH.drl"), {});
+    EXPECT_EQ(held.holes.size(), 0u);
+    EXPECT_TRUE(foundAndInside(held, grid, everywhere).first.isEmpty());
+    EXPECT_FALSE(markAt(held, grid, table, held.frame.center().x(), held.frame.center().y(), 1e3));
+    const HeldBoard again = holdBoard(drills, table, extent);
+    EXPECT_EQ(foundAndInside(again, HoleGrid(again), everywhere).first.size(), 157);
+}
+
+TEST(HeldBoardGrid, AGerberFilesHolesAreHeldToTheFileUnitAcrossAnyBox)
+{
+    // 0.0001 mm units over 400 m: wider than 64 bits a hole packed, held unpacked; the same
+    // holes within a 2 mm box, packed into 5 bytes.
+    for (const char* far : {"2000000000", "10000"}) {
+        const QByteArray f(far);
+        test::Scratch scratch;
+        const QString path = scratch.write(QStringLiteral("far.gbr"),
+            "%FSLAX64Y64*%\n%MOMM*%\n%ADD10C,0.500*%\n%ADD11C,0.800*%\nG54D10*\nX-" + f + "Y-" + f
+                + "D03*\nG54D11*\nX" + f + "Y" + f + "D03*\nX0Y1D03*\nM02*\n");
+        Board board;
+        HoleTable table;
+        BoardExtent extent;
+        readBoardFile(board, ReaderKind::Rs274x, path, table, extent, {});
+        const HeldBoard held = holdBoard(board, table, extent);
+        ASSERT_EQ(held.holes.size(), 3u);
+        QStringList holes;
+        for (size_t i = 0; i < held.holes.size(); ++i)
+            holes << QStringLiteral("%1,%2 %3")
+                         .arg(held.holes[i].x, 0, 'f', 6)
+                         .arg(held.holes[i].y, 0, 'f', 6)
+                         .arg(table.row(held.holes[i].row).dcode);
+        holes.sort();
+        const QString mm = QString::number(f.toDouble() / 1e4, 'f', 6);
+        QStringList expected({QStringLiteral("-%1,-%1 D10").arg(mm), QStringLiteral("%1,%1 D11").arg(mm),
+            QStringLiteral("0.000000,0.000100 D11")});
+        expected.sort();
+        EXPECT_EQ(holes, expected) << far;
+    }
 }
 
 namespace {
