@@ -40,11 +40,14 @@ DrillFrame frameOfBox(double minX, double minY, double maxX, double maxY)
 namespace {
 template <typename Each> DrillFrame frameOfHoles(Each forEachDrill)
 {
-    double minX = std::numeric_limits<double>::infinity();
-    double minY = minX;
-    double maxX = -minX;
-    double maxY = -minX;
-    const auto take = [&](double x, double y) {
+    // The box of the nanometres, turned into millimetres once: the conversion keeps the order,
+    // so its corners are the same as the box of every point in millimetres.
+    Nanometres minX = std::numeric_limits<Nanometres>::max();
+    Nanometres minY = minX;
+    Nanometres maxX = std::numeric_limits<Nanometres>::min();
+    Nanometres maxY = maxX;
+    bool any = false;
+    const auto take = [&](Nanometres x, Nanometres y) {
         minX = std::min(minX, x);
         minY = std::min(minY, y);
         maxX = std::max(maxX, x);
@@ -52,22 +55,24 @@ template <typename Each> DrillFrame frameOfHoles(Each forEachDrill)
     };
     double radius = 0;
     forEachDrill([&](const DrillData& drill) {
+        any = any || !drill.holes.empty() || !drill.slotHoles.empty() || !drill.outline.empty();
         for (const DrillHit& h : drill.holes)
-            take(h.x(), h.y());
+            take(h.nx, h.ny);
         for (const DrillSlot& s : drill.slotHoles) {
-            take(s.x1(), s.y1());
-            take(s.x2(), s.y2());
+            take(s.nx1, s.ny1);
+            take(s.nx2, s.ny2);
         }
         for (const OutlineSegment& s : drill.outline) {
-            take(s.x1(), s.y1());
-            take(s.x2(), s.y2());
+            take(s.nx1, s.ny1);
+            take(s.nx2, s.ny2);
         }
         for (const DrillTool& t : drill.tools)
             radius = std::max(radius, t.diameter.value_or(0) / 2);
     });
-    if (!(minX <= maxX))
+    if (!any)
         return frameOfBox(0, 0, -1, -1);
-    return frameOfBox(minX - radius, minY - radius, maxX + radius, maxY + radius);
+    return frameOfBox(toMillimetres(minX) - radius, toMillimetres(minY) - radius,
+        toMillimetres(maxX) + radius, toMillimetres(maxY) + radius);
 }
 
 } // namespace

@@ -8,15 +8,6 @@
 
 namespace kivotrek {
 
-std::optional<Nanometres> nanometres(double millimetres)
-{
-    const double v = std::nearbyint(millimetres * 1e6);
-    if (!(v >= double(std::numeric_limits<Nanometres>::min())
-            && v <= double(std::numeric_limits<Nanometres>::max())))
-        return std::nullopt; // beyond 32 bits, or no number
-    return Nanometres(v);
-}
-
 namespace {
 // The read ends at the line: a coordinate beyond what a board holds.
 bool outOfRange(DrillData& out, qint64 lineNo)

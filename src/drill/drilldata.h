@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -45,7 +46,21 @@ inline double toMillimetres(Nanometres v)
 }
 // Millimetres to the nearest whole nanometre; none for a value beyond 32 bits or no number: a
 // coordinate the board cannot hold.
-std::optional<Nanometres> nanometres(double millimetres);
+// (Inline: it is called for every coordinate a drill file gives.)
+inline std::optional<Nanometres> nanometres(double millimetres)
+{
+    const double scaled = millimetres * 1e6;
+    if (!(std::fabs(scaled) < 4503599627370496.0)) // 2^52: far beyond 32 bits, or no number
+        return std::nullopt;
+    // Rounded to the nearest whole number, half to even, as nearbyint does, without its call:
+    // added to 1.5 x 2^52, where a double's step is 1, and taken off again.
+    constexpr double kRound = 6755399441055744.0;
+    const double v = (scaled + kRound) - kRound;
+    if (!(v >= double(std::numeric_limits<Nanometres>::min())
+            && v <= double(std::numeric_limits<Nanometres>::max())))
+        return std::nullopt; // beyond 32 bits, or no number
+    return Nanometres(v);
+}
 
 struct DrillHit;
 struct DrillSlot;

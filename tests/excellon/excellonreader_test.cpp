@@ -361,5 +361,21 @@ TEST(Nanometres, TheBoardsUnitOfGeometry)
     EXPECT_FALSE(nanometres(2147.4837));
     EXPECT_FALSE(nanometres(std::nan("")));
     EXPECT_FALSE(nanometres(std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(nanometres(-1e300));
     EXPECT_EQ(sizeof(DrillHit), 16u);
+    // Halves to even, as nearbyint rounds: 0.5 nm and 2.5 nm down, 1.5 nm up.
+    EXPECT_EQ(nanometres(0.5 / 1e6), 0);
+    EXPECT_EQ(nanometres(1.5 / 1e6), 2);
+    EXPECT_EQ(nanometres(-2.5 / 1e6), -2);
+    // The same as the rule (nearbyint of the product, within 32 bits) for values all over.
+    uint64_t seed = 99;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double mm = (double(int64_t(seed >> 11)) / double(1ULL << 53) - 0.5) * 4400.0
+            / double(1 << ((seed >> 3) % 20));
+        const double v = std::nearbyint(mm * 1e6);
+        const std::optional<Nanometres> rule =
+            v >= -2147483648.0 && v <= 2147483647.0 ? std::optional<Nanometres>(Nanometres(v)) : std::nullopt;
+        ASSERT_EQ(nanometres(mm), rule) << mm;
+    }
 }
