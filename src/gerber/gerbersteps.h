@@ -11,6 +11,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QtGlobal>
 #include <cstdint>
 
 namespace kivotrek::steps {
@@ -75,7 +76,9 @@ public:
 
     // The step of one line; a tool selection's D-code goes to dcode.
     Step cut(QByteArrayView text, QString& dcode) const { return cut(LineMarks(text), dcode); }
-    Step cut(const LineMarks& l, QString& dcode) const
+    // Inlined where it is called: a step handed back from a call is stored in pieces and read
+    // whole, which stalls the processor on every line.
+    Q_ALWAYS_INLINE Step cut(const LineMarks& l, QString& dcode) const
     {
         Step s;
         if (l.contains("%SR")) {
