@@ -1158,11 +1158,10 @@ private:
             double nx = 0, ny = 0;
             const double d = nearest(h.x, h.y, h.x, h.y, h.radius, nx, ny,
                 [&own, i, &h](uint32_t c) { return own.ofHole(c, i, h); });
-            if (work_.over()) // a nearest line not looked for to the end
-                going = false;
-            else if (d != std::numeric_limits<double>::max()
-                && !judge(measured(d - double(h.radius)), h.row, h.file, h.x, h.y, nx, ny))
-                going = false;
+            // A nearest line not looked for to the end stops the checks, as a judged one may.
+            going = !work_.over()
+                && (d == std::numeric_limits<double>::max()
+                    || judge(measured(d - double(h.radius)), h.row, h.file, h.x, h.y, nx, ny));
             return going;
         });
         if (!going)

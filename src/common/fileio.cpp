@@ -172,7 +172,7 @@ QByteArray inputHead(const QString& path, qint64 bytes)
     const qint64 wanted = std::max<qint64>(bytes, qint64(64) * 1024);
     h.head = readUpTo(fd, wanted);
     h.wholeFile = h.head.size() < wanted;
-    const QByteArray head = h.head.left(static_cast<qsizetype>(bytes));
+    QByteArray head = h.head.left(static_cast<qsizetype>(bytes));
     std::lock_guard<std::mutex> lock(heldMutex());
     std::vector<HeldInput>& held = heldInputs();
     if (held.size() >= kMaxHeldInputs) {
