@@ -255,6 +255,52 @@ private:
 // in (a point in one, a segment in every cell along it), the notes sorted by cell. Only cells
 // that hold something take memory, so that a hole far away (a wrong unit, a damaged number)
 // does not make every cell wide; a query reads each line of cells it covers as one run.
+// The cells of the checks' grids, keyed by row and column in 32 bits each; those beyond the
+// first and the last are noted in the outermost, which hold everything beyond them.
+constexpr int64_t kOffset = int64_t(1) << 31;
+constexpr int64_t kFirst = 1 - kOffset, kLast = kOffset - 2;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+int64_t cellIndex(double v, double cell)
+{
+    const double c = std::floor(v / cell);
+    return int64_t(std::clamp(std::isfinite(c) ? c : 0.0, double(kFirst), double(kLast)));
+}
+bool outermost(int64_t cell)
+{
+    return cell == kFirst || cell == kLast;
+}
+uint64_t key(int64_t column, int64_t row)
+{
+    return (uint64_t(row + kOffset) << 32) | uint64_t(column + kOffset);
+}
+
+// Where the segment runs (from xa to xb) through the band of the cells' row r grown by grow on
+// each side; false where it does not reach the band.
+bool spanInRow(
+    int64_t r, double cell, double grow, double x1, double y1, double x2, double y2, double& xa, double& xb)
+{
+    const double low = r == kFirst ? -kInfinity : double(r) * cell - grow;
+    const double high = r == kLast ? kInfinity : double(r + 1) * cell + grow;
+    xa = std::min(x1, x2);
+    xb = std::max(x1, x2);
+    const double dx = x2 - x1, dy = y2 - y1;
+    if (dy != 0) {
+        double ta = (low - y1) / dy, tb = (high - y1) / dy;
+        if (ta > tb)
+            std::swap(ta, tb);
+        ta = std::max(ta, 0.0);
+        tb = std::min(tb, 1.0);
+        if (ta > tb)
+            return false;
+        xa = x1 + ta * dx;
+        xb = x1 + tb * dx;
+        if (xa > xb)
+            std::swap(xa, xb);
+    }
+    return true;
+}
+
 class Grid {
 public:
     Grid(double cell, Work& work) : cell_(std::max(cell, 1e-3)), work_(work) { }
@@ -328,26 +374,11 @@ public:
             }
             return;
         }
-        const double dx = x2 - x1, dy = y2 - y1;
         for (int64_t r = r0; r <= r1 && !halted() && work_.spend(); ++r) {
             // A thing in this row is within reach of a point of the segment in the band below.
-            // The outermost rows hold everything beyond them.
-            const double low = r == kFirst ? -kInfinity : double(r) * cell_ - grow;
-            const double high = r == kLast ? kInfinity : double(r + 1) * cell_ + grow;
-            double xa = std::min(x1, x2), xb = std::max(x1, x2);
-            if (dy != 0) {
-                double ta = (low - y1) / dy, tb = (high - y1) / dy;
-                if (ta > tb)
-                    std::swap(ta, tb);
-                ta = std::max(ta, 0.0);
-                tb = std::min(tb, 1.0);
-                if (ta > tb)
-                    continue;
-                xa = x1 + ta * dx;
-                xb = x1 + tb * dx;
-                if (xa > xb)
-                    std::swap(xa, xb);
-            }
+            double xa = 0, xb = 0;
+            if (!spanInRow(r, cell_, grow, x1, y1, x2, y2, xa, xb))
+                continue;
             readRow(query, r, cellOf(xa - grow), cellOf(xb + grow), take);
         }
     }
@@ -394,21 +425,7 @@ private:
 private:
     static constexpr double kLongSegment = 4096;
     static constexpr size_t kMaxNotes = size_t(1) << 24; // 256 MB of notes
-    static constexpr int64_t kOffset = int64_t(1) << 31;
-    // The cells of the grid; those beyond are noted in the outermost.
-    static constexpr int64_t kFirst = 1 - kOffset, kLast = kOffset - 2;
-    static constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-    int64_t cellOf(double v) const
-    {
-        const double c = std::floor(v / cell_);
-        return int64_t(std::clamp(std::isfinite(c) ? c : 0.0, double(kFirst), double(kLast)));
-    }
-    static bool outermost(int64_t cell) { return cell == kFirst || cell == kLast; }
-    static uint64_t key(int64_t column, int64_t row)
-    {
-        return (uint64_t(row + kOffset) << 32) | uint64_t(column + kOffset);
-    }
+    int64_t cellOf(double v) const { return cellIndex(v, cell_); }
 
     double cell_;
     Work& work_;
@@ -509,24 +526,11 @@ public:
             readAll(x1, y1, x2, y2, grow, take);
             return;
         }
-        const double dx = x2 - x1, dy = y2 - y1;
         for (int64_t r = r0; r <= r1 && !halted() && work_.spend(); ++r) {
-            const double low = r == kFirst ? -kInfinity : double(r) * cell_ - grow;
-            const double high = r == kLast ? kInfinity : double(r + 1) * cell_ + grow;
-            double xa = std::min(x1, x2), xb = std::max(x1, x2);
-            if (dy != 0) {
-                double ta = (low - y1) / dy, tb = (high - y1) / dy;
-                if (ta > tb)
-                    std::swap(ta, tb);
-                ta = std::max(ta, 0.0);
-                tb = std::min(tb, 1.0);
-                if (ta > tb)
-                    continue;
-                xa = x1 + ta * dx;
-                xb = x1 + tb * dx;
-                if (xa > xb)
-                    std::swap(xa, xb);
-            }
+            // A thing in this row is within reach of a point of the segment in the band below.
+            double xa = 0, xb = 0;
+            if (!spanInRow(r, cell_, grow, x1, y1, x2, y2, xa, xb))
+                continue;
             const auto [first, end] = placesIn(r, cellOf(xa - grow), cellOf(xb + grow));
             for (uint32_t p = first; p < end && !halted(); ++p)
                 takeOnce(p, take);
@@ -617,20 +621,7 @@ private:
         }
     }
 
-    static constexpr int64_t kOffset = int64_t(1) << 31;
-    static constexpr int64_t kFirst = 1 - kOffset, kLast = kOffset - 2;
-    static constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-    int64_t cellOf(double v) const
-    {
-        const double c = std::floor(v / cell_);
-        return int64_t(std::clamp(std::isfinite(c) ? c : 0.0, double(kFirst), double(kLast)));
-    }
-    static bool outermost(int64_t cell) { return cell == kFirst || cell == kLast; }
-    static uint64_t key(int64_t column, int64_t row)
-    {
-        return (uint64_t(row + kOffset) << 32) | uint64_t(column + kOffset);
-    }
+    int64_t cellOf(double v) const { return cellIndex(v, cell_); }
     static int64_t rowOf(uint64_t key) { return int64_t(key >> 32) - kOffset; }
     static int64_t columnOf(uint64_t key) { return int64_t(key & 0xffffffffu) - kOffset; }
 
