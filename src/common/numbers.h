@@ -61,7 +61,6 @@ inline std::optional<int16_t> roundHalfEvenToInt16(double value)
     return static_cast<int16_t>(r);
 }
 
-// A cut coordinate text as whole file units: parseDecimal, then floorToInt32.
 // The whole number of 4 to 8 ASCII digits at p, or nothing when one of them is no digit: the
 // digits are taken at once, eight bytes in one word (the first and the last four, which may
 // overlap, put together with the word's first bytes "0" for a shorter number).
@@ -92,6 +91,7 @@ inline std::optional<uint32_t> eightDigits(const char* p, qsizetype digits)
 #endif
 }
 
+// A cut coordinate text as whole file units: parseDecimal, then floorToInt32.
 inline std::optional<int32_t> toFileUnits(QByteArrayView text)
 {
     // Most coordinates are a plain whole number: take it directly.
