@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <QThread>
+#include <memory>
 
 #include "cli/readers.h"
 
@@ -25,6 +27,18 @@ enum Exit : int {
 };
 
 int usageError(const QString& text);
+
+// A thread that is joined on every way out. A QThread, not a std::thread: Qt keeps data for
+// every thread that uses its objects, and cleans it up only for threads of its own.
+class JoiningThread {
+public:
+    template <typename F> explicit JoiningThread(F f) : t_(QThread::create(std::move(f))) { t_->start(); }
+    ~JoiningThread() { join(); }
+    void join() { t_->wait(); }
+
+private:
+    std::unique_ptr<QThread> t_;
+};
 
 // Writes to standard output. A failed or short write is remembered: the command then ends with
 // standardOutputStatus's message and status 3.

@@ -8,7 +8,9 @@
 
 #include <QFile>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
+#include <vector>
 
 namespace kivotrek::cli {
 
@@ -314,12 +316,41 @@ ReadOutcome readBoard(const ReaderChoice& choice, const BoardArguments& files, H
             o.status = rank;
         }
     };
+    std::vector<ReaderKind> readers;
+    for (const QString& given : files.files)
+        readers.push_back(readerFor(readablePath(given)));
+    // A board of drill files: the files after the first are read beside it, on a thread of their
+    // own, each with its stamp taken before it is opened; the board takes them in their order,
+    // and what each read said is said then, as a read in turn would have said it.
+    struct ReadBeside {
+        DrillData data;
+        FileStamp stamp;
+        std::vector<Diagnostic> said;
+    };
+    std::vector<ReadBeside> beside(size_t(files.files.size()));
+    std::optional<JoiningThread> besideThread;
+    if (files.files.size() > 1 && readerOf(readers.front()).scope == ReaderScope::DrillFile) {
+        besideThread.emplace([&] {
+            for (size_t i = 1; i < beside.size(); ++i) {
+                ReadBeside& r = beside[i];
+                const QString path = readablePath(files.files[int(i)]);
+                r.stamp = stampOf(path);
+                r.data = readBoardDrill(readers[i], path, [&r](const Diagnostic& d) { r.said.push_back(d); });
+            }
+        });
+    }
     for (int i = 0; i < files.files.size(); ++i) {
         const QString path = readablePath(files.files[i]);
-        const ReaderKind reader = readerFor(path);
+        const ReaderKind reader = readers[size_t(i)];
         if (i == 0) {
             o.reader = reader;
             o.files.push_back(readBoardFile(o.board, reader, path, table, extent, sink));
+        } else if (besideThread) {
+            besideThread->join();
+            ReadBeside& r = beside[size_t(i)];
+            for (const Diagnostic& d : r.said)
+                sink(d);
+            o.files.push_back(addBoardFile(o.board, reader, path, table, extent, sink, &r.data, &r.stamp));
         } else {
             o.files.push_back(addBoardFile(o.board, reader, path, table, extent, sink));
         }

@@ -54,18 +54,6 @@ PageWrite drawPage(const RenderOptions& o, const Board& board, const HoleTable& 
     return writePage(o.out, suffix, o.dpi, board, table, extent, o.pageSize, foot, options);
 }
 
-// A thread that is joined on every way out. A QThread, not a std::thread: Qt keeps data for
-// every thread that uses its objects, and cleans it up only for threads of its own.
-class JoiningThread {
-public:
-    template <typename F> explicit JoiningThread(F f) : t_(QThread::create(std::move(f))) { t_->start(); }
-    ~JoiningThread() { join(); }
-    void join() { t_->wait(); }
-
-private:
-    std::unique_ptr<QThread> t_;
-};
-
 // The preview picture, or its SVG twin, by the suffix of the output. The SVG document goes to
 // its file as it is drawn.
 struct PreviewTarget {
