@@ -69,8 +69,8 @@ void CheckedHoles::addFile(const DrillHit* hits, size_t count, int firstRow, int
 {
     if (count == 0)
         return;
-    runs_.push_back({count_, count, hits, firstRow, rowCount, int16_t(std::min(file, 32767))});
-    count_ += count;
+    runs_.add(hits, count, firstRow, rowCount, size_t(std::max(file, 0)));
+    count_ = runs_.size();
 }
 
 void CheckedHoles::setReplay(Replay replay, double millimetresPerUnit, size_t kept)
@@ -85,13 +85,6 @@ void CheckedHoles::setRows(
 {
     radius_ = radius;
     drilled_ = drilled;
-}
-
-const CheckedHoles::Run& CheckedHoles::runOf(size_t i) const
-{
-    const auto after = std::upper_bound(
-        runs_.begin(), runs_.end(), i, [](size_t place, const Run& r) { return place < r.first; });
-    return *std::prev(after);
 }
 
 CheckedBoard checkedBoard(const Board& board, const HoleTable& table, const BoardExtent& extent)

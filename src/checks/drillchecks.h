@@ -7,6 +7,7 @@
 // uniform grids, never by comparing every pair.
 
 #include "board/board.h"
+#include "board/drillholeruns.h"
 #include "drawing/drawresult.h"
 #include "gerber/boardextent.h"
 #include "table/holetable.h"
@@ -144,18 +145,14 @@ public:
             h = owned_[i];
             return true;
         }
-        const Run& r = runs_.size() == 1 ? runs_.front() : runOf(i);
-        const DrillHit& d = r.hits[i - r.first];
-        if (d.tool < 0 || d.tool >= r.rowCount)
+        const DrillHoleRuns::Found f = runs_.at(i);
+        if (f.row < 0 || !drilled(f.row))
             return false;
-        const int row = r.firstRow + d.tool;
-        if (!drilled(row))
-            return false;
-        h.x = d.x();
-        h.y = d.y();
-        h.radius = radius(row);
-        h.row = int16_t(row);
-        h.file = r.file;
+        h.x = f.hit->x();
+        h.y = f.hit->y();
+        h.radius = radius(f.row);
+        h.row = int16_t(f.row);
+        h.file = int16_t(std::min<size_t>(f.file, 32767));
         return true;
     }
     // The radius of a checked hole at the place (not for a replayed file).
@@ -163,8 +160,7 @@ public:
     {
         if (!owned_.empty())
             return owned_[i].radius;
-        const Run& r = runs_.size() == 1 ? runs_.front() : runOf(i);
-        return radius(r.firstRow + r.hits[i - r.first].tool);
+        return radius(runs_.at(i).row);
     }
     // Calls take(i, hole) for each checked hole in order, i its place; false from take skips
     // the rest.
@@ -203,17 +199,8 @@ public:
     float radius(int row) const { return row >= 0 && row < HoleTable::kRows ? radius_[size_t(row)] : 0.0f; }
 
 private:
-    struct Run {
-        size_t first = 0; // the place of its first hole
-        size_t count = 0;
-        const DrillHit* hits = nullptr;
-        int firstRow = 0, rowCount = 0;
-        int16_t file = 0;
-    };
-    const Run& runOf(size_t i) const;
-
     std::vector<CheckedHole> owned_;
-    std::vector<Run> runs_;
+    DrillHoleRuns runs_;
     Replay replay_;
     double unit_ = 1;
     size_t count_ = 0, kept_ = 0;

@@ -116,8 +116,7 @@ void HeldBoard::Holes::addFile(const BoardData& data, size_t file, int firstRow,
     data_ = &data;
     if (hits.empty())
         return;
-    runs_.push_back(
-        {count(), hits.size(), hits.data(), firstRow, rowCount, uint8_t(std::min<size_t>(file, 255)), file});
+    runs_.add(hits.data(), hits.size(), firstRow, rowCount, file);
 }
 
 void HeldBoard::Holes::startReplayed(size_t n, const std::array<int32_t, 4>& box, double millimetresPerUnit)
@@ -158,19 +157,12 @@ void HeldBoard::Holes::setReplayed(size_t i, int32_t x, int32_t y, uint8_t row)
 
 bool HeldBoard::Holes::current() const
 {
-    for (const Run& r : runs_) {
-        if (r.fileIndex >= data_->drills.size() || data_->drills[r.fileIndex].holes.data() != r.hits
-            || data_->drills[r.fileIndex].holes.size() != r.count)
+    for (const DrillHoleRuns::Run& r : runs_.runs()) {
+        if (r.file >= data_->drills.size() || data_->drills[r.file].holes.data() != r.hits
+            || data_->drills[r.file].holes.size() != r.count)
             return false;
     }
     return true;
-}
-
-const HeldBoard::Holes::Run& HeldBoard::Holes::runOf(size_t i) const
-{
-    const auto after = std::upper_bound(
-        runs_.begin(), runs_.end(), i, [](size_t index, const Run& r) { return index < r.first; });
-    return *std::prev(after);
 }
 
 HeldBoard holdBoard(const Board& board, const HoleTable& table, const BoardExtent& extent)

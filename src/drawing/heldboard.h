@@ -7,6 +7,7 @@
 // at the others.
 
 #include "board/board.h"
+#include "board/drillholeruns.h"
 #include "drawing/drawresult.h"
 #include "table/holetable.h"
 
@@ -59,11 +60,10 @@ struct HeldBoard {
         bool at(size_t i, Hole& h) const
         {
             if (!runs_.empty()) {
-                const Run& r = runs_.size() == 1 ? runs_.front() : runOf(i);
-                const DrillHit& d = r.hits[i - r.first];
-                if (d.tool < 0 || d.tool >= r.rowCount)
+                const DrillHoleRuns::Found f = runs_.at(i);
+                if (f.row < 0)
                     return false;
-                h = {d.x(), d.y(), rowByte(r.firstRow + d.tool), r.file};
+                h = {f.hit->x(), f.hit->y(), rowByte(f.row), uint8_t(std::min<size_t>(f.file, 255))};
                 return true;
             }
             if (replayed_ > 0) {
@@ -118,25 +118,15 @@ struct HeldBoard {
             row = r == 63 ? kNoRow : r;
         }
 
-        struct Run {
-            size_t first = 0; // the index of its first hole
-            size_t count = 0;
-            const DrillHit* hits = nullptr;
-            int firstRow = 0, rowCount = 0;
-            uint8_t file = 0;
-            size_t fileIndex = 0; // of the board's data
-        };
         size_t count() const
         {
-            return !runs_.empty() ? runs_.back().first + runs_.back().count
-                                  : (replayed_ > 0 ? replayed_ : owned_.size());
+            return !runs_.empty() ? runs_.size() : (replayed_ > 0 ? replayed_ : owned_.size());
         }
         // The board still holds the holes as they were held.
         bool current() const;
-        const Run& runOf(size_t i) const;
 
         std::vector<Hole> owned_;
-        std::vector<Run> runs_;
+        DrillHoleRuns runs_;
         const BoardData* data_ = nullptr;
         size_t replayed_ = 0; // how many holes are packed
         std::vector<uint8_t> packed_;
