@@ -12,10 +12,14 @@ source "$ROOT/scripts/xvfb.sh"
 # The options of 表示 are remembered in the user's settings: a folder of this run instead.
 XDG_CONFIG_HOME=$(mktemp -d)
 export XDG_CONFIG_HOME
-start_xvfb 'pkill -f "$APP" 2>/dev/null || true; rm -rf "$XDG_CONFIG_HOME"'
+# The logo beside the program for the printed page, taken away again at the end: left there, it
+# would change every page the build's tests draw.
+LOGO=
+[ -e "$BUILD/src/image.bmp" ] || LOGO=$BUILD/src/image.bmp
+start_xvfb 'pkill -f "$APP" 2>/dev/null || true; rm -rf "$XDG_CONFIG_HOME"; [ -z "$LOGO" ] || rm -f "$LOGO"'
 
 cd "$ROOT/examples"
-[ -e "$BUILD/src/image.bmp" ] || cp image.bmp "$BUILD/src/image.bmp"
+[ -z "$LOGO" ] || cp image.bmp "$LOGO"
 
 window() { # the id of the visible window with this title
     local id=""
