@@ -3,6 +3,7 @@
 #include "common/fileio.h"
 #include "common/linereader.h"
 #include "common/messages.h"
+#include "drill/arcpieces.h"
 #include "drill/drillread.h"
 #include "gerber/aperturemacro.h"
 
@@ -23,9 +24,6 @@ constexpr double kPi = 3.14159265358979323846;
 // Step and repeat and aperture blocks multiply what they hold: a file may ask for so many holes,
 // slot pieces and outline pieces in all.
 constexpr size_t kMaxObjects = size_t(kMaxDrillObjects);
-// An arc is drawn as chords within 5 micrometres of it, or a thousandth of its radius for a
-// huge one, and in this many pieces at most: its cost follows the file, not the numbers in it.
-constexpr int kMaxArcPieces = 1024;
 
 struct Point {
     double x = 0, y = 0;
@@ -806,31 +804,14 @@ std::optional<Point> Reader::singleQuadrantCentre(
 
 void Reader::arcPoints(Point from, Point to, Point c, bool clockwise, std::vector<Point>& points) const
 {
-    const double r0 = std::hypot(from.x - c.x, from.y - c.y);
-    const double r1 = std::hypot(to.x - c.x, to.y - c.y);
-    const double a0 = std::atan2(from.y - c.y, from.x - c.x);
-    const double a1 = std::atan2(to.y - c.y, to.x - c.x);
-    double sweep = clockwise ? a0 - a1 : a1 - a0;
-    while (sweep <= 0)
-        sweep += 2 * kPi; // the same start and end: a full circle
-    while (sweep > 2 * kPi)
-        sweep -= 2 * kPi;
+    const ArcPoint f {from.x, from.y}, t {to.x, to.y}, centre {c.x, c.y};
+    double sweep = arcSweep(f, t, centre, clockwise);
     if (multiQuadrant_ == false && sweep > kPi / 2 + 1e-6)
-        sweep = 0; // no single-quadrant arc: a straight line below
-    const double r = std::max(r0, r1);
-    // Pieces short enough that the chords stay within the tolerance of the arc.
-    const double tolerance = std::max(0.005, r / 1000);
-    double step = kPi / 18;
-    if (r > tolerance)
-        step = std::min(step, 2 * std::acos(1 - tolerance / r));
-    const int n = int(std::clamp(std::ceil(sweep / step), 1.0, double(kMaxArcPieces)));
-    for (int k = 1; k < n; ++k) {
-        const double t = double(k) / n;
-        const double a = clockwise ? a0 - t * sweep : a0 + t * sweep;
-        const double radius = r0 + (r1 - r0) * t;
-        points.push_back({c.x + radius * std::cos(a), c.y + radius * std::sin(a)});
-    }
-    points.push_back(to);
+        sweep = 0; // no single-quadrant arc: a straight line
+    std::vector<ArcPoint> pieces;
+    appendArcPoints(f, t, centre, clockwise, sweep, pieces);
+    for (const ArcPoint& p : pieces)
+        points.push_back({p.x, p.y});
 }
 
 bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockwise, qint64 lineNo)
