@@ -350,6 +350,12 @@ inline QString outlineTooCrowded()
     return QStringLiteral(
         "外形の線が多数重なり合っているため、一部の穴は外形を囲む枠だけで外れを調べました。");
 }
+// Canned text of an Excellon program (M97, M98): the machine drills letters the file does not
+// draw. Said once per file, with the first such line.
+inline QString cannedTextNotDrawn(qint64 lineNo, const QString& code)
+{
+    return QStringLiteral("%1行目の文字の穴あけ（%2）は描いていません。").arg(lineNo).arg(code);
+}
 inline QString linesSkipped(qint64 count, qint64 firstLine)
 {
     return QStringLiteral("読み込めない行が%1行あったため、読み飛ばしました（最初は%2行目）。")

@@ -3,7 +3,9 @@
 #include "common/fileio.h"
 #include "common/linereader.h"
 #include "common/messages.h"
+#include "drill/arcpieces.h"
 #include "drill/drillread.h"
+#include "excellon/cannedshapes.h"
 #include "table/holetable.h"
 
 #include <QBuffer>
@@ -143,8 +145,9 @@ std::optional<int> toolNumber(const Word& w)
 
 class Reader {
 public:
-    Reader(const QString& name, DrillData& out, const std::optional<CoordinateFormat>& outside)
-        : name_(name), out_(out), outside_(outside)
+    Reader(const QString& name, DrillData& out, const std::optional<CoordinateFormat>& outside,
+        const MessageSink& sink)
+        : name_(name), out_(out), outside_(outside), sink_(sink)
     {
     }
 
@@ -157,7 +160,8 @@ private:
     enum class Zeros { Unknown, Leading, Trailing }; // the zeros that are kept
 
     void comment(const QString& text);
-    bool keyword(QByteArrayView line);
+    bool keyword(QByteArrayView line, qint64 lineNo);
+    void startPattern();
     bool words(const Words& words, qint64 lineNo, bool& stop);
     std::optional<double> coordinate(const Word& w);
     std::optional<double> size(const Word& w) const;
@@ -187,10 +191,39 @@ private:
     std::optional<int> tool(int number, QByteArrayView code, qint64 lineNo);
     void skip(qint64 lineNo);
     bool move(const Word* x, const Word* y, double& nx, double& ny);
+    struct Block;
+    bool parse(const Words& words, Block& b) const;
+    bool body(const Block& b, qint64 lineNo, bool& stop);
+    // A distance written as a coordinate (a repeat's step, a radius, a diameter): 0 for a letter
+    // without digits ("M02XY001"); none for a number that cannot be read.
+    std::optional<double> distance(const Word* w);
+    double toolDiameter(double otherwise) const;
+    // What the holes and slots of out_ hold from a point on: the part a pattern or a canned cycle made.
+    struct Range {
+        size_t firstHole = 0, endHole = 0, firstSlot = 0, endSlot = 0;
+    };
+    Range rangeFrom(size_t hole, size_t slot) const
+    {
+        return {hole, out_.holes.size(), slot, out_.slotHoles.size()};
+    }
+    // Copies of a range, each moved by the offset and mirrored or swapped about (zeroX, zeroY) first.
+    struct Copy {
+        double zeroX = 0, zeroY = 0, dx = 0, dy = 0;
+        bool mirrorX = false, mirrorY = false, swap = false;
+    };
+    bool room(const Range& r, qint64 copies, qint64 lineNo, bool& stop);
+    bool copy(const Range& r, const Copy& c, qint64 lineNo);
+    bool addPath(const std::vector<ArcPoint>& points, ArcPoint from, bool joined, qint64 lineNo);
+    bool circle(ArcPoint centre, double radius, bool clockwise, qint64 lineNo);
+    bool repeatPattern(const Block& b, qint64 lineNo, bool& stop);
+    bool repeatCycle(const Block& b, qint64 lineNo, bool& stop);
+    bool arc(const Block& b, double nx, double ny, qint64 lineNo, bool& stop);
+    bool corner(double x, double y, qint64 lineNo, bool& stop);
 
     QString name_;
     DrillData& out_;
     std::optional<CoordinateFormat> outside_;
+    const MessageSink& sink_;
     bool allegro_ = false; // Allegro's comment header
     bool sawImplied_ = false; // a number without a point was read as a coordinate
     bool leadingZeroSeen_ = false; // such a number of two digits or more began with a zero
@@ -220,6 +253,54 @@ private:
     bool inHeader_ = false;
     bool sawBody_ = false; // the header ended, or a hole or tool selection came
     qint64 repeated_ = 0; // holes made by repeats so far
+    int format_ = 2; // FMAT,1 or FMAT,2: the M codes of the two differ
+    bool skipLine_ = false; // the line has a word that changes the drilling and is not followed
+    // Arcs: the radius (A) or the centre's offset (I, J) holds for the arcs after it.
+    std::optional<double> arcRadius_;
+    std::optional<std::pair<double, double>> arcOffset_;
+    // Step and repeat: M25 (or M31) opens a group; each M01 closes the pattern it has grown to
+    // (copies included); each M02 copies that pattern moved from the copy before; M08 ends it.
+    struct Pattern {
+        bool open = false;
+        bool closed = false;
+        size_t firstHole = 0, firstSlot = 0; // where the group begins
+        Range pattern; // what the last M01 closed
+        double zeroX = 0, zeroY = 0; // the work zero at M25, which copies mirror about (moved)
+        double offsetX = 0, offsetY = 0; // the offsets of the M02 lines so far
+    } pattern_;
+    // The last canned cycle (G82, G83, G84, G85), which P repeats.
+    std::optional<Range> lastCycle_;
+    // Blocks that belong to a command before them: G82 and G83 give their corners in the two
+    // blocks after, M97, M98 and M99 their position in the next.
+    enum class Pending { None, DualInLine, CircularPackage, Position };
+    Pending pending_ = Pending::None;
+    qint64 pendingLine_ = 0;
+    std::vector<ArcPoint> corners_;
+    double pitch_ = 0, rowSpacing_ = 0;
+    std::optional<qint64> cannedTextLine_; // the first M97 / M98
+    QString cannedTextCode_;
+    bool longMessage_ = false; // an M45 message runs on while its lines end with a backslash
+};
+
+// A body line's words, sorted: the coordinates, the words that qualify them, its G and M codes
+// in order.
+struct Reader::Block {
+    const Word* x = nullptr;
+    const Word* y = nullptr;
+    const Word* x2 = nullptr; // after G84, G85, G87: the second point (G84: the diameter)
+    const Word* y2 = nullptr;
+    const Word* a = nullptr; // a radius
+    const Word* i = nullptr; // an arc's centre
+    const Word* j = nullptr;
+    const Word* r = nullptr; // a repeat count
+    const Word* p = nullptr; // a canned cycle's repeat count
+    std::array<int, 4> g {};
+    int gCount = 0;
+    std::array<int, 6> m {};
+    int mCount = 0;
+    bool coordinates() const { return x || y; }
+    bool hasG(int code) const { return std::find(g.begin(), g.begin() + gCount, code) != g.begin() + gCount; }
+    bool hasM(int code) const { return std::find(m.begin(), m.begin() + mCount, code) != m.begin() + mCount; }
 };
 
 void Reader::skip(qint64 lineNo)
@@ -362,7 +443,7 @@ void Reader::comment(const QString& text)
     }
 }
 
-bool Reader::keyword(QByteArrayView line)
+bool Reader::keyword(QByteArrayView line, qint64 lineNo)
 {
     // Header and parameter lines: words of letters, maybe with a comma and values.
     const auto startsWord = [&line](const char* word) {
@@ -374,11 +455,46 @@ bool Reader::keyword(QByteArrayView line)
         inHeader_ = true;
         return true;
     }
+    if (line == "%" && sawBody_ && !inHeader_) {
+        startPattern(); // in the body "%" begins a pattern, as M25 does
+        return true;
+    }
     if (line == "%" || line == "M95") {
         inHeader_ = false;
         sawBody_ = true;
         return true;
     }
+    if (startsWord("FMAT")) { // FMAT,1: the older machines' codes (M02 ends the program, M26 repeats)
+        format_ = line.endsWith(",1") ? 1 : 2;
+        return true;
+    }
+    if (startsWord("ICI")) { // incremental input of every coordinate of the body
+        incremental_ = !line.endsWith(",OFF");
+        return true;
+    }
+    if (line.startsWith("CAN_TEXT_OFF"))
+        return true; // moves canned text, which is not drawn
+    if (line.startsWith("M45")) { // a long operator message, over lines that end with a backslash
+        longMessage_ = line.endsWith('\\');
+        return true;
+    }
+    if (line.startsWith("M97") || line.startsWith("M98")) {
+        // Canned text: the machine drills the letters from the position in the next block. The
+        // letters are not drawn (the file does not give their shapes); that is said once.
+        if (!cannedTextLine_) {
+            cannedTextLine_ = lineNo;
+            cannedTextCode_ = QString::fromLatin1(line.first(3).toByteArray());
+        }
+        pending_ = Pending::Position;
+        return true;
+    }
+    if (line.startsWith("M99")) { // a stored pattern from a file of the machine's: not drawn, said
+        skip(lineNo);
+        pending_ = Pending::Position;
+        return true;
+    }
+    if (startsWord("M96"))
+        return true; // a spindle group
     if (startsWord("METRIC") || startsWord("INCH")) {
         units_ = line.startsWith("METRIC") ? Units::Metric : Units::Inch;
         for (const QByteArray& part : line.toByteArray().split(',').mid(1)) {
@@ -400,8 +516,8 @@ bool Reader::keyword(QByteArrayView line)
             zeros_ = Zeros::Trailing;
         return true;
     }
-    // Operator messages and canned text: "M47,TEXT", "M97,TEXT", "M98,TEXT".
-    if (line.startsWith("M47") || line.startsWith("M97") || line.startsWith("M98"))
+    // Operator messages: "M47,TEXT".
+    if (line.startsWith("M47"))
         return true;
     // Header parameters: VER,1  FMAT,2  ICI,OFF  ATC,ON  DETECT,ON  OM48  TCST,OFF ... In the body
     // such a word is no Excellon and counts as a line that cannot be read.
@@ -533,54 +649,398 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         return true;
     }
 
-    const Word* x = nullptr;
-    const Word* y = nullptr;
-    const Word* x2 = nullptr;
-    const Word* y2 = nullptr;
-    const Word* repeat = nullptr;
-    bool slot = false;
-    std::optional<int> g;
+    Block b;
+    if (!parse(words, b))
+        return false;
+    skipLine_ = false;
+    const bool read = body(b, lineNo, stop);
+    if (read && skipLine_)
+        skip(lineNo);
+    return read;
+}
+
+namespace {
+// The M codes of FMAT,1 as the same commands of FMAT,2 are numbered: M02 ends the program, M00
+// stops for inspection, M01 is the optional stop, M24 ends a pattern, M26 repeats it, M27 ends
+// the step and repeat, M21 / M22 / M23 mirror and swap a copy, M70 is inch.
+int formatTwoCode(int code)
+{
+    switch (code) {
+    case 2: return 0;
+    case 0: return 9;
+    case 1: return 6;
+    case 24: return 1;
+    case 26: return 2;
+    case 27: return 8;
+    case 21: return 80;
+    case 22: return 90;
+    case 23: return 70;
+    case 70: return 72;
+    default: return code;
+    }
+}
+constexpr double kTau = 6.28318530717958647692;
+} // namespace
+
+bool Reader::parse(const Words& words, Block& b) const
+{
+    bool second = false; // after G84, G85 or G87 X and Y are its second point
     for (const Word& w : words) {
         switch (w.letter) {
-        case 'X': (slot ? x2 : x) = &w; break;
-        case 'Y': (slot ? y2 : y) = &w; break;
-        case 'R': repeat = &w; break;
+        case 'X': (second ? b.x2 : b.x) = &w; break;
+        case 'Y': (second ? b.y2 : b.y) = &w; break;
+        case 'A': b.a = &w; break;
+        case 'I': b.i = &w; break;
+        case 'J': b.j = &w; break;
+        case 'R': b.r = &w; break;
+        case 'P': b.p = &w; break;
         case 'G': {
-            const auto parsed = wholeNumber(w.digits);
-            if (!parsed)
+            const auto code = wholeNumber(w.digits);
+            if (!code || b.gCount == int(b.g.size()))
                 return false;
-            const int code = *parsed;
-            if (code == 85)
-                slot = true;
-            else
-                g = code;
+            b.g[size_t(b.gCount++)] = *code;
+            second = second || *code == 84 || *code == 85 || *code == 87;
             break;
         }
         case 'M': {
-            const auto parsed = wholeNumber(w.digits);
-            if (!parsed)
+            const auto code = wholeNumber(w.digits);
+            if (!code || b.mCount == int(b.m.size()))
                 return false;
-            const int code = *parsed;
-            switch (code) {
-            case 30:
-            case 0: ended_ = true; break; // end of program
-            case 15:
-                toolDown_ = true;
-                routing_ = false;
-                break;
-            case 16:
-            case 17: toolDown_ = false; break;
-            case 71: units_ = Units::Metric; break;
-            case 72: units_ = Units::Inch; break;
-            default: break; // tool changes, stops, end of pattern: nothing to draw
-            }
+            b.m[size_t(b.mCount++)] = format_ == 1 ? formatTwoCode(*code) : *code;
             break;
         }
+        // Feeds, speeds, depths (Z, and U of a step slot), a block number: nothing to draw.
+        case 'F':
+        case 'S':
+        case 'B':
+        case 'H':
+        case 'Z':
+        case 'U':
+        case 'N': break;
         default: return false;
         }
     }
-    if (g) {
-        switch (*g) {
+    return true;
+}
+
+std::optional<double> Reader::distance(const Word* w)
+{
+    if (!w)
+        return 0.0;
+    if (w->digits.count == 0 && w->size == 0)
+        return 0.0;
+    return coordinate(*w);
+}
+
+double Reader::toolDiameter(double otherwise) const
+{
+    if (current_ < 0)
+        return otherwise;
+    const auto& d = out_.tools[size_t(current_)].diameter;
+    return d && *d > 0 ? *d : otherwise;
+}
+
+void Reader::startPattern()
+{
+    pattern_ = Pattern {};
+    pattern_.open = true;
+    pattern_.firstHole = out_.holes.size();
+    pattern_.firstSlot = out_.slotHoles.size();
+    pattern_.zeroX = offsetX_;
+    pattern_.zeroY = offsetY_;
+}
+
+bool Reader::room(const Range& r, qint64 copies, qint64 lineNo, bool& stop)
+{
+    // Copies count against the holes a file may make by repeats: nested patterns double what
+    // they copy at every level.
+    const qint64 each = qint64(r.endHole - r.firstHole + r.endSlot - r.firstSlot);
+    if (copies > 0 && each > 0
+        && (copies > kMaxDrillObjects / each || repeated_ + copies * each > kMaxDrillObjects)) {
+        reachLimit(out_, DrillData::Limit::Repeats, kMaxDrillObjects, lineNo);
+        stop = true;
+        return false;
+    }
+    repeated_ += copies * each;
+    return true;
+}
+
+bool Reader::copy(const Range& r, const Copy& c, qint64 lineNo)
+{
+    const auto place = [&c](double x, double y) {
+        double u = x - c.zeroX, v = y - c.zeroY;
+        if (c.mirrorX)
+            u = -u;
+        if (c.mirrorY)
+            v = -v;
+        if (c.swap)
+            std::swap(u, v);
+        return ArcPoint {c.zeroX + c.dx + u, c.zeroY + c.dy + v};
+    };
+    // By index: the lists grow while they are copied.
+    for (size_t k = r.firstHole; k < r.endHole; ++k) {
+        const DrillHit h = out_.holes[k];
+        const ArcPoint q = place(h.x(), h.y());
+        if (!out_.addHole(h.tool, lineNo, q.x, q.y))
+            return false;
+    }
+    for (size_t k = r.firstSlot; k < r.endSlot; ++k) {
+        const DrillSlot s = out_.slotHoles[k];
+        const ArcPoint a = place(s.x1(), s.y1());
+        const ArcPoint e = place(s.x2(), s.y2());
+        if (!out_.addSlot(s.tool, lineNo, a.x, a.y, e.x, e.y, s.joined && k > r.firstSlot))
+            return false;
+    }
+    routing_ = false;
+    return true;
+}
+
+bool Reader::addPath(const std::vector<ArcPoint>& points, ArcPoint from, bool joined, qint64 lineNo)
+{
+    ArcPoint a = from;
+    for (const ArcPoint& e : points) {
+        if (!out_.addSlot(current_, lineNo, a.x, a.y, e.x, e.y, joined))
+            return false;
+        joined = true;
+        a = e;
+    }
+    return true;
+}
+
+bool Reader::circle(ArcPoint centre, double radius, bool clockwise, qint64 lineNo)
+{
+    // A closed path around the centre, the tool's centre on the radius: one routed path.
+    const ArcPoint start {centre.x + radius, centre.y};
+    std::vector<ArcPoint> points;
+    appendArcPoints(start, start, centre, clockwise, kTau, points);
+    return addPath(points, start, false, lineNo);
+}
+
+bool Reader::repeatPattern(const Block& b, qint64 lineNo, bool& stop)
+{
+    if (!pattern_.closed) {
+        skipLine_ = true; // a repeat of no pattern: the machine has nothing to repeat
+        return true;
+    }
+    if (!b.coordinates() && !b.r) {
+        // "M02" alone clears the offsets: the next repeats start again from the pattern's place.
+        pattern_.offsetX = pattern_.offsetY = 0;
+        return true;
+    }
+    int count = 1;
+    if (b.r) {
+        const auto n = wholeNumber(b.r->digits);
+        if (!n)
+            return false;
+        count = *n;
+    }
+    const auto dx = distance(b.x);
+    const auto dy = distance(b.y);
+    if (!dx || !dy)
+        return false;
+    if (!room(pattern_.pattern, count, lineNo, stop))
+        return true;
+    // Each copy is moved from the copy before it: the offsets add up.
+    Copy c;
+    c.zeroX = pattern_.zeroX;
+    c.zeroY = pattern_.zeroY;
+    c.mirrorX = b.hasM(80);
+    c.mirrorY = b.hasM(90);
+    c.swap = b.hasM(70);
+    for (int k = 0; k < count; ++k) {
+        pattern_.offsetX += *dx;
+        pattern_.offsetY += *dy;
+        c.dx = pattern_.offsetX;
+        c.dy = pattern_.offsetY;
+        if (!copy(pattern_.pattern, c, lineNo)) {
+            stop = true;
+            return true;
+        }
+    }
+    return true;
+}
+
+bool Reader::repeatCycle(const Block& b, qint64 lineNo, bool& stop)
+{
+    // P<n>X<dx>Y<dy>: n more of the last canned cycle, each moved by (dx, dy) from the one before.
+    const auto n = wholeNumber(b.p->digits);
+    if (!n)
+        return false;
+    const auto dx = distance(b.x);
+    const auto dy = distance(b.y);
+    if (!dx || !dy)
+        return false;
+    if (!lastCycle_) {
+        skipLine_ = true;
+        return true;
+    }
+    const Range r = *lastCycle_;
+    if (!room(r, *n, lineNo, stop))
+        return true;
+    Copy c;
+    for (int k = 1; k <= *n; ++k) {
+        c.dx = k * *dx;
+        c.dy = k * *dy;
+        if (!copy(r, c, lineNo)) {
+            stop = true;
+            return true;
+        }
+    }
+    lastCycle_ = rangeFrom(r.firstHole, r.firstSlot);
+    return true;
+}
+
+bool Reader::arc(const Block& b, double nx, double ny, qint64 lineNo, bool& stop)
+{
+    // G02 (clockwise) or G03 to the point, about the centre the radius A or the offset I, J
+    // gives (either holds for the arcs after it).
+    if (b.a) {
+        const auto r = distance(b.a);
+        if (!r)
+            return false;
+        arcRadius_ = std::fabs(*r);
+        arcOffset_.reset();
+    }
+    if (b.i || b.j) {
+        const auto i = distance(b.i);
+        const auto j = distance(b.j);
+        if (!i || !j)
+            return false;
+        arcOffset_ = std::make_pair(*i, *j);
+        arcRadius_.reset();
+    }
+    const ArcPoint from {x_, y_}, to {nx, ny};
+    const bool clockwise = routMotion_ == 2;
+    std::optional<ArcPoint> centre;
+    if (arcRadius_)
+        centre = arcCentreByRadius(from, to, *arcRadius_, clockwise);
+    else if (arcOffset_)
+        centre = arcCentreByOffset(from, to, arcOffset_->first, arcOffset_->second);
+    const bool cut = toolDown_ && current_ >= 0;
+    if (!centre) {
+        // No radius or centre that fits: the position moves, nothing is cut, the line is said.
+        if (cut && (from.x != to.x || from.y != to.y))
+            skipLine_ = true;
+        routing_ = false;
+        x_ = nx;
+        y_ = ny;
+        return true;
+    }
+    if (cut) {
+        std::vector<ArcPoint> points;
+        appendArcPoints(from, to, *centre, clockwise, arcSweep(from, to, *centre, clockwise), points);
+        if (!addPath(points, from, routing_, lineNo))
+            stop = true;
+    }
+    routing_ = cut;
+    x_ = nx;
+    y_ = ny;
+    return true;
+}
+
+bool Reader::corner(double x, double y, qint64 lineNo, bool& stop)
+{
+    corners_.push_back({x, y});
+    x_ = x;
+    y_ = y;
+    if (corners_.size() < 2)
+        return true;
+    const Pending kind = pending_;
+    pending_ = Pending::None;
+    const auto pins = kind == Pending::DualInLine
+        ? dualInLinePins(corners_[0], corners_[1], pitch_, rowSpacing_)
+        : circularPackagePins(corners_[0], corners_[1]);
+    if (!pins) {
+        skip(pendingLine_); // corners that make no package the machine drills
+        return true;
+    }
+    const size_t firstHole = out_.holes.size(), firstSlot = out_.slotHoles.size();
+    for (const ArcPoint& p : *pins) {
+        if (current_ >= 0 && !out_.addHole(current_, lineNo, p.x, p.y)) {
+            stop = true;
+            return true;
+        }
+    }
+    lastCycle_ = rangeFrom(firstHole, firstSlot);
+    return true;
+}
+
+bool Reader::body(const Block& b, qint64 lineNo, bool& stop)
+{
+    // The blocks a command before asked for: its corners or its position, never holes.
+    if (pending_ != Pending::None) {
+        if (b.coordinates() && b.gCount == 0 && b.mCount == 0 && !b.r && !b.p) {
+            double nx = 0, ny = 0;
+            if (!move(b.x, b.y, nx, ny))
+                return false;
+            if (pending_ == Pending::Position) {
+                pending_ = Pending::None;
+                x_ = nx;
+                y_ = ny;
+                return true;
+            }
+            return corner(nx, ny, lineNo, stop);
+        }
+        if (pending_ != Pending::Position)
+            skip(pendingLine_); // a package whose corners never came
+        pending_ = Pending::None;
+    }
+
+    // What the codes of the line ask for.
+    bool end = false, repeat = false, endPattern = false, endStepRepeat = false, startsPattern = false;
+    bool positionOnly = false; // the table moves there, nothing is drilled
+    bool unknown = false;
+    bool dwell = false;
+    int cycle = 0; // G32, G33, G82, G83, G84, G85, G87
+    bool drillHere = false; // G38, G48: a hole at the point, in any mode
+    for (int k = 0; k < b.mCount; ++k) {
+        switch (b.m[size_t(k)]) {
+        case 0:
+        case 30: end = true; break; // end of program: its X, Y only park the table
+        case 1: endPattern = true; break;
+        case 2: repeat = true; break;
+        case 6: // optional stop
+        case 9: positionOnly = true; break; // stop for inspection
+        case 8: endStepRepeat = true; break;
+        case 14:
+        case 15:
+            toolDown_ = true;
+            routing_ = false;
+            break;
+        case 16:
+        case 17: toolDown_ = false; break;
+        case 18: // tool tip check
+        case 50: // vision step and repeat markers
+        case 51:
+        case 52:
+        case 60: // reference scaling, peck drilling: the operator's values, not the file's
+        case 61:
+        case 62:
+        case 63: positionOnly = positionOnly || b.coordinates(); break;
+        case 19: // binary map code: holes of a layout the file does not give
+            skipLine_ = true;
+            positionOnly = true;
+            break;
+        case 25:
+        case 31: startsPattern = true; break;
+        case 70: // swap, mirror X, mirror Y: of a repeat's copy only
+        case 80:
+        case 90:
+            if (!b.hasM(2))
+                positionOnly = positionOnly || b.coordinates();
+            break;
+        case 71: units_ = Units::Metric; break;
+        case 72: units_ = Units::Inch; break;
+        case 95:
+            inHeader_ = false;
+            sawBody_ = true;
+            break;
+        default: unknown = true; break;
+        }
+    }
+    for (int k = 0; k < b.gCount; ++k) {
+        const int code = b.g[size_t(k)];
+        switch (code) {
         case 90: incremental_ = false; break;
         case 91: incremental_ = true; break;
         case 5:
@@ -590,36 +1050,182 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
             routMotion_ = 0;
             break;
         case 1:
+        case 2:
+        case 3:
             rout_ = true;
-            routMotion_ = 1;
+            routMotion_ = code;
             break;
+        case 4: dwell = true; break; // its X is a time
+        case 92:
         case 93: { // zero set: later absolute coordinates are from here
-            offsetX_ = x ? coordinate(*x).value_or(0) : 0;
-            offsetY_ = y ? coordinate(*y).value_or(0) : 0;
+            const auto zx = distance(b.x);
+            const auto zy = distance(b.y);
+            if (!zx || !zy)
+                return false;
+            offsetX_ = *zx;
+            offsetY_ = *zy;
             return true;
         }
-        default: break; // compensation (G40-G42), canned cycles off (G80), arcs: the position still moves
+        case 32:
+        case 33:
+        case 82:
+        case 83:
+        case 84:
+        case 85:
+        case 87: cycle = code; break;
+        case 38: // vision: a hole in the middle of the target
+        case 48: drillHere = true; break;
+        case 35: // vision: the pads it measures at; its correction is the machine's
+        case 36:
+        case 45:
+        case 46: positionOnly = true; break;
+        case 39: // vision calibration holes: their number is the machine's setting
+            skipLine_ = true;
+            positionOnly = true;
+            break;
+        case 41:
+        case 42:
+            // Cutter compensation: the offset is the machine's setting, not the file's; the path
+            // is drawn as programmed and the line said.
+            skipLine_ = true;
+            break;
+        case 7: // feed and speed override
+        case 34: // vision tool
+        case 37:
+        case 47:
+        case 40: // compensation off
+        case 80: break; // canned cycle off
+        default: unknown = true; break;
         }
     }
-    if (!x && !y && !repeat)
+    if (dwell)
+        return true;
+    if (startsPattern)
+        startPattern();
+    if (repeat) {
+        const bool read = repeatPattern(b, lineNo, stop);
+        if (endStepRepeat)
+            pattern_ = Pattern {};
+        ended_ = ended_ || end;
+        return read;
+    }
+    if (endPattern && pattern_.open) {
+        // The pattern is all the group holds now, copies included; its repeats start from it.
+        pattern_.closed = true;
+        pattern_.pattern = rangeFrom(pattern_.firstHole, pattern_.firstSlot);
+        pattern_.offsetX = pattern_.offsetY = 0;
+    }
+    if (endStepRepeat)
+        pattern_ = Pattern {};
+    if (end) {
+        ended_ = true;
+        return true;
+    }
+    if (cycle == 82 || cycle == 83) {
+        // A package: its pitch and row spacing here (0.100 and 0.300 inch unless given), its two
+        // corners in the next two blocks.
+        pitch_ = 2.54;
+        rowSpacing_ = 7.62;
+        if (cycle == 82 && b.x) {
+            const auto v = distance(b.x);
+            if (!v)
+                return false;
+            pitch_ = std::fabs(*v);
+        }
+        if (cycle == 82 && b.y) {
+            const auto v = distance(b.y);
+            if (!v)
+                return false;
+            rowSpacing_ = std::fabs(*v);
+        }
+        pending_ = cycle == 82 ? Pending::DualInLine : Pending::CircularPackage;
+        pendingLine_ = lineNo;
+        corners_.clear();
+        return true;
+    }
+    if (b.p && !b.r)
+        return repeatCycle(b, lineNo, stop);
+    if (!b.coordinates() && !b.r)
         return true;
 
     double nx = 0, ny = 0;
-    if (!move(x, y, nx, ny))
+    if (!move(b.x, b.y, nx, ny))
         return false;
-    if (slot) { // X..Y..G85X..Y..: a slot from the first point to the second
+    if (unknown || positionOnly) {
+        // A command not known (or one that only moves the table) with coordinates: the position
+        // moves, no hole is made; a command not known is said.
+        skipLine_ = skipLine_ || unknown;
+        routing_ = false;
+        x_ = nx;
+        y_ = ny;
+        return true;
+    }
+    if (cycle == 85 || cycle == 87) {
+        // X..Y..G85X..Y..: a slot drilled from the first point to the second; G87 routs it in
+        // passes (Z and U their depths).
         x_ = nx;
         y_ = ny;
         double ex = 0, ey = 0;
-        if (!move(x2, y2, ex, ey))
+        if (!move(b.x2, b.y2, ex, ey))
             return false;
+        const size_t firstHole = out_.holes.size(), firstSlot = out_.slotHoles.size();
         if (current_ >= 0 && !out_.addSlot(current_, lineNo, nx, ny, ex, ey))
             stop = true; // a coordinate beyond what a board holds
+        if (cycle == 85)
+            lastCycle_ = rangeFrom(firstHole, firstSlot);
+        routing_ = false;
         x_ = ex;
         y_ = ey;
         return true;
     }
-    if (rout_) {
+    if (cycle == 84 || cycle == 32 || cycle == 33) {
+        // G84: X..Y..G84X<diameter>, a round hole drilled hit by hit around its edge with the
+        // tool (0.125 inch when it has no size), no smaller than twice the tool. G32 / G33: a
+        // round hole of radius A routed around the point, clockwise or not, its edge on the
+        // radius. Each is drawn as the ring the tool's centre runs on, at the tool's width.
+        x_ = nx;
+        y_ = ny;
+        routing_ = false;
+        double radius = 0, tool = 0;
+        if (cycle == 84) {
+            const auto d = b.x2 ? distance(b.x2) : std::nullopt;
+            if (!d)
+                return false;
+            tool = toolDiameter(0.125 * kMillimetresPerInch);
+            if (std::fabs(*d) < 2 * tool) {
+                skipLine_ = true; // the machine refuses it
+                return true;
+            }
+            radius = std::fabs(*d) / 2;
+        } else {
+            if (b.a) {
+                const auto a = distance(b.a);
+                if (!a)
+                    return false;
+                arcRadius_ = std::fabs(*a);
+            }
+            if (!arcRadius_) {
+                skipLine_ = true;
+                return true;
+            }
+            radius = *arcRadius_;
+            tool = toolDiameter(0);
+        }
+        const double path = radius - tool / 2;
+        if (!(path > 0)) {
+            skipLine_ = true;
+            return true;
+        }
+        const size_t firstHole = out_.holes.size(), firstSlot = out_.slotHoles.size();
+        if (current_ >= 0 && !circle({nx, ny}, path, cycle == 32, lineNo))
+            stop = true;
+        if (cycle == 84)
+            lastCycle_ = rangeFrom(firstHole, firstSlot);
+        return true;
+    }
+    if (rout_ && !drillHere) {
+        if (routMotion_ == 2 || routMotion_ == 3)
+            return arc(b, nx, ny, lineNo, stop);
         const bool cut = routMotion_ == 1 && toolDown_ && current_ >= 0;
         if (cut && !out_.addSlot(current_, lineNo, x_, y_, nx, ny, routing_))
             stop = true;
@@ -628,11 +1234,11 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         y_ = ny;
         return true;
     }
-    if (repeat) { // R<n>X<dx>Y<dy>: n more holes, each moved by (dx, dy) from the one before
+    if (b.r) { // R<n>X<dx>Y<dy>: n more holes, each moved by (dx, dy) from the one before
         // Real files repeat a hole a few hundred times at most; a count in the millions is no
         // repeat but damage, and would fill the memory with holes: the read ends there.
         constexpr int kMaxRepeat = 10000;
-        const auto count = wholeNumber(repeat->digits);
+        const auto count = wholeNumber(b.r->digits);
         if (!count)
             return false;
         if (*count > kMaxRepeat || repeated_ + *count > kMaxDrillObjects) {
@@ -643,8 +1249,8 @@ bool Reader::words(const Words& words, qint64 lineNo, bool& stop)
         }
         const int n = *count;
         repeated_ += n;
-        const double dx = x ? coordinate(*x).value_or(0) : 0;
-        const double dy = y ? coordinate(*y).value_or(0) : 0;
+        const double dx = b.x ? coordinate(*b.x).value_or(0) : 0;
+        const double dy = b.y ? coordinate(*b.y).value_or(0) : 0;
         for (int k = 0; k < n && !stop; ++k) {
             x_ += dx;
             y_ += dy;
@@ -667,6 +1273,10 @@ bool Reader::line(QByteArrayView raw, qint64 lineNo)
     QByteArrayView text = raw.trimmed(); // blanks, tabs and a carriage return
     if (text.isEmpty())
         return true;
+    if (longMessage_) { // the lines of an M45 message up to one that does not end with a backslash
+        longMessage_ = text.endsWith('\\');
+        return true;
+    }
     if (text.front() == ';') {
         comment(QString::fromLatin1(text.sliced(1).toByteArray()));
         return true;
@@ -677,7 +1287,7 @@ bool Reader::line(QByteArrayView raw, qint64 lineNo)
     QByteArray cleaned;
     for (int pass = 0; pass < 2; ++pass) {
         const bool coordinates = text.front() == 'X' || text.front() == 'Y'; // most lines: no keyword
-        if (!coordinates && keyword(text))
+        if (!coordinates && keyword(text, lineNo))
             return true;
         if (wordsOf(text, parsed) && parsed.count > 0)
             break;
@@ -707,6 +1317,11 @@ bool Reader::line(QByteArrayView raw, qint64 lineNo)
 
 void Reader::finish()
 {
+    if (pending_ == Pending::DualInLine || pending_ == Pending::CircularPackage)
+        skip(pendingLine_); // a package whose corners never came
+    pending_ = Pending::None;
+    if (cannedTextLine_)
+        sink_.warning(msg::cannedTextNotDrawn(*cannedTextLine_, cannedTextCode_), name_, *cannedTextLine_);
     // How the numbers without a point were read, and where that came from.
     CoordinateFormat f;
     f.inch = units() == Units::Inch;
@@ -744,7 +1359,7 @@ DrillData readExcellon(QIODevice& device, const QString& name, const MessageSink
     DrillData out;
     // About one hole a line of a dozen bytes: room for them at once, not by doubling.
     out.holes.reserve(size_t(std::clamp<qint64>(device.size() / 12, 0, 4'000'000)));
-    Reader reader(name, out, outside);
+    Reader reader(name, out, outside, sink);
     readDrillLines(
         device, name, sink, out,
         [&reader](QByteArrayView line, qint64 lineNo) { return reader.line(line, lineNo); },

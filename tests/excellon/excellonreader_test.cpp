@@ -262,9 +262,10 @@ TEST(Excellon, DetectionByTheFirstLines)
 
 TEST(Excellon, HeaderEndsProgramEndsAndLowerCase)
 {
-    // M95 ends the header as % does; M00 ends the program as M30 does; FMAT and other header
-    // parameters are read without a skip; lower-case letters and "( ... )" comments are read.
-    Read r = read("M48\nVER,1\nFMAT,1\nICI,OFF\nmetric,tz\nT1C0.5 (via)\nM95\nt1\nx1.0y1.0\nX2.0Y2.0 "
+    // M95 ends the header as % does; M00 ends the program as M30 does (in FMAT,2, the usual
+    // format: in FMAT,1 M00 is a stop for inspection); FMAT and other header parameters are read
+    // without a skip; lower-case letters and "( ... )" comments are read.
+    Read r = read("M48\nVER,1\nFMAT,2\nICI,OFF\nmetric,tz\nT1C0.5 (via)\nM95\nt1\nx1.0y1.0\nX2.0Y2.0 "
                   "(last)\nM00\nX3.0Y3.0\n");
     EXPECT_EQ(r.drill.skippedLines, 0);
     ASSERT_EQ(r.drill.holes.size(), 2u);
