@@ -47,6 +47,7 @@ for t in "${TARGETS[@]}"; do
         package) "$BUILD/fuzz/make_package_seeds" "$CORPUS/$t" "$ROOT"/examples/*.drl "$ROOT"/examples/*.gbr \
             "$ROOT"/examples/KIVOTREK.INI "$ROOT"/tests/data/*.gbr ${REAL[@]+"${REAL[@]}"} ;;
         excellon_reader | excellon_read_only) seed "$CORPUS/$t" "$ROOT"/examples/*.drl "$ROOT"/tests/data/*.gbr \
+            "$ROOT"/tests/data/excellon/*.drl \
             "$ROOT"/examples/*.gbr ${REAL[@]+"${REAL[@]}"} ;;
         *) seed "$CORPUS/$t" "$ROOT"/examples/*.gbr "$ROOT"/tests/data/*.gbr ${REAL[@]+"${REAL[@]}"} ;;
     esac

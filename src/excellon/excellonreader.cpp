@@ -211,6 +211,7 @@ private:
         double zeroX = 0, zeroY = 0, dx = 0, dy = 0;
         bool mirrorX = false, mirrorY = false, swap = false;
     };
+    static bool empty(const Range& r) { return r.firstHole == r.endHole && r.firstSlot == r.endSlot; }
     bool room(const Range& r, qint64 copies, qint64 lineNo, bool& stop);
     bool copy(const Range& r, const Copy& c, qint64 lineNo);
     bool addPath(const std::vector<ArcPoint>& points, ArcPoint from, bool joined, qint64 lineNo);
@@ -840,6 +841,11 @@ bool Reader::repeatPattern(const Block& b, qint64 lineNo, bool& stop)
         return false;
     if (!room(pattern_.pattern, count, lineNo, stop))
         return true;
+    if (empty(pattern_.pattern)) { // nothing to copy, however often: only the offsets add up
+        pattern_.offsetX += count * *dx;
+        pattern_.offsetY += count * *dy;
+        return true;
+    }
     // Each copy is moved from the copy before it: the offsets add up.
     Copy c;
     c.zeroX = pattern_.zeroX;
@@ -875,7 +881,7 @@ bool Reader::repeatCycle(const Block& b, qint64 lineNo, bool& stop)
         return true;
     }
     const Range r = *lastCycle_;
-    if (!room(r, *n, lineNo, stop))
+    if (!room(r, *n, lineNo, stop) || empty(r))
         return true;
     Copy c;
     for (int k = 1; k <= *n; ++k) {

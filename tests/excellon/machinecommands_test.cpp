@@ -298,3 +298,13 @@ TEST(ExcellonNotUnderstood, CompensationAndArcsWithoutACentreAreSaid)
     EXPECT_EQ(r.drill.slotHoles.back().x2(), 7.0);
     EXPECT_EQ(r.drill.slotHoles.back().y2(), 7.0);
 }
+
+TEST(ExcellonPatterns, AnEmptyPatternRepeatedAThousandMillionTimesReadsAtOnce)
+{
+    // Nothing to copy: the count changes nothing and costs nothing (the read would otherwise
+    // loop a thousand million times).
+    const Read r = readText("M48\nMETRIC\nT1C1.0\n%\nM25\nM01\nR999999999M02X1.0\nT1\nG82\nX1.0Y1.0\n"
+                            "X1.0Y1.0\nT0\nG83\nX1.0Y1.0\nX3.0Y1.0\nP999999999X1.0\nM30\n");
+    EXPECT_EQ(r.drill.ending, DrillData::Ending::Complete);
+    EXPECT_TRUE(r.drill.holes.empty());
+}
