@@ -193,6 +193,23 @@ int runRead(const QStringList& args)
     }
     json.endArray();
     if (r.package) {
+        // Every layer of the package, drawn or not, with what it is on the board and why.
+        json.key("layers").beginArray();
+        for (const PackageMember& m : r.package->members) {
+            if (m.layer.isEmpty())
+                continue;
+            json.beginObject();
+            json.key("file").value(m.name);
+            json.key("role").value(m.layer);
+            json.key("copper");
+            if (m.copperLayer)
+                json.value(static_cast<long long>(*m.copperLayer));
+            else
+                json.null();
+            json.key("why").value(m.layerWhy);
+            json.endObject();
+        }
+        json.endArray();
         json.key("package").beginObject();
         json.key("path").value(given.files.front());
         json.key("members").beginArray();

@@ -108,8 +108,8 @@ QHash<QString, RoleFinding> rolesFromJobFile(const QString& path, const QString&
         if (folder != QLatin1String("."))
             member = folder + QLatin1Char('/') + member;
         roles.insert(QDir::cleanPath(member).toLower(),
-            {roleOfFunction(function), msg::whyJobFile(functionName(function)), false, std::nullopt,
-                nullptr});
+            {roleOfFunction(function), msg::whyJobFile(functionName(function)), false, std::nullopt, nullptr,
+                function, false});
     }
     return roles;
 }
@@ -119,9 +119,9 @@ RoleFinding roleOfFile(const QString& path, const QString& name)
     // One open for every sign the file's first bytes give.
     QFile file(path);
     if (!openToRead(file))
-        return {Role::Unused, msg::whyUnreadable(), false, std::nullopt, nullptr};
+        return {Role::Unused, msg::whyUnreadable(), false, std::nullopt, nullptr, {}, false};
     if (holdsBinaryBytes(file))
-        return {Role::Unused, msg::whyNotDrillData(), false, std::nullopt, nullptr};
+        return {Role::Unused, msg::whyNotDrillData(), false, std::nullopt, nullptr, {}, false};
     // Its own attributes: %TF.FileFunction, or the same as a comment ("G04 #@! TF.", "; #@! TF.").
     QByteArray head = file.read(qint64(64) * 1024);
     static const QRegularExpression attribute(
@@ -129,15 +129,18 @@ RoleFinding roleOfFile(const QString& path, const QString& name)
     // A drill reader that knows the content (Excellon) reads the file, else today's Gerber.
     const ReaderDescriptor* byContent = drillReaderByContent(path, head);
     const ReaderKind reader = byContent ? byContent->kind : lastResortReader(ReaderScope::DrillFile).kind;
+    const bool gerber = head.contains("%FS") || head.contains("%MO");
     if (const auto m = attribute.match(QString::fromLatin1(head)); m.hasMatch()) {
         const QString function = m.captured(1);
-        return {roleOfFunction(function), msg::whyAttribute(functionName(function)), false, reader, nullptr};
+        return {roleOfFunction(function), msg::whyAttribute(functionName(function)), false, reader, nullptr,
+            function, gerber};
     }
     // Its content, the plating by its name.
     QString word;
     if (byContent) {
         const Role role = platingByName(name, word);
-        return {role, msg::whyContent(QString::fromLatin1(byContent->name), word), false, reader, nullptr};
+        return {role, msg::whyContent(QString::fromLatin1(byContent->name), word), false, reader, nullptr, {},
+            gerber};
     }
     // Apertures are looked for in the first 16 MiB.
     head += file.read((qint64(16) << 20) - head.size());
@@ -145,12 +148,13 @@ RoleFinding roleOfFile(const QString& path, const QString& name)
     std::shared_ptr<MemberRead> read;
     if (onlyRoundFlashes(path, head, read)) {
         const Role role = platingByName(name, word);
-        return {role, msg::whyContent(msg::roundFlashesContent(), word), false, reader, std::move(read)};
+        return {role, msg::whyContent(msg::roundFlashesContent(), word), false, reader, std::move(read), {},
+            gerber};
     }
     // Its name.
     if (outlineNameRank(name) > 0)
-        return {Role::Outline, msg::whyName(QFileInfo(name).fileName()), true, reader, nullptr};
-    return {Role::Unused, msg::whyNeither(lastSuffix(name)), false, reader, nullptr};
+        return {Role::Outline, msg::whyName(QFileInfo(name).fileName()), true, reader, nullptr, {}, gerber};
+    return {Role::Unused, msg::whyNeither(lastSuffix(name)), false, reader, nullptr, {}, gerber};
 }
 
 QString boardOfName(const QString& name)

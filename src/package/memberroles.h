@@ -19,6 +19,8 @@ struct RoleFinding {
     bool byName = false; // from the name alone: the weakest sign
     std::optional<ReaderKind> reader; // a drill file's reader, where its content says it
     std::shared_ptr<MemberRead> read; // a file read whole to find its role, as the board reads it
+    QString function; // the .FileFunction that gave the role (the job file's or the file's own)
+    bool gerber = false; // its first bytes are Gerber's (a format statement or a unit)
 };
 
 // The roles the Gerber job file (.gbrjob, JSON: FilesAttributes with Path and FileFunction)

@@ -3,6 +3,7 @@
 #include "common/fileio.h"
 #include "common/filenames.h"
 #include "common/messages.h"
+#include "package/layerroles.h"
 #include "package/memberroles.h"
 
 #include <QDir>
@@ -53,6 +54,33 @@ namespace {
 bool isDrill(Role role)
 {
     return role == Role::Plated || role == Role::NonPlated || role == Role::Drill;
+}
+
+// What a member is as a layer: its .FileFunction's word, else a drill file or the outline by
+// what found its role, else its name by the CAD programs' names, else "other" for a Gerber file.
+void setLayer(PackageMember& m, const RoleFinding& finding)
+{
+    LayerRole layer;
+    QString why = finding.why;
+    if (!finding.function.isEmpty())
+        layer = layerOfFunction(finding.function);
+    if (layer.empty() && isDrill(m.role)) {
+        const LayerRole byName = layerOfName(m.name);
+        layer.role = byName.role == QLatin1String("rout") ? byName.role : QStringLiteral("drill");
+    }
+    if (layer.empty() && m.role == Role::Outline)
+        layer.role = QStringLiteral("outline");
+    if (layer.empty()) {
+        layer = layerOfName(m.name);
+        why = msg::whyName(QFileInfo(m.name).fileName());
+    }
+    if (layer.empty() && finding.gerber) {
+        layer.role = QStringLiteral("other");
+        why = finding.why;
+    }
+    m.layer = layer.role;
+    m.copperLayer = layer.copper;
+    m.layerWhy = layer.empty() ? QString() : why;
 }
 
 // Hidden files and the folders of a Mac's archiver (__MACOSX) are no part of a board.
@@ -302,6 +330,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
         m.why = finding.why;
         m.board = boardOfName(m.name);
         byName[i] = finding.byName;
+        setLayer(m, finding);
         if (!isDrill(m.role))
             continue;
         if (!finding.read) {
@@ -336,6 +365,13 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
         if (m.role == Role::Outline && int(i) != best) {
             m.role = Role::Unused;
             m.why = msg::whyOtherOutline(p->members[size_t(best)].name);
+            // An outline by its name only, not taken: what else its name says (Altium's .GM1 is
+            // a mechanical layer, a drawing).
+            const LayerRole other = layerOfName(m.name);
+            if (byName[i] && !other.empty() && other.role != QLatin1String("outline")) {
+                m.layer = other.role;
+                m.copperLayer = other.copper;
+            }
         }
     }
     return p;

@@ -35,6 +35,12 @@ struct PackageMember {
     // A drill file as its role's read found it, until the board takes it.
     std::shared_ptr<MemberRead> read;
     bool holeless = false; // a drill file without a hole or slot (KiCad writes an empty NPTH file)
+    // What the file is as a layer of the board (see LayerRole: "copper-top", "mask-bottom",
+    // "outline", "drill", ...), and why; empty for a member that is no layer (a job file, a
+    // report, an archive).
+    QString layer;
+    std::optional<int> copperLayer;
+    QString layerWhy;
 };
 
 // The role's name in the window and its key in the batch command's JSON.

@@ -980,6 +980,14 @@ TEST(CliPackage, AFolderOrAnArchiveIsReadAsAPackage)
             {QStringLiteral("role"), QStringLiteral("plated")},
             {QStringLiteral("why"), QStringLiteral("X2 属性 Plated")}}));
     EXPECT_EQ(members[3].toObject().value(QStringLiteral("role")).toString(), QStringLiteral("unused"));
+    // Beside the files, every layer with its role on the board: the standard Gerber file says none.
+    const QJsonArray layers = r.json.value(QStringLiteral("layers")).toArray();
+    ASSERT_EQ(layers.size(), 3);
+    EXPECT_EQ(layers[0].toObject(),
+        QJsonObject({{QStringLiteral("file"), QStringLiteral("board-Edge_Cuts.gbr")},
+            {QStringLiteral("role"), QStringLiteral("outline")}, {QStringLiteral("copper"), QJsonValue()},
+            {QStringLiteral("why"), QStringLiteral("X2 属性 Profile")}}));
+    EXPECT_EQ(layers[2].toObject().value(QStringLiteral("role")).toString(), QStringLiteral("drill"));
     const QJsonArray files = r.json.value(QStringLiteral("files")).toArray();
     ASSERT_EQ(files.size(), 3);
     EXPECT_EQ(

@@ -392,3 +392,43 @@ TEST(Package, TheBoardKeepsAnArchivesUnpackedFolder)
     }
     EXPECT_FALSE(QFileInfo::exists(drill));
 }
+
+TEST(Package, EveryLayerHasItsRoleOnTheBoard)
+{
+    // The job file's word, the file's own attribute, a drill file by its content, the names of
+    // the CAD programs, a Gerber file that says nothing; a report and the job file are no layers.
+    const std::vector<CadPackage> all = cadPackages();
+    const auto layerOf = [](const Package& p, const char* name) {
+        for (const PackageMember& m : p.members) {
+            if (m.name == QLatin1String(name))
+                return std::make_tuple(m.layer, m.copperLayer.value_or(0), m.layerWhy);
+        }
+        return std::make_tuple(QStringLiteral("(no such member)"), 0, QString());
+    };
+    const Folder kicad(all[0].members);
+    QString error;
+    auto p = Package::open(kicad.root, &error);
+    ASSERT_TRUE(p) << error.toStdString();
+    EXPECT_EQ(layerOf(*p, "board-F_Cu.gbr"),
+        std::make_tuple(QStringLiteral("copper-top"), 1, QStringLiteral("Gerberジョブファイル Copper")));
+    EXPECT_EQ(std::get<0>(layerOf(*p, "board-Edge_Cuts.gbr")), QStringLiteral("outline"));
+    EXPECT_EQ(std::get<0>(layerOf(*p, "board-PTH.drl")), QStringLiteral("drill"));
+    EXPECT_EQ(std::get<0>(layerOf(*p, "board-drl_map.gbr")), QStringLiteral("drawing"));
+    EXPECT_EQ(std::get<0>(layerOf(*p, "board-job.gbrjob")), QString());
+
+    const Folder altium(all[1].members);
+    p = Package::open(altium.root, &error);
+    ASSERT_TRUE(p) << error.toStdString();
+    EXPECT_EQ(layerOf(*p, "Project Outputs/board.GTL"),
+        std::make_tuple(QStringLiteral("copper-top"), 1, QStringLiteral("ファイル名 board.GTL")));
+    EXPECT_EQ(std::get<0>(layerOf(*p, "Project Outputs/board.GKO")), QStringLiteral("outline"));
+    // The mechanical layer beside the keep-out outline: a drawing.
+    EXPECT_EQ(std::get<0>(layerOf(*p, "Project Outputs/board.GM1")), QStringLiteral("drawing"));
+    EXPECT_EQ(std::get<0>(layerOf(*p, "Project Outputs/board.DRR")), QString());
+
+    const Folder gerberDrill(all[7].members);
+    p = Package::open(gerberDrill.root, &error);
+    ASSERT_TRUE(p) << error.toStdString();
+    EXPECT_EQ(std::get<0>(layerOf(*p, "board-drill.gbr")), QStringLiteral("drill"));
+    EXPECT_EQ(std::get<0>(layerOf(*p, "board-top.gbr")), QStringLiteral("copper-top"));
+}
