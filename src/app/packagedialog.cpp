@@ -122,6 +122,7 @@ void PackageDialog::accept()
         if (chosen != m.role) {
             m.role = chosen;
             m.why = msg::whyChosen();
+            m.outlineStated = chosen == Role::Outline;
         }
     }
     QDialog::accept();

@@ -339,8 +339,8 @@ FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, H
     return o;
 }
 
-FileOutcome readBoardOutline(
-    Board& board, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink)
+FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
+    const MessageSink& sink, std::optional<DrillData> read)
 {
     FileOutcome o;
     o.reader = ReaderKind::GerberX2;
@@ -350,7 +350,7 @@ FileOutcome readBoardOutline(
         return o;
     }
     const FileStamp stamp = stampOf(path);
-    o.data = readGerberX2(path, sink, GerberRole::Outline);
+    o.data = read ? std::move(*read) : readGerberX2(path, sink, GerberRole::Outline);
     takeEnding(*o.data, o);
     if (o.ending == ReadEnding::Unreadable)
         return o;

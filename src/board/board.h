@@ -136,8 +136,9 @@ FileOutcome addBoardFile(Board& board, ReaderKind reader, const QString& path, H
 // An Excellon or Gerber X2 drill file as the board reads it: a Gerber drill file without
 // attributes of its own whose name marks an outline is read as the outline.
 DrillData readBoardDrill(ReaderKind reader, const QString& path, const MessageSink& sink);
-FileOutcome readBoardOutline(
-    Board& board, const QString& path, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
+// `read` is the file as read already (a package that chose the outline's lines by their shape).
+FileOutcome readBoardOutline(Board& board, const QString& path, HoleTable& table, BoardExtent& extent,
+    const MessageSink& sink, std::optional<DrillData> read = std::nullopt);
 
 // Takes the board's file out (index into paths(): the drill files, then the outline): a drill
 // file's rows go and the rows of the files after it move up with their values; the frame and

@@ -215,6 +215,17 @@ inline QString roundFlashesContent()
 {
     return QStringLiteral("円のフラッシュだけのガーバー");
 }
+// An outline found by its shape among the package's layers.
+inline QString whyOutlineShape(bool dropped)
+{
+    return QStringLiteral("穴を囲む閉じた輪郭")
+        + (dropped ? QStringLiteral("（寸法線・文字は除外）") : QString());
+}
+inline QString outlineByShape(const QString& name, bool dropped)
+{
+    return QStringLiteral("外形：") + name + QStringLiteral(" の閉じた輪郭")
+        + (dropped ? QStringLiteral("（寸法線・文字は除外）") : QString());
+}
 inline QString whyName(const QString& name)
 {
     return QStringLiteral("ファイル名 ") + name;

@@ -3,8 +3,10 @@
 #include "common/fileio.h"
 #include "common/filenames.h"
 #include "common/messages.h"
+#include "gerber/x2reader.h"
 #include "package/layerroles.h"
 #include "package/memberroles.h"
+#include "package/outlineshape.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,6 +58,11 @@ bool isDrill(Role role)
     return role == Role::Plated || role == Role::NonPlated || role == Role::Drill;
 }
 
+bool functionIsProfile(const QString& function)
+{
+    return function.section(QLatin1Char(','), 0, 0).trimmed() == QLatin1String("Profile");
+}
+
 // What a member is as a layer: its .FileFunction's word, else a drill file or the outline by
 // what found its role, else its name by the CAD programs' names, else "other" for a Gerber file.
 void setLayer(PackageMember& m, const RoleFinding& finding)
@@ -80,6 +87,7 @@ void setLayer(PackageMember& m, const RoleFinding& finding)
     }
     m.layer = layer.role;
     m.copperLayer = layer.copper;
+    m.outlineStated = m.role == Role::Outline && functionIsProfile(finding.function);
     m.layerWhy = layer.empty() ? QString() : why;
 }
 
@@ -185,6 +193,105 @@ struct InnerArchive {
     bool opened = false;
     QString why;
 };
+} // namespace
+
+namespace {
+// The outline, where nothing names it surely (no outline at all, or a mechanical layer such as
+// Altium's .GM1, often a whole fabrication drawing): of the layers that can be it (that one, a
+// drawing, a Gerber layer that says nothing), the closed contour that holds the most of the drill
+// files' hole centres, and its cut-outs; the layer's other lines (dimension lines, text, a frame)
+// are left out. The member that holds it becomes the outline, its lines as chosen kept in its
+// read for the board. Where no layer has a closed contour, the package's own choice stands.
+void chooseOutlineByShape(Package& package)
+{
+    int named = -1;
+    for (size_t i = 0; i < package.members.size(); ++i) {
+        if (package.members[i].role == Role::Outline)
+            named = int(i);
+    }
+    // An outline the job file, the file or the user names, or one by a name that says nothing
+    // else (.GKO, Edge_Cuts, BoardOutline: their lines may meet only within some micrometres, and
+    // round mounting holes are often drawn on them), is the outline as it is.
+    if (named >= 0
+        && (package.members[size_t(named)].outlineStated
+            || layerOfName(package.members[size_t(named)].name).role == QLatin1String("outline")))
+        return;
+    // Holes read in a format no file states are placed by the outline, not the other way round.
+    for (const PackageMember& m : package.members) {
+        if (isDrill(m.role) && m.read && m.read->data.format && m.read->data.format->used
+            && m.read->data.format->source == CoordinateFormat::Source::Assumed)
+            return;
+    }
+    std::vector<std::pair<Nanometres, Nanometres>> centres;
+    for (const PackageMember& m : package.members) {
+        if (!isDrill(m.role) || !m.read)
+            continue;
+        for (const DrillHit& h : m.read->data.holes)
+            centres.emplace_back(h.nx, h.ny);
+        for (const DrillSlot& sl : m.read->data.slotHoles) {
+            centres.emplace_back(sl.nx1, sl.ny1);
+            centres.emplace_back(sl.nx2, sl.ny2);
+        }
+    }
+    if (centres.empty())
+        return; // nothing to tell the outline by: the package's choice stands
+    std::vector<size_t> candidates;
+    if (named >= 0)
+        candidates.push_back(size_t(named));
+    for (size_t i = 0; i < package.members.size(); ++i) {
+        const PackageMember& m = package.members[i];
+        const bool layer = m.layer == QLatin1String("outline") || m.layer == QLatin1String("drawing")
+            || m.layer == QLatin1String("other");
+        if (int(i) != named && m.role == Role::Unused && layer)
+            candidates.push_back(i);
+    }
+    int best = -1;
+    OutlineShape bestShape;
+    std::optional<DrillData> bestData;
+    for (const size_t i : candidates) {
+        DrillData d = readGerberX2(package.members[i].path, {}, GerberRole::Outline);
+        if (d.ending == DrillData::Ending::Unreadable)
+            continue;
+        OutlineShape shape = kivotrek::outlineByShape(d.outline, centres);
+        if (!shape.found)
+            continue;
+        const bool better = best < 0 || shape.held > bestShape.held
+            || (shape.held == bestShape.held && shape.area < bestShape.area);
+        if (better) {
+            best = int(i);
+            bestShape = std::move(shape);
+            bestData = std::move(d);
+        }
+    }
+    if (best < 0)
+        return; // no closed contour: the package's choice stands
+    if (named >= 0 && named != best) {
+        PackageMember& was = package.members[size_t(named)];
+        was.role = Role::Unused;
+        was.why = msg::whyOtherOutline(package.members[size_t(best)].name);
+    }
+    PackageMember& m = package.members[size_t(best)];
+    auto read = std::make_shared<MemberRead>();
+    read->reader = ReaderKind::GerberX2;
+    read->stamp = stampOf(m.path);
+    if (bestShape.dropped || best != named) {
+        m.why = msg::whyOutlineShape(bestShape.dropped);
+        read->said.push_back(
+            {Severity::Information, m.path, std::nullopt, msg::outlineByShape(m.name, bestShape.dropped)});
+    }
+    m.role = Role::Outline;
+    m.layer = QStringLiteral("outline");
+    m.layerWhy = m.why;
+    if (bestShape.dropped) {
+        std::vector<OutlineSegment> kept;
+        kept.reserve(bestShape.keep.size());
+        for (const size_t k : bestShape.keep)
+            kept.push_back(bestData->outline[k]);
+        bestData->outline = std::move(kept);
+    }
+    read->data = std::move(*bestData);
+    m.read = std::move(read);
+}
 } // namespace
 
 std::unique_ptr<Package> Package::open(const QString& path, QString* error, const ArchiveLimits& limits)
@@ -374,6 +481,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             }
         }
     }
+    chooseOutlineByShape(*p);
     return p;
 }
 
@@ -497,7 +605,15 @@ BuiltBoard buildBoard(
             if (outlineRead)
                 continue; // one outline
             outlineRead = true;
-            f.outcome = readBoardOutline(board, m.path, table, extent, said);
+            // Its lines as the package chose them by their shape, or the whole file.
+            std::optional<DrillData> shaped;
+            if (m.read) {
+                for (const Diagnostic& d : m.read->said)
+                    said(d);
+                shaped = std::move(m.read->data);
+                m.read.reset();
+            }
+            f.outcome = readBoardOutline(board, m.path, table, extent, said, std::move(shaped));
         } else {
             // As the package read it, once: what that read said is said now.
             const std::shared_ptr<MemberRead> read = std::move(m.read);

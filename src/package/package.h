@@ -41,6 +41,9 @@ struct PackageMember {
     QString layer;
     std::optional<int> copperLayer;
     QString layerWhy;
+    // The outline as the job file, the file's own .FileFunction or the user names it: taken as
+    // it is, closed or not. Any other outline is found by its shape.
+    bool outlineStated = false;
 };
 
 // The role's name in the window and its key in the batch command's JSON.

@@ -432,3 +432,101 @@ TEST(Package, EveryLayerHasItsRoleOnTheBoard)
     EXPECT_EQ(std::get<0>(layerOf(*p, "board-drill.gbr")), QStringLiteral("drill"));
     EXPECT_EQ(std::get<0>(layerOf(*p, "board-top.gbr")), QStringLiteral("copper-top"));
 }
+
+namespace {
+// A Gerber layer of polylines in millimetres (each a list of points), with an optional function.
+QByteArray polylines(
+    const std::vector<std::vector<std::pair<double, double>>>& lines, const char* function = nullptr)
+{
+    QByteArray text;
+    if (function)
+        text += "%TF.FileFunction," + QByteArray(function) + "*%\n";
+    text += "%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,0.100000*%\nD10*\nG01*\n";
+    const auto at = [](double v) { return QByteArray::number(qint64(std::llround(v * 1e6))); };
+    for (const auto& line : lines) {
+        for (size_t k = 0; k < line.size(); ++k)
+            text += "X" + at(line[k].first) + "Y" + at(line[k].second) + (k == 0 ? "D02*\n" : "D01*\n");
+    }
+    return text + "M02*\n";
+}
+std::vector<std::pair<double, double>> box(double x0, double y0, double x1, double y1)
+{
+    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
+}
+
+struct Built {
+    std::unique_ptr<Package> package;
+    Board board;
+    HoleTable table;
+    BoardExtent extent;
+    test::Messages said;
+};
+std::unique_ptr<Built> build(const Folder& folder)
+{
+    auto b = std::make_unique<Built>();
+    QString error;
+    b->package = Package::open(folder.root, &error);
+    EXPECT_TRUE(b->package) << error.toStdString();
+    if (b->package)
+        buildBoard(*b->package, b->board, b->table, b->extent, b->said.sink());
+    return b;
+}
+} // namespace
+
+TEST(PackageOutline, TheClosedContourThatHoldsTheHolesIsTheOutline)
+{
+    // Altium's mechanical layer as a fabrication drawing: the board (100 x 80, a cut-out, a drill
+    // map's ring round a hole), the sheet's frame round everything, dimension lines, a closed
+    // letter beside the board. The board's contour holds all five holes, as the frame does: of
+    // the two the smaller; the cut-out stays, the ring round the hole does not.
+    const Folder folder({{"board-RoundHoles.TXT", excellon()},
+        {"board.GM1",
+            polylines({box(0, 0, 100, 80), box(60, 30, 80, 50), box(49, 49, 51, 51), box(-50, -50, 250, 150),
+                {{0, -10}, {100, -10}}, {{0, -12}, {0, -8}}, box(150, 10, 160, 20)})}});
+    const auto b = build(folder);
+    ASSERT_TRUE(b->package);
+    EXPECT_EQ(b->board.outline, folder.root + QStringLiteral("/board.GM1"));
+    EXPECT_EQ(why(*b->package, "board.GM1"), QStringLiteral("穴を囲む閉じた輪郭（寸法線・文字は除外）"));
+    ASSERT_TRUE(b->board.data.outline);
+    EXPECT_EQ(b->board.data.outline->outline.size(), 8u); // the board and its cut-out
+    EXPECT_TRUE(b->said.texts.contains(QStringLiteral("外形：board.GM1 の閉じた輪郭（寸法線・文字は除外）")))
+        << b->said.texts.join(QLatin1Char('\n')).toStdString();
+    for (const QString& m : b->said.texts)
+        EXPECT_FALSE(m.contains(QLatin1String("外形から"))) << m.toStdString(); // every hole inside
+}
+
+TEST(PackageOutline, AnOutlineNoNameMarksIsFoundOneNamedSurelyStaysAsItIs)
+{
+    // Siemens' outline so spelt: no name marks it, its shape does.
+    {
+        const Folder folder(
+            {{"ThruHolePlated.ncd", excellon()}, {"BoardOutlline.gdo", polylines({box(0, 0, 100, 80)})},
+                {"SolderMask_Top.gdo", polylines({box(0, 0, 100, 80)})}});
+        const auto b = build(folder);
+        ASSERT_TRUE(b->package);
+        EXPECT_EQ(b->board.outline, folder.root + QStringLiteral("/BoardOutlline.gdo"));
+        EXPECT_EQ(why(*b->package, "BoardOutlline.gdo"), QStringLiteral("穴を囲む閉じた輪郭"));
+    }
+    // An outline by a name that says nothing else is the outline as it is, even where its lines
+    // never close (real ones meet only within some micrometres); a drawing layer whose lines hold
+    // no closed contour stays the outline its name made it.
+    for (const char* name : {"board.GKO", "board.GM1"}) {
+        const Folder folder(
+            {{"board.drl", excellon()}, {name, polylines({{{0, 0}, {100, 0}, {100, 80}, {0, 80}}})}});
+        const auto b = build(folder);
+        ASSERT_TRUE(b->package);
+        EXPECT_EQ(b->board.outline, folder.root + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(b->board.data.outline);
+        EXPECT_EQ(b->board.data.outline->outline.size(), 3u);
+    }
+    // The same lines as the file's own profile: the outline as it is, closed or not.
+    {
+        const Folder folder({{"board.drl", excellon()},
+            {"board.GKO", polylines({{{0, 0}, {100, 0}, {100, 80}, {0, 80}}}, "Profile,NP")}});
+        const auto b = build(folder);
+        ASSERT_TRUE(b->package);
+        EXPECT_EQ(b->board.outline, folder.root + QStringLiteral("/board.GKO"));
+        ASSERT_TRUE(b->board.data.outline);
+        EXPECT_EQ(b->board.data.outline->outline.size(), 3u);
+    }
+}

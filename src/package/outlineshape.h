@@ -1,0 +1,31 @@
+#pragma once
+
+// The board's outline found by its shape among the lines of a layer: the closed contour that holds
+// the most of the board's hole centres, and the closed contours inside it that hold none
+// (cut-outs), apart from whatever else the layer draws (dimension lines, text, tables, a
+// drawing's frame, the marks of a drill map).
+
+#include "drill/drilldata.h"
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace kivotrek {
+
+struct OutlineShape {
+    bool found = false;
+    qint64 held = 0; // hole centres inside the contour or within 1 mm of it
+    double area = 0; // of the contour's box, square millimetres
+    std::vector<size_t> keep; // the lines of the contour and of the closed contours inside it
+    bool dropped = false; // lines of the layer left out (a drawing beside the outline)
+};
+
+// Line ends within 2 um of one another are joined; a contour is closed when none of its ends is
+// free. Of the closed contours the one holding the most centres is the outline, of contours
+// holding equally many the smallest; with no centre at all, the largest. At most 20,000 centres,
+// taken evenly, are counted.
+OutlineShape outlineByShape(
+    const std::vector<OutlineSegment>& lines, const std::vector<std::pair<Nanometres, Nanometres>>& centres);
+
+} // namespace kivotrek
