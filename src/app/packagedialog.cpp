@@ -1,6 +1,7 @@
 #include "app/packagedialog.h"
 
 #include "common/messages.h"
+#include "package/layerroles.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -55,7 +56,7 @@ PackageDialog::PackageDialog(Package& package, QWidget* parent)
         notes->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(notes);
     }
-    table_ = new QTableWidget(int(package.members.size()), 3, this);
+    table_ = new QTableWidget(int(package.members.size()), 4, this);
     table_->setObjectName(QStringLiteral("members"));
     table_->setHorizontalHeaderLabels(msg::packageColumns().split(QLatin1Char('|')));
     table_->verticalHeader()->hide();
@@ -68,6 +69,10 @@ PackageDialog::PackageDialog(Package& package, QWidget* parent)
             box->addItem(roleText(r));
         table_->setCellWidget(i, 1, box);
         table_->setItem(i, 2, new QTableWidgetItem);
+        // What the file is on the board (copper, mask, silk, a drawing, ...), and why.
+        auto* layer = new QTableWidgetItem(layerRoleText(package.members[size_t(i)].layer));
+        layer->setToolTip(package.members[size_t(i)].layerWhy);
+        table_->setItem(i, 3, layer);
         roleBoxes_.push_back(box);
         connect(box, QOverload<int>::of(&QComboBox::activated), this, [this, i] {
             showWhy(size_t(i), msg::whyChosen()); // the user's word over the signs
@@ -85,7 +90,7 @@ PackageDialog::PackageDialog(Package& package, QWidget* parent)
     else
         showRoles();
     table_->resizeColumnsToContents();
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     const int width = table_->horizontalHeader()->length() + 40;
     resize(std::clamp(width, 560, 1100), std::clamp(table_->verticalHeader()->length() + 160, 280, 700));
 }

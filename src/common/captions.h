@@ -78,7 +78,7 @@ inline QString packageCaption()
 }
 inline QString packageColumns()
 {
-    return QStringLiteral("ファイル|役割|理由");
+    return QStringLiteral("ファイル|役割|理由|層");
 }
 inline QString packageBoardLabel()
 {

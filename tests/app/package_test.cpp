@@ -78,6 +78,9 @@ TEST(PackageWindow, ShowsEachFileItsRoleAndWhyAndTakesTheUsersChoice)
     EXPECT_EQ(dialog.roleBox(pth)->currentText(), QStringLiteral("メッキ穴"));
     EXPECT_EQ(table->item(pth, 2)->text(), QStringLiteral("X2 属性 Plated"));
     EXPECT_EQ(dialog.roleBox(copper)->currentText(), QStringLiteral("使わない"));
+    // What each file is on the board, whether it is used or not.
+    EXPECT_EQ(table->item(pth, 3)->text(), QStringLiteral("穴"));
+    EXPECT_EQ(table->item(memberIndex(*package, "board-Edge_Cuts.gbr"), 3)->text(), QStringLiteral("外形"));
     EXPECT_EQ(dialog.boardBox(), nullptr);
     // The user leaves the plated file out; the others keep their roles.
     dialog.roleBox(pth)->setCurrentText(QStringLiteral("使わない"));
