@@ -170,7 +170,7 @@ QString boardOfName(const QString& name)
         "](pth|npth|plated|nonplated|non[-_]plated|unplated|roundholes|slotholes|drl|drill|drills|plated-"
         "drill|"
         "unplated-drill|edge_cuts|edge\\.cuts|boardoutline|outline|profile|contour|thruholeplated|"
-        "thruholenonplated|contourplated|f_cu|b_cu|job|top|bottom|bot|"
+        "thruholenonplated|contourplated|f_cu|b_cu|job|top|bottom|bot|plt|nplt|thru|rout|route|\\d+[-_]\\d+|"
         "\u4e0a\u9762|\u4e0b\u9762|\u8868\u9762|\u88cf\u9762|\u90e8\u54c1\u9762|\u534a\u7530\u9762)$"));
     static const QRegularExpression leading(QStringLiteral("^(drill|drills|thruhole)[-_]"));
     static const QRegularExpression wordAlone(

@@ -533,6 +533,17 @@ bool Package::chooseBoard(const QString& name)
     bool ownOutline = false;
     for (const PackageMember& m : members)
         ownOutline = ownOutline || (m.board == chosen && m.role == Role::Outline);
+    // Its own outline, where the package took another board's (DipTrace writes several boards'
+    // outlines into one folder).
+    for (PackageMember& m : members) {
+        if (ownOutline)
+            break;
+        if (m.board == chosen && m.role == Role::Unused && m.layer == QLatin1String("outline")) {
+            m.role = Role::Outline;
+            m.why = msg::whyName(QFileInfo(m.name).fileName());
+            ownOutline = true;
+        }
+    }
     for (PackageMember& m : members) {
         const bool other = !m.board.isEmpty() && m.board != chosen;
         if ((isDrill(m.role) && other)

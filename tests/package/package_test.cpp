@@ -530,3 +530,29 @@ TEST(PackageOutline, AnOutlineNoNameMarksIsFoundOneNamedSurelyStaysAsItIs)
         EXPECT_EQ(b->board.data.outline->outline.size(), 3u);
     }
 }
+
+TEST(Package, OneBoardWhateverItsFilesAreCalledAndEachBoardItsOwnOutline)
+{
+    // Zuken's plated and non-plated files, Allegro's drill file of a layer pair and its rout
+    // file: one board each.
+    for (const auto& names : {std::make_pair("board_thru_plt.fdr", "board_thru_nplt.fdr"),
+             std::make_pair("board-1-4.drl", "board.rou")}) {
+        const Folder folder({{names.first, excellon()}, {names.second, excellon(nullptr, 1)}});
+        QString error;
+        const auto p = Package::open(folder.root, &error);
+        ASSERT_TRUE(p) << error.toStdString();
+        EXPECT_TRUE(p->boards().isEmpty())
+            << names.first << ": " << p->boards().join(QLatin1Char(' ')).toStdString();
+    }
+    // DipTrace: the board chosen takes its own outline, not the one the package took first.
+    const Folder folder({{"mainboard.drl", excellon()}, {"keyboard.drl", excellon(nullptr, 2)},
+        {"mainboard_BoardOutline.gbr", gerber("")}, {"keyboard_BoardOutline.gbr", gerber("")}});
+    QString error;
+    auto p = Package::open(folder.root, &error);
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->chooseBoard(QStringLiteral("mainboard")));
+    const auto r = roles(*p);
+    EXPECT_EQ(r.at(QStringLiteral("mainboard_BoardOutline.gbr")), Role::Outline);
+    EXPECT_EQ(r.at(QStringLiteral("keyboard_BoardOutline.gbr")), Role::Unused);
+    EXPECT_EQ(why(*p, "mainboard_BoardOutline.gbr"), QStringLiteral("ファイル名 mainboard_BoardOutline.gbr"));
+}
