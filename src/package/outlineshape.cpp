@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <unordered_map>
 
@@ -11,6 +12,7 @@ namespace {
 constexpr int64_t kJoin = 2000; // nanometres: ends this near are one point
 constexpr double kHeld = 1.0; // millimetres: a centre this near the contour is held by it
 constexpr size_t kMostCentres = 20'000;
+constexpr size_t kMostLines = 500'000;
 
 struct Ends {
     std::vector<uint32_t> parent; // per line, joining lines into contours
@@ -65,7 +67,8 @@ OutlineShape outlineByShape(
     const std::vector<OutlineSegment>& lines, const std::vector<std::pair<Nanometres, Nanometres>>& centres)
 {
     OutlineShape shape;
-    if (lines.empty())
+    // A layer of more lines than any outline has is a drawing (or damage): not looked into.
+    if (lines.empty() || lines.size() > kMostLines)
         return shape;
     // Each end to a point: ends in the same 2 um cell or a neighbouring one, within 2 um, are one.
     Ends ends;
@@ -134,17 +137,31 @@ OutlineShape outlineByShape(
                 c.closed = false;
         }
     }
-    // The centres counted: every one, or an even share of a very large board's.
+    // The centres counted: every one, or an even share of a very large board's, in millimetres,
+    // by x: each contour looks at those across its box only.
     const size_t step = std::max<size_t>(1, (centres.size() + kMostCentres - 1) / kMostCentres);
+    std::vector<std::pair<double, double>> counted;
+    counted.reserve(centres.size() / step + 1);
+    for (size_t h = 0; h < centres.size(); h += step)
+        counted.emplace_back(toMillimetres(centres[h].first), toMillimetres(centres[h].second));
+    std::sort(counted.begin(), counted.end());
+    const auto across = [&counted](double x0, double x1) {
+        const auto first = std::lower_bound(
+            counted.begin(), counted.end(), std::make_pair(x0, -std::numeric_limits<double>::infinity()));
+        const auto last = std::upper_bound(
+            counted.begin(), counted.end(), std::make_pair(x1, std::numeric_limits<double>::infinity()));
+        return std::make_pair(first, last);
+    };
     int best = -1;
     for (size_t k = 0; k < contours.size(); ++k) {
         Contour& c = contours[k];
         if (!c.closed || !(c.area() > 0))
             continue;
         qint64 held = 0;
-        for (size_t h = 0; h < centres.size(); h += step) {
-            const double x = toMillimetres(centres[h].first), y = toMillimetres(centres[h].second);
-            if (x < c.x0 - kHeld || x > c.x1 + kHeld || y < c.y0 - kHeld || y > c.y1 + kHeld)
+        const auto [first, last] = across(c.x0 - kHeld, c.x1 + kHeld);
+        for (auto h = first; h != last; ++h) {
+            const double x = h->first, y = h->second;
+            if (y < c.y0 - kHeld || y > c.y1 + kHeld)
                 continue;
             if (inside(lines, c, x, y) || near(lines, c, x, y))
                 ++held;
@@ -164,9 +181,9 @@ OutlineShape outlineByShape(
     // A contour round a hole's centre is no cut-out (a drill map's mark, a pad's ring): a hole
     // is never drilled in the air.
     const auto holdsACentre = [&](const Contour& c) {
-        for (size_t h = 0; h < centres.size(); h += step) {
-            const double x = toMillimetres(centres[h].first), y = toMillimetres(centres[h].second);
-            if (x >= c.x0 && x <= c.x1 && y >= c.y0 && y <= c.y1 && inside(lines, c, x, y))
+        const auto [first, last] = across(c.x0, c.x1);
+        for (auto h = first; h != last; ++h) {
+            if (h->second >= c.y0 && h->second <= c.y1 && inside(lines, c, h->first, h->second))
                 return true;
         }
         return false;

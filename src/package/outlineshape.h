@@ -24,7 +24,7 @@ struct OutlineShape {
 // Line ends within 2 um of one another are joined; a contour is closed when none of its ends is
 // free. Of the closed contours the one holding the most centres is the outline, of contours
 // holding equally many the smallest; with no centre at all, the largest. At most 20,000 centres,
-// taken evenly, are counted.
+// taken evenly, are counted; a layer of more than 500,000 lines is no outline.
 OutlineShape outlineByShape(
     const std::vector<OutlineSegment>& lines, const std::vector<std::pair<Nanometres, Nanometres>>& centres);
 
