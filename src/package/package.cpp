@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -193,6 +194,59 @@ struct InnerArchive {
     bool opened = false;
     QString why;
 };
+} // namespace
+
+namespace {
+// Boards the names tell apart but the files do not: drill files of two names whose holes lie
+// over one another, neither name with an outline of its own, are one board (a rout file beside
+// its drill file, "ncroute.rou" and "ncdrill.drl"). Two boards with outlines of their own stay
+// two, wherever their holes lie.
+void joinOverlappingBoards(Package& package)
+{
+    struct Extent {
+        double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+        bool outline = false;
+        void add(double x, double y)
+        {
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+        bool overlaps(const Extent& o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
+    };
+    QMap<QString, Extent> boards; // by name, in order
+    for (const PackageMember& m : package.members) {
+        if (m.board.isEmpty())
+            continue;
+        if (m.layer == QLatin1String("outline"))
+            boards[m.board].outline = true;
+        if (!isDrill(m.role) || !m.read)
+            continue;
+        Extent& e = boards[m.board];
+        for (const DrillHit& h : m.read->data.holes)
+            e.add(h.x(), h.y());
+        for (const DrillSlot& sl : m.read->data.slotHoles) {
+            e.add(sl.x1(), sl.y1());
+            e.add(sl.x2(), sl.y2());
+        }
+    }
+    const QStringList names = boards.keys();
+    QHash<QString, QString> into;
+    for (qsizetype a = 0; a < names.size(); ++a) {
+        for (qsizetype b = a + 1; b < names.size(); ++b) {
+            const Extent& ea = boards[names[a]];
+            const Extent& eb = boards[names[b]];
+            if (!into.contains(names[b]) && !ea.outline && !eb.outline && ea.overlaps(eb))
+                into.insert(names[b], into.value(names[a], names[a]));
+        }
+    }
+    for (PackageMember& m : package.members) {
+        const auto to = into.constFind(m.board);
+        if (to != into.constEnd())
+            m.board = *to;
+    }
+}
 } // namespace
 
 namespace {
@@ -481,6 +535,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             }
         }
     }
+    joinOverlappingBoards(*p);
     chooseOutlineByShape(*p);
     return p;
 }

@@ -535,8 +535,9 @@ TEST(Package, OneBoardWhateverItsFilesAreCalledAndEachBoardItsOwnOutline)
 {
     // Zuken's plated and non-plated files, Allegro's drill file of a layer pair and its rout
     // file: one board each.
+    // And by where they lie: two names whose holes lie over one another, no outline of their own.
     for (const auto& names : {std::make_pair("board_thru_plt.fdr", "board_thru_nplt.fdr"),
-             std::make_pair("board-1-4.drl", "board.rou")}) {
+             std::make_pair("board-1-4.drl", "board.rou"), std::make_pair("ncdrill.drl", "ncroute.rou")}) {
         const Folder folder({{names.first, excellon()}, {names.second, excellon(nullptr, 1)}});
         QString error;
         const auto p = Package::open(folder.root, &error);
