@@ -300,7 +300,6 @@ struct Reader::Block {
     std::array<int, 6> m {};
     int mCount = 0;
     bool coordinates() const { return x || y; }
-    bool hasG(int code) const { return std::find(g.begin(), g.begin() + gCount, code) != g.begin() + gCount; }
     bool hasM(int code) const { return std::find(m.begin(), m.begin() + mCount, code) != m.begin() + mCount; }
 };
 

@@ -197,6 +197,21 @@ struct InnerArchive {
 } // namespace
 
 namespace {
+// Calls take(member, x, y) for every hole centre and slot end of the package's drill files as read.
+template <typename Take> void eachHoleCentre(const Package& package, Take take)
+{
+    for (const PackageMember& m : package.members) {
+        if (!isDrill(m.role) || !m.read)
+            continue;
+        for (const DrillHit& h : m.read->data.holes)
+            take(m, h.nx, h.ny);
+        for (const DrillSlot& sl : m.read->data.slotHoles) {
+            take(m, sl.nx1, sl.ny1);
+            take(m, sl.nx2, sl.ny2);
+        }
+    }
+}
+
 // Boards the names tell apart but the files do not: drill files of two names whose holes lie
 // over one another, neither name with an outline of its own, are one board (a rout file beside
 // its drill file, "ncroute.rou" and "ncdrill.drl"). Two boards with outlines of their own stay
@@ -217,20 +232,13 @@ void joinOverlappingBoards(Package& package)
     };
     QMap<QString, Extent> boards; // by name, in order
     for (const PackageMember& m : package.members) {
-        if (m.board.isEmpty())
-            continue;
-        if (m.layer == QLatin1String("outline"))
+        if (!m.board.isEmpty() && m.layer == QLatin1String("outline"))
             boards[m.board].outline = true;
-        if (!isDrill(m.role) || !m.read)
-            continue;
-        Extent& e = boards[m.board];
-        for (const DrillHit& h : m.read->data.holes)
-            e.add(h.x(), h.y());
-        for (const DrillSlot& sl : m.read->data.slotHoles) {
-            e.add(sl.x1(), sl.y1());
-            e.add(sl.x2(), sl.y2());
-        }
     }
+    eachHoleCentre(package, [&boards](const PackageMember& m, Nanometres x, Nanometres y) {
+        if (!m.board.isEmpty())
+            boards[m.board].add(toMillimetres(x), toMillimetres(y));
+    });
     const QStringList names = boards.keys();
     QHash<QString, QString> into;
     for (qsizetype a = 0; a < names.size(); ++a) {
@@ -247,9 +255,7 @@ void joinOverlappingBoards(Package& package)
             m.board = *to;
     }
 }
-} // namespace
 
-namespace {
 // The outline, where nothing names it surely (no outline at all, or a mechanical layer such as
 // Altium's .GM1, often a whole fabrication drawing): of the layers that can be it (that one, a
 // drawing, a Gerber layer that says nothing), the closed contour that holds the most of the drill
@@ -277,16 +283,8 @@ void chooseOutlineByShape(Package& package)
             return;
     }
     std::vector<std::pair<Nanometres, Nanometres>> centres;
-    for (const PackageMember& m : package.members) {
-        if (!isDrill(m.role) || !m.read)
-            continue;
-        for (const DrillHit& h : m.read->data.holes)
-            centres.emplace_back(h.nx, h.ny);
-        for (const DrillSlot& sl : m.read->data.slotHoles) {
-            centres.emplace_back(sl.nx1, sl.ny1);
-            centres.emplace_back(sl.nx2, sl.ny2);
-        }
-    }
+    eachHoleCentre(package,
+        [&centres](const PackageMember&, Nanometres x, Nanometres y) { centres.emplace_back(x, y); });
     if (centres.empty())
         return; // nothing to tell the outline by: the package's choice stands
     std::vector<size_t> candidates;
