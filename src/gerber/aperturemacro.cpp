@@ -164,10 +164,39 @@ bool ApertureMacro::add(QByteArrayView word)
     return true;
 }
 
+bool ApertureMacro::primitives(const std::vector<double>& parameters, std::vector<Primitive>& out) const
+{
+    std::vector<double> variables = parameters;
+    for (const Statement& s : statements_) {
+        if (s.assignment) {
+            double v = 0;
+            if (!evaluateMacroExpression(s.fields.front(), variables, v))
+                return false;
+            if (size_t(s.variable) > variables.size())
+                variables.resize(size_t(s.variable), 0.0);
+            variables[size_t(s.variable) - 1] = v;
+            continue;
+        }
+        Primitive p;
+        for (const QByteArray& f : s.fields) {
+            double v = 0;
+            if (!evaluateMacroExpression(f, variables, v))
+                return false;
+            p.modifiers.push_back(v);
+        }
+        p.code = int(std::lround(p.modifiers.front()));
+        p.modifiers.erase(p.modifiers.begin());
+        out.push_back(std::move(p));
+    }
+    return true;
+}
+
 ApertureMacro::Shape ApertureMacro::instance(const std::vector<double>& parameters) const
 {
     Shape other;
-    std::vector<double> variables = parameters;
+    std::vector<Primitive> made;
+    if (!primitives(parameters, made))
+        return other;
     struct Circle {
         double diameter;
         Point centre;
@@ -176,24 +205,11 @@ ApertureMacro::Shape ApertureMacro::instance(const std::vector<double>& paramete
     std::optional<std::pair<Point, Point>> line; // its ends
     double lineWidth = 0;
     int lines = 0;
-    for (const Statement& s : statements_) {
-        if (s.assignment) {
-            double v = 0;
-            if (!evaluateMacroExpression(s.fields.front(), variables, v))
-                return other;
-            if (size_t(s.variable) > variables.size())
-                variables.resize(size_t(s.variable), 0.0);
-            variables[size_t(s.variable) - 1] = v;
-            continue;
-        }
-        std::vector<double> m;
-        for (const QByteArray& f : s.fields) {
-            double v = 0;
-            if (!evaluateMacroExpression(f, variables, v))
-                return other;
-            m.push_back(v);
-        }
-        const int code = int(std::lround(m.front()));
+    for (const Primitive& p : made) {
+        // The modifiers with the code first, as the file writes them.
+        std::vector<double> m {double(p.code)};
+        m.insert(m.end(), p.modifiers.begin(), p.modifiers.end());
+        const int code = p.code;
         if (m.size() < 2 || m[1] == 0)
             return other; // a shape that clears: no drill makes one
         switch (code) {

@@ -29,6 +29,16 @@ public:
     };
     Shape instance(const std::vector<double>& parameters) const;
 
+    // A primitive of an instance: its code (1 circle, 4 outline, 5 polygon, 6 moire, 7 thermal,
+    // 20 / 2 vector line, 21 centre line, 22 lower-left line) and its modifiers after the code,
+    // evaluated (the exposure first, where the primitive has one), in the file's unit.
+    struct Primitive {
+        int code = 0;
+        std::vector<double> modifiers;
+    };
+    // The primitives of an instance with its parameters; false when an expression cannot be read.
+    bool primitives(const std::vector<double>& parameters, std::vector<Primitive>& out) const;
+
 private:
     struct Statement {
         bool assignment = false;

@@ -6,6 +6,7 @@
 #include "drill/arcpieces.h"
 #include "drill/drillread.h"
 #include "gerber/aperturemacro.h"
+#include "gerber/gerbersyntax.h"
 
 #include <QFile>
 #include <QStringList>
@@ -19,7 +20,6 @@
 namespace kivotrek {
 
 namespace {
-constexpr double kMillimetresPerInch = 25.4;
 constexpr double kPi = 3.14159265358979323846;
 // Step and repeat and aperture blocks multiply what they hold: a file may ask for so many holes,
 // slot pieces and outline pieces in all.
@@ -105,11 +105,6 @@ QStringList attributeFields(QByteArrayView text)
     return QString::fromLatin1(text.data(), text.size()).split(QLatin1Char(','));
 }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 class Reader {
 public:
     Reader(const QString& name, GerberRole role, DrillData& out) : name_(name), out_(out)
@@ -131,16 +126,8 @@ private:
 
     bool word(QByteArrayView w, qint64 lineNo);
     bool blockWord(QByteArrayView w, qint64 lineNo);
-    // The word being gathered is a comment (G04): a percent sign in it is text.
-    bool commentPending() const
-    {
-        return !inBlock_
-            && (pending_.startsWith("G04")
-                || (pending_.startsWith("G4") && (pending_.size() == 2 || !isDigit(pending_[2]))));
-    }
     bool operation(QByteArrayView w, qint64 lineNo);
     void attribute(QByteArrayView text);
-    bool formatStatement(QByteArrayView w);
     bool apertureDefinition(QByteArrayView w);
     Parsed stepAndRepeat(QByteArrayView w);
     // Ends the read at the line: the file asks for more objects than kMaxObjects.
@@ -150,9 +137,12 @@ private:
     bool apertureBlock(QByteArrayView w, qint64 lineNo);
     void skip(qint64 lineNo);
 
-    std::optional<double> coordinate(QByteArrayView text, bool isX) const;
-    std::optional<double> decimal(QByteArrayView text) const;
-    double unitFactor() const { return inch_ ? kMillimetresPerInch : 1.0; }
+    std::optional<double> coordinate(QByteArrayView text, bool isX) const
+    {
+        return format_.coordinate(text, isX);
+    }
+    static std::optional<double> decimal(QByteArrayView text) { return gerberDecimal(text); }
+    double unitFactor() const { return format_.unitFactor(); }
 
     Objects& target() { return nesting_.empty() ? main_ : nesting_.back().objects; }
     bool room(size_t more) const;
@@ -167,19 +157,11 @@ private:
     DrillData& out_;
     bool forcedOutline_ = false;
 
-    // Words and blocks run across lines: what has come of the current one.
-    QByteArray pending_;
-    qint64 pendingLine_ = 0;
-    bool inBlock_ = false;
+    GerberWords words_;
     QByteArray blockCommand_; // the first two letters of the block's first word ("AM", "FS", ...)
     bool ended_ = false;
 
-    // The format: digits after the point, trailing zeros omitted, incremental.
-    std::optional<int> xDecimals_, yDecimals_;
-    int xDigits_ = 0, yDigits_ = 0;
-    bool trailing_ = false;
-    bool incremental_ = false;
-    bool inch_ = true; // a file that never says keeps the old default
+    GerberFormat format_;
 
     // State of the graphics.
     Point at_;
@@ -208,7 +190,6 @@ private:
         }
     };
     std::vector<std::optional<ToolKey>> toolKeys_; // per tool; none for an aperture of no size
-    bool commentPercent_ = false; // a comment with a percent sign just ended on this line
     std::map<int, Objects> blocks_;
     size_t blockObjects_ = 0; // held in the blocks, counted against the object limit
     QString fileKind_;
@@ -265,77 +246,23 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
     if (ended_)
         return true;
     lastLine_ = lineNo;
-    // A word or block that never ends would gather the whole file: it has the line's cap.
-    if (pending_.size() + text.size() > LineReader::kMaxLineLength) {
-        reachLimit(
-            out_, DrillData::Limit::Length, LineReader::kMaxLineLength, pendingLine_ ? pendingLine_ : lineNo);
+    bool ok = true;
+    const auto handle = [&](GerberWords::Event e, QByteArrayView w, qint64 at) {
+        switch (e) {
+        case GerberWords::Event::Word: ok = word(w, at); break;
+        case GerberWords::Event::BlockWord: ok = blockWord(w, at); break;
+        case GerberWords::Event::BlockEdge: blockCommand_.clear(); break;
+        case GerberWords::Event::Unended: skip(at); break;
+        }
+        return ok && !ended_;
+    };
+    if (words_.line(text, lineNo, handle) == GerberWords::Fed::TooLong) {
+        const qint64 at = words_.pendingLine() ? words_.pendingLine() : lineNo;
+        reachLimit(out_, DrillData::Limit::Length, LineReader::kMaxLineLength, at);
         ended_ = true;
         return false;
     }
-    const char* p = text.data();
-    const qsizetype n = text.size();
-    // The common line: whole words ending in "*", no block.
-    if (!inBlock_ && pending_.isEmpty() && !text.contains('%')) {
-        qsizetype start = 0;
-        for (qsizetype i = 0; i < n; ++i) {
-            if (p[i] != '*')
-                continue;
-            qsizetype a = start, b = i;
-            while (a < b && (p[a] == ' ' || p[a] == '\t' || p[a] == '\r'))
-                ++a;
-            if (a < b && !word(QByteArrayView(p + a, b - a), lineNo))
-                return false;
-            start = i + 1;
-            if (ended_)
-                return true;
-        }
-        for (qsizetype i = start; i < n; ++i) {
-            if (p[i] != '\r' && p[i] != ' ' && p[i] != '\t') {
-                pending_.append(p + i, n - i);
-                pendingLine_ = lineNo;
-                break;
-            }
-        }
-        return true;
-    }
-    commentPercent_ = false;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = p[i];
-        if (c == '%' && commentPending()) {
-            // Eagle writes attributes as comments that hold a percent sign: it opens no block.
-            pending_.append(c);
-            continue;
-        }
-        if (c == '%' && commentPercent_) {
-            commentPercent_ = false; // the comment's closing percent sign, after its "*"
-            continue;
-        }
-        if (c == '%') {
-            if (inBlock_ && !pending_.isEmpty() && !blockWord(pending_, pendingLine_))
-                return false;
-            if (!inBlock_ && !pending_.isEmpty())
-                skip(pendingLine_); // a word that never ended with "*"
-            pending_.clear();
-            inBlock_ = !inBlock_;
-            blockCommand_.clear();
-        } else if (c == '*') {
-            commentPercent_ = !inBlock_ && commentPending() && pending_.contains('%');
-            const bool ok = inBlock_ ? blockWord(pending_, pendingLine_) : word(pending_, pendingLine_);
-            pending_.clear();
-            if (!ok)
-                return false;
-            if (ended_)
-                return true;
-        } else if (c == '\r' || c == '\n' || ((c == ' ' || c == '\t') && pending_.isEmpty())) {
-            continue;
-        } else {
-            commentPercent_ = false;
-            if (pending_.isEmpty())
-                pendingLine_ = lineNo;
-            pending_.append(c);
-        }
-    }
-    return true;
+    return ok;
 }
 
 bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
@@ -353,14 +280,10 @@ bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
         return true;
     }
     if (w.startsWith("FS")) {
-        if (!formatStatement(w))
+        if (!format_.read(w))
             skip(lineNo);
     } else if (w.startsWith("MO")) {
-        if (w == "MOMM")
-            inch_ = false;
-        else if (w == "MOIN")
-            inch_ = true;
-        else
+        if (!format_.readUnit(w))
             skip(lineNo);
     } else if (w.startsWith("AD")) {
         if (!apertureDefinition(w))
@@ -388,48 +311,6 @@ bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
     return true;
 }
 
-bool Reader::formatStatement(QByteArrayView w)
-{
-    // FSLAX46Y46, FSTAX24Y24, FSLIX33Y33; older files add N2G2D2M2 counts.
-    std::optional<int> xi, xd, yi, yd;
-    for (qsizetype i = 2; i < w.size(); ++i) {
-        const char c = w[i];
-        if (c == 'L' || c == 'D')
-            trailing_ = false;
-        else if (c == 'T')
-            trailing_ = true;
-        else if (c == 'A')
-            incremental_ = false;
-        else if (c == 'I')
-            incremental_ = true;
-        else if ((c == 'X' || c == 'Y') && i + 2 < w.size() + 0 && isDigit(w[i + 1]) && isDigit(w[i + 2])) {
-            (c == 'X' ? xi : yi) = w[i + 1] - '0';
-            (c == 'X' ? xd : yd) = w[i + 2] - '0';
-            i += 2;
-        } else if ((c == 'N' || c == 'G' || c == 'M') && i + 1 < w.size() && isDigit(w[i + 1])) {
-            ++i;
-        } else {
-            return false;
-        }
-    }
-    if (!xd || !yd || *xd > 9 || *yd > 9)
-        return false;
-    xDigits_ = *xi + *xd;
-    yDigits_ = *yi + *yd;
-    xDecimals_ = xd;
-    yDecimals_ = yd;
-    return true;
-}
-
-std::optional<double> Reader::decimal(QByteArrayView text) const
-{
-    bool ok = false;
-    const double v = QByteArray(text.data(), text.size()).toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 bool Reader::apertureDefinition(QByteArrayView w)
 {
     // ADD10C,0.800000 / ADD11R,1.0X0.5 / ADD12O,1.0X2.0 / ADD13P,1.0X6 / ADD14MACRO,...
@@ -439,12 +320,12 @@ bool Reader::apertureDefinition(QByteArrayView w)
     ++i;
     int number = 0;
     int digits = 0;
-    while (i < w.size() && isDigit(w[i]) && digits < 9) {
+    while (i < w.size() && isGerberDigit(w[i]) && digits < 9) {
         number = number * 10 + (w[i] - '0');
         ++i;
         ++digits;
     }
-    if (digits == 0 || i >= w.size() || isDigit(w[i]))
+    if (digits == 0 || i >= w.size() || isGerberDigit(w[i]))
         return false;
     const QByteArrayView rest = w.sliced(i);
     const qsizetype comma = rest.indexOf(',');
@@ -585,7 +466,7 @@ Reader::Parsed Reader::stepAndRepeat(QByteArrayView w)
     while (i < w.size()) {
         const char letter = w[i++];
         const qsizetype start = i;
-        while (i < w.size() && (isDigit(w[i]) || w[i] == '.' || w[i] == '-' || w[i] == '+'))
+        while (i < w.size() && (isGerberDigit(w[i]) || w[i] == '.' || w[i] == '-' || w[i] == '+'))
             ++i;
         const auto v = decimal(w.sliced(start, i - start));
         if (!v)
@@ -630,7 +511,7 @@ bool Reader::apertureBlock(QByteArrayView w, qint64 lineNo)
         return false;
     int number = 0;
     for (qsizetype i = 3; i < w.size(); ++i) {
-        if (!isDigit(w[i]) || i > 11)
+        if (!isGerberDigit(w[i]) || i > 11)
             return false;
         number = number * 10 + (w[i] - '0');
     }
@@ -656,47 +537,6 @@ bool Reader::apertureBlock(QByteArrayView w, qint64 lineNo)
     apertureIndex_[number] = apertures_.size();
     apertures_.push_back(a);
     return true;
-}
-
-std::optional<double> Reader::coordinate(QByteArrayView text, bool isX) const
-{
-    const auto& decimals = isX ? xDecimals_ : yDecimals_;
-    if (text.isEmpty())
-        return std::nullopt;
-    if (text.contains('.')) { // not the format, but some programs write it
-        const auto v = decimal(text);
-        return v ? std::optional<double>(*v * unitFactor()) : std::nullopt;
-    }
-    if (!decimals)
-        return std::nullopt; // no format statement yet
-    qsizetype i = 0;
-    bool negative = false;
-    if (text[0] == '+' || text[0] == '-') {
-        negative = text[0] == '-';
-        ++i;
-    }
-    int64_t value = 0;
-    int digits = 0;
-    for (; i < text.size(); ++i) {
-        if (!isDigit(text[i]) || digits >= 18)
-            return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-        ++digits;
-    }
-    if (digits == 0)
-        return std::nullopt;
-    int exponent = -*decimals;
-    if (trailing_) {
-        const int all = isX ? xDigits_ : yDigits_;
-        exponent += std::max(0, all - digits);
-    }
-    // value x 10^exponent, correctly rounded: both factors are exact doubles.
-    double v = double(value);
-    if (exponent >= 0)
-        v *= std::pow(10.0, exponent);
-    else
-        v /= std::pow(10.0, -exponent);
-    return (negative ? -v : v) * unitFactor();
 }
 
 bool Reader::room(size_t more) const
@@ -858,76 +698,46 @@ bool Reader::draw(Point from, Point to, std::optional<Point> centre, bool clockw
 
 bool Reader::operation(QByteArrayView w, qint64 lineNo)
 {
-    // Letters with their numbers: G01X100Y-200I5J0D01.
-    std::optional<QByteArrayView> x, y, i, j;
-    std::optional<int> d;
-    qsizetype k = 0;
-    const qsizetype n = w.size();
-    while (k < n) {
-        const char letter = w[k++];
-        if (letter == ' ' || letter == '\t' || letter == '\r')
-            continue;
-        const qsizetype start = k;
-        while (k < n && (isDigit(w[k]) || w[k] == '-' || w[k] == '+' || w[k] == '.'))
-            ++k;
-        const QByteArrayView number = w.sliced(start, k - start);
-        switch (letter) {
-        case 'X': x = number; break;
-        case 'Y': y = number; break;
-        case 'I': i = number; break;
-        case 'J': j = number; break;
-        case 'D':
-        case 'G':
-        case 'M': {
-            if (number.isEmpty() || number.size() > 9
-                || !std::all_of(number.begin(), number.end(), isDigit)) {
-                skip(lineNo);
-                return true;
-            }
-            int code = 0;
-            for (char c : number)
-                code = code * 10 + (c - '0');
-            if (letter == 'D') {
-                d = code;
-                break;
-            }
-            if (letter == 'M') {
-                if (code == 2 || code == 0 || code == 1)
-                    ended_ = code != 1;
-                else
-                    skip(lineNo);
-                break;
-            }
-            switch (code) {
-            case 1:
-            case 10:
-            case 11:
-            case 12: interpolation_ = 1; break;
-            case 2: interpolation_ = 2; break;
-            case 3: interpolation_ = 3; break;
-            case 74: multiQuadrant_ = false; break;
-            case 75: multiQuadrant_ = true; break;
-            case 36:
-                region_ = true;
-                drawing_ = false;
-                break;
-            case 37:
-                region_ = false;
-                drawing_ = false;
-                break;
-            case 70: inch_ = true; break;
-            case 71: inch_ = false; break;
-            case 90: incremental_ = false; break;
-            case 91: incremental_ = true; break;
-            case 54:
-            case 55: break; // tool selection and flash preparation say nothing more
-            default: skip(lineNo); return true;
-            }
+    GerberOperation o;
+    if (!readGerberOperation(w, o)) {
+        skip(lineNo);
+        return true;
+    }
+    for (const int code : o.m) {
+        if (code == 2 || code == 0 || code == 1)
+            ended_ = code != 1;
+        else
+            skip(lineNo);
+    }
+    for (const int code : o.g) {
+        switch (code) {
+        case 1:
+        case 10:
+        case 11:
+        case 12: interpolation_ = 1; break;
+        case 2: interpolation_ = 2; break;
+        case 3: interpolation_ = 3; break;
+        case 74: multiQuadrant_ = false; break;
+        case 75: multiQuadrant_ = true; break;
+        case 36:
+            region_ = true;
+            drawing_ = false;
             break;
-        }
+        case 37:
+            region_ = false;
+            drawing_ = false;
+            break;
+        case 70: format_.inch = true; break;
+        case 71: format_.inch = false; break;
+        case 90: format_.incremental = false; break;
+        case 91: format_.incremental = true; break;
+        case 54:
+        case 55: break; // tool selection and flash preparation say nothing more
         default: skip(lineNo); return true;
         }
     }
+    const auto& d = o.d;
+    const auto &x = o.x, &y = o.y, &i = o.i, &j = o.j;
     if (ended_)
         return true;
     if (d && *d >= 10) { // a tool selection
@@ -953,7 +763,7 @@ bool Reader::operation(QByteArrayView w, qint64 lineNo)
         const auto v = coordinate(*text, isX);
         if (!v)
             return false;
-        into = incremental_ ? into + *v : *v;
+        into = format_.incremental ? into + *v : *v;
         return true;
     };
     double ci = 0, cj = 0;
@@ -995,7 +805,7 @@ bool Reader::operation(QByteArrayView w, qint64 lineNo)
 
 bool Reader::word(QByteArrayView w, qint64 lineNo)
 {
-    if (w.startsWith("G04") || (w.startsWith("G4") && (w.size() == 2 || !isDigit(w[2])))) {
+    if (w.startsWith("G04") || (w.startsWith("G4") && (w.size() == 2 || !isGerberDigit(w[2])))) {
         // A comment; "G04 #@! TF.FileFunction,..." carries an attribute.
         const qsizetype mark = w.indexOf("#@!");
         if (mark >= 0) {
@@ -1013,9 +823,8 @@ bool Reader::word(QByteArrayView w, qint64 lineNo)
 
 void Reader::finish()
 {
-    if (!pending_.isEmpty() && !ended_)
-        skip(pendingLine_); // the file ends inside a word or a block
-    pending_.clear();
+    if (const auto open = words_.finish(); open && !ended_)
+        skip(*open); // the file ends inside a word or a block
     // Open step and repeats end with the file. An aperture block never closed is no aperture:
     // what it holds is drawn nowhere, so the line that opened it counts as a line not read
     // (unless a limit ended the read inside it).

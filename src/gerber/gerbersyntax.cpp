@@ -1,0 +1,143 @@
+#include "gerber/gerbersyntax.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace kivotrek {
+
+std::optional<double> gerberDecimal(QByteArrayView text)
+{
+    bool ok = false;
+    const double v = QByteArray(text.data(), text.size()).toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+bool readGerberOperation(QByteArrayView w, GerberOperation& out)
+{
+    qsizetype k = 0;
+    const qsizetype n = w.size();
+    while (k < n) {
+        const char letter = w[k++];
+        if (letter == ' ' || letter == '\t' || letter == '\r')
+            continue;
+        const qsizetype start = k;
+        while (k < n && (isGerberDigit(w[k]) || w[k] == '-' || w[k] == '+' || w[k] == '.'))
+            ++k;
+        const QByteArrayView number = w.sliced(start, k - start);
+        switch (letter) {
+        case 'X': out.x = number; break;
+        case 'Y': out.y = number; break;
+        case 'I': out.i = number; break;
+        case 'J': out.j = number; break;
+        case 'D':
+        case 'G':
+        case 'M': {
+            if (number.isEmpty() || number.size() > 9
+                || !std::all_of(number.begin(), number.end(), isGerberDigit))
+                return false;
+            int code = 0;
+            for (char c : number)
+                code = code * 10 + (c - '0');
+            if (letter == 'D')
+                out.d = code;
+            else
+                (letter == 'G' ? out.g : out.m).push_back(code);
+            break;
+        }
+        default: return false;
+        }
+    }
+    return true;
+}
+
+bool GerberFormat::read(QByteArrayView w)
+{
+    std::optional<int> xi, xd, yi, yd;
+    bool trailingZeros = trailing, incrementalCoordinates = incremental;
+    for (qsizetype i = 2; i < w.size(); ++i) {
+        const char c = w[i];
+        if (c == 'L' || c == 'D')
+            trailingZeros = false;
+        else if (c == 'T')
+            trailingZeros = true;
+        else if (c == 'A')
+            incrementalCoordinates = false;
+        else if (c == 'I')
+            incrementalCoordinates = true;
+        else if ((c == 'X' || c == 'Y') && i + 2 < w.size() && isGerberDigit(w[i + 1]) && isGerberDigit(w[i + 2])) {
+            (c == 'X' ? xi : yi) = w[i + 1] - '0';
+            (c == 'X' ? xd : yd) = w[i + 2] - '0';
+            i += 2;
+        } else if ((c == 'N' || c == 'G' || c == 'M') && i + 1 < w.size() && isGerberDigit(w[i + 1])) {
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    if (!xd || !yd)
+        return false;
+    trailing = trailingZeros;
+    incremental = incrementalCoordinates;
+    xDigits = *xi + *xd;
+    yDigits = *yi + *yd;
+    xDecimals = xd;
+    yDecimals = yd;
+    return true;
+}
+
+bool GerberFormat::readUnit(QByteArrayView w)
+{
+    if (w == "MOMM")
+        inch = false;
+    else if (w == "MOIN")
+        inch = true;
+    else
+        return false;
+    return true;
+}
+
+std::optional<double> GerberFormat::coordinate(QByteArrayView text, bool isX) const
+{
+    const auto& decimals = isX ? xDecimals : yDecimals;
+    if (text.isEmpty())
+        return std::nullopt;
+    if (text.contains('.')) { // not the format, but some programs write it
+        const auto v = gerberDecimal(text);
+        return v ? std::optional<double>(*v * unitFactor()) : std::nullopt;
+    }
+    if (!decimals)
+        return std::nullopt; // no format statement yet
+    qsizetype i = 0;
+    bool negative = false;
+    if (text[0] == '+' || text[0] == '-') {
+        negative = text[0] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    int digits = 0;
+    for (; i < text.size(); ++i) {
+        if (!isGerberDigit(text[i]) || digits >= 18)
+            return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+        ++digits;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    int exponent = -*decimals;
+    if (trailing) {
+        const int all = isX ? xDigits : yDigits;
+        exponent += std::max(0, all - digits);
+    }
+    // value x 10^exponent, correctly rounded: both factors are exact doubles.
+    double v = double(value);
+    if (exponent >= 0)
+        v *= std::pow(10.0, exponent);
+    else
+        v /= std::pow(10.0, -exponent);
+    return (negative ? -v : v) * unitFactor();
+}
+
+} // namespace kivotrek

@@ -1,0 +1,166 @@
+#pragma once
+
+// What every Gerber reader shares: the file's words and extended blocks split out of its lines,
+// and its coordinate format (FS, MO, G70/G71) that turns a coordinate's digits into millimetres.
+
+#include "common/linereader.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <optional>
+#include <vector>
+
+namespace kivotrek {
+
+inline bool isGerberDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A data block's word ("X100Y200D01", "G04 text") or an extended block's ("FSLAX46Y46",
+// "ADD10C,0.5") as it ends with "*"; words and blocks run across lines.
+class GerberWords {
+public:
+    enum class Event {
+        Word, // a word outside a block
+        BlockWord, // a word inside a %...% block
+        BlockEdge, // a "%" opened or closed a block
+        Unended, // a word that never ended with "*" before a "%": not read
+    };
+    enum class Fed {
+        Ok,
+        Stopped, // the handler said so
+        TooLong, // a word or block longer than a line may be: the read ends
+    };
+
+    // Splits one line; handle(Event, QByteArrayView word, qint64 lineOfWord) returns false to stop.
+    template <typename Handler> Fed line(QByteArrayView text, qint64 lineNo, Handler&& handle);
+    // The file's end: a word or block it leaves open (its line), if any, then forgotten.
+    std::optional<qint64> finish()
+    {
+        std::optional<qint64> open;
+        if (!pending_.isEmpty())
+            open = pendingLine_;
+        pending_.clear();
+        return open;
+    }
+    bool inBlock() const { return inBlock_; }
+    qint64 pendingLine() const { return pendingLine_; }
+
+private:
+    // The word being gathered is a comment (G04): a percent sign in it is text.
+    bool commentPending() const
+    {
+        return !inBlock_
+            && (pending_.startsWith("G04")
+                || (pending_.startsWith("G4") && (pending_.size() == 2 || !isGerberDigit(pending_[2]))));
+    }
+
+    QByteArray pending_;
+    qint64 pendingLine_ = 0;
+    bool inBlock_ = false;
+    bool commentPercent_ = false; // a comment with a percent sign just ended on this line
+};
+
+// The coordinate format of a file: digits after the point, which zeros are left out, absolute
+// or incremental, and the unit.
+struct GerberFormat {
+    std::optional<int> xDecimals, yDecimals; // none until a format statement
+    int xDigits = 0, yDigits = 0;
+    bool trailing = false;
+    bool incremental = false;
+    bool inch = true; // a file that never says keeps the old default
+
+    // FSLAX46Y46, FSTAX24Y24, FSLIX33Y33; older files add N2G2D2M2 counts. False for one that
+    // cannot be read (the format stays as it was).
+    bool read(QByteArrayView statement);
+    // MOMM, MOIN: false for another.
+    bool readUnit(QByteArrayView statement);
+    double unitFactor() const { return inch ? 25.4 : 1.0; }
+    // A coordinate's digits (or a decimal number, which some programs write) in millimetres;
+    // none for one that cannot be read.
+    std::optional<double> coordinate(QByteArrayView text, bool isX) const;
+};
+
+// A data block's letters with their numbers, "G01X100Y-200I5J0D01": the coordinates as written,
+// the codes in order.
+struct GerberOperation {
+    std::optional<QByteArrayView> x, y, i, j;
+    std::optional<int> d;
+    std::vector<int> g, m;
+};
+// False for a word that is not one: a letter no operation has, or a code that is no number.
+bool readGerberOperation(QByteArrayView w, GerberOperation& out);
+
+// A decimal number as written ("0.800000", "-1.5e-2"); none for one that is not.
+std::optional<double> gerberDecimal(QByteArrayView text);
+
+template <typename Handler> GerberWords::Fed GerberWords::line(QByteArrayView text, qint64 lineNo, Handler&& handle)
+{
+    // A word or block that never ends would gather the whole file: it has the line's cap.
+    if (pending_.size() + text.size() > LineReader::kMaxLineLength)
+        return Fed::TooLong;
+    const char* p = text.data();
+    const qsizetype n = text.size();
+    // The common line: whole words ending in "*", no block.
+    if (!inBlock_ && pending_.isEmpty() && !text.contains('%')) {
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (p[i] != '*')
+                continue;
+            qsizetype a = start, b = i;
+            while (a < b && (p[a] == ' ' || p[a] == '\t' || p[a] == '\r'))
+                ++a;
+            if (a < b && !handle(Event::Word, QByteArrayView(p + a, b - a), lineNo))
+                return Fed::Stopped;
+            start = i + 1;
+        }
+        for (qsizetype i = start; i < n; ++i) {
+            if (p[i] != '\r' && p[i] != ' ' && p[i] != '\t') {
+                pending_.append(p + i, n - i);
+                pendingLine_ = lineNo;
+                break;
+            }
+        }
+        return Fed::Ok;
+    }
+    commentPercent_ = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c == '%' && commentPending()) {
+            // Eagle writes attributes as comments that hold a percent sign: it opens no block.
+            pending_.append(c);
+            continue;
+        }
+        if (c == '%' && commentPercent_) {
+            commentPercent_ = false; // the comment's closing percent sign, after its "*"
+            continue;
+        }
+        if (c == '%') {
+            if (inBlock_ && !pending_.isEmpty() && !handle(Event::BlockWord, pending_, pendingLine_))
+                return Fed::Stopped;
+            if (!inBlock_ && !pending_.isEmpty() && !handle(Event::Unended, pending_, pendingLine_))
+                return Fed::Stopped;
+            pending_.clear();
+            inBlock_ = !inBlock_;
+            if (!handle(Event::BlockEdge, QByteArrayView(), lineNo))
+                return Fed::Stopped;
+        } else if (c == '*') {
+            commentPercent_ = !inBlock_ && commentPending() && pending_.contains('%');
+            const QByteArray word = std::move(pending_);
+            pending_.clear();
+            if (!handle(inBlock_ ? Event::BlockWord : Event::Word, word, pendingLine_))
+                return Fed::Stopped;
+        } else if (c == '\r' || c == '\n' || ((c == ' ' || c == '\t') && pending_.isEmpty())) {
+            continue;
+        } else {
+            commentPercent_ = false;
+            if (pending_.isEmpty())
+                pendingLine_ = lineNo;
+            pending_.append(c);
+        }
+    }
+    return Fed::Ok;
+}
+
+} // namespace kivotrek
