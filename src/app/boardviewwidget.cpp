@@ -1,11 +1,14 @@
 #include "app/boardviewwidget.h"
 
 #include "common/messages.h"
+#include "package/layerroles.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -26,6 +29,19 @@ BoardViewWidget::BoardViewWidget(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(240, 200);
+    sharpen_ = new QTimer(this);
+    sharpen_->setSingleShot(true);
+    sharpen_->setInterval(120);
+    connect(sharpen_, &QTimer::timeout, this, [this] {
+        renderer_.refreshLayers();
+        update();
+    });
+}
+
+void BoardViewWidget::setLayerStyles(const std::vector<LayerStyle>& styles)
+{
+    renderer_.setLayerStyles(styles);
+    update();
 }
 
 void BoardViewWidget::setBoard(const HeldBoard* board, const HoleGrid* grid, const HoleTable* table, bool fit)
@@ -115,6 +131,8 @@ void BoardViewWidget::paintEvent(QPaintEvent*)
     const QImage image = picture();
     QPainter p(this);
     p.drawImage(QPointF(0, 0), image);
+    if (renderer_.layersStale())
+        sharpen_->start(); // again from now: while the user zooms, the kept picture serves
 }
 
 void BoardViewWidget::resizeEvent(QResizeEvent* event)
@@ -160,8 +178,16 @@ void BoardViewWidget::tellPosition(const QPointF& viewPoint)
     }
     const QPointF at = transform_.toBoard(viewPoint);
     QString text = msg::viewPosition(mm(at.x()), mm(at.y()));
-    if (const auto mark = markUnder(viewPoint))
+    if (const auto mark = markUnder(viewPoint)) {
         text += QStringLiteral("　") + holeText(*board_, *table_, *mark);
+    } else if (const auto hit = renderer_.layers().objectAt(
+                   at.x(), at.y(), 2.0 / transform_.scale, renderer_.layerStyles())) {
+        // The layer under the cursor and what of it lies there: a pad's aperture and size.
+        const BoardLayer& layer = board_->layers[hit->layer];
+        text += QStringLiteral("　")
+            + msg::layerUnderCursor(layerRoleText(layer.role), QFileInfo(layer.name).fileName(),
+                layerObjectText(*layer.image, layer.image->objects[hit->object]));
+    }
     emit statusChanged(text);
 }
 

@@ -3,6 +3,8 @@
 #include "drawing/boardview.h"
 
 #include <QWidget>
+
+class QTimer;
 #include <optional>
 
 namespace kivotrek {
@@ -33,6 +35,8 @@ public:
     // each ringed, its text in the status bar. Esc clears it.
     void showFinding(const std::vector<std::pair<QPointF, double>>& places, const QString& text);
     void setMeasuring(bool on) { measuring_ = on; }
+    // How the board's layers are shown (see BoardViewRenderer::setLayerStyles).
+    void setLayerStyles(const std::vector<LayerStyle>& styles);
     // What the view shows now, at its size (the view's own PNG save).
     QImage picture();
 
@@ -72,6 +76,7 @@ private:
     bool panning_ = false; // the drag has left the click's slop
     QPointF pressedAt_, lastAt_;
     std::optional<HitMark> measureFrom_;
+    QTimer* sharpen_ = nullptr; // draws the layers sharp once the user pauses
 };
 
 } // namespace kivotrek

@@ -171,6 +171,8 @@ bool MainWindow::openPackageAs(const QString& path, const QJsonObject& roles)
     };
     prepareExcellonRead(table_, extent_);
     const BuiltBoard built = buildBoard(*package, board_, table_, extent_, sink);
+    if (built.ok)
+        readBoardLayers(*package, board_, sink); // what the board view shows under the holes
     // How the read ended: the worst of its files'.
     ReadEnding worst = built.ok ? ReadEnding::Complete : ReadEnding::Unreadable;
     for (const PackageFile& f : built.files) {

@@ -3,6 +3,7 @@
 #include "app/boardviewwidget.h"
 #include "app/commondialog.h"
 #include "app/drawingprogress.h"
+#include "app/layerlist.h"
 #include "app/mainwindow.h"
 #include "app/prompts.h"
 #include "app/twips.h"
@@ -14,6 +15,7 @@
 #include "drawing/previewlayout.h"
 
 #include <QDir>
+#include <QDockWidget>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -46,6 +48,16 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
 
     view_ = new BoardViewWidget(this);
     setCentralWidget(view_);
+    // The package's layers, beside the view; only for a board that has some.
+    layerList_ = new LayerList(this);
+    layerDock_ = new QDockWidget(msg::layerListTitle(), this);
+    layerDock_->setObjectName(QStringLiteral("layerDock"));
+    layerDock_->setWidget(layerList_);
+    layerDock_->setFeatures(QDockWidget::DockWidgetMovable);
+    addDockWidget(Qt::LeftDockWidgetArea, layerDock_);
+    layerDock_->hide();
+    connect(
+        layerList_, &LayerList::stylesChanged, this, [this] { view_->setLayerStyles(layerList_->styles()); });
     // The status bar is there from the start: made on the first hover, it would shrink the
     // view under the cursor and move the board.
     QStatusBar* status = statusBar();
@@ -119,6 +131,9 @@ void PreviewWindow::showBoard(
         grid_ = HoleGrid(held_);
         heldSignature_ = signature;
         view_->setBoard(&held_, &grid_, &viewTable_, newBoard);
+        layerList_->setLayers(held_.layers, view_->renderer().layerStyles());
+        view_->setLayerStyles(layerList_->styles());
+        layerDock_->setVisible(!layerList_->isEmpty());
     } else {
         view_->tableChanged();
     }

@@ -16,7 +16,11 @@
 class QAction;
 class QLabel;
 
+class QDockWidget;
+
 namespace kivotrek {
+
+class LayerList;
 
 class BoardViewWidget;
 class CommonDialog;
@@ -129,6 +133,8 @@ private:
 
     std::unique_ptr<PictureSurface> surface_;
     BoardViewWidget* view_ = nullptr;
+    LayerList* layerList_ = nullptr;
+    QDockWidget* layerDock_ = nullptr;
     // What the view shows: held once per board and D-codes, with the table it is drawn with.
     HeldBoard held_;
     HoleGrid grid_;

@@ -14,6 +14,7 @@
 #include "common/temporarypaths.h"
 #include "drill/drilldata.h"
 #include "gerber/boardextent.h"
+#include "gerber/gerberimage.h"
 #include "gerber/marktally.h"
 #include "gerber/readresult.h"
 #include "gerber/steprecord.h"
@@ -70,6 +71,17 @@ struct BoardFile {
     FileStamp stamp; // the file as it was when it was read
 };
 
+// A layer of the board's package that is no drill file (copper, solder mask, silk, paste, the
+// outline's file, a drawing) as the picture its file makes; the board view shows it under the
+// holes.
+struct BoardLayer {
+    QString name; // as the package names it: "gerber/board-F_Cu.gbr"
+    QString path;
+    QString role; // its role's key: "copper-top", "mask-bottom", "outline", "drawing", ...
+    std::optional<int> copper; // a copper layer's number from the top, where known
+    std::shared_ptr<const GerberImage> image;
+};
+
 struct Board {
     std::vector<BoardFile> files; // drill files, in the order they were read
     QString outline; // the outline file; empty when there is none
@@ -82,6 +94,8 @@ struct Board {
     std::shared_ptr<const TemporaryFolder> unpacked;
     FileStamp outlineStamp;
     BoardData data; // what the files hold: data.drills[i] is files[i]'s
+    // The package's other layers, from the top down (copper, then the rest), once read.
+    std::vector<BoardLayer> layers;
 
     Board() = default;
     // A board holds every hole of its files: it is moved, never copied by chance.

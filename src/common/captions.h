@@ -517,4 +517,30 @@ inline QString clearMessagesCommand()
     return QStringLiteral("メッセージを消去");
 }
 
+// The board view's list of layers: its title and columns, its buttons, the colour dialog.
+inline QString layerListTitle()
+{
+    return QStringLiteral("層");
+}
+inline QStringList layerListColumns()
+{
+    return {QStringLiteral("層"), QStringLiteral("ファイル")};
+}
+inline QString layerUpButton()
+{
+    return QStringLiteral("上へ");
+}
+inline QString layerDownButton()
+{
+    return QStringLiteral("下へ");
+}
+inline QString layerColourButton()
+{
+    return QStringLiteral("色…");
+}
+inline QString layerColourCaption()
+{
+    return QStringLiteral("層の色");
+}
+
 } // namespace kivotrek::msg

@@ -215,6 +215,20 @@ inline QString roundFlashesContent()
 {
     return QStringLiteral("円のフラッシュだけのガーバー");
 }
+// The board view's status bar: the layer under the cursor and its object there.
+inline QString layerUnderCursor(const QString& role, const QString& file, const QString& object)
+{
+    return role + QStringLiteral("（") + file + QStringLiteral("）：") + object;
+}
+// A layer of the package the board view cannot show: no Gerber picture in it, or its read ended early.
+inline QString layerNotShown(const QString& path)
+{
+    return path + QStringLiteral("は Gerber の絵がないため、層として表示しません。");
+}
+inline QString layerShownUpTo(const QString& path, qint64 line)
+{
+    return path + QStringLiteral("の層は") + QString::number(line) + QStringLiteral("行目までを表示します。");
+}
 // An outline found by its shape among the package's layers.
 inline QString whyOutlineShape(bool dropped)
 {

@@ -74,6 +74,16 @@ void BoardViewRenderer::setBoard(const HeldBoard* board, const HoleGrid* grid, c
     board_ = board;
     grid_ = grid;
     table_ = table;
+    layers_.setLayers(board ? &board->layers : nullptr);
+    layerCache_ = {};
+    layersStale_ = false;
+    layerStyles_.clear();
+    if (board) {
+        for (const BoardLayer& l : board->layers) {
+            layerStyles_.push_back(defaultLayerStyle(l.role, l.copper));
+            layerStyles_.back().order = int(layerStyles_.size()) - 1;
+        }
+    }
     tableChanged();
 }
 
@@ -253,9 +263,42 @@ void BoardViewRenderer::makeOverview(const QSizeF& view, double dpr, std::option
     ViewOverlay overlay;
     overlay.highlight = highlight;
     stampBoard(surface, overviewTransform_, 1.0, QRectF(QPointF(0, 0), QSizeF(size)), overlay, true);
-    overview_ = surface.image();
+    // White is no hole: the layers under the holes show through it.
+    overview_ = surface.image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < overview_.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(overview_.scanLine(y));
+        for (int x = 0; x < overview_.width(); ++x) {
+            if (line[x] == 0xffffffffu)
+                line[x] = 0;
+        }
+    }
     overviewValid_ = true;
     overviewHighlight_ = highlight;
+}
+
+void BoardViewRenderer::drawLayerCache(
+    const ViewTransform& t, const QRectF& area, double dpr, const QSize& size)
+{
+    LayerCache& c = layerCache_;
+    if (c.image.size() != size)
+        c.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    c.image.fill(Qt::transparent);
+    const QTransform toPixels(t.scale * dpr, 0, 0, -t.scale * dpr,
+        (t.anchor.x() - t.centre.x() * t.scale) * dpr, (t.anchor.y() + t.centre.y() * t.scale) * dpr);
+    const QRect pixels = QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect();
+    layerObjectsDrawn_ = layers_.paint(c.image, toPixels, pixels, layerStyles_);
+    c.transform = t;
+    c.area = area;
+    c.dpr = dpr;
+    c.valid = true;
+}
+
+void BoardViewRenderer::refreshLayers()
+{
+    if (!layersStale_ || !board_)
+        return;
+    drawLayerCache(lastTransform_, lastArea_, lastDpr_, lastSize_);
+    layersStale_ = false;
 }
 
 qint64 BoardViewRenderer::render(QImage& image, const ViewTransform& t, const ViewOverlay& overlay)
@@ -271,6 +314,30 @@ qint64 BoardViewRenderer::render(QImage& image, const ViewTransform& t, const Vi
     s.clear();
     const QRectF area = boardArea(view);
     const bool overview = board_ && overviewServes(t, area);
+    layerObjectsDrawn_ = 0;
+    const bool anyLayer =
+        std::any_of(layerStyles_.begin(), layerStyles_.end(), [](const LayerStyle& l) { return l.shown; });
+    layersStale_ = false;
+    if (board_ && layers_.count() > 0 && anyLayer) { // the layers first, under the holes
+        lastTransform_ = t;
+        lastArea_ = area;
+        lastDpr_ = dpr;
+        lastSize_ = image.size();
+        const LayerCache& c = layerCache_;
+        if (!c.valid || c.dpr != dpr || c.image.size() != image.size())
+            drawLayerCache(t, area, dpr, image.size());
+        const bool same = c.transform.scale == t.scale && c.transform.centre == t.centre
+            && c.transform.anchor == t.anchor && c.area == area;
+        // The kept picture, moved and scaled from where it was drawn to where the board is now.
+        const double k = t.scale / c.transform.scale;
+        const QPointF from = c.transform.toView(0, 0), to = t.toView(0, 0);
+        QPainter p(&s.pixels());
+        p.setClipRect(QRectF(area.topLeft() * dpr, area.size() * dpr));
+        p.setTransform(QTransform::fromTranslate(-from.x() * dpr, -from.y() * dpr)
+            * QTransform::fromScale(k, k) * QTransform::fromTranslate(to.x() * dpr, to.y() * dpr));
+        p.drawImage(QPointF(0, 0), c.image);
+        layersStale_ = !same;
+    }
     qint64 stamped = 0;
     if (board_ && !overview) {
         stamped = grid_->countIn(t.visible(area));

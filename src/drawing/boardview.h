@@ -7,6 +7,7 @@
 // frame stays quick on a million holes.
 
 #include "drawing/heldboard.h"
+#include "drawing/layerpainter.h"
 #include "drawing/layout.h"
 #include "drawing/picturesurface.h"
 
@@ -73,6 +74,22 @@ public:
     // The table's diameters, colours or kinds changed.
     void tableChanged();
     void setOptions(const DrawingOptions& options);
+    // How each of the board's layers is shown (styles[i] is board->layers[i]'s); setBoard sets
+    // each role's default.
+    void setLayerStyles(const std::vector<LayerStyle>& styles)
+    {
+        layerStyles_ = styles;
+        layerCache_.valid = false;
+    }
+    const std::vector<LayerStyle>& layerStyles() const { return layerStyles_; }
+    const LayerPainter& layers() const { return layers_; }
+    // How many layer objects the last frame drew one by one.
+    qint64 layerObjectsDrawn() const { return layerObjectsDrawn_; }
+    // The layers are drawn once at a view's transform and kept: a frame at another zoom or pan
+    // shows that picture moved and scaled at once, and is then stale until refreshLayers draws
+    // them sharp at the last frame's transform (the view does so when the user pauses).
+    bool layersStale() const { return layersStale_; }
+    void refreshLayers();
 
     // Where the legend goes in a view of the size: a band across the top, or a column at the
     // left of a wide view; the scale bar a band under the board's area, so that it never covers
@@ -117,6 +134,22 @@ private:
     bool overviewValid_ = false;
     std::optional<int> overviewHighlight_; // the class the overview shows highlighted
     std::vector<uint8_t> usedRows_; // the rows that have holes or slotHoles, for the legend
+    LayerPainter layers_;
+    std::vector<LayerStyle> layerStyles_;
+    qint64 layerObjectsDrawn_ = 0;
+    struct LayerCache {
+        QImage image; // the shown layers, translucent, on nothing
+        ViewTransform transform;
+        QRectF area;
+        double dpr = 1;
+        bool valid = false;
+    } layerCache_;
+    bool layersStale_ = false;
+    ViewTransform lastTransform_;
+    QRectF lastArea_;
+    double lastDpr_ = 1;
+    QSize lastSize_;
+    void drawLayerCache(const ViewTransform& t, const QRectF& area, double dpr, const QSize& size);
 };
 
 } // namespace kivotrek

@@ -192,6 +192,7 @@ HeldBoard holdBoard(const Board& board, const HoleTable& table, const BoardExten
     };
     WalkedBoard walked = walkBoard(board, table, extent, marks);
     held.frame = walked.frame;
+    held.layers = board.layers;
     held.files = std::move(walked.files);
     held.ending = walked.ending;
     if (!gerber) {

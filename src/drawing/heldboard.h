@@ -138,6 +138,7 @@ struct HeldBoard {
     Holes holes;
     std::vector<Slot> slotHoles;
     std::vector<Line> outline; // the outline file's lines and each drill file's region edges
+    std::vector<BoardLayer> layers; // the package's other layers, from the top down
     QStringList files; // the names of the drill files, for what a hole is told
     QRectF frame; // what fitting the board shows, in millimetres (y up)
     DrawResult ending; // where the drawing of the board stops, as any drawing of it would

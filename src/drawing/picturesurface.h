@@ -41,6 +41,12 @@ public:
         endPainting();
         return image_;
     }
+    // The picture to paint on with a painter of one's own (the board view's layers).
+    QImage& pixels()
+    {
+        endPainting();
+        return image_;
+    }
     Rgb backColor() const { return back_; }
     void setBackColor(Rgb c) { back_ = c; }
 

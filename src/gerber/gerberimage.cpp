@@ -113,7 +113,8 @@ struct ApertureTransform {
     }
     bool operator<(const ApertureTransform& o) const
     {
-        return std::tie(mirrorX, mirrorY, rotation, scale) < std::tie(o.mirrorX, o.mirrorY, o.rotation, o.scale);
+        return std::tie(mirrorX, mirrorY, rotation, scale)
+            < std::tie(o.mirrorX, o.mirrorY, o.rotation, o.scale);
     }
 };
 
@@ -211,7 +212,8 @@ bool ImageReader::room(size_t objects, size_t points) const
         heldObjects += n.objects.size();
         heldPoints += n.points.size();
     }
-    return heldObjects + objects <= size_t(kMaxImageObjects) && heldPoints + points <= size_t(kMaxImagePoints);
+    return heldObjects + objects <= size_t(kMaxImageObjects)
+        && heldPoints + points <= size_t(kMaxImagePoints);
 }
 
 bool ImageReader::line(QByteArrayView text, qint64 lineNo)
@@ -345,7 +347,8 @@ bool ImageReader::defineAperture(QByteArrayView w)
         a.width = param(0);
         a.height = param(1);
         a.hole = param(2);
-        shapes.push_back({false, name == "R" ? rectangle({}, a.width, a.height) : obround(a.width, a.height)});
+        shapes.push_back(
+            {false, name == "R" ? rectangle({}, a.width, a.height) : obround(a.width, a.height)});
     } else if (name == "P" && given.size() >= 2) {
         a.shape = ImageAperture::Shape::Polygon;
         a.width = param(0);
@@ -390,7 +393,8 @@ bool ImageReader::defineAperture(QByteArrayView w)
                 shapes.push_back({clear, rectangle({at(3), at(4)}, at(1), at(2), raw(5))});
                 break;
             case 22: // exposure, width, height, lower-left x, y, rotation
-                shapes.push_back({clear, rectangle({at(3) + at(1) / 2, at(4) + at(2) / 2}, at(1), at(2), raw(5))});
+                shapes.push_back(
+                    {clear, rectangle({at(3) + at(1) / 2, at(4) + at(2) / 2}, at(1), at(2), raw(5))});
                 break;
             case 4: { // exposure, n, x0, y0, ..., xn, yn, rotation
                 const int n = int(std::lround(raw(1)));
@@ -398,7 +402,8 @@ bool ImageReader::defineAperture(QByteArrayView w)
                     return false;
                 Shape s;
                 for (int k = 0; k <= n; ++k)
-                    s.push_back(turned({at(size_t(2 + 2 * k)), at(size_t(3 + 2 * k))}, raw(size_t(4 + 2 * n))));
+                    s.push_back(
+                        turned({at(size_t(2 + 2 * k)), at(size_t(3 + 2 * k))}, raw(size_t(4 + 2 * n))));
                 shapes.push_back({clear, s});
                 break;
             }
@@ -413,7 +418,8 @@ bool ImageReader::defineAperture(QByteArrayView w)
                 shapes.push_back({clear, s});
                 break;
             }
-            case 6: { // centre x, y, outer diameter, ring thickness, gap, rings, cross thickness, length, rotation
+            case 6: { // centre x, y, outer diameter, ring thickness, gap, rings, cross thickness, length,
+                      // rotation
                 const Point c {at(0), at(1)};
                 double d = at(2);
                 const double thick = at(3), gap = at(4);
@@ -475,7 +481,8 @@ void ImageReader::finishAperture(
     ImageAperture& a, const std::vector<std::pair<bool, Shape>>& shapes, const ApertureTransform& t) const
 {
     a.contours.clear();
-    const bool plainCircle = a.shape == ImageAperture::Shape::Circle && a.hole <= 0 && !t.mirrorX && !t.mirrorY;
+    const bool plainCircle =
+        a.shape == ImageAperture::Shape::Circle && a.hole <= 0 && !t.mirrorX && !t.mirrorY;
     double reach = 0;
     for (const auto& [clear, shape] : shapes) {
         ImageAperture::Contour c;
@@ -529,12 +536,14 @@ bool ImageReader::closeRepeat(Nesting& done, qint64 lineNo, Point shift)
             const auto base = uint32_t(toPoints.size());
             for (ImagePoint p : done.points) {
                 const qint64 x = qint64(p.x) + *dx, y = qint64(p.y) + *dy;
-                if (std::abs(x) > std::numeric_limits<Nanometres>::max() || std::abs(y) > std::numeric_limits<Nanometres>::max())
+                if (std::abs(x) > std::numeric_limits<Nanometres>::max()
+                    || std::abs(y) > std::numeric_limits<Nanometres>::max())
                     return stop(lineNo);
                 toPoints.push_back({Nanometres(x), Nanometres(y)});
             }
             for (ImageObject o : done.objects) {
-                const qint64 v[4] = {qint64(o.x1) + *dx, qint64(o.y1) + *dy, qint64(o.x2) + *dx, qint64(o.y2) + *dy};
+                const qint64 v[4] = {
+                    qint64(o.x1) + *dx, qint64(o.y1) + *dy, qint64(o.x2) + *dx, qint64(o.y2) + *dy};
                 for (const qint64 c : v) {
                     if (std::abs(c) > std::numeric_limits<Nanometres>::max())
                         return stop(lineNo);
@@ -683,7 +692,8 @@ bool ImageReader::flash(Point at, qint64 lineNo)
     return true;
 }
 
-std::optional<Point> ImageReader::quadrantCentre(Point from, Point to, double i, double j, bool clockwise) const
+std::optional<Point> ImageReader::quadrantCentre(
+    Point from, Point to, double i, double j, bool clockwise) const
 {
     std::optional<Point> best;
     double bestError = 0;
@@ -945,8 +955,8 @@ void ImageReader::finish()
 
 Nanometres clampedAdd(Nanometres v, qint64 d)
 {
-    return Nanometres(std::clamp<qint64>(qint64(v) + d, std::numeric_limits<Nanometres>::min(),
-        std::numeric_limits<Nanometres>::max()));
+    return Nanometres(std::clamp<qint64>(
+        qint64(v) + d, std::numeric_limits<Nanometres>::min(), std::numeric_limits<Nanometres>::max()));
 }
 } // namespace
 
@@ -956,7 +966,8 @@ ImageBox GerberImage::boxOf(const ImageObject& o) const
     if (o.kind == ImageObject::Kind::Region || o.aperture < 0 || size_t(o.aperture) >= apertures.size())
         return b;
     const ImageAperture& a = apertures[size_t(o.aperture)];
-    const qint64 r = o.kind == ImageObject::Kind::Flash || !a.round() ? qint64(a.reach) : qint64(a.strokeWidth) / 2;
+    const qint64 r =
+        o.kind == ImageObject::Kind::Flash || !a.round() ? qint64(a.reach) : qint64(a.strokeWidth) / 2;
     return {clampedAdd(b.left, -r), clampedAdd(b.bottom, -r), clampedAdd(b.right, r), clampedAdd(b.top, r)};
 }
 

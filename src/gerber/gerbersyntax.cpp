@@ -67,7 +67,8 @@ bool GerberFormat::read(QByteArrayView w)
             incrementalCoordinates = false;
         else if (c == 'I')
             incrementalCoordinates = true;
-        else if ((c == 'X' || c == 'Y') && i + 2 < w.size() && isGerberDigit(w[i + 1]) && isGerberDigit(w[i + 2])) {
+        else if ((c == 'X' || c == 'Y') && i + 2 < w.size() && isGerberDigit(w[i + 1])
+            && isGerberDigit(w[i + 2])) {
             (c == 'X' ? xi : yi) = w[i + 1] - '0';
             (c == 'X' ? xd : yd) = w[i + 2] - '0';
             i += 2;

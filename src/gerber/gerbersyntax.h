@@ -95,7 +95,8 @@ bool readGerberOperation(QByteArrayView w, GerberOperation& out);
 // A decimal number as written ("0.800000", "-1.5e-2"); none for one that is not.
 std::optional<double> gerberDecimal(QByteArrayView text);
 
-template <typename Handler> GerberWords::Fed GerberWords::line(QByteArrayView text, qint64 lineNo, Handler&& handle)
+template <typename Handler>
+GerberWords::Fed GerberWords::line(QByteArrayView text, qint64 lineNo, Handler&& handle)
 {
     // A word or block that never ends would gather the whole file: it has the line's cap.
     if (pending_.size() + text.size() > LineReader::kMaxLineLength)

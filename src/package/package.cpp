@@ -3,6 +3,7 @@
 #include "common/fileio.h"
 #include "common/filenames.h"
 #include "common/messages.h"
+#include "gerber/gerberimage.h"
 #include "gerber/x2reader.h"
 #include "package/layerroles.h"
 #include "package/memberroles.h"
@@ -14,9 +15,11 @@
 #include <QMap>
 #include <QSet>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kivotrek {
@@ -701,6 +704,74 @@ BuiltBoard buildBoard(
     board.unpacked = package.unpackedFolder();
     built.ok = true;
     return built;
+}
+
+int layerDepth(const QString& role, std::optional<int> copper)
+{
+    static const char* const kOrder[] = {"silk-top", "paste-top", "mask-top", "copper-top", "copper-inner",
+        "copper-bottom", "mask-bottom", "paste-bottom", "silk-bottom", "outline", "rout", "drawing", "other"};
+    for (int i = 0; i < int(std::size(kOrder)); ++i) {
+        if (role == QLatin1String(kOrder[i]))
+            return i * 1000
+                + (role.startsWith(QLatin1String("copper")) ? std::clamp(copper.value_or(0), 0, 999) : 0);
+    }
+    return int(std::size(kOrder)) * 1000;
+}
+
+void readBoardLayers(const Package& package, Board& board, const MessageSink& sink)
+{
+    board.layers.clear();
+    // The board's own name, where the package holds several: the others' layers are not its.
+    QString chosen;
+    for (const PackageMember& m : package.members) {
+        if (isDrill(m.role) && !m.board.isEmpty()) {
+            chosen = m.board;
+            break;
+        }
+    }
+    const bool several = package.boardNames().size() > 1;
+    std::vector<BoardLayer> layers;
+    for (const PackageMember& m : package.members) {
+        if (m.layer.isEmpty() || m.layer == QLatin1String("drill") || m.layer == QLatin1String("rout"))
+            continue;
+        if (isDrill(m.role) || (several && !m.board.isEmpty() && m.board != chosen))
+            continue;
+        BoardLayer l;
+        l.name = m.name;
+        l.path = m.path;
+        l.role = m.layer;
+        l.copper = m.copperLayer;
+        layers.push_back(std::move(l));
+    }
+    std::stable_sort(layers.begin(), layers.end(), [](const BoardLayer& a, const BoardLayer& b) {
+        return layerDepth(a.role, a.copper) < layerDepth(b.role, b.copper);
+    });
+    std::vector<GerberImage> images(layers.size());
+    std::atomic<size_t> next {0};
+    const auto work = [&] {
+        for (size_t i = next++; i < layers.size(); i = next++)
+            images[i] = readGerberImage(layers[i].path);
+    };
+    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    std::vector<std::thread> workers;
+    for (unsigned k = 1; k < cores && k < layers.size(); ++k)
+        workers.emplace_back(work);
+    work();
+    for (std::thread& t : workers)
+        t.join();
+    const QString shownRoot = package.path() + QLatin1Char('/');
+    for (size_t i = 0; i < layers.size(); ++i) {
+        GerberImage& image = images[i];
+        const QString shown = shownRoot + layers[i].name;
+        if (!image.error.isEmpty() || image.objects.empty()) {
+            sink.information(msg::layerNotShown(shown), shown);
+            continue;
+        }
+        if (image.stoppedAtLine)
+            sink.information(msg::layerShownUpTo(shown, *image.stoppedAtLine), shown, *image.stoppedAtLine);
+        layers[i].image = std::make_shared<const GerberImage>(std::move(image));
+        board.layers.push_back(std::move(layers[i]));
+    }
 }
 
 } // namespace kivotrek

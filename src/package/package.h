@@ -106,4 +106,15 @@ struct BuiltBoard {
 BuiltBoard buildBoard(
     Package& package, Board& board, HoleTable& table, BoardExtent& extent, const MessageSink& sink);
 
+// Reads the package's layers that are no drill file (copper, mask, silk, paste, the outline's
+// file, drawings, other Gerber files) of the board built from it into Board::layers, from the
+// top down: the pictures the board view shows under the holes. A file that is no Gerber file
+// or cannot be read is left out, said as information. Files are read side by side on the
+// machine's cores.
+void readBoardLayers(const Package& package, Board& board, const MessageSink& sink);
+
+// The place of a layer's role from the top of the board down (silk, paste and mask of the top,
+// the copper from the top, those of the bottom, then the outline and the drawings).
+int layerDepth(const QString& role, std::optional<int> copper);
+
 } // namespace kivotrek

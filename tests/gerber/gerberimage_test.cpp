@@ -46,7 +46,8 @@ TEST(GerberImage, StandardAperturesTheirHolesAndTheirReach)
     // A rectangle's corners, half its diagonal away.
     ASSERT_EQ(g.apertures[2].contours.size(), 1u);
     EXPECT_EQ(g.apertures[2].contours[0].points,
-        (std::vector<ImagePoint> {{-1000000, -500000}, {1000000, -500000}, {1000000, 500000}, {-1000000, 500000}}));
+        (std::vector<ImagePoint> {
+            {-1000000, -500000}, {1000000, -500000}, {1000000, 500000}, {-1000000, 500000}}));
     EXPECT_EQ(g.apertures[2].reach, 1118034); // hypot(1, 0.5) mm
     EXPECT_EQ(g.apertures[2].strokeWidth, 1000000);
     EXPECT_EQ(g.apertures[3].reach, 1500000); // the obround's round end, 1.5 mm up
@@ -194,7 +195,8 @@ TEST(GerberImage, DamagedAndOverLargeFilesEndClearly)
 {
     // A repeat of more copies than a layer may hold ends the read where it stands; what was
     // read before it stays.
-    GerberImage g = image(kHead + "%ADD10C,0.5*%\nD10*\nX0Y0D03*\n%SRX5000Y5000I1J1*%\nX0Y0D03*\n%SR*%\nM02*\n");
+    GerberImage g =
+        image(kHead + "%ADD10C,0.5*%\nD10*\nX0Y0D03*\n%SRX5000Y5000I1J1*%\nX0Y0D03*\n%SR*%\nM02*\n");
     EXPECT_EQ(g.stoppedAtLine, 6);
     EXPECT_EQ(g.objects.size(), 1u);
     // 2,000 by 2,000 copies of two flashes: 8,000,000 objects, refused when the repeat closes.
