@@ -557,3 +557,42 @@ TEST(Package, OneBoardWhateverItsFilesAreCalledAndEachBoardItsOwnOutline)
     EXPECT_EQ(r.at(QStringLiteral("keyboard_BoardOutline.gbr")), Role::Unused);
     EXPECT_EQ(why(*p, "mainboard_BoardOutline.gbr"), QStringLiteral("ファイル名 mainboard_BoardOutline.gbr"));
 }
+
+TEST(Package, EveryOtherLayerIsReadIntoTheBoardFromTheTopDown)
+{
+    // KiCad's names: the copper of both sides, an inner layer, the top mask, the outline and a
+    // drill file; a "silk" file that holds a picture, not Gerber; the other board's copper.
+    const auto pad = [](const char* function) {
+        return "%TF.FileFunction," + QByteArray(function)
+            + "*%\n%FSLAX46Y46*%\n%MOMM*%\n%ADD10C,1.0*%\nD10*\nX1000000Y1000000D03*\nM02*\n";
+    };
+    const Folder folder({{"board-PTH.drl", excellon()}, {"board-F_Cu.gbr", pad("Copper,L1,Top")},
+        {"board-B_Cu.gbr", pad("Copper,L4,Bot")}, {"board-In1_Cu.gbr", pad("Copper,L2,Inr")},
+        {"board-F_Mask.gbr", pad("Soldermask,Top")},
+        {"board-Edge_Cuts.gbr", polylines({box(0, 0, 10, 10)}, "Profile,NP")},
+        {"board-F_SilkS.gbr", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)}});
+    const auto b = build(folder);
+    ASSERT_TRUE(b->package);
+    test::Diagnostics said;
+    readBoardLayers(*b->package, b->board, said.sink());
+    std::vector<std::pair<QString, QString>> layers;
+    for (const BoardLayer& l : b->board.layers) {
+        layers.emplace_back(l.role, l.name);
+        ASSERT_TRUE(l.image);
+        EXPECT_FALSE(l.image->objects.empty());
+    }
+    EXPECT_EQ(layers,
+        (std::vector<std::pair<QString, QString>> {
+            {QStringLiteral("mask-top"), QStringLiteral("board-F_Mask.gbr")},
+            {QStringLiteral("copper-top"), QStringLiteral("board-F_Cu.gbr")},
+            {QStringLiteral("copper-inner"), QStringLiteral("board-In1_Cu.gbr")},
+            {QStringLiteral("copper-bottom"), QStringLiteral("board-B_Cu.gbr")},
+            {QStringLiteral("outline"), QStringLiteral("board-Edge_Cuts.gbr")},
+        }));
+    // The picture is no layer, and that is said.
+    const QString silk = folder.root + QStringLiteral("/board-F_SilkS.gbr");
+    EXPECT_TRUE(said.said.contains(QStringLiteral("information ") + silk + QLatin1Char(' ') + silk
+        + QStringLiteral("は Gerber の絵がないため、層として表示しません。")))
+        << said.said.join(QLatin1Char('\n')).toStdString();
+    EXPECT_LT(layerDepth(QStringLiteral("copper-inner"), 2), layerDepth(QStringLiteral("copper-inner"), 3));
+}
