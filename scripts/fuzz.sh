@@ -12,7 +12,7 @@ SECONDS_EACH=${1:-60}
 shift || true
 TARGETS=("$@")
 [ ${#TARGETS[@]} -gt 0 ] || TARGETS=(standard_reader rs274x_reader excellon_reader gerber_x2_reader replay settings
-    excellon_read_only gerber_x2_read_only package)
+    excellon_read_only gerber_x2_read_only package gerber_layer)
 MAX_LEN=${FUZZ_MAX_LEN:-65536}
 
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DKIVOTREK_FUZZ=ON -DKIVOTREK_BUILD_TESTS=OFF \

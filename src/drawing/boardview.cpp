@@ -314,7 +314,6 @@ qint64 BoardViewRenderer::render(QImage& image, const ViewTransform& t, const Vi
     s.clear();
     const QRectF area = boardArea(view);
     const bool overview = board_ && overviewServes(t, area);
-    layerObjectsDrawn_ = 0;
     const bool anyLayer =
         std::any_of(layerStyles_.begin(), layerStyles_.end(), [](const LayerStyle& l) { return l.shown; });
     layersStale_ = false;

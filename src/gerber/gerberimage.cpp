@@ -397,13 +397,13 @@ bool ImageReader::defineAperture(QByteArrayView w)
                     {clear, rectangle({at(3) + at(1) / 2, at(4) + at(2) / 2}, at(1), at(2), raw(5))});
                 break;
             case 4: { // exposure, n, x0, y0, ..., xn, yn, rotation
-                const int n = int(std::lround(raw(1)));
-                if (n < 1 || size_t(2 * n + 5) > v.size() + 0 || n > 100000)
+                const long n = std::lround(raw(1));
+                if (n < 1 || n > 100000 || 2 * size_t(n) + 5 > v.size())
                     return false;
+                const size_t points = size_t(n) + 1;
                 Shape s;
-                for (int k = 0; k <= n; ++k)
-                    s.push_back(
-                        turned({at(size_t(2 + 2 * k)), at(size_t(3 + 2 * k))}, raw(size_t(4 + 2 * n))));
+                for (size_t k = 0; k < points; ++k)
+                    s.push_back(turned({at(2 + 2 * k), at(3 + 2 * k)}, raw(4 + 2 * (points - 1))));
                 shapes.push_back({clear, s});
                 break;
             }
