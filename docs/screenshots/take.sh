@@ -287,3 +287,34 @@ echo "wrote 13-page-symbols.png"
     -o "$OUT/16-allegro-page.png" board-allegro.drl
 convert "$OUT/16-allegro-page.png" -resize 50% "$OUT/16-allegro-page.png"
 echo "wrote 16-allegro-page.png"
+
+# A real board of four copper layers with every layer (KiCad's video demo, plotted by KiCad's own
+# Python module into a folder of this run, never committed): its package window, then the
+# preview zoomed in with the top and bottom copper under the holes and a track under the cursor.
+if [ -f /usr/share/kicad/demos/video/video.kicad_pcb ] && /usr/bin/python3 -c "import pcbnew" 2>/dev/null; then
+    VIDEO=$(mktemp -d)/video
+    /usr/bin/python3 "$ROOT/bench/plot-kicad-demo.py" /usr/share/kicad/demos/video/video.kicad_pcb "$VIDEO" >/dev/null
+    "$APP" "$VIDEO" >/dev/null 2>&1 &
+    package=$(window "パッケージの中身 - $VIDEO")
+    sleep 1
+    shot "$package" 33-package-layers.png
+    xdotool key Return
+    main=$(window "穴区分け図")
+    sleep 1
+    preview "$main"
+    preview=$(window "プレビュー")
+    xdotool windowmove "$preview" 0 0
+    xdotool windowsize "$preview" 1270 990
+    sleep 1
+    eval "$(xdotool getwindowgeometry --shell "$preview")"
+    xdotool mousemove $((X + 700)) $((Y + 450))
+    for _ in 1 2 3 4 5 6; do xdotool click 4; sleep 0.1; done
+    sleep 1
+    xdotool mousemove $((X + 785)) $((Y + 155))
+    sleep 0.8
+    shot "$preview" 32-layers.png
+    pkill -f "$APP" 2>/dev/null || true
+    rm -rf "$(dirname "$VIDEO")"
+else
+    echo "no KiCad with its demos: 32-layers.png and 33-package-layers.png kept as they are"
+fi

@@ -53,6 +53,7 @@ PreviewWindow::PreviewWindow(CommonDialog& dialog, Prompts& prompts)
     layerDock_ = new QDockWidget(msg::layerListTitle(), this);
     layerDock_->setObjectName(QStringLiteral("layerDock"));
     layerDock_->setWidget(layerList_);
+    layerList_->setMinimumWidth(340); // the role and the whole name of a KiCad layer file
     layerDock_->setFeatures(QDockWidget::DockWidgetMovable);
     addDockWidget(Qt::LeftDockWidgetArea, layerDock_);
     layerDock_->hide();
