@@ -148,7 +148,6 @@ private:
     bool closeContour(qint64 lineNo);
     void skip(qint64 lineNo);
     bool stop(qint64 lineNo); // a limit: the read ends at the line
-    std::optional<Point> quadrantCentre(Point from, Point to, double i, double j, bool clockwise) const;
 
     std::vector<ImageObject>& objects() { return nesting_.empty() ? out_.objects : nesting_.back().objects; }
     std::vector<ImagePoint>& points() { return nesting_.empty() ? out_.points : nesting_.back().points; }
@@ -692,28 +691,6 @@ bool ImageReader::flash(Point at, qint64 lineNo)
     return true;
 }
 
-std::optional<Point> ImageReader::quadrantCentre(
-    Point from, Point to, double i, double j, bool clockwise) const
-{
-    std::optional<Point> best;
-    double bestError = 0;
-    for (const double si : {1.0, -1.0}) {
-        for (const double sj : {1.0, -1.0}) {
-            const Point c {from.x + si * std::fabs(i), from.y + sj * std::fabs(j)};
-            const double sweep = arcSweep({from.x, from.y}, {to.x, to.y}, {c.x, c.y}, clockwise);
-            if (sweep > kPi / 2 + 1e-6 && !(from.x == to.x && from.y == to.y))
-                continue;
-            const double error =
-                std::fabs(std::hypot(from.x - c.x, from.y - c.y) - std::hypot(to.x - c.x, to.y - c.y));
-            if (!best || error < bestError) {
-                best = c;
-                bestError = error;
-            }
-        }
-    }
-    return best;
-}
-
 bool ImageReader::draw(Point from, Point to, std::optional<Point> centre, bool clockwise, qint64 lineNo)
 {
     std::vector<ArcPoint> pieces;
@@ -801,19 +778,18 @@ bool ImageReader::closeContour(qint64 lineNo)
 
 bool ImageReader::word(QByteArrayView w, qint64 lineNo)
 {
-    if (w.startsWith("G04") || (w.startsWith("G4") && (w.size() == 2 || !isGerberDigit(w[2])))) {
+    if (isGerberComment(w)) {
         // "G04 #@! TF.FileFunction,Copper,L1,Top": an attribute written as a comment.
-        const qsizetype mark = w.indexOf("#@!");
-        if (mark >= 0) {
-            QByteArrayView rest = w.sliced(mark + 3).trimmed();
-            if (rest.startsWith('%'))
-                rest = rest.sliced(1).trimmed();
-            if (rest.startsWith("TF") || rest.startsWith("TA") || rest.startsWith("TD"))
-                return blockWord(rest, lineNo);
-        }
-        return true;
+        const auto attribute = commentAttribute(w);
+        return attribute ? blockWord(*attribute, lineNo) : true;
     }
     return operation(w, lineNo);
+}
+
+std::optional<Point> quadrant(Point from, Point to, double i, double j, bool clockwise)
+{
+    const auto c = singleQuadrantCentre({from.x, from.y}, {to.x, to.y}, i, j, clockwise);
+    return c ? std::optional<Point>(Point {c->x, c->y}) : std::nullopt;
 }
 
 bool ImageReader::operation(QByteArrayView w, qint64 lineNo)
@@ -898,7 +874,7 @@ bool ImageReader::operation(QByteArrayView w, qint64 lineNo)
         std::optional<Point> centre;
         if (interpolation_ != 1) {
             centre = multiQuadrant_ ? std::optional<Point>(Point {from.x + ci, from.y + cj})
-                                    : quadrantCentre(from, to, ci, cj, interpolation_ == 2);
+                                    : quadrant(from, to, ci, cj, interpolation_ == 2);
             if (!centre) {
                 skip(lineNo);
                 return true;

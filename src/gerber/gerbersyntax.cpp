@@ -1,5 +1,7 @@
 #include "gerber/gerbersyntax.h"
 
+#include "drill/arcpieces.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +15,47 @@ std::optional<double> gerberDecimal(QByteArrayView text)
     if (!ok || !std::isfinite(v))
         return std::nullopt;
     return v;
+}
+
+bool isGerberComment(QByteArrayView w)
+{
+    return w.startsWith("G04") || (w.startsWith("G4") && (w.size() == 2 || !isGerberDigit(w[2])));
+}
+
+std::optional<QByteArrayView> commentAttribute(QByteArrayView w)
+{
+    const qsizetype mark = w.indexOf("#@!");
+    if (mark < 0)
+        return std::nullopt;
+    QByteArrayView rest = w.sliced(mark + 3).trimmed();
+    if (rest.startsWith('%'))
+        rest = rest.sliced(1).trimmed();
+    if (rest.startsWith("TF") || rest.startsWith("TA") || rest.startsWith("TD") || rest.startsWith("TO"))
+        return rest;
+    return std::nullopt;
+}
+
+std::optional<GerberPoint> singleQuadrantCentre(
+    GerberPoint from, GerberPoint to, double i, double j, bool clockwise)
+{
+    constexpr double kQuarter = 3.14159265358979323846 / 2;
+    std::optional<GerberPoint> best;
+    double bestError = 0;
+    for (const double si : {1.0, -1.0}) {
+        for (const double sj : {1.0, -1.0}) {
+            const GerberPoint c {from.x + si * std::fabs(i), from.y + sj * std::fabs(j)};
+            const double sweep = arcSweep({from.x, from.y}, {to.x, to.y}, {c.x, c.y}, clockwise);
+            if (sweep > kQuarter + 1e-6 && !(from.x == to.x && from.y == to.y))
+                continue;
+            const double error =
+                std::fabs(std::hypot(from.x - c.x, from.y - c.y) - std::hypot(to.x - c.x, to.y - c.y));
+            if (!best || error < bestError) {
+                best = c;
+                bestError = error;
+            }
+        }
+    }
+    return best;
 }
 
 bool readGerberOperation(QByteArrayView w, GerberOperation& out)

@@ -92,6 +92,20 @@ struct GerberOperation {
 // False for a word that is not one: a letter no operation has, or a code that is no number.
 bool readGerberOperation(QByteArrayView w, GerberOperation& out);
 
+// A comment word (G04, or G4 followed by no digit).
+bool isGerberComment(QByteArrayView w);
+// The attribute a comment carries, "G04 #@! TF.FileFunction,Profile,NP" (and Eagle's
+// "G04 #@! %TF..."): "TF.FileFunction,Profile,NP"; none for a comment without one.
+std::optional<QByteArrayView> commentAttribute(QByteArrayView w);
+
+// The centre of a single-quadrant arc (G74): I and J are unsigned, so it is the one of four
+// that makes an arc of at most 90 degrees with the closest radii; none where none does.
+struct GerberPoint {
+    double x = 0, y = 0;
+};
+std::optional<GerberPoint> singleQuadrantCentre(
+    GerberPoint from, GerberPoint to, double i, double j, bool clockwise);
+
 // A decimal number as written ("0.800000", "-1.5e-2"); none for one that is not.
 std::optional<double> gerberDecimal(QByteArrayView text);
 

@@ -151,7 +151,6 @@ private:
     bool flash(Point at, qint64 lineNo);
     bool draw(Point from, Point to, std::optional<Point> centre, bool clockwise, qint64 lineNo);
     void arcPoints(Point from, Point to, Point centre, bool clockwise, std::vector<Point>& points) const;
-    std::optional<Point> singleQuadrantCentre(Point from, Point to, double i, double j, bool clockwise) const;
 
     const QString name_;
     DrillData& out_;
@@ -614,34 +613,6 @@ bool Reader::flash(Point at, qint64 lineNo)
     return true;
 }
 
-std::optional<Point> Reader::singleQuadrantCentre(
-    Point from, Point to, double i, double j, bool clockwise) const
-{
-    // I and J are unsigned: the centre is the one of four that makes an arc of at most 90
-    // degrees with the closest radii.
-    std::optional<Point> best;
-    double bestError = 0;
-    for (const double si : {1.0, -1.0}) {
-        for (const double sj : {1.0, -1.0}) {
-            const Point c {from.x + si * std::fabs(i), from.y + sj * std::fabs(j)};
-            const double a0 = std::atan2(from.y - c.y, from.x - c.x);
-            const double a1 = std::atan2(to.y - c.y, to.x - c.x);
-            double sweep = clockwise ? a0 - a1 : a1 - a0;
-            while (sweep < 0)
-                sweep += 2 * kPi;
-            if (sweep > kPi / 2 + 1e-6)
-                continue;
-            const double error =
-                std::fabs(std::hypot(from.x - c.x, from.y - c.y) - std::hypot(to.x - c.x, to.y - c.y));
-            if (!best || error < bestError) {
-                best = c;
-                bestError = error;
-            }
-        }
-    }
-    return best;
-}
-
 void Reader::arcPoints(Point from, Point to, Point c, bool clockwise, std::vector<Point>& points) const
 {
     const ArcPoint f {from.x, from.y}, t {to.x, to.y}, centre {c.x, c.y};
@@ -786,8 +757,9 @@ bool Reader::operation(QByteArrayView w, qint64 lineNo)
         if (interpolation_ != 1) {
             if (multiQuadrant_)
                 centre = Point {from.x + ci, from.y + cj};
-            else
-                centre = singleQuadrantCentre(from, to, ci, cj, interpolation_ == 2);
+            else if (const auto c =
+                         singleQuadrantCentre({from.x, from.y}, {to.x, to.y}, ci, cj, interpolation_ == 2))
+                centre = Point {c->x, c->y};
         }
         return draw(from, to, centre, interpolation_ == 2, lineNo);
     }
@@ -805,17 +777,10 @@ bool Reader::operation(QByteArrayView w, qint64 lineNo)
 
 bool Reader::word(QByteArrayView w, qint64 lineNo)
 {
-    if (w.startsWith("G04") || (w.startsWith("G4") && (w.size() == 2 || !isGerberDigit(w[2])))) {
+    if (isGerberComment(w)) {
         // A comment; "G04 #@! TF.FileFunction,..." carries an attribute.
-        const qsizetype mark = w.indexOf("#@!");
-        if (mark >= 0) {
-            QByteArrayView rest = w.sliced(mark + 3).trimmed();
-            if (rest.startsWith('%')) // "G04 #@! %TF.FileFunction,Profile,NP*" (Eagle)
-                rest = rest.sliced(1).trimmed();
-            if (rest.startsWith("TF") || rest.startsWith("TA") || rest.startsWith("TD")
-                || rest.startsWith("TO"))
-                attribute(rest);
-        }
+        if (const auto carried = commentAttribute(w))
+            attribute(*carried);
         return true;
     }
     return operation(w, lineNo);
