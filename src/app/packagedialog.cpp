@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -17,6 +18,8 @@ namespace kivotrek {
 namespace {
 using Role = PackageMember::Role;
 constexpr Role kRoles[] = {Role::Plated, Role::NonPlated, Role::Drill, Role::Outline, Role::Unused};
+
+constexpr QSize kPictureSize(320, 240);
 
 int indexOf(Role role)
 {
@@ -76,9 +79,17 @@ PackageDialog::PackageDialog(Package& package, QWidget* parent)
         roleBoxes_.push_back(box);
         connect(box, QOverload<int>::of(&QComboBox::activated), this, [this, i] {
             showWhy(size_t(i), msg::whyChosen()); // the user's word over the signs
+            drawPicture();
         });
     }
-    layout->addWidget(table_, 1);
+    auto* beside = new QHBoxLayout;
+    beside->addWidget(table_, 1);
+    picture_ = new QLabel(this);
+    picture_->setObjectName(QStringLiteral("boardPicture"));
+    picture_->setFixedSize(kPictureSize);
+    picture_->setFrameShape(QFrame::StyledPanel);
+    beside->addWidget(picture_, 0, Qt::AlignTop);
+    layout->addLayout(beside, 1);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(msg::cancelCaption(), QDialogButtonBox::RejectRole);
@@ -91,8 +102,8 @@ PackageDialog::PackageDialog(Package& package, QWidget* parent)
         showRoles();
     table_->resizeColumnsToContents();
     table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
-    const int width = table_->horizontalHeader()->length() + 40;
-    resize(std::clamp(width, 560, 1100), std::clamp(table_->verticalHeader()->length() + 160, 280, 700));
+    const int width = table_->horizontalHeader()->length() + 60 + kPictureSize.width();
+    resize(std::clamp(width, 560, 1400), std::clamp(table_->verticalHeader()->length() + 160, 280, 700));
 }
 
 void PackageDialog::chooseBoard(const QString& board)
@@ -108,6 +119,18 @@ void PackageDialog::showRoles()
         roleBoxes_[i]->setCurrentIndex(indexOf(package_.members[i].role));
         showWhy(i, package_.members[i].why);
     }
+    drawPicture();
+}
+
+void PackageDialog::drawPicture()
+{
+    std::vector<Role> roles;
+    for (QComboBox* box : roleBoxes_)
+        roles.push_back(kRoles[std::clamp(box->currentIndex(), 0, int(std::size(kRoles)) - 1)]);
+    const qreal dpr = devicePixelRatioF();
+    QImage image = drawn_.draw(package_, roles, (QSizeF(kPictureSize) * dpr).toSize());
+    image.setDevicePixelRatio(dpr);
+    picture_->setPixmap(QPixmap::fromImage(image));
 }
 
 void PackageDialog::showWhy(size_t member, const QString& why)

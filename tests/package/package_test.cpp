@@ -2,6 +2,7 @@
 // formats' descriptions: folders, zips, a 7z and a tar.gz; each member's role, and the board.
 
 #include "archivewriter.h"
+#include "drawing/packagepicture.h"
 #include "package/archive.h"
 #include "package/package.h"
 #include "testutil.h"
@@ -595,4 +596,47 @@ TEST(Package, EveryOtherLayerIsReadIntoTheBoardFromTheTopDown)
         + QStringLiteral("は Gerber の絵がないため、層として表示しません。")))
         << said.said.join(QLatin1Char('\n')).toStdString();
     EXPECT_LT(layerDepth(QStringLiteral("copper-inner"), 2), layerDepth(QStringLiteral("copper-inner"), 3));
+}
+
+TEST(Package, ThePictureBesideTheListShowsTheBoardItsRolesMake)
+{
+    // A 100 x 80 mm outline and the drill file's holes at (10..40, 10) and (50, 50).
+    const Folder folder({{"board-PTH.drl", excellon()}, {"board-Edge_Cuts.gbr", gerber("Profile,NP")},
+        {"board-F_Cu.gbr", polylines({box(20, 20, 30, 30)}, "Copper,L1,Top")}});
+    QString error;
+    const auto p = Package::open(folder.root, &error);
+    ASSERT_TRUE(p) << error.toStdString();
+    std::vector<Role> roles;
+    for (const PackageMember& m : p->members)
+        roles.push_back(m.role);
+    PackagePicture picture;
+    const QSize size(220, 180);
+    // The outline's box (its line 0.1 mm wide) fitted with a margin of 6 pixels.
+    const double w = 100.1, h = 80.1;
+    const double k = std::min((size.width() - 12) / w, (size.height() - 12) / h);
+    const double left = (size.width() - w * k) / 2, top = (size.height() - h * k) / 2;
+    const auto pixelAt = [&](const QImage& image, double x, double y) {
+        return image.pixel(int(std::floor(left + (x + 0.05) * k)), int(std::floor(top + (80.05 - y) * k)));
+    };
+    const auto close = [](QRgb a, const QColor& b) {
+        return std::abs(qRed(a) - b.red()) + std::abs(qGreen(a) - b.green()) + std::abs(qBlue(a) - b.blue())
+            < 24;
+    };
+    QImage drawn = picture.draw(*p, roles, size);
+    EXPECT_TRUE(close(pixelAt(drawn, 50, 50), PackagePicture::holeColour(Role::Plated)));
+    EXPECT_EQ(pixelAt(drawn, 70, 60), qRgb(255, 255, 255)); // inside the outline, no hole
+    // The drill file taken as non-plated: its holes in that colour; left out: no hole at all.
+    for (size_t i = 0; i < p->members.size(); ++i) {
+        if (p->members[i].name == QLatin1String("board-PTH.drl"))
+            roles[i] = Role::NonPlated;
+    }
+    drawn = picture.draw(*p, roles, size);
+    EXPECT_TRUE(close(pixelAt(drawn, 50, 50), PackagePicture::holeColour(Role::NonPlated)));
+    for (Role& r : roles)
+        r = r == Role::NonPlated ? Role::Unused : r;
+    drawn = picture.draw(*p, roles, size);
+    EXPECT_FALSE(close(pixelAt(drawn, 50, 50), PackagePicture::holeColour(Role::NonPlated)));
+    EXPECT_EQ(pixelAt(drawn, 50, 50), qRgb(255, 255, 255));
+    // The copper under it, translucent: the square's edge is not white.
+    EXPECT_NE(pixelAt(drawn, 20, 25), qRgb(255, 255, 255));
 }
