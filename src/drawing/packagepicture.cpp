@@ -121,7 +121,9 @@ QImage PackagePicture::draw(const Package& package, const std::vector<Role>& rol
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(Qt::NoPen);
-    for (const auto& [data, role] : drills) {
+    for (const auto& drill : drills) {
+        const DrillData* data = drill.first;
+        const Role role = drill.second;
         p.setBrush(holeColour(role));
         const auto radiusOf = [&](int tool) {
             const auto& d =
