@@ -215,6 +215,99 @@ template <typename Take> void eachHoleCentre(const Package& package, Take take)
     }
 }
 
+// Whether a point lies inside the closed contours of the lines: an even count of crossings to
+// its right is outside (a cut-out inside the outline is outside too).
+bool insideContours(const std::vector<OutlineSegment>& lines, double x, double y)
+{
+    bool inside = false;
+    for (const OutlineSegment& s : lines) {
+        const double y1 = s.y1(), y2 = s.y2();
+        if ((y1 > y) == (y2 > y))
+            continue;
+        const double cross = s.x1() + (y - y1) * (s.x2() - s.x1()) / (y2 - y1);
+        if (x < cross)
+            inside = !inside;
+    }
+    return inside;
+}
+
+// In a package of several boards' outlines, drill and rout files whose names give no board with
+// an outline of its own belong to the board whose outline holds their holes: at least nine in
+// ten of their centres inside its closed contour, of outlines inside one another the smallest.
+// So a drill file called "ncdrill.drl" beside two boards' outlines is the board's it lies in,
+// and two outlines make two boards wherever their boxes lie. With one outline the names stand:
+// a file of another name is another board's (a lid drilled apart).
+void assignByOutlines(Package& package)
+{
+    QSet<QString> withOutline;
+    std::vector<size_t> outlines;
+    for (size_t i = 0; i < package.members.size(); ++i) {
+        const PackageMember& m = package.members[i];
+        if (m.layer == QLatin1String("outline") && !m.board.isEmpty()) {
+            withOutline.insert(m.board);
+            outlines.push_back(i);
+        }
+    }
+    std::vector<size_t> open;
+    for (size_t i = 0; i < package.members.size(); ++i) {
+        const PackageMember& m = package.members[i];
+        if (isDrill(m.role) && m.read && (m.board.isEmpty() || !withOutline.contains(m.board)))
+            open.push_back(i);
+    }
+    constexpr size_t kMostOutlines = 20; // a package of more is no set of boards side by side
+    if (outlines.size() < 2 || open.empty() || outlines.size() > kMostOutlines)
+        return;
+    std::vector<std::pair<Nanometres, Nanometres>> centres;
+    eachHoleCentre(package,
+        [&centres](const PackageMember&, Nanometres x, Nanometres y) { centres.emplace_back(x, y); });
+    struct Contour {
+        QString board;
+        std::vector<OutlineSegment> lines;
+        double area = 0;
+    };
+    std::vector<Contour> contours;
+    for (const size_t i : outlines) {
+        const DrillData read = readGerberX2(package.members[i].path, {}, GerberRole::Outline);
+        const OutlineShape shape = outlineByShape(read.outline, centres);
+        if (!shape.found)
+            continue;
+        Contour c;
+        c.board = package.members[i].board;
+        c.area = shape.area;
+        for (const size_t k : shape.keep)
+            c.lines.push_back(read.outline[k]);
+        contours.push_back(std::move(c));
+    }
+    for (const size_t i : open) {
+        PackageMember& m = package.members[i];
+        std::vector<std::pair<double, double>> own;
+        for (const DrillHit& h : m.read->data.holes)
+            own.emplace_back(h.x(), h.y());
+        for (const DrillSlot& sl : m.read->data.slotHoles)
+            own.emplace_back(sl.x1(), sl.y1());
+        if (own.empty())
+            continue;
+        const size_t step = std::max<size_t>(1, own.size() / 2000); // evenly, at most about 2,000
+        std::vector<const Contour*> holding;
+        for (const Contour& c : contours) {
+            size_t looked = 0, inside = 0;
+            for (size_t k = 0; k < own.size(); k += step) {
+                ++looked;
+                inside += insideContours(c.lines, own[k].first, own[k].second) ? 1 : 0;
+            }
+            if (inside * 10 >= looked * 9)
+                holding.push_back(&c);
+        }
+        std::sort(holding.begin(), holding.end(),
+            [](const Contour* a, const Contour* b) { return a->area < b->area; });
+        // Boards drawn at one place (a project's boards each at the origin) tell nothing.
+        const bool alone =
+            holding.size() == 1 || (holding.size() > 1 && holding[0]->area < 0.99 * holding[1]->area);
+        if (alone)
+            m.board = holding[0]->board;
+    }
+}
+
 // Boards the names tell apart but the files do not: drill files of two names whose holes lie
 // over one another, neither name with an outline of its own, are one board (a rout file beside
 // its drill file, "ncroute.rou" and "ncdrill.drl"). Two boards with outlines of their own stay
@@ -536,6 +629,7 @@ std::unique_ptr<Package> Package::open(const QString& path, QString* error, cons
             }
         }
     }
+    assignByOutlines(*p);
     joinOverlappingBoards(*p);
     chooseOutlineByShape(*p);
     return p;

@@ -640,3 +640,35 @@ TEST(Package, ThePictureBesideTheListShowsTheBoardItsRolesMake)
     // The copper under it, translucent: the square's edge is not white.
     EXPECT_NE(pixelAt(drawn, 20, 25), qRgb(255, 255, 255));
 }
+
+TEST(Package, ADrillFileBelongsToTheBoardWhoseOutlineHoldsItsHoles)
+{
+    // Two boards' outlines whose boxes overlap (an L and a square in its corner), and two drill
+    // files whose names give no board of their own.
+    const auto lShape = polylines({{{0, 0}, {100, 0}, {100, 30}, {30, 30}, {30, 80}, {0, 80}, {0, 0}}});
+    const auto square = polylines({box(40, 40, 100, 80)});
+    const auto drill = [](double x, double y) {
+        QByteArray text = "M48\nMETRIC\nT1C0.800\n%\nG90\nG05\nT1\n";
+        for (int i = 0; i < 4; ++i)
+            text += "X" + QByteArray::number(x + 5 * i, 'f', 2) + "Y" + QByteArray::number(y, 'f', 2) + "\n";
+        return text + "M30\n";
+    };
+    const Folder folder({{"mainboard_BoardOutline.gbr", lShape}, {"keyboard_BoardOutline.gbr", square},
+        {"ncdrill.drl", drill(5, 10)}, {"keys.drl", drill(50, 60)}});
+    QString error;
+    auto p = Package::open(folder.root, &error);
+    ASSERT_TRUE(p) << error.toStdString();
+    std::map<QString, QString> boardOf;
+    for (const PackageMember& m : p->members)
+        boardOf[m.name] = m.board;
+    EXPECT_EQ(boardOf[QStringLiteral("ncdrill.drl")], QStringLiteral("mainboard"));
+    EXPECT_EQ(boardOf[QStringLiteral("keys.drl")], QStringLiteral("keyboard"));
+    EXPECT_EQ(p->boards(), (QStringList {QStringLiteral("keyboard"), QStringLiteral("mainboard")}));
+    // Each board chosen takes its own drill file and its own outline.
+    ASSERT_TRUE(p->chooseBoard(QStringLiteral("keyboard")));
+    const auto r = roles(*p);
+    EXPECT_EQ(r.at(QStringLiteral("keyboard_BoardOutline.gbr")), Role::Outline);
+    EXPECT_EQ(r.at(QStringLiteral("mainboard_BoardOutline.gbr")), Role::Unused);
+    EXPECT_EQ(r.at(QStringLiteral("ncdrill.drl")), Role::Unused);
+    EXPECT_NE(r.at(QStringLiteral("keys.drl")), Role::Unused);
+}
