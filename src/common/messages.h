@@ -220,6 +220,23 @@ inline QString layerUnderCursor(const QString& role, const QString& file, const 
 {
     return role + QStringLiteral("（") + file + QStringLiteral("）：") + object;
 }
+// An outline of a package whose lines close nowhere (their ends more than 2 um apart): kept, said.
+inline QString outlineNotClosed(const QString& name)
+{
+    return QStringLiteral("外形 ") + name
+        + QStringLiteral(
+            " の線は閉じていません（端が2 µm以内で合わない所があります）。そのまま外形として使います。");
+}
+// No layer of a package has a closed contour, and none is named the outline surely.
+inline QString noClosedOutline(const QString& name)
+{
+    return QStringLiteral("閉じた輪郭の層がないため、外形なしで読みます（") + name
+        + QStringLiteral("は外形にしません）。穴と外形の間隔は調べません。");
+}
+inline QString whyNoClosedContour()
+{
+    return QStringLiteral("閉じた輪郭がない");
+}
 // A layer of the package the board view cannot show: no Gerber picture in it, or its read ended early.
 inline QString layerNotShown(const QString& path)
 {

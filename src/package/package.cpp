@@ -370,8 +370,15 @@ void chooseOutlineByShape(Package& package)
     // round mounting holes are often drawn on them), is the outline as it is.
     if (named >= 0
         && (package.members[size_t(named)].outlineStated
-            || layerOfName(package.members[size_t(named)].name).role == QLatin1String("outline")))
+            || layerOfName(package.members[size_t(named)].name).role == QLatin1String("outline"))) {
+        // Said where its lines close nowhere: the edge checks follow lines with gaps.
+        const PackageMember& m = package.members[size_t(named)];
+        const DrillData d = readGerberX2(m.path, {}, GerberRole::Outline);
+        if (d.ending != DrillData::Ending::Unreadable && !d.outline.empty()
+            && !kivotrek::outlineByShape(d.outline, {}).found)
+            package.notes << msg::outlineNotClosed(QFileInfo(m.name).fileName());
         return;
+    }
     // Holes read in a format no file states are placed by the outline, not the other way round.
     for (const PackageMember& m : package.members) {
         if (isDrill(m.role) && m.read && m.read->data.format && m.read->data.format->used
@@ -411,8 +418,17 @@ void chooseOutlineByShape(Package& package)
             bestData = std::move(d);
         }
     }
-    if (best < 0)
-        return; // no closed contour: the package's choice stands
+    if (best < 0) {
+        // No layer has a closed contour, and none is named the outline surely: no outline, said,
+        // rather than a drawing's lines taken for the board's edge.
+        if (named >= 0) {
+            PackageMember& was = package.members[size_t(named)];
+            was.role = Role::Unused;
+            was.why = msg::whyNoClosedContour();
+            package.notes << msg::noClosedOutline(QFileInfo(was.name).fileName());
+        }
+        return;
+    }
     if (named >= 0 && named != best) {
         PackageMember& was = package.members[size_t(named)];
         was.role = Role::Unused;

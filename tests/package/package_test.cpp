@@ -509,16 +509,32 @@ TEST(PackageOutline, AnOutlineNoNameMarksIsFoundOneNamedSurelyStaysAsItIs)
         EXPECT_EQ(why(*b->package, "BoardOutlline.gdo"), QStringLiteral("穴を囲む閉じた輪郭"));
     }
     // An outline by a name that says nothing else is the outline as it is, even where its lines
-    // never close (real ones meet only within some micrometres); a drawing layer whose lines hold
-    // no closed contour stays the outline its name made it.
-    for (const char* name : {"board.GKO", "board.GM1"}) {
+    // never close (real ones meet only within some micrometres), and that is said; a mechanical
+    // layer whose lines hold no closed contour is no outline, and that is said too.
+    {
         const Folder folder(
-            {{"board.drl", excellon()}, {name, polylines({{{0, 0}, {100, 0}, {100, 80}, {0, 80}}})}});
+            {{"board.drl", excellon()}, {"board.GKO", polylines({{{0, 0}, {100, 0}, {100, 80}, {0, 80}}})}});
         const auto b = build(folder);
         ASSERT_TRUE(b->package);
-        EXPECT_EQ(b->board.outline, folder.root + QLatin1Char('/') + QLatin1String(name));
+        EXPECT_EQ(b->board.outline, folder.root + QStringLiteral("/board.GKO"));
         ASSERT_TRUE(b->board.data.outline);
         EXPECT_EQ(b->board.data.outline->outline.size(), 3u);
+        EXPECT_EQ(b->package->notes,
+            QStringList {
+                QStringLiteral("外形 board.GKO の線は閉じていません（端が2 µm以内で合わない所があります）。"
+                               "そのまま外形として使います。")});
+    }
+    {
+        const Folder folder(
+            {{"board.drl", excellon()}, {"board.GM1", polylines({{{0, 0}, {100, 0}, {100, 80}, {0, 80}}})}});
+        const auto b = build(folder);
+        ASSERT_TRUE(b->package);
+        EXPECT_TRUE(b->board.outline.isEmpty());
+        EXPECT_EQ(why(*b->package, "board.GM1"), QStringLiteral("閉じた輪郭がない"));
+        EXPECT_EQ(b->package->notes,
+            QStringList {
+                QStringLiteral("閉じた輪郭の層がないため、外形なしで読みます（board.GM1は外形にしません）。"
+                               "穴と外形の間隔は調べません。")});
     }
     // The same lines as the file's own profile: the outline as it is, closed or not.
     {
