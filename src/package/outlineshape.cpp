@@ -133,8 +133,10 @@ OutlineShape outlineByShape(
         c.y0 = std::min({c.y0, s.y1(), s.y2()});
         c.y1 = std::max({c.y1, s.y1(), s.y2()});
         for (int e = 0; e < 2; ++e) {
-            if (points[pointOf[i * 2 + size_t(e)]].count < 2)
+            if (points[pointOf[i * 2 + size_t(e)]].count < 2) {
                 c.closed = false;
+                ++shape.freeEnds;
+            }
         }
     }
     // The centres counted: every one, or an even share of a very large board's, in millimetres,

@@ -19,6 +19,7 @@ struct OutlineShape {
     double area = 0; // of the contour's box, square millimetres
     std::vector<size_t> keep; // the lines of the contour and of the closed contours inside it
     bool dropped = false; // lines of the layer left out (a drawing beside the outline)
+    qint64 freeEnds = 0; // line ends no other end meets within 2 um: gaps, or lines of a drawing
 };
 
 // Line ends within 2 um of one another are joined; a contour is closed when none of its ends is

@@ -375,7 +375,7 @@ void chooseOutlineByShape(Package& package)
         const PackageMember& m = package.members[size_t(named)];
         const DrillData d = readGerberX2(m.path, {}, GerberRole::Outline);
         if (d.ending != DrillData::Ending::Unreadable && !d.outline.empty()
-            && !kivotrek::outlineByShape(d.outline, {}).found)
+            && kivotrek::outlineByShape(d.outline, {}).freeEnds > 0)
             package.notes << msg::outlineNotClosed(QFileInfo(m.name).fileName());
         return;
     }
