@@ -129,9 +129,11 @@ struct Nesting {
     qint64 openedAt = 0;
 };
 
-class ImageReader {
+class ImageReader : public GerberStatements<ImageReader, GerberImage> {
+    friend class GerberStatements<ImageReader, GerberImage>;
+
 public:
-    explicit ImageReader(GerberImage& out) : out_(out) { }
+    explicit ImageReader(GerberImage& out) : GerberStatements(out) { }
     bool line(QByteArrayView text, qint64 lineNo);
     void finish();
 
@@ -146,7 +148,7 @@ private:
     bool flash(Point at, qint64 lineNo);
     bool draw(Point from, Point to, std::optional<Point> centre, bool clockwise, qint64 lineNo);
     bool closeContour(qint64 lineNo);
-    void skip(qint64 lineNo);
+    bool ended() const { return ended_; }
     bool stop(qint64 lineNo); // a limit: the read ends at the line
 
     std::vector<ImageObject>& objects() { return nesting_.empty() ? out_.objects : nesting_.back().objects; }
@@ -157,22 +159,14 @@ private:
     void finishAperture(ImageAperture& a, const std::vector<std::pair<bool, Shape>>& shapes,
         const ApertureTransform& t) const;
 
-    GerberImage& out_;
-    GerberWords words_;
-    GerberFormat format_;
-    QByteArray blockCommand_;
     bool ended_ = false;
     Point at_;
-    int interpolation_ = 1;
-    bool multiQuadrant_ = false;
     bool region_ = false;
     bool clear_ = false;
     int lastOperation_ = 0;
     int current_ = -1; // index of the selected aperture
     ApertureTransform transform_;
     std::map<int, int> byNumber_;
-    std::map<QByteArray, ApertureMacro> macros_;
-    ApertureMacro* macro_ = nullptr;
     // How each aperture was defined (its shapes in millimetres), to lay it again under a transform.
     std::vector<std::vector<std::pair<bool, Shape>>> shapes_;
     std::map<std::pair<int, ApertureTransform>, int> transformed_;
@@ -182,19 +176,8 @@ private:
     QString pendingFunction_;
     std::vector<ImagePoint> contour_; // the region's contour being drawn
     qint64 contourLine_ = 0;
-    qint64 lastSkipped_ = 0;
     qint64 lastLine_ = 0;
 };
-
-void ImageReader::skip(qint64 lineNo)
-{
-    if (lineNo == lastSkipped_)
-        return;
-    lastSkipped_ = lineNo;
-    ++out_.skippedLines;
-    if (!out_.firstSkippedLine || lineNo < *out_.firstSkippedLine)
-        out_.firstSkippedLine = lineNo;
-}
 
 bool ImageReader::stop(qint64 lineNo)
 {
@@ -220,35 +203,15 @@ bool ImageReader::line(QByteArrayView text, qint64 lineNo)
     if (ended_)
         return false;
     lastLine_ = lineNo;
-    bool ok = true;
-    const auto handle = [&](GerberWords::Event e, QByteArrayView w, qint64 at) {
-        switch (e) {
-        case GerberWords::Event::Word: ok = word(w, at); break;
-        case GerberWords::Event::BlockWord: ok = blockWord(w, at); break;
-        case GerberWords::Event::BlockEdge: blockCommand_.clear(); break;
-        case GerberWords::Event::Unended: skip(at); break;
-        }
-        return ok && !ended_;
-    };
-    if (words_.line(text, lineNo, handle) == GerberWords::Fed::TooLong)
+    bool tooLong = false;
+    const bool ok = feed(text, lineNo, tooLong);
+    if (tooLong)
         return stop(words_.pendingLine() ? words_.pendingLine() : lineNo);
     return ok && !ended_;
 }
 
 bool ImageReader::blockWord(QByteArrayView w, qint64 lineNo)
 {
-    if (blockCommand_.isEmpty()) {
-        blockCommand_ = w.first(std::min<qsizetype>(2, w.size())).toByteArray();
-        if (blockCommand_ == "AM") {
-            macro_ = &(macros_[w.sliced(2).trimmed().toByteArray()] = ApertureMacro());
-            return true;
-        }
-    }
-    if (blockCommand_ == "AM") {
-        if (!macro_ || !macro_->add(w))
-            skip(lineNo);
-        return true;
-    }
     if (w.startsWith("FS")) {
         if (!format_.read(w))
             skip(lineNo);
@@ -306,29 +269,14 @@ bool ImageReader::blockWord(QByteArrayView w, qint64 lineNo)
 bool ImageReader::defineAperture(QByteArrayView w)
 {
     // ADD10C,0.8 / ADD11R,1.0X0.5 / ADD12O,1.0X2.0 / ADD13P,1.0X6X0 / ADD14NAME,1X2
-    qsizetype i = 2;
-    if (i >= w.size() || w[i] != 'D')
-        return false;
-    ++i;
-    int number = 0, digits = 0;
-    while (i < w.size() && isGerberDigit(w[i]) && digits < 9) {
-        number = number * 10 + (w[i] - '0');
-        ++i;
-        ++digits;
-    }
-    if (digits == 0 || i >= w.size())
-        return false;
-    const QByteArrayView rest = w.sliced(i);
-    const qsizetype comma = rest.indexOf(',');
-    const QByteArray name = (comma < 0 ? rest : rest.first(comma)).toByteArray();
+    int number = 0;
+    QByteArray name;
     std::vector<double> given;
-    if (comma >= 0) {
-        for (const QByteArray& p : rest.sliced(comma + 1).toByteArray().split('X')) {
-            const auto v = gerberDecimal(p);
-            if (!v || std::fabs(*v) > 1e5)
-                return false;
-            given.push_back(*v);
-        }
+    if (!readApertureDefinition(w, number, name, given))
+        return false;
+    for (const double v : given) {
+        if (std::fabs(v) > 1e5)
+            return false; // larger than any board: damage
     }
     const double unit = format_.unitFactor();
     const auto param = [&](size_t k) { return k < given.size() ? given[k] * unit : 0.0; };
@@ -357,11 +305,11 @@ bool ImageReader::defineAperture(QByteArrayView w)
         a.height = a.width;
         a.hole = param(3);
         shapes.push_back({false, polygon({}, a.width, a.vertices, given.size() > 2 ? given[2] : 0)});
-    } else if (const auto m = macros_.find(name); m != macros_.end()) {
+    } else if (const ApertureMacro* m = macro(name)) {
         a.shape = ImageAperture::Shape::Macro;
         a.macro = name;
         std::vector<ApertureMacro::Primitive> made;
-        if (!m->second.primitives(given, made))
+        if (!m->primitives(given, made))
             return false;
         for (const ApertureMacro::Primitive& p : made) {
             std::vector<double> v = p.modifiers;
@@ -570,35 +518,18 @@ bool ImageReader::stepAndRepeat(QByteArrayView w, qint64 lineNo)
     }
     if (w == "SR")
         return true;
-    Nesting n;
-    qsizetype i = 2;
-    while (i < w.size()) {
-        const char letter = w[i++];
-        const qsizetype start = i;
-        while (i < w.size() && (isGerberDigit(w[i]) || w[i] == '.' || w[i] == '-' || w[i] == '+'))
-            ++i;
-        const auto v = gerberDecimal(w.sliced(start, i - start));
-        if (!v) {
-            skip(lineNo);
-            return true;
-        }
-        if (letter == 'X' || letter == 'Y') {
-            if (*v < 1 || *v != std::floor(*v)) {
-                skip(lineNo);
-                return true;
-            }
-            if (*v > double(kMaxImageObjects))
-                return stop(lineNo);
-            (letter == 'X' ? n.nx : n.ny) = int(*v);
-        } else if (letter == 'I' || letter == 'J') {
-            (letter == 'I' ? n.dx : n.dy) = *v * format_.unitFactor();
-        } else {
-            skip(lineNo);
-            return true;
-        }
-    }
-    if (double(n.nx) * double(n.ny) > double(kMaxImageObjects))
+    const GerberRepeat r = readStepAndRepeat(w, kMaxImageObjects);
+    if (r.read == GerberRepeat::Read::TooMany)
         return stop(lineNo);
+    if (r.read == GerberRepeat::Read::Bad) {
+        skip(lineNo);
+        return true;
+    }
+    Nesting n;
+    n.nx = r.nx;
+    n.ny = r.ny;
+    n.dx = r.dx * format_.unitFactor();
+    n.dy = r.dy * format_.unitFactor();
     if (n.nx * n.ny > 1)
         nesting_.push_back(std::move(n));
     return true;
@@ -808,15 +739,9 @@ bool ImageReader::operation(QByteArrayView w, qint64 lineNo)
             skip(lineNo);
     }
     for (const int code : o.g) {
+        if (modeCode(code))
+            continue;
         switch (code) {
-        case 1:
-        case 10:
-        case 11:
-        case 12: interpolation_ = 1; break;
-        case 2: interpolation_ = 2; break;
-        case 3: interpolation_ = 3; break;
-        case 74: multiQuadrant_ = false; break;
-        case 75: multiQuadrant_ = true; break;
         case 36:
             region_ = true;
             contour_.clear();
@@ -826,12 +751,6 @@ bool ImageReader::operation(QByteArrayView w, qint64 lineNo)
                 return false;
             region_ = false;
             break;
-        case 70: format_.inch = true; break;
-        case 71: format_.inch = false; break;
-        case 90: format_.incremental = false; break;
-        case 91: format_.incremental = true; break;
-        case 54:
-        case 55: break;
         default: skip(lineNo); return true;
         }
     }
@@ -853,17 +772,7 @@ bool ImageReader::operation(QByteArrayView w, qint64 lineNo)
     lastOperation_ = op;
     Point to = at_;
     double ci = 0, cj = 0;
-    const auto take = [&](const std::optional<QByteArrayView>& text, bool isX, double& into, bool position) {
-        if (!text)
-            return true;
-        const auto v = format_.coordinate(*text, isX);
-        if (!v)
-            return false;
-        into = position && format_.incremental ? into + *v : *v;
-        return true;
-    };
-    if (!take(o.x, true, to.x, true) || !take(o.y, false, to.y, true) || !take(o.i, true, ci, false)
-        || !take(o.j, false, cj, false)) {
+    if (!coordinates(o, to.x, to.y, ci, cj)) {
         skip(lineNo);
         return true;
     }

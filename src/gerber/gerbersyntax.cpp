@@ -96,6 +96,71 @@ bool readGerberOperation(QByteArrayView w, GerberOperation& out)
     return true;
 }
 
+bool readApertureDefinition(QByteArrayView w, int& number, QByteArray& shape, std::vector<double>& parameters)
+{
+    qsizetype i = 2;
+    if (i >= w.size() || w[i] != 'D')
+        return false;
+    ++i;
+    number = 0;
+    int digits = 0;
+    while (i < w.size() && isGerberDigit(w[i]) && digits < 9) {
+        number = number * 10 + (w[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (digits == 0 || i >= w.size() || isGerberDigit(w[i]))
+        return false;
+    const QByteArrayView rest = w.sliced(i);
+    const qsizetype comma = rest.indexOf(',');
+    shape = (comma < 0 ? rest : rest.first(comma)).toByteArray();
+    parameters.clear();
+    if (comma >= 0) {
+        for (const QByteArray& p : rest.sliced(comma + 1).toByteArray().split('X')) {
+            const auto v = gerberDecimal(p);
+            if (!v)
+                return false;
+            parameters.push_back(*v);
+        }
+    }
+    return true;
+}
+
+GerberRepeat readStepAndRepeat(QByteArrayView w, qint64 mostObjects)
+{
+    GerberRepeat r;
+    qsizetype i = 2;
+    const auto bad = [&r](GerberRepeat::Read why) {
+        r.read = why;
+        return r;
+    };
+    while (i < w.size()) {
+        const char letter = w[i++];
+        const qsizetype start = i;
+        while (i < w.size() && (isGerberDigit(w[i]) || w[i] == '.' || w[i] == '-' || w[i] == '+'))
+            ++i;
+        const auto v = gerberDecimal(w.sliced(start, i - start));
+        if (!v)
+            return bad(GerberRepeat::Read::Bad);
+        switch (letter) {
+        case 'X':
+        case 'Y':
+            if (*v < 1 || *v != std::floor(*v))
+                return bad(GerberRepeat::Read::Bad);
+            if (*v > double(mostObjects))
+                return bad(GerberRepeat::Read::TooMany);
+            (letter == 'X' ? r.nx : r.ny) = int(*v);
+            break;
+        case 'I': r.dx = *v; break;
+        case 'J': r.dy = *v; break;
+        default: return bad(GerberRepeat::Read::Bad);
+        }
+    }
+    if (double(r.nx) * double(r.ny) > double(mostObjects))
+        return bad(GerberRepeat::Read::TooMany);
+    return r;
+}
+
 bool GerberFormat::read(QByteArrayView w)
 {
     std::optional<int> xi, xd, yi, yd;

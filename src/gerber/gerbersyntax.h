@@ -4,9 +4,12 @@
 // and its coordinate format (FS, MO, G70/G71) that turns a coordinate's digits into millimetres.
 
 #include "common/linereader.h"
+#include "gerber/aperturemacro.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <algorithm>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -108,6 +111,137 @@ std::optional<GerberPoint> singleQuadrantCentre(
 
 // A decimal number as written ("0.800000", "-1.5e-2"); none for one that is not.
 std::optional<double> gerberDecimal(QByteArrayView text);
+
+// An aperture's definition, "ADD10C,0.8" / "ADD14NAME,1X2": its D-number, the name of its shape
+// or macro and its parameters as written; false for one that cannot be read.
+bool readApertureDefinition(
+    QByteArrayView w, int& number, QByteArray& shape, std::vector<double>& parameters);
+
+// A step and repeat, "SRX3Y2I5.0J4.0": the copies across and up and their distances as written.
+struct GerberRepeat {
+    enum class Read { Ok, Bad, TooMany };
+    Read read = Read::Ok;
+    int nx = 1, ny = 1;
+    double dx = 0, dy = 0;
+};
+// TooMany: more copies than the most objects a file may make.
+GerberRepeat readStepAndRepeat(QByteArrayView w, qint64 mostObjects);
+
+// What the Gerber readers share: the file's words, its format, the macros it defines, and the
+// lines they skip, each counted once into out's skippedLines and firstSkippedLine. Reader derives
+// from it with word(w, line) and blockWord(w, line), false to end the read, and ended().
+template <typename Reader, typename Out> class GerberStatements {
+protected:
+    explicit GerberStatements(Out& out) : out_(out) { }
+
+    // One line's words to the reader; false where a word ended the read. TooLong: a word or
+    // block longer than a line may be, not read.
+    bool feed(QByteArrayView text, qint64 lineNo, bool& tooLong)
+    {
+        bool ok = true;
+        auto& reader = static_cast<Reader&>(*this);
+        const auto handle = [&](GerberWords::Event e, QByteArrayView w, qint64 at) {
+            switch (e) {
+            case GerberWords::Event::Word: ok = reader.word(w, at); break;
+            case GerberWords::Event::BlockWord: ok = macroWord(w, at) || reader.blockWord(w, at); break;
+            case GerberWords::Event::BlockEdge: blockCommand_.clear(); break;
+            case GerberWords::Event::Unended: skip(at); break;
+            }
+            return ok && !reader.ended();
+        };
+        tooLong = words_.line(text, lineNo, handle) == GerberWords::Fed::TooLong;
+        return ok && !tooLong;
+    }
+
+    void skip(qint64 lineNo)
+    {
+        if (lineNo == lastSkipped_)
+            return; // a line is counted once however many of its words fail
+        lastSkipped_ = lineNo;
+        ++out_.skippedLines;
+        // The end of the file may skip an earlier line: a block it finds still open.
+        if (!out_.firstSkippedLine || lineNo < *out_.firstSkippedLine)
+            out_.firstSkippedLine = lineNo;
+    }
+
+    // A G code of the modes every reader keeps (interpolation, quadrant mode, unit, absolute or
+    // incremental, the old D-code prefixes): true when it was one.
+    bool modeCode(int code)
+    {
+        switch (code) {
+        case 1:
+        case 10:
+        case 11:
+        case 12: interpolation_ = 1; return true;
+        case 2: interpolation_ = 2; return true;
+        case 3: interpolation_ = 3; return true;
+        case 74: multiQuadrant_ = false; return true;
+        case 75: multiQuadrant_ = true; return true;
+        case 70: format_.inch = true; return true;
+        case 71: format_.inch = false; return true;
+        case 90: format_.incremental = false; return true;
+        case 91: format_.incremental = true; return true;
+        case 54:
+        case 55: return true; // tool selection and flash preparation say nothing more
+        default: return false;
+        }
+    }
+
+    // The operation's end point (from x, y: each coordinate given replaces or, incremental, moves
+    // it) and its arc offsets I, J; false where one cannot be read.
+    bool coordinates(const GerberOperation& o, double& x, double& y, double& i, double& j) const
+    {
+        const auto take = [this](
+                              const std::optional<QByteArrayView>& text, bool isX, double& into, bool moves) {
+            if (!text)
+                return true;
+            const auto v = format_.coordinate(*text, isX);
+            if (!v)
+                return false;
+            into = moves && format_.incremental ? into + *v : *v;
+            return true;
+        };
+        i = j = 0;
+        return take(o.x, true, x, true) && take(o.y, false, y, true) && take(o.i, true, i, false)
+            && take(o.j, false, j, false);
+    }
+
+    const ApertureMacro* macro(const QByteArray& name) const
+    {
+        const auto it = macros_.find(name);
+        return it == macros_.end() ? nullptr : &it->second;
+    }
+
+    Out& out_;
+    GerberWords words_;
+    GerberFormat format_;
+    int interpolation_ = 1; // 1 linear, 2 clockwise, 3 counter-clockwise
+    bool multiQuadrant_ = false;
+
+private:
+    // A word of a block: a macro's definition (its name, then its statements) is taken here;
+    // true when the word was one of it.
+    bool macroWord(QByteArrayView w, qint64 lineNo)
+    {
+        if (blockCommand_.isEmpty()) {
+            blockCommand_ = w.first(std::min<qsizetype>(2, w.size())).toByteArray();
+            if (blockCommand_ == "AM") {
+                macro_ = &(macros_[w.sliced(2).trimmed().toByteArray()] = ApertureMacro());
+                return true;
+            }
+        }
+        if (blockCommand_ != "AM")
+            return false;
+        if (!macro_ || !macro_->add(w))
+            skip(lineNo);
+        return true;
+    }
+
+    QByteArray blockCommand_; // the first two letters of the block's first word ("AM", "FS", ...)
+    std::map<QByteArray, ApertureMacro> macros_;
+    ApertureMacro* macro_ = nullptr; // the macro being defined
+    qint64 lastSkipped_ = 0;
+};
 
 template <typename Handler>
 GerberWords::Fed GerberWords::line(QByteArrayView text, qint64 lineNo, Handler&& handle)

@@ -105,9 +105,11 @@ QStringList attributeFields(QByteArrayView text)
     return QString::fromLatin1(text.data(), text.size()).split(QLatin1Char(','));
 }
 
-class Reader {
+class Reader : public GerberStatements<Reader, DrillData> {
+    friend class GerberStatements<Reader, DrillData>;
+
 public:
-    Reader(const QString& name, GerberRole role, DrillData& out) : name_(name), out_(out)
+    Reader(const QString& name, GerberRole role, DrillData& out) : GerberStatements(out), name_(name)
     {
         if (role == GerberRole::Outline) {
             forcedOutline_ = true;
@@ -135,7 +137,7 @@ private:
     // A coordinate beyond what a board holds: the read ends at the line.
     bool outOfRange(qint64 lineNo);
     bool apertureBlock(QByteArrayView w, qint64 lineNo);
-    void skip(qint64 lineNo);
+    bool ended() const { return ended_; }
 
     std::optional<double> coordinate(QByteArrayView text, bool isX) const
     {
@@ -153,19 +155,12 @@ private:
     void arcPoints(Point from, Point to, Point centre, bool clockwise, std::vector<Point>& points) const;
 
     const QString name_;
-    DrillData& out_;
     bool forcedOutline_ = false;
 
-    GerberWords words_;
-    QByteArray blockCommand_; // the first two letters of the block's first word ("AM", "FS", ...)
     bool ended_ = false;
-
-    GerberFormat format_;
 
     // State of the graphics.
     Point at_;
-    int interpolation_ = 1; // 1 linear, 2 clockwise, 3 counter-clockwise
-    bool multiQuadrant_ = false;
     bool region_ = false;
     int lastOperation_ = 0; // a coordinate without an operation repeats it (older files)
     bool drawing_ = false; // the last operation drew: the next draw continues its slot
@@ -174,8 +169,6 @@ private:
 
     std::vector<Aperture> apertures_; // in order of definition
     std::map<int, size_t> apertureIndex_;
-    std::map<QByteArray, ApertureMacro> macros_;
-    ApertureMacro* macro_ = nullptr; // the macro being defined
     // The tools as rows: apertures of the same drill (diameter, plating, function, tolerance)
     // are one, as the board's Excellon file has one tool for them.
     struct ToolKey {
@@ -208,7 +201,6 @@ private:
     };
     std::vector<Nesting> nesting_;
     Objects main_;
-    qint64 lastSkipped_ = 0;
     qint64 lastLine_ = 0;
     int toolsUsed_ = 0;
     std::map<int, int> toolOfNumber_; // a D-number keeps its row whatever it is defined as again
@@ -229,33 +221,14 @@ bool Reader::outOfRange(qint64 lineNo)
     return false;
 }
 
-void Reader::skip(qint64 lineNo)
-{
-    if (lineNo == lastSkipped_)
-        return; // a line is counted once however many of its words fail
-    lastSkipped_ = lineNo;
-    ++out_.skippedLines;
-    // The end of the file may skip an earlier line: a block it finds still open.
-    if (!out_.firstSkippedLine || lineNo < *out_.firstSkippedLine)
-        out_.firstSkippedLine = lineNo;
-}
-
 bool Reader::line(QByteArrayView text, qint64 lineNo)
 {
     if (ended_)
         return true;
     lastLine_ = lineNo;
-    bool ok = true;
-    const auto handle = [&](GerberWords::Event e, QByteArrayView w, qint64 at) {
-        switch (e) {
-        case GerberWords::Event::Word: ok = word(w, at); break;
-        case GerberWords::Event::BlockWord: ok = blockWord(w, at); break;
-        case GerberWords::Event::BlockEdge: blockCommand_.clear(); break;
-        case GerberWords::Event::Unended: skip(at); break;
-        }
-        return ok && !ended_;
-    };
-    if (words_.line(text, lineNo, handle) == GerberWords::Fed::TooLong) {
+    bool tooLong = false;
+    const bool ok = feed(text, lineNo, tooLong);
+    if (tooLong) {
         const qint64 at = words_.pendingLine() ? words_.pendingLine() : lineNo;
         reachLimit(out_, DrillData::Limit::Length, LineReader::kMaxLineLength, at);
         ended_ = true;
@@ -266,18 +239,6 @@ bool Reader::line(QByteArrayView text, qint64 lineNo)
 
 bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
 {
-    if (blockCommand_.isEmpty()) {
-        blockCommand_ = w.first(std::min<qsizetype>(2, w.size())).toByteArray();
-        if (blockCommand_ == "AM") { // a macro's definition: its name, then its statements
-            macro_ = &(macros_[w.sliced(2).trimmed().toByteArray()] = ApertureMacro());
-            return true;
-        }
-    }
-    if (blockCommand_ == "AM") {
-        if (!macro_ || !macro_->add(w))
-            skip(lineNo);
-        return true;
-    }
     if (w.startsWith("FS")) {
         if (!format_.read(w))
             skip(lineNo);
@@ -313,31 +274,11 @@ bool Reader::blockWord(QByteArrayView w, qint64 lineNo)
 bool Reader::apertureDefinition(QByteArrayView w)
 {
     // ADD10C,0.800000 / ADD11R,1.0X0.5 / ADD12O,1.0X2.0 / ADD13P,1.0X6 / ADD14MACRO,...
-    qsizetype i = 2;
-    if (i >= w.size() || w[i] != 'D')
-        return false;
-    ++i;
     int number = 0;
-    int digits = 0;
-    while (i < w.size() && isGerberDigit(w[i]) && digits < 9) {
-        number = number * 10 + (w[i] - '0');
-        ++i;
-        ++digits;
-    }
-    if (digits == 0 || i >= w.size() || isGerberDigit(w[i]))
-        return false;
-    const QByteArrayView rest = w.sliced(i);
-    const qsizetype comma = rest.indexOf(',');
-    const QByteArrayView shape = comma < 0 ? rest : rest.first(comma);
+    QByteArray shape;
     std::vector<double> given; // in the file's unit
-    if (comma >= 0) {
-        for (const QByteArray& p : rest.sliced(comma + 1).toByteArray().split('X')) {
-            const auto v = decimal(p);
-            if (!v)
-                return false;
-            given.push_back(*v);
-        }
-    }
+    if (!readApertureDefinition(w, number, shape, given))
+        return false;
     std::vector<double> params = given;
     for (double& v : params)
         v *= unitFactor();
@@ -355,8 +296,8 @@ bool Reader::apertureDefinition(QByteArrayView w)
             a.slot = std::array<double, 4> {-(w - h) / 2, 0, (w - h) / 2, 0};
         else if (h > w)
             a.slot = std::array<double, 4> {0, -(h - w) / 2, 0, (h - w) / 2};
-    } else if (const auto m = macros_.find(shape.toByteArray()); m != macros_.end()) {
-        const ApertureMacro::Shape made = m->second.instance(given);
+    } else if (const ApertureMacro* m = macro(shape)) {
+        const ApertureMacro::Shape made = m->instance(given);
         if (made.kind != ApertureMacro::Shape::Kind::Other)
             a.diameter = made.width * unitFactor();
         if (made.kind == ApertureMacro::Shape::Kind::Slot)
@@ -460,33 +401,14 @@ Reader::Parsed Reader::stepAndRepeat(QByteArrayView w)
     if (w == "SR")
         return Parsed::Ok;
     // SRX3Y2I5.0J4.0
+    const GerberRepeat r = readStepAndRepeat(w, qint64(kMaxObjects));
+    if (r.read != GerberRepeat::Read::Ok)
+        return r.read == GerberRepeat::Read::Bad ? Parsed::Bad : Parsed::OverLimit;
     Nesting n;
-    qsizetype i = 2;
-    while (i < w.size()) {
-        const char letter = w[i++];
-        const qsizetype start = i;
-        while (i < w.size() && (isGerberDigit(w[i]) || w[i] == '.' || w[i] == '-' || w[i] == '+'))
-            ++i;
-        const auto v = decimal(w.sliced(start, i - start));
-        if (!v)
-            return Parsed::Bad;
-        switch (letter) {
-        case 'X':
-        case 'Y': {
-            if (*v < 1 || *v != std::floor(*v))
-                return Parsed::Bad;
-            if (*v > double(kMaxObjects))
-                return Parsed::OverLimit; // more copies than objects may be made
-            (letter == 'X' ? n.nx : n.ny) = int(*v);
-            break;
-        }
-        case 'I': n.dx = *v * unitFactor(); break;
-        case 'J': n.dy = *v * unitFactor(); break;
-        default: return Parsed::Bad;
-        }
-    }
-    if (double(n.nx) * double(n.ny) > double(kMaxObjects))
-        return Parsed::OverLimit;
+    n.nx = r.nx;
+    n.ny = r.ny;
+    n.dx = r.dx * unitFactor();
+    n.dy = r.dy * unitFactor();
     if (n.nx == 1 && n.ny == 1)
         return Parsed::Ok; // one copy: nothing to repeat
     nesting_.push_back(std::move(n));
@@ -681,15 +603,9 @@ bool Reader::operation(QByteArrayView w, qint64 lineNo)
             skip(lineNo);
     }
     for (const int code : o.g) {
+        if (modeCode(code))
+            continue;
         switch (code) {
-        case 1:
-        case 10:
-        case 11:
-        case 12: interpolation_ = 1; break;
-        case 2: interpolation_ = 2; break;
-        case 3: interpolation_ = 3; break;
-        case 74: multiQuadrant_ = false; break;
-        case 75: multiQuadrant_ = true; break;
         case 36:
             region_ = true;
             drawing_ = false;
@@ -698,12 +614,6 @@ bool Reader::operation(QByteArrayView w, qint64 lineNo)
             region_ = false;
             drawing_ = false;
             break;
-        case 70: format_.inch = true; break;
-        case 71: format_.inch = false; break;
-        case 90: format_.incremental = false; break;
-        case 91: format_.incremental = true; break;
-        case 54:
-        case 55: break; // tool selection and flash preparation say nothing more
         default: skip(lineNo); return true;
         }
     }
@@ -728,24 +638,8 @@ bool Reader::operation(QByteArrayView w, qint64 lineNo)
     const int op = d ? *d : lastOperation_;
     lastOperation_ = op;
     Point to = at_;
-    const auto take = [&](const std::optional<QByteArrayView>& text, bool isX, double& into) {
-        if (!text)
-            return true;
-        const auto v = coordinate(*text, isX);
-        if (!v)
-            return false;
-        into = format_.incremental ? into + *v : *v;
-        return true;
-    };
     double ci = 0, cj = 0;
-    const auto offset = [&](const std::optional<QByteArrayView>& text, bool isX, double& into) {
-        if (!text)
-            return true;
-        const auto v = coordinate(*text, isX);
-        into = v.value_or(0);
-        return v.has_value();
-    };
-    if (!take(x, true, to.x) || !take(y, false, to.y) || !offset(i, true, ci) || !offset(j, false, cj)) {
+    if (!coordinates(o, to.x, to.y, ci, cj)) {
         skip(lineNo);
         return true;
     }
