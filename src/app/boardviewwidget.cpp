@@ -32,9 +32,20 @@ BoardViewWidget::BoardViewWidget(QWidget* parent) : QWidget(parent)
     sharpen_ = new QTimer(this);
     sharpen_->setSingleShot(true);
     sharpen_->setInterval(120);
+    // The sharp layers are drawn beside the window's thread: it goes on zooming and panning
+    // meanwhile, and paints them when they are ready.
+    collect_ = new QTimer(this);
+    collect_->setInterval(15);
     connect(sharpen_, &QTimer::timeout, this, [this] {
-        renderer_.refreshLayers();
-        update();
+        renderer_.startRefresh();
+        if (renderer_.refreshing())
+            collect_->start();
+    });
+    connect(collect_, &QTimer::timeout, this, [this] {
+        if (renderer_.takeRefreshed()) {
+            collect_->stop();
+            update();
+        }
     });
 }
 

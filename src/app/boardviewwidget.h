@@ -77,6 +77,7 @@ private:
     QPointF pressedAt_, lastAt_;
     std::optional<HitMark> measureFrom_;
     QTimer* sharpen_ = nullptr; // draws the layers sharp once the user pauses
+    QTimer* collect_ = nullptr; // looks for the sharp layers drawn in the background
 };
 
 } // namespace kivotrek

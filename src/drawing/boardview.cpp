@@ -67,13 +67,31 @@ Rgb dimmed(Rgb c)
 } // namespace
 
 BoardViewRenderer::BoardViewRenderer() = default;
-BoardViewRenderer::~BoardViewRenderer() = default;
+BoardViewRenderer::~BoardViewRenderer()
+{
+    waitForRefresh();
+}
+
+void BoardViewRenderer::waitForRefresh()
+{
+    if (refresh_.valid())
+        refresh_.wait();
+    refresh_ = {};
+}
+
+void BoardViewRenderer::setLayerStyles(const std::vector<LayerStyle>& styles)
+{
+    waitForRefresh();
+    layerStyles_ = styles;
+    layerCache_.valid = false;
+}
 
 void BoardViewRenderer::setBoard(const HeldBoard* board, const HoleGrid* grid, const HoleTable* table)
 {
     board_ = board;
     grid_ = grid;
     table_ = table;
+    waitForRefresh();
     layers_.setLayers(board ? &board->layers : nullptr);
     layerCache_ = {};
     layersStale_ = false;
@@ -276,21 +294,30 @@ void BoardViewRenderer::makeOverview(const QSizeF& view, double dpr, std::option
     overviewHighlight_ = highlight;
 }
 
-void BoardViewRenderer::drawLayerCache(
-    const ViewTransform& t, const QRectF& area, double dpr, const QSize& size)
+BoardViewRenderer::LayerCache BoardViewRenderer::drawLayers(LayerPainter& layers,
+    const std::vector<LayerStyle>& styles, const ViewTransform& t, const QRectF& area, double dpr,
+    const QSize& size)
 {
-    LayerCache& c = layerCache_;
-    if (c.image.size() != size)
-        c.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    LayerCache c;
+    c.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
     c.image.fill(Qt::transparent);
     const QTransform toPixels(t.scale * dpr, 0, 0, -t.scale * dpr,
         (t.anchor.x() - t.centre.x() * t.scale) * dpr, (t.anchor.y() + t.centre.y() * t.scale) * dpr);
     const QRect pixels = QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect();
-    layerObjectsDrawn_ = layers_.paint(c.image, toPixels, pixels, layerStyles_);
+    c.drawn = layers.paint(c.image, toPixels, pixels, styles);
     c.transform = t;
     c.area = area;
     c.dpr = dpr;
     c.valid = true;
+    return c;
+}
+
+void BoardViewRenderer::drawLayerCache(
+    const ViewTransform& t, const QRectF& area, double dpr, const QSize& size)
+{
+    waitForRefresh();
+    layerCache_ = drawLayers(layers_, layerStyles_, t, area, dpr, size);
+    layerObjectsDrawn_ = layerCache_.drawn;
 }
 
 void BoardViewRenderer::refreshLayers()
@@ -299,6 +326,24 @@ void BoardViewRenderer::refreshLayers()
         return;
     drawLayerCache(lastTransform_, lastArea_, lastDpr_, lastSize_);
     layersStale_ = false;
+}
+
+void BoardViewRenderer::startRefresh()
+{
+    if (!layersStale_ || !board_ || refresh_.valid())
+        return;
+    refresh_ = std::async(std::launch::async,
+        [this, styles = layerStyles_, t = lastTransform_, area = lastArea_, dpr = lastDpr_,
+            size = lastSize_] { return drawLayers(layers_, styles, t, area, dpr, size); });
+}
+
+bool BoardViewRenderer::takeRefreshed()
+{
+    if (!refresh_.valid() || refresh_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return false;
+    layerCache_ = refresh_.get();
+    layerObjectsDrawn_ = layerCache_.drawn;
+    return true;
 }
 
 qint64 BoardViewRenderer::render(QImage& image, const ViewTransform& t, const ViewOverlay& overlay)

@@ -15,6 +15,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -76,11 +77,7 @@ public:
     void setOptions(const DrawingOptions& options);
     // How each of the board's layers is shown (styles[i] is board->layers[i]'s); setBoard sets
     // each role's default.
-    void setLayerStyles(const std::vector<LayerStyle>& styles)
-    {
-        layerStyles_ = styles;
-        layerCache_.valid = false;
-    }
+    void setLayerStyles(const std::vector<LayerStyle>& styles);
     const std::vector<LayerStyle>& layerStyles() const { return layerStyles_; }
     const LayerPainter& layers() const { return layers_; }
     // How many layer objects the last frame drew one by one.
@@ -90,6 +87,12 @@ public:
     // them sharp at the last frame's transform (the view does so when the user pauses).
     bool layersStale() const { return layersStale_; }
     void refreshLayers();
+    // The same in the background: startRefresh begins drawing them sharp at the last frame's
+    // transform (nothing when they are not stale or a drawing runs); takeRefreshed lays a
+    // finished one in, true when it did (the view paints again).
+    void startRefresh();
+    bool takeRefreshed();
+    bool refreshing() const { return refresh_.valid(); }
 
     // Where the legend goes in a view of the size: a band across the top, or a column at the
     // left of a wide view; the scale bar a band under the board's area, so that it never covers
@@ -143,7 +146,14 @@ private:
         QRectF area;
         double dpr = 1;
         bool valid = false;
+        qint64 drawn = 0; // objects drawn one by one
     } layerCache_;
+    // One drawing of the layers at a time (the painter keeps its grids' marks while it draws):
+    // the one in the background is waited for before another, and before the layers change.
+    std::future<LayerCache> refresh_;
+    void waitForRefresh();
+    static LayerCache drawLayers(LayerPainter& layers, const std::vector<LayerStyle>& styles,
+        const ViewTransform& t, const QRectF& area, double dpr, const QSize& size);
     bool layersStale_ = false;
     ViewTransform lastTransform_;
     QRectF lastArea_;

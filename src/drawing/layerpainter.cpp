@@ -116,6 +116,7 @@ LayerStyle defaultLayerStyle(const QString& role, std::optional<int> copper)
 }
 
 struct LayerPainter::Layer {
+    std::shared_ptr<const GerberImage> shared; // kept while the painter draws it
     const GerberImage* image = nullptr;
     double left = 0, bottom = 0, cell = 1;
     int columns = 1, rows = 1;
@@ -334,12 +335,12 @@ LayerPainter::~LayerPainter() = default;
 
 void LayerPainter::setLayers(const std::vector<BoardLayer>* layers)
 {
-    layers_ = layers;
     grids_.clear();
     if (!layers)
         return;
     for (const BoardLayer& l : *layers) {
         auto grid = std::make_unique<Layer>();
+        grid->shared = l.image;
         if (l.image)
             grid->build(*l.image);
         grids_.push_back(std::move(grid));
@@ -349,7 +350,7 @@ void LayerPainter::setLayers(const std::vector<BoardLayer>* layers)
 qint64 LayerPainter::paint(QImage& image, const QTransform& toPixels, const QRect& area,
     const std::vector<LayerStyle>& styles, double opacity)
 {
-    if (!layers_ || grids_.empty() || area.isEmpty())
+    if (grids_.empty() || area.isEmpty())
         return 0;
     const QRectF visible = toPixels.inverted().mapRect(QRectF(area));
     if (scratch_.size() != image.size())

@@ -33,10 +33,10 @@ public:
     LayerPainter();
     ~LayerPainter();
 
-    // The layers to draw; the painter keeps the pointer, the caller keeps them alive. Their
-    // grids are made here.
+    // The layers to draw, their grids made here; the painter shares their pictures, so that a
+    // drawing in the background outlives a board let go meanwhile.
     void setLayers(const std::vector<BoardLayer>* layers);
-    size_t count() const { return layers_ ? layers_->size() : 0; }
+    size_t count() const { return grids_.size(); }
 
     // Draws the layers shown (styles[i] is layers[i]'s), the last first, into the image's area
     // (pixels) at the transform from board millimetres (y up) to the image's pixels. How many
@@ -59,7 +59,6 @@ public:
 private:
     struct Layer;
     std::vector<std::unique_ptr<Layer>> grids_;
-    const std::vector<BoardLayer>* layers_ = nullptr;
     QImage scratch_; // one layer's picture before it is laid on the others
 };
 

@@ -1,10 +1,14 @@
 // The layers under the holes: what lies under a point (the topmost shown layer, a part taken
 // away by clear polarity), the colours laid translucent in their order, the words for an object.
 
+#include "drawing/boardview.h"
+#include "drawing/heldboard.h"
 #include "drawing/layerpainter.h"
 #include "testutil.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace kivotrek;
@@ -118,4 +122,48 @@ TEST(LayerPainter, AnObjectIsToldByItsApertureAndSize)
     EXPECT_FALSE(defaultLayerStyle(QStringLiteral("copper-inner"), 2).shown);
     EXPECT_NE(defaultLayerStyle(QStringLiteral("copper-inner"), 2).colour,
         defaultLayerStyle(QStringLiteral("copper-inner"), 3).colour);
+}
+
+TEST(LayerPainter, TheViewKeepsItsLayersAndDrawsThemSharpInTheBackground)
+{
+    HeldBoard held;
+    held.layers = twoLayers();
+    held.frame = QRectF(QPointF(-5, -5), QPointF(45, 45));
+    const HoleGrid grid(held);
+    const HoleTable table;
+    BoardViewRenderer renderer;
+    renderer.setBoard(&held, &grid, &table);
+    ASSERT_EQ(renderer.layerStyles().size(), 2u);
+    EXPECT_TRUE(renderer.layerStyles()[0].shown); // the copper of both sides at first
+    EXPECT_TRUE(renderer.layerStyles()[1].shown);
+    QImage image(400, 300, QImage::Format_RGB32);
+    ViewTransform t;
+    t.fit(held.frame, renderer.boardArea(QSizeF(image.size())));
+    renderer.render(image, t, {});
+    EXPECT_FALSE(renderer.layersStale()); // the first frame draws them
+    // Zoomed in: the kept picture serves at once, stale until drawn again.
+    ViewTransform zoomed = t;
+    zoomed.zoomAbout(QPointF(200, 150), 3.0);
+    renderer.render(image, zoomed, {});
+    EXPECT_TRUE(renderer.layersStale());
+    renderer.startRefresh();
+    EXPECT_TRUE(renderer.refreshing());
+    QElapsedTimer waited;
+    waited.start();
+    while (!renderer.takeRefreshed() && waited.elapsed() < 10000)
+        QThread::msleep(5);
+    renderer.render(image, zoomed, {});
+    EXPECT_FALSE(renderer.layersStale());
+    EXPECT_FALSE(renderer.refreshing());
+    // The same picture as a drawing in the window's thread.
+    QImage same(400, 300, QImage::Format_RGB32);
+    BoardViewRenderer direct;
+    direct.setBoard(&held, &grid, &table);
+    direct.render(same, zoomed, {});
+    EXPECT_EQ(image, same);
+    // A drawing still running when the board goes is waited for.
+    renderer.render(image, t, {});
+    renderer.startRefresh();
+    renderer.setBoard(nullptr, nullptr, nullptr);
+    EXPECT_FALSE(renderer.refreshing());
 }
