@@ -144,9 +144,6 @@ struct LayerPainter::Layer {
         const double w = std::max(1e-3, mm(g.box->right) - left), h = std::max(1e-3, mm(g.box->top) - bottom);
         const double cells = std::clamp(double(g.objects.size()) / 4.0, 1.0, 1'000'000.0);
         cell = std::max(std::sqrt(w * h / cells), 0.05);
-        columns = std::max(1, int(std::ceil(w / cell)));
-        rows = std::max(1, int(std::ceil(h / cell)));
-        start.assign(size_t(columns) * size_t(rows) + 1, 0);
         const auto eachCell = [&](const ImageObject& o, auto take) {
             const ImageBox b = g.boxOf(o);
             const int c0 = columnOf(mm(b.left)), c1 = columnOf(mm(b.right));
@@ -158,8 +155,21 @@ struct LayerPainter::Layer {
                     take(size_t(r) * size_t(columns) + size_t(c));
             return true;
         };
-        for (const ImageObject& o : g.objects)
-            eachCell(o, [&](size_t c) { ++start[c + 1]; });
+        // The cells grow until the objects take at most eight places each on average: a layer
+        // of large pads in small cells would otherwise hold each many times over.
+        for (int round = 0;; ++round) {
+            columns = std::max(1, int(std::ceil(w / cell)));
+            rows = std::max(1, int(std::ceil(h / cell)));
+            start.assign(size_t(columns) * size_t(rows) + 1, 0);
+            for (const ImageObject& o : g.objects)
+                eachCell(o, [&](size_t c) { ++start[c + 1]; });
+            size_t placed = 0;
+            for (size_t c = 1; c < start.size(); ++c)
+                placed += start[c];
+            if (placed <= 8 * g.objects.size() + 1024 || round == 8)
+                break;
+            cell *= 2;
+        }
         for (size_t c = 1; c < start.size(); ++c)
             start[c] += start[c - 1];
         ids.resize(start.back());
