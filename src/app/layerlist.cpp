@@ -99,6 +99,17 @@ void LayerList::setLayers(const std::vector<BoardLayer>& layers, std::vector<Lay
     styles_.resize(layers_.size());
     for (size_t i = 0; i < layers_.size(); ++i)
         styles_[i] = remembered(layers_[i].role, styles_[i]);
+    // The order the user last gave the roles; roles it does not name keep their place after them.
+    const QStringList order = MainWindow::viewSettings().value(QStringLiteral("layers/order")).toStringList();
+    std::vector<size_t> byOrder(layers_.size());
+    std::iota(byOrder.begin(), byOrder.end(), size_t(0));
+    const auto rank = [&](size_t i) {
+        const qsizetype at = order.indexOf(layers_[i].role);
+        return at >= 0 ? int(at) : int(order.size()) + styles_[i].order;
+    };
+    std::stable_sort(byOrder.begin(), byOrder.end(), [&](size_t a, size_t b) { return rank(a) < rank(b); });
+    for (size_t k = 0; k < byOrder.size(); ++k)
+        styles_[byOrder[k]].order = int(k);
     fill();
 }
 
@@ -142,6 +153,15 @@ void LayerList::move(int by)
     const size_t b = list_->topLevelItem(to)->data(0, Qt::UserRole).toULongLong();
     std::swap(styles_[a].order, styles_[b].order);
     fill();
+    // The roles in the order shown, for the next board.
+    QStringList order;
+    for (int k = 0; k < list_->topLevelItemCount(); ++k) {
+        const QString role = layers_[list_->topLevelItem(k)->data(0, Qt::UserRole).toULongLong()].role;
+        if (!order.contains(role))
+            order << role;
+    }
+    QSettings settings = MainWindow::viewSettings();
+    settings.setValue(QStringLiteral("layers/order"), order);
     list_->setCurrentItem(list_->topLevelItem(to));
     emit stylesChanged();
 }

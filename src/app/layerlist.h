@@ -15,7 +15,7 @@ namespace kivotrek {
 // The board view's list of the package's layers: each shown or not (its check box), its colour
 // (a double-click, or 色… chooses another) and its place (上へ / 下へ: the top of the list is
 // drawn over the rest). What the user chose is remembered for each role (the copper of the top,
-// the bottom mask, ...) and given to the next board's layers of that role.
+// the bottom mask, ...), the order of the roles too, and given to the next board's layers.
 class LayerList : public QWidget {
     Q_OBJECT
 public:

@@ -2,6 +2,8 @@
 // offscreen platform.
 
 #include "app/boardviewwidget.h"
+#include "app/layerlist.h"
+#include "app/mainwindow.h"
 #include "app/previewwindow.h"
 #include "scripted.h"
 #include "testutil.h"
@@ -9,8 +11,11 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QLineF>
+#include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTest>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -209,4 +214,52 @@ TEST(BoardView, AFittedBoardFollowsTheWindowUntilTheUserZoomsOrPansAndAClickIsNo
     resized(900, 700);
     EXPECT_NEAR(view->transform().scale, scale * 1.25, 1e-9);
     EXPECT_FALSE(fitted());
+}
+
+TEST(LayerList, EachRolesChoiceIsRememberedForTheNextBoard)
+{
+    MainWindow::viewSettings().remove(QStringLiteral("layers"));
+    const auto layer = [](const char* role, const char* name) {
+        BoardLayer l;
+        l.role = QLatin1String(role);
+        l.name = QLatin1String(name);
+        return l;
+    };
+    const std::vector<BoardLayer> layers {layer("mask-top", "board-F_Mask.gbr"),
+        layer("copper-top", "board-F_Cu.gbr"), layer("copper-bottom", "board-B_Cu.gbr")};
+    std::vector<LayerStyle> defaults;
+    for (size_t i = 0; i < layers.size(); ++i) {
+        defaults.push_back(defaultLayerStyle(layers[i].role, std::nullopt));
+        defaults.back().order = int(i);
+    }
+    LayerList list;
+    int changed = 0;
+    QObject::connect(&list, &LayerList::stylesChanged, [&changed] { ++changed; });
+    list.setLayers(layers, defaults);
+    EXPECT_FALSE(list.styles()[0].shown); // the mask not at first, the copper shown
+    EXPECT_TRUE(list.styles()[1].shown);
+    auto* tree = list.findChild<QTreeWidget*>(QStringLiteral("layers"));
+    ASSERT_TRUE(tree);
+    ASSERT_EQ(tree->topLevelItemCount(), 3);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("ソルダーレジスト（表）"));
+    EXPECT_EQ(tree->topLevelItem(0)->text(1), QStringLiteral("board-F_Mask.gbr"));
+    // The mask shown by its check box; the bottom copper moved to the top of the list.
+    tree->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    EXPECT_TRUE(list.styles()[0].shown);
+    tree->setCurrentItem(tree->topLevelItem(2));
+    list.findChild<QPushButton*>(QStringLiteral("layerUp"))->click();
+    list.findChild<QPushButton*>(QStringLiteral("layerUp"))->click();
+    EXPECT_EQ(tree->topLevelItem(0)->text(1), QStringLiteral("board-B_Cu.gbr"));
+    EXPECT_EQ(list.styles()[2].order, 0);
+    EXPECT_EQ(changed, 3);
+    // The next board's layers of those roles start as they were left.
+    LayerList next;
+    next.setLayers({layer("copper-bottom", "other-B_Cu.gbr"), layer("mask-top", "other-F_Mask.gbr"),
+                       layer("silk-top", "other-F_Silk.gbr")},
+        {defaultLayerStyle(QStringLiteral("copper-bottom"), std::nullopt),
+            defaultLayerStyle(QStringLiteral("mask-top"), std::nullopt),
+            defaultLayerStyle(QStringLiteral("silk-top"), std::nullopt)});
+    EXPECT_TRUE(next.styles()[1].shown); // the top mask, as chosen
+    EXPECT_FALSE(next.styles()[2].shown); // the silk, never chosen: its default
+    EXPECT_LT(next.styles()[0].order, next.styles()[1].order); // the bottom copper over the mask
 }
