@@ -180,4 +180,12 @@ bool writeBoardSettings(const QString& gerberPath)
     return saveSettingsFile(table, QStringLiteral("BENCH-01"), gerberPath).ok;
 }
 
+ViewTransform benchFrame(const ViewTransform& fitted, int i, const double (&zooms)[10])
+{
+    ViewTransform t = fitted;
+    t.zoomAbout(QPointF(200 + (i * 97) % 900, 150 + (i * 53) % 550), zooms[i % 10]);
+    t.pan(QPointF((i % 7) * 23 - 60, (i % 5) * 31 - 60));
+    return t;
+}
+
 } // namespace kivotrek::bench

@@ -3,6 +3,8 @@
 // Large, realistic drill files for benchmarks: flashes spread over ten tools, an outline, in
 // standard F4.3 or RS-274X (circular apertures, G54 tool selections). Deterministic.
 
+#include "drawing/boardview.h"
+
 #include <QString>
 
 namespace kivotrek::bench {
@@ -18,5 +20,9 @@ bool writeX2Board(const QString& path, int flashes);
 bool writeOutline(const QString& path);
 // Writes KIVOTREK.INI beside a generated board: its D-codes with diameters, tolerances, kinds.
 bool writeBoardSettings(const QString& gerberPath);
+
+// The view benches' frame i of 100: the fitted view zoomed by zooms[i % 10] about a point that
+// walks over a 1280 x 800 view, then panned.
+ViewTransform benchFrame(const ViewTransform& fitted, int i, const double (&zooms)[10]);
 
 } // namespace kivotrek::bench

@@ -4,6 +4,7 @@
 //   kivotrek-layerbench PACKAGE   (bench/layers.sh plots KiCad's video demo for it)
 
 #include "board/board.h"
+#include "boardgenerator.h"
 #include "drawing/boardview.h"
 #include "drawing/heldboard.h"
 #include "package/package.h"
@@ -70,10 +71,7 @@ int main(int argc, char** argv)
     const double zooms[] = {1.0, 1.3, 2.0, 3.0, 5.0, 8.0, 15.0, 40.0, 120.0, 0.7};
     qint64 mostDrawn = 0;
     for (int i = 0; i < 100; ++i) {
-        t = fitted;
-        const QPointF point(200 + (i * 97) % 900, 150 + (i * 53) % 550);
-        t.zoomAbout(point, zooms[i % 10]);
-        t.pan(QPointF((i % 7) * 23 - 60, (i % 5) * 31 - 60));
+        t = bench::benchFrame(fitted, i, zooms);
         QElapsedTimer frame;
         frame.start();
         renderer.render(image, t, {});

@@ -76,10 +76,7 @@ int main(int argc, char** argv)
     const ViewTransform fitted = t;
     const double zooms[] = {1.0, 1.6, 3.0, 8.0, 30.0, 120.0, 400.0, 2.0, 0.5, 12.0};
     for (int i = 0; i < 100; ++i) {
-        t = fitted;
-        const QPointF point(200 + (i * 97) % 900, 150 + (i * 53) % 550);
-        t.zoomAbout(point, zooms[i % 10]);
-        t.pan(QPointF((i % 7) * 23 - 60, (i % 5) * 31 - 60));
+        t = bench::benchFrame(fitted, i, zooms);
         QElapsedTimer frame;
         frame.start();
         const qint64 stamped = renderer.render(image, t, {});
