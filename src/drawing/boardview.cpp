@@ -281,9 +281,12 @@ void BoardViewRenderer::makeOverview(const QSizeF& view, double dpr, std::option
     ViewOverlay overlay;
     overlay.highlight = highlight;
     stampBoard(surface, overviewTransform_, 1.0, QRectF(QPointF(0, 0), QSizeF(size)), overlay, true);
-    // White is no hole: the layers under the holes show through it.
-    overview_ = surface.image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < overview_.height(); ++y) {
+    overview_ = surface.image();
+    // White is no hole: the layers under the holes show through it (a board without layers
+    // keeps the opaque picture, quicker to lay).
+    if (layers_.count() > 0)
+        overview_ = overview_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < overview_.height() && layers_.count() > 0; ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(overview_.scanLine(y));
         for (int x = 0; x < overview_.width(); ++x) {
             if (line[x] == 0xffffffffu)
