@@ -36,15 +36,8 @@ struct Contour {
 bool inside(const std::vector<OutlineSegment>& lines, const Contour& c, double x, double y)
 {
     bool in = false;
-    for (const size_t i : c.lines) {
-        const OutlineSegment& s = lines[i];
-        const double ay = s.y1(), by = s.y2();
-        if ((ay > y) == (by > y))
-            continue;
-        const double t = (y - ay) / (by - ay);
-        if (s.x1() + t * (s.x2() - s.x1()) > x)
-            in = !in;
-    }
+    for (const size_t i : c.lines)
+        in = in != rayCrosses(lines[i], x, y);
     return in;
 }
 
@@ -62,6 +55,23 @@ bool near(const std::vector<OutlineSegment>& lines, const Contour& c, double x, 
     return false;
 }
 } // namespace
+
+bool rayCrosses(const OutlineSegment& s, double x, double y)
+{
+    const double ay = s.y1(), by = s.y2();
+    if ((ay > y) == (by > y))
+        return false;
+    const double t = (y - ay) / (by - ay);
+    return s.x1() + t * (s.x2() - s.x1()) > x;
+}
+
+bool insideLines(const std::vector<OutlineSegment>& lines, double x, double y)
+{
+    bool in = false;
+    for (const OutlineSegment& s : lines)
+        in = in != rayCrosses(s, x, y);
+    return in;
+}
 
 OutlineShape outlineByShape(
     const std::vector<OutlineSegment>& lines, const std::vector<std::pair<Nanometres, Nanometres>>& centres)

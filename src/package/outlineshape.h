@@ -29,4 +29,9 @@ struct OutlineShape {
 OutlineShape outlineByShape(
     const std::vector<OutlineSegment>& lines, const std::vector<std::pair<Nanometres, Nanometres>>& centres);
 
+// Whether a ray from the point to the right crosses the line; a point is inside closed contours
+// when its ray crosses their lines an odd number of times (a cut-out inside an outline is outside).
+bool rayCrosses(const OutlineSegment& s, double x, double y);
+bool insideLines(const std::vector<OutlineSegment>& lines, double x, double y);
+
 } // namespace kivotrek

@@ -215,22 +215,6 @@ template <typename Take> void eachHoleCentre(const Package& package, Take take)
     }
 }
 
-// Whether a point lies inside the closed contours of the lines: an even count of crossings to
-// its right is outside (a cut-out inside the outline is outside too).
-bool insideContours(const std::vector<OutlineSegment>& lines, double x, double y)
-{
-    bool inside = false;
-    for (const OutlineSegment& s : lines) {
-        const double y1 = s.y1(), y2 = s.y2();
-        if ((y1 > y) == (y2 > y))
-            continue;
-        const double cross = s.x1() + (y - y1) * (s.x2() - s.x1()) / (y2 - y1);
-        if (x < cross)
-            inside = !inside;
-    }
-    return inside;
-}
-
 // In a package of several boards' outlines, drill and rout files whose names give no board with
 // an outline of its own belong to the board whose outline holds their holes: at least nine in
 // ten of their centres inside its closed contour, of outlines inside one another the smallest.
@@ -293,7 +277,7 @@ void assignByOutlines(Package& package)
             size_t looked = 0, inside = 0;
             for (size_t k = 0; k < own.size(); k += step) {
                 ++looked;
-                inside += insideContours(c.lines, own[k].first, own[k].second) ? 1 : 0;
+                inside += insideLines(c.lines, own[k].first, own[k].second) ? 1 : 0;
             }
             if (inside * 10 >= looked * 9)
                 holding.push_back(&c);
