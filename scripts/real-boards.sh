@@ -126,9 +126,14 @@ layers = json.load(open(manifest))["layers"]
 read = json.load(open(read))
 want = {l["name"]: ("outline" if l["type"] == "outline" else "drill") for l in layers if l["type"] in ("drill", "outline")}
 got = {m["name"]: ("outline" if m["role"] == "outline" else "drill") for m in read["package"]["members"] if m["role"] != "unused"}
-said = [m for m in read["messages"] if not m.startswith(('書式の指定がないため', 'nc_param.txt の書式'))]
+# Said and expected: a format assumed, an outline whose line ends do not all meet within 2 um
+# (kept as the outline, and told).
+open_outline = [m for m in read["messages"] if m.startswith('外形 ') and 'の線は閉じていません' in m]
+said = [m for m in read["messages"] if not m.startswith(('書式の指定がないため', 'nc_param.txt の書式')) and m not in open_outline]
 ok = got == want and read["ending"] == "complete" and not said
 print('%s  %s as a package: %s' % ('ok  ' if ok else 'DIFF', name, ', '.join('%s %s' % (n, r) for n, r in sorted(got.items()))))
+for m in open_outline:
+    print('      said: %s' % m)
 if not ok:
     print('      wanted %s; %s %s' % (sorted(want.items()), read["ending"], ' / '.join(said)))
 sys.exit(0 if ok else 1)
